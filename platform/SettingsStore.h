@@ -1,0 +1,83 @@
+#pragma once
+// The settings store that stands in for the registry: a tree of keys holding string, 32-bit and
+// binary values, names matched without regard to case and kept as first written. It lives in
+// one JSON file, $XDG_CONFIG_HOME/Ostrand/Zelvo USB Programmer/settings.json (TONRIG_SETTINGS
+// names another), rewritten through QSaveFile on every change under a lock file, so a second
+// running copy never interleaves its writes. A damaged file costs one log line: it is renamed
+// aside and the store starts from defaults.
+//
+// Key paths use backslashes, as the system's code writes them: "Software\\Zelvo\\Settings".
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class ValueType { String, Dword, Binary };
+
+struct SettingValue {
+    ValueType type = ValueType::String;
+    std::string text;
+    std::uint32_t dword = 0;
+    std::vector<std::uint8_t> binary;
+
+    static SettingValue String(std::string s) { return {ValueType::String, std::move(s), 0, {}}; }
+    static SettingValue Dword(std::uint32_t v) { return {ValueType::Dword, {}, v, {}}; }
+    static SettingValue Binary(std::vector<std::uint8_t> b) { return {ValueType::Binary, {}, 0, std::move(b)}; }
+    bool operator==(const SettingValue&) const = default;
+};
+
+class SettingsStore {
+public:
+    // The program's store, opened on first use at DefaultPath().
+    static SettingsStore& Instance();
+    static std::string DefaultPath();
+
+    explicit SettingsStore(std::string filePath);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // Drops what is held and loads `filePath` (tests point the store at their own folder).
+    void Open(std::string filePath);
+    std::string FilePath() const;
+
+    bool KeyExists(const std::string& key) const;
+    bool CreateKey(const std::string& key);
+    // Fails when the key is missing or still has subkeys.
+    bool DeleteKey(const std::string& key);
+    std::vector<std::string> SubKeyNames(const std::string& key) const;
+
+    bool ValueExists(const std::string& key, const std::string& name) const;
+    std::optional<SettingValue> GetValue(const std::string& key, const std::string& name) const;
+    // Creates the key when missing. False when the file could not be written (the value is
+    // still held in memory for this run).
+    bool SetValue(const std::string& key, const std::string& name, const SettingValue& value);
+    bool DeleteValue(const std::string& key, const std::string& name);
+    std::vector<std::string> ValueNames(const std::string& key) const;
+
+    // Where the store's few log lines go (default: qWarning).
+    void SetLogSink(std::function<void(const std::string&)> sink);
+
+    struct Node;
+
+private:
+    const Node* Find(const std::string& key) const;
+    Node* FindOrCreate(const std::string& key);
+    void Load();
+    bool Save();
+    void Log(const std::string& line) const;
+
+    mutable std::mutex m_mutex;
+    std::string m_path;
+    std::unique_ptr<Node> m_root;
+    std::function<void(const std::string&)> m_log;
+};
+
+} // namespace platform

@@ -1,0 +1,15 @@
+#pragma once
+// The integer types and message numbers the system's interfaces are written in.
+
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using BOOL = int;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+constexpr UINT WM_USER = 0x0400;

@@ -1,0 +1,62 @@
+#pragma once
+// One command table by numeric id: each command is one QAction (text, shortcut, status tip,
+// icon) that menu, toolbar and keyboard share. A command is enabled only while a handler is
+// bound to it, as the framework greys commands that nothing handles; an update function may
+// narrow that further.
+
+#include "platform/WinTypes.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <string>
+
+class QObject;
+
+namespace platform {
+
+struct CommandInfo {
+    UINT id = 0;
+    std::string text;     // menu text, '&' marks the mnemonic; a tab before the shortcut's label is dropped
+    std::string shortcut; // QKeySequence text, e.g. "Ctrl+R"; empty for none
+    std::string statusTip;
+    QIcon icon;
+};
+
+class CommandTable {
+public:
+    explicit CommandTable(QObject* owner);
+
+    // Creates the action for the id, or updates the one there.
+    QAction* Define(const CommandInfo& info);
+    QAction* Action(UINT id) const;
+    bool IsDefined(UINT id) const { return Action(id) != nullptr; }
+
+    void Bind(UINT id, std::function<void()> handler);
+    void Unbind(UINT id);
+    bool IsBound(UINT id) const;
+    // An extra condition for the enabled state, asked by Refresh().
+    void SetUpdate(UINT id, std::function<bool()> enabled);
+    void SetChecked(UINT id, bool checked);
+
+    // Re-evaluates every command's enabled state (call before a menu shows).
+    void Refresh();
+    // Runs the command's handler as a menu choice would; false when none is bound or disabled.
+    bool Execute(UINT id);
+
+private:
+    struct Entry {
+        QPointer<QAction> action;
+        std::function<void()> handler;
+        std::function<bool()> update;
+    };
+    void UpdateEnabled(Entry& entry);
+
+    QObject* m_owner;
+    std::map<UINT, Entry> m_entries;
+};
+
+} // namespace platform
