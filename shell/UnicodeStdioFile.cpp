@@ -136,29 +136,30 @@ bool CUnicodeStdioFile::ReadString(std::string& line)
                 return false;
         }
         std::u16string wide;
+        bool ended = false;
         unsigned char unit[2];
-        while (static_cast<int>(wide.size()) < kMaxWideLine && std::fread(unit, 1, 2, m_file) == 2) {
+        while (std::fread(unit, 1, 2, m_file) == 2) {
             const char16_t c = static_cast<char16_t>(unit[0] | (unit[1] << 8));
+            if (c == u'\n') {
+                ended = true;
+                break;
+            }
             if (c == u'\r') {
-                // CR LF or a lone CR ends the line; anything else after a CR starts the next one.
+                // CR LF or a lone CR ends the line.
                 unsigned char next[2];
-                if (std::fread(next, 1, 2, m_file) == 2) {
-                    if (next[0] == '\n' && next[1] == 0)
-                        wide += u"\r\n";
-                    else {
-                        std::fseek(m_file, -2, SEEK_CUR);
-                        wide += c;
-                    }
-                } else {
-                    wide += c;
-                }
+                if (std::fread(next, 1, 2, m_file) == 2 && !(next[0] == '\n' && next[1] == 0))
+                    std::fseek(m_file, -2, SEEK_CUR);
+                ended = true;
+                break;
+            }
+            if (static_cast<int>(wide.size()) == kMaxWideLine) {
+                // A full piece; the rest of the line comes with the next call.
+                std::fseek(m_file, -2, SEEK_CUR);
                 break;
             }
             wide += c;
-            if (c == u'\n')
-                break;
         }
-        if (wide.empty())
+        if (wide.empty() && !ended)
             return false;
         // A conversion that yields nothing gives an empty line, never the previous one.
         line = QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size())).toStdString();
