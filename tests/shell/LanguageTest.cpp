@@ -291,7 +291,7 @@ TEST_F(LanguageFileTest, StoredChoiceIsLoadedAtTheViewsStart)
 
 TEST_F(LanguageFileTest, ShippedEnglishFileReproducesTheBuiltInTable)
 {
-    const std::string path = tonrig::test::SourcePath("resources/Language/English.dic.txt");
+    const std::string path = TONRIG_SHIPPED_LANGUAGE_FILE;
     const std::vector<std::string> defaults(g_LanguageDefaults.begin(), g_LanguageDefaults.end());
     EXPECT_EQ(ReadWhole(path), CLanguageLoader::FormatLanguageFile("English", defaults))
         << "regenerate the file from the built-in table";
