@@ -21,8 +21,9 @@ constexpr int kOffsetY = 150;
 } // namespace
 
 CProgressDlg::CProgressDlg(QWidget* parent, platform::WindowHandle owner)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      platform::MessageTarget(this), m_owner(std::move(owner))
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , platform::MessageTarget(this)
+    , m_owner(std::move(owner))
 {
     setModal(false);
     setWindowTitle(QStringLiteral("Progress Bar"));
@@ -49,8 +50,8 @@ void CProgressDlg::resizeEvent(QResizeEvent* event)
     m_ctlProgress->setGeometry(30, barBottom - 20, std::max(0, w - 60), 20);
     m_ctlText->setGeometry(10, 4, std::max(0, w - 20), std::max(0, barBottom - 28));
     const QSize button = m_ctlCancel->sizeHint().expandedTo(QSize(90, 26));
-    m_ctlCancel->setGeometry((w - button.width()) / 2, barBottom + (h - barBottom - button.height()) / 2,
-                             button.width(), button.height());
+    m_ctlCancel->setGeometry(
+        (w - button.width()) / 2, barBottom + (h - barBottom - button.height()) / 2, button.width(), button.height());
 }
 
 void CProgressDlg::SetText(const std::string& text)
@@ -102,7 +103,7 @@ void CProgressDlg::ApplyPos(std::uint32_t pos)
     pos = std::min(pos, m_nUpper);
     const double percent = m_nUpper ? pos * 100.0 / m_nUpper : 0.0;
     // In 64 bits: pos * 100 overflows 32 bits from about 42.9 million on.
-    const int bar = m_nUpper ? static_cast<int>(std::uint64_t{pos} * 100 / m_nUpper) : 0;
+    const int bar = m_nUpper ? static_cast<int>(std::uint64_t { pos } * 100 / m_nUpper) : 0;
     m_ctlText->setText(QString::fromStdString(platform::Format("%s (%.2f%%)", m_strText.c_str(), percent)));
     m_ctlCancel->setEnabled(m_nUpper > pos);
     m_ctlProgress->setValue(bar);

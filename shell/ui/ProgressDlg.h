@@ -22,9 +22,9 @@ class CProgressDlg : public QDialog, public platform::MessageTarget {
     Q_OBJECT
 public:
     static constexpr UINT kNoticeTimer = 113; // WM_POPUP_TIMEOUT about 3 s after Show(true)
-    static constexpr UINT kTimedTimer = 114;  // timed progress
+    static constexpr UINT kTimedTimer = 114; // timed progress
     static constexpr UINT kTimerMs = 500;
-    static constexpr int kHiddenTick = 100;   // the tick value of a hidden or cancelled window
+    static constexpr int kHiddenTick = 100; // the tick value of a hidden or cancelled window
 
     // `parent` anchors the window's position; `owner` receives WM_CANCEL_OPERATION and
     // WM_POPUP_TIMEOUT (usually the parent itself).
@@ -56,7 +56,7 @@ public:
     std::string m_strText;
     std::uint32_t m_nUpper = 0;
     std::uint32_t m_nLower = 0;
-    int m_nTick = 0;     // timer 113
+    int m_nTick = 0; // timer 113
     int m_nStepTick = 0; // timer 114: its own count, so the two timers never disturb each other
     int m_nSeconds = 0;
     bool m_bLockCancel = true;
@@ -75,8 +75,8 @@ private:
     QProgressBar* m_ctlProgress = nullptr;
     QPushButton* m_ctlCancel = nullptr;
 
-    std::atomic<std::uint32_t> m_latestPos{0};
-    std::atomic<bool> m_updatePending{false};
+    std::atomic<std::uint32_t> m_latestPos { 0 };
+    std::atomic<bool> m_updatePending { false };
     // Queued updates check it, so none runs on a destroyed window.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

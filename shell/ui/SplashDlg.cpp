@@ -20,7 +20,9 @@ constexpr int kMessageText = 104;
 } // namespace
 
 CSplashDlg::CSplashDlg(QWidget* parent, platform::WindowHandle owner)
-    : QWidget(parent), platform::MessageTarget(this), m_owner(std::move(owner))
+    : QWidget(parent)
+    , platform::MessageTarget(this)
+    , m_owner(std::move(owner))
 {
     m_ctlTitle = new QLabel(this);
     m_ctlTitle->setAlignment(Qt::AlignCenter);

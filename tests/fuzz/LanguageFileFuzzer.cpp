@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     CLanguageFileParser parser;
     Feed(std::string_view(reinterpret_cast<const char*>(data), size), parser);
     const auto& texts = parser.Texts();
-    if (texts.size() > static_cast<size_t>(kLanguageTextCount) ||
-        static_cast<int>(texts.size()) != std::min(parser.TextLineCount(), kLanguageTextCount))
+    if (texts.size() > static_cast<size_t>(kLanguageTextCount)
+        || static_cast<int>(texts.size()) != std::min(parser.TextLineCount(), kLanguageTextCount))
         std::abort();
 
     CLanguageFileParser again;

@@ -95,14 +95,14 @@ TEST(LanguageTableTest, BuiltInTextsKeepTheirNumbers)
 {
     // Language files key on order: a text out of place would shift every translation.
     const std::map<int, std::string> samples = {
-        {18, "Read"},
-        {49, "Did not get response from programmer.\r\nDemo only."},
-        {104, "Initializing, please remove the chip from ZIF socket.....\r\nReconnect programmer if needed."},
-        {149, "(Absolate Byte Address)"},
-        {177, "OFFSET"},
-        {197, "Ignore loaded file path."},
-        {204, "Checking and updating firmware..."},
-        {206, "Warranty Register"},
+        { 18, "Read" },
+        { 49, "Did not get response from programmer.\r\nDemo only." },
+        { 104, "Initializing, please remove the chip from ZIF socket.....\r\nReconnect programmer if needed." },
+        { 149, "(Absolate Byte Address)" },
+        { 177, "OFFSET" },
+        { 197, "Ignore loaded file path." },
+        { 204, "Checking and updating firmware..." },
+        { 206, "Warranty Register" },
     };
     for (const auto& [n, text] : samples)
         EXPECT_EQ(g_LanguageDefaults[n], text) << n;
@@ -114,10 +114,10 @@ TEST(LanguageTableTest, BuiltInTextsKeepTheirNumbers)
 
 struct FileCase {
     const char* name;
-    std::string bytes;     // file contents; empty name below means "no such file"
+    std::string bytes; // file contents; empty name below means "no such file"
     bool exists;
     bool loaded;
-    std::string box;       // start of the expected box, empty for none
+    std::string box; // start of the expected box, empty for none
     std::map<int, std::string> texts; // texts that differ from English after a load
 };
 
@@ -125,38 +125,43 @@ std::vector<FileCase> FileCases()
 {
     std::string longText(5000, 'w');
     return {
-        {"comments, short lines and keys ignored",
-         "LanguageName=Deutsch\n; 0000=\"comment\";\n/ 0000=\"comment\";\nab\n\n0005=\"Datei\";\n0001=\"Bearbeiten\";\n"
-         "0100=\"Ansicht\";\n",
-         true, true, "", {{0, "Datei"}, {1, "Bearbeiten"}, {2, "Ansicht"}}},
-        {"name line with blanks and spaced equals",
-         "  LanguageName = Deutsch\r\n0000=\"Datei\";\r\n", true, true, "", {{0, "Datei"}}},
-        {"commented name line names nothing", ";  LanguageName = Deutsch\r\n0000=\"Datei\";\r\n", true, false,
-         "Language file open error! Default lanuage used.", {}},
-        {"no name line", "0000=\"Datei\";\r\n", true, false, "Language file open error! Default lanuage used.", {}},
-        {"empty name", "LanguageName=\r\n0000=\"Datei\";\r\n", true, false,
-         "Language file open error! Default lanuage used.", {}},
-        {"closing characters", "LanguageName=X\n0000=\"Read\";\n0001=\"Read\"\n", true, true, "",
-         {{0, "Read"}, {1, "Rea"}}},
-        {"line-break escape", "LanguageName=X\n0000=\"one\\r\\ntwo\";\n", true, true, "", {{0, "one\r\ntwo"}}},
-        {"short and empty texts", "LanguageName=X\n0000=\"\";\n0001=\"\"\n0002=\"x\";\n", true, true, "",
-         {{0, ""}, {1, ""}, {2, "x"}}},
-        {"equals-quote elsewhere than 4 is no text line",
-         "LanguageName=X\n000=\"a\";\n00000=\"b\";\n0000 =\"c\";\n0000=\"d\";\n", true, true, "", {{0, "d"}}},
-        {"blanks around a text line", "LanguageName=X\n \t 0000=\" padded \";  \n", true, true, "", {{0, " padded "}}},
-        {"CR-only line ends", "LanguageName=X\r0000=\"A\";\r0001=\"B\";\r", true, true, "", {{0, "A"}, {1, "B"}}},
-        {"UTF-8 mark skipped", "\xEF\xBB\xBFLanguageName=X\n0000=\"A\";\n", true, true, "", {{0, "A"}}},
-        {"key of four non-ASCII characters", "LanguageName=X\n\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F=\"\xC3\x84\";\n", true,
-         true, "", {{0, "\xC3\x84"}}},
-        {"Latin-1 bytes", "LanguageName=Fran\xE7" "ais\n0000=\"Fichier \xE9t\xE9\";\n", true, true, "",
-         {{0, "Fichier \xC3\xA9t\xC3\xA9"}}},
-        {"over-long line read whole", "LanguageName=X\n0000=\"A\";\n0001=\"" + longText + "\";\n0002=\"C\";\n", true,
-         true, "", {{0, "A"}, {1, longText}, {2, "C"}}},
-        {"UTF-16 with mark refused", Utf16Le("LanguageName=X\r\n0000=\"A\";\r\n", true), true, false,
-         "Unicode Language file can not read!", {}},
-        {"UTF-16 without mark refused", Utf16Le("LanguageName=X\r\n0000=\"A\";\r\n", false), true, false,
-         "Unicode Language file can not read!", {}},
-        {"missing file", "", false, false, "Language file open error.", {}},
+        { "comments, short lines and keys ignored",
+            "LanguageName=Deutsch\n; 0000=\"comment\";\n/ "
+            "0000=\"comment\";\nab\n\n0005=\"Datei\";\n0001=\"Bearbeiten\";\n"
+            "0100=\"Ansicht\";\n",
+            true, true, "", { { 0, "Datei" }, { 1, "Bearbeiten" }, { 2, "Ansicht" } } },
+        { "name line with blanks and spaced equals", "  LanguageName = Deutsch\r\n0000=\"Datei\";\r\n", true, true, "",
+            { { 0, "Datei" } } },
+        { "commented name line names nothing", ";  LanguageName = Deutsch\r\n0000=\"Datei\";\r\n", true, false,
+            "Language file open error! Default lanuage used.", {} },
+        { "no name line", "0000=\"Datei\";\r\n", true, false, "Language file open error! Default lanuage used.", {} },
+        { "empty name", "LanguageName=\r\n0000=\"Datei\";\r\n", true, false,
+            "Language file open error! Default lanuage used.", {} },
+        { "closing characters", "LanguageName=X\n0000=\"Read\";\n0001=\"Read\"\n", true, true, "",
+            { { 0, "Read" }, { 1, "Rea" } } },
+        { "line-break escape", "LanguageName=X\n0000=\"one\\r\\ntwo\";\n", true, true, "", { { 0, "one\r\ntwo" } } },
+        { "short and empty texts", "LanguageName=X\n0000=\"\";\n0001=\"\"\n0002=\"x\";\n", true, true, "",
+            { { 0, "" }, { 1, "" }, { 2, "x" } } },
+        { "equals-quote elsewhere than 4 is no text line",
+            "LanguageName=X\n000=\"a\";\n00000=\"b\";\n0000 =\"c\";\n0000=\"d\";\n", true, true, "", { { 0, "d" } } },
+        { "blanks around a text line", "LanguageName=X\n \t 0000=\" padded \";  \n", true, true, "",
+            { { 0, " padded " } } },
+        { "CR-only line ends", "LanguageName=X\r0000=\"A\";\r0001=\"B\";\r", true, true, "",
+            { { 0, "A" }, { 1, "B" } } },
+        { "UTF-8 mark skipped", "\xEF\xBB\xBFLanguageName=X\n0000=\"A\";\n", true, true, "", { { 0, "A" } } },
+        { "key of four non-ASCII characters", "LanguageName=X\n\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F=\"\xC3\x84\";\n", true,
+            true, "", { { 0, "\xC3\x84" } } },
+        { "Latin-1 bytes",
+            "LanguageName=Fran\xE7"
+            "ais\n0000=\"Fichier \xE9t\xE9\";\n",
+            true, true, "", { { 0, "Fichier \xC3\xA9t\xC3\xA9" } } },
+        { "over-long line read whole", "LanguageName=X\n0000=\"A\";\n0001=\"" + longText + "\";\n0002=\"C\";\n", true,
+            true, "", { { 0, "A" }, { 1, longText }, { 2, "C" } } },
+        { "UTF-16 with mark refused", Utf16Le("LanguageName=X\r\n0000=\"A\";\r\n", true), true, false,
+            "Unicode Language file can not read!", {} },
+        { "UTF-16 without mark refused", Utf16Le("LanguageName=X\r\n0000=\"A\";\r\n", false), true, false,
+            "Unicode Language file can not read!", {} },
+        { "missing file", "", false, false, "Language file open error.", {} },
     };
 }
 
@@ -164,7 +169,8 @@ TEST_F(LanguageFileTest, LoadsTheCasesOfTheTable)
 {
     for (const FileCase& c : FileCases()) {
         SCOPED_TRACE(c.name);
-        const std::string path = c.exists ? Write("case.dic.txt", c.bytes) : m_dir.filePath("none.dic.txt").toStdString();
+        const std::string path
+            = c.exists ? Write("case.dic.txt", c.bytes) : m_dir.filePath("none.dic.txt").toStdString();
         FillMarkedTable();
         RecordingMessageBox boxes;
         EXPECT_EQ(CLanguageLoader::LoadLanguageFile(path), c.loaded);
@@ -191,10 +197,11 @@ TEST_F(LanguageFileTest, LoadsTheCasesOfTheTable)
 TEST_F(LanguageFileTest, FileLengthDecidesHowManyTextsChange)
 {
     RecordingMessageBox boxes;
-    for (int lines : {5, 250}) {
+    for (int lines : { 5, 250 }) {
         SCOPED_TRACE(lines);
         FillMarkedTable();
-        ASSERT_TRUE(CLanguageLoader::LoadLanguageFile(Write("n.dic.txt", "LanguageName=N\r\n" + NumberedLines(lines, "t"))));
+        ASSERT_TRUE(
+            CLanguageLoader::LoadLanguageFile(Write("n.dic.txt", "LanguageName=N\r\n" + NumberedLines(lines, "t"))));
         EXPECT_EQ(g_Language.Count(), 213);
         EXPECT_EQ(g_LanguageTexts.size(), 213u) << "texts past 213 are dropped";
         for (int n = 0; n < kLanguageTextCount; ++n)
@@ -210,12 +217,12 @@ TEST_F(LanguageFileTest, LanguageNameFollowsTheNameLineRules)
         const char* bytes;
         const char* name;
     } cases[] = {
-        {"LanguageName=First\nLanguageName=Second\n", "Second"},
-        {"LanguageName=Deutsch  \n", "Deutsch  "},
-        {"\t LanguageName = Deutsch\n", "Deutsch"},
-        {";LanguageName=Deutsch\n", ""},
-        {"LanguageName:Deutsch\n0000=\"A\";\n", ""},
-        {"", ""},
+        { "LanguageName=First\nLanguageName=Second\n", "Second" },
+        { "LanguageName=Deutsch  \n", "Deutsch  " },
+        { "\t LanguageName = Deutsch\n", "Deutsch" },
+        { ";LanguageName=Deutsch\n", "" },
+        { "LanguageName:Deutsch\n0000=\"A\";\n", "" },
+        { "", "" },
     };
     RecordingMessageBox boxes;
     for (const auto& c : cases)
@@ -233,16 +240,16 @@ TEST_F(LanguageFileTest, UnicodeTestLooksAtTheFirstBytes)
         std::string bytes;
         int kind;
     } cases[] = {
-        {std::string("\xFF\xFE", 2) + "x", 2},
-        {std::string("\xFE\xFF\0L", 4), 2},
-        {std::string("L\0a\0n\0", 6), 2},
-        {std::string("\0L\0a\0n", 6), 2},
-        {"LanguageName=English\r\n", 1},
-        {"\xEF\xBB\xBFLanguageName=English\r\n", 1},
-        {"", 1},
-        {std::string("A\0\0B", 4), 1},
+        { std::string("\xFF\xFE", 2) + "x", 2 },
+        { std::string("\xFE\xFF\0L", 4), 2 },
+        { std::string("L\0a\0n\0", 6), 2 },
+        { std::string("\0L\0a\0n", 6), 2 },
+        { "LanguageName=English\r\n", 1 },
+        { "\xEF\xBB\xBFLanguageName=English\r\n", 1 },
+        { "", 1 },
+        { std::string("A\0\0B", 4), 1 },
         // Only the first 80 bytes count.
-        {std::string(80, 'a') + std::string("\0b\0", 3), 1},
+        { std::string(80, 'a') + std::string("\0b\0", 3), 1 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(CLanguageLoader::IsUnicodeFile(Write("u.txt", c.bytes)), c.kind) << testing::PrintToString(c.bytes);

@@ -1,6 +1,6 @@
+#include "shell/ui/ProgressDlg.h"
 #include "platform/Clock.h"
 #include "shell/ShellMessages.h"
-#include "shell/ui/ProgressDlg.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,10 @@ using tonrig::test::ProcessEventsUntil;
 // Stands in for the view: counts the messages it receives.
 class MessageRecorder : public QObject, public platform::MessageTarget {
 public:
-    MessageRecorder() : platform::MessageTarget(this) {}
+    MessageRecorder()
+        : platform::MessageTarget(this)
+    {
+    }
     LRESULT OnMessage(UINT msg, WPARAM, LPARAM) override
     {
         received.push_back(msg);
@@ -34,7 +37,8 @@ public:
 
 class ProgressDlgTest : public testing::Test {
 protected:
-    ProgressDlgTest() : dlg(&view, owner.Handle())
+    ProgressDlgTest()
+        : dlg(&view, owner.Handle())
     {
         view.setGeometry(100, 80, 900, 600);
         view.show();
@@ -53,15 +57,15 @@ TEST_F(ProgressDlgTest, PositionShowsCaptionBarAndCancel)
         int bar;
         bool cancel;
     } cases[] = {
-        {1000, 250, "Reading... (25.00%)", 25, true},
-        {1000, 1000, "Reading... (100.00%)", 100, false},
-        {1000, 5000, "Reading... (100.00%)", 100, false},
-        {3, 1, "Reading... (33.33%)", 33, true},
-        {0, 0, "Reading... (0.00%)", 0, false},
-        {0, 7, "Reading... (0.00%)", 0, false},
+        { 1000, 250, "Reading... (25.00%)", 25, true },
+        { 1000, 1000, "Reading... (100.00%)", 100, false },
+        { 1000, 5000, "Reading... (100.00%)", 100, false },
+        { 3, 1, "Reading... (33.33%)", 33, true },
+        { 0, 0, "Reading... (0.00%)", 0, false },
+        { 0, 7, "Reading... (0.00%)", 0, false },
         // Beyond about 42.9 million a 32-bit pos * 100 wraps.
-        {60000000, 50000000, "Reading... (83.33%)", 83, true},
-        {4294967295u, 4294967294u, "Reading... (100.00%)", 99, true},
+        { 60000000, 50000000, "Reading... (83.33%)", 83, true },
+        { 4294967295u, 4294967294u, "Reading... (100.00%)", 99, true },
     };
     dlg.SetText("Reading...");
     for (const auto& c : cases) {
@@ -99,7 +103,7 @@ TEST_F(ProgressDlgTest, ShowPlacesTheWindowAndHideLocksCancelAgain)
 
 TEST_F(ProgressDlgTest, TimedProgressStepsWithAndWithoutTheLock)
 {
-    for (bool locked : {true, false}) {
+    for (bool locked : { true, false }) {
         SCOPED_TRACE(locked ? "locked" : "unlocked");
         dlg.SetText("Erasing...");
         dlg.Start(5);
@@ -173,7 +177,7 @@ TEST_F(ProgressDlgTest, PositionsFromAWorkerEndWithTheLastOneShown)
     dlg.SetRange(0, kUpper);
     dlg.SetPos(1);
     dlg.Show(true);
-    std::atomic<bool> done{false};
+    std::atomic<bool> done { false };
     std::thread pump([&] {
         for (std::uint32_t pos = 1; pos <= kUpper - 300000; ++pos)
             dlg.SetPos(pos);

@@ -1,8 +1,8 @@
+#include "shell/ui/SplashDlg.h"
 #include "platform/Clock.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 #include "shell/ShellMessages.h"
-#include "shell/ui/SplashDlg.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -21,7 +21,10 @@ using tonrig::test::ProcessEventsUntil;
 
 class MessageRecorder : public QObject, public platform::MessageTarget {
 public:
-    MessageRecorder() : platform::MessageTarget(this) {}
+    MessageRecorder()
+        : platform::MessageTarget(this)
+    {
+    }
     LRESULT OnMessage(UINT msg, WPARAM, LPARAM) override
     {
         received.push_back(msg);
@@ -33,7 +36,8 @@ public:
 
 class SplashDlgTest : public testing::Test {
 protected:
-    SplashDlgTest() : splash(&view, owner.Handle())
+    SplashDlgTest()
+        : splash(&view, owner.Handle())
     {
         InitLanguageForView();
         view.resize(900, 600);
