@@ -8,9 +8,8 @@ const std::string g_strLanguageFallback;
 
 // Numbers 198 to 203 and 205 belong to no window; they stay empty so that the numbers after
 // them keep their places.
-const std::array<std::string, kLanguageTextCount> g_LanguageDefaults
-    = {
-          // clang-format off
+// clang-format off
+const std::array<std::string, kLanguageTextCount> g_LanguageDefaults = {
     "File", // 0
     "Edit", // 1
     "View", // 2
@@ -224,8 +223,8 @@ const std::array<std::string, kLanguageTextCount> g_LanguageDefaults
     "Datasheet Link(http:):", // 210
     "Application:", // 211
     "Data size exceed size of device, data file has been truncated.", // 212
-          // clang-format on
-      };
+};
+// clang-format on
 
 std::string CLanguage::GetText(int number) const
 {
