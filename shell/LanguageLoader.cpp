@@ -112,7 +112,10 @@ int CLanguageLoader::IsUnicodeFile(const std::string& path)
         return 0;
     unsigned char bytes[80];
     const size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    const bool unreadable = std::ferror(f) != 0; // a folder opens but cannot be read
     std::fclose(f);
+    if (unreadable)
+        return 0;
 
     if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
         return 2;

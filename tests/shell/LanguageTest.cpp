@@ -254,6 +254,7 @@ TEST_F(LanguageFileTest, UnicodeTestLooksAtTheFirstBytes)
     for (const auto& c : cases)
         EXPECT_EQ(CLanguageLoader::IsUnicodeFile(Write("u.txt", c.bytes)), c.kind) << testing::PrintToString(c.bytes);
     EXPECT_EQ(CLanguageLoader::IsUnicodeFile(m_dir.filePath("none").toStdString()), 0);
+    EXPECT_EQ(CLanguageLoader::IsUnicodeFile(m_dir.path().toStdString()), 0) << "a folder is no file";
 }
 
 TEST_F(LanguageFileTest, StoredChoiceIsLoadedAtTheViewsStart)
