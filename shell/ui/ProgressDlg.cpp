@@ -83,6 +83,7 @@ void CProgressDlg::SetPos(std::uint32_t pos)
     // shows whatever position is latest when it runs.
     if (m_updatePending.exchange(true))
         return;
+    ++m_queuedUpdates;
     std::weak_ptr<int> alive = m_alive;
     platform::post([this, alive] {
         if (alive.expired())

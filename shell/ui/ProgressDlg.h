@@ -52,6 +52,8 @@ public:
     std::string CaptionText() const;
     int BarValue() const;
     bool IsCancelEnabled() const;
+    // GUI-thread updates queued by SetPos from other threads so far.
+    int QueuedUpdates() const { return m_queuedUpdates.load(); }
 
     std::string m_strText;
     std::uint32_t m_nUpper = 0;
@@ -77,6 +79,7 @@ private:
 
     std::atomic<std::uint32_t> m_latestPos { 0 };
     std::atomic<bool> m_updatePending { false };
+    std::atomic<int> m_queuedUpdates { 0 };
     // Queued updates check it, so none runs on a destroyed window.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

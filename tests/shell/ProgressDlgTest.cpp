@@ -191,6 +191,26 @@ TEST_F(ProgressDlgTest, PositionsFromAWorkerEndWithTheLastOneShown)
     EXPECT_TRUE(dlg.IsCancelEnabled());
 }
 
+TEST_F(ProgressDlgTest, ManyWorkerPositionsShareOneQueuedUpdate)
+{
+    dlg.SetText("Writing...");
+    dlg.SetRange(0, 100000);
+    // The GUI thread is busy (it runs no events) while the pump reports 100,000 positions.
+    std::thread pump([&] {
+        for (std::uint32_t pos = 1; pos <= 100000; ++pos)
+            dlg.SetPos(pos);
+    });
+    pump.join();
+    EXPECT_EQ(dlg.QueuedUpdates(), 1);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.BarValue() == 100; }));
+    EXPECT_FALSE(dlg.IsCancelEnabled());
+
+    // Once shown, the next worker position queues a fresh update.
+    std::thread([&] { dlg.SetPos(50000); }).join();
+    EXPECT_EQ(dlg.QueuedUpdates(), 2);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return dlg.BarValue() == 50; }));
+}
+
 TEST_F(ProgressDlgTest, CancelReachesTheOwnerOnce)
 {
     dlg.SetText("Writing...");
