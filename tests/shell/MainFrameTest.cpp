@@ -8,7 +8,11 @@
 #include "shell/ui/TonrigApp.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusTipEvent>
@@ -235,6 +239,37 @@ TEST_F(MainFrame, ForwardedCommandsReachTheViewWhicheverPaneHasFocus)
         frame->Commands().Action(32920)->trigger();
         EXPECT_EQ(view->m_CodeBuffer[0], 0x12);
     }
+}
+
+TEST_F(MainFrame, ShortcutsWorkFromEitherPane)
+{
+    QApplication::setActiveWindow(frame);
+    CTonrigView* view = frame->MainView();
+    view->m_CodeBuffer[0] = 0x12;
+    view->m_CodeBuffer[1] = 0x34;
+    frame->HeaderPane()->setFocus();
+    QTest::keyClick(frame->HeaderPane(), Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(view->m_CodeBuffer[0], 0x34);
+    view->MessageLog().setFocus();
+    QTest::keyClick(&view->MessageLog(), Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(view->m_CodeBuffer[0], 0x12);
+    QTest::keyClick(&view->MessageLog(), Qt::Key_F6);
+    EXPECT_TRUE(frame->HeaderPane()->hasFocus());
+}
+
+TEST_F(MainFrame, ToolbarTooltipsShowOnlyWhereTheCommandHasOne)
+{
+    auto tipOf = [&](UINT id) {
+        QWidget* button = frame->ToolBar()->widgetForAction(frame->Commands().Action(id));
+        QToolTip::showText(button->mapToGlobal(QPoint(2, 2)), "none", button);
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(button, &help);
+        return QToolTip::text().toStdString();
+    };
+    EXPECT_EQ(tipOf(32773), "Read");
+    EXPECT_EQ(tipOf(32782), "Batch Run");
+    EXPECT_EQ(tipOf(32977), "none"); // no tooltip of its own replaced the one shown
+    EXPECT_EQ(tipOf(32951), "none");
 }
 
 TEST_F(MainFrame, NextPaneMovesFocusBetweenThePanes)
