@@ -25,7 +25,7 @@ constexpr UINT ID_DEVICE_LIST = 32945;
 constexpr UINT ID_SELECT_DEVICE = 32946;
 
 struct MenuItemDef {
-    UINT id;          // 0: a separator
+    UINT id; // 0: a separator
     const char* text; // '&' marks the mnemonic; after a tab, the shortcut as shown
 };
 

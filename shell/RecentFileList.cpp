@@ -37,10 +37,13 @@ std::string AbbreviatePath(const std::string& path, int maxLength)
     return (head + tail).toStdString();
 }
 
-CRecentFileList::CRecentFileList(UINT firstCommand, std::string section, std::string entryFormat, int size,
-                                 int maxDisplayLength)
-    : m_firstCommand(firstCommand), m_section(std::move(section)), m_entryFormat(std::move(entryFormat)),
-      m_nSize(std::max(1, size)), m_maxDisplayLength(maxDisplayLength)
+CRecentFileList::CRecentFileList(
+    UINT firstCommand, std::string section, std::string entryFormat, int size, int maxDisplayLength)
+    : m_firstCommand(firstCommand)
+    , m_section(std::move(section))
+    , m_entryFormat(std::move(entryFormat))
+    , m_nSize(std::max(1, size))
+    , m_maxDisplayLength(maxDisplayLength)
 {
 }
 
@@ -88,8 +91,8 @@ void CRecentFileList::ReadList()
     for (int i = 1; i <= m_nSize; ++i) {
         std::string file;
         const std::string name = platform::Format(m_entryFormat.c_str(), i);
-        if (key.ReadString(name, file) && !file.empty() &&
-            std::find(m_files.begin(), m_files.end(), file) == m_files.end())
+        if (key.ReadString(name, file) && !file.empty()
+            && std::find(m_files.begin(), m_files.end(), file) == m_files.end())
             m_files.push_back(file);
     }
 }

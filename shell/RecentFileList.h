@@ -12,8 +12,8 @@ class CRecentFileList {
 public:
     static constexpr const char* kProfileKey = "Software\\Local AppWizard-Generated Applications\\Tonrig";
 
-    CRecentFileList(UINT firstCommand, std::string section, std::string entryFormat, int size,
-                    int maxDisplayLength = 30);
+    CRecentFileList(
+        UINT firstCommand, std::string section, std::string entryFormat, int size, int maxDisplayLength = 30);
 
     // Puts the path at the top (as an absolute path); an entry already there moves up, and the
     // oldest drops out when the list is full. An empty path is ignored.

@@ -80,7 +80,8 @@ QFont FontFromLogFont(const LogFont& lf)
     return font;
 }
 
-CRichEditCtrlExtend::CRichEditCtrlExtend(QWidget* parent) : QTextEdit(parent)
+CRichEditCtrlExtend::CRichEditCtrlExtend(QWidget* parent)
+    : QTextEdit(parent)
 {
     setAcceptRichText(false);
     setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -149,7 +150,7 @@ std::vector<QTextCharFormat> CRichEditCtrlExtend::SelectionFormats() const
 {
     const QTextCursor cursor = textCursor();
     if (!cursor.hasSelection())
-        return {cursor.charFormat()};
+        return { cursor.charFormat() };
     const int start = cursor.selectionStart();
     const int end = cursor.selectionEnd();
     std::vector<QTextCharFormat> formats;
@@ -205,12 +206,12 @@ void CRichEditCtrlExtend::ToggleEffect(DWORD mask, DWORD effect)
 {
     const auto formats = SelectionFormats();
     QTextCharFormat change;
-    for (DWORD bit : {CFE_BOLD, CFE_ITALIC, CFE_UNDERLINE}) {
+    for (DWORD bit : { CFE_BOLD, CFE_ITALIC, CFE_UNDERLINE }) {
         if (!(mask & bit))
             continue;
         const bool first = HasEffect(formats.front(), bit);
-        const bool uniform = std::all_of(formats.begin(), formats.end(),
-                                         [&](const auto& f) { return HasEffect(f, bit) == first; });
+        const bool uniform
+            = std::all_of(formats.begin(), formats.end(), [&](const auto& f) { return HasEffect(f, bit) == first; });
         const bool wanted = (effect & bit) != 0;
         SetEffect(change, bit, uniform ? first != wanted : wanted);
     }
@@ -220,7 +221,7 @@ void CRichEditCtrlExtend::ToggleEffect(DWORD mask, DWORD effect)
 void CRichEditCtrlExtend::SetFaceName(const std::string& face)
 {
     QTextCharFormat format;
-    format.setFontFamilies(QStringList{FamilyFor(face)});
+    format.setFontFamilies(QStringList { FamilyFor(face) });
     if (!textCursor().hasSelection())
         m_appendFormat.merge(format);
     MergeFormat(format);

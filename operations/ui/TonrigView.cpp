@@ -20,14 +20,16 @@ constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
 
 const std::vector<std::string>& CalculatorPrograms()
 {
-    static const std::vector<std::string> programs{"gnome-calculator", "kcalc",         "galculator", "mate-calc",
-                                                   "qalculate-qt",     "qalculate-gtk", "xcalc"};
+    static const std::vector<std::string> programs { "gnome-calculator", "kcalc", "galculator", "mate-calc",
+        "qalculate-qt", "qalculate-gtk", "xcalc" };
     return programs;
 }
 
 CTonrigView::CTonrigView(QWidget* parent)
-    : QWidget(parent), platform::MessageTarget(this), m_CodeBuffer(kCodeBufferSize, 0xFF),
-      m_nCodeSize(kCodeBufferSize)
+    : QWidget(parent)
+    , platform::MessageTarget(this)
+    , m_CodeBuffer(kCodeBufferSize, 0xFF)
+    , m_nCodeSize(kCodeBufferSize)
 {
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
@@ -61,7 +63,7 @@ void CTonrigView::OnInitialUpdate()
     ReadStartupFlags();
 
     Log(platform::Format("%s (%s)\r\n", QSysInfo::prettyProductName().toStdString().c_str(),
-                         QSysInfo::kernelVersion().toStdString().c_str()),
+            QSysInfo::kernelVersion().toStdString().c_str()),
         kLogNote);
 }
 

@@ -66,10 +66,10 @@ public:
     std::string m_strHardwareVersion;
     std::string m_strHardwareSerial;
     std::string m_strOffsetTitle; // title of the hex display's address column
-    std::string m_strFileName;    // the file last opened
+    std::string m_strFileName; // the file last opened
     DWORD m_dwLoadLastDevice = 0;
     DWORD m_dwForgetLoadedFileName = 0;
-    CRegistryKey m_RegKey{HKEY_CURRENT_USER};
+    CRegistryKey m_RegKey { HKEY_CURRENT_USER };
 
     // The code buffer and its current size (the bytes the commands act on).
     std::vector<BYTE> m_CodeBuffer;

@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CView2Header::CView2Header(QWidget* parent) : QWidget(parent)
+CView2Header::CView2Header(QWidget* parent)
+    : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus); // a click makes it the pane with focus, as a view
     auto* layout = new QVBoxLayout(this);

@@ -15,15 +15,17 @@ struct Link {
     const char* target;
 };
 constexpr Link kLinks[] = {
-    {CAboutDlg::IDC_WEBSITE, "https://www.ostrand.example/"},
-    {CAboutDlg::IDC_EMAIL, "mailto:support@ostrand.example"},
-    {CAboutDlg::IDC_FORUM, "https://forum.ostrand.example/"},
-    {CAboutDlg::IDC_DOWNLOAD, "https://www.ostrand.example/download/"},
+    { CAboutDlg::IDC_WEBSITE, "https://www.ostrand.example/" },
+    { CAboutDlg::IDC_EMAIL, "mailto:support@ostrand.example" },
+    { CAboutDlg::IDC_FORUM, "https://forum.ostrand.example/" },
+    { CAboutDlg::IDC_DOWNLOAD, "https://www.ostrand.example/download/" },
 };
 
 } // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), m_strRevision("Re. 7.41")
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent)
+    , m_strRevision("Re. 7.41")
 {
     setWindowTitle("About Tonrig");
     setObjectName("100");

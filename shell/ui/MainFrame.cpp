@@ -41,7 +41,8 @@ public:
 
 } // namespace
 
-CViewSplitter::CViewSplitter(QWidget* parent) : QWidget(parent)
+CViewSplitter::CViewSplitter(QWidget* parent)
+    : QWidget(parent)
 {
     setObjectName("59648");
 }
@@ -78,7 +79,8 @@ void CViewSplitter::Layout()
         m_right->setGeometry(left, 0, std::max(0, w - left), h);
 }
 
-CMainFrame::CMainFrame() : m_commands(this)
+CMainFrame::CMainFrame()
+    : m_commands(this)
 {
     setObjectName("MainFrame");
     setWindowTitle("Tonrig");
@@ -105,7 +107,7 @@ CMainFrame::CMainFrame() : m_commands(this)
     m_commands.SetChecked(ID_VIEW_TOOLBAR, true);
     m_commands.SetChecked(ID_VIEW_STATUS_BAR, true);
     connect(m_toolBar, &QToolBar::visibilityChanged, this,
-            [this](bool visible) { m_commands.SetChecked(ID_VIEW_TOOLBAR, visible); });
+        [this](bool visible) { m_commands.SetChecked(ID_VIEW_TOOLBAR, visible); });
     m_commands.Bind(ID_NEXT_PANE, [this] { MoveFocusToPane(1); });
     m_commands.Bind(ID_PREV_PANE, [this] { MoveFocusToPane(-1); });
 
@@ -203,7 +205,7 @@ void CMainFrame::CreateClient()
 
 void CMainFrame::MoveFocusToPane(int step)
 {
-    QWidget* panes[2] = {m_view, m_header};
+    QWidget* panes[2] = { m_view, m_header };
     QWidget* focus = QApplication::focusWidget();
     int current = 0;
     if (focus && (focus == m_header || m_header->isAncestorOf(focus)))

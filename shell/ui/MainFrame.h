@@ -54,7 +54,7 @@ public:
     QMenu* FileMenu() const { return m_fileMenu; }
 
     // Does nothing; device setup calls it.
-    void SwitchView(int /*viewId*/, int /*show*/) {}
+    void SwitchView(int /*viewId*/, int /*show*/) { }
 
 private:
     void CreateCommands();

@@ -1,9 +1,13 @@
 #include "shell/ui/StatusBar.h"
 
+#include "platform/GuiThread.h"
+
 #include <QFontMetrics>
 #include <QLabel>
+#include <QPointer>
 
-CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent)
+CStatusBar::CStatusBar(QWidget* parent)
+    : QStatusBar(parent)
 {
     setObjectName("59393");
     struct Def {
@@ -11,10 +15,13 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent)
         const char* text;
     };
     static constexpr Def kPanes[] = {
-        {ID_SEPARATOR, "Ready"},       {ID_INDICATOR_CHECKSUM, "Checksum: 0xFFFF"},
-        {ID_INDICATOR_STATE, "Idle"},  {ID_INDICATOR_FIRMWARE, "Firmware Rev: ---"},
-        {ID_INDICATOR_CAPS, "CAP"},    {ID_INDICATOR_NUM, "NUM"},
-        {ID_INDICATOR_SCRL, "SCRL"},
+        { ID_SEPARATOR, "Ready" },
+        { ID_INDICATOR_CHECKSUM, "Checksum: 0xFFFF" },
+        { ID_INDICATOR_STATE, "Idle" },
+        { ID_INDICATOR_FIRMWARE, "Firmware Rev: ---" },
+        { ID_INDICATOR_CAPS, "CAP" },
+        { ID_INDICATOR_NUM, "NUM" },
+        { ID_INDICATOR_SCRL, "SCRL" },
     };
     for (const Def& def : kPanes) {
         auto* label = new QLabel(QString::fromUtf8(def.text), this);
@@ -28,7 +35,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent)
             label->setFrameShadow(QFrame::Sunken);
             addPermanentWidget(label);
         }
-        m_panes.push_back({def.id, label});
+        m_panes.push_back({ def.id, label });
     }
 }
 
@@ -49,6 +56,13 @@ bool CStatusBar::SetPaneText(int index, const std::string& text)
 {
     if (index < 0 || index >= GetCount())
         return false;
+    if (!platform::IsGuiThread()) {
+        QPointer<QLabel> label = m_panes[static_cast<size_t>(index)].label;
+        return platform::post([label, text] {
+            if (label)
+                label->setText(QString::fromStdString(text));
+        });
+    }
     m_panes[static_cast<size_t>(index)].label->setText(QString::fromStdString(text));
     return true;
 }

@@ -29,8 +29,8 @@ public:
     // The index of the pane of an indicator id, or -1.
     int CommandToIndex(UINT id) const;
     UINT GetItemID(int index) const;
-    // Writing and reading a pane; callable from the GUI thread only. Pane 0 shows what is
-    // written until the next status prompt.
+    // Writing a pane from a worker thread queues the write for the GUI thread; reading is for
+    // the GUI thread only. Pane 0 shows what is written until the next status prompt.
     bool SetPaneText(int index, const std::string& text);
     std::string GetPaneText(int index) const;
 

@@ -25,11 +25,19 @@ struct ViewCommand {
     void (CTonrigView::*handler)();
 };
 constexpr ViewCommand kViewCommands[] = {
-    {32772, &CTonrigView::OnWrite},        {32773, &CTonrigView::OnRead},       {32774, &CTonrigView::OnErase},
-    {32775, &CTonrigView::OnVerify},       {32776, &CTonrigView::OnLock},       {32777, &CTonrigView::OnSignatureId},
-    {32778, &CTonrigView::OnBlankCheck},   {32782, &CTonrigView::OnBatchRun},   {32811, &CTonrigView::OnFillBufferFF},
-    {32900, &CTonrigView::OnSetCfgBits},   {32918, &CTonrigView::OnByteSwap},   {32920, &CTonrigView::OnByteSwap},
-    {32922, &CTonrigView::OnCalculator},
+    { 32772, &CTonrigView::OnWrite },
+    { 32773, &CTonrigView::OnRead },
+    { 32774, &CTonrigView::OnErase },
+    { 32775, &CTonrigView::OnVerify },
+    { 32776, &CTonrigView::OnLock },
+    { 32777, &CTonrigView::OnSignatureId },
+    { 32778, &CTonrigView::OnBlankCheck },
+    { 32782, &CTonrigView::OnBatchRun },
+    { 32811, &CTonrigView::OnFillBufferFF },
+    { 32900, &CTonrigView::OnSetCfgBits },
+    { 32918, &CTonrigView::OnByteSwap },
+    { 32920, &CTonrigView::OnByteSwap },
+    { 32922, &CTonrigView::OnCalculator },
 };
 
 } // namespace
@@ -53,8 +61,8 @@ CTonrigApp::~CTonrigApp()
 
 BOOL CTonrigApp::InitInstance(bool show)
 {
-    m_pRecentFileList =
-        std::make_unique<CRecentFileList>(ID_FILE_MRU_FILE1, "Recent File List", "File%d", 4, kRecentDisplayLength);
+    m_pRecentFileList
+        = std::make_unique<CRecentFileList>(ID_FILE_MRU_FILE1, "Recent File List", "File%d", 4, kRecentDisplayLength);
     m_pRecentFileList->ReadList();
 
     m_pMainWnd = std::make_unique<CMainFrame>();
@@ -114,7 +122,8 @@ BOOL CTonrigApp::RebuildRecentFileList(int count)
         format = m_pRecentFileList->EntryFormat();
     }
     count = std::clamp(count, 1, static_cast<int>(ID_FILE_MRU_FILE9 - ID_FILE_MRU_FILE1 + 1));
-    m_pRecentFileList = std::make_unique<CRecentFileList>(ID_FILE_MRU_FILE1, section, format, count, kRecentDisplayLength);
+    m_pRecentFileList
+        = std::make_unique<CRecentFileList>(ID_FILE_MRU_FILE1, section, format, count, kRecentDisplayLength);
     m_pRecentFileList->ReadList();
     UpdateRecentFileMenu();
     return m_pRecentFileList ? 1 : 0;
@@ -162,8 +171,7 @@ void CTonrigApp::OnFileNew()
 
 void CTonrigApp::OnFileOpen()
 {
-    const QString path = QFileDialog::getOpenFileName(
-        m_pMainWnd.get(), "Open", QString(),
+    const QString path = QFileDialog::getOpenFileName(m_pMainWnd.get(), "Open", QString(),
         "Data files (*.bin *.BIN *.hex *.HEX *.rom *.ROM *.s19 *.S19 *.mot *.srec *.jed *.JED);;All files (*)");
     if (!path.isEmpty())
         OpenDocumentFile(path.toStdString());

@@ -37,7 +37,7 @@ QPixmap PaintTile(const Tile& tile, int size)
 QIcon TileIcon(const Tile& tile)
 {
     QIcon icon;
-    for (int size : {16, 24, 32})
+    for (int size : { 16, 24, 32 })
         icon.addPixmap(PaintTile(tile, size));
     return icon;
 }
@@ -59,14 +59,22 @@ QIcon ToolbarIcon(UINT id)
     default:
         break;
     }
-    static const std::map<UINT, Tile> tiles{
-        {32946, {"DEV", QColor(70, 90, 120)}},  {32773, {"R", QColor(40, 140, 60)}},
-        {32775, {"V", QColor(40, 110, 170)}},   {32777, {"ID", QColor(110, 80, 160)}},
-        {32900, {"CFG", QColor(120, 120, 40)}}, {32920, {"SW", QColor(150, 100, 40)}},
-        {32977, {"8/16", QColor(90, 90, 90)}},  {32922, {"+-", QColor(60, 120, 120)}},
-        {32811, {"FF", QColor(130, 130, 130)}}, {32774, {"E", QColor(190, 50, 40)}},
-        {32778, {"BC", QColor(60, 150, 150)}},  {32772, {"W", QColor(210, 120, 20)}},
-        {32776, {"L", QColor(120, 70, 40)}},    {32782, {"B", QColor(40, 90, 150)}},    {32951, {"?", QColor(40, 120, 200)}},
+    static const std::map<UINT, Tile> tiles {
+        { 32946, { "DEV", QColor(70, 90, 120) } },
+        { 32773, { "R", QColor(40, 140, 60) } },
+        { 32775, { "V", QColor(40, 110, 170) } },
+        { 32777, { "ID", QColor(110, 80, 160) } },
+        { 32900, { "CFG", QColor(120, 120, 40) } },
+        { 32920, { "SW", QColor(150, 100, 40) } },
+        { 32977, { "8/16", QColor(90, 90, 90) } },
+        { 32922, { "+-", QColor(60, 120, 120) } },
+        { 32811, { "FF", QColor(130, 130, 130) } },
+        { 32774, { "E", QColor(190, 50, 40) } },
+        { 32778, { "BC", QColor(60, 150, 150) } },
+        { 32772, { "W", QColor(210, 120, 20) } },
+        { 32776, { "L", QColor(120, 70, 40) } },
+        { 32782, { "B", QColor(40, 90, 150) } },
+        { 32951, { "?", QColor(40, 120, 200) } },
     };
     auto it = tiles.find(id);
     return it == tiles.end() ? QIcon() : TileIcon(it->second);
@@ -74,5 +82,5 @@ QIcon ToolbarIcon(UINT id)
 
 QIcon ProgramIcon()
 {
-    return TileIcon({"T", QColor(30, 100, 160)});
+    return TileIcon({ "T", QColor(30, 100, 160) });
 }

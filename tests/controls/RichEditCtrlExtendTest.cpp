@@ -1,5 +1,5 @@
-#include "controls/ui/PointsToFontHeight.h"
 #include "controls/ui/RichEditCtrlExtend.h"
+#include "controls/ui/PointsToFontHeight.h"
 #include "platform/ui/QtServices.h"
 #include "support/TestEnvironment.h"
 
@@ -151,9 +151,9 @@ TEST_F(LogControl, ContextMenuOffersCopyPasteSelectAllClearAllInOrder)
 {
     auto menu = log.CreateContextMenu();
     const QList<QAction*> actions = menu->actions();
-    const std::vector<std::pair<QString, UINT>> expected{
-        {"Copy", ID_LOG_COPY}, {"", 0}, {"Paste", ID_LOG_PASTE}, {"", 0}, {"Select All", ID_LOG_SELECT_ALL}, {"", 0},
-        {"Clear All", ID_LOG_CLEAR_ALL}};
+    const std::vector<std::pair<QString, UINT>> expected { { "Copy", ID_LOG_COPY }, { "", 0 },
+        { "Paste", ID_LOG_PASTE }, { "", 0 }, { "Select All", ID_LOG_SELECT_ALL }, { "", 0 },
+        { "Clear All", ID_LOG_CLEAR_ALL } };
     ASSERT_EQ(actions.size(), static_cast<qsizetype>(expected.size()));
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);

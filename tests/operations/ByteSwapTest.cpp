@@ -14,11 +14,11 @@ TEST(ByteSwap, SwapsCompletePairsAndLeavesAnOddLastByte)
         std::size_t pairs;
     };
     const Case cases[] = {
-        {{}, {}, 0},
-        {{0xAA}, {0xAA}, 0},
-        {{0x12, 0x34}, {0x34, 0x12}, 1},
-        {{0x12, 0x34, 0x56}, {0x34, 0x12, 0x56}, 1},
-        {{1, 2, 3, 4, 5, 6}, {2, 1, 4, 3, 6, 5}, 3},
+        { {}, {}, 0 },
+        { { 0xAA }, { 0xAA }, 0 },
+        { { 0x12, 0x34 }, { 0x34, 0x12 }, 1 },
+        { { 0x12, 0x34, 0x56 }, { 0x34, 0x12, 0x56 }, 1 },
+        { { 1, 2, 3, 4, 5, 6 }, { 2, 1, 4, 3, 6, 5 }, 3 },
     };
     for (Case c : cases) {
         SCOPED_TRACE(c.in.size());

@@ -51,7 +51,7 @@ TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
 {
     CTonrigView view;
     view.m_nCodeSize = 5;
-    const std::vector<BYTE> start{1, 2, 3, 4, 5, 0xFF};
+    const std::vector<BYTE> start { 1, 2, 3, 4, 5, 0xFF };
     std::copy(start.begin(), start.end(), view.m_CodeBuffer.begin());
 
     struct Case {
@@ -59,9 +59,9 @@ TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
         std::vector<BYTE> after;
     };
     const Case cases[] = {
-        {3, {1, 2, 3, 4, 5, 0xFF}}, // reading: untouched
-        {1, {2, 1, 4, 3, 5, 0xFF}}, // idle: pairs swapped, the odd fifth byte stays
-        {0, {1, 2, 3, 4, 5, 0xFF}}, // disconnected is not busy: swapped back
+        { 3, { 1, 2, 3, 4, 5, 0xFF } }, // reading: untouched
+        { 1, { 2, 1, 4, 3, 5, 0xFF } }, // idle: pairs swapped, the odd fifth byte stays
+        { 0, { 1, 2, 3, 4, 5, 0xFF } }, // disconnected is not busy: swapped back
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state);

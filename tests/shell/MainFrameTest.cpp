@@ -11,14 +11,16 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
-#include <QTest>
-#include <QToolTip>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusTipEvent>
+#include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -73,9 +75,8 @@ TEST_F(MainFrame, StatusBarHasItsSevenPanes)
 {
     ASSERT_EQ(g_pStatusBar, frame->StatusBar());
     ASSERT_EQ(g_hStatusBar, g_pStatusBar);
-    const std::vector<std::pair<UINT, std::string>> panes{
-        {0, "Ready"},    {110, "Checksum: 0xFFFF"}, {103, "Idle"}, {106, "Firmware Rev: ---"},
-        {59137, "CAP"}, {59138, "NUM"},            {59139, "SCRL"}};
+    const std::vector<std::pair<UINT, std::string>> panes { { 0, "Ready" }, { 110, "Checksum: 0xFFFF" },
+        { 103, "Idle" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" }, { 59139, "SCRL" } };
     ASSERT_EQ(g_pStatusBar->GetCount(), 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(g_pStatusBar->GetItemID(i), panes[i].first) << i;
@@ -85,6 +86,10 @@ TEST_F(MainFrame, StatusBarHasItsSevenPanes)
 
     g_pStatusBar->SetPaneText(g_pStatusBar->CommandToIndex(110), "Checksum: 0x1234");
     EXPECT_EQ(g_pStatusBar->GetPaneText(1), "Checksum: 0x1234");
+
+    std::thread worker([] { g_pStatusBar->SetPaneText(2, "Reading"); });
+    worker.join();
+    EXPECT_TRUE(tonrig::test::ProcessEventsUntil([] { return g_pStatusBar->GetPaneText(2) == "Reading"; }));
 }
 
 TEST_F(MainFrame, HoveringACommandShowsItsPromptInPaneZero)
@@ -92,7 +97,7 @@ TEST_F(MainFrame, HoveringACommandShowsItsPromptInPaneZero)
     QStatusTipEvent tip(QString::fromStdString(CommandPrompt(32773)));
     QCoreApplication::sendEvent(frame, &tip);
     EXPECT_EQ(g_pStatusBar->GetPaneText(0), "Read data from device");
-    QStatusTipEvent none{QString()};
+    QStatusTipEvent none { QString() };
     QCoreApplication::sendEvent(frame, &none);
     EXPECT_EQ(g_pStatusBar->GetPaneText(0), "Ready");
 }
@@ -107,50 +112,50 @@ TEST_F(MainFrame, CommandTable)
         bool enabled;
     };
     const Row rows[] = {
-        {57601, "&Open...", {"Ctrl+O"}, true},
-        {57603, "&Save", {"Ctrl+S"}, false},
-        {57604, "Save &As...", {}, false},
-        {57606, "P&rint Setup...", {}, true},
-        {57607, "&Print...", {"Ctrl+P"}, false},
-        {57616, "Recent File", {}, false},
-        {57665, "E&xit", {}, true},
-        {57600, "&New", {"Ctrl+N"}, true},
-        {57643, "&Undo", {"Ctrl+Z", "Alt+Backspace"}, false},
-        {57634, "&Copy", {"Ctrl+C", "Ctrl+Ins"}, false},
-        {57637, "&Paste", {"Ctrl+V", "Shift+Ins"}, false},
-        {57635, "Cu&t", {"Ctrl+X", "Shift+Del"}, false},
-        {32947, "&Find", {"Ctrl+F"}, false},
-        {32948, "Find &Next", {"F3"}, false},
-        {32812, "Fill Buffer(&Hex)", {"Ctrl+H"}, false},
-        {59392, "&Toolbar", {}, true},
-        {59393, "&Status Bar", {}, true},
-        {32945, "Device List", {"Ctrl+D"}, true},
-        {32946, "Select Device", {}, true},
-        {32974, "New Device Request", {}, false},
-        {32803, "&Read", {"Ctrl+R"}, false},
-        {32804, "Write", {"Ctrl+W"}, false},
-        {32918, "B&uffer Byte Swap", {"Ctrl+U"}, true},
-        {32962, "Run &Script", {"F5"}, false},
-        {32963, "Stop Script", {"Esc"}, false},
-        {32949, "&Detect Hardware", {}, false},
-        {32958, "Language", {}, false},
-        {32951, "&Help", {}, false},
-        {57664, "&About Tonrig...", {}, true},
-        {57680, "Next Pane", {"F6"}, true},
-        {57681, "Previous Pane", {"Shift+F6"}, true},
-        {32772, "Write", {}, true},
-        {32773, "Read", {}, true},
-        {32774, "Erase", {}, true},
-        {32775, "Verify", {}, true},
-        {32776, "Lock/Unlock", {}, true},
-        {32777, "Signature ID", {}, true},
-        {32778, "Blank check", {}, true},
-        {32782, "Batch Run", {}, true},
-        {32811, "Fill buffer with 0xFF", {}, true},
-        {32900, "Config device", {}, true},
-        {32920, "Byte Swap", {}, true},
-        {32922, "Calculator", {}, true},
-        {32977, "8/16-bit display", {}, false},
+        { 57601, "&Open...", { "Ctrl+O" }, true },
+        { 57603, "&Save", { "Ctrl+S" }, false },
+        { 57604, "Save &As...", {}, false },
+        { 57606, "P&rint Setup...", {}, true },
+        { 57607, "&Print...", { "Ctrl+P" }, false },
+        { 57616, "Recent File", {}, false },
+        { 57665, "E&xit", {}, true },
+        { 57600, "&New", { "Ctrl+N" }, true },
+        { 57643, "&Undo", { "Ctrl+Z", "Alt+Backspace" }, false },
+        { 57634, "&Copy", { "Ctrl+C", "Ctrl+Ins" }, false },
+        { 57637, "&Paste", { "Ctrl+V", "Shift+Ins" }, false },
+        { 57635, "Cu&t", { "Ctrl+X", "Shift+Del" }, false },
+        { 32947, "&Find", { "Ctrl+F" }, false },
+        { 32948, "Find &Next", { "F3" }, false },
+        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, false },
+        { 59392, "&Toolbar", {}, true },
+        { 59393, "&Status Bar", {}, true },
+        { 32945, "Device List", { "Ctrl+D" }, true },
+        { 32946, "Select Device", {}, true },
+        { 32974, "New Device Request", {}, false },
+        { 32803, "&Read", { "Ctrl+R" }, false },
+        { 32804, "Write", { "Ctrl+W" }, false },
+        { 32918, "B&uffer Byte Swap", { "Ctrl+U" }, true },
+        { 32962, "Run &Script", { "F5" }, false },
+        { 32963, "Stop Script", { "Esc" }, false },
+        { 32949, "&Detect Hardware", {}, false },
+        { 32958, "Language", {}, false },
+        { 32951, "&Help", {}, false },
+        { 57664, "&About Tonrig...", {}, true },
+        { 57680, "Next Pane", { "F6" }, true },
+        { 57681, "Previous Pane", { "Shift+F6" }, true },
+        { 32772, "Write", {}, true },
+        { 32773, "Read", {}, true },
+        { 32774, "Erase", {}, true },
+        { 32775, "Verify", {}, true },
+        { 32776, "Lock/Unlock", {}, true },
+        { 32777, "Signature ID", {}, true },
+        { 32778, "Blank check", {}, true },
+        { 32782, "Batch Run", {}, true },
+        { 32811, "Fill buffer with 0xFF", {}, true },
+        { 32900, "Config device", {}, true },
+        { 32920, "Byte Swap", {}, true },
+        { 32922, "Calculator", {}, true },
+        { 32977, "8/16-bit display", {}, false },
     };
     platform::CommandTable& commands = frame->Commands();
     commands.Refresh();
@@ -203,7 +208,7 @@ TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)
     QAction* read = frame->Commands().Action(32773);
     EXPECT_EQ(read->toolTip(), "Read");
     EXPECT_EQ(read->statusTip(), "Read data from device");
-    for (UINT silent : {32977u, 32962u, 32963u, 32951u}) {
+    for (UINT silent : { 32977u, 32962u, 32963u, 32951u }) {
         EXPECT_TRUE(CommandTooltip(silent).empty()) << silent;
         EXPECT_TRUE(frame->Commands().Action(silent)->statusTip().isEmpty()) << silent;
     }
@@ -224,7 +229,7 @@ TEST_F(MainFrame, ViewBarsToggleAndTheirChecksFollow)
 TEST_F(MainFrame, ForwardedCommandsReachTheViewWhicheverPaneHasFocus)
 {
     CTonrigView* view = frame->MainView();
-    for (QWidget* focus : {static_cast<QWidget*>(frame->HeaderPane()), static_cast<QWidget*>(&view->MessageLog())}) {
+    for (QWidget* focus : { static_cast<QWidget*>(frame->HeaderPane()), static_cast<QWidget*>(&view->MessageLog()) }) {
         SCOPED_TRACE(focus->metaObject()->className());
         focus->setFocus();
         view->MessageLog().OnClearAll();

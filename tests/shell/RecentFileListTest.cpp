@@ -32,10 +32,10 @@ TEST_F(RecentFiles, NewestFirstReopeningMovesUpAndATenthDropsTheOldest)
     list.Add("/data/a.bin");
     list.Add("/data/b.hex");
     list.Add("/data/c.bin");
-    EXPECT_EQ(Entries(list), (std::vector<std::string>{"/data/c.bin", "/data/b.hex", "/data/a.bin"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::string> { "/data/c.bin", "/data/b.hex", "/data/a.bin" }));
 
     list.Add("/data/a.bin");
-    EXPECT_EQ(Entries(list), (std::vector<std::string>{"/data/a.bin", "/data/c.bin", "/data/b.hex"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::string> { "/data/a.bin", "/data/c.bin", "/data/b.hex" }));
 
     for (int i = 1; i <= 9; ++i)
         list.Add("/data/f" + std::to_string(i) + ".bin");
@@ -53,7 +53,7 @@ TEST_F(RecentFiles, PathsAreKeptAbsoluteAndCleanSoOneFileIsOneEntry)
     list.Add("/data/x/../a.bin");
     list.Add("/data//a.bin");
     list.Add("");
-    EXPECT_EQ(Entries(list), (std::vector<std::string>{"/data/a.bin"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::string> { "/data/a.bin" }));
 }
 
 TEST_F(RecentFiles, ListSurvivesARestartOfTheStore)
@@ -67,20 +67,20 @@ TEST_F(RecentFiles, ListSurvivesARestartOfTheStore)
     platform::SettingsStore::Instance().Open(settings.Path()); // as a new run would
 
     CRegistryKey key;
-    ASSERT_TRUE(key.Open(HKEY_CURRENT_USER,
-                         "Software\\Local AppWizard-Generated Applications\\Tonrig\\Recent File List"));
+    ASSERT_TRUE(
+        key.Open(HKEY_CURRENT_USER, "Software\\Local AppWizard-Generated Applications\\Tonrig\\Recent File List"));
     std::string first;
     ASSERT_TRUE(key.ReadString("File1", first));
     EXPECT_EQ(first, "/data/three.bin");
 
     CRecentFileList again = MakeList();
     again.ReadList();
-    EXPECT_EQ(Entries(again), (std::vector<std::string>{"/data/three.bin", "/data/two.bin", "/data/one.bin"}));
+    EXPECT_EQ(Entries(again), (std::vector<std::string> { "/data/three.bin", "/data/two.bin", "/data/one.bin" }));
 
     // A shorter list keeps the newest.
     CRecentFileList shorter(57616, "Recent File List", "File%d", 2, 30);
     shorter.ReadList();
-    EXPECT_EQ(Entries(shorter), (std::vector<std::string>{"/data/three.bin", "/data/two.bin"}));
+    EXPECT_EQ(Entries(shorter), (std::vector<std::string> { "/data/three.bin", "/data/two.bin" }));
 }
 
 TEST_F(RecentFiles, RemovedEntriesLeaveTheStoreToo)
@@ -91,7 +91,7 @@ TEST_F(RecentFiles, RemovedEntriesLeaveTheStoreToo)
     list.Remove(0);
     CRecentFileList again = MakeList();
     again.ReadList();
-    EXPECT_EQ(Entries(again), (std::vector<std::string>{"/a.bin"}));
+    EXPECT_EQ(Entries(again), (std::vector<std::string> { "/a.bin" }));
 }
 
 TEST_F(RecentFiles, CommandsMapToEntries)
@@ -112,13 +112,13 @@ TEST(AbbreviatePath, ShortensToThirtyCharactersKeepingTheFileName)
         const char* shown;
     };
     const Case cases[] = {
-        {"/short/path.bin", "/short/path.bin"},
-        {"/home/user/a.bin", "/home/user/a.bin"},
-        {"/home/user/projects/firmware/build/out.hex", "/.../firmware/build/out.hex"},
-        {"/home/user/projects/firmware/build/a-rather-long-name.hex", "/.../a-rather-long-name.hex"},
-        {"/home/user/projects/an-extremely-long-file-name-indeed.bin", "an-extremely-long-file-name-indeed.bin"},
-        {"relative/folders/that/go/on/and/on/x.bin", ".../that/go/on/and/on/x.bin"},
-        {"/home/jürgen/Übertragungen/daten/bild.bin", "/.../daten/bild.bin"},
+        { "/short/path.bin", "/short/path.bin" },
+        { "/home/user/a.bin", "/home/user/a.bin" },
+        { "/home/user/projects/firmware/build/out.hex", "/.../firmware/build/out.hex" },
+        { "/home/user/projects/firmware/build/a-rather-long-name.hex", "/.../a-rather-long-name.hex" },
+        { "/home/user/projects/an-extremely-long-file-name-indeed.bin", "an-extremely-long-file-name-indeed.bin" },
+        { "relative/folders/that/go/on/and/on/x.bin", ".../that/go/on/and/on/x.bin" },
+        { "/home/jürgen/Übertragungen/daten/bild.bin", "/.../daten/bild.bin" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -113,20 +113,25 @@ TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
         bool setsUp;
     };
     const Case cases[] = {
-        {1, false, 5, true, true},     {0, false, 325, true, true},  {1, true, 5, true, false},
-        {1, false, 326, true, false},  {1, false, -1, true, false},  {3, false, 5, false, false},
-        {7, false, 5, false, false},
+        { 1, false, 5, true, true },
+        { 0, false, 325, true, true },
+        { 1, true, 5, true, false },
+        { 1, false, 326, true, false },
+        { 1, false, -1, true, false },
+        { 3, false, 5, false, false },
+        { 7, false, 5, false, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "state " << c.state << " class " << c.selected);
         g_nOperationState = c.state;
-        answer = {c.cancelled, c.selected};
+        answer = { c.cancelled, c.selected };
         asked = 0;
         log.OnClearAll();
         app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
         app.MainFrame()->Commands().Execute(ID_SELECT_DEVICE);
         EXPECT_EQ(asked, c.asks ? 2 : 0);
-        const bool setUp = log.GetText().find("Device setup (class " + std::to_string(c.selected) + ")") != std::string::npos;
+        const bool setUp
+            = log.GetText().find("Device setup (class " + std::to_string(c.selected) + ")") != std::string::npos;
         EXPECT_EQ(setUp, c.setsUp);
     }
 }
@@ -160,14 +165,14 @@ TEST(AboutBox, CarriesItsTextsAndLinks)
     EXPECT_EQ(dlg.GetDlgItemText(CAboutDlg::IDC_REVISION), "Re. 7.41");
     EXPECT_FALSE(dlg.GetDlgItemText(CAboutDlg::IDC_MAKER).empty());
     EXPECT_EQ(dlg.LinkTarget(CAboutDlg::IDC_EMAIL).rfind("mailto:", 0), 0u);
-    for (int id : {CAboutDlg::IDC_WEBSITE, CAboutDlg::IDC_FORUM, CAboutDlg::IDC_DOWNLOAD}) {
+    for (int id : { CAboutDlg::IDC_WEBSITE, CAboutDlg::IDC_FORUM, CAboutDlg::IDC_DOWNLOAD }) {
         EXPECT_EQ(dlg.LinkTarget(id).rfind("https://", 0), 0u) << id;
         EXPECT_FALSE(dlg.GetDlgItemText(id).empty()) << id;
     }
     std::vector<std::string> labels;
     for (QLabel* label : dlg.findChildren<QLabel*>())
         labels.push_back(label->text().toStdString());
-    for (const char* fixed : {"Zelvo USB Universal EPROM Programmer", "Technical support :", "Latest Software:"})
+    for (const char* fixed : { "Zelvo USB Universal EPROM Programmer", "Technical support :", "Latest Software:" })
         EXPECT_NE(std::find(labels.begin(), labels.end(), fixed), labels.end()) << fixed;
 }
 
