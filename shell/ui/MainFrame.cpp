@@ -200,7 +200,7 @@ void CMainFrame::CreateClient()
     m_splitter->SetPanes(m_view, m_header, kWidth - kHeaderPaneWidth);
     setCentralWidget(m_splitter);
     g_wndSplitter = m_splitter;
-    m_view->setFocus();
+    m_view->MessageLog().setFocus();
 }
 
 void CMainFrame::MoveFocusToPane(int step)
