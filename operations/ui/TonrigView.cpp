@@ -108,7 +108,7 @@ LRESULT CTonrigView::OpenFileByName(const std::string& path)
     if (path.empty())
         return 0;
     // Until the buffers load files, opening one remembers it and says so.
-    if (CTonrigApp* app = AfxGetApp())
+    if (CTonrigApp* app = TheApp())
         app->AddToRecentFileList(path);
     Log(platform::Format("File \"%s\": loading files is not available yet.\r\n", path.c_str()), kLogNote);
     return 0;

@@ -42,7 +42,7 @@ constexpr ViewCommand kViewCommands[] = {
 
 } // namespace
 
-CTonrigApp* AfxGetApp()
+CTonrigApp* TheApp()
 {
     return g_pApp;
 }

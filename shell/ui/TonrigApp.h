@@ -64,4 +64,4 @@ private:
 };
 
 // The one application object, or null outside its lifetime.
-CTonrigApp* AfxGetApp();
+CTonrigApp* TheApp();

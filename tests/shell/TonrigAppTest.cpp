@@ -39,7 +39,7 @@ TEST_F(Application, OpenRequestsWithoutAViewAreDropped)
         app.OpenDocumentFile("/data/late.bin"); // queued; the view goes before it runs
     }
     EXPECT_EQ(g_pMainView, nullptr);
-    EXPECT_EQ(AfxGetApp(), nullptr);
+    EXPECT_EQ(TheApp(), nullptr);
     Drain();
     SUCCEED();
 }
