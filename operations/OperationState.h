@@ -3,6 +3,7 @@
 // doing now and which device class is set up. Written by the GUI thread and the device setup.
 
 #include "platform/WinTypes.h"
+#include "shell/ShellMessages.h"
 
 // 0 no programmer connected, 1 idle, 2 identifying, 3 read, 4 write, 5 erase, 6 verify,
 // 7 blank check.
@@ -24,7 +25,5 @@ inline bool IsOperationIdle()
 }
 
 // Messages of the main view.
-constexpr UINT WM_CANCEL_OPERATION = WM_USER + 4;
-constexpr UINT WM_POPUP_TIMEOUT = WM_USER + 9;
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;
