@@ -11,18 +11,18 @@ struct CpldConfiguration {
     const char* userCode;
 };
 
-inline constexpr std::array<CpldConfiguration, 10> kCpldConfigurations{{
-    {385, "00160514"}, // the default of the ZV-C and ZV-CQ models
-    {420, "15071900"},
-    {442, "15060700"},
-    {443, "15091900"},
-    {452, "15013100"}, // the default of the ZV-D model
-    {463, "15021000"},
-    {466, "15082400"},
-    {471, "15112600"},
-    {482, "00170303"},
-    {488, "00170909"},
-}};
+inline constexpr std::array<CpldConfiguration, 10> kCpldConfigurations { {
+    { 385, "00160514" }, // the default of the ZV-C and ZV-CQ models
+    { 420, "15071900" },
+    { 442, "15060700" },
+    { 443, "15091900" },
+    { 452, "15013100" }, // the default of the ZV-D model
+    { 463, "15021000" },
+    { 466, "15082400" },
+    { 471, "15112600" },
+    { 482, "00170303" },
+    { 488, "00170909" },
+} };
 
 // The firmware pair a device record carries when its class names none.
 inline constexpr const char* kDefaultFirmwareId = "00160514";

@@ -70,11 +70,11 @@ struct CPicConfigInfo {
     std::int32_t m_nIdHexAddress = 0x4000;
     std::int32_t m_nEepromHexAddress = 0x4200;
     std::int32_t m_nOscCalAddress = 1023;
-    std::array<std::string, 5> m_strRegisterName{};
-    std::array<std::int32_t, 5> m_nRegisterValue{-1, -1, -1, -1, -1};
+    std::array<std::string, 5> m_strRegisterName {};
+    std::array<std::int32_t, 5> m_nRegisterValue { -1, -1, -1, -1, -1 };
     std::uint8_t m_nProgramMode = 1;
     // The PIC16 serial programming command codes, then the skip-blank flag and page sizes.
-    std::array<std::uint8_t, kPicCommandCount> m_Command{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 14, 31, 24, 1, 1, 1, 1};
+    std::array<std::uint8_t, kPicCommandCount> m_Command { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 14, 31, 24, 1, 1, 1, 1 };
     std::array<std::uint8_t, 32> m_ConfigPresent = FilledBytes(0);
     std::uint16_t m_nIdMask = 0; // 0x3FE0 for 14-bit cores, 0xFFE0 for 16-bit, 0 for 12-bit
     std::uint16_t m_nDeviceId = 0; // the device ID after the mask; 0 where a class has none
@@ -107,9 +107,15 @@ private:
 class PicConfigPtr {
 public:
     PicConfigPtr() = default;
-    PicConfigPtr(std::nullptr_t) {}
-    explicit PicConfigPtr(const CPicConfigInfo& info) : m_info(std::make_unique<CPicConfigInfo>(info)) {}
-    PicConfigPtr(const PicConfigPtr& other) : m_info(other ? std::make_unique<CPicConfigInfo>(*other) : nullptr) {}
+    PicConfigPtr(std::nullptr_t) { }
+    explicit PicConfigPtr(const CPicConfigInfo& info)
+        : m_info(std::make_unique<CPicConfigInfo>(info))
+    {
+    }
+    PicConfigPtr(const PicConfigPtr& other)
+        : m_info(other ? std::make_unique<CPicConfigInfo>(*other) : nullptr)
+    {
+    }
     PicConfigPtr(PicConfigPtr&&) noexcept = default;
     PicConfigPtr& operator=(const PicConfigPtr& other)
     {
@@ -156,7 +162,7 @@ public:
     std::string m_strId = "1E9005";
     std::string m_strLockText = "0";
     std::string m_strFuseLabels;
-    std::array<std::string, 5> m_strBufferTitle{};
+    std::array<std::string, 5> m_strBufferTitle {};
     std::int32_t m_nAlgorithm = 0;
     std::string m_strCpldDip = "000000000000";
     std::uint8_t m_nSwitchA = 0x80;

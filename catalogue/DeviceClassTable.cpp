@@ -24,8 +24,8 @@ struct PinMap {
     std::uint8_t firstRow = 0; // socket row of pin 1
     std::uint8_t vcc = 0; // supply pin
     std::uint8_t hv = 0; // pin that takes the high voltage: Vpp, OE/Vpp, MCLR, A9 or RESET
-    std::array<std::uint8_t, 4> gnd{};
-    std::array<std::uint8_t, 8> data{};
+    std::array<std::uint8_t, 4> gnd {};
+    std::array<std::uint8_t, 8> data {};
 };
 
 // Socket position of a chip pin.
@@ -55,30 +55,48 @@ constexpr int Zif32Pin(int position)
 constexpr std::uint8_t VccBit(int zif32)
 {
     switch (zif32) {
-    case 21: return 0x01;
-    case 28: return 0x02;
-    case 30: return 0x04;
-    case 32: return 0x08;
-    case 8: return 0x10;
-    case 20: return 0x20;
-    case 3: return 0x40;
-    case 1: return 0x80;
-    default: return 0;
+    case 21:
+        return 0x01;
+    case 28:
+        return 0x02;
+    case 30:
+        return 0x04;
+    case 32:
+        return 0x08;
+    case 8:
+        return 0x10;
+    case 20:
+        return 0x20;
+    case 3:
+        return 0x40;
+    case 1:
+        return 0x80;
+    default:
+        return 0;
     }
 }
 
 constexpr std::uint8_t VppBit(int zif32)
 {
     switch (zif32) {
-    case 26: return 0x01;
-    case 25: return 0x02;
-    case 24: return 0x04;
-    case 22: return 0x08;
-    case 11: return 0x10;
-    case 5: return 0x20;
-    case 3: return 0x40;
-    case 1: return 0x80;
-    default: return 0;
+    case 26:
+        return 0x01;
+    case 25:
+        return 0x02;
+    case 24:
+        return 0x04;
+    case 22:
+        return 0x08;
+    case 11:
+        return 0x10;
+    case 5:
+        return 0x20;
+    case 3:
+        return 0x40;
+    case 1:
+        return 0x80;
+    default:
+        return 0;
     }
 }
 
@@ -111,13 +129,13 @@ constexpr Masks RuleMasks(const PinMap& m)
     const int vccZif = Zif32Pin(Position(m, m.vcc));
     const std::uint8_t vccBit = VccBit(vccZif);
     if (vccBit == 0)
-        return {0x08, VppBit(vccZif), true};
+        return { 0x08, VppBit(vccZif), true };
     std::uint8_t vpp = 0;
     if (m.hv != 0)
         vpp = VppBit(Zif32Pin(Position(m, m.hv)));
     if (vpp == 0) // park the driver on ZIF32 pin 1 when the chip leaves it free
         vpp = PinAt(m, 5) == 0 ? 0x80 : 0x00;
-    return {vccBit, vpp, false};
+    return { vccBit, vpp, false };
 }
 
 // A Vcc or Vpp bit must never reach a data or ground pin (12-25 V on a data line).
@@ -159,7 +177,7 @@ constexpr bool RuleMasksSafe(const PinMap& m)
 
 struct Family {
     ClassPlacement placement = ClassPlacement::Rule;
-    PinMap pins{};
+    PinMap pins {};
     int type = 0;
     const char* mfg = "";
     const char* group = "";
@@ -192,41 +210,39 @@ constexpr const char* kDip40 = "110011110101";
 constexpr const char* kDipPic = "000000000000";
 
 // Common pinouts.
-constexpr PinMap kPins24C{8, kRowDip8, 8, 0, {4}, {5}}; // I2C: SDA 5
-constexpr PinMap kPinsSpi{8, kRowDip8, 8, 0, {4}, {2, 5}}; // SO 2, SI 5
-constexpr PinMap kPinsMicrowire{8, kRowDip8, 8, 0, {5}, {3, 4}}; // DI 3, DO 4
-constexpr PinMap kPinsAt17{8, kRowDip8, 8, 0, {5}, {1}}; // DATA 1
-constexpr PinMap kPinsEprom24Vpp21{24, kRowDip24, 24, 21, {12}, {9, 10, 11, 13, 14, 15, 16, 17}};
-constexpr PinMap kPinsEprom24OeVpp20{24, kRowDip24, 24, 20, {12}, {9, 10, 11, 13, 14, 15, 16, 17}};
-constexpr PinMap kPinsEeprom24{24, kRowDip24, 24, 0, {12}, {9, 10, 11, 13, 14, 15, 16, 17}};
-constexpr PinMap kPinsSram24{24, kRowDip24, 24, 20, {12}, {9, 10, 11, 13, 14, 15, 16, 17}}; // /G 20
-constexpr PinMap kPinsEprom28Vpp1{28, kRowDip28, 28, 1, {14}, {11, 12, 13, 15, 16, 17, 18, 19}};
-constexpr PinMap kPinsEprom28OeVpp22{28, kRowDip28, 28, 22, {14}, {11, 12, 13, 15, 16, 17, 18, 19}};
-constexpr PinMap kPinsEeprom28{28, kRowDip28, 28, 0, {14}, {11, 12, 13, 15, 16, 17, 18, 19}};
-constexpr PinMap kPinsSram28{28, kRowDip28, 28, 22, {14}, {11, 12, 13, 15, 16, 17, 18, 19}}; // /OE 22
-constexpr PinMap kPinsEprom32Vpp1{32, kRowDip32, 32, 1, {16}, {13, 14, 15, 17, 18, 19, 20, 21}};
-constexpr PinMap kPinsEprom32OeVpp24{32, kRowDip32, 32, 24, {16}, {13, 14, 15, 17, 18, 19, 20, 21}};
-constexpr PinMap kPinsFlash32{32, kRowDip32, 32, 0, {16}, {13, 14, 15, 17, 18, 19, 20, 21}};
-constexpr PinMap kPinsFlash32A9{32, kRowDip32, 32, 26, {16}, {13, 14, 15, 17, 18, 19, 20, 21}};
-constexpr PinMap kPinsSram32{32, kRowDip32, 32, 24, {16}, {13, 14, 15, 17, 18, 19, 20, 21}}; // /OE 24
-constexpr PinMap kPins8051Dip20{20, kRowDip20, 20, 1, {10}, {12, 13, 14, 15, 16, 17, 18, 19}}; // RST/VPP 1, P1
-constexpr PinMap kPinsAvrDip20{20, kRowDip20, 20, 1, {10}, {12, 13, 14, 15, 16, 17, 18, 19}}; // RESET 1, PB0-7
-constexpr PinMap kPinsAvrDip8{8, kRowDip8, 8, 1, {4}, {5, 6, 7}}; // RESET 1, SDI/SII/SDO
-constexpr PinMap kPinsPic8{8, kRowDip8Pic, 1, 4, {8}, {7, 6}}; // MCLR/VPP 4, ICSPDAT 7, ICSPCLK 6
-constexpr PinMap kPinsPic18{18, kRowDip18, 14, 4, {5}, {13, 12}}; // MCLR 4, PGD RB7 13, PGC RB6 12
-constexpr PinMap kPinsPic28Top{28, kRowTop, 20, 1, {8, 19}, {28, 27}}; // MCLR 1, PGD 28, PGC 27
-constexpr PinMap kPinsPic40Top{40, kRowTop, 32, 1, {12, 31}, {40, 39}}; // VDD 11 and 32, PGD 40, PGC 39
-constexpr PinMap kPinsPic18Top{18, kRowTop, 14, 4, {5}, {13, 12}};
+constexpr PinMap kPins24C { 8, kRowDip8, 8, 0, { 4 }, { 5 } }; // I2C: SDA 5
+constexpr PinMap kPinsSpi { 8, kRowDip8, 8, 0, { 4 }, { 2, 5 } }; // SO 2, SI 5
+constexpr PinMap kPinsMicrowire { 8, kRowDip8, 8, 0, { 5 }, { 3, 4 } }; // DI 3, DO 4
+constexpr PinMap kPinsAt17 { 8, kRowDip8, 8, 0, { 5 }, { 1 } }; // DATA 1
+constexpr PinMap kPinsEprom24Vpp21 { 24, kRowDip24, 24, 21, { 12 }, { 9, 10, 11, 13, 14, 15, 16, 17 } };
+constexpr PinMap kPinsEprom24OeVpp20 { 24, kRowDip24, 24, 20, { 12 }, { 9, 10, 11, 13, 14, 15, 16, 17 } };
+constexpr PinMap kPinsEeprom24 { 24, kRowDip24, 24, 0, { 12 }, { 9, 10, 11, 13, 14, 15, 16, 17 } };
+constexpr PinMap kPinsSram24 { 24, kRowDip24, 24, 20, { 12 }, { 9, 10, 11, 13, 14, 15, 16, 17 } }; // /G 20
+constexpr PinMap kPinsEprom28Vpp1 { 28, kRowDip28, 28, 1, { 14 }, { 11, 12, 13, 15, 16, 17, 18, 19 } };
+constexpr PinMap kPinsEprom28OeVpp22 { 28, kRowDip28, 28, 22, { 14 }, { 11, 12, 13, 15, 16, 17, 18, 19 } };
+constexpr PinMap kPinsEeprom28 { 28, kRowDip28, 28, 0, { 14 }, { 11, 12, 13, 15, 16, 17, 18, 19 } };
+constexpr PinMap kPinsSram28 { 28, kRowDip28, 28, 22, { 14 }, { 11, 12, 13, 15, 16, 17, 18, 19 } }; // /OE 22
+constexpr PinMap kPinsEprom32Vpp1 { 32, kRowDip32, 32, 1, { 16 }, { 13, 14, 15, 17, 18, 19, 20, 21 } };
+constexpr PinMap kPinsEprom32OeVpp24 { 32, kRowDip32, 32, 24, { 16 }, { 13, 14, 15, 17, 18, 19, 20, 21 } };
+constexpr PinMap kPinsFlash32 { 32, kRowDip32, 32, 0, { 16 }, { 13, 14, 15, 17, 18, 19, 20, 21 } };
+constexpr PinMap kPinsFlash32A9 { 32, kRowDip32, 32, 26, { 16 }, { 13, 14, 15, 17, 18, 19, 20, 21 } };
+constexpr PinMap kPinsSram32 { 32, kRowDip32, 32, 24, { 16 }, { 13, 14, 15, 17, 18, 19, 20, 21 } }; // /OE 24
+constexpr PinMap kPins8051Dip20 { 20, kRowDip20, 20, 1, { 10 }, { 12, 13, 14, 15, 16, 17, 18, 19 } }; // RST/VPP 1, P1
+constexpr PinMap kPinsAvrDip20 { 20, kRowDip20, 20, 1, { 10 }, { 12, 13, 14, 15, 16, 17, 18, 19 } }; // RESET 1, PB0-7
+constexpr PinMap kPinsAvrDip8 { 8, kRowDip8, 8, 1, { 4 }, { 5, 6, 7 } }; // RESET 1, SDI/SII/SDO
+constexpr PinMap kPinsPic8 { 8, kRowDip8Pic, 1, 4, { 8 }, { 7, 6 } }; // MCLR/VPP 4, ICSPDAT 7, ICSPCLK 6
+constexpr PinMap kPinsPic18 { 18, kRowDip18, 14, 4, { 5 }, { 13, 12 } }; // MCLR 4, PGD RB7 13, PGC RB6 12
+constexpr PinMap kPinsPic28Top { 28, kRowTop, 20, 1, { 8, 19 }, { 28, 27 } }; // MCLR 1, PGD 28, PGC 27
+constexpr PinMap kPinsPic40Top { 40, kRowTop, 32, 1, { 12, 31 }, { 40, 39 } }; // VDD 11 and 32, PGD 40, PGC 39
+constexpr PinMap kPinsPic18Top { 18, kRowTop, 14, 4, { 5 }, { 13, 12 } };
 
-constexpr Family kFactorySerial{.placement = ClassPlacement::Adapter, .type = 5, .algorithm = 482};
-constexpr Family kFactoryFlash{.placement = ClassPlacement::Adapter,
-    .type = 3,
-    .mfg = "TESTING",
-    .algorithm = 202,
-    .tempUnprotect = "Yes"};
+constexpr Family kFactorySerial { .placement = ClassPlacement::Adapter, .type = 5, .algorithm = 482 };
+constexpr Family kFactoryFlash {
+    .placement = ClassPlacement::Adapter, .type = 3, .mfg = "TESTING", .algorithm = 202, .tempUnprotect = "Yes"
+};
 
 // 8051 family.
-constexpr Family k8051Dip20{.pins = kPins8051Dip20,
+constexpr Family k8051Dip20 { .pins = kPins8051Dip20,
     .type = 4,
     .mfg = "Atmel",
     .group = "D51",
@@ -235,8 +251,8 @@ constexpr Family k8051Dip20{.pins = kPins8051Dip20,
     .switchA = 0xA0,
     .package = "DIP20",
     .algorithm = 214,
-    .lock = "3"};
-constexpr Family k8051Dip40{.placement = ClassPlacement::Dip40,
+    .lock = "3" };
+constexpr Family k8051Dip40 { .placement = ClassPlacement::Dip40,
     .type = 4,
     .mfg = "Atmel",
     .group = "D51",
@@ -245,8 +261,8 @@ constexpr Family k8051Dip40{.placement = ClassPlacement::Dip40,
     .switchA = 0xA0,
     .package = "DIP40",
     .algorithm = 212,
-    .lock = "3"};
-constexpr Family k8051Zif{.placement = ClassPlacement::Zif,
+    .lock = "3" };
+constexpr Family k8051Zif { .placement = ClassPlacement::Zif,
     .type = 4,
     .mfg = "Atmel",
     .group = "D51",
@@ -255,17 +271,17 @@ constexpr Family k8051Zif{.placement = ClassPlacement::Zif,
     .switchA = 0xA0,
     .package = "DIP40",
     .algorithm = 212,
-    .lock = "3"};
-constexpr Family k8748{.placement = ClassPlacement::Dip40,
+    .lock = "3" };
+constexpr Family k8748 { .placement = ClassPlacement::Dip40,
     .type = 4,
     .vpp = 10,
     .dip = kDip40,
     .switchA = 0xA0,
     .package = "DIP40",
-    .algorithm = 472};
+    .algorithm = 472 };
 
 // AVR family.
-constexpr Family kAvrDip20{.pins = kPinsAvrDip20,
+constexpr Family kAvrDip20 { .pins = kPinsAvrDip20,
     .type = 4,
     .group = "D1200",
     .vpp = 6,
@@ -273,131 +289,129 @@ constexpr Family kAvrDip20{.pins = kPinsAvrDip20,
     .switchA = 0xA0,
     .package = "DIP20",
     .algorithm = 225,
-    .lock = "2"};
-constexpr Family kAvrDip8{.pins = kPinsAvrDip8,
+    .lock = "2" };
+constexpr Family kAvrDip8 { .pins = kPinsAvrDip8,
     .type = 4,
     .group = "D1200",
     .vpp = 6,
     .dip = kDipSerial,
     .switchA = 0xA0,
     .package = "DIP8",
-    .algorithm = 225};
-constexpr Family kAvrIsp{.placement = ClassPlacement::Isp,
+    .algorithm = 225 };
+constexpr Family kAvrIsp { .placement = ClassPlacement::Isp,
     .type = 4,
     .group = "D1200",
     .dip = kDipSerial,
     .switchA = 0xA0,
     .package = "DIP20",
     .algorithm = 295,
-    .chipMode = "ISP"};
+    .chipMode = "ISP" };
 
 // Serial memories (algorithm 0: their firmware images choose by the device packet).
-constexpr Family kI2cSmall{.pins = kPins24C, .type = 5, .group = "D24C16", .vcc = 4, .dip = kDipSerial, .package = "DIP8"};
-constexpr Family kI2cLarge{.pins = kPins24C, .type = 5, .group = "D24C32", .dip = kDipSerial, .package = "DIP8"};
-constexpr Family kAt17{.pins = kPinsAt17, .type = 5, .mfg = "Atmel", .group = "DAT17", .dip = kDipSerial, .package = "DIP8"};
-constexpr Family kSpi5V{.pins = kPinsSpi, .type = 5, .group = "D25C", .dip = kDipSerial, .package = "DIP8"};
-constexpr Family kSpi3V{.pins = kPinsSpi,
-    .type = 5,
-    .group = "D25C",
-    .vcc = 4,
-    .writeVcc = 4,
-    .dip = kDipSerial,
-    .package = "DIP8"};
-constexpr Family kMicrowire{.pins = kPinsMicrowire, .type = 5, .group = "D93C", .dip = kDipSerial, .package = "DIP8"};
-constexpr Family kOneWire{.placement = ClassPlacement::To92,
-    .type = 5,
-    .group = "DS2431",
-    .vcc = 4,
-    .dip = kDipSerial,
-    .package = "TO92"};
-constexpr Family kJtag{.placement = ClassPlacement::Jtag, .type = 5};
+constexpr Family kI2cSmall {
+    .pins = kPins24C, .type = 5, .group = "D24C16", .vcc = 4, .dip = kDipSerial, .package = "DIP8"
+};
+constexpr Family kI2cLarge { .pins = kPins24C, .type = 5, .group = "D24C32", .dip = kDipSerial, .package = "DIP8" };
+constexpr Family kAt17 {
+    .pins = kPinsAt17, .type = 5, .mfg = "Atmel", .group = "DAT17", .dip = kDipSerial, .package = "DIP8"
+};
+constexpr Family kSpi5V { .pins = kPinsSpi, .type = 5, .group = "D25C", .dip = kDipSerial, .package = "DIP8" };
+constexpr Family kSpi3V {
+    .pins = kPinsSpi, .type = 5, .group = "D25C", .vcc = 4, .writeVcc = 4, .dip = kDipSerial, .package = "DIP8"
+};
+constexpr Family kMicrowire {
+    .pins = kPinsMicrowire, .type = 5, .group = "D93C", .dip = kDipSerial, .package = "DIP8"
+};
+constexpr Family kOneWire {
+    .placement = ClassPlacement::To92, .type = 5, .group = "DS2431", .vcc = 4, .dip = kDipSerial, .package = "TO92"
+};
+constexpr Family kJtag { .placement = ClassPlacement::Jtag, .type = 5 };
 
 // EPROMs. Vpp and programming Vcc come with each row's voltage.
-constexpr Family kEprom24Vpp21{.pins = kPinsEprom24Vpp21, .type = 1, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"};
-constexpr Family kEprom24OeVpp20{
-    .pins = kPinsEprom24OeVpp20, .type = 1, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"};
-constexpr Family kEprom28Vpp1{
-    .pins = kPinsEprom28Vpp1, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip28, .switchA = 0xA0, .package = "DIP28"};
-constexpr Family kEprom28OeVpp22{.pins = kPinsEprom28OeVpp22,
-    .type = 1,
-    .vpp = 7,
-    .writeVcc = 20,
-    .dip = kDip28,
-    .switchA = 0xA0,
-    .package = "DIP28"};
-constexpr Family kEprom32Vpp1{
-    .pins = kPinsEprom32Vpp1, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kEprom32OeVpp24{.pins = kPinsEprom32OeVpp24,
-    .type = 1,
-    .vpp = 7,
-    .writeVcc = 20,
-    .dip = kDip32,
-    .switchA = 0xA0,
-    .package = "DIP32"};
-constexpr Family kEprom40{.placement = ClassPlacement::Dip40,
+constexpr Family kEprom24Vpp21 {
+    .pins = kPinsEprom24Vpp21, .type = 1, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"
+};
+constexpr Family kEprom24OeVpp20 {
+    .pins = kPinsEprom24OeVpp20, .type = 1, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"
+};
+constexpr Family kEprom28Vpp1 {
+    .pins = kPinsEprom28Vpp1, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip28, .switchA = 0xA0, .package = "DIP28"
+};
+constexpr Family kEprom28OeVpp22 {
+    .pins = kPinsEprom28OeVpp22, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip28, .switchA = 0xA0, .package = "DIP28"
+};
+constexpr Family kEprom32Vpp1 {
+    .pins = kPinsEprom32Vpp1, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kEprom32OeVpp24 {
+    .pins = kPinsEprom32OeVpp24, .type = 1, .vpp = 7, .writeVcc = 20, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kEprom40 { .placement = ClassPlacement::Dip40,
     .type = 1,
     .vpp = 7,
     .writeVcc = 20,
     .dip = kDip40,
     .switchA = 0xA0,
     .package = "DIP40",
-    .algorithm = 217};
-constexpr Family kEpromAdapter{.placement = ClassPlacement::Adapter,
+    .algorithm = 217 };
+constexpr Family kEpromAdapter { .placement = ClassPlacement::Adapter,
     .type = 1,
     .vpp = 7,
     .writeVcc = 20,
     .dip = kDip32,
     .switchA = 0xA0,
-    .package = "DIP32"};
+    .package = "DIP32" };
 
 // Flash, parallel EEPROM and the SST many-time-programmable parts.
-constexpr Family kFlash40{.placement = ClassPlacement::Dip40,
+constexpr Family kFlash40 { .placement = ClassPlacement::Dip40,
     .type = 3,
     .vpp = 6,
     .dip = kDip40,
     .switchA = 0xA0,
     .package = "DIP40",
-    .algorithm = 243};
-constexpr Family kSst27Sf28{
-    .pins = kPinsEprom28Vpp1, .type = 3, .vpp = 6, .dip = kDip28, .switchA = 0xA0, .package = "DIP28", .algorithm = 228};
-constexpr Family kSst27Sf28OeVpp22{.pins = kPinsEprom28OeVpp22,
+    .algorithm = 243 };
+constexpr Family kSst27Sf28 {
+    .pins = kPinsEprom28Vpp1, .type = 3, .vpp = 6, .dip = kDip28, .switchA = 0xA0, .package = "DIP28", .algorithm = 228
+};
+constexpr Family kSst27Sf28OeVpp22 { .pins = kPinsEprom28OeVpp22,
     .type = 3,
     .vpp = 6,
     .dip = kDip28,
     .switchA = 0xA0,
     .package = "DIP28",
-    .algorithm = 228};
-constexpr Family kSst27Sf32{.pins = kPinsEprom32Vpp1,
+    .algorithm = 228 };
+constexpr Family kSst27Sf32 { .pins = kPinsEprom32Vpp1,
     .type = 3,
     .mfg = "SST",
     .vpp = 6,
     .dip = kDip32,
     .switchA = 0xA0,
     .package = "DIP32",
-    .algorithm = 228};
-constexpr Family kEeprom24{.pins = kPinsEeprom24, .type = 3, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"};
-constexpr Family kEeprom28{.pins = kPinsEeprom28, .type = 3, .dip = kDip28, .switchA = 0xA0, .package = "DIP28"};
-constexpr Family kFlash32{.pins = kPinsFlash32, .type = 3, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kFlash32Low{.pins = kPinsFlash32,
-    .type = 3,
-    .vcc = 4,
-    .writeVcc = 4,
-    .dip = kDip32,
-    .switchA = 0xA0,
-    .package = "DIP32"};
-constexpr Family kFlash32A9{.pins = kPinsFlash32A9, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kFlash32Vpp{.pins = kPinsEprom32Vpp1, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kFlashAdapter{
-    .placement = ClassPlacement::Adapter, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kFlashAdapterLow{.placement = ClassPlacement::Adapter,
+    .algorithm = 228 };
+constexpr Family kEeprom24 { .pins = kPinsEeprom24, .type = 3, .dip = kDip24, .switchA = 0xA0, .package = "DIP24" };
+constexpr Family kEeprom28 { .pins = kPinsEeprom28, .type = 3, .dip = kDip28, .switchA = 0xA0, .package = "DIP28" };
+constexpr Family kFlash32 { .pins = kPinsFlash32, .type = 3, .dip = kDip32, .switchA = 0xA0, .package = "DIP32" };
+constexpr Family kFlash32Low {
+    .pins = kPinsFlash32, .type = 3, .vcc = 4, .writeVcc = 4, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kFlash32A9 {
+    .pins = kPinsFlash32A9, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kFlash32Vpp {
+    .pins = kPinsEprom32Vpp1, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kFlashAdapter {
+    .placement = ClassPlacement::Adapter, .type = 3, .vpp = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"
+};
+constexpr Family kFlashAdapterLow { .placement = ClassPlacement::Adapter,
     .type = 3,
     .vpp = 6,
     .vcc = 4,
     .writeVcc = 4,
     .dip = kDip32,
     .switchA = 0xA0,
-    .package = "DIP32"};
-constexpr Family kSst39{.pins = kPinsFlash32,
+    .package = "DIP32" };
+constexpr Family kSst39 { .pins = kPinsFlash32,
     .type = 3,
     .mfg = "SST",
     .vcc = 4,
@@ -405,22 +419,22 @@ constexpr Family kSst39{.pins = kPinsFlash32,
     .dip = kDip32,
     .switchA = 0xA0,
     .package = "DIP32",
-    .algorithm = 180};
+    .algorithm = 180 };
 
 // Non-volatile SRAM: /OE takes the Vpp driver's 5 V.
-constexpr Family kSram24{.pins = kPinsSram24, .type = 6, .dip = kDip24, .switchA = 0xA0, .package = "DIP24"};
-constexpr Family kSram28{.pins = kPinsSram28, .type = 6, .dip = kDip28Sram, .switchA = 0xA0, .package = "DIP28"};
-constexpr Family kSram32{.pins = kPinsSram32, .type = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32"};
-constexpr Family kSramAdapter{.placement = ClassPlacement::Adapter,
+constexpr Family kSram24 { .pins = kPinsSram24, .type = 6, .dip = kDip24, .switchA = 0xA0, .package = "DIP24" };
+constexpr Family kSram28 { .pins = kPinsSram28, .type = 6, .dip = kDip28Sram, .switchA = 0xA0, .package = "DIP28" };
+constexpr Family kSram32 { .pins = kPinsSram32, .type = 6, .dip = kDip32, .switchA = 0xA0, .package = "DIP32" };
+constexpr Family kSramAdapter { .placement = ClassPlacement::Adapter,
     .type = 6,
     .vcc = 4,
     .writeVcc = 4,
     .dip = kDip32,
     .switchA = 0xA0,
-    .package = "DIP32"};
+    .package = "DIP32" };
 
 // PIC microcontrollers.
-constexpr Family kPic12{.pins = kPinsPic8,
+constexpr Family kPic12 { .pins = kPinsPic8,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -431,8 +445,8 @@ constexpr Family kPic12{.pins = kPinsPic8,
     .algorithm = 220,
     .picParam = 10,
     .gndSwitch = 0x40,
-    .picCore = 12};
-constexpr Family kPic14Dip18{.pins = kPinsPic18,
+    .picCore = 12 };
+constexpr Family kPic14Dip18 { .pins = kPinsPic18,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -443,8 +457,8 @@ constexpr Family kPic14Dip18{.pins = kPinsPic18,
     .algorithm = 220,
     .picParam = 16,
     .gndSwitch = 0x80,
-    .picCore = 14};
-constexpr Family kPic14Dip28{.pins = kPinsPic28Top,
+    .picCore = 14 };
+constexpr Family kPic14Dip28 { .pins = kPinsPic28Top,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -455,8 +469,8 @@ constexpr Family kPic14Dip28{.pins = kPinsPic28Top,
     .algorithm = 220,
     .picParam = 16,
     .gndSwitch = 0x80,
-    .picCore = 14};
-constexpr Family kPic14Dip40{.pins = kPinsPic40Top,
+    .picCore = 14 };
+constexpr Family kPic14Dip40 { .pins = kPinsPic40Top,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -467,8 +481,8 @@ constexpr Family kPic14Dip40{.pins = kPinsPic40Top,
     .algorithm = 220,
     .picParam = 16,
     .gndSwitch = 0x80,
-    .picCore = 14};
-constexpr Family kPic18Dip28{.pins = kPinsPic28Top,
+    .picCore = 14 };
+constexpr Family kPic18Dip28 { .pins = kPinsPic28Top,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -479,8 +493,8 @@ constexpr Family kPic18Dip28{.pins = kPinsPic28Top,
     .algorithm = 325,
     .picParam = 8,
     .gndSwitch = 0x80,
-    .picCore = 16};
-constexpr Family kPic18Dip18{.pins = kPinsPic18Top,
+    .picCore = 16 };
+constexpr Family kPic18Dip18 { .pins = kPinsPic18Top,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -491,8 +505,8 @@ constexpr Family kPic18Dip18{.pins = kPinsPic18Top,
     .algorithm = 326,
     .picParam = 8,
     .gndSwitch = 0x80,
-    .picCore = 16};
-constexpr Family kPic18Adapter{.placement = ClassPlacement::Adapter,
+    .picCore = 16 };
+constexpr Family kPic18Adapter { .placement = ClassPlacement::Adapter,
     .type = 4,
     .mfg = "Microchip",
     .group = "DETINY22",
@@ -505,15 +519,15 @@ constexpr Family kPic18Adapter{.placement = ClassPlacement::Adapter,
     .algorithm = 318,
     .picParam = 8,
     .gndSwitch = 0x80,
-    .picCore = 16};
+    .picCore = 16 };
 
-constexpr std::array<const Family*, 49> kAllFamilies{&kFactorySerial, &kFactoryFlash, &k8051Dip20, &k8051Dip40,
+constexpr std::array<const Family*, 49> kAllFamilies { &kFactorySerial, &kFactoryFlash, &k8051Dip20, &k8051Dip40,
     &k8051Zif, &k8748, &kAvrDip20, &kAvrDip8, &kAvrIsp, &kI2cSmall, &kI2cLarge, &kAt17, &kSpi5V, &kSpi3V, &kMicrowire,
     &kOneWire, &kJtag, &kEprom24Vpp21, &kEprom24OeVpp20, &kEprom28Vpp1, &kEprom28OeVpp22, &kEprom32Vpp1,
     &kEprom32OeVpp24, &kEprom40, &kEpromAdapter, &kFlash40, &kSst27Sf28, &kSst27Sf28OeVpp22, &kSst27Sf32, &kEeprom24,
     &kEeprom28, &kFlash32, &kFlash32Low, &kFlash32A9, &kFlash32Vpp, &kFlashAdapter, &kFlashAdapterLow, &kSst39,
     &kSram24, &kSram28, &kSram32, &kSramAdapter, &kPic12, &kPic14Dip18, &kPic14Dip28, &kPic14Dip40, &kPic18Dip28,
-    &kPic18Dip18, &kPic18Adapter};
+    &kPic18Dip18, &kPic18Adapter };
 
 constexpr bool AllRuleFamiliesSafe()
 {
@@ -556,21 +570,20 @@ struct Row {
     int fwNoQ8U = 0;
 };
 
-constexpr const char* kExternalPower =
-    "External power needed if write fail.\r\nSee Help for power adapter specification.";
-constexpr const char* kBootBlockResistor =
-    "Fit a 2K to 10K resistor between chip pins 1 and 30 before programming.\r\n"
-    "The PLCC32 package needs a special adapter.\r\n"
-    "The README of the device lists shows the wiring.";
+constexpr const char* kExternalPower
+    = "External power needed if write fail.\r\nSee Help for power adapter specification.";
+constexpr const char* kBootBlockResistor = "Fit a 2K to 10K resistor between chip pins 1 and 30 before programming.\r\n"
+                                           "The PLCC32 package needs a special adapter.\r\n"
+                                           "The README of the device lists shows the wiring.";
 
 constexpr const char* kFusesTiny2313 = "DWEN EESAVE SPIEN WDTON BODLEVEL2 BODLEVEL1 BODLEVEL0 RSTDISBL CKDIV8 CKOUT "
                                        "SUT1 SUT0 CKSEL3 CKSEL2 CKSEL1 CKSEL0 - - - - - - - SELFPRGEN -";
 constexpr const char* kFusesS2313 = "- - - - - - - - - - SPIEN - - - - FSTRT - - - - - - - - -";
 constexpr const char* kFusesS2343 = "- - - - - - - - - - SPIEN - - - - RCEN - - - - - - - - -";
-constexpr const char* kFusesTiny12 =
-    "- - - - - - - - BODLEVEL BODEN SPIEN RSTDISBL CKSEL3 CKSEL2 CKSEL1 CKSEL0 - - - - - - - - -";
-constexpr const char* kFusesTiny15 =
-    "- - - - - - - - BODLEVEL BODEN SPIEN RSTDISBL - - CKSEL1 CKSEL0 - - - - - - - - -";
+constexpr const char* kFusesTiny12
+    = "- - - - - - - - BODLEVEL BODEN SPIEN RSTDISBL CKSEL3 CKSEL2 CKSEL1 CKSEL0 - - - - - - - - -";
+constexpr const char* kFusesTiny15
+    = "- - - - - - - - BODLEVEL BODEN SPIEN RSTDISBL - - CKSEL1 CKSEL0 - - - - - - - - -";
 constexpr const char* kFusesMega16 = "OCDEN JTAGEN SPIEN CKOPT EESAVE BOOTSZ1 BOOTSZ0 BOOTRST BODLEVEL BODEN SUT1 "
                                      "SUT0 CKSEL3 CKSEL2 CKSEL1 CKSEL0 - - - - - - - - -";
 
@@ -1039,11 +1052,15 @@ std::uint8_t PackageCode(int type, std::string_view package)
 Masks PlacementMasks(const Family& f)
 {
     switch (f.placement) {
-    case ClassPlacement::Rule: return RuleMasks(f.pins);
+    case ClassPlacement::Rule:
+        return RuleMasks(f.pins);
     case ClassPlacement::Isp:
-    case ClassPlacement::To92: return {0x20, 0x80, false};
-    case ClassPlacement::Zif: return {0x00, 0x00, false};
-    default: return {0x08, 0x80, false};
+    case ClassPlacement::To92:
+        return { 0x20, 0x80, false };
+    case ClassPlacement::Zif:
+        return { 0x00, 0x00, false };
+    default:
+        return { 0x08, 0x80, false };
     }
 }
 

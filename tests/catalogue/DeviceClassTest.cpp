@@ -65,7 +65,8 @@ TEST_F(DeviceClassTest, DefaultsOfARecordAndOfThePicDescriptor)
     EXPECT_EQ(pic.m_ConfigValue[0], 0);
     EXPECT_EQ(pic.m_strBitName[31][7], "-");
     EXPECT_EQ(pic.m_nRegisterValue[4], -1);
-    const std::array<std::uint8_t, kPicCommandCount> commands{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 14, 31, 24, 1, 1, 1, 1};
+    const std::array<std::uint8_t, kPicCommandCount> commands { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 14, 31, 24, 1, 1, 1,
+        1 };
     EXPECT_EQ(pic.m_Command, commands);
     EXPECT_EQ(pic.m_Command[kBegEraseChipCommand], 24);
     EXPECT_EQ(pic.m_Command[kCfgPageWriteSize], 1);
@@ -152,16 +153,16 @@ TEST(SignatureLength, CountsHexPairsOnly)
         const char* id;
         int length;
     } cases[] = {
-        {"1E9005", 3},
-        {"1e51ff", 3},
-        {"BFB5", 2},
-        {"0102030405AB", 6},
-        {"XXXXX", 0},
-        {"XXXX", 0},
-        {"1E900", 0},
-        {"", 0},
-        {"1E 90", 0},
-        {"-1", 0},
+        { "1E9005", 3 },
+        { "1e51ff", 3 },
+        { "BFB5", 2 },
+        { "0102030405AB", 6 },
+        { "XXXXX", 0 },
+        { "XXXX", 0 },
+        { "1E900", 0 },
+        { "", 0 },
+        { "1E 90", 0 },
+        { "-1", 0 },
     };
     for (const auto& c : cases) {
         CDeviceClass d;

@@ -1,5 +1,5 @@
-#include "link/ProgrammerModel.h"
 #include "link/VoltageCodes.h"
+#include "link/ProgrammerModel.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +12,20 @@ TEST(VoltageCodes, TextsOfEveryCodeAndTheUnsetOnes)
         const char* vcc;
         const char* vpp;
     } cases[] = {
-        {0, "0V", "0V"},
-        {3, "3.3V", "3.6V"},
-        {4, "3.6V", "5V"},
-        {7, "4.2V", "12.7V"},
-        {11, "4.8V", "25V"},
-        {12, "5.0V", "Vpp not set!"},
-        {15, "5.5V", "Vpp not set!"},
-        {20, "6.5V", "Vpp not set!"},
-        {21, "Vcc not set!", "Vpp not set!"},
-        {22, "9.0V", "Vpp not set!"},
-        {24, "18V", "Vpp not set!"},
-        {25, "Vcc not set!", "Vpp not set!"},
-        {-1, "Vcc not set!", "Vpp not set!"},
-        {0xFF, "Vcc not set!", "Vpp not set!"},
+        { 0, "0V", "0V" },
+        { 3, "3.3V", "3.6V" },
+        { 4, "3.6V", "5V" },
+        { 7, "4.2V", "12.7V" },
+        { 11, "4.8V", "25V" },
+        { 12, "5.0V", "Vpp not set!" },
+        { 15, "5.5V", "Vpp not set!" },
+        { 20, "6.5V", "Vpp not set!" },
+        { 21, "Vcc not set!", "Vpp not set!" },
+        { 22, "9.0V", "Vpp not set!" },
+        { 24, "18V", "Vpp not set!" },
+        { 25, "Vcc not set!", "Vpp not set!" },
+        { -1, "Vcc not set!", "Vpp not set!" },
+        { 0xFF, "Vcc not set!", "Vpp not set!" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
@@ -40,7 +40,7 @@ TEST(VoltageCodes, TextsOfEveryCodeAndTheUnsetOnes)
 
 TEST(VoltageCodes, VoltsFollowTheTextsAndRise)
 {
-    for (auto table : {VccCodes(), VppCodes()}) {
+    for (auto table : { VccCodes(), VppCodes() }) {
         double previous = -1.0;
         for (const VoltageCode& entry : table) {
             EXPECT_DOUBLE_EQ(entry.volts, std::stod(entry.text)) << entry.text;
