@@ -638,8 +638,8 @@ constexpr Row kRows[] = {
     {.index = 37, .name = "ATMEGA16AVRISP", .family = &kAvrIsp, .code = 16384, .data = 512, .id = "1E9403", .fuses = kFusesMega16, .package = "DIP40"},
 
     // I2C EEPROMs.
-    {.index = 40, .name = "SDE2526", .family = &kI2cSmall, .code = 128, .mfg = "Siemens"},
-    {.index = 41, .name = "24C00", .family = &kI2cSmall, .code = 16},
+    {.index = 40, .name = "SDE2526", .family = &kI2cSmall, .code = 128, .vcc = 12, .mfg = "Siemens"},
+    {.index = 41, .name = "24C00", .family = &kI2cSmall, .code = 16, .vcc = 12},
     {.index = 42, .name = "24C01", .family = &kI2cSmall, .code = 128},
     {.index = 43, .name = "PCF8582", .family = &kI2cSmall, .code = 256, .mfg = "Philips"},
     {.index = 44, .name = "24C02", .family = &kI2cSmall, .code = 256},
@@ -657,7 +657,7 @@ constexpr Row kRows[] = {
     {.index = 56, .name = "ATMLH942", .family = &kI2cSmall, .code = 256, .mfg = "Atmel"},
     {.index = 57, .name = "AT24C512_Address001", .family = &kI2cLarge, .code = 65536, .mfg = "Atmel"},
     {.index = 58, .name = "AT24RF08", .family = &kI2cSmall, .code = 1024, .mfg = "Atmel"},
-    {.index = 59, .name = "X24C00", .family = &kI2cSmall, .code = 16, .mfg = "Xicor"},
+    {.index = 59, .name = "X24C00", .family = &kI2cSmall, .code = 16, .vcc = 12, .mfg = "Xicor"},
 
     // Serial configuration PROMs.
     {.index = 60, .name = "AT17LV65", .family = &kAt17, .code = 8192},
