@@ -62,8 +62,10 @@ bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::millisec
 
 std::string SourcePath(const std::string& relative)
 {
+    // CTest's discovered tests lose the second variable of their ENVIRONMENT list, so the source
+    // folder known at build time stands in for it.
     const char* root = std::getenv("TONRIG_TEST_SOURCE_DIR");
-    return std::string(root ? root : ".") + "/" + relative;
+    return std::string(root ? root : TONRIG_SOURCE_DIR) + "/" + relative;
 }
 
 } // namespace tonrig::test
