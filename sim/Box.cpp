@@ -208,6 +208,12 @@ std::size_t Box::BytesReceived() const
     return m_bytesReceived;
 }
 
+std::uint64_t Box::Transfers() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_transfers;
+}
+
 std::vector<std::string> Box::ProtocolErrors() const
 {
     std::lock_guard lock(m_mutex);

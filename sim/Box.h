@@ -82,6 +82,8 @@ public:
     void SetHistory(const std::array<std::uint8_t, 256>& history);
     // Bytes the box has taken from bulk OUT transfers since power-up.
     std::size_t BytesReceived() const;
+    // Transfers the box has seen since it was made (fault triggers count them from 1).
+    std::uint64_t Transfers() const;
 
     std::vector<std::string> ProtocolErrors() const;
     void SetStrict(bool strict);
