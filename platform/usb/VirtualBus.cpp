@@ -198,7 +198,7 @@ private:
     void With(F&& fn)
     {
         auto state = m_state.lock();
-        if (!state)
+        if (!state || !m_slot->device)
             return;
         state->Locked([&] { fn(*state, *m_slot); });
     }
@@ -431,9 +431,20 @@ VirtualBus::~VirtualBus()
     std::vector<std::shared_ptr<Slot>> slots;
     {
         std::lock_guard lock(m_state->mutex);
-        for (auto& slot : m_state->slots)
+        for (auto& slot : m_state->slots) {
             m_state->DisconnectLocked(*slot);
+            slot->powered = false;
+        }
         slots.swap(m_state->slots);
+    }
+    // A device holds its port and the port its slot: let go of the devices, outside the lock.
+    for (auto& slot : slots) {
+        std::shared_ptr<VirtualDevice> device;
+        {
+            std::lock_guard lock(m_state->mutex);
+            device.swap(slot->device);
+        }
+        device.reset();
     }
 }
 

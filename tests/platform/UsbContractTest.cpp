@@ -21,6 +21,22 @@ namespace {
 
 enum class Target { Fx2High, Fx2Full, An21xx, Libusb };
 
+const char* TargetName(Target t)
+{
+    switch (t) {
+    case Target::Fx2High: return "VirtualFx2High";
+    case Target::Fx2Full: return "VirtualFx2Full";
+    case Target::An21xx: return "VirtualAn21xx";
+    case Target::Libusb: break;
+    }
+    return "Libusb";
+}
+
+void PrintTo(Target t, std::ostream* os)
+{
+    *os << TargetName(t);
+}
+
 class UsbContractTest : public testing::TestWithParam<Target> {
 protected:
     void SetUp() override
@@ -195,14 +211,6 @@ TEST_P(UsbContractTest, BulkEndpointsAnswerOnceProgrammed)
 
 INSTANTIATE_TEST_SUITE_P(Providers, UsbContractTest,
                          testing::Values(Target::Fx2High, Target::Fx2Full, Target::An21xx, Target::Libusb),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case Target::Fx2High: return "VirtualFx2High";
-                             case Target::Fx2Full: return "VirtualFx2Full";
-                             case Target::An21xx: return "VirtualAn21xx";
-                             case Target::Libusb: break;
-                             }
-                             return "Libusb";
-                         });
+                         [](const auto& info) { return std::string(TargetName(info.param)); });
 
 } // namespace

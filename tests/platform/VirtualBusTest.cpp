@@ -11,6 +11,13 @@
 #include <mutex>
 #include <thread>
 
+namespace platform::usb {
+void PrintTo(UsbSpeed s, std::ostream* os)
+{
+    *os << (s == UsbSpeed::High ? "high speed" : "full speed");
+}
+} // namespace platform::usb
+
 using namespace platform;
 using namespace platform::usb;
 
