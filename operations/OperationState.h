@@ -2,6 +2,7 @@
 // The state of the device operations that the shell and the catalogue read: what the view is
 // doing now and which device class is set up. Written by the GUI thread and the device setup.
 
+#include "catalogue/DeviceClass.h"
 #include "platform/WinTypes.h"
 #include "shell/ShellMessages.h"
 
@@ -9,11 +10,7 @@
 // 7 blank check.
 extern int g_nOperationState;
 
-// The class index of the device set up or detected; kNoDeviceClass while none is.
-// (It moves to catalogue/ with the device classes.)
-extern int g_nCurrentClass;
-
-constexpr int kNoDeviceClass = 326;
+// g_nCurrentClass and kNoDeviceClass belong to the catalogue.
 
 constexpr int kStateDisconnected = 0;
 constexpr int kStateIdle = 1;
