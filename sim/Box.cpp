@@ -208,6 +208,12 @@ std::size_t Box::BytesReceived() const
     return m_bytesReceived;
 }
 
+std::vector<std::pair<std::uint16_t, std::size_t>> Box::A0Writes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_a0Writes;
+}
+
 std::uint64_t Box::Transfers() const
 {
     std::lock_guard lock(m_mutex);
@@ -290,6 +296,7 @@ void Box::PowerUp()
     m_programmed = false;
     ++m_bootSeq;
     m_bytesReceived = 0;
+    m_a0Writes.clear();
     m_stallLeft = 0;
     m_partialOut.reset();
     m_replyFaults.clear();
@@ -525,6 +532,7 @@ VirtualControlResult Box::Control(std::uint8_t requestType, std::uint8_t request
         if (!InRam(value, length))
             return {UsbStatus::Stall, 0, {}};
         std::memcpy(m_ram.data() + value, data, length);
+        m_a0Writes.emplace_back(value, length);
         return {UsbStatus::Ok, length, {}};
     }
     if (cpucs && length == 1) {

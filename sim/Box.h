@@ -82,6 +82,8 @@ public:
     void SetHistory(const std::array<std::uint8_t, 256>& history);
     // Bytes the box has taken from bulk OUT transfers since power-up.
     std::size_t BytesReceived() const;
+    // RAM writes by vendor request 0xA0 since power-up (address, length), CPUCS writes not included.
+    std::vector<std::pair<std::uint16_t, std::size_t>> A0Writes() const;
     // Transfers the box has seen since it was made (fault triggers count them from 1).
     std::uint64_t Transfers() const;
 
@@ -145,6 +147,7 @@ private:
     std::deque<std::vector<std::uint8_t>> m_in;
     int m_boots = 0;
     std::size_t m_bytesReceived = 0;
+    std::vector<std::pair<std::uint16_t, std::size_t>> m_a0Writes;
 
     // The firmware
     Dispatcher m_dispatcher;
