@@ -20,7 +20,7 @@ enum class FaultAction {
     ReenumerationNever, // the next re-enumeration leaves the bus for good
     Busy,               // another program holds the device (claims give Busy)
     AccessDenied,       // opens give Access
-    DriverBound,        // a kernel driver is bound until a detach
+    DriverBound,        // a kernel driver is bound (a claim detaches it until its release)
     Stall,              // the next `count` transfers stall, this one first
     WithholdReply,      // the next reply is never sent
     DelayReply,         // the next reply arrives `delay` later

@@ -222,19 +222,25 @@ public:
             return {UsbStatus::NoDevice, false};
         if (m_slot->claimOwner == m_id)
             return {UsbStatus::Ok, false};
-        if (m_slot->driverBound)
-            return {UsbStatus::Busy, true};
         if (m_slot->busy || m_slot->claimOwner != 0)
-            return {UsbStatus::Busy, false};
+            return {UsbStatus::Busy, m_slot->driverBound};
+        // As libusb's auto-detach: the driver goes for the claim and comes back on release.
+        const bool bound = m_slot->driverBound;
+        m_slot->driverBound = false;
+        m_reattach = bound;
         m_slot->claimOwner = m_id;
-        return {UsbStatus::Ok, false};
+        return {UsbStatus::Ok, bound};
     }
 
     void ReleaseInterface() override
     {
         std::lock_guard lock(m_state->mutex);
-        if (!Gone() && m_slot->claimOwner == m_id)
+        if (!Gone() && m_slot->claimOwner == m_id) {
             m_slot->claimOwner = 0;
+            if (m_reattach)
+                m_slot->driverBound = true;
+        }
+        m_reattach = false;
     }
 
     bool Claimed() const override
@@ -419,6 +425,7 @@ private:
     std::shared_ptr<Slot> m_slot;
     const std::uint64_t m_generation;
     const std::uint64_t m_id;
+    bool m_reattach = false;
 };
 
 } // namespace

@@ -115,7 +115,8 @@ public:
     // New IN data or a state change that blocked calls should look at.
     virtual void Notify() = 0;
 
-    // Host-side conditions: another program holds the device, permissions, a kernel driver.
+    // Host-side conditions: another program holds the device, permissions, a kernel driver (which
+    // a claim detaches until its release, and DetachKernelDriver for good).
     virtual void SetBusy(bool on) = 0;
     virtual void SetAccessDenied(bool on) = 0;
     virtual void SetDriverBound(bool on) = 0;

@@ -328,12 +328,17 @@ TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
     a->Port()->SetDriverBound(true);
     EXPECT_TRUE(bus.Enumerate()[1].kernelDriverBound);
     auto h = bus.Open(after).handle;
-    const auto claim = h->ClaimInterface();
-    EXPECT_EQ(claim.status, UsbStatus::Busy);
+    auto claim = h->ClaimInterface();
+    EXPECT_EQ(claim.status, UsbStatus::Ok);
     EXPECT_TRUE(claim.kernelDriverWasBound);
+    EXPECT_FALSE(bus.Enumerate()[1].kernelDriverBound) << "detached for the claim";
+    h->ReleaseInterface();
+    EXPECT_TRUE(bus.Enumerate()[1].kernelDriverBound) << "back after the release";
     EXPECT_EQ(h->DetachKernelDriver(0), UsbStatus::Ok);
     EXPECT_FALSE(bus.Enumerate()[1].kernelDriverBound);
-    EXPECT_EQ(h->ClaimInterface().status, UsbStatus::Ok);
+    claim = h->ClaimInterface();
+    EXPECT_EQ(claim.status, UsbStatus::Ok);
+    EXPECT_FALSE(claim.kernelDriverWasBound);
 
     // A control transfer longer than the interface allows, and an endpoint the device lacks.
     std::vector<std::uint8_t> big(kUsbMaxControlLength + 1);
