@@ -77,7 +77,8 @@ ParseResult Parse(std::string_view text)
         r.type = bytes[3];
         r.data.assign(bytes.begin() + 4, bytes.end() - 1);
         switch (r.type) {
-        case Data: break;
+        case Data:
+            break;
         case End:
             result.records.push_back(std::move(r));
             result.ok = true;
@@ -88,8 +89,10 @@ ParseResult Parse(std::string_view text)
                 return Fail(line, "a base record carries two bytes");
             break;
         case SegmentStart:
-        case LinearStart: continue;
-        default: return Fail(line, "record type " + std::to_string(r.type) + " is unknown");
+        case LinearStart:
+            continue;
+        default:
+            return Fail(line, "record type " + std::to_string(r.type) + " is unknown");
         }
         result.records.push_back(std::move(r));
     }

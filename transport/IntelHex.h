@@ -12,7 +12,14 @@
 
 namespace intelhex {
 
-enum RecordType : std::uint8_t { Data = 0, End = 1, SegmentBase = 2, SegmentStart = 3, LinearBase = 4, LinearStart = 5 };
+enum RecordType : std::uint8_t {
+    Data = 0,
+    End = 1,
+    SegmentBase = 2,
+    SegmentStart = 3,
+    LinearBase = 4,
+    LinearStart = 5
+};
 
 struct Record {
     std::uint8_t type = Data;

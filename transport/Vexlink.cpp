@@ -74,7 +74,9 @@ bool EndsWithHex(const std::string& path)
 TMemCache::TMemCache() = default;
 TMemCache::~TMemCache() = default;
 
-TMemCache::TMemCache(const TMemCache& other) : image(other.image), segments(other.segments)
+TMemCache::TMemCache(const TMemCache& other)
+    : image(other.image)
+    , segments(other.segments)
 {
     for (auto& seg : segments)
         if (seg.data >= other.image.data && seg.data < other.image.data + sizeof other.image.data)
@@ -95,7 +97,10 @@ TMemCache& TMemCache::operator=(const TMemCache& other)
 
 // --- services
 
-CVexlink::CVexlink() : CVexlink(VexlinkServices{}) {}
+CVexlink::CVexlink()
+    : CVexlink(VexlinkServices {})
+{
+}
 
 CVexlink::CVexlink(VexlinkServices services)
 {
@@ -252,12 +257,12 @@ void CVexlink::ErrorMessage(const char* text)
 {
     char line[256];
     std::snprintf(line, sizeof line, "%s failed with error %d: %s\n", text, platform::usb::UsbErrorNumber(m_lastStatus),
-                  platform::usb::UsbStatusText(m_lastStatus));
+        platform::usb::UsbStatusText(m_lastStatus));
     Line(line);
 }
 
-std::uint32_t CVexlink::WriteToDevice(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t* written,
-                                      std::uint8_t pipe)
+std::uint32_t CVexlink::WriteToDevice(
+    const std::uint8_t* buffer, std::uint32_t length, std::uint32_t* written, std::uint8_t pipe)
 {
     std::uint32_t dummy = 0;
     std::uint32_t& count = written ? *written : dummy;
@@ -286,8 +291,8 @@ std::uint32_t CVexlink::WriteToDevice(const std::uint8_t* buffer, std::uint32_t 
     }
 }
 
-std::uint32_t CVexlink::ReadFromDevice(std::uint8_t* buffer, std::uint32_t length, std::uint32_t* read,
-                                       std::uint8_t pipe)
+std::uint32_t CVexlink::ReadFromDevice(
+    std::uint8_t* buffer, std::uint32_t length, std::uint32_t* read, std::uint8_t pipe)
 {
     std::uint32_t dummy = 0;
     std::uint32_t& count = read ? *read : dummy;
@@ -499,7 +504,7 @@ bool CVexlink::LoadFirmwareFromFileOrg(const std::string& path)
         if (last && last->start + last->length == start && last->length + r.data.size() <= kMaxSegment)
             last->length += static_cast<std::uint32_t>(r.data.size());
         else
-            cache->segments.push_back({start, static_cast<std::uint32_t>(r.data.size()), cache->image.data + start});
+            cache->segments.push_back({ start, static_cast<std::uint32_t>(r.data.size()), cache->image.data + start });
     }
 
     CloseUSBDevice();
@@ -521,7 +526,7 @@ bool CVexlink::LoadFirmwareFromFileOrg(const std::string& path)
         if (length < seg.length) {
             char msg[96];
             std::snprintf(msg, sizeof msg, "Firmware segment 0x%04X-0x%04X skipped: not below 0x2000\n",
-                          static_cast<unsigned>(seg.start + length), static_cast<unsigned>(seg.start + seg.length - 1));
+                static_cast<unsigned>(seg.start + length), static_cast<unsigned>(seg.start + seg.length - 1));
             Line(msg);
         }
         if (length && ControlWrite(static_cast<std::uint16_t>(seg.start), seg.data, length) != UsbStatus::Ok) {
@@ -570,8 +575,8 @@ int CVexlink::MyOpenDevice()
             Sleep(100); // one pipe query each; the one past the last fails
     }
     for (int i = 0; i < 5; ++i) {
-        std::uint8_t on[2] = {15, 255};
-        std::uint8_t off[2] = {15, 0};
+        std::uint8_t on[2] = { 15, 255 };
+        std::uint8_t off[2] = { 15, 0 };
         Sleep(1000);
         handle->BulkTransfer(0x02, on, sizeof on, PipeTimeout(0x02));
         Sleep(1000);

@@ -54,8 +54,8 @@ public:
 
     // 0 on success, kNoDevice when no device is found, else the failure's libusb error number
     // without its sign (9 for a stall, 7 for a time-out...).
-    std::uint32_t WriteToDevice(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t* written,
-                                std::uint8_t pipe);
+    std::uint32_t WriteToDevice(
+        const std::uint8_t* buffer, std::uint32_t length, std::uint32_t* written, std::uint8_t pipe);
     std::uint32_t ReadFromDevice(std::uint8_t* buffer, std::uint32_t length, std::uint32_t* read, std::uint8_t pipe);
 
     bool SendData(const std::uint8_t* buffer, std::uint32_t length, std::uint32_t* sent);

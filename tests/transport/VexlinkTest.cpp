@@ -1,5 +1,6 @@
 // CVexlink against the virtual programmer, injected, on the manual clock.
 
+#include "transport/Vexlink.h"
 #include "platform/Clock.h"
 #include "platform/Resources.h"
 #include "platform/usb/VirtualBus.h"
@@ -7,7 +8,6 @@
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 #include "transport/FirmwareTransform.h"
-#include "transport/Vexlink.h"
 
 #include <QTemporaryDir>
 
@@ -53,7 +53,8 @@ protected:
     bool BootBox(int number = 355)
     {
         const auto data = LoadResource("DATAF", number);
-        if (!data || !link->LoadFirmwareFromHGLOBALBuffer(data->constData(), static_cast<std::size_t>(data->size()), true))
+        if (!data
+            || !link->LoadFirmwareFromHGLOBALBuffer(data->constData(), static_cast<std::size_t>(data->size()), true))
             return false;
         clock->Advance(1s);
         return box->RunningImage() == number;
@@ -78,7 +79,7 @@ protected:
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     std::shared_ptr<VirtualBus> bus = std::make_shared<VirtualBus>();
     std::shared_ptr<Box> box;
     std::unique_ptr<CVexlink> link;
@@ -104,7 +105,8 @@ TEST_F(VexlinkTest, Fx2AndAn21xxSideBySide)
         std::uint8_t in;
         std::uint8_t speed;
     };
-    for (const Case c : {Case{EzusbChip::Fx2, 0x8613, 2, 0x86, 3}, Case{EzusbChip::An21xx, 0x2131, 1, 0x82, 2}}) {
+    for (const Case c :
+        { Case { EzusbChip::Fx2, 0x8613, 2, 0x86, 3 }, Case { EzusbChip::An21xx, 0x2131, 1, 0x82, 2 } }) {
         SCOPED_TRACE(c.type);
         BoxConfig config;
         config.chip = c.chip;
@@ -137,7 +139,7 @@ TEST_F(VexlinkTest, FindTakesTheFirstAllowedDeviceAndReportsABusyOne)
     EXPECT_EQ(path, "usb:1-1:vid_04b4&pid_8613");
     box->Port()->SetBusy(true);
     EXPECT_EQ(link->FindUSBDevice(), 0);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"WinUsb_Initialize failed #2"}));
+    EXPECT_EQ(Boxes(), (std::vector<std::string> { "WinUsb_Initialize failed #2" }));
     box->Port()->SetBusy(false);
     EXPECT_EQ(link->OpenUSBDevice(), 1);
     EXPECT_NE(link->m_hWinUsbHandle, nullptr);
@@ -161,7 +163,7 @@ TEST_F(VexlinkTest, Retries)
 {
     Plug();
     ASSERT_TRUE(BootBox());
-    const std::uint8_t version[1] = {2};
+    const std::uint8_t version[1] = { 2 };
     std::uint8_t reply[64];
     std::uint32_t sent = 0;
 
@@ -193,7 +195,7 @@ TEST_F(VexlinkTest, Retries)
 
 TEST_F(VexlinkTest, NoDevice)
 {
-    const std::uint8_t version[1] = {2};
+    const std::uint8_t version[1] = { 2 };
     std::uint8_t reply[64];
     std::uint32_t sent = 0;
     EXPECT_EQ(link->WriteToDevice(version, 1, &sent, 0x02), CVexlink::kNoDevice);
@@ -201,7 +203,7 @@ TEST_F(VexlinkTest, NoDevice)
     EXPECT_FALSE(link->SendData(version, 1, &sent));
     EXPECT_FALSE(link->Reset8051());
     EXPECT_FALSE(link->SetPipeTimeout(0x86, 10));
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"Unable to set pipe timeout\n"}));
+    EXPECT_EQ(Lines(), (std::vector<std::string> { "Unable to set pipe timeout\n" }));
 }
 
 TEST_F(VexlinkTest, PartialOutIsNeverResent)
@@ -308,16 +310,16 @@ TEST_F(VexlinkTest, HexDownloads)
         bool ok;
     };
     const Case cases[] = {
-        {"plain image", image, true},
-        {"type-4 base 0", ":020000040000FA\r\n" + image, true},
-        {"type-4 base 1", ":020000040001F9\r\n" + image, false},
-        {"bad checksum", badChecksum, false},
-        {"count of 17", count17 + image, false},
-        {"stray character", stray, false},
-        {"missing end record", image.substr(0, image.find(":00000001FF")), false},
-        {"LF line ends", ReplaceAll(image, "\r\n", "\n"), true},
-        {"lower-case digits", Lower(image), true},
-        {"70 KB", big, true},
+        { "plain image", image, true },
+        { "type-4 base 0", ":020000040000FA\r\n" + image, true },
+        { "type-4 base 1", ":020000040001F9\r\n" + image, false },
+        { "bad checksum", badChecksum, false },
+        { "count of 17", count17 + image, false },
+        { "stray character", stray, false },
+        { "missing end record", image.substr(0, image.find(":00000001FF")), false },
+        { "LF line ends", ReplaceAll(image, "\r\n", "\n"), true },
+        { "lower-case digits", Lower(image), true },
+        { "70 KB", big, true },
     };
     ASSERT_GT(big.size(), 70000u);
     for (const auto& c : cases) {
@@ -376,7 +378,7 @@ std::string DataRun(std::uint16_t from, std::size_t bytes, std::uint8_t fill)
     std::string text;
     for (std::size_t at = 0; at < bytes; at += 16)
         text += Record(static_cast<std::uint16_t>(from + at), 0,
-                       std::vector<std::uint8_t>(std::min<std::size_t>(16, bytes - at), fill));
+            std::vector<std::uint8_t>(std::min<std::size_t>(16, bytes - at), fill));
     return text;
 }
 
@@ -389,28 +391,30 @@ TEST_F(VexlinkTest, FileOrgSegments)
     // Merged up to exactly 4,096 bytes, then a new segment; the waits on the clock.
     const Duration start = clock->Now();
     EXPECT_TRUE(link->LoadFirmwareFromFileOrg(WriteFile("a.HEX", DataRun(0, 4096 + 32, 0x11) + kEnd)));
-    EXPECT_EQ(box->A0Writes(), (Writes{{0, 4096}, {4096, 32}}));
+    EXPECT_EQ(box->A0Writes(), (Writes { { 0, 4096 }, { 4096, 32 } }));
     EXPECT_EQ(clock->Now() - start, 1001ms);
     EXPECT_FALSE(box->Held()) << "released at the end";
     box->Port()->Replug();
 
     // A type-2 base moves the records.
-    EXPECT_TRUE(link->LoadFirmwareFromFileOrg(WriteFile("b.hex", Record(0, 2, {0x01, 0x00}) + DataRun(0, 16, 0x22) + kEnd)));
-    EXPECT_EQ(box->A0Writes(), (Writes{{0x1000, 16}}));
+    EXPECT_TRUE(
+        link->LoadFirmwareFromFileOrg(WriteFile("b.hex", Record(0, 2, { 0x01, 0x00 }) + DataRun(0, 16, 0x22) + kEnd)));
+    EXPECT_EQ(box->A0Writes(), (Writes { { 0x1000, 16 } }));
     EXPECT_EQ(box->ReadRam(0x1000, 1)[0], 0x22);
     box->Port()->Replug();
 
     // 0x1FF0-0x200F: the part below 8192 is written, the rest skipped.
     EXPECT_TRUE(link->LoadFirmwareFromFileOrg(WriteFile("c.hex", DataRun(0x1FF0, 32, 0x33) + kEnd)));
-    EXPECT_EQ(box->A0Writes(), (Writes{{0x1FF0, 16}}));
+    EXPECT_EQ(box->A0Writes(), (Writes { { 0x1FF0, 16 } }));
     ASSERT_EQ(Lines().size(), 1u);
     EXPECT_EQ(Lines()[0], "Firmware segment 0x2000-0x200F skipped: not below 0x2000\n");
     box->Port()->Replug();
 
     // An address beyond 0xFFFF: its box, nothing written.
     const std::uint64_t transfers = box->Transfers();
-    EXPECT_FALSE(link->LoadFirmwareFromFileOrg(WriteFile("d.hex", DataRun(0, 16, 1) + Record(0, 2, {0x10, 0x00}) + DataRun(0, 16, 1) + kEnd)));
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"Error loading file: address out of range\n"}));
+    EXPECT_FALSE(link->LoadFirmwareFromFileOrg(
+        WriteFile("d.hex", DataRun(0, 16, 1) + Record(0, 2, { 0x10, 0x00 }) + DataRun(0, 16, 1) + kEnd)));
+    EXPECT_EQ(Boxes(), (std::vector<std::string> { "Error loading file: address out of range\n" }));
     EXPECT_TRUE(box->A0Writes().empty());
     EXPECT_EQ(box->Transfers(), transfers) << "the device was not even touched";
 }
@@ -421,9 +425,10 @@ TEST_F(VexlinkTest, FileOrgFailures)
     // A stall on the third segment: one box, the 8051 left held.
     ASSERT_TRUE(BootBox());
     box->AddFault(Fault::OnA0Address(0x0300, FaultAction::Stall));
-    const std::string three = DataRun(0x0100, 16, 1) + DataRun(0x0200, 16, 2) + DataRun(0x0300, 16, 3) + DataRun(0x0400, 16, 4) + kEnd;
+    const std::string three
+        = DataRun(0x0100, 16, 1) + DataRun(0x0200, 16, 2) + DataRun(0x0300, 16, 3) + DataRun(0x0400, 16, 4) + kEnd;
     EXPECT_FALSE(link->LoadFirmwareFromFileOrg(WriteFile("s.hex", three)));
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"Firmware load error #02."}));
+    EXPECT_EQ(Boxes(), (std::vector<std::string> { "Firmware load error #02." }));
     EXPECT_TRUE(box->Held());
     EXPECT_EQ(box->A0Writes().back().first, 0x0200);
 
@@ -432,16 +437,17 @@ TEST_F(VexlinkTest, FileOrgFailures)
         const char* box;
     };
     const Case cases[] = {
-        {WriteFile("x.bin", three), "Only .Hex firmware can be loaded."},
-        {dir.filePath("missing.hex").toStdString(), "Firmware file open error."},
-        {WriteFile("bad.hex", DataRun(0, 16, 1) + ":0100000001FF\r\n" + kEnd), "Error loading file: bad record in line 2\n"},
+        { WriteFile("x.bin", three), "Only .Hex firmware can be loaded." },
+        { dir.filePath("missing.hex").toStdString(), "Firmware file open error." },
+        { WriteFile("bad.hex", DataRun(0, 16, 1) + ":0100000001FF\r\n" + kEnd),
+            "Error loading file: bad record in line 2\n" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         boxes.clear();
         const std::size_t writes = box->A0Writes().size();
         EXPECT_FALSE(link->LoadFirmwareFromFileOrg(c.path));
-        EXPECT_EQ(Boxes(), (std::vector<std::string>{c.box}));
+        EXPECT_EQ(Boxes(), (std::vector<std::string> { c.box }));
         EXPECT_EQ(box->A0Writes().size(), writes);
     }
 }
@@ -467,15 +473,15 @@ TEST_F(VexlinkTest, MyOpenDeviceTogglesVccFiveTimes)
 TEST_F(VexlinkTest, ErrorMessageUsesTheLastStatus)
 {
     link->ErrorMessage("Probe");
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"Probe failed with error 0: Success\n"}));
+    EXPECT_EQ(Lines(), (std::vector<std::string> { "Probe failed with error 0: Success\n" }));
 }
 
 TEST(TMemCache, CopiesPointIntoTheirOwnImage)
 {
     auto a = std::make_unique<TMemCache>();
     a->image.data[0x100] = 0xAB;
-    a->segments.push_back({0x100, 1, a->image.data + 0x100});
-    a->segments.push_back({0, 0, nullptr});
+    a->segments.push_back({ 0x100, 1, a->image.data + 0x100 });
+    a->segments.push_back({ 0, 0, nullptr });
     auto b = std::make_unique<TMemCache>(*a);
     EXPECT_EQ(b->segments[0].data, b->image.data + 0x100);
     EXPECT_EQ(*b->segments[0].data, 0xAB);

@@ -13,8 +13,8 @@ using namespace platform::usb;
 
 class StandInHandle final : public UsbHandle {
 public:
-    UsbClaimResult ClaimInterface() override { return {UsbStatus::Ok, false}; }
-    void ReleaseInterface() override {}
+    UsbClaimResult ClaimInterface() override { return { UsbStatus::Ok, false }; }
+    void ReleaseInterface() override { }
     bool Claimed() const override { return true; }
     UsbStatus GetDeviceDescriptor(UsbDeviceDescriptor& out) override
     {
@@ -23,7 +23,7 @@ public:
     }
     UsbStatus GetEndpoints(std::vector<UsbEndpoint>& out) override
     {
-        out = {{0x02, UsbEndpointType::Bulk, 512, 0}, {0x86, UsbEndpointType::Bulk, 512, 0}};
+        out = { { 0x02, UsbEndpointType::Bulk, 512, 0 }, { 0x86, UsbEndpointType::Bulk, 512, 0 } };
         return UsbStatus::Ok;
     }
     UsbSpeed Speed() override { return UsbSpeed::High; }
@@ -32,19 +32,19 @@ public:
         if (ep == 0x02) {
             if (length && data[0] == 2)
                 m_replies.emplace_back("ZV-C Re-2.00");
-            return {UsbStatus::Ok, length};
+            return { UsbStatus::Ok, length };
         }
         if (m_replies.empty())
-            return {UsbStatus::Timeout, 0};
+            return { UsbStatus::Timeout, 0 };
         std::memset(data, 0, length);
         std::memcpy(data, m_replies.front().c_str(), std::min(length, m_replies.front().size()));
         m_replies.pop_front();
-        return {UsbStatus::Ok, std::min<std::size_t>(length, 64)};
+        return { UsbStatus::Ok, std::min<std::size_t>(length, 64) };
     }
-    UsbTransferResult ControlTransfer(std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t, std::uint8_t*,
-                                      std::size_t length, unsigned) override
+    UsbTransferResult ControlTransfer(
+        std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t, std::uint8_t*, std::size_t length, unsigned) override
     {
-        return {UsbStatus::Ok, length};
+        return { UsbStatus::Ok, length };
     }
     bool IsPresent() override { return true; }
     UsbStatus DetachKernelDriver(int) override { return UsbStatus::Ok; }
@@ -62,12 +62,12 @@ public:
         d.productId = 0x8613;
         d.bus = 1;
         d.address = 5;
-        d.ports = {1};
+        d.ports = { 1 };
         d.speed = UsbSpeed::High;
         UsbFillDerived(d);
-        return {d};
+        return { d };
     }
-    UsbOpenResult Open(const UsbDeviceInfo&) override { return {UsbStatus::Ok, std::make_shared<StandInHandle>()}; }
+    UsbOpenResult Open(const UsbDeviceInfo&) override { return { UsbStatus::Ok, std::make_shared<StandInHandle>() }; }
 };
 
 } // namespace
@@ -82,7 +82,7 @@ int main()
         std::fprintf(stderr, "no device\n");
         return 1;
     }
-    const std::uint8_t version[1] = {2};
+    const std::uint8_t version[1] = { 2 };
     std::uint32_t sent = 0;
     std::uint8_t reply[64] = {};
     if (!link.SendData(version, 1, &sent) || link.ReadData(reply, sizeof reply) != 64) {
