@@ -37,21 +37,23 @@ bool LookupOpenedFile(COpenedFileEntry& entry)
 
 int RememberOpenedFile(const COpenedFileEntry& entry)
 {
-    int slot = kOpenedFileSlots - 1;
+    // The file's own slot first (the highest, since a lookup takes the highest), else the first
+    // free slot, else the last.
+    int match = -1, free = -1;
     for (int n = 0; n < kOpenedFileSlots; ++n) {
         CRegistryKey key(HKEY_CURRENT_USER);
         if (!key.Open(HKEY_CURRENT_USER, OpenedFileKey(n))) {
-            slot = n;
-            break;
+            if (free < 0)
+                free = n;
+            continue;
         }
         std::string name;
-        if (key.ReadString("FileName", name) && name == entry.FileName) {
-            slot = n;
-            break;
-        }
+        if (key.ReadString("FileName", name) && name == entry.FileName)
+            match = n;
     }
+    const int slot = match >= 0 ? match : free >= 0 ? free : kOpenedFileSlots - 1;
     CRegistryKey key(HKEY_CURRENT_USER);
-    if (!key.Create(HKEY_CURRENT_USER, OpenedFileKey(slot)) || !key.Open(HKEY_CURRENT_USER, OpenedFileKey(slot)))
+    if (!key.Create(HKEY_CURRENT_USER, OpenedFileKey(slot)))
         return -1;
     const bool ok = key.WriteString("FileName", entry.FileName) && key.WriteString("Format", entry.Format) &&
         key.WriteString("Fill", entry.Fill) && key.WriteDword("OpenMode", static_cast<DWORD>(entry.OpenMode)) &&

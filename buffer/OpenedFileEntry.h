@@ -26,8 +26,8 @@ std::string OpenedFileKey(int slot);
 // compared exactly, letter case counting; a later slot wins). True when a slot matched.
 bool LookupOpenedFile(COpenedFileEntry& entry);
 
-// Writes the entry into the first slot that is missing or holds the same file; slot 99 when all
-// hold other files. Returns the slot written, or -1 when the store refused.
+// Writes the entry into the slot that holds the same file (the highest such), else the first
+// missing slot, else slot 99. Returns the slot written, or -1 when the store refused.
 int RememberOpenedFile(const COpenedFileEntry& entry);
 
 } // namespace buffer
