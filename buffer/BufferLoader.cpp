@@ -269,7 +269,8 @@ LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, cons
             ? ReadHexImage(text, image, device.pic ? HexParser::Mcu : HexParser::Main, fill, limit, request.progress,
                            result)
             : ReadSRecordImage(text, image, fill, limit, request.progress, result);
-        if (device.selected && device.memorySize < read.highestEnd && device.typeCode != 7)
+        // A combined PIC image holds its other sections far above the program memory.
+        if (device.selected && !device.pic && device.memorySize < read.highestEnd)
             result.boxes.push_back(TruncatedBox());
         if (!device.selected && read.highestEnd < image.size())
             image.resize(static_cast<std::size_t>(read.highestEnd));

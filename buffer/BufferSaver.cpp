@@ -53,9 +53,10 @@ std::string FormatBuffer(const CBufferModel& model, int bufferIndex, FileFormat 
         break;
     case FileFormat::IntelHex:
         if (device.pic && bufferIndex == kMainBuffer) {
+            std::uint64_t upper = kNoUpper;
             for (const ImageSection& section : CombinedImageSections(model, device))
                 if (!section.bytes.empty())
-                    WriteIntelHexLinear(out, section.bytes.data(), section.bytes.size(), section.address, 16, false);
+                    WriteIntelHexSection(out, section.bytes.data(), section.bytes.size(), section.address, 16, upper);
             WriteIntelHexEnd(out);
         } else if (data.size() < kSegmentFormLimit) {
             WriteIntelHex(out, data.data(), data.size());

@@ -106,12 +106,21 @@ void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t lengt
 }
 
 int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                        int recordLength, bool withEnd)
+                        int recordLength)
+{
+    std::uint64_t lastUpper = kNoUpper;
+    if (!WriteIntelHexSection(out, data, length, start, recordLength, lastUpper))
+        return 0;
+    WriteIntelHexEnd(out);
+    return 1;
+}
+
+int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
+                         int recordLength, std::uint64_t& lastUpper)
 {
     if (!data || recordLength < 1 || recordLength > 255)
         return 0;
-    out.reserve(out.size() + length / static_cast<std::size_t>(recordLength) * (13 + 2 * recordLength) + 64);
-    std::uint64_t lastUpper = ~0ull;
+    out.reserve(out.size() + length / static_cast<std::size_t>(recordLength) * (13 + 2 * static_cast<std::size_t>(recordLength)) + 64);
     std::size_t p = 0;
     while (p < length) {
         const std::uint64_t address = static_cast<std::uint64_t>(start) + p;
@@ -128,8 +137,6 @@ int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t 
         AppendRecord(out, static_cast<int>(count), static_cast<std::uint16_t>(low), 0, data + p);
         p += count;
     }
-    if (withEnd)
-        WriteIntelHexEnd(out);
     return 1;
 }
 

@@ -30,10 +30,16 @@ void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t lengt
 
 // Extended linear form: a type-04 record whenever the upper 16 bits of the address change,
 // records of `recordLength` bytes that never cross a 64 KB boundary, the end record. Returns 0
-// (nothing written) when data is missing or recordLength is not 1..255, else 1. `withEnd` false
-// leaves the end record out (for images written in several sections).
+// (nothing written) when data is missing or recordLength is not 1..255, else 1.
 int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                        int recordLength, bool withEnd = true);
+                        int recordLength);
+
+// The records of one section of an image in the linear form, without the end record.
+// `lastUpper` carries the upper address of the last type-04 record from section to section
+// (start with kNoUpper). Same result as WriteIntelHexLinear.
+constexpr std::uint64_t kNoUpper = ~0ull;
+int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
+                         int recordLength, std::uint64_t& lastUpper);
 
 // The end record.
 void WriteIntelHexEnd(std::string& out);
