@@ -12,10 +12,24 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
+// The two digits of every byte value, for writing a byte with one copy.
+struct PairTable {
+    char pairs[256][2] {};
+    constexpr PairTable()
+    {
+        for (int v = 0; v < 256; ++v) {
+            pairs[v][0] = kDigits[v >> 4];
+            pairs[v][1] = kDigits[v & 15];
+        }
+    }
+};
+constexpr PairTable kPairs;
+
 inline void PutByte(char*& p, std::uint8_t v)
 {
-    *p++ = kDigits[v >> 4];
-    *p++ = kDigits[v & 15];
+    p[0] = kPairs.pairs[v][0];
+    p[1] = kPairs.pairs[v][1];
+    p += 2;
 }
 
 // Appends one record without checks; the caller keeps count within 0..255.
@@ -88,7 +102,7 @@ void WriteIntelHexEnd(std::string& out)
 
 void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t length)
 {
-    out.reserve(out.size() + length / 16 * 44 + 64);
+    out.reserve(out.size() + (length + 15) / 16 * 45 + (length >> 16) * 17 + 64);
     std::size_t p = 0;
     std::uint16_t r = 0;
     while (p < length) {
@@ -120,7 +134,8 @@ int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t
 {
     if (!data || recordLength < 1 || recordLength > 255)
         return 0;
-    out.reserve(out.size() + length / static_cast<std::size_t>(recordLength) * (13 + 2 * static_cast<std::size_t>(recordLength)) + 64);
+    const std::size_t records = (length + static_cast<std::size_t>(recordLength) - 1) / static_cast<std::size_t>(recordLength);
+    out.reserve(out.size() + records * (13 + 2 * static_cast<std::size_t>(recordLength)) + 2 * length + ((length >> 16) + 2) * 17 + 64);
     std::size_t p = 0;
     while (p < length) {
         const std::uint64_t address = static_cast<std::uint64_t>(start) + p;

@@ -79,7 +79,7 @@ void WriteSRecords(std::string& out, const std::uint8_t* data, std::size_t lengt
     const bool shortForm = length <= 0xFFFF;
     const int type = shortForm ? 1 : 3;
     const int addressBytes = shortForm ? 2 : 4;
-    out.reserve(out.size() + length / 16 * (shortForm ? 44 : 48) + 64);
+    out.reserve(out.size() + (length + 15) / 16 * (shortForm ? 44 : 48) + 64);
     for (std::size_t p = 0; p < length; p += 16)
         AppendSRecord(out, type, static_cast<std::uint32_t>(p), addressBytes, data + p, std::min<std::size_t>(16, length - p));
     out += "S9030000FC\r\n";
