@@ -25,8 +25,7 @@ double MBps(double seconds)
     return seconds > 0 ? static_cast<double>(kSize) / (1024.0 * 1024.0) / seconds : 0.0;
 }
 
-template <typename F>
-double Median(F&& f)
+template <typename F> double Median(F&& f)
 {
     std::vector<double> runs;
     for (int i = 0; i < kRuns; ++i)
@@ -46,8 +45,8 @@ void Row(const char* what, double ours, double srecCat, double objcopy)
 {
     std::printf("%-14s ours %8.1f MB/s | srec_cat %7.1f MB/s | objcopy %7.1f MB/s | ours/srec_cat %6.1fx | "
                 "ours/objcopy %5.1fx\n",
-                what, MBps(ours), srecCat > 0 ? MBps(srecCat) : 0.0, objcopy > 0 ? MBps(objcopy) : 0.0,
-                srecCat > 0 ? srecCat / ours : 0.0, objcopy > 0 ? objcopy / ours : 0.0);
+        what, MBps(ours), srecCat > 0 ? MBps(srecCat) : 0.0, objcopy > 0 ? MBps(objcopy) : 0.0,
+        srecCat > 0 ? srecCat / ours : 0.0, objcopy > 0 ? objcopy / ours : 0.0);
 }
 
 } // namespace
@@ -71,20 +70,21 @@ int main()
     const bool haveObjcopy = QFile::exists("/usr/bin/objcopy");
     std::printf("image: %zu bytes of random data, median of %d runs each\n", kSize, kRuns);
 
-    for (const char* ext : {"hex", "s"}) {
+    for (const char* ext : { "hex", "s" }) {
         const bool hex = ext[0] == 'h';
         const std::string ours = root + "ours." + ext;
         const double format = Median([&] {
-            bench::Keep(buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {}));
+            bench::Keep(
+                buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {}));
         });
         std::printf("%-14s ours %8.1f MB/s (text in memory, no file)\n", hex ? "make Intel HEX" : "make S-record",
-                    MBps(format));
+            MBps(format));
         const double save = Median([&] { buffer::SaveBuffer(model, 0, ours, {}); });
         // The same text written by a plain file write, without the safe save's sync to disk:
         // what the format code costs next to the tools, which do not sync either.
         const double plain = Median([&] {
-            const std::string text =
-                buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {});
+            const std::string text
+                = buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {});
             QFile file(QString::fromStdString(ours + ".plain"));
             file.open(QIODevice::WriteOnly);
             file.write(text.data(), static_cast<qint64>(text.size()));
@@ -108,8 +108,8 @@ int main()
         }
         if (haveObjcopy) {
             objSave = Tool(std::string("objcopy -I binary -O ") + objFormat + " " + image + " " + root + "oc." + ext);
-            objLoad = Tool(std::string("objcopy -I ") + objFormat + " -O binary " + root + "oc." + ext + " " + root +
-                           "oc.bin");
+            objLoad = Tool(
+                std::string("objcopy -I ") + objFormat + " -O binary " + root + "oc." + ext + " " + root + "oc.bin");
         }
         Row(hex ? "save Intel HEX" : "save S-record", save, srecSave, objSave);
         Row(hex ? "  without sync" : "  without sync", plain, srecSave, objSave);

@@ -40,15 +40,15 @@ ReadStatus ReadWholeFile(const std::string& path, QByteArray& bytes)
 bool ReportReadFailure(ReadStatus status, LoadResult& result)
 {
     if (status == ReadStatus::CannotOpen)
-        result.boxes.push_back({"Error opening file", MB_OK | MB_ICONERROR});
+        result.boxes.push_back({ "Error opening file", MB_OK | MB_ICONERROR });
     else if (status == ReadStatus::TooLarge)
-        result.boxes.push_back({"The file is too large to load.", MB_OK | MB_ICONERROR});
+        result.boxes.push_back({ "The file is too large to load.", MB_OK | MB_ICONERROR });
     return status == ReadStatus::Ok;
 }
 
 BoxMessage TruncatedBox()
 {
-    return BoxMessage {kTruncatedText, MB_OK, kTextTruncated};
+    return BoxMessage { kTruncatedText, MB_OK, kTextTruncated };
 }
 
 std::string Upper(const std::string& text)
@@ -71,8 +71,8 @@ struct TextRead {
 };
 
 // Reads S-records into a fresh block of the S-record start size.
-TextRead ReadSRecordImage(std::string_view text, std::vector<std::uint8_t>& image, std::uint8_t fill,
-                          std::size_t limit, const ProgressFn& progress, LoadResult& result)
+TextRead ReadSRecordImage(std::string_view text, std::vector<std::uint8_t>& image, std::uint8_t fill, std::size_t limit,
+    const ProgressFn& progress, LoadResult& result)
 {
     image.assign(std::min(kSRecordStartBlock, limit), fill);
     CSRecordReader reader(image, fill, limit);
@@ -81,13 +81,13 @@ TextRead ReadSRecordImage(std::string_view text, std::vector<std::uint8_t>& imag
         result.boxes.push_back(reader.StopBox());
     if (const std::string report = reader.SkippedReport(); !report.empty())
         result.log.push_back(report);
-    return {reader.HighestDataEnd()};
+    return { reader.HighestDataEnd() };
 }
 
 // Reads an Intel HEX file into a fresh block; a file of S-records, or one whose read stops at a
 // line holding "S", goes to the S-record reader instead.
 TextRead ReadHexImage(std::string_view text, std::vector<std::uint8_t>& image, HexParser parser, std::uint8_t fill,
-                      std::size_t limit, const ProgressFn& progress, LoadResult& result)
+    std::size_t limit, const ProgressFn& progress, LoadResult& result)
 {
     if (LooksLikeSRecords(text))
         return ReadSRecordImage(text, image, fill, limit, progress, result);
@@ -103,7 +103,7 @@ TextRead ReadHexImage(std::string_view text, std::vector<std::uint8_t>& image, H
     }
     if (const std::string report = reader.SkippedReport(); !report.empty())
         result.log.push_back(report);
-    return {reader.HighestDataEnd()};
+    return { reader.HighestDataEnd() };
 }
 
 void FinishTitle(const std::string& path, LoadResult& result)
@@ -116,9 +116,8 @@ void FinishTitle(const std::string& path, LoadResult& result)
 
 const char* ReadModeText(int mode)
 {
-    static const char* const kTexts[] = {"Normal",        "Even Byte",     "Odd Byte",
-                                         "1st Byte of 4", "2nd Byte of 4", "3rd Byte of 4",
-                                         "4th Byte of 4", "1st 2 Byte of 4", "2nd 2 Byte of 4"};
+    static const char* const kTexts[] = { "Normal", "Even Byte", "Odd Byte", "1st Byte of 4", "2nd Byte of 4",
+        "3rd Byte of 4", "4th Byte of 4", "1st 2 Byte of 4", "2nd 2 Byte of 4" };
     return mode >= 0 && mode <= 8 ? kTexts[mode] : "";
 }
 
@@ -180,7 +179,7 @@ void ApplyReadMode(std::vector<std::uint8_t>& image, int mode, int i0Signed, std
 std::vector<BoxMessage> MaskBuffer(CBufferModel& model, int kind, const CBufferDeviceParams& device)
 {
     if (!device.pic)
-        return {BoxMessage {"Internal Error! No way to mask the buffer.", MB_OK}};
+        return { BoxMessage { "Internal Error! No way to mask the buffer.", MB_OK } };
     if (kind == 1) {
         auto& data = model.Buffer(kDataBuffer);
         std::fill(data.begin(), data.end(), 0xFF);
@@ -233,8 +232,8 @@ std::vector<BoxMessage> MaskBuffer(CBufferModel& model, int kind, const CBufferD
     return {};
 }
 
-LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, const std::string& pattern,
-                              const LoadRequest& request)
+LoadResult ReadMainBufferFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
     LoadResult result;
     result.path = path;
@@ -258,7 +257,8 @@ LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, cons
         if (device.selected && length > size && device.typeCode != 7)
             result.boxes.push_back(TruncatedBox());
         if (size > limit) {
-            result.boxes.push_back({"The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR});
+            result.boxes.push_back(
+                { "The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR });
             result.readOk = false;
             return result;
         }
@@ -266,8 +266,8 @@ LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, cons
         std::copy_n(bytes.constData(), std::min(size, length), image.begin());
     } else {
         const TextRead read = format == FileFormat::IntelHex
-            ? ReadHexImage(text, image, device.pic ? HexParser::Mcu : HexParser::Main, fill, limit, request.progress,
-                           result)
+            ? ReadHexImage(
+                text, image, device.pic ? HexParser::Mcu : HexParser::Main, fill, limit, request.progress, result)
             : ReadSRecordImage(text, image, fill, limit, request.progress, result);
         // A combined PIC image holds its other sections far above the program memory.
         if (device.selected && !device.pic && device.memorySize < read.highestEnd)
@@ -284,8 +284,8 @@ LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, cons
     }
     const int k = ParseFileOffset(request.fileOffsetText);
     if (!ApplyFileOffset(image, k, fill, limit)) {
-        result.boxes.push_back({"The file offset makes the buffer larger than the buffer limit; nothing was loaded.",
-                                MB_OK | MB_ICONERROR});
+        result.boxes.push_back({ "The file offset makes the buffer larger than the buffer limit; nothing was loaded.",
+            MB_OK | MB_ICONERROR });
         result.readOk = false;
         return result;
     }
@@ -300,8 +300,8 @@ LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, cons
     return result;
 }
 
-LoadResult ReadDataBufferFile(CBufferModel& model, const std::string& path, const std::string& pattern,
-                              const LoadRequest& request)
+LoadResult ReadDataBufferFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
     LoadResult result;
     result.path = path;
@@ -320,13 +320,14 @@ LoadResult ReadDataBufferFile(CBufferModel& model, const std::string& path, cons
     const std::string_view text(bytes.constData(), length);
     std::vector<std::uint8_t> image;
     if (format == FileFormat::Binary) {
-        const std::int64_t wanted =
-            device.selected ? static_cast<std::int64_t>(device.dataSize) : static_cast<std::int64_t>(length) + k;
+        const std::int64_t wanted
+            = device.selected ? static_cast<std::int64_t>(device.dataSize) : static_cast<std::int64_t>(length) + k;
         const std::size_t size = static_cast<std::size_t>(std::max<std::int64_t>(wanted, 0));
         if (device.selected && length > device.dataSize)
             result.boxes.push_back(TruncatedBox());
         if (size > limit) {
-            result.boxes.push_back({"The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR});
+            result.boxes.push_back(
+                { "The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR });
             result.readOk = false;
             return result;
         }
@@ -356,11 +357,13 @@ LoadResult ReadDataBufferFile(CBufferModel& model, const std::string& path, cons
     return result;
 }
 
-LoadResult LoadFile(CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
+LoadResult LoadFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
     std::vector<BoxMessage> first;
     if (!request.device.selected)
-        first.push_back({"Device not been selected. \r\nYou need re-load the data after selected the device.", MB_OK});
+        first.push_back(
+            { "Device not been selected. \r\nYou need re-load the data after selected the device.", MB_OK });
     COpenedFileEntry entry;
     entry.FileName = path;
     entry.Offset = request.fileOffsetText;
@@ -376,7 +379,7 @@ LoadResult LoadFile(CBufferModel& model, const std::string& path, const std::str
     if (request.device.pic) {
         result = ReadMainBufferFile(model, entry.FileName, usePattern, inner);
         if (result.readOk) {
-            for (int kind : {0, 2, 3})
+            for (int kind : { 0, 2, 3 })
                 for (auto& box : MaskBuffer(model, kind, request.device))
                     result.boxes.push_back(box);
         }

@@ -18,23 +18,23 @@ namespace buffer {
 struct LoadRequest {
     CBufferDeviceParams device;
     int bufferIndex = kMainBuffer; // the view's current buffer
-    std::string fileOffsetText;    // the header pane's "File Offset(Hex)" text
-    bool lookupOpenedFile = true;  // take the remembered options of the file (LoadFile only)
-    ProgressFn progress;           // progress of a HEX or S-record read (caption: language text 75)
+    std::string fileOffsetText; // the header pane's "File Offset(Hex)" text
+    bool lookupOpenedFile = true; // take the remembered options of the file (LoadFile only)
+    ProgressFn progress; // progress of a HEX or S-record read (caption: language text 75)
 };
 
 struct LoadResult {
-    bool readOk = false;                     // the file was read (its contents may still be partial)
+    bool readOk = false; // the file was read (its contents may still be partial)
     std::array<bool, kBufferCount> changed {}; // buffers replaced
     bool configWordChanged = false;
-    std::vector<std::string> log;   // message-log lines, without line ends
-    std::vector<BoxMessage> boxes;  // to show in order
-    std::string offsetText;         // to write back into the header pane's file-offset field
-    std::string title;              // new main-window title; empty: keep it
-    bool addToRecent = false;       // add `path` to the recent-file list
-    bool showChecksum = false;      // redisplay the current tab with its checksum
-    bool compileSource = false;     // a JAM or STAPL source: the view runs the configured compiler
-    std::string path;               // the path that was loaded
+    std::vector<std::string> log; // message-log lines, without line ends
+    std::vector<BoxMessage> boxes; // to show in order
+    std::string offsetText; // to write back into the header pane's file-offset field
+    std::string title; // new main-window title; empty: keep it
+    bool addToRecent = false; // add `path` to the recent-file list
+    bool showChecksum = false; // redisplay the current tab with its checksum
+    bool compileSource = false; // a JAM or STAPL source: the view runs the configured compiler
+    std::string path; // the path that was loaded
 
     bool AnyChanged() const { return changed[0] || changed[1] || changed[2] || configWordChanged; }
 };
@@ -42,15 +42,16 @@ struct LoadResult {
 // The whole load of a file into the current buffer with its remembered options: the warning
 // without a device, the opened-file lookup, fill byte and read mode, the reader by buffer (a PIC
 // image into all of them, then the masks), the log line.
-LoadResult LoadFile(CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request);
+LoadResult LoadFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request);
 
 // The main (code) buffer: reader by pattern, file offset, fit to the device, read mode.
-LoadResult ReadMainBufferFile(CBufferModel& model, const std::string& path, const std::string& pattern,
-                              const LoadRequest& request);
+LoadResult ReadMainBufferFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request);
 
 // The data (EEPROM) buffer: gaps 0xFF, a positive offset moves the contents up, no read mode.
-LoadResult ReadDataBufferFile(CBufferModel& model, const std::string& path, const std::string& pattern,
-                              const LoadRequest& request);
+LoadResult ReadDataBufferFile(
+    CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request);
 
 // Moves the image by k bytes: k <= 0 drops the first -k bytes (k <= -size leaves it empty), k > 0
 // puts k fill bytes in front. False (image unchanged) when the result would exceed `limit`.

@@ -40,7 +40,8 @@ FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
     return FileFormat::Binary;
 }
 
-std::string FormatBuffer(const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device)
+std::string FormatBuffer(
+    const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device)
 {
     const std::vector<std::uint8_t>& data = model.Buffer(bufferIndex);
     std::string out;
@@ -69,7 +70,7 @@ std::string FormatBuffer(const CBufferModel& model, int bufferIndex, FileFormat 
 }
 
 SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-                      const CBufferDeviceParams& device, const SaveOptions& options)
+    const CBufferDeviceParams& device, const SaveOptions& options)
 {
     SaveResult result;
     result.format = SaveFormatFor(path, options.pattern);
@@ -80,13 +81,14 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
     const std::string text = FormatBuffer(model, bufferIndex, result.format, device);
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) {
-        result.boxes.push_back({"Error opening file", MB_OK | MB_ICONERROR});
+        result.boxes.push_back({ "Error opening file", MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) || !file.commit()) {
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
+        || !file.commit()) {
         file.cancelWriting();
-        result.boxes.push_back({"Error writing file", MB_OK | MB_ICONERROR});
+        result.boxes.push_back({ "Error writing file", MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }

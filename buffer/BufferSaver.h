@@ -16,7 +16,7 @@ namespace buffer {
 inline constexpr const char* kIncompleteQuestion = "The buffer holds an incomplete read. Save it anyway?";
 
 struct SaveOptions {
-    std::string pattern;              // a format pattern or filter text; empty: the extension decides
+    std::string pattern; // a format pattern or filter text; empty: the extension decides
     bool confirmedIncomplete = false; // the user answered Yes to kIncompleteQuestion
 };
 
@@ -36,9 +36,10 @@ FileFormat SaveFormatFor(const std::string& path, const std::string& pattern);
 // combined image (program memory words back to low byte first, ID locations, configuration word,
 // data EEPROM at their file addresses, extended linear records); any other buffer in the segment
 // form below 1 MB and the linear form from 1 MB on.
-std::string FormatBuffer(const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device);
+std::string FormatBuffer(
+    const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device);
 
 SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-                      const CBufferDeviceParams& device, const SaveOptions& options = {});
+    const CBufferDeviceParams& device, const SaveOptions& options = {});
 
 } // namespace buffer

@@ -29,20 +29,20 @@ constexpr std::int64_t kMaxFileSize = 512ll * 1024 * 1024;
 
 // Language texts the view shows through its language table; the English text is the fallback.
 constexpr int kTextTruncated = 212; // "Data size exceed size of device, data file has been truncated."
-constexpr int kTextReading = 75;    // "Reading...", the caption of the load progress
+constexpr int kTextReading = 75; // "Reading...", the caption of the load progress
 constexpr int kTextSaveCaption = 61;
 
 // The values of the current device that loading, masking and saving read. The view fills it from
 // g_CurrentDevice and its configuration descriptor.
 struct CBufferDeviceParams {
-    bool selected = false;        // a device is selected (its name is neither "" nor "All")
+    bool selected = false; // a device is selected (its name is neither "" nor "All")
     std::uint32_t memorySize = 0; // main buffer size in bytes
-    std::uint32_t dataSize = 0;   // data (EEPROM) buffer size in bytes
-    int typeCode = 0;             // device category; 7 (GAL/CPLD) takes files longer than the device silently
-    bool pic = false;             // the class carries a PIC configuration descriptor (a combined image)
-    int coreBits = 0;             // PIC program word width: 12, 14 or 16
-    int configMemoryWords = 8;    // size of the configuration memory in words
-    int configBytes = 2;          // number of configuration bytes (the configuration word)
+    std::uint32_t dataSize = 0; // data (EEPROM) buffer size in bytes
+    int typeCode = 0; // device category; 7 (GAL/CPLD) takes files longer than the device silently
+    bool pic = false; // the class carries a PIC configuration descriptor (a combined image)
+    int coreBits = 0; // PIC program word width: 12, 14 or 16
+    int configMemoryWords = 8; // size of the configuration memory in words
+    int configBytes = 2; // number of configuration bytes (the configuration word)
     std::uint32_t configHexAddress = 0x400E; // byte addresses of the sections in a combined HEX file
     std::uint32_t idHexAddress = 0x4000;
     std::uint32_t eepromHexAddress = 0x4200;
@@ -56,8 +56,11 @@ struct CBufferDeviceParams {
 struct BoxMessage {
     BoxMessage() = default;
     BoxMessage(std::string text_, UINT type_, int languageText_ = -1, std::string caption_ = {}, int captionText_ = -1)
-        : text(std::move(text_)), type(type_), languageText(languageText_), caption(std::move(caption_)),
-          captionText(captionText_)
+        : text(std::move(text_))
+        , type(type_)
+        , languageText(languageText_)
+        , caption(std::move(caption_))
+        , captionText(captionText_)
     {
     }
 

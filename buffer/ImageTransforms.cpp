@@ -77,26 +77,26 @@ std::vector<ImageSection> CombinedImageSections(const CBufferModel& model, const
 {
     std::vector<ImageSection> sections;
     const bool words = WordCore(device);
-    ImageSection program {0, model.Buffer(kMainBuffer)};
+    ImageSection program { 0, model.Buffer(kMainBuffer) };
     SwapProgramWords(program.bytes, device);
     sections.push_back(std::move(program));
 
     const std::vector<std::uint8_t>& config = model.Buffer(kConfigBuffer);
     std::vector<std::uint8_t> idBytes(config.begin(), config.begin() + std::min(config.size(), kIdBytes));
     if (!idBytes.empty() && !IsErased(idBytes, device)) {
-        ImageSection ids {device.idHexAddress, std::move(idBytes)};
+        ImageSection ids { device.idHexAddress, std::move(idBytes) };
         if (words)
             SwapBufferBytes(ids.bytes);
         sections.push_back(std::move(ids));
     }
     if (!model.ConfigWord().empty() && device.configBytes > 0) {
         const auto& word = model.ConfigWord();
-        sections.push_back({device.configHexAddress,
-                            {word.begin(), word.begin() + std::min(word.size(), static_cast<std::size_t>(device.configBytes))}});
+        sections.push_back({ device.configHexAddress,
+            { word.begin(), word.begin() + std::min(word.size(), static_cast<std::size_t>(device.configBytes)) } });
     }
     const std::vector<std::uint8_t>& data = model.Buffer(kDataBuffer);
     if (device.dataSize > 0 && !data.empty() && !IsErased(data, CBufferDeviceParams {})) {
-        ImageSection eeprom {device.eepromHexAddress, {}};
+        ImageSection eeprom { device.eepromHexAddress, {} };
         const std::size_t n = std::min<std::size_t>(data.size(), device.dataSize);
         for (std::size_t i = 0; i < n; ++i) {
             eeprom.bytes.push_back(data[i]);
@@ -106,7 +106,7 @@ std::vector<ImageSection> CombinedImageSections(const CBufferModel& model, const
         sections.push_back(std::move(eeprom));
     }
     std::stable_sort(sections.begin(), sections.end(),
-                     [](const ImageSection& a, const ImageSection& b) { return a.address < b.address; });
+        [](const ImageSection& a, const ImageSection& b) { return a.address < b.address; });
     return sections;
 }
 

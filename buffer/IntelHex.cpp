@@ -33,8 +33,8 @@ inline void PutByte(char*& p, std::uint8_t v)
 }
 
 // Appends one record without checks; the caller keeps count within 0..255.
-inline void AppendRecord(std::string& out, int count, std::uint16_t address, std::uint8_t type,
-                         const std::uint8_t* data)
+inline void AppendRecord(
+    std::string& out, int count, std::uint16_t address, std::uint8_t type, const std::uint8_t* data)
 {
     const std::size_t start = out.size();
     out.resize(start + 13 + 2 * static_cast<std::size_t>(count));
@@ -86,8 +86,8 @@ void FormatHexByte(std::string& text, std::uint8_t value)
     text += kDigits[value & 15];
 }
 
-bool WriteIntelHexRecord(std::string& out, int count, std::uint16_t address, std::uint8_t type,
-                         const std::uint8_t* data)
+bool WriteIntelHexRecord(
+    std::string& out, int count, std::uint16_t address, std::uint8_t type, const std::uint8_t* data)
 {
     if (count < 0 || count > 255 || (count > 0 && !data))
         return false;
@@ -108,7 +108,8 @@ void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t lengt
     while (p < length) {
         if ((p & 0xFFFF) == 0 && p >= 0x10000) {
             const std::uint16_t segment = static_cast<std::uint16_t>(p >> 4);
-            const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment)};
+            const std::uint8_t bytes[2]
+                = { static_cast<std::uint8_t>(segment >> 8), static_cast<std::uint8_t>(segment) };
             AppendRecord(out, 2, 0, 2, bytes);
         }
         const int count = static_cast<int>(std::min<std::size_t>(16, length - p));
@@ -119,8 +120,8 @@ void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t lengt
     WriteIntelHexEnd(out);
 }
 
-int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                        int recordLength)
+int WriteIntelHexLinear(
+    std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start, int recordLength)
 {
     std::uint64_t lastUpper = kNoUpper;
     if (!WriteIntelHexSection(out, data, length, start, recordLength, lastUpper))
@@ -130,18 +131,20 @@ int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t 
 }
 
 int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                         int recordLength, std::uint64_t& lastUpper)
+    int recordLength, std::uint64_t& lastUpper)
 {
     if (!data || recordLength < 1 || recordLength > 255)
         return 0;
-    const std::size_t records = (length + static_cast<std::size_t>(recordLength) - 1) / static_cast<std::size_t>(recordLength);
-    out.reserve(out.size() + records * (13 + 2 * static_cast<std::size_t>(recordLength)) + 2 * length + ((length >> 16) + 2) * 17 + 64);
+    const std::size_t records
+        = (length + static_cast<std::size_t>(recordLength) - 1) / static_cast<std::size_t>(recordLength);
+    out.reserve(out.size() + records * (13 + 2 * static_cast<std::size_t>(recordLength)) + 2 * length
+        + ((length >> 16) + 2) * 17 + 64);
     std::size_t p = 0;
     while (p < length) {
         const std::uint64_t address = static_cast<std::uint64_t>(start) + p;
         const std::uint64_t upper = address >> 16;
         if (upper != lastUpper) {
-            const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)};
+            const std::uint8_t bytes[2] = { static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper) };
             AppendRecord(out, 2, 0, 4, bytes);
             lastUpper = upper;
         }
@@ -175,8 +178,8 @@ std::string_view TrimLineEnd(std::string_view line)
     return line.substr(0, n);
 }
 
-CIntelHexReader::CIntelHexReader(std::vector<std::uint8_t>& buffer, HexParser parser, std::uint8_t fill,
-                                 std::size_t limit)
+CIntelHexReader::CIntelHexReader(
+    std::vector<std::uint8_t>& buffer, HexParser parser, std::uint8_t fill, std::size_t limit)
     : m_buffer(buffer)
     , m_parser(parser)
     , m_fill(parser == HexParser::Main ? fill : 0xFF)
@@ -193,7 +196,7 @@ int CIntelHexReader::Skip()
 
 int CIntelHexReader::Stop(const char* text)
 {
-    m_stopBox = BoxMessage {text, MB_OK};
+    m_stopBox = BoxMessage { text, MB_OK };
     return 0;
 }
 
@@ -201,8 +204,8 @@ std::string CIntelHexReader::SkippedReport() const
 {
     if (m_skipped == 0)
         return {};
-    return platform::Format("%d bad line%s skipped, the first at line %d.", m_skipped, m_skipped == 1 ? "" : "s",
-                            m_firstSkipped);
+    return platform::Format(
+        "%d bad line%s skipped, the first at line %d.", m_skipped, m_skipped == 1 ? "" : "s", m_firstSkipped);
 }
 
 bool CIntelHexReader::Store(std::uint64_t address, const std::uint8_t* data, int count)
@@ -238,8 +241,8 @@ int CIntelHexReader::ParseLine(std::string_view rawLine)
         return Stop("Error reading Hexfile");
     }
     const int count = bytes[0];
-    if (line.size() != 11 + 2 * static_cast<std::size_t>(count) ||
-        !DecodeHexBytes(line.data() + 1, 5 + static_cast<std::size_t>(count), bytes)) {
+    if (line.size() != 11 + 2 * static_cast<std::size_t>(count)
+        || !DecodeHexBytes(line.data() + 1, 5 + static_cast<std::size_t>(count), bytes)) {
         if (m_parser == HexParser::Main)
             return Skip();
         return Stop("Error reading Hexfile");

@@ -21,8 +21,8 @@ void FormatHexByte(std::string& text, std::uint8_t value);
 
 // Appends one record ":" count address type data checksum "\r\n". False (and nothing appended)
 // when count is not 0..255 or data is missing for a non-empty record.
-bool WriteIntelHexRecord(std::string& out, int count, std::uint16_t address, std::uint8_t type,
-                         const std::uint8_t* data);
+bool WriteIntelHexRecord(
+    std::string& out, int count, std::uint16_t address, std::uint8_t type, const std::uint8_t* data);
 
 // Segment form: 16-byte records, an extended segment record (type 02) at every 64 KB from 0x10000
 // on, the end record. Addresses wrap past 1 MB, so callers use the linear form for larger images.
@@ -31,15 +31,15 @@ void WriteIntelHex(std::string& out, const std::uint8_t* data, std::size_t lengt
 // Extended linear form: a type-04 record whenever the upper 16 bits of the address change,
 // records of `recordLength` bytes that never cross a 64 KB boundary, the end record. Returns 0
 // (nothing written) when data is missing or recordLength is not 1..255, else 1.
-int WriteIntelHexLinear(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                        int recordLength);
+int WriteIntelHexLinear(
+    std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start, int recordLength);
 
 // The records of one section of an image in the linear form, without the end record.
 // `lastUpper` carries the upper address of the last type-04 record from section to section
 // (start with kNoUpper). Same result as WriteIntelHexLinear.
 constexpr std::uint64_t kNoUpper = ~0ull;
 int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t length, std::uint32_t start,
-                         int recordLength, std::uint64_t& lastUpper);
+    int recordLength, std::uint64_t& lastUpper);
 
 // The end record.
 void WriteIntelHexEnd(std::string& out);
@@ -47,7 +47,7 @@ void WriteIntelHexEnd(std::string& out);
 // Which line parser a read uses.
 enum class HexParser {
     Main, // main buffer: bad records are skipped and counted
-    Mcu,  // main buffer of a combined PIC image: a bad record stops the read; gaps are 0xFF
+    Mcu, // main buffer of a combined PIC image: a bad record stops the read; gaps are 0xFF
     Data, // data buffer: a bad record or a non-record line stops the read; gaps are 0xFF
 };
 
@@ -95,8 +95,7 @@ private:
 
 // Splits text into lines ('\n', '\r\n' or '\r' alone ending a line) and calls `line` for each
 // until it returns false. Returns the number of lines visited.
-template <typename F>
-std::size_t ForEachLine(std::string_view text, F&& line)
+template <typename F> std::size_t ForEachLine(std::string_view text, F&& line)
 {
     std::size_t n = 0, pos = 0;
     while (pos < text.size()) {

@@ -55,9 +55,9 @@ int RememberOpenedFile(const COpenedFileEntry& entry)
     CRegistryKey key(HKEY_CURRENT_USER);
     if (!key.Create(HKEY_CURRENT_USER, OpenedFileKey(slot)))
         return -1;
-    const bool ok = key.WriteString("FileName", entry.FileName) && key.WriteString("Format", entry.Format) &&
-        key.WriteString("Fill", entry.Fill) && key.WriteDword("OpenMode", static_cast<DWORD>(entry.OpenMode)) &&
-        key.WriteString("Offset", entry.Offset);
+    const bool ok = key.WriteString("FileName", entry.FileName) && key.WriteString("Format", entry.Format)
+        && key.WriteString("Fill", entry.Fill) && key.WriteDword("OpenMode", static_cast<DWORD>(entry.OpenMode))
+        && key.WriteString("Offset", entry.Offset);
     return ok ? slot : -1;
 }
 

@@ -9,8 +9,8 @@ namespace buffer {
 
 struct COpenedFileEntry {
     std::string FileName;
-    std::string Offset;      // hexadecimal text as typed in the file-offset field
-    std::string Format;      // a format pattern such as "*.hex"; empty: the caller's pattern decides
+    std::string Offset; // hexadecimal text as typed in the file-offset field
+    std::string Format; // a format pattern such as "*.hex"; empty: the caller's pattern decides
     std::string Fill = "FF"; // "FF" or "00"
     std::int32_t OpenMode = 0;
 

@@ -38,8 +38,8 @@ int AddressBytes(int type)
     }
 }
 
-void AppendSRecord(std::string& out, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data,
-                   std::size_t count)
+void AppendSRecord(
+    std::string& out, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
 {
     const int length = static_cast<int>(count) + addressBytes + 1;
     const std::size_t start = out.size();
@@ -81,7 +81,8 @@ void WriteSRecords(std::string& out, const std::uint8_t* data, std::size_t lengt
     const int addressBytes = shortForm ? 2 : 4;
     out.reserve(out.size() + (length + 15) / 16 * (shortForm ? 44 : 48) + 64);
     for (std::size_t p = 0; p < length; p += 16)
-        AppendSRecord(out, type, static_cast<std::uint32_t>(p), addressBytes, data + p, std::min<std::size_t>(16, length - p));
+        AppendSRecord(
+            out, type, static_cast<std::uint32_t>(p), addressBytes, data + p, std::min<std::size_t>(16, length - p));
     out += "S9030000FC\r\n";
 }
 
@@ -103,8 +104,8 @@ std::string CSRecordReader::SkippedReport() const
 {
     if (m_skipped == 0)
         return {};
-    return platform::Format("%d bad line%s skipped, the first at line %d.", m_skipped, m_skipped == 1 ? "" : "s",
-                            m_firstSkipped);
+    return platform::Format(
+        "%d bad line%s skipped, the first at line %d.", m_skipped, m_skipped == 1 ? "" : "s", m_firstSkipped);
 }
 
 int CSRecordReader::ParseLine(std::string_view rawLine)
@@ -121,8 +122,8 @@ int CSRecordReader::ParseLine(std::string_view rawLine)
         return Skip();
     const int length = bytes[0]; // address, data and checksum
     const int addressBytes = AddressBytes(type);
-    if (line.size() != 4 + 2 * static_cast<std::size_t>(length) || addressBytes < 0 || length < addressBytes + 1 ||
-        !DecodeHexBytes(line.data() + 2, 1 + static_cast<std::size_t>(length), bytes))
+    if (line.size() != 4 + 2 * static_cast<std::size_t>(length) || addressBytes < 0 || length < addressBytes + 1
+        || !DecodeHexBytes(line.data() + 2, 1 + static_cast<std::size_t>(length), bytes))
         return Skip();
     std::uint8_t sum = 0;
     for (int i = 0; i < length; ++i)
@@ -139,13 +140,13 @@ int CSRecordReader::ParseLine(std::string_view rawLine)
     case 3: {
         const std::uint64_t end = address + static_cast<std::uint64_t>(count);
         if (end > m_limit) {
-            m_stopBox = BoxMessage {"Hex address beyond buffer limit", MB_OK};
+            m_stopBox = BoxMessage { "Hex address beyond buffer limit", MB_OK };
             return 0;
         }
         if (m_buffer.size() < end)
             m_buffer.resize(static_cast<std::size_t>(end), m_fill);
         std::copy(bytes + 1 + addressBytes, bytes + 1 + addressBytes + count,
-                  m_buffer.begin() + static_cast<std::ptrdiff_t>(address));
+            m_buffer.begin() + static_cast<std::ptrdiff_t>(address));
         if (count > 0)
             m_hasData = true;
         m_highestEnd = std::max(m_highestEnd, end);

@@ -37,7 +37,7 @@ std::string HexOf(const Bytes& image)
 class BufferLoaderTest : public testing::Test {
 protected:
     LoadResult Main(const std::string& path, const std::string& pattern, const CBufferDeviceParams& device,
-                    const std::string& offset = "0")
+        const std::string& offset = "0")
     {
         LoadRequest request;
         request.device = device;
@@ -52,24 +52,22 @@ protected:
 
 TEST(FileFormat, PatternsByNameAndByToken)
 {
-    const std::pair<const char*, const char*> names[] = {
-        {"a.hex", "*.hex"}, {"A.HEX", "*.hex"}, {"x.S", "*.s"}, {"x.s", "*.s"}, {"x.mot", "*.mot"},
-        {"x.stapl", "*.bin"}, {"x.bin", "*.bin"}, {"hex", "*.bin"}, {"x.hex.bak", "*.bin"}, {"x.jam", "*.bin"}};
+    const std::pair<const char*, const char*> names[] = { { "a.hex", "*.hex" }, { "A.HEX", "*.hex" }, { "x.S", "*.s" },
+        { "x.s", "*.s" }, { "x.mot", "*.mot" }, { "x.stapl", "*.bin" }, { "x.bin", "*.bin" }, { "hex", "*.bin" },
+        { "x.hex.bak", "*.bin" }, { "x.jam", "*.bin" } };
     for (const auto& [name, pattern] : names)
         EXPECT_EQ(GetFormatPattern(name), pattern) << name;
 
-    const std::pair<const char*, FileFormat> patterns[] = {
-        {"*.hex", FileFormat::IntelHex},       {"Hex Files (*.hex)", FileFormat::IntelHex},
-        {"*.s", FileFormat::SRecord},          {"*.mot", FileFormat::SRecord},
-        {"*.stapl", FileFormat::Binary},       {"*.hexa", FileFormat::Binary},
-        {"*.bin", FileFormat::Binary},         {"Binary Files (*.bin)", FileFormat::Binary},
-        {"*.S", FileFormat::SRecord},          {"", FileFormat::Binary},
-        {"Motorola S (*.s)", FileFormat::SRecord}};
+    const std::pair<const char*, FileFormat> patterns[] = { { "*.hex", FileFormat::IntelHex },
+        { "Hex Files (*.hex)", FileFormat::IntelHex }, { "*.s", FileFormat::SRecord }, { "*.mot", FileFormat::SRecord },
+        { "*.stapl", FileFormat::Binary }, { "*.hexa", FileFormat::Binary }, { "*.bin", FileFormat::Binary },
+        { "Binary Files (*.bin)", FileFormat::Binary }, { "*.S", FileFormat::SRecord }, { "", FileFormat::Binary },
+        { "Motorola S (*.s)", FileFormat::SRecord } };
     for (const auto& [pattern, format] : patterns)
         EXPECT_EQ(FormatFromPattern(pattern), format) << pattern;
 
-    const std::pair<const char*, int> offsets[] = {{"0", 0},       {"000010", 16},    {"-10", -16},
-                                                   {"FFFFFFF0", -16}, {"0x20", 32}, {"", 0}, {"zz", 0}};
+    const std::pair<const char*, int> offsets[]
+        = { { "0", 0 }, { "000010", 16 }, { "-10", -16 }, { "FFFFFFF0", -16 }, { "0x20", 32 }, { "", 0 }, { "zz", 0 } };
     for (const auto& [text, value] : offsets)
         EXPECT_EQ(ParseFileOffset(text), value) << text;
 }
@@ -83,27 +81,27 @@ TEST(ReadModes, TakenBytes)
         Bytes in;
         Bytes out;
     } cases[] = {
-        {0, 0, false, {0x00, 0x11, 0x22}, {0x00, 0x11, 0x22}},
-        {2, 0, false, {0x00, 0x11, 0x22, 0x33}, {0x00, 0x22}},
-        {1, 0, false, {0x00, 0x11, 0x22, 0x33}, {0x11, 0x33}},
-        {1, 0, true, {0x00, 0x11, 0x22, 0x33}, {0x11, 0x33, 0xFF, 0xFF}}, // the size stays with a device
-        {8, 0, false, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}, {0x22, 0x33, 0x66, 0x77}},
-        {7, 0, false, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}, {0x00, 0x11, 0x44, 0x55}},
-        {3, 0, false, Seq(8), {0, 4}},
-        {4, 0, false, Seq(8), {1, 5}},
-        {5, 0, false, Seq(8), {2, 6}},
-        {6, 0, false, Seq(8), {3, 7}},
+        { 0, 0, false, { 0x00, 0x11, 0x22 }, { 0x00, 0x11, 0x22 } },
+        { 2, 0, false, { 0x00, 0x11, 0x22, 0x33 }, { 0x00, 0x22 } },
+        { 1, 0, false, { 0x00, 0x11, 0x22, 0x33 }, { 0x11, 0x33 } },
+        { 1, 0, true, { 0x00, 0x11, 0x22, 0x33 }, { 0x11, 0x33, 0xFF, 0xFF } }, // the size stays with a device
+        { 8, 0, false, { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77 }, { 0x22, 0x33, 0x66, 0x77 } },
+        { 7, 0, false, { 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77 }, { 0x00, 0x11, 0x44, 0x55 } },
+        { 3, 0, false, Seq(8), { 0, 4 } },
+        { 4, 0, false, Seq(8), { 1, 5 } },
+        { 5, 0, false, Seq(8), { 2, 6 } },
+        { 6, 0, false, Seq(8), { 3, 7 } },
         // odd tails: what is missing of the last group is left out
-        {2, 0, false, Seq(5), {0, 2}},
-        {1, 0, false, Seq(5), {1, 3}},
-        {6, 0, false, Seq(7), {3}},
-        {8, 0, false, Seq(7), {2, 3, 6}},
-        {8, 0, false, Seq(3), {2}},
+        { 2, 0, false, Seq(5), { 0, 2 } },
+        { 1, 0, false, Seq(5), { 1, 3 } },
+        { 6, 0, false, Seq(7), { 3 } },
+        { 8, 0, false, Seq(7), { 2, 3, 6 } },
+        { 8, 0, false, Seq(3), { 2 } },
         // the first i0 bytes stay at the fill byte
-        {2, 2, false, Seq(6), {0xFF, 0xFF, 2, 4}},
-        {2, 10, false, Seq(6), Bytes(6, 0xFF)}, // a start past the end gives an empty part
-        {4, -5, false, Seq(8), {1, 5}},
-        {9, 0, false, Seq(4), Seq(4)},
+        { 2, 2, false, Seq(6), { 0xFF, 0xFF, 2, 4 } },
+        { 2, 10, false, Seq(6), Bytes(6, 0xFF) }, // a start past the end gives an empty part
+        { 4, -5, false, Seq(8), { 1, 5 } },
+        { 9, 0, false, Seq(4), Seq(4) },
     };
     for (const auto& c : cases) {
         Bytes image = c.in;
@@ -121,13 +119,9 @@ TEST(FileOffset, MovesAndCaps)
         bool ok;
         Bytes out;
     } cases[] = {
-        {0, 4, true, Seq(4)},
-        {-2, 4, true, {2, 3}},
-        {-4, 4, true, {}},
-        {-100, 4, true, {}},
-        {2, 4, true, {0xEE, 0xEE, 0, 1, 2, 3}},
-        {0x7FFFFFFF, 4, false, Seq(4)}, // refused, unchanged
-        {60, 4, true, {}},              // checked only for size below
+        { 0, 4, true, Seq(4) }, { -2, 4, true, { 2, 3 } }, { -4, 4, true, {} }, { -100, 4, true, {} },
+        { 2, 4, true, { 0xEE, 0xEE, 0, 1, 2, 3 } }, { 0x7FFFFFFF, 4, false, Seq(4) }, // refused, unchanged
+        { 60, 4, true, {} }, // checked only for size below
     };
     for (const auto& c : cases) {
         Bytes image = Seq(c.size);
@@ -290,10 +284,10 @@ TEST_F(BufferLoaderTest, DataBuffer)
 TEST_F(BufferLoaderTest, OpenedFileLookupHigherSlotWinsAndCaseCounts)
 {
     const std::string path = "/data/Image.BIN";
-    COpenedFileEntry first {path, "10", "*.hex", "00", 2};
-    COpenedFileEntry later {path, "20", "*.s", "FF", 5};
-    COpenedFileEntry other {"/data/image.bin", "30", "*.bin", "FF", 1};
-    for (auto [slot, entry] : {std::pair {3, first}, std::pair {40, later}, std::pair {41, other}}) {
+    COpenedFileEntry first { path, "10", "*.hex", "00", 2 };
+    COpenedFileEntry later { path, "20", "*.s", "FF", 5 };
+    COpenedFileEntry other { "/data/image.bin", "30", "*.bin", "FF", 1 };
+    for (auto [slot, entry] : { std::pair { 3, first }, std::pair { 40, later }, std::pair { 41, other } }) {
         CRegistryKey key;
         ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, OpenedFileKey(slot)));
         key.WriteString("FileName", entry.FileName);
@@ -315,19 +309,19 @@ TEST_F(BufferLoaderTest, OpenedFileLookupHigherSlotWinsAndCaseCounts)
     EXPECT_EQ(unknown.Fill, "FF");
 
     // Remembering writes the slot a lookup reads (the file's highest), else the first free one.
-    const COpenedFileEntry chosen {path, "1", "", "FF", 0};
+    const COpenedFileEntry chosen { path, "1", "", "FF", 0 };
     EXPECT_EQ(RememberOpenedFile(chosen), 40);
     COpenedFileEntry again;
     again.FileName = path;
     LookupOpenedFile(again);
     EXPECT_EQ(again, chosen);
-    EXPECT_EQ(RememberOpenedFile(COpenedFileEntry {"/new", "1", "", "FF", 0}), 0);
+    EXPECT_EQ(RememberOpenedFile(COpenedFileEntry { "/new", "1", "", "FF", 0 }), 0);
 }
 
 TEST_F(BufferLoaderTest, LoadFileTakesTheRememberedOptions)
 {
     const std::string path = m_dir.Write("opts.bin", Seq(8));
-    ASSERT_EQ(RememberOpenedFile(COpenedFileEntry {path, "-2", "", "00", 2}), 0);
+    ASSERT_EQ(RememberOpenedFile(COpenedFileEntry { path, "-2", "", "00", 2 }), 0);
     LoadRequest request;
     request.fileOffsetText = "0";
     auto r = LoadFile(m_model, path, "*.bin", request);
@@ -336,7 +330,7 @@ TEST_F(BufferLoaderTest, LoadFileTakesTheRememberedOptions)
     EXPECT_EQ(r.offsetText, "-2");
     EXPECT_EQ(m_model.FillByte(), 0x00);
     EXPECT_EQ(m_model.ReadMode(), 2);
-    EXPECT_EQ(m_model.Buffer(0), (Bytes {2, 4, 6}));
+    EXPECT_EQ(m_model.Buffer(0), (Bytes { 2, 4, 6 }));
     EXPECT_EQ(m_model.m_strLoadedFileName, path);
     ASSERT_FALSE(r.log.empty());
     EXPECT_EQ(r.log.back(), path + ".");
@@ -369,7 +363,8 @@ TEST_F(BufferLoaderTest, Masks)
         int core;
         std::uint8_t bufferMask;
         std::uint8_t wordMask;
-    } cases[] = {{10, 0xFF, 0x0F}, {12, 0x0F, 0x1F}, {13, 0x1F, 0xFF}, {14, 0x3F, 0x3F}, {15, 0x7F, 0x7F}, {16, 0xFF, 0xFF}};
+    } cases[] = { { 10, 0xFF, 0x0F }, { 12, 0x0F, 0x1F }, { 13, 0x1F, 0xFF }, { 14, 0x3F, 0x3F }, { 15, 0x7F, 0x7F },
+        { 16, 0xFF, 0xFF } };
     for (const auto& c : cases) {
         CBufferDeviceParams pic = Device(16, 8);
         pic.pic = true;
@@ -377,13 +372,13 @@ TEST_F(BufferLoaderTest, Masks)
         m_model.Buffer(0) = Bytes(5, 0xFF);
         m_model.Buffer(1) = Seq(8);
         m_model.Buffer(2) = Bytes(4, 0xFF);
-        m_model.ConfigWord() = {0xFF, 0xFF};
-        for (int kind : {0, 1, 2, 3})
+        m_model.ConfigWord() = { 0xFF, 0xFF };
+        for (int kind : { 0, 1, 2, 3 })
             EXPECT_TRUE(MaskBuffer(m_model, kind, pic).empty());
-        EXPECT_EQ(m_model.Buffer(0), (Bytes {c.bufferMask, 0xFF, c.bufferMask, 0xFF, c.bufferMask})) << c.core;
+        EXPECT_EQ(m_model.Buffer(0), (Bytes { c.bufferMask, 0xFF, c.bufferMask, 0xFF, c.bufferMask })) << c.core;
         EXPECT_EQ(m_model.Buffer(1), Bytes(8, 0xFF));
-        EXPECT_EQ(m_model.Buffer(2), (Bytes {c.bufferMask, 0xFF, c.bufferMask, 0xFF})) << c.core;
-        EXPECT_EQ(m_model.ConfigWord(), (Bytes {0xFF, c.wordMask})) << c.core;
+        EXPECT_EQ(m_model.Buffer(2), (Bytes { c.bufferMask, 0xFF, c.bufferMask, 0xFF })) << c.core;
+        EXPECT_EQ(m_model.ConfigWord(), (Bytes { 0xFF, c.wordMask })) << c.core;
     }
 }
 

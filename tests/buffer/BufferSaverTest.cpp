@@ -1,5 +1,5 @@
-#include "buffer/BufferLoader.h"
 #include "buffer/BufferSaver.h"
+#include "buffer/BufferLoader.h"
 #include "buffer/FileFormat.h"
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
@@ -44,10 +44,14 @@ TEST_F(BufferSaverTest, EveryFormatLoadsBackToTheSameBytes)
         std::size_t size;
         FileFormat format;
     } cases[] = {
-        {"small.bin", 1000, FileFormat::Binary},  {"small.hex", 1000, FileFormat::IntelHex},
-        {"k64.hex", 0x10000, FileFormat::IntelHex}, {"seg.hex", 0xFFFF0, FileFormat::IntelHex},
-        {"big.hex", 0x100010, FileFormat::IntelHex}, {"small.s", 1000, FileFormat::SRecord},
-        {"big.mot", 0x10001, FileFormat::SRecord},  {"odd.S19", 77, FileFormat::SRecord},
+        { "small.bin", 1000, FileFormat::Binary },
+        { "small.hex", 1000, FileFormat::IntelHex },
+        { "k64.hex", 0x10000, FileFormat::IntelHex },
+        { "seg.hex", 0xFFFF0, FileFormat::IntelHex },
+        { "big.hex", 0x100010, FileFormat::IntelHex },
+        { "small.s", 1000, FileFormat::SRecord },
+        { "big.mot", 0x10001, FileFormat::SRecord },
+        { "odd.S19", 77, FileFormat::SRecord },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -106,8 +110,8 @@ TEST_F(BufferSaverTest, AFailedSaveKeepsTheOldFile)
         EXPECT_FALSE(r.saved);
         EXPECT_EQ(ScratchDir::Read(path), "old contents");
     }
-    QFile::setPermissions(QString::fromStdString(m_dir.Path("")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        QString::fromStdString(m_dir.Path("")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (geteuid() == 0)
         GTEST_SKIP() << "running as root: a read-only folder does not stop a write";
 }
@@ -116,22 +120,22 @@ TEST(ImageTransforms, SwapBufferBytesCompletePairsOnly)
 {
     Bytes b = Seq(5);
     SwapBufferBytes(b);
-    EXPECT_EQ(b, (Bytes {1, 0, 3, 2, 4}));
+    EXPECT_EQ(b, (Bytes { 1, 0, 3, 2, 4 }));
     b = Seq(6);
     SwapBufferBytes(b, 1, 4);
-    EXPECT_EQ(b, (Bytes {0, 2, 1, 4, 3, 5}));
+    EXPECT_EQ(b, (Bytes { 0, 2, 1, 4, 3, 5 }));
     SwapBufferBytes(b, 10, 2); // past the end: nothing
-    EXPECT_EQ(b, (Bytes {0, 2, 1, 4, 3, 5}));
+    EXPECT_EQ(b, (Bytes { 0, 2, 1, 4, 3, 5 }));
 }
 
 // A PIC file as the usual PIC tools write it: extended linear records, 16-byte data records,
 // program words low byte first, then the ID locations, the configuration word and the EEPROM.
 struct PicFile {
     CBufferDeviceParams device;
-    Bytes program;           // file order
-    Bytes ids;               // file order, 8 bytes
-    Bytes config;            // file order
-    Bytes eeprom;            // the EEPROM bytes (one per word below 16-bit cores)
+    Bytes program; // file order
+    Bytes ids; // file order, 8 bytes
+    Bytes config; // file order
+    Bytes eeprom; // the EEPROM bytes (one per word below 16-bit cores)
     std::string text;
 };
 
@@ -141,11 +145,11 @@ void AppendSection(std::string& text, std::uint32_t address, const Bytes& bytes,
         const std::uint32_t a = address + static_cast<std::uint32_t>(p);
         if ((a >> 16) != upper) {
             upper = a >> 16;
-            const std::uint8_t u[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)};
+            const std::uint8_t u[2] = { static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper) };
             WriteIntelHexRecord(text, 2, 0, 4, u);
         }
         WriteIntelHexRecord(text, static_cast<int>(std::min<std::size_t>(16, bytes.size() - p)),
-                            static_cast<std::uint16_t>(a), 0, bytes.data() + p);
+            static_cast<std::uint16_t>(a), 0, bytes.data() + p);
     }
 }
 
@@ -200,7 +204,7 @@ PicFile MakePicFile(int core)
 
 TEST_F(BufferSaverTest, PicHexFileLoadsMasksAndSavesBackByteIdentical)
 {
-    for (int core : {14, 16}) {
+    for (int core : { 14, 16 }) {
         SCOPED_TRACE(core);
         const PicFile f = MakePicFile(core);
         const std::string path = m_dir.Write("pic.hex", f.text);

@@ -16,8 +16,9 @@ TEST(IntelHexWriter, ChecksumsAndSingleRecords)
     struct Case {
         Bytes bytes;
         std::uint8_t sum;
-    } cases[] = {{{}, 0x00}, {{0x01}, 0xFF}, {{0x00, 0x00, 0x00, 0x01}, 0xFF}, {{0x02, 0x00, 0x00, 0x02, 0x10, 0x00}, 0xEC},
-                 {{0x02, 0x00, 0x00, 0x04, 0x00, 0x10}, 0xEA}, {{0xFF, 0xFF}, 0x02}};
+    } cases[] = { { {}, 0x00 }, { { 0x01 }, 0xFF }, { { 0x00, 0x00, 0x00, 0x01 }, 0xFF },
+        { { 0x02, 0x00, 0x00, 0x02, 0x10, 0x00 }, 0xEC }, { { 0x02, 0x00, 0x00, 0x04, 0x00, 0x10 }, 0xEA },
+        { { 0xFF, 0xFF }, 0x02 } };
     for (const auto& c : cases)
         EXPECT_EQ(IntelHexChecksum(c.bytes.data(), c.bytes.size()), c.sum);
 
@@ -27,7 +28,7 @@ TEST(IntelHexWriter, ChecksumsAndSingleRecords)
     EXPECT_EQ(text, "0AF0");
 
     std::string out;
-    const std::uint8_t data[] = {0x02, 0x33, 0x7A};
+    const std::uint8_t data[] = { 0x02, 0x33, 0x7A };
     EXPECT_TRUE(WriteIntelHexRecord(out, 3, 0x0030, 0, data));
     EXPECT_TRUE(WriteIntelHexRecord(out, 0, 0, 1, nullptr));
     EXPECT_EQ(out, ":0300300002337A1E\r\n:00000001FF\r\n");
@@ -126,21 +127,21 @@ TEST(IntelHexReader, ReactionOfEachParserToBadLines)
 {
     const std::string good = ":0400000001020304F2\n";
     const ParseCase cases[] = {
-        {"good end record", ":00000001FF", 1, "", 1, "", 1, ""},
-        {"start segment 03", ":0400000300000000F9", 1, "", 1, "", 1, ""},
-        {"bad checksum", ":0400100001020304E1", 1, "", 0, "Checksum Error reading Hexfile", 0,
-         "Checksum Error reading Hexfile"},
-        {"not a record", "hello", 1, "", 1, "", 0, "Error reading Hexfile"},
-        {"type 05", ":0400000500000000F7", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, ""},
-        {"type 06", ":0400000600000000F6", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, ""},
-        {"count disagrees with length", ":0500000001020304F1", 1, "", 0, "Error reading Hexfile", 0,
-         "Error reading Hexfile"},
-        {"non-hex digit", ":04000000010203G4F2", 1, "", 0, "Error reading Hexfile", 0, "Error reading Hexfile"},
-        {"blank line", "   ", 1, "", 1, "", 1, ""},
+        { "good end record", ":00000001FF", 1, "", 1, "", 1, "" },
+        { "start segment 03", ":0400000300000000F9", 1, "", 1, "", 1, "" },
+        { "bad checksum", ":0400100001020304E1", 1, "", 0, "Checksum Error reading Hexfile", 0,
+            "Checksum Error reading Hexfile" },
+        { "not a record", "hello", 1, "", 1, "", 0, "Error reading Hexfile" },
+        { "type 05", ":0400000500000000F7", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, "" },
+        { "type 06", ":0400000600000000F6", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, "" },
+        { "count disagrees with length", ":0500000001020304F1", 1, "", 0, "Error reading Hexfile", 0,
+            "Error reading Hexfile" },
+        { "non-hex digit", ":04000000010203G4F2", 1, "", 0, "Error reading Hexfile", 0, "Error reading Hexfile" },
+        { "blank line", "   ", 1, "", 1, "", 1, "" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        for (HexParser parser : {HexParser::Main, HexParser::Mcu, HexParser::Data}) {
+        for (HexParser parser : { HexParser::Main, HexParser::Mcu, HexParser::Data }) {
             std::vector<std::uint8_t> buffer;
             CIntelHexReader reader(buffer, parser, 0xFF, 1 << 20);
             const int result = reader.ParseText(good + c.text + "\n");
@@ -161,7 +162,7 @@ TEST(IntelHexReader, MainParserCountsSkippedLines)
     std::vector<std::uint8_t> buffer;
     CIntelHexReader reader(buffer, HexParser::Main, 0x00, 1 << 20);
     const std::string text = ":0400000001020304F2\r\n"
-                             ":0400040001020304ED\r\n"  // checksum off by one
+                             ":0400040001020304ED\r\n" // checksum off by one
                              "; a comment\r\n"
                              "\r\n"
                              ":0400080005060708DA\r\n"
@@ -184,14 +185,14 @@ TEST(IntelHexReader, AddressBasesAndHighestEnd)
         std::uint64_t highestEnd;
         std::uint64_t probe; // address holding 0xAB
     } cases[] = {
-        {"segment base", HexParser::Main, ":020000021000EC\n:01000000AB54\n", 0x10001, 0x10000},
-        {"linear base", HexParser::Main, ":020000040001F9\n:01001000AB44\n", 0x10011, 0x10010},
-        {"segment ORs the linear base", HexParser::Main, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x10101,
-         0x10100},
-        {"MCU segment without linear base", HexParser::Mcu, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x101,
-         0x100},
-        {"data segment", HexParser::Data, ":020000020010EC\n:01000000AB54\n", 0x101, 0x100},
-        {"highest end, not the last record", HexParser::Main, ":01100000AB44\n:01000000CD32\n", 0x1001, 0x1000},
+        { "segment base", HexParser::Main, ":020000021000EC\n:01000000AB54\n", 0x10001, 0x10000 },
+        { "linear base", HexParser::Main, ":020000040001F9\n:01001000AB44\n", 0x10011, 0x10010 },
+        { "segment ORs the linear base", HexParser::Main, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x10101,
+            0x10100 },
+        { "MCU segment without linear base", HexParser::Mcu, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x101,
+            0x100 },
+        { "data segment", HexParser::Data, ":020000020010EC\n:01000000AB54\n", 0x101, 0x100 },
+        { "highest end, not the last record", HexParser::Main, ":01100000AB44\n:01000000CD32\n", 0x1001, 0x1000 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,7 +230,7 @@ TEST(IntelHexReader, FullRecordsAndTheLimit)
 
 TEST(IntelHexReader, LineEndsOfEveryKind)
 {
-    for (const char* eol : {"\n", "\r\n", "\r"}) {
+    for (const char* eol : { "\n", "\r\n", "\r" }) {
         std::vector<std::uint8_t> buffer;
         CIntelHexReader reader(buffer, HexParser::Data, 0xFF, 1 << 20);
         const std::string text = std::string(":0400000001020304F2") + eol + ":0400040005060708DE" + eol;

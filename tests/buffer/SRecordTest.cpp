@@ -35,7 +35,7 @@ TEST(SRecordWriter, ShortAndLongForms)
         EXPECT_EQ(lines.back(), "S9030000FC");
     }
     std::string out;
-    const std::uint8_t data[] = {1, 2};
+    const std::uint8_t data[] = { 1, 2 };
     EXPECT_TRUE(WriteSRecord(out, 2, 0x123456, data, 2));
     EXPECT_EQ(out, "S20612345601025A\r\n");
     EXPECT_FALSE(WriteSRecord(out, 4, 0, data, 2));
@@ -51,16 +51,16 @@ TEST(SRecordReader, RecordTypes)
         Bytes image;
         int skipped;
     } cases[] = {
-        {"S0 header skipped, S1 data, S9 end", "S00600004844521B\nS107001010111213A2\nS9030000FC\n", 0,
-         Bytes {0x10, 0x11, 0x12, 0x13}, 0},
-        {"S2 address", "S20612345601025A\n", 1, Bytes {1, 2}, 0},
-        {"S3 address", "S30700000010ABCD70\n", 1, Bytes {0xAB, 0xCD}, 0},
-        {"S5 count ignored", "S5030001FB\nS1050000AB014E\n", 1, Bytes {0xAB, 0x01}, 0},
-        {"bad checksum skipped", "S1050000AB014F\nS1050002CD012A\n", 1, Bytes {0xCD, 0x01}, 1},
-        {"records after the end are not read", "S1050000AB014E\nS9030000FC\nS1050002CD012A\n", 0, Bytes {0xAB, 0x01},
-         0},
-        {"junk and wrong lengths skipped", "hello\nS1060000AB014E\nS4030000FC\n\nS1050000AB014E\n", 1,
-         Bytes {0xAB, 0x01}, 3},
+        { "S0 header skipped, S1 data, S9 end", "S00600004844521B\nS107001010111213A2\nS9030000FC\n", 0,
+            Bytes { 0x10, 0x11, 0x12, 0x13 }, 0 },
+        { "S2 address", "S20612345601025A\n", 1, Bytes { 1, 2 }, 0 },
+        { "S3 address", "S30700000010ABCD70\n", 1, Bytes { 0xAB, 0xCD }, 0 },
+        { "S5 count ignored", "S5030001FB\nS1050000AB014E\n", 1, Bytes { 0xAB, 0x01 }, 0 },
+        { "bad checksum skipped", "S1050000AB014F\nS1050002CD012A\n", 1, Bytes { 0xCD, 0x01 }, 1 },
+        { "records after the end are not read", "S1050000AB014E\nS9030000FC\nS1050002CD012A\n", 0, Bytes { 0xAB, 0x01 },
+            0 },
+        { "junk and wrong lengths skipped", "hello\nS1060000AB014E\nS4030000FC\n\nS1050000AB014E\n", 1,
+            Bytes { 0xAB, 0x01 }, 3 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

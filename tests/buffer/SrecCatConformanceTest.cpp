@@ -69,10 +69,10 @@ TEST_F(SrecCatConformance, FilesWrittenBySrecCatLoadToTheSameBytes)
         const char* name;
         std::vector<Piece> pieces;
     } cases[] = {
-        {"gaps and a 64 KB boundary", {{0, 0x1234}, {0x2000, 0x10}, {0xFFF3, 0x40}, {0x1FFFF, 1}}},
-        {"past 1 MB", {{0x100, 0x20000}, {0xFFFF8, 0x20}, {0x123457, 0x999}}},
-        {"16 MB image", {{0, 0x10000}, {0x800000, 0x123}, {0xFFFF00, 0x100}}},
-        {"16 MB dense", {{0, 0x1000000}}},
+        { "gaps and a 64 KB boundary", { { 0, 0x1234 }, { 0x2000, 0x10 }, { 0xFFF3, 0x40 }, { 0x1FFFF, 1 } } },
+        { "past 1 MB", { { 0x100, 0x20000 }, { 0xFFFF8, 0x20 }, { 0x123457, 0x999 } } },
+        { "16 MB image", { { 0, 0x10000 }, { 0x800000, 0x123 }, { 0xFFFF00, 0x100 } } },
+        { "16 MB dense", { { 0, 0x1000000 } } },
     };
     std::uint32_t seed = 1;
     for (const auto& c : cases) {
@@ -86,13 +86,14 @@ TEST_F(SrecCatConformance, FilesWrittenBySrecCatLoadToTheSameBytes)
                 image.resize(piece.offset + piece.length, 0xFF);
             std::copy(bytes.begin(), bytes.end(), image.begin() + piece.offset);
             const std::string path = m_dir.Write("piece" + std::to_string(n++) + ".bin", bytes);
-            inputs << QString::fromStdString(path) << "-binary" << "-offset" << QString::number(piece.offset);
+            inputs << QString::fromStdString(path) << "-binary"
+                   << "-offset" << QString::number(piece.offset);
         }
-        for (const char* format : {"-intel", "-motorola"}) {
+        for (const char* format : { "-intel", "-motorola" }) {
             SCOPED_TRACE(format);
             const std::string out = m_dir.Path(std::string("srec_cat") + (format[1] == 'i' ? ".hex" : ".s"));
             std::string errors;
-            ASSERT_TRUE(SrecCat(inputs + QStringList {"-o", QString::fromStdString(out), format}, errors)) << errors;
+            ASSERT_TRUE(SrecCat(inputs + QStringList { "-o", QString::fromStdString(out), format }, errors)) << errors;
             const Bytes loaded = LoadOurs(out);
             ASSERT_EQ(loaded.size(), image.size());
             EXPECT_TRUE(loaded == image);
@@ -106,8 +107,14 @@ TEST_F(SrecCatConformance, FilesWeWriteReadBackThroughSrecCat)
         const char* name;
         std::size_t size;
     } cases[] = {
-        {"small.hex", 1000}, {"seg.hex", 0x10010}, {"near1mb.hex", 0xFFFF0}, {"linear.hex", 0x100010},
-        {"big.hex", 0x1000000}, {"small.s", 1000}, {"s3.s", 0x10001}, {"big.s", 0x1000000},
+        { "small.hex", 1000 },
+        { "seg.hex", 0x10010 },
+        { "near1mb.hex", 0xFFFF0 },
+        { "linear.hex", 0x100010 },
+        { "big.hex", 0x1000000 },
+        { "small.s", 1000 },
+        { "s3.s", 0x10001 },
+        { "big.s", 0x1000000 },
     };
     std::uint32_t seed = 100;
     for (const auto& c : cases) {
@@ -119,16 +126,16 @@ TEST_F(SrecCatConformance, FilesWeWriteReadBackThroughSrecCat)
         const bool hex = FormatFromPattern(GetFormatPattern(path)) == FileFormat::IntelHex;
         const std::string bin = m_dir.Path("back.bin");
         std::string errors;
-        ASSERT_TRUE(SrecCat({QString::fromStdString(path), hex ? "-intel" : "-motorola", "-o",
-                             QString::fromStdString(bin), "-binary"},
-                            errors))
+        ASSERT_TRUE(SrecCat({ QString::fromStdString(path), hex ? "-intel" : "-motorola", "-o",
+                                QString::fromStdString(bin), "-binary" },
+            errors))
             << errors;
         EXPECT_EQ(errors.find("checksum"), std::string::npos) << errors;
         EXPECT_EQ(errors.find("error"), std::string::npos) << errors;
         const std::string back = ScratchDir::Read(bin);
         ASSERT_EQ(back.size(), c.size);
         EXPECT_TRUE(std::equal(back.begin(), back.end(), model.Buffer(0).begin(),
-                               [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+            [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
     }
 }
 

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     constexpr std::size_t kLimit = 1 << 20;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (buffer::HexParser parser : {buffer::HexParser::Main, buffer::HexParser::Mcu, buffer::HexParser::Data}) {
+    for (buffer::HexParser parser : { buffer::HexParser::Main, buffer::HexParser::Mcu, buffer::HexParser::Data }) {
         std::vector<std::uint8_t> image(16, 0xA5);
         buffer::CIntelHexReader reader(image, parser, 0x00, kLimit);
         std::string_view last;
