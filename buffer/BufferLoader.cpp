@@ -278,6 +278,9 @@ LoadResult ReadMainBufferFile(
             SplitCombinedImage(model, image, device);
             result.changed[kDataBuffer] = device.dataSize > 0;
             result.changed[kConfigBuffer] = device.configMemoryWords > 0;
+            for (int index : { kDataBuffer, kConfigBuffer })
+                if (result.changed[index])
+                    model.SetIncomplete(index, false);
             result.configWordChanged = device.configBytes > 0 && device.configHexAddress < image.size();
             SwapProgramWords(image, device);
         }

@@ -1,6 +1,7 @@
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferSaver.h"
 #include "buffer/FileFormat.h"
+#include "buffer/FileOptions.h"
 #include "buffer/IntelHex.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/SRecord.h"
@@ -70,6 +71,18 @@ TEST(FileFormat, PatternsByNameAndByToken)
         = { { "0", 0 }, { "000010", 16 }, { "-10", -16 }, { "FFFFFFF0", -16 }, { "0x20", 32 }, { "", 0 }, { "zz", 0 } };
     for (const auto& [text, value] : offsets)
         EXPECT_EQ(ParseFileOffset(text), value) << text;
+}
+
+TEST(FileFormat, OptionsDialogChoices)
+{
+    const std::pair<const char*, const char*> names[] = { { "a.HEX", "*.hex" }, { "a.s", "*.s" }, { "a.rom", "*.rom" },
+        { "a.stapl", "*.stapl" }, { "a.jam", "*.jam" }, { "a.jbc", "*.jbc" }, { "a.jed", "*.jed" },
+        { "a.cds", "*.bin" }, { "a.bin", "*.bin" } };
+    for (const auto& [name, pattern] : names)
+        EXPECT_STREQ(kFormatChoices[PreselectedFormat(name)].pattern, pattern) << name;
+    EXPECT_EQ(FillText(0), "FF");
+    EXPECT_EQ(FillText(1), "FF");
+    EXPECT_EQ(FillText(2), "00");
 }
 
 TEST(ReadModes, TakenBytes)

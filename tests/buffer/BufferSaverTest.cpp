@@ -7,11 +7,14 @@
 #include "BufferTestUtil.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -95,6 +98,29 @@ TEST_F(BufferSaverTest, IncompleteBufferNeedsConfirmation)
     EXPECT_FALSE(SaveBuffer(m_model, 0, m_dir.Path("main.bin"), {}).needsConfirmation);
 }
 
+// Holds the size of any file this process writes to `bytes` while it lives (a write past it
+// fails instead of raising SIGXFSZ): a write that fails halfway, even for root.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 TEST_F(BufferSaverTest, AFailedSaveKeepsTheOldFile)
 {
     m_model.Buffer(0) = Seq(8);
@@ -103,17 +129,17 @@ TEST_F(BufferSaverTest, AFailedSaveKeepsTheOldFile)
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].text, "Error opening file");
 
-    const std::string path = m_dir.Write("keep.bin", std::string("old contents"));
-    QFile::setPermissions(QString::fromStdString(m_dir.Path("")), QFile::ReadOwner | QFile::ExeOwner);
-    if (geteuid() != 0) {
+    const std::string path = m_dir.Write("keep.hex", std::string("old contents"));
+    m_model.Buffer(0) = Random(100000, 3);
+    {
+        ScopedFileSizeLimit limit(4096);
         r = SaveBuffer(m_model, 0, path, {});
-        EXPECT_FALSE(r.saved);
-        EXPECT_EQ(ScratchDir::Read(path), "old contents");
     }
-    QFile::setPermissions(
-        QString::fromStdString(m_dir.Path("")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (geteuid() == 0)
-        GTEST_SKIP() << "running as root: a read-only folder does not stop a write";
+    EXPECT_FALSE(r.saved);
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].text, "Error writing file");
+    EXPECT_EQ(ScratchDir::Read(path), "old contents");
+    EXPECT_EQ(QDir(QString::fromStdString(m_dir.Path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
 }
 
 TEST(ImageTransforms, SwapBufferBytesCompletePairsOnly)

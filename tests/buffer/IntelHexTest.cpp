@@ -239,4 +239,20 @@ TEST(IntelHexReader, LineEndsOfEveryKind)
     }
 }
 
+TEST(IntelHexReader, ReportsProgressEvery5002Lines)
+{
+    const Bytes image = Seq(12000 * 16);
+    std::string text;
+    WriteIntelHexLinear(text, image.data(), image.size(), 0, 16);
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
+    std::vector<std::uint8_t> buffer;
+    CIntelHexReader reader(buffer, HexParser::Main, 0xFF, 1 << 24);
+    reader.ParseText(text, nullptr, [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    ASSERT_EQ(calls.size(), 2u); // 12,000 data records and 3 type-04 records: lines 5,002 and 10,004
+    EXPECT_LT(calls[0].first, calls[1].first);
+    EXPECT_LT(calls[1].first, text.size());
+    EXPECT_EQ(calls[1].second, text.size());
+    EXPECT_EQ(buffer, image);
+}
+
 } // namespace
