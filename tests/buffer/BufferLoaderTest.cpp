@@ -181,6 +181,16 @@ TEST_F(BufferLoaderTest, BinarySizeRuleOffsetFitAndReadMode)
     EXPECT_EQ(m_model.Buffer(0), odd);
 }
 
+TEST_F(BufferLoaderTest, OffsetThenFitThenReadMode)
+{
+    // +4 gives 12 bytes, the fit 16, and "Odd Byte" from position 4 takes 10 of them: the fit
+    // happened before the read mode, and the read mode starts behind the offset.
+    const std::string path = m_dir.Write("order.bin", Seq(8));
+    m_model.SetReadMode(2);
+    Main(path, "*.bin", Device(16), "4");
+    EXPECT_EQ(m_model.Buffer(0), (Bytes {0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 4, 6, 0xFF, 0xFF}));
+}
+
 TEST_F(BufferLoaderTest, FailuresLeaveTheBufferAsItWas)
 {
     m_model.Buffer(0) = Seq(10);
