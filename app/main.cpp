@@ -1,11 +1,15 @@
 #include "platform/GuiThread.h"
 #include "platform/ui/QtServices.h"
+#include "platform/usb/UsbProviders.h"
 #include "shell/ui/TonrigApp.h"
+#include "sim/VirtualProgrammer.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // TONRIG_USB=virtual: the programmer is the virtual one, plugged in at the first use of USB.
+    platform::usb::SetVirtualBusSetup(&sim::PlugBoxFromEnvironment);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tonrig");
     QApplication::setOrganizationName("Ostrand");
