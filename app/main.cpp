@@ -1,6 +1,6 @@
 #include "platform/GuiThread.h"
-#include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
+#include "platform/ui/QtServices.h"
 #include "shell/ui/TonrigApp.h"
 #include "sim/VirtualProgrammer.h"
 
@@ -8,13 +8,13 @@
 
 int main(int argc, char* argv[])
 {
-    // TONRIG_USB=virtual: the programmer is the virtual one, plugged in at the first use of USB.
-    platform::usb::SetVirtualBusSetup(&sim::PlugBoxFromEnvironment);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tonrig");
     QApplication::setOrganizationName("Ostrand");
     platform::InstallQtMessageBoxes();
     platform::InstallQtDesktopOpener();
+    // TONRIG_USB=virtual puts the virtual programmer on the bus in place of real hardware.
+    platform::usb::SetVirtualBusSetup(&sim::PlugBoxFromEnvironment);
 
     // Files named on the command line are not opened: the program starts with empty buffers.
     CTonrigApp theApp;
