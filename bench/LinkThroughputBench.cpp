@@ -24,7 +24,7 @@ constexpr std::size_t kTotal = 512 * 1024;
 
 double CpuSeconds()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
@@ -47,8 +47,7 @@ public:
     }
     ~Rig() { g_ProgrammerLink.ResetForTest(); }
 
-    template <typename F>
-    Row Measure(F&& run)
+    template <typename F> Row Measure(F&& run)
     {
         Row row;
         std::size_t transfers = 0;
@@ -66,7 +65,7 @@ public:
         return Measure([&](std::size_t& transfers) {
             bool ok = true;
             for (std::size_t done = 0; done < kTotal; done += block) {
-                std::uint8_t request[7] = {P_TEST, 0, 0, 0, 0, 0, 0};
+                std::uint8_t request[7] = { P_TEST, 0, 0, 0, 0, 0, 0 };
                 PutBe32(request + 2, static_cast<std::uint32_t>(block));
                 std::uint8_t status[1];
                 g_ProgrammerLink.SendData(request, 7);
@@ -100,7 +99,7 @@ public:
     }
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped{clock};
+    platform::ScopedClock scoped { clock };
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     std::shared_ptr<sim::Box> box;
     bool loaded = false;
@@ -110,7 +109,7 @@ void Print(const char* speedName, const char* what, std::size_t size, const Row&
 {
     const double rate = static_cast<double>(kTotal) / row.modelled;
     std::printf("%-5s %-6s %6zu B  %8.2f s  %11.0f B/s  %5.1f %% of USB  %6.2f us/transfer%s\n", speedName, what, size,
-                row.modelled, rate, 100.0 * rate / limit, row.cpuPerTransfer * 1e6, row.ok ? "" : "  (ERRORS)");
+        row.modelled, rate, 100.0 * rate / limit, row.cpuPerTransfer * 1e6, row.ok ? "" : "  (ERRORS)");
 }
 
 } // namespace
@@ -125,9 +124,9 @@ int main(int argc, char** argv)
         platform::usb::UsbSpeed speed;
         double limit;
     };
-    for (const Speed& s : {Speed{"full", platform::usb::UsbSpeed::Full, 1'216'000.0},
-                           Speed{"high", platform::usb::UsbSpeed::High, 53'248'000.0}}) {
-        for (std::size_t block : {64u, 1024u, 8192u, 32768u}) {
+    for (const Speed& s : { Speed { "full", platform::usb::UsbSpeed::Full, 1'216'000.0 },
+             Speed { "high", platform::usb::UsbSpeed::High, 53'248'000.0 } }) {
+        for (std::size_t block : { 64u, 1024u, 8192u, 32768u }) {
             Rig rig(s.speed);
             if (!rig.loaded) {
                 std::printf("%s: the virtual programmer did not start\n", s.name);
@@ -135,7 +134,7 @@ int main(int argc, char** argv)
             }
             Print(s.name, "read", block, rig.Read(block), s.limit);
         }
-        for (std::size_t transfer : {64u, 256u}) {
+        for (std::size_t transfer : { 64u, 256u }) {
             Rig rig(s.speed);
             Print(s.name, "write", transfer, rig.Write(transfer), s.limit);
         }

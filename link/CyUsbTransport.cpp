@@ -22,10 +22,11 @@ constexpr std::uint16_t kVendorId = 0x04B4;
 
 void TellAboutUdevOnce()
 {
-    static std::atomic<bool> told{false};
+    static std::atomic<bool> told { false };
     if (!told.exchange(true))
-        std::fprintf(stderr, "tonrig: the programmer may not be opened (access denied); install the udev rules "
-                             "described in platform/usb/README.md, then replug it\n");
+        std::fprintf(stderr,
+            "tonrig: the programmer may not be opened (access denied); install the udev rules "
+            "described in platform/usb/README.md, then replug it\n");
 }
 
 } // namespace
@@ -127,16 +128,16 @@ unsigned CCyUSBTransport::Timeout(int timeoutMs) const
 UsbTransferResult CCyUSBTransport::SendData(const std::uint8_t* data, std::size_t length, int timeoutMs)
 {
     if (!m_handle || !m_out)
-        return {UsbStatus::NoDevice, 0};
+        return { UsbStatus::NoDevice, 0 };
     // An OUT transfer leaves the buffer as it is.
-    return m_handle->BulkTransfer(m_out, const_cast<std::uint8_t*>(data), length,
-                                  timeoutMs < 0 ? m_outTimeoutMs : Timeout(timeoutMs));
+    return m_handle->BulkTransfer(
+        m_out, const_cast<std::uint8_t*>(data), length, timeoutMs < 0 ? m_outTimeoutMs : Timeout(timeoutMs));
 }
 
 UsbTransferResult CCyUSBTransport::ReadData(std::uint8_t* data, std::size_t length, int timeoutMs)
 {
     if (!m_handle || !m_in)
-        return {UsbStatus::NoDevice, 0};
+        return { UsbStatus::NoDevice, 0 };
     return m_handle->BulkTransfer(m_in, data, length, timeoutMs < 0 ? m_inTimeoutMs : Timeout(timeoutMs));
 }
 
@@ -195,7 +196,7 @@ bool CCyUSBTransport::LoadFirmwareFromFile(const std::string& path)
     auto text = CFirmwareText::ReadFile(path);
     if (!text) {
         CLinkBoxes::Show(kind == CFirmwareText::FileKind::Hex ? "Error! The .Hex firmware can not be loaded."
-                                                               : "Error! The .enc file can not be loaded.");
+                                                              : "Error! The .enc file can not be loaded.");
         return false;
     }
     if (kind == CFirmwareText::FileKind::Enc)

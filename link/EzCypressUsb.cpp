@@ -71,23 +71,23 @@ bool CEZCypressUSB::HasEndpoint(std::uint8_t endpoint)
     });
 }
 
-UsbTransferResult CEZCypressUSB::Transfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                          int timeoutMs, bool read)
+UsbTransferResult CEZCypressUSB::Transfer(
+    std::uint8_t endpoint, std::uint8_t* data, std::size_t length, int timeoutMs, bool read)
 {
     const unsigned timeout = timeoutMs < 0 ? kTransferTimeoutMs : static_cast<unsigned>(timeoutMs);
-    UsbTransferResult r{UsbStatus::NoDevice, 0};
+    UsbTransferResult r { UsbStatus::NoDevice, 0 };
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (attempt) {
             Close();
             platform::Sleep(kRetryDelayMs);
         }
         if (!m_handle && !OpenDevice()) {
-            r = {UsbStatus::NoDevice, 0};
+            r = { UsbStatus::NoDevice, 0 };
             continue;
         }
         // A device without the endpoint (no firmware yet) is no programmer to talk to.
         if (!HasEndpoint(endpoint)) {
-            r = {UsbStatus::NoDevice, 0};
+            r = { UsbStatus::NoDevice, 0 };
             continue;
         }
         r = m_handle->BulkTransfer(endpoint, data, length, timeout);
@@ -104,11 +104,12 @@ UsbTransferResult CEZCypressUSB::Transfer(std::uint8_t endpoint, std::uint8_t* d
     if (!m_lossShown) {
         m_lossShown = true;
         if (read)
-            CLinkBoxes::Show(platform::Format(
-                "USB read failed. Error # = %d. \r\nYou need restart the software and hardware.",
-                -platform::usb::UsbErrorNumber(r.status)));
+            CLinkBoxes::Show(
+                platform::Format("USB read failed. Error # = %d. \r\nYou need restart the software and hardware.",
+                    -platform::usb::UsbErrorNumber(r.status)));
         else
-            CLinkBoxes::Show("USB device error! \r\n You need close the software and unplug the programmer restart again");
+            CLinkBoxes::Show(
+                "USB device error! \r\n You need close the software and unplug the programmer restart again");
     }
     return r;
 }
@@ -138,11 +139,16 @@ bool CEZCypressUSB::Download(const std::string& hexText)
     }
     const auto plan = CFirmwareText::MakePlan(hexText, kRamLimit);
     switch (CRamLoader::Download(*m_handle, CpuControlRegister(g_nUsbChipType.load()), plan)) {
-    case CRamLoader::Result::Ok: return true;
-    case CRamLoader::Result::HoldFailed: CLinkBoxes::Show("Firmware send error #01."); break;
+    case CRamLoader::Result::Ok:
+        return true;
+    case CRamLoader::Result::HoldFailed:
+        CLinkBoxes::Show("Firmware send error #01.");
+        break;
     case CRamLoader::Result::PlanFailed:
     case CRamLoader::Result::WriteFailed:
-    case CRamLoader::Result::ReleaseFailed: CLinkBoxes::Show("Firmware send error #03."); break;
+    case CRamLoader::Result::ReleaseFailed:
+        CLinkBoxes::Show("Firmware send error #03.");
+        break;
     }
     return false;
 }
@@ -195,7 +201,7 @@ bool CEZCypressUSB::LoadFirmwareFromFile(const std::string& path)
     auto text = CFirmwareText::ReadFile(path);
     if (!text) {
         CLinkBoxes::Show(kind == CFirmwareText::FileKind::Hex ? "Error! The .Hex firmware can not be loaded."
-                                                               : "Error! The .enc file can not be loaded.");
+                                                              : "Error! The .enc file can not be loaded.");
         return false;
     }
     if (kind == CFirmwareText::FileKind::Enc)

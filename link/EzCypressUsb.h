@@ -49,8 +49,8 @@ private:
     bool OpenDevice();
     bool WaitForReturn();
     bool HasEndpoint(std::uint8_t endpoint);
-    platform::usb::UsbTransferResult Transfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                              int timeoutMs, bool read);
+    platform::usb::UsbTransferResult Transfer(
+        std::uint8_t endpoint, std::uint8_t* data, std::size_t length, int timeoutMs, bool read);
 
     std::shared_ptr<platform::usb::UsbProvider> m_provider;
     std::shared_ptr<platform::usb::UsbHandle> m_handle;

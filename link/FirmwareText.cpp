@@ -99,17 +99,17 @@ CFirmwareText::Plan CFirmwareText::MakePlan(const std::string& text, std::uint32
             const std::uint32_t at = start + static_cast<std::uint32_t>(done);
             Block* last = plan.blocks.empty() ? nullptr : &plan.blocks.back();
             if (!last || last->address + last->data.size() != at || last->data.size() >= maxBlock) {
-                plan.blocks.push_back({static_cast<std::uint16_t>(at), {}});
+                plan.blocks.push_back({ static_cast<std::uint16_t>(at), {} });
                 last = &plan.blocks.back();
             }
             // A record that would carry the block past its size starts the next one.
             if (last->data.size() + (keep - done) > maxBlock && !last->data.empty()) {
-                plan.blocks.push_back({static_cast<std::uint16_t>(at), {}});
+                plan.blocks.push_back({ static_cast<std::uint16_t>(at), {} });
                 last = &plan.blocks.back();
             }
             const std::size_t n = std::min(keep - done, maxBlock - last->data.size());
             last->data.insert(last->data.end(), r.data.begin() + static_cast<std::ptrdiff_t>(done),
-                              r.data.begin() + static_cast<std::ptrdiff_t>(done + n));
+                r.data.begin() + static_cast<std::ptrdiff_t>(done + n));
             done += n;
         }
     }

@@ -18,9 +18,9 @@ public:
     };
     struct Plan {
         bool ok = false;
-        std::string error;          // the parser's text when !ok
-        std::vector<Block> blocks;  // all below the RAM limit
-        std::size_t skipped = 0;    // data bytes at or above the limit, not written
+        std::string error; // the parser's text when !ok
+        std::vector<Block> blocks; // all below the RAM limit
+        std::size_t skipped = 0; // data bytes at or above the limit, not written
     };
 
     enum class FileKind { Hex, Enc, Other };

@@ -18,7 +18,7 @@
 using platform::usb::UsbStatus;
 using platform::usb::UsbTransferResult;
 
-std::atomic<int> g_nTransportMode{0};
+std::atomic<int> g_nTransportMode { 0 };
 CProgrammerLink g_ProgrammerLink;
 
 namespace {
@@ -34,7 +34,7 @@ public:
     std::vector<platform::usb::UsbDeviceInfo> Enumerate() override { return {}; }
     platform::usb::UsbOpenResult Open(const platform::usb::UsbDeviceInfo&) override
     {
-        return {UsbStatus::NoDevice, nullptr};
+        return { UsbStatus::NoDevice, nullptr };
     }
 };
 
@@ -88,9 +88,12 @@ void TraceRead(const std::uint8_t* buffer, int size, std::size_t count)
 const char* FirmwareLoadResult::Name() const
 {
     switch (outcome) {
-    case Loaded: return "Loaded";
-    case NoProgrammer: return "NoProgrammer";
-    case Failed: break;
+    case Loaded:
+        return "Loaded";
+    case NoProgrammer:
+        return "NoProgrammer";
+    case Failed:
+        break;
     }
     return "Failed";
 }
@@ -98,7 +101,8 @@ const char* FirmwareLoadResult::Name() const
 // Holds the link for one public call; boxes raised inside wait until it is let go.
 class CProgrammerLink::Call {
 public:
-    explicit Call(CProgrammerLink& link) : m_link(link)
+    explicit Call(CProgrammerLink& link)
+        : m_link(link)
     {
         CLinkBoxes::Enter();
         m_link.m_mutex.lock();
@@ -116,7 +120,10 @@ private:
     CProgrammerLink& m_link;
 };
 
-CProgrammerLink::CProgrammerLink() : m_vexlink(UnboundServices()) {}
+CProgrammerLink::CProgrammerLink()
+    : m_vexlink(UnboundServices())
+{
+}
 
 CProgrammerLink::~CProgrammerLink()
 {
@@ -199,22 +206,28 @@ bool CProgrammerLink::Open()
 UsbTransferResult CProgrammerLink::SendLocked(const std::uint8_t* packet, std::size_t length)
 {
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.SendData(packet, length);
-    case 2: return m_cyusb.SendData(packet, length);
-    default: break;
+    case 0:
+        return m_ezusb.SendData(packet, length);
+    case 2:
+        return m_cyusb.SendData(packet, length);
+    default:
+        break;
     }
     std::uint32_t sent = 0;
     if (m_vexlink.SendData(packet, static_cast<std::uint32_t>(length), &sent))
-        return {UsbStatus::Ok, sent};
-    return {m_vexlink.m_hWinUsbHandle ? UsbStatus::Other : UsbStatus::NoDevice, sent};
+        return { UsbStatus::Ok, sent };
+    return { m_vexlink.m_hWinUsbHandle ? UsbStatus::Other : UsbStatus::NoDevice, sent };
 }
 
 UsbTransferResult CProgrammerLink::ReadLocked(std::uint8_t* buffer, std::size_t size, int timeoutMs)
 {
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.ReadData(buffer, size, timeoutMs);
-    case 2: return m_cyusb.ReadData(buffer, size, timeoutMs);
-    default: break;
+    case 0:
+        return m_ezusb.ReadData(buffer, size, timeoutMs);
+    case 2:
+        return m_cyusb.ReadData(buffer, size, timeoutMs);
+    default:
+        break;
     }
     const std::uint8_t pipe = BulkInEndpoint(m_vexlink.GetUSBType());
     const bool custom = timeoutMs >= 0 && m_vexlink.m_hWinUsbHandle;
@@ -224,8 +237,8 @@ UsbTransferResult CProgrammerLink::ReadLocked(std::uint8_t* buffer, std::size_t 
     if (custom && m_vexlink.m_hWinUsbHandle)
         m_vexlink.SetPipeTimeout(pipe, CVexlink::kDefaultPipeTimeoutMs);
     if (count)
-        return {UsbStatus::Ok, count};
-    return {m_vexlink.m_hWinUsbHandle ? UsbStatus::Timeout : UsbStatus::NoDevice, 0};
+        return { UsbStatus::Ok, count };
+    return { m_vexlink.m_hWinUsbHandle ? UsbStatus::Timeout : UsbStatus::NoDevice, 0 };
 }
 
 void CProgrammerLink::SendData(const std::uint8_t* packet, int length)
@@ -289,9 +302,12 @@ bool CProgrammerLink::Reset8051()
 {
     Call call(*this);
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.Reset8051();
-    case 2: return m_cyusb.Reset8051();
-    default: return m_vexlink.Reset8051();
+    case 0:
+        return m_ezusb.Reset8051();
+    case 2:
+        return m_cyusb.Reset8051();
+    default:
+        return m_vexlink.Reset8051();
     }
 }
 
@@ -312,8 +328,7 @@ bool CProgrammerLink::WaitForVexlinkReturn(const std::optional<platform::usb::Us
         if (before && CProgrammerDevices::StillThere(*m_provider, *before))
             continue;
         m_vexlink.m_PipeInId = m_vexlink.m_PipeOutId = 0;
-        if (m_vexlink.OpenUSBDevice() && m_vexlink.Initialize_Device() && m_vexlink.m_PipeInId
-            && m_vexlink.m_PipeOutId)
+        if (m_vexlink.OpenUSBDevice() && m_vexlink.Initialize_Device() && m_vexlink.m_PipeInId && m_vexlink.m_PipeOutId)
             return true;
     }
     m_vexlink.CloseUSBDevice();
@@ -333,11 +348,15 @@ FirmwareLoadResult CProgrammerLink::LoadFirmwareIfReady(int number)
 {
     Call call(*this);
     if (!OpenLocked())
-        return {FirmwareLoadResult::NoProgrammer};
+        return { FirmwareLoadResult::NoProgrammer };
     bool ok = false;
     switch (g_nTransportMode.load()) {
-    case 0: ok = m_ezusb.SwitchFirmware(number); break;
-    case 2: ok = m_cyusb.SwitchFirmware(number); break;
+    case 0:
+        ok = m_ezusb.SwitchFirmware(number);
+        break;
+    case 2:
+        ok = m_cyusb.SwitchFirmware(number);
+        break;
     default: {
         // No P_FIRMWARE_ID_SET follows a download through the library.
         const auto stored = CFirmwareText::StoredResource(number);
@@ -345,16 +364,19 @@ FirmwareLoadResult CProgrammerLink::LoadFirmwareIfReady(int number)
         break;
     }
     }
-    return {ok ? FirmwareLoadResult::Loaded : FirmwareLoadResult::Failed};
+    return { ok ? FirmwareLoadResult::Loaded : FirmwareLoadResult::Failed };
 }
 
 bool CProgrammerLink::LoadFirmware(int number)
 {
     Call call(*this);
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.LoadInitialFirmware(number);
-    case 2: return m_cyusb.LoadInitialFirmware(number);
-    default: break;
+    case 0:
+        return m_ezusb.LoadInitialFirmware(number);
+    case 2:
+        return m_cyusb.LoadInitialFirmware(number);
+    default:
+        break;
     }
     const auto stored = CFirmwareText::StoredResource(number);
     return stored && VexlinkLoad(reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size());
@@ -364,9 +386,12 @@ bool CProgrammerLink::LoadFirmwareFromFile(const std::string& path)
 {
     Call call(*this);
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.LoadFirmwareFromFile(path);
-    case 2: return m_cyusb.LoadFirmwareFromFile(path);
-    default: break;
+    case 0:
+        return m_ezusb.LoadFirmwareFromFile(path);
+    case 2:
+        return m_cyusb.LoadFirmwareFromFile(path);
+    default:
+        break;
     }
     const auto before = FirstDevice();
     return m_vexlink.LoadFirmwareFromFile(path) && WaitForVexlinkReturn(before);
@@ -388,18 +413,21 @@ bool CProgrammerLink::LoadClassFile(const std::string& path)
     in.seekg(static_cast<std::streamoff>(kClassHeader));
     in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
     if (static_cast<std::size_t>(in.gcount()) != block.size()) {
-        Trace("Class file %s: %lld of %zu bytes read\n", path.c_str(), static_cast<long long>(in.gcount()),
-              block.size());
+        Trace(
+            "Class file %s: %lld of %zu bytes read\n", path.c_str(), static_cast<long long>(in.gcount()), block.size());
         return false;
     }
     switch (g_nTransportMode.load()) {
-    case 0: return m_ezusb.LoadFirmwareFromBuffer(block.data(), block.size());
-    case 2: return m_cyusb.LoadFirmwareFromBuffer(block.data(), block.size());
-    default: return VexlinkLoad(block.data(), block.size());
+    case 0:
+        return m_ezusb.LoadFirmwareFromBuffer(block.data(), block.size());
+    case 2:
+        return m_cyusb.LoadFirmwareFromBuffer(block.data(), block.size());
+    default:
+        return VexlinkLoad(block.data(), block.size());
     }
 }
 
-void CProgrammerLink::SetPipeTimeout(int, int) {}
+void CProgrammerLink::SetPipeTimeout(int, int) { }
 
 void CProgrammerLink::MyOpenDevice()
 {

@@ -14,8 +14,8 @@ constexpr unsigned kControlTimeoutMs = 1000;
 
 } // namespace
 
-UsbStatus CRamLoader::WriteRam(platform::usb::UsbHandle& handle, std::uint16_t address, const std::uint8_t* data,
-                               std::size_t length)
+UsbStatus CRamLoader::WriteRam(
+    platform::usb::UsbHandle& handle, std::uint16_t address, const std::uint8_t* data, std::size_t length)
 {
     // The provider takes a writable buffer; an OUT transfer leaves it as it is.
     std::vector<std::uint8_t> buf(data, data + length);
@@ -28,8 +28,8 @@ UsbStatus CRamLoader::WriteCpucs(platform::usb::UsbHandle& handle, std::uint16_t
     return WriteRam(handle, cpucs, &value, 1);
 }
 
-CRamLoader::Result CRamLoader::Download(platform::usb::UsbHandle& handle, std::uint16_t cpucs,
-                                        const CFirmwareText::Plan& plan)
+CRamLoader::Result CRamLoader::Download(
+    platform::usb::UsbHandle& handle, std::uint16_t cpucs, const CFirmwareText::Plan& plan)
 {
     if (WriteCpucs(handle, cpucs, 1) != UsbStatus::Ok)
         return Result::HoldFailed;
@@ -43,7 +43,7 @@ CRamLoader::Result CRamLoader::Download(platform::usb::UsbHandle& handle, std::u
         const UsbStatus s = WriteRam(handle, block.address, block.data.data(), block.data.size());
         if (s != UsbStatus::Ok) {
             Trace("Firmware download stopped: writing 0x%04X failed (%s)\n", block.address,
-                  platform::usb::UsbStatusText(s));
+                platform::usb::UsbStatusText(s));
             return Result::WriteFailed;
         }
     }

@@ -15,8 +15,8 @@ public:
     // `plan` may have failed to parse: the 8051 is then held and left so.
     static Result Download(platform::usb::UsbHandle& handle, std::uint16_t cpucs, const CFirmwareText::Plan& plan);
 
-    static platform::usb::UsbStatus WriteRam(platform::usb::UsbHandle& handle, std::uint16_t address,
-                                             const std::uint8_t* data, std::size_t length);
-    static platform::usb::UsbStatus WriteCpucs(platform::usb::UsbHandle& handle, std::uint16_t cpucs,
-                                               std::uint8_t value);
+    static platform::usb::UsbStatus WriteRam(
+        platform::usb::UsbHandle& handle, std::uint16_t address, const std::uint8_t* data, std::size_t length);
+    static platform::usb::UsbStatus WriteCpucs(
+        platform::usb::UsbHandle& handle, std::uint16_t cpucs, std::uint8_t value);
 };

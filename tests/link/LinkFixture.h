@@ -33,7 +33,10 @@ struct ControlWrite {
 // Forwards to a provider and records every vendor 0xA0 write (address, length).
 class RecordingProvider final : public platform::usb::UsbProvider {
 public:
-    explicit RecordingProvider(std::shared_ptr<platform::usb::UsbProvider> inner) : m_inner(std::move(inner)) {}
+    explicit RecordingProvider(std::shared_ptr<platform::usb::UsbProvider> inner)
+        : m_inner(std::move(inner))
+    {
+    }
 
     std::vector<platform::usb::UsbDeviceInfo> Enumerate() override { return m_inner->Enumerate(); }
     platform::usb::UsbOpenResult Open(const platform::usb::UsbDeviceInfo& device) override
@@ -62,7 +65,8 @@ private:
     class Handle final : public platform::usb::UsbHandle {
     public:
         Handle(std::shared_ptr<platform::usb::UsbHandle> inner, std::shared_ptr<Log> log)
-            : m_inner(std::move(inner)), m_log(std::move(log))
+            : m_inner(std::move(inner))
+            , m_log(std::move(log))
         {
         }
         platform::usb::UsbClaimResult ClaimInterface() override { return m_inner->ClaimInterface(); }
@@ -77,18 +81,18 @@ private:
             return m_inner->GetEndpoints(out);
         }
         platform::usb::UsbSpeed Speed() override { return m_inner->Speed(); }
-        platform::usb::UsbTransferResult BulkTransfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                                      unsigned timeoutMs) override
+        platform::usb::UsbTransferResult BulkTransfer(
+            std::uint8_t endpoint, std::uint8_t* data, std::size_t length, unsigned timeoutMs) override
         {
             return m_inner->BulkTransfer(endpoint, data, length, timeoutMs);
         }
         platform::usb::UsbTransferResult ControlTransfer(std::uint8_t requestType, std::uint8_t request,
-                                                         std::uint16_t value, std::uint16_t index, std::uint8_t* data,
-                                                         std::size_t length, unsigned timeoutMs) override
+            std::uint16_t value, std::uint16_t index, std::uint8_t* data, std::size_t length,
+            unsigned timeoutMs) override
         {
             if (requestType == 0x40 && request == 0xA0) {
                 std::lock_guard lock(m_log->mutex);
-                m_log->writes.push_back({value, length});
+                m_log->writes.push_back({ value, length });
             }
             return m_inner->ControlTransfer(requestType, request, value, index, data, length, timeoutMs);
         }
@@ -182,7 +186,7 @@ protected:
     // The reply to a one-byte command, as text up to its first NUL.
     std::string AskText(std::uint8_t code)
     {
-        std::uint8_t packet[1] = {code};
+        std::uint8_t packet[1] = { code };
         std::uint8_t reply[64] = {};
         const int n = g_ProgrammerLink.Exchange(packet, 1, reply, 64);
         return std::string(reinterpret_cast<const char*>(reply), strnlen(reinterpret_cast<const char*>(reply), n));
@@ -196,7 +200,7 @@ protected:
     }
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scopedClock{clock};
+    platform::ScopedClock scopedClock { clock };
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     std::shared_ptr<RecordingProvider> recorder = std::make_shared<RecordingProvider>(bus);
     RecordingMessageBox boxes;

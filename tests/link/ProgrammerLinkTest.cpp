@@ -7,9 +7,9 @@
 #include "link/ProgrammerModel.h"
 #include "platform/Event.h"
 #include "sim/FaultPlan.h"
+#include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 #include "transport/FirmwareTransform.h"
-#include "support/VirtualUsb.h"
 
 using namespace std::chrono_literals;
 using namespace tonrig::test;
@@ -33,12 +33,13 @@ TEST_F(LinkTest, WithoutAProgrammerOpenFailsAndModeZeroPaysItsRetries)
     EXPECT_EQ(g_nTransportMode.load(), 0);
 
     const auto start = clock->Now();
-    const std::uint8_t packet[1] = {P_VERSION};
+    const std::uint8_t packet[1] = { P_VERSION };
     g_ProgrammerLink.SendData(packet, 1);
     EXPECT_EQ(g_ProgrammerLink.LastStatus(), UsbStatus::NoDevice);
     EXPECT_EQ(clock->Now() - start, 51 * 50ms);
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "USB device error! \r\n You need close the software and unplug the programmer restart again");
+    EXPECT_EQ(boxes.Boxes()[0].text,
+        "USB device error! \r\n You need close the software and unplug the programmer restart again");
     EXPECT_EQ(boxes.Boxes()[0].caption, platform::kAppTitle);
 
     // The loss has been told: ten failing reads add no box.
@@ -76,7 +77,7 @@ TEST_F(LinkTest, OpenTakesTheBoxOnceAndProbesItWithoutIo)
     EXPECT_EQ(box->Transfers(), transfers);
 
     // The named events of the EZ-USB driver exist, unsignalled, once the link is bound.
-    for (const char* name : {"IN1READY", "IN4READY", "IN7READY", "IN1Got"})
+    for (const char* name : { "IN1READY", "IN4READY", "IN7READY", "IN1Got" })
         EXPECT_FALSE(platform::CreateNamedEvent(name)->IsSet()) << name;
 }
 
@@ -106,10 +107,27 @@ TEST_F(LinkTest, ReplugGivesANewHandleThatNeedsANewDownload)
     EXPECT_TRUE(g_ProgrammerLink.Open());
     EXPECT_GT(box->Port()->OpenCount(), opens);
     EXPECT_FALSE(box->RunningImage());
-    EXPECT_EQ(Ask({P_VERSION}).size(), 0u);
+    EXPECT_EQ(Ask({ P_VERSION }).size(), 0u);
     EXPECT_EQ(g_ProgrammerLink.LastStatus(), UsbStatus::NoDevice);
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
     EXPECT_EQ(AskText(P_VERSION), "ZV-C Re-2.00");
+}
+
+TEST_F(LinkTest, ABusyProgrammerIsTriedTwiceASecondApartThenTheNextOne)
+{
+    Plug();
+    box->Port()->SetBusy(true);
+    const auto start = clock->Now();
+    EXPECT_FALSE(g_ProgrammerLink.Open());
+    EXPECT_EQ(clock->Now() - start, 1000ms);
+    EXPECT_EQ(g_ProgrammerLink.OpenAttempts(), 2);
+
+    // A second programmer further along the bus is taken when the first stays busy.
+    auto busy = box;
+    Plug();
+    EXPECT_TRUE(g_ProgrammerLink.Open());
+    EXPECT_EQ(box->Port()->OpenCount(), 1);
+    busy->Port()->SetBusy(false);
 }
 
 // --- loads end to end
@@ -126,7 +144,7 @@ TEST_F(LinkTest, LoadFirmwareIfReadyRunsTheImageAndTellsItsNumber)
 
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(476));
     EXPECT_EQ(box->RunningImage(), 476);
-    const auto id = Ask({P_FIRMWARE_ID_GET});
+    const auto id = Ask({ P_FIRMWARE_ID_GET });
     ASSERT_EQ(id.size(), 64u);
     EXPECT_EQ(id[0], 0x00);
     EXPECT_EQ(id[1], 0xDC); // only the low byte travels
@@ -153,7 +171,7 @@ TEST_F(LinkTest, DrainInputDropsAStaleReply)
 {
     Plug();
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-    const std::uint8_t serial[1] = {P_HW_SERIAL_NUMBER};
+    const std::uint8_t serial[1] = { P_HW_SERIAL_NUMBER };
     g_ProgrammerLink.SendData(serial, 1); // its reply is never read
     EXPECT_EQ(g_ProgrammerLink.DrainInput(), 64u);
     EXPECT_EQ(g_ProgrammerLink.DrainInput(), 0u);
@@ -164,7 +182,7 @@ TEST_F(LinkTest, ExchangeTakesAShortTimeOut)
 {
     Plug();
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-    const std::uint8_t packet[2] = {P_STOP, 0}; // no reply
+    const std::uint8_t packet[2] = { P_STOP, 0 }; // no reply
     std::uint8_t reply[64];
     const auto start = clock->Now();
     EXPECT_EQ(g_ProgrammerLink.Exchange(packet, 2, reply, 64, 30), 0);
@@ -177,9 +195,9 @@ TEST_F(LinkTest, ExchangeTakesAShortTimeOut)
 struct RamCase {
     const char* name;
     std::string hex;
-    bool loads;                         // the download went through (the image is none of ours)
-    std::vector<ControlWrite> writes;   // after the CPUCS hold, before the release
-    std::uint16_t probe;                // a RAM address to look at
+    bool loads; // the download went through (the image is none of ours)
+    std::vector<ControlWrite> writes; // after the CPUCS hold, before the release
+    std::uint16_t probe; // a RAM address to look at
     std::uint8_t probeValue;
 };
 
@@ -207,23 +225,23 @@ std::vector<RamCase> RamCases()
                 done += k;
             }
         }
-        hex += HexLine(0, at, {0xAA}); // would make 4,096
+        hex += HexLine(0, at, { 0xAA }); // would make 4,096
         hex += HexEnd();
-        cases.push_back({"merge to 4095, then a new block", hex, true,
-                         {{0x0000, 4095}, {0x0FFF, 1}}, 0x0FFE, 0x0F});
+        cases.push_back(
+            { "merge to 4095, then a new block", hex, true, { { 0x0000, 4095 }, { 0x0FFF, 1 } }, 0x0FFE, 0x0F });
     }
-    cases.push_back({"a block across 0x4000 is cut there",
-                     HexLine(0, 0x3FE0, Bytes(16, 1)) + HexLine(0, 0x3FF0, Bytes(16, 1)) + HexLine(0, 0x4000, Bytes(16, 1))
-                         + HexEnd(),
-                     true, {{0x3FE0, 32}}, 0x3FFF, 16});
-    cases.push_back({"data at 0xE000 is not written", HexLine(0, 0xE000, Bytes(16, 0x40)) + HexEnd(), true, {},
-                     0xE000, 0});
-    cases.push_back({"a type-4 line is no data",
-                     HexLine(4, 0x0000, {0x00, 0x00}) + HexLine(0, 0x0100, Bytes(4, 9)) + HexEnd(), true,
-                     {{0x0100, 4}}, 0x0000, 0});
+    cases.push_back({ "a block across 0x4000 is cut there",
+        HexLine(0, 0x3FE0, Bytes(16, 1)) + HexLine(0, 0x3FF0, Bytes(16, 1)) + HexLine(0, 0x4000, Bytes(16, 1))
+            + HexEnd(),
+        true, { { 0x3FE0, 32 } }, 0x3FFF, 16 });
+    cases.push_back(
+        { "data at 0xE000 is not written", HexLine(0, 0xE000, Bytes(16, 0x40)) + HexEnd(), true, {}, 0xE000, 0 });
+    cases.push_back(
+        { "a type-4 line is no data", HexLine(4, 0x0000, { 0x00, 0x00 }) + HexLine(0, 0x0100, Bytes(4, 9)) + HexEnd(),
+            true, { { 0x0100, 4 } }, 0x0000, 0 });
     std::string bad = HexLine(0, 0x0000, Bytes(16, 1));
     bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
-    cases.push_back({"a bad checksum stops with the 8051 held", bad + HexEnd(), false, {}, 0x0000, 0});
+    cases.push_back({ "a bad checksum stops with the 8051 held", bad + HexEnd(), false, {}, 0x0000, 0 });
     return cases;
 }
 
@@ -242,9 +260,9 @@ TEST_F(LinkTest, DownloadWritesOnlyWhatTheRamTakes)
         EXPECT_FALSE(g_ProgrammerLink.LoadFirmwareFromFile(path));
         auto writes = recorder->Writes();
         ASSERT_GE(writes.size(), 1u);
-        EXPECT_EQ(writes.front(), (ControlWrite{0xE600, 1}));
+        EXPECT_EQ(writes.front(), (ControlWrite { 0xE600, 1 }));
         if (c.loads) {
-            EXPECT_EQ(writes.back(), (ControlWrite{0xE600, 1}));
+            EXPECT_EQ(writes.back(), (ControlWrite { 0xE600, 1 }));
             writes.erase(writes.begin());
             writes.pop_back();
             EXPECT_EQ(writes, c.writes);
@@ -312,11 +330,11 @@ TEST_F(LinkTest, FirmwareFilesByExtension)
         const char* box;
     };
     const std::vector<Case> cases = {
-        {WriteFile("x.bin", hex), false, "Error! Only .Hex firmware can be loaded."},
-        {MissingFile("x.hex"), false, "Error! The .Hex firmware can not be loaded."},
-        {WriteFile("x.HEX", hex), true, nullptr},
-        {WriteFile("x.enc", firmware::Transform(hex)), true, nullptr},
-        {MissingFile("y.enc"), false, "Error! The .enc file can not be loaded."},
+        { WriteFile("x.bin", hex), false, "Error! Only .Hex firmware can be loaded." },
+        { MissingFile("x.hex"), false, "Error! The .Hex firmware can not be loaded." },
+        { WriteFile("x.HEX", hex), true, nullptr },
+        { WriteFile("x.enc", firmware::Transform(hex)), true, nullptr },
+        { MissingFile("y.enc"), false, "Error! The .enc file can not be loaded." },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -371,9 +389,9 @@ TEST_F(LinkTest, ModeZeroDownloadFailuresHaveTheirBoxes)
         const char* box;
     };
     const std::vector<Case> cases = {
-        {"hold refused", 355, Fault::OnA0Address(0x7F92, FaultAction::Stall), "Firmware send error #01."},
-        {"segment refused", 355, Fault::OnA0Address(0x0000, FaultAction::Stall), "Firmware send error #03."},
-        {"no such image", 9999, std::nullopt, "Firmware not found."},
+        { "hold refused", 355, Fault::OnA0Address(0x7F92, FaultAction::Stall), "Firmware send error #01." },
+        { "segment refused", 355, Fault::OnA0Address(0x0000, FaultAction::Stall), "Firmware send error #03." },
+        { "no such image", 9999, std::nullopt, "Firmware not found." },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -461,21 +479,22 @@ TEST_F(LinkTest, TraceNamesEachPacketAndDumpsEachReply)
         std::lock_guard lock(mutex);
         trace += text;
     });
-    for (std::uint8_t code : {2, 121, 134, 255}) {
-        const std::uint8_t packet[1] = {code};
+    for (std::uint8_t code : { 2, 121, 134, 255 }) {
+        const std::uint8_t packet[1] = { code };
         g_ProgrammerLink.SendData(packet, 1);
     }
     g_ProgrammerLink.DrainInput();
-    std::vector<std::uint8_t> test = {P_TEST, 0, 0, 0, 0, 20, 0};
+    std::vector<std::uint8_t> test = { P_TEST, 0, 0, 0, 0, 20, 0 };
     g_ProgrammerLink.SendData(test.data(), static_cast<int>(test.size()));
     std::uint8_t reply[20];
     EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 20), 20);
     platform::SetTraceSink({});
 
-    for (const char* line :
-         {"->[***P_VERSION***]\n and sending 1 bytes and 1 bytes sent successfully.\n", "->[***0x79***]\n",
-          "->[***0x86***]\n", "->[***0xFF***]\n", "->[***P_TEST***]\n and sending 7 bytes and 7 bytes sent successfully.\n",
-          " and 20 bytes read, RequestedSize=20\n0000 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n0010 10 11 12 13 \n"})
+    for (const char* line : { "->[***P_VERSION***]\n and sending 1 bytes and 1 bytes sent successfully.\n",
+             "->[***0x79***]\n", "->[***0x86***]\n", "->[***0xFF***]\n",
+             "->[***P_TEST***]\n and sending 7 bytes and 7 bytes sent successfully.\n",
+             " and 20 bytes read, RequestedSize=20\n0000 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n0010 10 11 "
+             "12 13 \n" })
         EXPECT_NE(trace.find(line), std::string::npos) << line << "\n--- trace:\n" << trace;
 }
 

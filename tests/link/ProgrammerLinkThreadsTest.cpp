@@ -15,7 +15,7 @@ namespace {
 class LinkThreadsTest : public LinkTest {
 protected:
     // Replaces the fixture's manual clock: threads run on their own here.
-    platform::ScopedClock scaled{platform::MakeScaledClock(1000.0)};
+    platform::ScopedClock scaled { platform::MakeScaledClock(1000.0) };
 };
 
 // What a reply to `code` may look like; anything else is another command's reply.
@@ -26,12 +26,16 @@ bool ReplyFits(std::uint8_t code, const std::vector<std::uint8_t>& reply)
     if (reply.size() != 64)
         return false;
     const std::string text(reinterpret_cast<const char*>(reply.data()),
-                           strnlen(reinterpret_cast<const char*>(reply.data()), reply.size()));
+        strnlen(reinterpret_cast<const char*>(reply.data()), reply.size()));
     switch (code) {
-    case P_VERSION: return text == "ZV-C Re-2.00";
-    case P_HW_SERIAL_NUMBER: return text == "ZV00000001";
-    case P_FIRMWARE_ID_GET: return reply[0] == 0 && (reply[1] == 0 || reply[1] == (355 & 0xFF));
-    default: return false;
+    case P_VERSION:
+        return text == "ZV-C Re-2.00";
+    case P_HW_SERIAL_NUMBER:
+        return text == "ZV00000001";
+    case P_FIRMWARE_ID_GET:
+        return reply[0] == 0 && (reply[1] == 0 || reply[1] == (355 & 0xFF));
+    default:
+        return false;
     }
 }
 
@@ -40,15 +44,15 @@ TEST_F(LinkThreadsTest, ExchangesOpensSwitchesAndUnplugsRaceWithoutHarm)
     Plug();
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
 
-    std::atomic<bool> stop{false};
-    std::atomic<int> swapped{0};
-    std::atomic<int> answered{0};
+    std::atomic<bool> stop { false };
+    std::atomic<int> swapped { 0 };
+    std::atomic<int> answered { 0 };
     std::vector<std::thread> threads;
-    for (std::uint8_t code : {P_VERSION, P_HW_SERIAL_NUMBER, P_FIRMWARE_ID_GET}) {
+    for (std::uint8_t code : { P_VERSION, P_HW_SERIAL_NUMBER, P_FIRMWARE_ID_GET }) {
         threads.emplace_back([&, code] {
             while (!stop) {
                 std::vector<std::uint8_t> reply(64);
-                const std::uint8_t packet[1] = {code};
+                const std::uint8_t packet[1] = { code };
                 const int n = g_ProgrammerLink.Exchange(packet, 1, reply.data(), 64);
                 reply.resize(static_cast<std::size_t>(n));
                 if (!ReplyFits(code, reply))
@@ -91,7 +95,7 @@ TEST_F(LinkThreadsTest, AnOpenDuringASwitchWaitsForTheProgrammerToComeBack)
     config.reenumerationDelay = 1500ms;
     Plug(config);
     ASSERT_TRUE(g_ProgrammerLink.Open());
-    std::atomic<bool> switched{false};
+    std::atomic<bool> switched { false };
     std::thread switcher([&] { switched = static_cast<bool>(g_ProgrammerLink.LoadFirmwareIfReady(355)); });
     // Once the download has begun, probe as the connection monitor does.
     while (box->Transfers() == 0)
