@@ -35,6 +35,7 @@ void CCyUSBTransport::Bind(std::shared_ptr<platform::usb::UsbProvider> provider)
 {
     Close();
     m_provider = std::move(provider);
+    m_opens = 0;
 }
 
 void CCyUSBTransport::Close()

@@ -29,6 +29,7 @@ public:
     int ChipType() const { return 2; }
     bool HasDevice() const { return m_handle != nullptr; }
     bool HasEndpoints() const { return m_out != 0 && m_in != 0; }
+    // Opens tried since Bind.
     int OpenAttempts() const { return m_opens; }
 
     // One bulk transfer each; NoDevice without I/O when the endpoint is missing. `timeoutMs` < 0:
