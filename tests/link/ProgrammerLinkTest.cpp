@@ -367,6 +367,11 @@ TEST_F(LinkTest, ModeZeroDrivesAnAn21xxBoard)
     ASSERT_TRUE(g_ProgrammerLink.LoadFirmware(355));
     EXPECT_EQ(box->RunningImage(), 355);
     EXPECT_EQ(AskText(P_VERSION), "ZV-C Re-2.00");
+    // The device stays open between transfers.
+    const int opens = box->Port()->OpenCount();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(AskText(P_HW_SERIAL_NUMBER), "ZV00000001");
+    EXPECT_EQ(box->Port()->OpenCount(), opens);
     EXPECT_EQ(box->InEndpoint(), 0x82);
     EXPECT_EQ(box->CpucsAddress(), 0x7F92);
     EXPECT_EQ(boxes.Count(), 0u);
