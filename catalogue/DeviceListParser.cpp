@@ -133,9 +133,11 @@ public:
         if (kept) {
             if (auto it = m_exact.find(key); it != m_exact.end())
                 at = it->second;
-        } else {
-            const std::string upperKey = AsciiUpper(key);
-            if (auto it = m_folded.find(upperKey); it != m_folded.end())
+        } else if (key.size() <= kLongestKey) {
+            std::array<char, kLongestKey> buffer{};
+            for (std::size_t i = 0; i < key.size(); ++i)
+                buffer[i] = key[i] >= 'a' && key[i] <= 'z' ? static_cast<char>(key[i] - 'a' + 'A') : key[i];
+            if (auto it = m_folded.find(std::string_view(buffer.data(), key.size())); it != m_folded.end())
                 at = it->second;
         }
         if (!at)
