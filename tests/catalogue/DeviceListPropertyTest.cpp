@@ -1,6 +1,7 @@
 // Seeded random and mutated device lines through the reader and the parser (the same checks as
 // the libFuzzer target), and the order independence of valid lines.
 
+#include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceListParser.h"
 #include "tests/fuzz/DeviceListHarness.h"
 
@@ -173,6 +174,7 @@ TEST(DeviceListProperty, SeededLinesNeverBreakTheParser)
 
 TEST(DeviceListProperty, TheOrderOfDistinctKeysDoesNotMatter)
 {
+    InitDeviceClassTable();
     std::mt19937 rng(7);
     const devicelist::ClassNameIndex classes;
     for (int n = 0; n < 2000; ++n) {
