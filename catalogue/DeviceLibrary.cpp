@@ -62,8 +62,8 @@ bool CDeviceLibrary::LoadDeviceList(const std::string& path)
     for (const std::string& raw : devicelist::ReadLines(bytes)) {
         const std::string_view line = devicelist::TrimLeft(raw);
         if (line.size() > devicelist::kMaxLineBytes) {
-            DeviceListLog(platform::Format("#ERROR# A line of %zu bytes in %s is too long; skipped", line.size(),
-                              fileName.c_str()),
+            DeviceListLog(platform::Format(
+                              "#ERROR# A line of %zu bytes in %s is too long; skipped", line.size(), fileName.c_str()),
                 kErrorColour);
             continue;
         }
@@ -79,14 +79,14 @@ bool CDeviceLibrary::LoadDeviceList(const std::string& path)
                     moreErrors = true;
                 }
             }
-            DeviceListLog(platform::Format("#ERROR# Line syntax error: \"%s\"", std::string(line).c_str()),
-                kErrorColour);
+            DeviceListLog(
+                platform::Format("#ERROR# Line syntax error: \"%s\"", std::string(line).c_str()), kErrorColour);
             continue;
         }
         const std::string& name = outcome.record->m_strName;
         if (m_byName.count(name)) {
-            DeviceListLog(platform::Format("#WARNING# Duplicate device name \"%s\" ignored", name.c_str()),
-                kWarningColour);
+            DeviceListLog(
+                platform::Format("#WARNING# Duplicate device name \"%s\" ignored", name.c_str()), kWarningColour);
             continue;
         }
         m_byName.emplace(name, outcome.record.get());
@@ -120,11 +120,17 @@ void CDeviceLibrary::FreeAll()
     g_DeviceRecords.clear();
 }
 
-int CDeviceLibrary::CountQuotedValues(const std::string& line) { return devicelist::CountQuotedValues(line); }
+int CDeviceLibrary::CountQuotedValues(const std::string& line)
+{
+    return devicelist::CountQuotedValues(line);
+}
 
 bool CDeviceLibrary::GetKeyValue(const std::string& line, const std::string& key, std::string& value)
 {
     return devicelist::GetKeyValue(line, key, value);
 }
 
-std::uint8_t CDeviceLibrary::ParseHexByte(const std::string& text) { return devicelist::ParseHexByte(text); }
+std::uint8_t CDeviceLibrary::ParseHexByte(const std::string& text)
+{
+    return devicelist::ParseHexByte(text);
+}

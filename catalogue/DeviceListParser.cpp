@@ -43,7 +43,8 @@ bool IsValidUtf8(std::string_view s)
                 return false;
             cp = (cp << 6) | (d & 0x3F);
         }
-        if ((follow == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (follow == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((follow == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (follow == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
             return false;
         i += static_cast<std::size_t>(follow) + 1;
     }
@@ -85,8 +86,9 @@ bool IsWordChar(char c)
 
 bool IsCaseKeptKey(std::string_view key)
 {
-    static constexpr std::array<std::string_view, 7> kKept{"Message=", "Adapter=", "Buffer1Title=", "Buffer2Title=",
-        "Buffer3Title=", "Buffer4Title=", "Buffer5Title="};
+    static constexpr std::array<std::string_view, 7> kKept {
+        "Message=", "Adapter=", "Buffer1Title=", "Buffer2Title=", "Buffer3Title=", "Buffer4Title=", "Buffer5Title="
+    };
     for (std::string_view k : kKept) {
         if (k == key)
             return true;
@@ -97,11 +99,13 @@ bool IsCaseKeptKey(std::string_view key)
 // Keys longer than this never occur; a candidate that runs on without "=" is not a key.
 constexpr std::size_t kLongestKey = 40;
 
-// The first position of every "key=" token of a line that stands outside quoted values and not
-// right after a word character, in the line as written and in its upper-cased form.
+// Every "key=" token of a line that stands outside quoted values and not right after a word
+// character, in line order; a key's first token is its occurrence.
 class KeyIndex {
 public:
-    explicit KeyIndex(std::string_view line) : m_line(line), m_upper(AsciiUpper(line))
+    explicit KeyIndex(std::string_view line)
+        : m_line(line)
+        , m_upper(AsciiUpper(line))
     {
         bool inQuotes = false;
         for (std::size_t i = 0; i < m_line.size(); ++i) {
@@ -117,9 +121,7 @@ public:
                 if (m_line[j] == '"')
                     break;
                 if (m_line[j] == '=') {
-                    const std::size_t length = j + 1 - i;
-                    m_exact.try_emplace(m_line.substr(i, length), i);
-                    m_folded.try_emplace(std::string_view(m_upper).substr(i, length), i);
+                    m_tokens.push_back({ i, j + 1 - i });
                     break;
                 }
             }
@@ -129,33 +131,37 @@ public:
     bool Find(std::string_view key, std::string& value) const
     {
         const bool kept = IsCaseKeptKey(key);
-        std::optional<std::size_t> at;
-        if (kept) {
-            if (auto it = m_exact.find(key); it != m_exact.end())
-                at = it->second;
-        } else if (key.size() <= kLongestKey) {
-            std::array<char, kLongestKey> buffer{};
-            for (std::size_t i = 0; i < key.size(); ++i)
-                buffer[i] = key[i] >= 'a' && key[i] <= 'z' ? static_cast<char>(key[i] - 'a' + 'A') : key[i];
-            if (auto it = m_folded.find(std::string_view(buffer.data(), key.size())); it != m_folded.end())
-                at = it->second;
-        }
-        if (!at)
-            return false;
         const std::string_view text = kept ? m_line : std::string_view(m_upper);
-        std::size_t start = *at + key.size() + 1; // skip the opening quote
-        if (start > text.size())
-            start = text.size();
-        const std::size_t end = text.find('"', start);
-        value.assign(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        return true;
+        for (const Token& t : m_tokens) {
+            if (t.length != key.size())
+                continue;
+            bool same = true;
+            for (std::size_t k = 0; k < key.size() && same; ++k) {
+                char want = key[k];
+                if (!kept && want >= 'a' && want <= 'z')
+                    want = static_cast<char>(want - 'a' + 'A');
+                same = text[t.position + k] == want;
+            }
+            if (!same)
+                continue;
+            std::size_t start = t.position + key.size() + 1; // skip the opening quote
+            if (start > text.size())
+                start = text.size();
+            const std::size_t end = text.find('"', start);
+            value.assign(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+            return true;
+        }
+        return false;
     }
 
 private:
+    struct Token {
+        std::size_t position;
+        std::size_t length;
+    };
     std::string_view m_line;
     std::string m_upper;
-    std::unordered_map<std::string_view, std::size_t> m_exact;
-    std::unordered_map<std::string_view, std::size_t> m_folded;
+    std::vector<Token> m_tokens;
 };
 
 struct Code {
@@ -175,51 +181,58 @@ std::optional<std::uint8_t> Lookup(std::string_view value, std::initializer_list
 std::optional<std::uint8_t> VccCode(std::string_view v, int model)
 {
     const bool zvd = model == kModelZvD;
-    return Lookup(v, {{"3.3V", static_cast<std::uint8_t>(zvd ? 3 : 4)}, {"3.6V", 4},
-                         {"4.5V", static_cast<std::uint8_t>(zvd ? 9 : 12)}, {"5V", 12}, {"5.5V", 15}, {"6.2V", 19},
-                         {"6.5V", 19}});
+    return Lookup(v,
+        { { "3.3V", static_cast<std::uint8_t>(zvd ? 3 : 4) }, { "3.6V", 4 },
+            { "4.5V", static_cast<std::uint8_t>(zvd ? 9 : 12) }, { "5V", 12 }, { "5.5V", 15 }, { "6.2V", 19 },
+            { "6.5V", 19 } });
 }
 
 std::optional<std::uint8_t> WriteVccCode(std::string_view v)
 {
-    return Lookup(v, {{"3.3V", 4}, {"3.6V", 4}, {"4.5V", 12}, {"5V", 12}, {"5.5V", 15}, {"6.2V", 19}, {"6.5V", 19}});
+    return Lookup(v,
+        { { "3.3V", 4 }, { "3.6V", 4 }, { "4.5V", 12 }, { "5V", 12 }, { "5.5V", 15 }, { "6.2V", 19 }, { "6.5V", 19 } });
 }
 
 std::optional<std::uint8_t> VppCode(std::string_view v)
 {
-    return Lookup(
-        v, {{"3.6V", 4}, {"5V", 4}, {"9V", 5}, {"12V", 6}, {"12.7V", 7}, {"15V", 8}, {"21V", 10}, {"25V", 11}});
+    return Lookup(v,
+        { { "3.6V", 4 }, { "5V", 4 }, { "9V", 5 }, { "12V", 6 }, { "12.7V", 7 }, { "15V", 8 }, { "21V", 10 },
+            { "25V", 11 } });
 }
 
 std::optional<std::uint8_t> EraseVppCode(std::string_view v)
 {
-    return Lookup(v, {{"3.6V", 4}, {"5V", 4}, {"9V", 5}, {"12V", 6}, {"12.7V", 7}, {"21V", 10}, {"25V", 11}});
+    return Lookup(
+        v, { { "3.6V", 4 }, { "5V", 4 }, { "9V", 5 }, { "12V", 6 }, { "12.7V", 7 }, { "21V", 10 }, { "25V", 11 } });
 }
 
 std::optional<std::uint8_t> ReadVppCode(std::string_view v)
 {
-    return Lookup(
-        v, {{"0V", 0}, {"3.6V", 4}, {"5V", 4}, {"9V", 5}, {"12V", 6}, {"12.7V", 7}, {"21V", 10}, {"25V", 11}});
+    return Lookup(v,
+        { { "0V", 0 }, { "3.6V", 4 }, { "5V", 4 }, { "9V", 5 }, { "12V", 6 }, { "12.7V", 7 }, { "21V", 10 },
+            { "25V", 11 } });
 }
 
 std::optional<std::uint8_t> VccPinsCode(std::string_view v)
 {
-    return Lookup(v, {{"0", 0x00}, {"ZIF32_PIN21", 0x01}, {"ZIF32_PIN28", 0x02}, {"ZIF32_PIN30", 0x04},
-                         {"ZIF32_PIN32", 0x08}, {"ZIF32_PIN8", 0x10}, {"ZIF32_PIN20", 0x20}, {"ZIF32_PIN3", 0x40},
-                         {"ZIF32_PIN1", 0x80}});
+    return Lookup(v,
+        { { "0", 0x00 }, { "ZIF32_PIN21", 0x01 }, { "ZIF32_PIN28", 0x02 }, { "ZIF32_PIN30", 0x04 },
+            { "ZIF32_PIN32", 0x08 }, { "ZIF32_PIN8", 0x10 }, { "ZIF32_PIN20", 0x20 }, { "ZIF32_PIN3", 0x40 },
+            { "ZIF32_PIN1", 0x80 } });
 }
 
 std::optional<std::uint8_t> VppPinsCode(std::string_view v)
 {
-    return Lookup(v, {{"0", 0x00}, {"ZIF32_PIN26", 0x01}, {"ZIF32_PIN25", 0x02}, {"ZIF32_PIN24", 0x04},
-                         {"ZIF32_PIN22", 0x08}, {"ZIF32_PIN11", 0x10}, {"ZIF32_PIN5", 0x20}, {"ZIF32_PIN3", 0x40},
-                         {"ZIF32_PIN1", 0x80}});
+    return Lookup(v,
+        { { "0", 0x00 }, { "ZIF32_PIN26", 0x01 }, { "ZIF32_PIN25", 0x02 }, { "ZIF32_PIN24", 0x04 },
+            { "ZIF32_PIN22", 0x08 }, { "ZIF32_PIN11", 0x10 }, { "ZIF32_PIN5", 0x20 }, { "ZIF32_PIN3", 0x40 },
+            { "ZIF32_PIN1", 0x80 } });
 }
 
 std::optional<int> CategoryCode(std::string_view v)
 {
-    static constexpr std::array<std::string_view, 10> kNames{
-        "ALL", "EPROM", "EEPROM", "FLASH", "MCU", "SERIAL_EPROM", "SRAM", "GAL/CPLD", "CMOS", "TTL"};
+    static constexpr std::array<std::string_view, 10> kNames { "ALL", "EPROM", "EEPROM", "FLASH", "MCU", "SERIAL_EPROM",
+        "SRAM", "GAL/CPLD", "CMOS", "TTL" };
     for (std::size_t i = 0; i < kNames.size(); ++i) {
         if (v == kNames[i])
             return static_cast<int>(i);
@@ -245,8 +258,8 @@ std::vector<std::string> ReadLines(const QByteArray& bytes)
     }
     if (!decoded) {
         std::size_t skip = 0;
-        if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-            static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
+        if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF
+            && static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
             skip = 3;
         text.assign(bytes.constData() + skip, static_cast<std::size_t>(bytes.size()) - skip);
     }
@@ -324,7 +337,7 @@ std::uint8_t ParseHexByte(std::string_view text)
 
 std::int64_t ParseDecimal(std::string_view text)
 {
-    constexpr std::int64_t kCeiling = std::int64_t{1} << 40;
+    constexpr std::int64_t kCeiling = std::int64_t { 1 } << 40;
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
@@ -419,8 +432,9 @@ LineOutcome ParseDeviceLine(std::string_view line, int model, const ClassNameInd
         r.m_strPackage = v;
     if (get("FuseLabel="))
         r.m_strFuseLabels = v;
-    static constexpr std::array<std::string_view, 5> kTitles{
-        "Buffer1Title=", "Buffer2Title=", "Buffer3Title=", "Buffer4Title=", "Buffer5Title="};
+    static constexpr std::array<std::string_view, 5> kTitles {
+        "Buffer1Title=", "Buffer2Title=", "Buffer3Title=", "Buffer4Title=", "Buffer5Title="
+    };
     for (std::size_t i = 0; i < kTitles.size(); ++i) {
         if (get(kTitles[i]))
             r.m_strBufferTitle[i] = v;
@@ -457,22 +471,22 @@ LineOutcome ParseDeviceLine(std::string_view line, int model, const ClassNameInd
         r.m_strGndBytes = v;
 
     static constexpr std::pair<std::string_view, int> kCommandKeys[] = {
-        {"PAGE_WRITE_SIZE=", kPageWriteSize},
-        {"DATA_PAGE_WRITE_SIZE=", kDataPageWriteSize},
-        {"CFG_PAGE_WRITE_SIZE=", kCfgPageWriteSize},
-        {"BEGPRG_COMMAND=", kBegPrgCommand},
-        {"ENDPRG_COMMAND=", kEndPrgCommand},
-        {"BEGERASECHIP_COMMAND=", kBegEraseChipCommand},
-        {"BEGERASECODE_COMMAND=", kBegEraseCodeCommand},
-        {"BEGERASEDATA_COMMAND=", kBegEraseDataCommand},
-        {"ERASECHIP_COMMAND=", kEraseChipCommand},
-        {"CMD_LDCONF=", kCmdLdConf},
-        {"CMD_LDCODE=", kCmdLdCode},
-        {"CMD_LDDATA=", kCmdLdData},
-        {"CMD_RDCODE=", kCmdRdCode},
-        {"CMD_RDDATA=", kCmdRdData},
-        {"CMD_INCADD=", kCmdIncAdd},
-        {"SKIP_WRITE_BLANK=", kSkipWriteBlank},
+        { "PAGE_WRITE_SIZE=", kPageWriteSize },
+        { "DATA_PAGE_WRITE_SIZE=", kDataPageWriteSize },
+        { "CFG_PAGE_WRITE_SIZE=", kCfgPageWriteSize },
+        { "BEGPRG_COMMAND=", kBegPrgCommand },
+        { "ENDPRG_COMMAND=", kEndPrgCommand },
+        { "BEGERASECHIP_COMMAND=", kBegEraseChipCommand },
+        { "BEGERASECODE_COMMAND=", kBegEraseCodeCommand },
+        { "BEGERASEDATA_COMMAND=", kBegEraseDataCommand },
+        { "ERASECHIP_COMMAND=", kEraseChipCommand },
+        { "CMD_LDCONF=", kCmdLdConf },
+        { "CMD_LDCODE=", kCmdLdCode },
+        { "CMD_LDDATA=", kCmdLdData },
+        { "CMD_RDCODE=", kCmdRdCode },
+        { "CMD_RDDATA=", kCmdRdData },
+        { "CMD_INCADD=", kCmdIncAdd },
+        { "SKIP_WRITE_BLANK=", kSkipWriteBlank },
     };
     for (const auto& [key, position] : kCommandKeys) {
         if (get(key))
@@ -500,7 +514,7 @@ LineOutcome ParseDeviceLine(std::string_view line, int model, const ClassNameInd
             return fail("The VCC " + v + " not availble. " + kEnding + r.m_strName + ".");
         r.m_nVcc = *code;
     }
-    for (std::string_view key : {"VPP=", "WVPP="}) {
+    for (std::string_view key : { "VPP=", "WVPP=" }) {
         if (get(key)) {
             const auto code = VppCode(v);
             if (!code)
@@ -509,9 +523,9 @@ LineOutcome ParseDeviceLine(std::string_view line, int model, const ClassNameInd
         }
     }
     static constexpr std::pair<std::string_view, std::uint8_t CDeviceRecord::*> kVccKeys[] = {
-        {"WVCC=", &CDeviceRecord::m_nWriteVcc},
-        {"EVCC=", &CDeviceRecord::m_nEraseVcc},
-        {"BVCC=", &CDeviceRecord::m_nBlankVcc},
+        { "WVCC=", &CDeviceRecord::m_nWriteVcc },
+        { "EVCC=", &CDeviceRecord::m_nEraseVcc },
+        { "BVCC=", &CDeviceRecord::m_nBlankVcc },
     };
     for (const auto& [key, field] : kVccKeys) {
         if (get(key)) {

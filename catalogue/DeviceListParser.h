@@ -16,9 +16,9 @@
 namespace devicelist {
 
 // Lines longer than this are refused whole.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxLineBytes = std::size_t { 1 } << 20;
 // Code and data sizes above this are line errors.
-inline constexpr std::int64_t kMaxMemoryBytes = std::int64_t{256} << 20;
+inline constexpr std::int64_t kMaxMemoryBytes = std::int64_t { 256 } << 20;
 
 // The file's lines as UTF-8: UTF-16 with a byte-order mark, UTF-8 with or without one, and any
 // line that is not valid UTF-8 read as Latin-1. Lines end at CR, LF or CR LF; a final line end

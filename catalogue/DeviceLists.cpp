@@ -22,10 +22,10 @@ bool g_pendingFree = false;
 std::vector<ShippedDeviceList> ResourceLists()
 {
     std::vector<ShippedDeviceList> lists;
-    for (const char* name : {"devices.txt", "devicesQ8U.txt"}) {
+    for (const char* name : { "devices.txt", "devicesQ8U.txt" }) {
         QFile file(QString(":/devices/") + name);
         if (file.open(QIODevice::ReadOnly))
-            lists.push_back({name, file.readAll()});
+            lists.push_back({ name, file.readAll() });
     }
     return lists;
 }
@@ -47,7 +47,8 @@ void LoadNow(bool freeFirst)
     }
     QFile probe(custom);
     if (!probe.open(QIODevice::ReadOnly)) {
-        DeviceListLog(platform::Format("#ERROR# Cannot read %s; the file is left as it is", custom.toStdString().c_str()),
+        DeviceListLog(
+            platform::Format("#ERROR# Cannot read %s; the file is left as it is", custom.toStdString().c_str()),
             RGB(192, 0, 0));
         return;
     }
@@ -67,7 +68,10 @@ void RunPending()
 
 } // namespace
 
-void SetShippedDeviceListSource(ShippedDeviceListSource source) { g_source = std::move(source); }
+void SetShippedDeviceListSource(ShippedDeviceListSource source)
+{
+    g_source = std::move(source);
+}
 
 void InstallShippedDeviceLists()
 {
@@ -100,7 +104,10 @@ void LoadDeviceLists(bool freeFirst)
     RunPending();
 }
 
-DeferDeviceListReloads::DeferDeviceListReloads() { ++g_deferrals; }
+DeferDeviceListReloads::DeferDeviceListReloads()
+{
+    ++g_deferrals;
+}
 
 DeferDeviceListReloads::~DeferDeviceListReloads()
 {

@@ -125,4 +125,7 @@ void ApplyDeviceRecord(const CDeviceRecord& r, CDeviceClass& d)
         SetBitNames(pic, r.m_strCfgByteLabel);
 }
 
-void ApplyDeviceRecord(const CDeviceRecord& record) { ApplyDeviceRecord(record, g_CurrentDevice); }
+void ApplyDeviceRecord(const CDeviceRecord& record)
+{
+    ApplyDeviceRecord(record, g_CurrentDevice);
+}

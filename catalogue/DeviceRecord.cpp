@@ -3,7 +3,10 @@
 #include "catalogue/CpldConfigurations.h"
 #include "link/ProgrammerModel.h"
 
-CDeviceRecord::CDeviceRecord() : CDeviceRecord(g_nProgrammerModel.load()) {}
+CDeviceRecord::CDeviceRecord()
+    : CDeviceRecord(g_nProgrammerModel.load())
+{
+}
 
 CDeviceRecord::CDeviceRecord(int programmerModel)
 {

@@ -66,7 +66,7 @@ public:
     std::string m_strUserIdHexFileAddress = "-1";
     std::string m_strEepromHexFileAddress = "-1";
     std::string m_strFuseLabels = "-1";
-    std::array<std::string, 5> m_strBufferTitle{"-1", "-1", "-1", "-1", "-1"};
+    std::array<std::string, 5> m_strBufferTitle { "-1", "-1", "-1", "-1", "-1" };
 
     bool operator==(const CDeviceRecord&) const = default;
 

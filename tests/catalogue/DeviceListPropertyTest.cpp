@@ -20,59 +20,59 @@ struct Pair {
 };
 
 // Keys of every kind with values that parse, some holding key text inside the quotes.
-const std::vector<Pair> kPairs{
-    {"Category=", "FLASH"},
-    {"MFG=", "SST VCC=5V"},
-    {"Speed=", "3"},
-    {"Package=", "DIP32"},
-    {"FuseLabel=", "A B C"},
-    {"Buffer1Title=", "Code"},
-    {"Buffer3Title=", "Cfg ID=\"1\""},
-    {"Adapter=", "PLCC32 adapter"},
-    {"Message=", "Set PAGE_WRITE_SIZE=4 first"},
-    {"Platform=", "ZV-D"},
-    {"ClassFile=", "abc"},
-    {"DeviceAddress(Hex)=", "160"},
-    {"ChipMode=", "ICSP"},
-    {"DeviceFile=", "x.cfg"},
-    {"BufferMode=", "16BIT"},
-    {"TempUnprotect=", "Yes"},
-    {"DEVICE_INDEX=", "2"},
-    {"CodeSize=", "65536"},
-    {"EepromSize=", "128"},
-    {"DIP=", "100000000000"},
-    {"CTL_BYTES=", "01 02"},
-    {"GND_BYTES=", "80"},
-    {"PAGE_WRITE_SIZE=", "40"},
-    {"DATA_PAGE_WRITE_SIZE=", "10"},
-    {"CFG_PAGE_WRITE_SIZE=", "2"},
-    {"BEGPRG_COMMAND=", "18"},
-    {"CMD_LDCONF=", "0"},
-    {"SKIP_WRITE_BLANK=", "1"},
-    {"PRG_MODE=", "0"},
-    {"OSCCALAddress(Decimal)=", "1023"},
-    {"CFGAddress(Hex)=", "2007"},
-    {"CFGByteLabel=", "FOSC0 FOSC1"},
-    {"VCC=", "3.3V"},
-    {"VPP=", "12V"},
-    {"WVCC=", "5V"},
-    {"EVCC=", "5V"},
-    {"BVCC=", "3.6V"},
-    {"RVPP=", "0V"},
-    {"EVPP=", "12V"},
-    {"PINGROUP=", "AT29C256"},
-    {"PIN_GND=", "16"},
-    {"FirmwareID=", "15071900"},
-    {"Q8UFirmwareID=", "15021000"},
-    {"ZIF48CFG1=", "3"},
-    {"VccAdjQ8U=", "5"},
-    {"ZIF48CFG2=", "4"},
-    {"PINVCC=", "ZIF32_PIN32"},
-    {"PINVPP=", "ZIF32_PIN1"},
+const std::vector<Pair> kPairs {
+    { "Category=", "FLASH" },
+    { "MFG=", "SST VCC=5V" },
+    { "Speed=", "3" },
+    { "Package=", "DIP32" },
+    { "FuseLabel=", "A B C" },
+    { "Buffer1Title=", "Code" },
+    { "Buffer3Title=", "Cfg ID=\"1\"" },
+    { "Adapter=", "PLCC32 adapter" },
+    { "Message=", "Set PAGE_WRITE_SIZE=4 first" },
+    { "Platform=", "ZV-D" },
+    { "ClassFile=", "abc" },
+    { "DeviceAddress(Hex)=", "160" },
+    { "ChipMode=", "ICSP" },
+    { "DeviceFile=", "x.cfg" },
+    { "BufferMode=", "16BIT" },
+    { "TempUnprotect=", "Yes" },
+    { "DEVICE_INDEX=", "2" },
+    { "CodeSize=", "65536" },
+    { "EepromSize=", "128" },
+    { "DIP=", "100000000000" },
+    { "CTL_BYTES=", "01 02" },
+    { "GND_BYTES=", "80" },
+    { "PAGE_WRITE_SIZE=", "40" },
+    { "DATA_PAGE_WRITE_SIZE=", "10" },
+    { "CFG_PAGE_WRITE_SIZE=", "2" },
+    { "BEGPRG_COMMAND=", "18" },
+    { "CMD_LDCONF=", "0" },
+    { "SKIP_WRITE_BLANK=", "1" },
+    { "PRG_MODE=", "0" },
+    { "OSCCALAddress(Decimal)=", "1023" },
+    { "CFGAddress(Hex)=", "2007" },
+    { "CFGByteLabel=", "FOSC0 FOSC1" },
+    { "VCC=", "3.3V" },
+    { "VPP=", "12V" },
+    { "WVCC=", "5V" },
+    { "EVCC=", "5V" },
+    { "BVCC=", "3.6V" },
+    { "RVPP=", "0V" },
+    { "EVPP=", "12V" },
+    { "PINGROUP=", "AT29C256" },
+    { "PIN_GND=", "16" },
+    { "FirmwareID=", "15071900" },
+    { "Q8UFirmwareID=", "15021000" },
+    { "ZIF48CFG1=", "3" },
+    { "VccAdjQ8U=", "5" },
+    { "ZIF48CFG2=", "4" },
+    { "PINVCC=", "ZIF32_PIN32" },
+    { "PINVPP=", "ZIF32_PIN1" },
 };
 
-const std::vector<std::string> kClasses{"27C256", "sst39lf/vf512", "PIC16FXXX", "24c16", "27C16(12.7V Vpp)",
-    "AT89C51_ZIF", "DS1230Y", "NOSUCH", ""};
+const std::vector<std::string> kClasses { "27C256", "sst39lf/vf512", "PIC16FXXX", "24c16", "27C16(12.7V Vpp)",
+    "AT89C51_ZIF", "DS1230Y", "NOSUCH", "" };
 
 std::string Join(const std::vector<Pair>& pairs)
 {
@@ -84,8 +84,8 @@ std::string Join(const std::vector<Pair>& pairs)
 
 std::vector<Pair> ValidPairs(std::mt19937& rng, std::size_t count)
 {
-    std::vector<Pair> pairs{{"Name=", "DEV" + std::to_string(rng() % 100000)},
-        {"Class=", kClasses[rng() % (kClasses.size() - 2)]}, {"ID=", "BFB5"}};
+    std::vector<Pair> pairs { { "Name=", "DEV" + std::to_string(rng() % 100000) },
+        { "Class=", kClasses[rng() % (kClasses.size() - 2)] }, { "ID=", "BFB5" } };
     std::vector<Pair> pool = kPairs;
     std::shuffle(pool.begin(), pool.end(), rng);
     pairs.insert(pairs.end(), pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(std::min(count, pool.size())));
@@ -94,9 +94,9 @@ std::vector<Pair> ValidPairs(std::mt19937& rng, std::size_t count)
 
 std::string RandomLine(std::mt19937& rng)
 {
-    static const std::vector<std::string> pieces{"\"", "=", " ", "Name=", "Class=", "ID=", "VCC=", "EVCC=", "27C256",
+    static const std::vector<std::string> pieces { "\"", "=", " ", "Name=", "Class=", "ID=", "VCC=", "EVCC=", "27C256",
         "PAGE_WRITE_SIZE=", "DATA_", "Message=", "message=", "x", "5V", "0x", "-", "99999999999", std::string(1, '\0'),
-        "\r", "\xFF", "\xC3", "\xC3\xA9", ";", "/", "\t"};
+        "\r", "\xFF", "\xC3", "\xC3\xA9", ";", "/", "\t" };
     std::string line;
     const int n = static_cast<int>(rng() % 40);
     for (int i = 0; i < n; ++i) {

@@ -1,6 +1,6 @@
+#include "catalogue/DeviceLists.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
-#include "catalogue/DeviceLists.h"
 #include "link/ProgrammerModel.h"
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
@@ -32,8 +32,8 @@ protected:
         InitDeviceClassTable();
         g_DeviceLibrary.FreeAll();
         g_nProgrammerModel = kModelZvC;
-        SetShippedDeviceListSource([] { return std::vector<ShippedDeviceList>{}; });
-        SetDeviceListLogSink([this](const std::string& text, COLORREF colour) { m_log.push_back({text, colour}); });
+        SetShippedDeviceListSource([] { return std::vector<ShippedDeviceList> {}; });
+        SetDeviceListLogSink([this](const std::string& text, COLORREF colour) { m_log.push_back({ text, colour }); });
         m_folder = GetAppDataFolder();
         RemoveLists();
     }
@@ -48,7 +48,7 @@ protected:
 
     void RemoveLists()
     {
-        for (const char* name : {"devices.txt", "devicesQ8U.txt", "customdevices.txt"}) {
+        for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" }) {
             const QString path = QString::fromStdString(m_folder + "/" + name);
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
             QFile::remove(path);
@@ -85,9 +85,10 @@ protected:
     std::vector<LogLine> m_log;
 };
 
-const QByteArray kTwoDevices = "; comment\r\n"
-                               "Name=\"AM27C256\" ID=\"0110\" Class=\"27C256\" Category=\"EPROM\" MFG=\"AMD\"\r\n"
-                               "  Name=\"AT24C16\" ID=\"XXXX\" Class=\"24C16\" Category=\"SERIAL_EPROM\" MFG=\"ATMEL\"\r\n";
+const QByteArray kTwoDevices
+    = "; comment\r\n"
+      "Name=\"AM27C256\" ID=\"0110\" Class=\"27C256\" Category=\"EPROM\" MFG=\"AMD\"\r\n"
+      "  Name=\"AT24C16\" ID=\"XXXX\" Class=\"24C16\" Category=\"SERIAL_EPROM\" MFG=\"ATMEL\"\r\n";
 
 } // namespace
 
@@ -109,7 +110,7 @@ TEST_F(DeviceListsTest, MissingMainListGivesOneBoxAndTheCustomListIsStillHandled
     Write("customdevices.txt", kTwoDevices);
     LoadDeviceLists(true);
     EXPECT_EQ(boxes.Count(), 2u); // the missing main list, again at the reload
-    EXPECT_EQ(Names(), (std::vector<std::string>{"AM27C256", "AT24C16"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "AM27C256", "AT24C16" }));
     EXPECT_EQ(ErrorLines(), 0);
 }
 
@@ -154,12 +155,13 @@ TEST_F(DeviceListsTest, TenBadLinesGiveThreeBoxesAClosingBoxAndTenLogLines)
     ASSERT_EQ(ErrorLines(), 10);
     EXPECT_EQ(m_log[0].text, "#ERROR# Line syntax error: \"Name=\"BAD0%s%n\" ID=\"1\" Class=\"NOSUCH\"\"");
     EXPECT_EQ(m_log[0].colour, 0u);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"AM27C256", "AT24C16", "LAST"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "AM27C256", "AT24C16", "LAST" }));
 }
 
 TEST_F(DeviceListsTest, LineEndingsAndEncodings)
 {
-    const QByteArray plain = "Name=\"A\" ID=\"1\" Class=\"27C256\" MFG=\"M\xC2\xB5\"\nName=\"B\" ID=\"2\" Class=\"27C512\"";
+    const QByteArray plain
+        = "Name=\"A\" ID=\"1\" Class=\"27C256\" MFG=\"M\xC2\xB5\"\nName=\"B\" ID=\"2\" Class=\"27C512\"";
     QByteArray utf16("\xFF\xFE", 2);
     for (QChar c : QString::fromUtf8(plain)) {
         utf16.append(static_cast<char>(c.unicode() & 0xFF));
@@ -171,13 +173,13 @@ TEST_F(DeviceListsTest, LineEndingsAndEncodings)
     cr.replace("\n", "\r");
     QByteArray latin1 = plain;
     latin1.replace("\xC2\xB5", "\xB5");
-    const QByteArray inputs[] = {plain, plain + "\n", crlf + "\r\n", cr, "\xEF\xBB\xBF" + plain, utf16, latin1};
+    const QByteArray inputs[] = { plain, plain + "\n", crlf + "\r\n", cr, "\xEF\xBB\xBF" + plain, utf16, latin1 };
     for (const QByteArray& input : inputs) {
         SCOPED_TRACE(input.toStdString());
         g_DeviceLibrary.FreeAll();
         Write("devices.txt", input);
         EXPECT_TRUE(g_DeviceLibrary.LoadDeviceList(Path("devices.txt")));
-        ASSERT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
+        ASSERT_EQ(Names(), (std::vector<std::string> { "A", "B" }));
         EXPECT_EQ(g_DeviceRecords[0]->m_strManufacturer, "M\xC2\xB5");
     }
 }
@@ -188,7 +190,7 @@ TEST_F(DeviceListsTest, DuplicatesLoadOrderAndLookup)
     Write("customdevices.txt", "Name=\"MINE\" ID=\"1\" Class=\"24C02\"\nName=\"AT24C16\" ID=\"9\" Class=\"24C04\"\n");
     RecordingMessageBox boxes;
     LoadDeviceLists(false);
-    const std::vector<std::string> order{"AM27C256", "AT24C16", "MINE"};
+    const std::vector<std::string> order { "AM27C256", "AT24C16", "MINE" };
     EXPECT_EQ(Names(), order);
     int warnings = 0;
     for (const LogLine& l : m_log)
@@ -215,12 +217,12 @@ TEST_F(DeviceListsTest, TheZvDReadsItsOwnList)
     RecordingMessageBox boxes;
     g_nProgrammerModel = kModelZvD;
     LoadDeviceLists(false);
-    ASSERT_EQ(Names(), std::vector<std::string>{"Q"});
+    ASSERT_EQ(Names(), std::vector<std::string> { "Q" });
     EXPECT_EQ(g_DeviceRecords[0]->m_nVcc, 3);
     EXPECT_EQ(g_DeviceRecords[0]->m_strFirmwareId, "15013100");
     g_nProgrammerModel = kModelZvCQ;
     LoadDeviceLists(true);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"AM27C256", "AT24C16"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "AM27C256", "AT24C16" }));
     EXPECT_EQ(g_DeviceRecords[0]->m_strFirmwareId, "00160514");
 }
 
@@ -233,7 +235,7 @@ TEST_F(DeviceListsTest, OnlyLinesOverOneMebibyteAreRefused)
     Write("devices.txt", text);
     RecordingMessageBox boxes;
     g_DeviceLibrary.LoadDeviceList(Path("devices.txt"));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"LONG", "AFTER"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "LONG", "AFTER" }));
     EXPECT_EQ(g_DeviceRecords[0]->m_strMessage.size(), longValue.size());
     EXPECT_EQ(ErrorLines(), 1);
     EXPECT_EQ(boxes.Count(), 0u);
@@ -259,7 +261,7 @@ TEST_F(DeviceListsTest, AReloadAskedForInsideABoxRunsOnceAfterTheLoad)
     platform::SetMessageBoxService({});
     EXPECT_EQ(boxes, 1); // the missing list; the reload found it
     EXPECT_EQ(deepest, 1);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"AM27C256", "AT24C16"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "AM27C256", "AT24C16" }));
 
     // Deferred reloads run when the last deferral ends.
     {
@@ -272,22 +274,22 @@ TEST_F(DeviceListsTest, AReloadAskedForInsideABoxRunsOnceAfterTheLoad)
         }
         EXPECT_EQ(Names().size(), 2u);
     }
-    EXPECT_EQ(Names(), std::vector<std::string>{"NEW"});
+    EXPECT_EQ(Names(), std::vector<std::string> { "NEW" });
 }
 
 TEST_F(DeviceListsTest, InstallingNeverOverwrites)
 {
     SetShippedDeviceListSource([] {
-        return std::vector<ShippedDeviceList>{{"devices.txt", "Name=\"SHIPPED\" ID=\"1\" Class=\"27C256\"\n"},
-            {"devicesQ8U.txt", "Name=\"SHIPPEDQ\" ID=\"1\" Class=\"27C256\"\n"}};
+        return std::vector<ShippedDeviceList> { { "devices.txt", "Name=\"SHIPPED\" ID=\"1\" Class=\"27C256\"\n" },
+            { "devicesQ8U.txt", "Name=\"SHIPPEDQ\" ID=\"1\" Class=\"27C256\"\n" } };
     });
     Write("devicesQ8U.txt", "Name=\"EDITED\" ID=\"1\" Class=\"27C256\"\n");
     RecordingMessageBox boxes;
     LoadDeviceLists(false);
-    EXPECT_EQ(Names(), std::vector<std::string>{"SHIPPED"});
+    EXPECT_EQ(Names(), std::vector<std::string> { "SHIPPED" });
     g_nProgrammerModel = kModelZvD;
     LoadDeviceLists(true);
-    EXPECT_EQ(Names(), std::vector<std::string>{"EDITED"});
+    EXPECT_EQ(Names(), std::vector<std::string> { "EDITED" });
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
@@ -295,7 +297,7 @@ TEST(ResolveFileCaseInsensitive, ExactFirstThenIgnoringCase)
 {
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();
-    for (const char* name : {"Chip.cls", "chip.CLS", "Other.dat", "sub"}) {
+    for (const char* name : { "Chip.cls", "chip.CLS", "Other.dat", "sub" }) {
         if (std::string(name) == "sub") {
             QDir(dir.path()).mkdir(name);
             continue;
@@ -307,14 +309,14 @@ TEST(ResolveFileCaseInsensitive, ExactFirstThenIgnoringCase)
         const char* name;
         const char* found;
     } cases[] = {
-        {"chip.CLS", "chip.CLS"},
-        {"Chip.cls", "Chip.cls"},
-        {"CHIP.CLS", "Chip.cls"},
-        {"other.DAT", "Other.dat"},
-        {"SUB", ""},
-        {"missing.cls", ""},
-        {"", ""},
-        {"../Other.dat", ""},
+        { "chip.CLS", "chip.CLS" },
+        { "Chip.cls", "Chip.cls" },
+        { "CHIP.CLS", "Chip.cls" },
+        { "other.DAT", "Other.dat" },
+        { "SUB", "" },
+        { "missing.cls", "" },
+        { "", "" },
+        { "../Other.dat", "" },
     };
     for (const auto& c : cases) {
         const std::string expected = *c.found ? root + "/" + c.found : "";

@@ -1,6 +1,6 @@
+#include "catalogue/DeviceOverlay.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceListParser.h"
-#include "catalogue/DeviceOverlay.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ struct OverlayCase {
 TEST_F(DeviceOverlayTest, RecordsOverTheirClass)
 {
     const OverlayCase cases[] = {
-        {"not given leaves the class", "Name=\"M27C256B\" Class=\"27C256\" ID=\"208D\"",
+        { "not given leaves the class", "Name=\"M27C256B\" Class=\"27C256\" ID=\"208D\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_strName, "M27C256B");
                 EXPECT_EQ(d.m_nType, 1);
@@ -53,33 +53,34 @@ TEST_F(DeviceOverlayTest, RecordsOverTheirClass)
                 EXPECT_EQ(d.m_strPinGnd, ""); // no PIN_GND= keeps the class's text
                 EXPECT_EQ(d.m_strFirmwareId, "00160514");
                 EXPECT_EQ(d.m_nVppSwitch, 0x40);
-            }},
-        {"category ALL sets type 0; sizes 0 and 255 are not given",
+            } },
+        { "category ALL sets type 0; sizes 0 and 255 are not given",
             "Name=\"X\" Class=\"AT28C16\" ID=\"1\" Category=\"ALL\" CodeSize=\"0\" EepromSize=\"255\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_nType, 0);
                 EXPECT_EQ(d.m_nCodeSize, 2048);
                 EXPECT_EQ(d.m_nDataSize, 0);
-            }},
-        {"a flash's write Vcc follows its Vcc", "Name=\"X\" Class=\"SST39LF/VF010\" ID=\"BFD5\" VCC=\"5V\"",
+            } },
+        { "a flash's write Vcc follows its Vcc", "Name=\"X\" Class=\"SST39LF/VF010\" ID=\"BFD5\" VCC=\"5V\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_nVcc, 12);
                 EXPECT_EQ(d.m_nWriteVcc, 12);
-            }},
-        {"an EPROM's write Vcc does not", "Name=\"X\" Class=\"27C256\" ID=\"1\" VCC=\"5.5V\"",
+            } },
+        { "an EPROM's write Vcc does not", "Name=\"X\" Class=\"27C256\" ID=\"1\" VCC=\"5.5V\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_nVcc, 15);
                 EXPECT_EQ(d.m_nWriteVcc, 20);
                 EXPECT_EQ(d.m_nEraseVcc, 15);
-            }},
-        {"given values", "Name=\"X\" Class=\"24C16\" ID=\"1\" MFG=\"ATMEL\" Package=\"SOIC8\" Adapter=\"SOIC8 Adapter\" "
-                         "Message=\"Mind pin 7\" Platform=\"zv-d\" Speed=\"3\" DeviceAddress(Hex)=\"160\" "
-                         "ClassFile=\"c1\" PIN_GND=\"4\" DIP=\"100000000001\" CTL_BYTES=\"01\" GND_BYTES=\"02\" "
-                         "DEVICE_INDEX=\"2\" VPP=\"12V\" PINVCC=\"ZIF32_PIN8\" PINVPP=\"0\" PINGROUP=\"A\" WVCC=\"5V\" "
-                         "ZIF48CFG1=\"9\" ZIF48CFG2=\"7\" VccAdjQ8U=\"5\" EVCC=\"3.3V\" BVCC=\"6.5V\" RVPP=\"5V\" "
-                         "EVPP=\"12V\" CodeSize=\"4096\" EepromSize=\"16\" FuseLabel=\"A B\" Buffer3Title=\"Cfg\" "
-                         "BufferMode=\"16BIT\" DeviceFile=\"F\" TempUnprotect=\"NO\" FirmwareID=\"1\" "
-                         "Q8UFirmwareID=\"2\"",
+            } },
+        { "given values",
+            "Name=\"X\" Class=\"24C16\" ID=\"1\" MFG=\"ATMEL\" Package=\"SOIC8\" Adapter=\"SOIC8 Adapter\" "
+            "Message=\"Mind pin 7\" Platform=\"zv-d\" Speed=\"3\" DeviceAddress(Hex)=\"160\" "
+            "ClassFile=\"c1\" PIN_GND=\"4\" DIP=\"100000000001\" CTL_BYTES=\"01\" GND_BYTES=\"02\" "
+            "DEVICE_INDEX=\"2\" VPP=\"12V\" PINVCC=\"ZIF32_PIN8\" PINVPP=\"0\" PINGROUP=\"A\" WVCC=\"5V\" "
+            "ZIF48CFG1=\"9\" ZIF48CFG2=\"7\" VccAdjQ8U=\"5\" EVCC=\"3.3V\" BVCC=\"6.5V\" RVPP=\"5V\" "
+            "EVPP=\"12V\" CodeSize=\"4096\" EepromSize=\"16\" FuseLabel=\"A B\" Buffer3Title=\"Cfg\" "
+            "BufferMode=\"16BIT\" DeviceFile=\"F\" TempUnprotect=\"NO\" FirmwareID=\"1\" "
+            "Q8UFirmwareID=\"2\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_strManufacturer, "ATMEL");
                 EXPECT_EQ(d.m_strPackage, "SOIC8");
@@ -116,23 +117,23 @@ TEST_F(DeviceOverlayTest, RecordsOverTheirClass)
                 EXPECT_EQ(d.m_strTempUnprotect, "NO");
                 EXPECT_EQ(d.m_strFirmwareId, "1");
                 EXPECT_EQ(d.m_strFirmwareIdQ8U, "2");
-            }},
-        {"ICSP without an adapter", "Name=\"PIC16F628A(ICSP)\" Class=\"PIC16F628A\" ID=\"291060\" ChipMode=\"ICSP\"",
+            } },
+        { "ICSP without an adapter", "Name=\"PIC16F628A(ICSP)\" Class=\"PIC16F628A\" ID=\"291060\" ChipMode=\"ICSP\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_strChipMode, "ICSP");
                 EXPECT_EQ(d.m_strPackage, "DIP18");
                 EXPECT_EQ(d.m_strAdapter, "JIG-056 ICSP Adapter");
-            }},
-        {"ICSP with an adapter", "Name=\"X\" Class=\"PIC12F508\" ID=\"1\" ChipMode=\"icsp\" Adapter=\"Own jig\"",
+            } },
+        { "ICSP with an adapter", "Name=\"X\" Class=\"PIC12F508\" ID=\"1\" ChipMode=\"icsp\" Adapter=\"Own jig\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_strPackage, "DIP18");
                 EXPECT_EQ(d.m_strAdapter, "Own jig");
-            }},
-        {"class firmware in force", "Name=\"X\" Class=\"AT89C52_ZIF\" ID=\"1E52FF\"",
+            } },
+        { "class firmware in force", "Name=\"X\" Class=\"AT89C52_ZIF\" ID=\"1E52FF\"",
             [](const CDeviceClass& d) {
                 EXPECT_EQ(d.m_strFirmwareId, "15071900");
                 EXPECT_EQ(d.m_strFirmwareIdQ8U, "15021000");
-            }},
+            } },
     };
     for (const OverlayCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,18 +143,19 @@ TEST_F(DeviceOverlayTest, RecordsOverTheirClass)
 
 TEST_F(DeviceOverlayTest, PicValuesGoIntoTheCurrentDevicesOwnDescriptor)
 {
-    const std::string keys = " CMD_LDCONF=\"10\" CMD_LDCODE=\"12\" CMD_LDDATA=\"13\" CMD_RDCODE=\"14\" CMD_RDDATA=\"15\" "
-                             "CMD_INCADD=\"16\" BEGPRG_COMMAND=\"18\" BEGERASECODE_COMMAND=\"19\" "
-                             "BEGERASEDATA_COMMAND=\"1A\" ENDPRG_COMMAND=\"1B\" ERASECHIP_COMMAND=\"1C\" "
-                             "BEGERASECHIP_COMMAND=\"1D\" SKIP_WRITE_BLANK=\"1E\" PAGE_WRITE_SIZE=\"1F\" "
-                             "DATA_PAGE_WRITE_SIZE=\"20\" CFG_PAGE_WRITE_SIZE=\"21\"";
-    const CDeviceClass& d = Select("Name=\"PIC16F648A\" Class=\"PIC16FXXX\" ID=\"291100\"" + keys +
-        " PRG_MODE=\"0\" OSCCALAddress(Decimal)=\"2047\" CFGAddress(Hex)=\"0x2008\" CFGHexFileAddress(Hex)=\"4010\" "
-        "UserIDHexFileAddress(Hex)=\"4002\" EEPROMHexFileAddress(Hex)=\"F000\" CFGByteLabel=\"A  B\tC - D\"");
+    const std::string keys
+        = " CMD_LDCONF=\"10\" CMD_LDCODE=\"12\" CMD_LDDATA=\"13\" CMD_RDCODE=\"14\" CMD_RDDATA=\"15\" "
+          "CMD_INCADD=\"16\" BEGPRG_COMMAND=\"18\" BEGERASECODE_COMMAND=\"19\" "
+          "BEGERASEDATA_COMMAND=\"1A\" ENDPRG_COMMAND=\"1B\" ERASECHIP_COMMAND=\"1C\" "
+          "BEGERASECHIP_COMMAND=\"1D\" SKIP_WRITE_BLANK=\"1E\" PAGE_WRITE_SIZE=\"1F\" "
+          "DATA_PAGE_WRITE_SIZE=\"20\" CFG_PAGE_WRITE_SIZE=\"21\"";
+    const CDeviceClass& d = Select("Name=\"PIC16F648A\" Class=\"PIC16FXXX\" ID=\"291100\"" + keys
+        + " PRG_MODE=\"0\" OSCCALAddress(Decimal)=\"2047\" CFGAddress(Hex)=\"0x2008\" CFGHexFileAddress(Hex)=\"4010\" "
+          "UserIDHexFileAddress(Hex)=\"4002\" EEPROMHexFileAddress(Hex)=\"F000\" CFGByteLabel=\"A  B\tC - D\"");
     ASSERT_TRUE(d.m_pPicConfig);
     const CPicConfigInfo& p = *d.m_pPicConfig;
-    const std::array<std::uint8_t, kPicCommandCount> commands{0x10, 1, 0x12, 0x13, 0x14, 0x15, 0x16, 7, 0x18, 0x19,
-        0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21};
+    const std::array<std::uint8_t, kPicCommandCount> commands { 0x10, 1, 0x12, 0x13, 0x14, 0x15, 0x16, 7, 0x18, 0x19,
+        0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, 0x21 };
     EXPECT_EQ(p.m_Command, commands); // positions 1 and 7 have no key
     EXPECT_EQ(p.m_nProgramMode, 0);
     EXPECT_EQ(p.m_nOscCalAddress, 2047);

@@ -31,12 +31,12 @@ protected:
         SetShippedDeviceListSource({});
         SetDeviceListLogSink([this](const std::string& text, COLORREF) { m_log.push_back(text); });
         m_folder = GetAppDataFolder();
-        for (const char* name : {"devices.txt", "devicesQ8U.txt", "customdevices.txt"})
+        for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
             QFile::remove(QString::fromStdString(m_folder + "/" + name));
     }
     void TearDown() override
     {
-        for (const char* name : {"devices.txt", "devicesQ8U.txt", "customdevices.txt"})
+        for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
             QFile::remove(QString::fromStdString(m_folder + "/" + name));
         g_DeviceLibrary.FreeAll();
         SetDeviceListLogSink({});
@@ -53,7 +53,7 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
 {
     tonrig::test::RecordingMessageBox boxes;
     std::map<int, std::vector<std::string>> namesByModel;
-    for (int model : {kModelZvC, kModelZvCQ, kModelZvD}) {
+    for (int model : { kModelZvC, kModelZvCQ, kModelZvD }) {
         SCOPED_TRACE(model);
         g_nProgrammerModel = model;
         m_log.clear();
@@ -67,9 +67,9 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
             EXPECT_TRUE(names.insert(r->m_strName).second) << r->m_strName;
             namesByModel[model].push_back(r->m_strName);
             EXPECT_NE(r->m_strId, "0000") << r->m_strName;
-            EXPECT_TRUE(r->m_nCategory == kCategoryEprom || r->m_nCategory == kCategoryFlash ||
-                r->m_nCategory == kCategoryMcu || r->m_nCategory == kCategorySerialEprom ||
-                r->m_nCategory == kCategorySram || r->m_nCategory == kCategoryGalCpld)
+            EXPECT_TRUE(r->m_nCategory == kCategoryEprom || r->m_nCategory == kCategoryFlash
+                || r->m_nCategory == kCategoryMcu || r->m_nCategory == kCategorySerialEprom
+                || r->m_nCategory == kCategorySram || r->m_nCategory == kCategoryGalCpld)
                 << r->m_strName;
             EXPECT_EQ(r->m_nCategory == kCategoryGalCpld, r->m_nClassIndex == 310 || r->m_nClassIndex == 311);
             EXPECT_EQ(r->m_strDeviceFile, "-1");
@@ -79,7 +79,7 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
                 EXPECT_EQ(r->m_strFirmwareIdQ8U, cls.m_strFirmwareIdQ8U);
             }
         }
-        const std::set<int> refused{24, 28, 29, 30, 31, 90, 115, 277};
+        const std::set<int> refused { 24, 28, 29, 30, 31, 90, 115, 277 };
         for (int i = 6; i <= 325; ++i) {
             if (!g_DeviceClassTable[static_cast<std::size_t>(i)].m_strName.empty() && !refused.count(i)) {
                 EXPECT_TRUE(classes.count(i)) << "no device for class " << i;
@@ -87,7 +87,7 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
         }
         for (int i : refused)
             EXPECT_FALSE(classes.count(i)) << i;
-        for (const char* name : {"SST27SF512", "AM27C256", "M27C256B", "AT27C256R", "PIC16F628A(ICSP)"})
+        for (const char* name : { "SST27SF512", "AM27C256", "M27C256B", "AT27C256R", "PIC16F628A(ICSP)" })
             ASSERT_NE(g_DeviceLibrary.FindDevice(name), nullptr) << name;
         EXPECT_EQ(g_DeviceLibrary.FindDevice("SST27SF512")->m_nClassIndex, 176);
         EXPECT_EQ(g_DeviceLibrary.FindDevice("M27C256B")->m_nClassIndex, 130);
@@ -103,7 +103,7 @@ TEST_F(ShippedDeviceListsTest, TheFilesKeepTheirForm)
     int platforms = 0;
     int plcc = 0;
     int soic = 0;
-    for (const char* list : {"devices.txt", "devicesQ8U.txt"}) {
+    for (const char* list : { "devices.txt", "devicesQ8U.txt" }) {
         SCOPED_TRACE(list);
         const QByteArray text = Resource(list);
         ASSERT_FALSE(text.isEmpty());

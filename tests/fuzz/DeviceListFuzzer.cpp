@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (int model : {5, 8}) {
+    for (int model : { 5, 8 }) {
         const std::string why = tonrig::fuzz::CheckDeviceListText(bytes, model);
         if (!why.empty()) {
             std::fprintf(stderr, "%s\n", why.c_str());

@@ -13,7 +13,10 @@
 
 namespace tonrig::fuzz {
 
-inline bool HasQuote(const std::string& s) { return s.find('"') != std::string::npos; }
+inline bool HasQuote(const std::string& s)
+{
+    return s.find('"') != std::string::npos;
+}
 
 inline std::string CheckRecord(const CDeviceRecord& r)
 {
@@ -22,12 +25,12 @@ inline std::string CheckRecord(const CDeviceRecord& r)
     const std::string& className = g_DeviceClassTable[static_cast<std::size_t>(r.m_nClassIndex)].m_strName;
     if (className.empty() || devicelist::AsciiUpper(className) != r.m_strClass)
         return "record names another class than its Class= value";
-    for (const std::string* text : {&r.m_strName, &r.m_strId, &r.m_strClass, &r.m_strDip, &r.m_strCtlBytes,
+    for (const std::string* text : { &r.m_strName, &r.m_strId, &r.m_strClass, &r.m_strDip, &r.m_strCtlBytes,
              &r.m_strPackage, &r.m_strAdapter, &r.m_strMessage, &r.m_strPlatform, &r.m_strChipMode,
              &r.m_strTempUnprotect, &r.m_strDeviceFile, &r.m_strBufferMode, &r.m_strClassFile, &r.m_strGndBytes,
              &r.m_strPinGnd, &r.m_strFirmwareId, &r.m_strFirmwareIdQ8U, &r.m_strManufacturer, &r.m_strProgramMode,
              &r.m_strOscCalAddress, &r.m_strCfgByteLabel, &r.m_strCfgAddress, &r.m_strCfgHexFileAddress,
-             &r.m_strUserIdHexFileAddress, &r.m_strEepromHexFileAddress, &r.m_strFuseLabels}) {
+             &r.m_strUserIdHexFileAddress, &r.m_strEepromHexFileAddress, &r.m_strFuseLabels }) {
         if (HasQuote(*text))
             return "a value holds a quote";
     }
@@ -35,8 +38,8 @@ inline std::string CheckRecord(const CDeviceRecord& r)
         if (HasQuote(title))
             return "a title holds a quote";
     }
-    if (r.m_nCodeSize < 0 || r.m_nCodeSize > devicelist::kMaxMemoryBytes || r.m_nDataSize < 0 ||
-        r.m_nDataSize > devicelist::kMaxMemoryBytes)
+    if (r.m_nCodeSize < 0 || r.m_nCodeSize > devicelist::kMaxMemoryBytes || r.m_nDataSize < 0
+        || r.m_nDataSize > devicelist::kMaxMemoryBytes)
         return "size out of range";
     return {};
 }
