@@ -120,6 +120,11 @@ void CDeviceLibrary::FreeAll()
     g_DeviceRecords.clear();
 }
 
+bool CDeviceLibrary::ReadLine(std::string_view text, std::size_t& position, std::string_view& line)
+{
+    return devicelist::ReadLine(text, position, line);
+}
+
 int CDeviceLibrary::CountQuotedValues(const std::string& line)
 {
     return devicelist::CountQuotedValues(line);

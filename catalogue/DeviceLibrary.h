@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -34,6 +35,7 @@ public:
     void FreeAll();
 
     // The line helpers of the file format (see DeviceListParser.h).
+    static bool ReadLine(std::string_view text, std::size_t& position, std::string_view& line);
     static int CountQuotedValues(const std::string& line);
     static bool GetKeyValue(const std::string& line, const std::string& key, std::string& value);
     static std::uint8_t ParseHexByte(const std::string& text);

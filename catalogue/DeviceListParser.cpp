@@ -265,26 +265,32 @@ std::vector<std::string> ReadLines(const QByteArray& bytes)
     }
 
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    auto take = [&](std::size_t end) {
-        std::string_view line(text.data() + start, end - start);
+    std::size_t position = 0;
+    std::string_view line;
+    while (ReadLine(text, position, line)) {
         if (decoded || IsValidUtf8(line))
             lines.emplace_back(line);
         else
             lines.push_back(Latin1ToUtf8(line));
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        take(i);
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
     }
-    if (start < text.size())
-        take(text.size());
     return lines;
+}
+
+bool ReadLine(std::string_view text, std::size_t& position, std::string_view& line)
+{
+    if (position >= text.size())
+        return false;
+    std::size_t end = position;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+        ++end;
+    line = text.substr(position, end - position);
+    position = end;
+    if (position < text.size()) {
+        if (text[position] == '\r' && position + 1 < text.size() && text[position + 1] == '\n')
+            ++position;
+        ++position;
+    }
+    return true;
 }
 
 std::string AsciiUpper(std::string_view text)

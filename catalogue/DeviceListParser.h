@@ -25,6 +25,10 @@ inline constexpr std::int64_t kMaxMemoryBytes = std::int64_t { 256 } << 20;
 // adds no empty line.
 std::vector<std::string> ReadLines(const QByteArray& bytes);
 
+// The line at position of decoded text, up to CR, LF or CR LF (not included); position moves past
+// the line end. False at the end of the text.
+bool ReadLine(std::string_view text, std::size_t& position, std::string_view& line);
+
 // A-Z for a-z only; other bytes (UTF-8 sequences included) stay as they are.
 std::string AsciiUpper(std::string_view text);
 

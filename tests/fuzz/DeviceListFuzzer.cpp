@@ -1,4 +1,4 @@
-// Arbitrary bytes as a device list file, on the ZV-C and the ZV-D: see DeviceListHarness.h.
+// Arbitrary bytes as a device list file, as a ZV-C or a ZV-D list: see DeviceListHarness.h.
 
 #include "tests/fuzz/DeviceListHarness.h"
 
