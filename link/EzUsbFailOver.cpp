@@ -1,5 +1,6 @@
 #include "link/EzUsbFailOver.h"
 
+#include "link/ProgrammerLink.h"
 #include "platform/Trace.h"
 
 #include <system_error>
@@ -12,7 +13,7 @@ namespace {
 
 CEZ_USB_Fail_Over::Probe DefaultProbe()
 {
-    return [] { return false; }; // replaced by the link's presence check
+    return [] { return g_ProgrammerLink.Open(); };
 }
 
 } // namespace

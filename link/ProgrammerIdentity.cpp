@@ -1,6 +1,7 @@
 #include "link/ProgrammerIdentity.h"
 
 #include "link/ProgrammerCommand.h"
+#include "link/ProgrammerLink.h"
 #include "link/ProgrammerModel.h"
 #include "platform/Trace.h"
 
@@ -45,6 +46,35 @@ void Note(ProgrammerIdentity& identity, std::string line)
     Trace("%s\n", line.c_str());
     identity.log.push_back(std::move(line));
 }
+
+class LinkAdaptor final : public IdentifyLink {
+public:
+    explicit LinkAdaptor(CProgrammerLink& link)
+        : m_link(link)
+    {
+    }
+
+    Load LoadFirmwareIfReady(int number) override
+    {
+        switch (m_link.LoadFirmwareIfReady(number).outcome) {
+        case FirmwareLoadResult::Loaded:
+            return Load::Loaded;
+        case FirmwareLoadResult::NoProgrammer:
+            return Load::NoProgrammer;
+        case FirmwareLoadResult::Failed:
+            break;
+        }
+        return Load::Failed;
+    }
+    int Exchange(const std::uint8_t* packet, int length, std::uint8_t* reply, int size, int timeoutMs,
+        std::stop_token stop) override
+    {
+        return m_link.Exchange(packet, length, reply, size, timeoutMs, stop);
+    }
+
+private:
+    CProgrammerLink& m_link;
+};
 
 } // namespace
 
@@ -125,4 +155,10 @@ ProgrammerIdentity IdentifyProgrammer(IdentifyLink& link, std::stop_token stop)
 
     identity.ok = true;
     return identity;
+}
+
+ProgrammerIdentity IdentifyProgrammer(CProgrammerLink& link, std::stop_token stop)
+{
+    LinkAdaptor adaptor(link);
+    return IdentifyProgrammer(adaptor, stop);
 }

@@ -43,3 +43,4 @@ constexpr int kIdentifyReplyTimeoutMs = 2000;
 int ProgrammerModelOfVersion(const std::string& version);
 
 ProgrammerIdentity IdentifyProgrammer(IdentifyLink& link, std::stop_token stop = {});
+ProgrammerIdentity IdentifyProgrammer(CProgrammerLink& link, std::stop_token stop = {});

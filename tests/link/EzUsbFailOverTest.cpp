@@ -1,7 +1,8 @@
-// The connection monitor on a scripted probe: whether the programmer answers is a function of
-// clock time, the manual clock moves only through the monitor's own waits, so every run sees the
-// same ticks at the same times.
+// The connection monitor on the program's link and the virtual programmer. A script puts the
+// cable in or pulls it by clock time, the manual clock moves only through the monitor's own waits
+// and the box costs no clock time, so every run sees the same ticks at the same times.
 
+#include "LinkFixture.h"
 #include "MonitorFixture.h"
 
 #include <thread>
@@ -12,12 +13,13 @@ using platform::Duration;
 
 namespace {
 
-// Answers by clock time; at `end` it holds the monitor until released, so the test reads a
-// finished script.
+// Plugs or unplugs the box by clock time before each probe of the link, and records what the
+// link said; at `end` it holds the monitor until released, so the test reads a finished script.
 class ScriptedProbe {
 public:
-    ScriptedProbe(std::function<bool(Duration)> plugged, Duration end)
-        : m_plugged(std::move(plugged))
+    ScriptedProbe(std::shared_ptr<platform::usb::VirtualPort> port, std::function<bool(Duration)> plugged, Duration end)
+        : m_port(std::move(port))
+        , m_plugged(std::move(plugged))
         , m_end(end)
     {
     }
@@ -31,10 +33,16 @@ public:
                 m_atEnd = true;
                 m_cv.notify_all();
                 m_cv.wait(lock, [&] { return m_released; });
-                return m_plugged(now);
+                return CEZ_USB_Fail_Over::IsConnected(); // no change at the end
             }
-            m_calls.push_back({ now, m_plugged(now) });
-            return m_calls.back().second;
+            const bool in = m_plugged(now);
+            if (in != m_in) {
+                in ? m_port->Plug() : m_port->Unplug();
+                m_in = in;
+            }
+            const bool open = g_ProgrammerLink.Open();
+            m_calls.push_back({ now, open });
+            return open;
         };
     }
     bool WaitForEnd()
@@ -65,7 +73,9 @@ public:
     }
 
 private:
+    std::shared_ptr<platform::usb::VirtualPort> m_port;
     std::function<bool(Duration)> m_plugged;
+    bool m_in = true;
     const Duration m_end;
     std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -82,15 +92,26 @@ std::vector<long long> Every(long long from, long long step, long long to)
     return out;
 }
 
-class MonitorTest : public testing::Test {
+class MonitorTest : public LinkTest {
 protected:
-    void SetUp() override { g_bUsbConnected = 0; }
-    void TearDown() override { g_bUsbConnected = 0; }
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        g_bUsbConnected = 0;
+        sim::BoxConfig config;
+        config.time = sim::TimeModel::Zero();
+        Plug(config);
+    }
+    void TearDown() override
+    {
+        g_bUsbConnected = 0;
+        LinkTest::TearDown();
+    }
 
     // Runs the monitor over `plugged` until the clock reaches `end`.
     void RunScript(std::function<bool(Duration)> plugged, Duration end)
     {
-        probe = std::make_unique<ScriptedProbe>(std::move(plugged), end);
+        probe = std::make_unique<ScriptedProbe>(box->Port(), std::move(plugged), end);
         CEZ_USB_Fail_Over monitor(sink, probe->Fn());
         ASSERT_TRUE(monitor.Start());
         monitor.StartTimer();
@@ -100,8 +121,6 @@ protected:
         monitor.Stop();
     }
 
-    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped { clock };
     RecordingSink sink;
     std::unique_ptr<ScriptedProbe> probe;
     bool connectedAtEnd = false;
