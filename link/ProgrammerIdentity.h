@@ -4,6 +4,7 @@
 // value. It sets no global and touches no widget: the view applies the result on the GUI thread.
 
 #include "link/BlackBox.h"
+#include "link/ProgrammerModel.h"
 
 #include <cstdint>
 #include <stop_token>
@@ -16,7 +17,7 @@ struct ProgrammerIdentity {
     bool ok = false;
     std::string failure; // one English line for the log; "stopped" after a stop request
     std::string version; // "ZV-CQ Re-2.00"
-    int model = 5; // kModelZvC when the text names no model we know
+    int model = kModelZvC; // also when the text names no model we know
     std::string serial; // up to 10 characters, upper case; empty when not answered
     CBlackBox history; // empty when not read or rejected
     std::vector<std::string> log; // lines for the log about what is missing or unknown

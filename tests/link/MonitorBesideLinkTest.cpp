@@ -78,7 +78,8 @@ protected:
         return g_ProgrammerLink.ReadData(done, sizeof done) == 1 && done[0] == 0;
     }
 
-    platform::ScopedClock scaled { platform::MakeScaledClock(1000.0) };
+    // Slow enough that the link's re-enumeration waits (10 s of clock) outlast a busy machine.
+    platform::ScopedClock scaled { platform::MakeScaledClock(100.0) };
     RecordingSink sink;
     std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -107,6 +108,7 @@ TEST_F(MonitorBesideLinkTest, AStreamOfBlocksLosesNothingWhileTheProbeTicks)
 
 TEST_F(MonitorBesideLinkTest, AFirmwareSwitchWithASlowReenumerationIsNoLoss)
 {
+    platform::ScopedClock slower { platform::MakeScaledClock(50.0) };
     CEZ_USB_Fail_Over monitor(sink, CountedProbe());
     StartConnected(monitor);
 
