@@ -235,6 +235,12 @@ TEST_F(MonitorStopTest, StopWhileTheLossBoxWaits)
     ASSERT_TRUE(monitor.Start());
     monitor.StartTimer();
     ASSERT_TRUE(AdvanceUntil([&] { return !sink.Events(SinkEvent::Box).empty(); }));
+    // No probe while the box waits, however long.
+    const int probed = probes.load();
+    for (int i = 0; i < 200; ++i)
+        clock->Advance(50ms);
+    EXPECT_EQ(probes.load(), probed);
+    EXPECT_TRUE(CEZ_USB_Fail_Over::IsConnected()) << "cleared once the box is answered";
     EXPECT_LT(JoinTime(monitor), 5s);
     EXPECT_FALSE(monitor.IsRunning());
     EXPECT_EQ(sink.Events(SinkEvent::Box).size(), 1u);
