@@ -278,6 +278,8 @@ int CProgrammerLink::Exchange(
 {
     if (!stop.stop_possible() || timeoutMs < 0)
         return Exchange(packet, length, reply, size, timeoutMs);
+    if (stop.stop_requested())
+        return 0; // nothing sent, so no reply is left behind
     Call call(*this);
     const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
     const auto sent = SendLocked(packet, n);
