@@ -103,6 +103,19 @@ TEST_F(IdentityTest, AVersionNotAnsweredFailsWithinSecondsOfClock)
     }
 }
 
+TEST_F(IdentityTest, ASlowAnswerWithinTheReplyWaitArrivesWhole)
+{
+    auto box = PlugFresh(Config("ZV-D Re-3.01"));
+    box->AddFault(sim::Fault::OnCode(P_VERSION, sim::FaultAction::DelayReply).Delay(1500ms));
+    box->AddFault(sim::Fault::OnCode(P_HW_SERIAL_NUMBER, sim::FaultAction::DelayReply).Delay(1900ms));
+    const ProgrammerIdentity id = IdentifyProgrammer(g_ProgrammerLink);
+    ASSERT_TRUE(id.ok) << id.failure;
+    EXPECT_EQ(id.version, "ZV-D Re-3.01");
+    EXPECT_EQ(id.model, kModelZvD);
+    EXPECT_EQ(id.serial, "AB12CD34EF");
+    EXPECT_TRUE(id.log.empty());
+}
+
 TEST_F(IdentityTest, AFirmwareDownloadThatNeverComesBackFails)
 {
     auto box = PlugFresh(Config());
