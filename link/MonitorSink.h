@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 #include "platform/WinTypes.h"
 
+#include <functional>
 #include <stop_token>
 #include <string>
 
@@ -31,3 +32,34 @@ public:
 // worker waits for the answer until `stop` is requested or shut-down begins (then 0; a box not
 // yet shown is never shown). A sink's ShowBox can forward here.
 int ShowBoxFromWorker(const std::string& text, const std::string& caption, UINT type, std::stop_token stop);
+
+// The program's sink, from the view's two calls: `post` queues a view message (a window handle's
+// PostMessage), `showSplash` shows the splash on the GUI thread (it may be called from the monitor
+// thread). Boxes go through ShowBoxFromWorker. Empty functions do nothing.
+class CallbackMonitorSink final : public MonitorSink {
+public:
+    CallbackMonitorSink(std::function<void(UINT, WPARAM, LPARAM)> post, std::function<void()> showSplash)
+        : m_post(std::move(post))
+        , m_showSplash(std::move(showSplash))
+    {
+    }
+
+    void PostViewMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (m_post)
+            m_post(message, wParam, lParam);
+    }
+    void ShowSplash() override
+    {
+        if (m_showSplash)
+            m_showSplash();
+    }
+    int ShowBox(const std::string& text, const std::string& caption, UINT type, std::stop_token stop) override
+    {
+        return ShowBoxFromWorker(text, caption, type, stop);
+    }
+
+private:
+    std::function<void(UINT, WPARAM, LPARAM)> m_post;
+    std::function<void()> m_showSplash;
+};

@@ -2,6 +2,7 @@
 // or shut-down comes.
 
 #include "link/MonitorSink.h"
+#include "link/EzUsbFailOver.h"
 #include "platform/GuiThread.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
@@ -9,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 using namespace tonrig::test;
 
@@ -49,6 +53,37 @@ TEST(ShowBoxFromWorker, AStopOrShutDownEndsTheWaitAndABoxNotYetShownNeverShows)
     platform::ResetShutdownForTest();
     EXPECT_EQ(answer.load(), 0);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST(CallbackMonitorSink, CarriesArrivalAndLossToTheViewAndTheLossBoxToTheGuiThread)
+{
+    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
+    RecordingMessageBox boxes;
+    std::mutex mutex;
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> posted;
+    std::atomic<int> splashes { 0 };
+    CallbackMonitorSink sink(
+        [&](UINT message, WPARAM wParam, LPARAM lParam) {
+            std::lock_guard lock(mutex);
+            posted.emplace_back(message, wParam, lParam);
+        },
+        [&] { ++splashes; });
+    std::atomic<int> probes { 0 };
+    g_bUsbConnected = 0;
+    CEZ_USB_Fail_Over monitor(sink, [&] { return ++probes <= 2; }); // arrival, re-open, then gone
+    ASSERT_TRUE(monitor.Start());
+    monitor.StartTimer();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return boxes.Count() == 1 && probes.load() > 6; }));
+    monitor.Stop();
+    g_bUsbConnected = 0;
+
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, CEZ_USB_Fail_Over::kLostText);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(splashes.load(), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(posted,
+        (std::vector<std::tuple<UINT, WPARAM, LPARAM>> { { WM_USB_INIT, 0, 0 }, { WM_PROGRAMMER_CHANGED, 1, 0 } }));
 }
 
 } // namespace
