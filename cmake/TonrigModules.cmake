@@ -94,6 +94,5 @@ function(tonrig_test_folder)
   tonrig_link_resources(${exe})
   gtest_discover_tests(${exe}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TONRIG_TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               TIMEOUT 120)
+    PROPERTIES TIMEOUT 120)
 endfunction()

@@ -62,8 +62,7 @@ bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::millisec
 
 std::string SourcePath(const std::string& relative)
 {
-    const char* root = std::getenv("TONRIG_TEST_SOURCE_DIR");
-    return std::string(root ? root : ".") + "/" + relative;
+    return std::string(TONRIG_TEST_SOURCE_DIR) + "/" + relative;
 }
 
 } // namespace tonrig::test

@@ -1,0 +1,219 @@
+#include "shell/LanguageLoader.h"
+
+#include "platform/MessageBox.h"
+#include "platform/TextFormat.h"
+#include "shell/Language.h"
+#include "shell/RegistryKey.h"
+#include "shell/UnicodeStdioFile.h"
+
+#include <QString>
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::u32string_view kNameKey = U"LanguageName=";
+constexpr std::u32string_view kNameKeySpaced = U"LanguageName = ";
+
+bool IsBlank(char32_t c)
+{
+    return c == U' ' || c == U'\t' || c == U'\n' || c == U'\v' || c == U'\f' || c == U'\r';
+}
+
+std::u32string_view TrimLeft(std::u32string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+std::u32string_view Trim(std::u32string_view s)
+{
+    s = TrimLeft(s);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+void ReplaceAll(std::u32string& s, std::u32string_view from, std::u32string_view to)
+{
+    for (size_t at = s.find(from); at != std::u32string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+}
+
+// Lines are counted in characters (code points), never in bytes.
+std::u32string ToChars(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU32String();
+}
+
+std::string ToUtf8(std::u32string_view chars)
+{
+    return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size())).toStdString();
+}
+
+size_t CharCount(const std::string& utf8)
+{
+    return ToChars(utf8).size();
+}
+
+} // namespace
+
+void CLanguageFileParser::AddLine(std::string_view bytes)
+{
+    std::u32string line = ToChars(bytes);
+    if (m_firstLine && !line.empty() && line.front() == U'\uFEFF')
+        line.erase(0, 1);
+    m_firstLine = false;
+
+    if (!line.empty() && (line.front() == U';' || line.front() == U'/'))
+        return;
+    const std::u32string_view trimmed = Trim(line);
+    if (trimmed.size() < 5)
+        return;
+
+    std::u32string named(TrimLeft(line));
+    ReplaceAll(named, kNameKeySpaced, kNameKey);
+    if (named.starts_with(kNameKey)) {
+        m_hasName = true;
+        m_name = ToUtf8(std::u32string_view(named).substr(kNameKey.size()));
+        return;
+    }
+
+    if (trimmed.find(U"=\"") != 4)
+        return;
+    ++m_textLines;
+    if (static_cast<int>(m_texts.size()) >= kLanguageTextCount)
+        return;
+    std::u32string text;
+    if (trimmed.size() >= 8)
+        text = trimmed.substr(6, trimmed.size() - 8);
+    ReplaceAll(text, U"\\r\\n", U"\r\n");
+    m_texts.push_back(ToUtf8(text));
+}
+
+bool CLanguageLoader::ParseFile(const std::string& path, CLanguageFileParser& parser)
+{
+    // Only 8-bit files come here (UTF-16 ones are refused first), and the 8-bit reader returns
+    // every line whole, whatever its length: a split line would shift every later text.
+    CUnicodeStdioFile file;
+    if (!file.Open(path, CUnicodeStdioFile::modeRead | CUnicodeStdioFile::typeText) || file.m_bUnicode)
+        return false;
+    std::string line;
+    while (file.ReadString(line))
+        parser.AddLine(line);
+    return true;
+}
+
+int CLanguageLoader::IsUnicodeFile(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return 0;
+    unsigned char bytes[80];
+    const size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    const bool unreadable = std::ferror(f) != 0; // a folder opens but cannot be read
+    std::fclose(f);
+    if (unreadable)
+        return 0;
+
+    if (n >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        return 2;
+    // Without a mark: 8-bit text holds no NUL byte, while UTF-16 text of mostly Latin letters
+    // has its NULs all on one side of each character.
+    size_t nulEven = 0, nulOdd = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (bytes[i] == 0)
+            ++(i % 2 ? nulOdd : nulEven);
+    }
+    if ((nulEven > 0) != (nulOdd > 0))
+        return 2;
+    return 1;
+}
+
+std::string CLanguageLoader::GetLanguageName(const std::string& path)
+{
+    const int kind = IsUnicodeFile(path);
+    if (kind == 0) {
+        MessageBox(platform::Format("%s Language file open error.", path.c_str()));
+        return {};
+    }
+    CLanguageFileParser parser;
+    if (kind == 2 || !ParseFile(path, parser))
+        return {};
+    return parser.Name();
+}
+
+bool CLanguageLoader::LoadLanguageFile(const std::string& path)
+{
+    const int kind = IsUnicodeFile(path);
+    CLanguageFileParser parser;
+    if (kind == 0 || (kind == 1 && !ParseFile(path, parser))) {
+        MessageBox(platform::Format("%s Language file open error.", path.c_str()));
+        return false;
+    }
+    if (kind == 2) {
+        MessageBox(path + "\r\nUnicode Language file can not read! Please save as ASCII fomat.");
+        return false;
+    }
+    if (parser.Name().empty()) {
+        MessageBox("Language file open error! Default lanuage used.");
+        return false;
+    }
+
+    g_Language.Reset();
+    g_Language.SetTexts(g_LanguageDefaults.data(), kLanguageTextCount);
+    const auto& texts = parser.Texts();
+    for (size_t i = 0; i < texts.size(); ++i)
+        g_LanguageTexts[i] = texts[i];
+    return true;
+}
+
+void CLanguageLoader::LoadSavedLanguage()
+{
+    std::string path;
+    {
+        CRegistryKey key(HKEY_CURRENT_USER);
+        if (!key.Open(HKEY_CURRENT_USER, kSettingsKey))
+            return;
+        const bool found = key.ReadString(kSettingsValue, path);
+        key.Close();
+        if (!found)
+            return;
+    }
+    if (CharCount(path) > 3)
+        LoadLanguageFile(path);
+}
+
+void CLanguageLoader::SaveLanguageSetting(const std::string& path)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (!key.Exists(HKEY_CURRENT_USER, kSettingsKey))
+        key.Create(HKEY_CURRENT_USER, kSettingsKey);
+    if (key.Open(HKEY_CURRENT_USER, kSettingsKey))
+        key.WriteString(kSettingsValue, path);
+    key.Close();
+}
+
+std::string CLanguageLoader::FormatLanguageFile(const std::string& name, const std::vector<std::string>& texts)
+{
+    std::string out;
+    out += "; Tonrig language file. Translate the text between the double quotes of each line.\n";
+    out += "; Keep every line and its place: texts are numbered by their order, not by their keys.\n";
+    out += "; \\r\\n in a text stands for a line break.\n";
+    out += "LanguageName=" + name + "\n";
+    for (size_t i = 0; i < texts.size(); ++i) {
+        std::string text = texts[i];
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 4))
+            text.replace(at, 2, "\\r\\n");
+        out += platform::Format("%04zu=\"", i) + text + "\";\n";
+    }
+    return out;
+}
+
+void InitLanguageForView()
+{
+    g_Language.Reset();
+    g_Language.SetTexts(g_LanguageDefaults.data(), kLanguageTextCount);
+    CLanguageLoader::LoadSavedLanguage();
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Language files and the stored language choice.
+//
+// A language file is 8-bit text (UTF-8, or Latin-1 where a line is not valid UTF-8), read line by
+// line; a line ends at CR, LF or CR LF and is read whole however long it is:
+//   ; comment            lines starting with ';' or '/' are comments
+//   LanguageName=Deutsch the name line ("LanguageName = " is taken as "LanguageName="); the
+//                        last one counts and a file without one is not a language file
+//   0000="Datei";        text lines: four characters of key, '=' and '"' at character 4; the
+//                        key is not read: texts are numbered by their order in the file
+// A text is the trimmed line without its first 6 and last 2 characters; "\r\n" in it stands
+// for a line break. Lines shorter than 5 characters after trimming are ignored.
+//
+// These are the loader operations of the language selection dialog; they need no window.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What a language file holds, line by line. Safe on any input.
+class CLanguageFileParser {
+public:
+    void AddLine(std::string_view line);
+
+    bool HasName() const { return m_hasName; }
+    const std::string& Name() const { return m_name; }
+    // The texts in file order; only the first 213 are kept (nothing could read the others).
+    const std::vector<std::string>& Texts() const { return m_texts; }
+    // Every text line seen, kept or not.
+    int TextLineCount() const { return m_textLines; }
+
+private:
+    bool m_firstLine = true;
+    bool m_hasName = false;
+    std::string m_name;
+    std::vector<std::string> m_texts;
+    int m_textLines = 0;
+};
+
+class CLanguageLoader {
+public:
+    static constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
+    static constexpr const char* kSettingsValue = "LanguageFile";
+
+    // Loads the file into the table: the built-in texts first, then the file's in order. A file
+    // that cannot be opened, is UTF-16 or has no name line is reported in a box and leaves the
+    // table as it was. True when the table was replaced.
+    static bool LoadLanguageFile(const std::string& path);
+    // Loads the file named by the stored choice when it is longer than 3 characters.
+    static void LoadSavedLanguage();
+    static void SaveLanguageSetting(const std::string& path);
+    // The file's language name, or the empty text (a file that cannot be opened is reported).
+    static std::string GetLanguageName(const std::string& path);
+    // 0 when the file cannot be opened, 2 when its first bytes are UTF-16 (a byte-order mark, or
+    // NUL bytes all in alternate positions), else 1.
+    static int IsUnicodeFile(const std::string& path);
+
+    // Reads a whole file through the parser. False when it cannot be opened.
+    static bool ParseFile(const std::string& path, CLanguageFileParser& parser);
+    // The built-in table in the language-file format, as "Language/English.dic.txt" holds it.
+    static std::string FormatLanguageFile(const std::string& name, const std::vector<std::string>& texts);
+};
+
+// The language set-up of the view's start: the table emptied, filled with the built-in texts,
+// then the stored language loaded over them. The caller applies the texts to its windows next.
+void InitLanguageForView();
