@@ -1,7 +1,8 @@
+#include "platform/GuiThread.h"
 #include "platform/ui/QtServices.h"
+#include "shell/ui/TonrigApp.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[])
 {
@@ -11,9 +12,12 @@ int main(int argc, char* argv[])
     platform::InstallQtMessageBoxes();
     platform::InstallQtDesktopOpener();
 
-    QMainWindow frame;
-    frame.setWindowTitle("Tonrig");
-    frame.resize(940, 610);
-    frame.show();
-    return app.exec();
+    // Files named on the command line are not opened: the program starts with empty buffers.
+    CTonrigApp theApp;
+    if (!theApp.InitInstance())
+        return 1;
+    const int result = QApplication::exec();
+    platform::BeginShutdown();
+    theApp.ExitInstance();
+    return result;
 }

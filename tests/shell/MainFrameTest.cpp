@@ -1,0 +1,290 @@
+#include "shell/ui/MainFrame.h"
+
+#include "operations/OperationState.h"
+#include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
+#include "shell/MenuTable.h"
+#include "shell/ui/StatusBar.h"
+#include "shell/ui/TonrigApp.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHelpEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QToolBar>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class MainFrame : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(app.InitInstance());
+        frame = app.MainFrame();
+        ASSERT_NE(frame, nullptr);
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override { g_nOperationState = kStateIdle; }
+
+    tonrig::test::ScopedSettingsFile settings;
+    CTonrigApp app;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(MainFrame, OpensAt940By610CentredOnThePrimaryScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(frame->size(), QSize(940, 610));
+    EXPECT_EQ(frame->pos(), QPoint(screen.x() + (screen.width() - 940) / 2, screen.y() + (screen.height() - 610) / 2));
+    EXPECT_EQ(frame->windowTitle(), "Tonrig");
+    EXPECT_EQ(g_pMainFrame, frame);
+}
+
+TEST_F(MainFrame, RightPaneIs260AndTakesEveryChangeOfWidth)
+{
+    CTonrigView* view = frame->MainView();
+    CView2Header* header = frame->HeaderPane();
+    EXPECT_EQ(g_wndSplitter->GetPane(0, 0), view);
+    EXPECT_EQ(g_wndSplitter->GetPane(0, 1), header);
+    EXPECT_EQ(view->width(), 940 - 260);
+    EXPECT_EQ(header->width(), 260);
+    EXPECT_EQ(header->x(), view->width());
+
+    frame->resize(1240, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->width(), 680);
+    EXPECT_EQ(header->width(), 560);
+    EXPECT_EQ(view->height(), header->height());
+
+    frame->resize(800, 610);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->width(), 680);
+    EXPECT_EQ(header->width(), 120);
+}
+
+TEST_F(MainFrame, StatusBarHasItsSevenPanes)
+{
+    ASSERT_EQ(g_pStatusBar, frame->StatusBar());
+    ASSERT_EQ(g_hStatusBar, g_pStatusBar);
+    const std::vector<std::pair<UINT, std::string>> panes { { 0, "Ready" }, { 110, "Checksum: 0xFFFF" },
+        { 103, "Idle" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" }, { 59139, "SCRL" } };
+    ASSERT_EQ(g_pStatusBar->GetCount(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(g_pStatusBar->GetItemID(i), panes[i].first) << i;
+        EXPECT_EQ(g_pStatusBar->GetPaneText(i), panes[i].second) << i;
+    }
+    EXPECT_EQ(g_pStatusBar->CommandToIndex(106), 3);
+
+    g_pStatusBar->SetPaneText(g_pStatusBar->CommandToIndex(110), "Checksum: 0x1234");
+    EXPECT_EQ(g_pStatusBar->GetPaneText(1), "Checksum: 0x1234");
+
+    std::thread worker([] { g_pStatusBar->SetPaneText(2, "Reading"); });
+    worker.join();
+    EXPECT_TRUE(tonrig::test::ProcessEventsUntil([] { return g_pStatusBar->GetPaneText(2) == "Reading"; }));
+}
+
+TEST_F(MainFrame, HoveringACommandShowsItsPromptInPaneZero)
+{
+    QStatusTipEvent tip(QString::fromStdString(CommandPrompt(32773)));
+    QCoreApplication::sendEvent(frame, &tip);
+    EXPECT_EQ(g_pStatusBar->GetPaneText(0), "Read data from device");
+    QStatusTipEvent none { QString() };
+    QCoreApplication::sendEvent(frame, &none);
+    EXPECT_EQ(g_pStatusBar->GetPaneText(0), "Ready");
+}
+
+// One row per command: its menu text, its shortcuts, and whether it is enabled (bound).
+TEST_F(MainFrame, CommandTable)
+{
+    struct Row {
+        UINT id;
+        const char* text;
+        std::vector<const char*> keys;
+        bool enabled;
+    };
+    const Row rows[] = {
+        { 57601, "&Open...", { "Ctrl+O" }, true },
+        { 57603, "&Save", { "Ctrl+S" }, false },
+        { 57604, "Save &As...", {}, false },
+        { 57606, "P&rint Setup...", {}, true },
+        { 57607, "&Print...", { "Ctrl+P" }, false },
+        { 57616, "Recent File", {}, false },
+        { 57665, "E&xit", {}, true },
+        { 57600, "&New", { "Ctrl+N" }, true },
+        { 57643, "&Undo", { "Ctrl+Z", "Alt+Backspace" }, false },
+        { 57634, "&Copy", { "Ctrl+C", "Ctrl+Ins" }, false },
+        { 57637, "&Paste", { "Ctrl+V", "Shift+Ins" }, false },
+        { 57635, "Cu&t", { "Ctrl+X", "Shift+Del" }, false },
+        { 32947, "&Find", { "Ctrl+F" }, false },
+        { 32948, "Find &Next", { "F3" }, false },
+        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, false },
+        { 59392, "&Toolbar", {}, true },
+        { 59393, "&Status Bar", {}, true },
+        { 32945, "Device List", { "Ctrl+D" }, true },
+        { 32946, "Select Device", {}, true },
+        { 32974, "New Device Request", {}, false },
+        { 32803, "&Read", { "Ctrl+R" }, false },
+        { 32804, "Write", { "Ctrl+W" }, false },
+        { 32918, "B&uffer Byte Swap", { "Ctrl+U" }, true },
+        { 32962, "Run &Script", { "F5" }, false },
+        { 32963, "Stop Script", { "Esc" }, false },
+        { 32949, "&Detect Hardware", {}, false },
+        { 32958, "Language", {}, false },
+        { 32951, "&Help", {}, false },
+        { 57664, "&About Tonrig...", {}, true },
+        { 57680, "Next Pane", { "F6" }, true },
+        { 57681, "Previous Pane", { "Shift+F6" }, true },
+        { 32772, "Write", {}, true },
+        { 32773, "Read", {}, true },
+        { 32774, "Erase", {}, true },
+        { 32775, "Verify", {}, true },
+        { 32776, "Lock/Unlock", {}, true },
+        { 32777, "Signature ID", {}, true },
+        { 32778, "Blank check", {}, true },
+        { 32782, "Batch Run", {}, true },
+        { 32811, "Fill buffer with 0xFF", {}, true },
+        { 32900, "Config device", {}, true },
+        { 32920, "Byte Swap", {}, true },
+        { 32922, "Calculator", {}, true },
+        { 32977, "8/16-bit display", {}, false },
+    };
+    platform::CommandTable& commands = frame->Commands();
+    commands.Refresh();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        QAction* action = commands.Action(row.id);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text().toStdString(), row.text);
+        QList<QKeySequence> expected;
+        for (const char* key : row.keys)
+            expected.append(QKeySequence(key));
+        EXPECT_EQ(action->shortcuts(), expected);
+        EXPECT_EQ(action->isEnabled(), row.enabled);
+    }
+}
+
+TEST_F(MainFrame, MenuBarFollowsTheMenuTable)
+{
+    const QList<QAction*> popups = frame->menuBar()->actions();
+    const auto& table = MainMenuTable();
+    ASSERT_EQ(popups.size(), static_cast<qsizetype>(table.size()));
+    for (size_t p = 0; p < table.size(); ++p) {
+        SCOPED_TRACE(table[p].title);
+        EXPECT_EQ(popups[p]->text().toStdString(), table[p].title);
+        std::vector<UINT> shown;
+        for (QAction* item : popups[p]->menu()->actions())
+            if (item->isSeparator() || item->isVisible())
+                shown.push_back(item->isSeparator() ? 0 : item->data().toUInt());
+        std::vector<UINT> expected;
+        for (const MenuItemDef& item : table[p].items)
+            expected.push_back(item.id);
+        EXPECT_EQ(shown, expected);
+    }
+}
+
+TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)
+{
+    std::vector<UINT> shown;
+    int buttons = 0;
+    for (QAction* action : frame->ToolBar()->actions()) {
+        shown.push_back(action->isSeparator() ? 0 : action->data().toUInt());
+        if (!action->isSeparator()) {
+            ++buttons;
+            EXPECT_FALSE(action->icon().isNull()) << action->data().toUInt();
+        }
+    }
+    EXPECT_EQ(shown, ToolbarTable());
+    EXPECT_EQ(buttons, 19);
+
+    QAction* read = frame->Commands().Action(32773);
+    EXPECT_EQ(read->toolTip(), "Read");
+    EXPECT_EQ(read->statusTip(), "Read data from device");
+    for (UINT silent : { 32977u, 32962u, 32963u, 32951u }) {
+        EXPECT_TRUE(CommandTooltip(silent).empty()) << silent;
+        EXPECT_TRUE(frame->Commands().Action(silent)->statusTip().isEmpty()) << silent;
+    }
+}
+
+TEST_F(MainFrame, ViewBarsToggleAndTheirChecksFollow)
+{
+    QAction* toolbar = frame->Commands().Action(ID_VIEW_TOOLBAR);
+    ASSERT_TRUE(toolbar->isChecked());
+    toolbar->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame->ToolBar()->isVisible());
+    EXPECT_FALSE(toolbar->isChecked());
+    frame->Commands().Execute(ID_VIEW_STATUS_BAR);
+    EXPECT_FALSE(frame->StatusBar()->isVisible());
+}
+
+TEST_F(MainFrame, ForwardedCommandsReachTheViewWhicheverPaneHasFocus)
+{
+    CTonrigView* view = frame->MainView();
+    for (QWidget* focus : { static_cast<QWidget*>(frame->HeaderPane()), static_cast<QWidget*>(&view->MessageLog()) }) {
+        SCOPED_TRACE(focus->metaObject()->className());
+        focus->setFocus();
+        view->MessageLog().OnClearAll();
+        frame->Commands().Action(32773)->trigger();
+        EXPECT_NE(view->MessageLog().GetText().find("Read: not available yet."), std::string::npos);
+
+        view->m_CodeBuffer[0] = 0x12;
+        view->m_CodeBuffer[1] = 0x34;
+        frame->Commands().Action(32918)->trigger();
+        EXPECT_EQ(view->m_CodeBuffer[0], 0x34);
+        EXPECT_EQ(view->m_CodeBuffer[1], 0x12);
+        frame->Commands().Action(32920)->trigger();
+        EXPECT_EQ(view->m_CodeBuffer[0], 0x12);
+    }
+}
+
+TEST_F(MainFrame, ShortcutsWorkFromEitherPane)
+{
+    QApplication::setActiveWindow(frame);
+    CTonrigView* view = frame->MainView();
+    view->m_CodeBuffer[0] = 0x12;
+    view->m_CodeBuffer[1] = 0x34;
+    frame->HeaderPane()->setFocus();
+    QTest::keyClick(frame->HeaderPane(), Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(view->m_CodeBuffer[0], 0x34);
+    view->MessageLog().setFocus();
+    QTest::keyClick(&view->MessageLog(), Qt::Key_U, Qt::ControlModifier);
+    EXPECT_EQ(view->m_CodeBuffer[0], 0x12);
+    QTest::keyClick(&view->MessageLog(), Qt::Key_F6);
+    EXPECT_TRUE(frame->HeaderPane()->hasFocus());
+}
+
+TEST_F(MainFrame, ToolbarTooltipsShowOnlyWhereTheCommandHasOne)
+{
+    auto tipOf = [&](UINT id) {
+        QWidget* button = frame->ToolBar()->widgetForAction(frame->Commands().Action(id));
+        QToolTip::showText(button->mapToGlobal(QPoint(2, 2)), "none", button);
+        QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(button, &help);
+        return QToolTip::text().toStdString();
+    };
+    EXPECT_EQ(tipOf(32773), "Read");
+    EXPECT_EQ(tipOf(32782), "Batch Run");
+    EXPECT_EQ(tipOf(32977), "none"); // no tooltip of its own replaced the one shown
+    EXPECT_EQ(tipOf(32951), "none");
+}
+
+TEST_F(MainFrame, NextPaneMovesFocusBetweenThePanes)
+{
+    frame->activateWindow();
+    frame->MainView()->MessageLog().setFocus();
+    frame->Commands().Execute(ID_NEXT_PANE);
+    EXPECT_TRUE(frame->HeaderPane()->hasFocus());
+    frame->Commands().Execute(ID_PREV_PANE);
+    EXPECT_TRUE(frame->MainView()->MessageLog().hasFocus());
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+#include "shell/ui/TonrigApp.h"
+
+#include "operations/OperationState.h"
+#include "operations/ui/TonrigView.h"
+#include "shell/MenuTable.h"
+#include "shell/RecentFileList.h"
+#include "shell/ui/AboutDlg.h"
+#include "shell/ui/MainFrame.h"
+#include "support/TestEnvironment.h"
+
+#include "platform/SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void Drain()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+class Application : public testing::Test {
+protected:
+    void TearDown() override { g_nOperationState = kStateIdle; }
+    tonrig::test::ScopedSettingsFile settings;
+};
+
+TEST_F(Application, OpenRequestsWithoutAViewAreDropped)
+{
+    {
+        CTonrigApp app;
+        app.OpenDocumentFile("/data/before.bin"); // no view yet
+        Drain();
+        ASSERT_TRUE(app.InitInstance(false));
+        app.OpenDocumentFile("/data/late.bin"); // queued; the view goes before it runs
+    }
+    EXPECT_EQ(g_pMainView, nullptr);
+    EXPECT_EQ(TheApp(), nullptr);
+    Drain();
+    SUCCEED();
+}
+
+TEST_F(Application, OpenRequestReachesTheViewAfterTheCurrentHandler)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    app.OpenDocumentFile("/data/image.hex");
+    EXPECT_TRUE(g_pMainView->m_strFileName.empty()); // posted, not sent
+    Drain();
+    EXPECT_EQ(g_pMainView->m_strFileName, "/data/image.hex");
+}
+
+TEST_F(Application, RecentFilesAppearInTheFileMenuAndOpenThroughTheView)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    platform::CommandTable& commands = app.MainFrame()->Commands();
+    EXPECT_EQ(app.RecentFileList()->GetSize(), 9);
+    EXPECT_FALSE(commands.Action(ID_FILE_MRU_FILE1)->isEnabled()); // the placeholder of an empty list
+
+    app.AddToRecentFileList("/data/first.bin");
+    app.AddToRecentFileList("/home/someone/projects/firmware/release/second.hex");
+    EXPECT_EQ(commands.Action(57616)->text().toStdString(), "&1 /.../release/second.hex");
+    EXPECT_EQ(commands.Action(57617)->text().toStdString(), "&2 /data/first.bin");
+    EXPECT_TRUE(commands.Action(57617)->isVisible());
+    EXPECT_FALSE(commands.Action(57618)->isVisible());
+
+    ASSERT_TRUE(commands.Execute(57617));
+    Drain();
+    EXPECT_EQ(g_pMainView->m_strFileName, "/data/first.bin");
+    // Opening it made it the newest.
+    EXPECT_EQ((*app.RecentFileList())[0], "/data/first.bin");
+}
+
+TEST_F(Application, RecentFilesOfAnEarlierRunAreThereAtStartUp)
+{
+    {
+        CTonrigApp first;
+        ASSERT_TRUE(first.InitInstance(false));
+        for (int i = 1; i <= 6; ++i)
+            first.AddToRecentFileList("/data/f" + std::to_string(i) + ".bin");
+        first.ExitInstance();
+    }
+    platform::SettingsStore::Instance().Open(settings.Path());
+    CTonrigApp second;
+    ASSERT_TRUE(second.InitInstance(false));
+    ASSERT_EQ(second.RecentFileList()->GetCount(), 6); // more than the start-up list of 4
+    EXPECT_EQ((*second.RecentFileList())[0], "/data/f6.bin");
+    EXPECT_EQ(second.MainFrame()->Commands().Action(57621)->text().toStdString(), "&6 /data/f1.bin");
+}
+
+TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    int asked = 0;
+    CTonrigApp::DeviceChoice answer;
+    app.SetDeviceSelector([&] {
+        ++asked;
+        return answer;
+    });
+    CRichEditCtrlExtend& log = g_pMainView->MessageLog();
+
+    struct Case {
+        int state;
+        bool cancelled;
+        int selected;
+        bool asks;
+        bool setsUp;
+    };
+    const Case cases[] = {
+        { 1, false, 5, true, true },
+        { 0, false, 325, true, true },
+        { 1, true, 5, true, false },
+        { 1, false, 326, true, false },
+        { 1, false, -1, true, false },
+        { 3, false, 5, false, false },
+        { 7, false, 5, false, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.state << " class " << c.selected);
+        g_nOperationState = c.state;
+        answer = { c.cancelled, c.selected };
+        asked = 0;
+        log.OnClearAll();
+        app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
+        app.MainFrame()->Commands().Execute(ID_SELECT_DEVICE);
+        EXPECT_EQ(asked, c.asks ? 2 : 0);
+        const bool setUp
+            = log.GetText().find("Device setup (class " + std::to_string(c.selected) + ")") != std::string::npos;
+        EXPECT_EQ(setUp, c.setsUp);
+    }
+}
+
+TEST_F(Application, WithoutTheSelectionDialogTheCommandSaysSo)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    app.OnDeviceList();
+    EXPECT_NE(g_pMainView->MessageLog().GetText().find("Device selection: not available yet."), std::string::npos);
+}
+
+TEST_F(Application, NewDocumentLeavesTheViewAsItIs)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    CTonrigView* view = g_pMainView;
+    view->m_CodeBuffer[0] = 0x42;
+    const std::string log = view->MessageLog().GetText();
+    ASSERT_TRUE(app.MainFrame()->Commands().Execute(ID_FILE_NEW));
+    Drain();
+    EXPECT_EQ(g_pMainView, view);
+    EXPECT_EQ(view->m_CodeBuffer[0], 0x42);
+    EXPECT_EQ(view->MessageLog().GetText(), log);
+}
+
+TEST(AboutBox, CarriesItsTextsAndLinks)
+{
+    CAboutDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "About Tonrig");
+    EXPECT_EQ(dlg.GetDlgItemText(CAboutDlg::IDC_REVISION), "Re. 7.41");
+    EXPECT_FALSE(dlg.GetDlgItemText(CAboutDlg::IDC_MAKER).empty());
+    EXPECT_EQ(dlg.LinkTarget(CAboutDlg::IDC_EMAIL).rfind("mailto:", 0), 0u);
+    for (int id : { CAboutDlg::IDC_WEBSITE, CAboutDlg::IDC_FORUM, CAboutDlg::IDC_DOWNLOAD }) {
+        EXPECT_EQ(dlg.LinkTarget(id).rfind("https://", 0), 0u) << id;
+        EXPECT_FALSE(dlg.GetDlgItemText(id).empty()) << id;
+    }
+    std::vector<std::string> labels;
+    for (QLabel* label : dlg.findChildren<QLabel*>())
+        labels.push_back(label->text().toStdString());
+    for (const char* fixed : { "Zelvo USB Universal EPROM Programmer", "Technical support :", "Latest Software:" })
+        EXPECT_NE(std::find(labels.begin(), labels.end(), fixed), labels.end()) << fixed;
+}
+
+} // namespace
