@@ -11,7 +11,7 @@
 #include <string>
 
 // The program's home page: the target of a link that was never given one.
-inline constexpr const char* kTonrigHomePage = "https://tonrig.example.org/";
+inline constexpr const char* kTonrigHomePage = "https://www.ostrand.example/";
 
 class CStaticLink : public QLabel {
     Q_OBJECT
