@@ -1,4 +1,3 @@
 #include "operations/OperationState.h"
 
 int g_nOperationState = kStateIdle;
-int g_nCurrentClass = kNoDeviceClass;

@@ -2,17 +2,15 @@
 // The state of the device operations that the shell and the catalogue read: what the view is
 // doing now and which device class is set up. Written by the GUI thread and the device setup.
 
+#include "catalogue/DeviceClass.h"
 #include "platform/WinTypes.h"
+#include "shell/ShellMessages.h"
 
 // 0 no programmer connected, 1 idle, 2 identifying, 3 read, 4 write, 5 erase, 6 verify,
 // 7 blank check.
 extern int g_nOperationState;
 
-// The class index of the device set up or detected; kNoDeviceClass while none is.
-// (It moves to catalogue/ with the device classes.)
-extern int g_nCurrentClass;
-
-constexpr int kNoDeviceClass = 326;
+// g_nCurrentClass and kNoDeviceClass belong to the catalogue.
 
 constexpr int kStateDisconnected = 0;
 constexpr int kStateIdle = 1;
@@ -24,7 +22,5 @@ inline bool IsOperationIdle()
 }
 
 // Messages of the main view.
-constexpr UINT WM_CANCEL_OPERATION = WM_USER + 4;
-constexpr UINT WM_POPUP_TIMEOUT = WM_USER + 9;
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;

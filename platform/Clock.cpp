@@ -159,11 +159,13 @@ bool ManualClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_v
             return true;
         if (stop.stop_requested() || Now() >= deadline)
             return pred();
-        if (m_autoAdvance) {
-            Duration next = deadline;
-            Duration event;
-            if (NextEventTime(event) && event < next)
-                next = event;
+        Duration next = deadline;
+        Duration event;
+        if (NextEventTime(event) && event < next)
+            next = event;
+        // A wait without a deadline and nothing scheduled cannot be ended by moving time: only
+        // another thread can end it.
+        if (m_autoAdvance && next != Duration::max()) {
             lock.unlock();
             AdvanceTo(next);
             lock.lock();

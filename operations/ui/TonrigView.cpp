@@ -4,6 +4,10 @@
 #include "platform/GuiThread.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
+#include "shell/Language.h"
+#include "shell/LanguageLoader.h"
+#include "shell/ui/ProgressDlg.h"
+#include "shell/ui/SplashDlg.h"
 #include "shell/ui/TonrigApp.h"
 
 #include <QPointer>
@@ -40,6 +44,9 @@ CTonrigView::CTonrigView(QWidget* parent)
     m_MessageLog->setObjectName("121");
     m_MessageLog->setReadOnly(false);
     layout->addWidget(m_MessageLog);
+
+    m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
+    m_pSplash = new CSplashDlg(this, Handle());
 }
 
 CTonrigView::~CTonrigView()
@@ -59,6 +66,7 @@ void CTonrigView::OnInitialUpdate()
     m_MessageLog->SetFaceName("Fixedsys");
     m_MessageLog->SetFontSize(10);
     m_MessageLog->SetBackColor(0xEBFFFF);
+    InitLanguageForView();
     ApplyLanguage();
     ReadStartupFlags();
 
@@ -69,7 +77,7 @@ void CTonrigView::OnInitialUpdate()
 
 void CTonrigView::ApplyLanguage()
 {
-    m_strOffsetTitle = "OFFSET"; // language text 177
+    m_strOffsetTitle = g_Language.GetText(177);
 }
 
 void CTonrigView::ReadStartupFlags()

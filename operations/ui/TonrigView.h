@@ -16,8 +16,12 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
+
+class CProgressDlg;
+class CSplashDlg;
 
 class CTonrigView : public QWidget, public platform::MessageTarget {
     Q_OBJECT
@@ -54,6 +58,9 @@ public:
     void OnCalculator();
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
 
+    CProgressDlg& ProgressDlg() { return *m_pProgress; }
+    CSplashDlg& SplashDlg() { return *m_pSplash; }
+
     // The message log.
     CRichEditCtrlExtend& MessageLog() { return *m_MessageLog; }
     void Log(const std::string& text, COLORREF colour = kLogText);
@@ -80,6 +87,8 @@ private:
     void ReadStartupFlags();
 
     CRichEditCtrlExtend* m_MessageLog = nullptr;
+    std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
+    CSplashDlg* m_pSplash = nullptr;           // a child panel
     bool m_bInitialised = false;
 };
 

@@ -2,6 +2,7 @@
 // tests have one and core tests run as they would inside the program, and a settings store and
 // application-data folder of the test's own, so no test touches the user's.
 
+#include "sim/Box.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -16,5 +17,8 @@ int main(int argc, char** argv)
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     testing::AddGlobalTestEnvironment(new tonrig::test::IsolatedEnvironment);
+    // Strict virtual programmers (the default) fail the test on a protocol error.
+    sim::SetProtocolErrorHook(
+        [](const std::string& what) { ADD_FAILURE() << "virtual programmer protocol error: " << what; });
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,3 @@
+#include "link/ProgrammerModel.h"
+
+std::atomic<int> g_nProgrammerModel { kModelZvC };
