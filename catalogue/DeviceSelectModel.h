@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class CDeviceRecord;
+
 // The favourites as stored: names each followed by ",", those without a device dropped.
 extern std::string g_strFavoriteDevices;
 
@@ -23,7 +25,7 @@ struct DeviceSelectEntry {
     std::string manufacturer;
     int category = 10;
     int classIndex = 326;
-    std::size_t record = 0; // position of the device record it comes from
+    const CDeviceRecord* record = nullptr; // the device record it comes from
 };
 
 class CDeviceSelectModel {

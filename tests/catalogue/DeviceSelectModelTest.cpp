@@ -21,10 +21,10 @@ using Lines = std::vector<std::string>;
 std::vector<DeviceSelectEntry> Fixture()
 {
     return {
-        {"27C256", "AMD", 1, 130, 0},      {"AM29F010", "AMD", 3, 170, 1},  {"AT89C51", "ATMEL", 4, 10, 2},
-        {"27C512", "ATMEL", 1, 135, 3},    {"24C02", "ATMEL", 5, 250, 4},   {"X27C256", "XICOR", 1, 131, 5},
-        {"28C64", "XICOR", 2, 160, 6},     {"74LS00", "TI", 9, 300, 7},     {"GAL16V8B", "LATTICE", 7, 310, 8},
-        {"NOMFG27", "-1", 10, 120, 9},     {"27c256", "ST", 1, 132, 10},    {"6264", "ST", 6, 290, 11},
+        {"27C256", "AMD", 1, 130},      {"AM29F010", "AMD", 3, 170},  {"AT89C51", "ATMEL", 4, 10},
+        {"27C512", "ATMEL", 1, 135},    {"24C02", "ATMEL", 5, 250},   {"X27C256", "XICOR", 1, 131},
+        {"28C64", "XICOR", 2, 160},     {"74LS00", "TI", 9, 300},     {"GAL16V8B", "LATTICE", 7, 310},
+        {"NOMFG27", "-1", 10, 120},     {"27c256", "ST", 1, 132},    {"6264", "ST", 6, 290},
     };
 }
 
@@ -136,7 +136,6 @@ TEST_F(DeviceSelectModelTest, AManufacturerShowsItsOwnDevicesInTheirOwnCase)
     EXPECT_EQ(model.ManufacturerFilter(), "ST");
     EXPECT_EQ(Devices(model), Lines{"27c256"});
     EXPECT_EQ(model.DeviceLine(0).classIndex, 132);
-    EXPECT_EQ(model.DeviceLine(0).record, 10u);
     EXPECT_EQ(model.DeviceHighlight(), 0);
 
     model.SelectCategory(0);
@@ -222,13 +221,13 @@ TEST_F(DeviceSelectModelTest, ASearchKeepsTheHighlightWhileItsLineStays)
 
 TEST_F(DeviceSelectModelTest, LinesAfterTheStopLineAreNotFiltered)
 {
-    CDeviceSelectModel xilinx({{"XC9536", "XILINX", 7, 311, 0},
-                               {"XILINX 5V DEVICES", "XILINX", 7, 311, 1},
-                               {"XC95108", "XILINX", 7, 311, 2},
-                               {"XCR3064", "XILINX", 7, 311, 3},
-                               {"ZZ27C", "X", 7, 311, 4},
-                               {"AA27C", "X", 7, 311, 5},
-                               {"ZZTOP", "X", 7, 311, 6}});
+    CDeviceSelectModel xilinx({{"XC9536", "XILINX", 7, 311},
+                               {"XILINX 5V DEVICES", "XILINX", 7, 311},
+                               {"XC95108", "XILINX", 7, 311},
+                               {"XCR3064", "XILINX", 7, 311},
+                               {"ZZ27C", "X", 7, 311},
+                               {"AA27C", "X", 7, 311},
+                               {"ZZTOP", "X", 7, 311}});
     xilinx.Open("");
     xilinx.SetSearch("27C");
     Lines lines;
@@ -325,14 +324,14 @@ TEST_F(DeviceSelectModelTest, ANameWithoutARecordLeavesTheStoreUntilAButtonWrite
 TEST_F(DeviceSelectModelTest, ANameWithACommaIsNoFavouriteAndLongNamesStayWhole)
 {
     const std::string longName(300, 'L');
-    CDeviceSelectModel m({{"A,B", "X", 1, 130, 0}, {longName, "X", 1, 131, 1}});
+    CDeviceSelectModel m({{"A,B", "X", 1, 130}, {longName, "X", 1, 131}});
     m.Open("");
     m.HighlightDevice(0);
     EXPECT_EQ(m.AddFavorite(), CDeviceSelectModel::AddResult::NameHasComma);
     EXPECT_TRUE(m.Favorites().empty());
     m.HighlightDevice(1);
     EXPECT_EQ(m.AddFavorite(), CDeviceSelectModel::AddResult::Added);
-    CDeviceSelectModel reopened({{"A,B", "X", 1, 130, 0}, {longName, "X", 1, 131, 1}});
+    CDeviceSelectModel reopened({{"A,B", "X", 1, 130}, {longName, "X", 1, 131}});
     reopened.Open(CDeviceSelectModel::ReadStoredFavorites());
     ASSERT_EQ(reopened.Favorites().size(), 1u);
     EXPECT_EQ(reopened.FavoriteLine(0).name, longName);
