@@ -28,7 +28,8 @@ int CompareIgnoringCase(const QString& a, const QString& b)
 
 } // namespace
 
-CDeviceSelectModel::CDeviceSelectModel(std::vector<DeviceSelectEntry> entries) : m_entries(std::move(entries))
+CDeviceSelectModel::CDeviceSelectModel(std::vector<DeviceSelectEntry> entries)
+    : m_entries(std::move(entries))
 {
     std::vector<QString> names;
     names.reserve(m_entries.size());
@@ -38,9 +39,9 @@ CDeviceSelectModel::CDeviceSelectModel(std::vector<DeviceSelectEntry> entries) :
         m_upperNames.push_back(UpperAscii(e.name));
     }
     m_sorted.resize(m_entries.size());
-    std::iota(m_sorted.begin(), m_sorted.end(), std::size_t{0});
+    std::iota(m_sorted.begin(), m_sorted.end(), std::size_t { 0 });
     std::stable_sort(m_sorted.begin(), m_sorted.end(),
-                     [&](std::size_t a, std::size_t b) { return CompareIgnoringCase(names[a], names[b]) < 0; });
+        [&](std::size_t a, std::size_t b) { return CompareIgnoringCase(names[a], names[b]) < 0; });
     m_nameRun.resize(m_sorted.size());
     for (std::size_t i = 1; i < m_sorted.size(); ++i)
         m_nameRun[i] = m_nameRun[i - 1] + (CompareIgnoringCase(names[m_sorted[i]], names[m_sorted[i - 1]]) != 0);
@@ -121,7 +122,8 @@ void CDeviceSelectModel::FillManufacturers()
         if (seen.insert(e.manufacturer).second)
             found.push_back(QString::fromStdString(e.manufacturer));
     }
-    std::stable_sort(found.begin(), found.end(), [](const QString& a, const QString& b) { return CompareIgnoringCase(a, b) < 0; });
+    std::stable_sort(
+        found.begin(), found.end(), [](const QString& a, const QString& b) { return CompareIgnoringCase(a, b) < 0; });
     m_manufacturers.clear();
     for (std::size_t i = 0; i < found.size(); ++i)
         if (i == 0 || CompareIgnoringCase(found[i], found[i - 1]) != 0)
@@ -232,9 +234,8 @@ int CDeviceSelectModel::FindFavorite(const std::string& name) const
 void CDeviceSelectModel::InsertFavorite(std::size_t entry)
 {
     const QString name = QString::fromStdString(m_entries[entry].name);
-    const auto at = std::find_if(m_favorites.begin(), m_favorites.end(), [&](std::size_t f) {
-        return CompareIgnoringCase(QString::fromStdString(m_entries[f].name), name) > 0;
-    });
+    const auto at = std::find_if(m_favorites.begin(), m_favorites.end(),
+        [&](std::size_t f) { return CompareIgnoringCase(QString::fromStdString(m_entries[f].name), name) > 0; });
     const int position = static_cast<int>(at - m_favorites.begin());
     m_favorites.insert(at, entry);
     if (m_nFavoriteHighlight != kNoLine && m_nFavoriteHighlight >= position)

@@ -28,9 +28,13 @@ public:
 
 } // namespace
 
-CStaticLink::CStaticLink(QWidget* parent) : CStaticLink(QString(), parent) {}
+CStaticLink::CStaticLink(QWidget* parent)
+    : CStaticLink(QString(), parent)
+{
+}
 
-CStaticLink::CStaticLink(const QString& text, QWidget* parent) : QLabel(text, parent)
+CStaticLink::CStaticLink(const QString& text, QWidget* parent)
+    : QLabel(text, parent)
 {
     setToolTip(QString::fromStdString(m_link));
 }
@@ -87,7 +91,7 @@ void CStaticLink::paintEvent(QPaintEvent* event)
     if (wordWrap())
         flags |= Qt::TextWordWrap;
     style()->drawItemText(&painter, contentsRect().adjusted(margin(), margin(), -margin(), -margin()), flags, palette(),
-                          isEnabled(), text(), QPalette::NoRole);
+        isEnabled(), text(), QPalette::NoRole);
 }
 
 void CStaticLink::mousePressEvent(QMouseEvent* event)

@@ -36,7 +36,7 @@ public:
     static void SetBeepHook(BeepHook hook);
 
     COLORREF m_colorUnvisited = 0xFF0000; // blue
-    COLORREF m_colorVisited = 0x800080;   // purple
+    COLORREF m_colorVisited = 0x800080; // purple
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -21,13 +21,16 @@ int ColorStaticTextFlags(UINT style)
     return flags;
 }
 
-CXColorStatic::CXColorStatic(QWidget* parent, UINT style) : CXColorStatic(QString(), parent, style) {}
+CXColorStatic::CXColorStatic(QWidget* parent, UINT style)
+    : CXColorStatic(QString(), parent, style)
+{
+}
 
 CXColorStatic::CXColorStatic(const QString& text, QWidget* parent, UINT style)
-    : QLabel(text, parent),
-      m_rgbText(platform::FromQColor(palette().color(QPalette::ButtonText))),
-      m_rgbBackground(platform::FromQColor(palette().color(QPalette::Button))),
-      m_nStyle(style)
+    : QLabel(text, parent)
+    , m_rgbText(platform::FromQColor(palette().color(QPalette::ButtonText)))
+    , m_rgbBackground(platform::FromQColor(palette().color(QPalette::Button)))
+    , m_nStyle(style)
 {
     // QLabel's own layout logic (size hints) follows the same alignment and wrapping.
     setAlignment(Qt::Alignment(ColorStaticTextFlags(style) & (Qt::AlignHorizontal_Mask | Qt::AlignVertical_Mask)));

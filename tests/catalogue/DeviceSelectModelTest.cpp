@@ -21,16 +21,24 @@ using Lines = std::vector<std::string>;
 std::vector<DeviceSelectEntry> Fixture()
 {
     return {
-        {"27C256", "AMD", 1, 130},      {"AM29F010", "AMD", 3, 170},  {"AT89C51", "ATMEL", 4, 10},
-        {"27C512", "ATMEL", 1, 135},    {"24C02", "ATMEL", 5, 250},   {"X27C256", "XICOR", 1, 131},
-        {"28C64", "XICOR", 2, 160},     {"74LS00", "TI", 9, 300},     {"GAL16V8B", "LATTICE", 7, 310},
-        {"NOMFG27", "-1", 10, 120},     {"27c256", "ST", 1, 132},    {"6264", "ST", 6, 290},
+        { "27C256", "AMD", 1, 130 },
+        { "AM29F010", "AMD", 3, 170 },
+        { "AT89C51", "ATMEL", 4, 10 },
+        { "27C512", "ATMEL", 1, 135 },
+        { "24C02", "ATMEL", 5, 250 },
+        { "X27C256", "XICOR", 1, 131 },
+        { "28C64", "XICOR", 2, 160 },
+        { "74LS00", "TI", 9, 300 },
+        { "GAL16V8B", "LATTICE", 7, 310 },
+        { "NOMFG27", "-1", 10, 120 },
+        { "27c256", "ST", 1, 132 },
+        { "6264", "ST", 6, 290 },
     };
 }
 
-const Lines kAllDevices = {"24C02",  "27C256",   "27C512",  "28C64",   "6264",   "74LS00",
-                           "AM29F010", "AT89C51", "GAL16V8B", "NOMFG27", "X27C256"};
-const Lines kAllManufacturers = {"-1", "AMD", "ATMEL", "LATTICE", "ST", "TI", "XICOR"};
+const Lines kAllDevices = { "24C02", "27C256", "27C512", "28C64", "6264", "74LS00", "AM29F010", "AT89C51", "GAL16V8B",
+    "NOMFG27", "X27C256" };
+const Lines kAllManufacturers = { "-1", "AMD", "ATMEL", "LATTICE", "ST", "TI", "XICOR" };
 
 std::string StoredFavorites()
 {
@@ -78,7 +86,7 @@ protected:
     }
 
     tonrig::test::ScopedSettingsFile settings;
-    CDeviceSelectModel model{Fixture()};
+    CDeviceSelectModel model { Fixture() };
 };
 
 TEST_F(DeviceSelectModelTest, OpeningShowsEveryManufacturerEachNameOnceAndTheFavourites)
@@ -90,7 +98,7 @@ TEST_F(DeviceSelectModelTest, OpeningShowsEveryManufacturerEachNameOnceAndTheFav
     EXPECT_EQ(model.Manufacturers(), kAllManufacturers);
     EXPECT_EQ(Devices(model), kAllDevices);
     EXPECT_EQ(model.DeviceLine(1).classIndex, 130) << "the first of two names equal ignoring case gives the line";
-    EXPECT_EQ(Favorites(model), (Lines{"27C256", "X27C256"}));
+    EXPECT_EQ(Favorites(model), (Lines { "27C256", "X27C256" }));
     EXPECT_EQ(model.FavoriteLine(0).classIndex, 130);
     EXPECT_EQ(g_strFavoriteDevices, "X27C256,27C256,");
     EXPECT_EQ(model.ManufacturerHighlight(), 0);
@@ -108,14 +116,14 @@ TEST_F(DeviceSelectModelTest, TypeButtonsShowTheirCategoryFromTheFirstManufactur
         std::string filter;
         Lines devices;
     } cases[] = {
-        {1, {"AMD", "ATMEL", "ST", "XICOR"}, "AMD", {"27C256"}},
-        {3, {"AMD"}, "AMD", {"AM29F010"}},
-        {4, {"ATMEL"}, "ATMEL", {"AT89C51"}},
-        {5, {"ATMEL"}, "ATMEL", {"24C02"}},
-        {6, {"ST"}, "ST", {"6264"}},
-        {7, {"LATTICE"}, "LATTICE", {"GAL16V8B"}},
-        {8, {}, "LATTICE", {}}, // nothing of this category: both lists empty, the filter stays
-        {0, kAllManufacturers, "ALL", kAllDevices},
+        { 1, { "AMD", "ATMEL", "ST", "XICOR" }, "AMD", { "27C256" } },
+        { 3, { "AMD" }, "AMD", { "AM29F010" } },
+        { 4, { "ATMEL" }, "ATMEL", { "AT89C51" } },
+        { 5, { "ATMEL" }, "ATMEL", { "24C02" } },
+        { 6, { "ST" }, "ST", { "6264" } },
+        { 7, { "LATTICE" }, "LATTICE", { "GAL16V8B" } },
+        { 8, {}, "LATTICE", {} }, // nothing of this category: both lists empty, the filter stays
+        { 0, kAllManufacturers, "ALL", kAllDevices },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.category);
@@ -134,35 +142,35 @@ TEST_F(DeviceSelectModelTest, AManufacturerShowsItsOwnDevicesInTheirOwnCase)
     model.SelectCategory(1);
     model.SelectManufacturer(2); // ST
     EXPECT_EQ(model.ManufacturerFilter(), "ST");
-    EXPECT_EQ(Devices(model), Lines{"27c256"});
+    EXPECT_EQ(Devices(model), Lines { "27c256" });
     EXPECT_EQ(model.DeviceLine(0).classIndex, 132);
     EXPECT_EQ(model.DeviceHighlight(), 0);
 
     model.SelectCategory(0);
     model.SelectManufacturer(0); // "-1": the devices without a manufacturer
-    EXPECT_EQ(Devices(model), Lines{"NOMFG27"});
+    EXPECT_EQ(Devices(model), Lines { "NOMFG27" });
 }
 
 TEST_F(DeviceSelectModelTest, EverySearchChangeShowsTheListForTheWholeText)
 {
     model.Open("");
-    const Lines two = {"24C02", "27C256", "27C512", "28C64", "6264", "AM29F010", "NOMFG27", "X27C256"};
-    const Lines twentySeven = {"27C256", "27C512", "NOMFG27", "X27C256"};
-    const Lines twentySevenC = {"27C256", "27C512", "X27C256"};
+    const Lines two = { "24C02", "27C256", "27C512", "28C64", "6264", "AM29F010", "NOMFG27", "X27C256" };
+    const Lines twentySeven = { "27C256", "27C512", "NOMFG27", "X27C256" };
+    const Lines twentySevenC = { "27C256", "27C512", "X27C256" };
     const struct {
         const char* name;
         std::vector<std::string> steps; // successive texts of the box
         Lines devices;
     } cases[] = {
-        {"one digit", {"2"}, two},
-        {"typed 27C", {"2", "27", "27C"}, twentySevenC},
-        {"backspace", {"2", "27", "27C", "27"}, twentySeven},
-        {"a digit found in the middle", {"7"}, {"27C256", "27C512", "74LS00", "NOMFG27", "X27C256"}},
-        {"a letter", {"C"}, {"24C02", "27C256", "27C512", "28C64", "AT89C51", "X27C256"}},
-        {"pasted, then backspace", {"27C", "27"}, twentySeven},
-        {"a replaced by b", {"A", "B"}, {"GAL16V8B"}},
-        {"lower case", {"27c"}, twentySevenC},
-        {"emptied", {"27C", ""}, kAllDevices},
+        { "one digit", { "2" }, two },
+        { "typed 27C", { "2", "27", "27C" }, twentySevenC },
+        { "backspace", { "2", "27", "27C", "27" }, twentySeven },
+        { "a digit found in the middle", { "7" }, { "27C256", "27C512", "74LS00", "NOMFG27", "X27C256" } },
+        { "a letter", { "C" }, { "24C02", "27C256", "27C512", "28C64", "AT89C51", "X27C256" } },
+        { "pasted, then backspace", { "27C", "27" }, twentySeven },
+        { "a replaced by b", { "A", "B" }, { "GAL16V8B" } },
+        { "lower case", { "27c" }, twentySevenC },
+        { "emptied", { "27C", "" }, kAllDevices },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -221,24 +229,20 @@ TEST_F(DeviceSelectModelTest, ASearchKeepsTheHighlightWhileItsLineStays)
 
 TEST_F(DeviceSelectModelTest, LinesAfterTheStopLineAreNotFiltered)
 {
-    CDeviceSelectModel xilinx({{"XC9536", "XILINX", 7, 311},
-                               {"XILINX 5V DEVICES", "XILINX", 7, 311},
-                               {"XC95108", "XILINX", 7, 311},
-                               {"XCR3064", "XILINX", 7, 311},
-                               {"ZZ27C", "X", 7, 311},
-                               {"AA27C", "X", 7, 311},
-                               {"ZZTOP", "X", 7, 311}});
+    CDeviceSelectModel xilinx({ { "XC9536", "XILINX", 7, 311 }, { "XILINX 5V DEVICES", "XILINX", 7, 311 },
+        { "XC95108", "XILINX", 7, 311 }, { "XCR3064", "XILINX", 7, 311 }, { "ZZ27C", "X", 7, 311 },
+        { "AA27C", "X", 7, 311 }, { "ZZTOP", "X", 7, 311 } });
     xilinx.Open("");
     xilinx.SetSearch("27C");
     Lines lines;
     for (std::size_t e : xilinx.Devices())
         lines.push_back(xilinx.Entries()[e].name);
-    EXPECT_EQ(lines, (Lines{"AA27C", "ZZ27C", "ZZTOP"}));
+    EXPECT_EQ(lines, (Lines { "AA27C", "ZZ27C", "ZZTOP" }));
     xilinx.SetSearch("9");
     lines.clear();
     for (std::size_t e : xilinx.Devices())
         lines.push_back(xilinx.Entries()[e].name);
-    EXPECT_EQ(lines, (Lines{"XC95108", "XC9536", "ZZ27C", "ZZTOP"}));
+    EXPECT_EQ(lines, (Lines { "XC95108", "XC9536", "ZZ27C", "ZZTOP" }));
 }
 
 TEST_F(DeviceSelectModelTest, FavouritesAreAddedOnceAndRemovedByTheirExactEntry)
@@ -248,7 +252,7 @@ TEST_F(DeviceSelectModelTest, FavouritesAreAddedOnceAndRemovedByTheirExactEntry)
 
     model.HighlightDevice(DeviceLineOf(model, "AT89C51"));
     EXPECT_EQ(model.AddFavorite(), CDeviceSelectModel::AddResult::Added);
-    EXPECT_EQ(Favorites(model), (Lines{"27C256", "AT89C51", "X27C256"}));
+    EXPECT_EQ(Favorites(model), (Lines { "27C256", "AT89C51", "X27C256" }));
     EXPECT_EQ(g_strFavoriteDevices, "X27C256,27C256,AT89C51,");
     EXPECT_EQ(StoredFavorites(), g_strFavoriteDevices);
 
@@ -262,7 +266,7 @@ TEST_F(DeviceSelectModelTest, FavouritesAreAddedOnceAndRemovedByTheirExactEntry)
     model.HighlightFavorite(1);
     EXPECT_EQ(model.DeviceHighlight(), -1);
     ASSERT_TRUE(model.RemoveFavorite());
-    EXPECT_EQ(Favorites(model), (Lines{"27C256", "X27C256"}));
+    EXPECT_EQ(Favorites(model), (Lines { "27C256", "X27C256" }));
     EXPECT_EQ(model.FavoriteHighlight(), 1);
     EXPECT_EQ(model.Highlighted()->name, "X27C256");
     EXPECT_EQ(g_strFavoriteDevices, "X27C256,27C256,");
@@ -290,16 +294,16 @@ TEST_F(DeviceSelectModelTest, StoredFavouritesAreReadUpToTheLastComma)
         Lines favorites;
         std::string text;
     } cases[] = {
-        {"", {}, ""},
-        {",A,", {}, ""},
-        {",27C256,", {}, ""},
-        {"27C256", {}, ""},
-        {"27C256,AT89C51", {"27C256"}, "27C256,"},
-        {"NOPE,27C256,", {"27C256"}, "27C256,"},
-        {"27C256,27C256,", {"27C256"}, "27C256,"},
-        {"27C256,27c256,", {"27C256"}, "27C256,"},
-        {"27c256,", {"27c256"}, "27c256,"},
-        {"X27C256,,27C256,", {"X27C256"}, "X27C256,"},
+        { "", {}, "" },
+        { ",A,", {}, "" },
+        { ",27C256,", {}, "" },
+        { "27C256", {}, "" },
+        { "27C256,AT89C51", { "27C256" }, "27C256," },
+        { "NOPE,27C256,", { "27C256" }, "27C256," },
+        { "27C256,27C256,", { "27C256" }, "27C256," },
+        { "27C256,27c256,", { "27C256" }, "27C256," },
+        { "27c256,", { "27c256" }, "27c256," },
+        { "X27C256,,27C256,", { "X27C256" }, "X27C256," },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -324,14 +328,14 @@ TEST_F(DeviceSelectModelTest, ANameWithoutARecordLeavesTheStoreUntilAButtonWrite
 TEST_F(DeviceSelectModelTest, ANameWithACommaIsNoFavouriteAndLongNamesStayWhole)
 {
     const std::string longName(300, 'L');
-    CDeviceSelectModel m({{"A,B", "X", 1, 130}, {longName, "X", 1, 131}});
+    CDeviceSelectModel m({ { "A,B", "X", 1, 130 }, { longName, "X", 1, 131 } });
     m.Open("");
     m.HighlightDevice(0);
     EXPECT_EQ(m.AddFavorite(), CDeviceSelectModel::AddResult::NameHasComma);
     EXPECT_TRUE(m.Favorites().empty());
     m.HighlightDevice(1);
     EXPECT_EQ(m.AddFavorite(), CDeviceSelectModel::AddResult::Added);
-    CDeviceSelectModel reopened({{"A,B", "X", 1, 130}, {longName, "X", 1, 131}});
+    CDeviceSelectModel reopened({ { "A,B", "X", 1, 130 }, { longName, "X", 1, 131 } });
     reopened.Open(CDeviceSelectModel::ReadStoredFavorites());
     ASSERT_EQ(reopened.Favorites().size(), 1u);
     EXPECT_EQ(reopened.FavoriteLine(0).name, longName);

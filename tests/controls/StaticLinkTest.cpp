@@ -26,7 +26,7 @@ protected:
             opened.push_back(target);
             const QCursor* cursor = QApplication::overrideCursor();
             waitCursor.push_back(cursor && cursor->shape() == Qt::WaitCursor);
-            return platform::OpenResult{answer, answer ? "" : "refused"};
+            return platform::OpenResult { answer, answer ? "" : "refused" };
         });
         CStaticLink::SetBeepHook([this] { ++beeps; });
     }
@@ -52,7 +52,7 @@ TEST_F(StaticLinkTest, ATargetNeverSetOpensTheHomePageNotTheCaption)
     CStaticLink link("Visit us");
     EXPECT_EQ(link.toolTip().toStdString(), kTonrigHomePage);
     Click(link);
-    EXPECT_EQ(opened, std::vector<std::string>{kTonrigHomePage});
+    EXPECT_EQ(opened, std::vector<std::string> { kTonrigHomePage });
 }
 
 TEST_F(StaticLinkTest, AnEmptyTargetOpensTheCaption)
@@ -60,7 +60,7 @@ TEST_F(StaticLinkTest, AnEmptyTargetOpensTheCaption)
     CStaticLink link("https://example.org/caption");
     link.SetLink("");
     Click(link);
-    EXPECT_EQ(opened, std::vector<std::string>{"https://example.org/caption"});
+    EXPECT_EQ(opened, std::vector<std::string> { "https://example.org/caption" });
 }
 
 TEST_F(StaticLinkTest, TheTooltipIsTheTarget)
@@ -84,7 +84,7 @@ TEST_F(StaticLinkTest, ASuccessfulOpenTurnsVisitedAndStaysSoOnASecondClick)
     EXPECT_EQ(opened.size(), 2u);
     EXPECT_TRUE(link.IsVisited());
     EXPECT_EQ(beeps, 0);
-    EXPECT_EQ(waitCursor, (std::vector<bool>{true, true}));
+    EXPECT_EQ(waitCursor, (std::vector<bool> { true, true }));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -95,7 +95,7 @@ TEST_F(StaticLinkTest, AFailedOpenBeepsOnceAndStaysUnvisited)
     Click(link);
     EXPECT_EQ(opened.size(), 1u);
     EXPECT_EQ(beeps, 1);
-    EXPECT_EQ(waitCursor, std::vector<bool>{true});
+    EXPECT_EQ(waitCursor, std::vector<bool> { true });
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(link.IsVisited());
     EXPECT_EQ(link.CurrentColor(), 0xFF0000u);
@@ -146,7 +146,7 @@ TEST_F(StaticLinkTest, APictureLabelKeepsItsLookAndStillOpens)
     const QImage image = link.grab().toImage();
     EXPECT_EQ(image.pixel(8, 8) & 0xFFFFFF, 0x00FF00u);
     QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(opened, std::vector<std::string>{"https://example.org/logo"});
+    EXPECT_EQ(opened, std::vector<std::string> { "https://example.org/logo" });
     EXPECT_TRUE(link.IsVisited());
 }
 

@@ -21,9 +21,9 @@ struct SetterCase {
     const char* name;
     std::function<void(CXColorStatic&)> run;
     QString family; // empty: the label's starting family
-    int points;     // 0: the starting size
+    int points; // 0: the starting size
     bool bold;
-    COLORREF text;       // 0xFFFFFFFF: the palette's button text
+    COLORREF text; // 0xFFFFFFFF: the palette's button text
     COLORREF background; // 0xFFFFFFFF: the palette's button face
 };
 
@@ -32,51 +32,53 @@ constexpr COLORREF kPalette = 0xFFFFFFFF;
 TEST(XColorStatic, SetterSequencesGiveTheirFontAndColours)
 {
     const std::vector<SetterCase> cases = {
-        {"fresh", [](CXColorStatic&) {}, {}, 0, false, kPalette, kPalette},
-        {"face and size", [](CXColorStatic& s) { s.SetFont("Arial", 11); }, "DejaVu Sans", 11, false, kPalette, kPalette},
-        {"bold keeps the face and size set before",
-         [](CXColorStatic& s) {
-             s.SetFont("Arial", 11);
-             s.SetBold(true);
-         },
-         "DejaVu Sans", 11, true, kPalette, kPalette},
-        {"a font set after bold stays bold",
-         [](CXColorStatic& s) {
-             s.SetBold(true);
-             s.SetFont("Courier New", 8);
-         },
-         "DejaVu Sans Mono", 8, true, kPalette, kPalette},
-        {"bold off again",
-         [](CXColorStatic& s) {
-             s.SetFont("Times New Roman", 12);
-             s.SetBold(true);
-             s.SetBold(false);
-         },
-         "DejaVu Serif", 12, false, kPalette, kPalette},
-        {"no face changes only the size", [](CXColorStatic& s) { s.SetFont("", 14); }, {}, 14, false, kPalette, kPalette},
-        {"a QFont takes the bold flag",
-         [](CXColorStatic& s) {
-             s.SetBold(true, false);
-             QFont f("DejaVu Sans Mono");
-             f.setPointSize(7);
-             s.SetFont(f);
-         },
-         "DejaVu Sans Mono", 7, true, kPalette, kPalette},
-        {"colours",
-         [](CXColorStatic& s) {
-             s.SetTextColor(RGB(100, 0, 150));
-             s.SetBackgroundColor(RGB(200, 0, 150), false);
-         },
-         {}, 0, false, RGB(100, 0, 150), RGB(200, 0, 150)},
-        {"colours outlive a palette change",
-         [](CXColorStatic& s) {
-             s.SetTextColor(0x0000FF);
-             QPalette p = s.palette();
-             p.setColor(QPalette::ButtonText, Qt::green);
-             p.setColor(QPalette::WindowText, Qt::green);
-             s.setPalette(p);
-         },
-         {}, 0, false, 0x0000FF, kPalette},
+        { "fresh", [](CXColorStatic&) {}, {}, 0, false, kPalette, kPalette },
+        { "face and size", [](CXColorStatic& s) { s.SetFont("Arial", 11); }, "DejaVu Sans", 11, false, kPalette,
+            kPalette },
+        { "bold keeps the face and size set before",
+            [](CXColorStatic& s) {
+                s.SetFont("Arial", 11);
+                s.SetBold(true);
+            },
+            "DejaVu Sans", 11, true, kPalette, kPalette },
+        { "a font set after bold stays bold",
+            [](CXColorStatic& s) {
+                s.SetBold(true);
+                s.SetFont("Courier New", 8);
+            },
+            "DejaVu Sans Mono", 8, true, kPalette, kPalette },
+        { "bold off again",
+            [](CXColorStatic& s) {
+                s.SetFont("Times New Roman", 12);
+                s.SetBold(true);
+                s.SetBold(false);
+            },
+            "DejaVu Serif", 12, false, kPalette, kPalette },
+        { "no face changes only the size", [](CXColorStatic& s) { s.SetFont("", 14); }, {}, 14, false, kPalette,
+            kPalette },
+        { "a QFont takes the bold flag",
+            [](CXColorStatic& s) {
+                s.SetBold(true, false);
+                QFont f("DejaVu Sans Mono");
+                f.setPointSize(7);
+                s.SetFont(f);
+            },
+            "DejaVu Sans Mono", 7, true, kPalette, kPalette },
+        { "colours",
+            [](CXColorStatic& s) {
+                s.SetTextColor(RGB(100, 0, 150));
+                s.SetBackgroundColor(RGB(200, 0, 150), false);
+            },
+            {}, 0, false, RGB(100, 0, 150), RGB(200, 0, 150) },
+        { "colours outlive a palette change",
+            [](CXColorStatic& s) {
+                s.SetTextColor(0x0000FF);
+                QPalette p = s.palette();
+                p.setColor(QPalette::ButtonText, Qt::green);
+                p.setColor(QPalette::WindowText, Qt::green);
+                s.setPalette(p);
+            },
+            {}, 0, false, 0x0000FF, kPalette },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,14 +103,14 @@ TEST(XColorStatic, TextFlagsFollowTheStyle)
         UINT style;
         int flags;
     } cases[] = {
-        {S::SS_LEFT, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap},
-        {S::SS_CENTER, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap},
-        {S::SS_RIGHT, Qt::AlignRight | Qt::AlignTop | Qt::TextWordWrap},
-        {S::SS_CENTERIMAGE, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine},
-        {S::SS_CENTER | S::SS_CENTERIMAGE, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine},
-        {S::SS_RIGHT | S::SS_CENTERIMAGE, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine},
+        { S::SS_LEFT, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap },
+        { S::SS_CENTER, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap },
+        { S::SS_RIGHT, Qt::AlignRight | Qt::AlignTop | Qt::TextWordWrap },
+        { S::SS_CENTERIMAGE, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine },
+        { S::SS_CENTER | S::SS_CENTERIMAGE, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine },
+        { S::SS_RIGHT | S::SS_CENTERIMAGE, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine },
         // Centre wins over right when both bits are set.
-        {S::SS_CENTER | S::SS_RIGHT, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap},
+        { S::SS_CENTER | S::SS_RIGHT, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ColorStaticTextFlags(c.style), c.flags) << "style " << c.style;

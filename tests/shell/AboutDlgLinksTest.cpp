@@ -16,11 +16,11 @@ TEST(AboutBox, ItsFourLinksOpenTheirTargets)
     std::vector<std::string> opened;
     platform::SetDesktopOpener([&](const std::string& target) {
         opened.push_back(target);
-        return platform::OpenResult{true, {}};
+        return platform::OpenResult { true, {} };
     });
     CAboutDlg dlg;
     dlg.show();
-    for (int id : {CAboutDlg::IDC_WEBSITE, CAboutDlg::IDC_EMAIL, CAboutDlg::IDC_FORUM, CAboutDlg::IDC_DOWNLOAD}) {
+    for (int id : { CAboutDlg::IDC_WEBSITE, CAboutDlg::IDC_EMAIL, CAboutDlg::IDC_FORUM, CAboutDlg::IDC_DOWNLOAD }) {
         SCOPED_TRACE(id);
         auto* link = dlg.findChild<CStaticLink*>(QString::number(id));
         ASSERT_NE(link, nullptr);
