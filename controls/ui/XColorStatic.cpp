@@ -1,5 +1,6 @@
 #include "controls/ui/XColorStatic.h"
 
+#include "controls/ui/RichEditCtrlExtend.h"
 #include "platform/ui/QtServices.h"
 
 #include <QPainter>
@@ -49,6 +50,11 @@ void CXColorStatic::SetFont(const QFont& font, bool redraw)
     f.setWeight(m_bBold ? QFont::Bold : QFont::Normal);
     QLabel::setFont(f);
     Redraw(redraw);
+}
+
+void CXColorStatic::SetFont(const LogFont& logFont, bool redraw)
+{
+    SetFont(FontFromLogFont(logFont), redraw);
 }
 
 void CXColorStatic::SetFont(const std::string& faceName, int pointSize, bool redraw)

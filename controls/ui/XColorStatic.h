@@ -3,6 +3,7 @@
 // points, bold) and optionally an icon drawn in place of the text. The colours live in members,
 // not in the palette, so a palette change from outside leaves them alone.
 
+#include "controls/FontRecord.h"
 #include "platform/Colour.h"
 #include "platform/WinTypes.h"
 
@@ -29,6 +30,7 @@ public:
 
     // The font as given, its weight replaced by the bold flag.
     void SetFont(const QFont& font, bool redraw = true);
+    void SetFont(const LogFont& logFont, bool redraw = true);
     // `faceName` (substituted where Linux lacks it) at `pointSize`; an empty face keeps the
     // current family and changes only the size.
     void SetFont(const std::string& faceName, int pointSize, bool redraw = true);

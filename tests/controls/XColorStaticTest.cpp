@@ -21,7 +21,7 @@ struct SetterCase {
     const char* name;
     std::function<void(CXColorStatic&)> run;
     QString family; // empty: the label's starting family
-    int points; // 0: the starting size
+    int points; // 0: the starting size; -1: a size in pixels
     bool bold;
     COLORREF text; // 0xFFFFFFFF: the palette's button text
     COLORREF background; // 0xFFFFFFFF: the palette's button face
