@@ -326,4 +326,19 @@ TEST_F(DeviceSelectDlgTest, NothingIsMadeCurrentWhileAWorkerHoldsTheLink)
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_DEVICE), "AT89C51");
 }
 
+TEST_F(DeviceSelectDlgTest, AManufacturerClickShowsItsDevicesAndMakesTheFirstCurrent)
+{
+    CDeviceSelectDlg dlg;
+    Open(dlg);
+    // Line 0 is highlighted from the opening; a click on it still picks that manufacturer.
+    ClickRow(List(dlg, CDeviceSelectDlg::IDC_MANUFACTURERS), 0);
+    EXPECT_EQ(Rows(List(dlg, CDeviceSelectDlg::IDC_DEVICES)), (Lines { "27C256", "AM29F010" }));
+    EXPECT_EQ(g_CurrentDevice.m_strName, "27C256");
+    EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_MANUFACTURER), "AMD");
+    ClickRow(List(dlg, CDeviceSelectDlg::IDC_MANUFACTURERS), 1);
+    EXPECT_EQ(Rows(List(dlg, CDeviceSelectDlg::IDC_DEVICES)), (Lines { "24C02", "27C512", "AT89C51" }));
+    EXPECT_EQ(g_CurrentDevice.m_strName, "24C02");
+    EXPECT_EQ(g_PreviousDevice.m_strName, "27C256");
+}
+
 } // namespace
