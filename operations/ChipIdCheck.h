@@ -1,0 +1,32 @@
+#pragma once
+// The two short exchanges of an automatic run that are decided here: the ID check compares the
+// chip's signature reply with the device's ID text, and the lock step takes its level from the
+// device's lock text.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+enum class IdCheckVerdict {
+    Skipped, // the device has no signature to compare (or its mask is 0): text 86, go on
+    Match, // text 87, go on
+    Mismatch, // text 88 and the Yes/No question
+    NoChip, // the reply is all 0x00 or all 0xFF: as a mismatch
+};
+
+// The first `length` bytes of `reply` against the hex digit pairs of `id`. With `wordId` (PIC
+// classes 312 and up) the word of reply bytes 0 (high) and 1 against the last four hex digits of
+// `id`, both under `mask`; a mask of 0 skips the check. A reply shorter than what is compared is
+// a mismatch.
+IdCheckVerdict CompareChipId(std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId,
+                             std::uint16_t mask);
+
+// PIC classes compare a masked ID word.
+inline bool UsesIdWord(int classIndex)
+{
+    return classIndex >= 312;
+}
+
+// The lock level of a device's lock text: 2 or 3; none when the device cannot be locked.
+std::optional<std::uint8_t> LockLevel(std::string_view lockText);
