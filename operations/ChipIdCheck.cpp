@@ -1,5 +1,8 @@
 #include "operations/ChipIdCheck.h"
 
+#include "operations/OperationText.h"
+#include "shell/Language.h"
+
 #include <algorithm>
 
 namespace {
@@ -78,4 +81,35 @@ std::optional<std::uint8_t> LockLevel(std::string_view lockText)
     if (lockText == "3")
         return 3;
     return std::nullopt;
+}
+
+std::string IdCheckLine(IdCheckVerdict verdict)
+{
+    switch (verdict) {
+    case IdCheckVerdict::Skipped: return g_Language.GetText(86) + "\r\n";
+    case IdCheckVerdict::Match: return g_Language.GetText(87) + "\r\n";
+    default: return g_Language.GetText(88) + "\r\n";
+    }
+}
+
+bool IdCheckGoesOn(IdCheckVerdict verdict, bool answeredYes)
+{
+    return verdict == IdCheckVerdict::Skipped || verdict == IdCheckVerdict::Match || answeredYes;
+}
+
+LockOutcome MakeLockOutcome(std::optional<std::uint8_t> level, int replyByte0)
+{
+    LockOutcome outcome;
+    if (!level) {
+        outcome.line = std::string(kLockNotSupportedText) + "\r\n";
+        return outcome;
+    }
+    if (replyByte0 == 0) {
+        outcome.line = std::string(kDeviceLockedText) + "\r\n";
+        return outcome;
+    }
+    outcome.done = false;
+    outcome.line = std::string(kLockFailedText) + "\r\n";
+    outcome.boxText = kLockFailedText;
+    return outcome;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 enum class IdCheckVerdict {
@@ -30,3 +31,19 @@ inline bool UsesIdWord(int classIndex)
 
 // The lock level of a device's lock text: 2 or 3; none when the device cannot be locked.
 std::optional<std::uint8_t> LockLevel(std::string_view lockText);
+
+// The log line of an ID-check verdict: text 86, 87 or 88, "\r\n" ended.
+std::string IdCheckLine(IdCheckVerdict verdict);
+// Whether the ID check lets the run go on: a skip and a match do; a mismatch only when the user
+// answered Yes to the question (IdCheckQuestion) it asks.
+bool IdCheckGoesOn(IdCheckVerdict verdict, bool answeredYes);
+
+// The end of a lock step.
+struct LockOutcome {
+    bool done = true; // false: a failure that ends the run
+    std::string line; // the log line ("\r\n" ended)
+    std::string boxText; // a box when not empty, captioned text 50
+};
+// `level`: LockLevel of the device; `replyByte0`: byte 0 of the reply to the lock command (only
+// read when there is a level; -1 when no reply came).
+LockOutcome MakeLockOutcome(std::optional<std::uint8_t> level, int replyByte0);

@@ -1,5 +1,6 @@
 #include "operations/OperationText.h"
 
+#include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
 
@@ -61,4 +62,14 @@ std::string IdCheckCaption()
 std::string DeviceDetectedText(const std::string& name)
 {
     return "Device:" + name + " detected!";
+}
+
+bool AskIdCheckContinue()
+{
+    return MessageBox(IdCheckQuestion(), IdCheckCaption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool ConfirmAdapter(const std::string& adapter, const std::string& message)
+{
+    return MessageBox(AdapterDialogText(adapter, message), AdapterDialogCaption(), MB_OKCANCEL) == IDOK;
 }

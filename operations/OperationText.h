@@ -38,3 +38,13 @@ inline constexpr const char* kDeviceLockedText = "Device locked.";
 inline constexpr const char* kLockFailedText = "Lock failed.";
 inline constexpr const char* kLockNotSupportedText = "The function is not supported by this device.";
 inline constexpr const char* kCheckAdapterText = "Check the adapter/jumper setting.";
+
+// A detection message names a class the table holds (0 to 325); others are ignored.
+inline bool IsDetectableClass(int classIndex)
+{
+    return classIndex >= 0 && classIndex <= 325;
+}
+
+// The boxes of the ID check and the adapter reminder: true for Yes / OK.
+bool AskIdCheckContinue();
+bool ConfirmAdapter(const std::string& adapter, const std::string& message);
