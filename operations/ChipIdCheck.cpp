@@ -40,8 +40,8 @@ bool AllEqual(std::span<const std::uint8_t> bytes, std::uint8_t value)
 
 } // namespace
 
-IdCheckVerdict CompareChipId(std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId,
-                             std::uint16_t mask)
+IdCheckVerdict CompareChipId(
+    std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId, std::uint16_t mask)
 {
     if (wordId) {
         if (mask == 0)
@@ -86,9 +86,12 @@ std::optional<std::uint8_t> LockLevel(std::string_view lockText)
 std::string IdCheckLine(IdCheckVerdict verdict)
 {
     switch (verdict) {
-    case IdCheckVerdict::Skipped: return g_Language.GetText(86) + "\r\n";
-    case IdCheckVerdict::Match: return g_Language.GetText(87) + "\r\n";
-    default: return g_Language.GetText(88) + "\r\n";
+    case IdCheckVerdict::Skipped:
+        return g_Language.GetText(86) + "\r\n";
+    case IdCheckVerdict::Match:
+        return g_Language.GetText(87) + "\r\n";
+    default:
+        return g_Language.GetText(88) + "\r\n";
     }
 }
 

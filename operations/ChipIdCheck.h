@@ -20,8 +20,8 @@ enum class IdCheckVerdict {
 // classes 312 and up) the word of reply bytes 0 (high) and 1 against the last four hex digits of
 // `id`, both under `mask`; a mask of 0 skips the check. A reply shorter than what is compared is
 // a mismatch.
-IdCheckVerdict CompareChipId(std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId,
-                             std::uint16_t mask);
+IdCheckVerdict CompareChipId(
+    std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId, std::uint16_t mask);
 
 // PIC classes compare a masked ID word.
 inline bool UsesIdWord(int classIndex)

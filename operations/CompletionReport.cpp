@@ -42,7 +42,7 @@ void BlankCheck(const StepResult& r, const ReportContext& c, CompletionReport& r
     case StepKind::Failed:
         Add(report,
             platform::Format("%s 0x%s, %s= 0x%s.\r\n", Text(82).c_str(), address.c_str(), Text(18).c_str(),
-                             FormatByte(r.deviceByte).c_str()),
+                FormatByte(r.deviceByte).c_str()),
             LineTone::Error);
         BoxOfFirstLine(report, Text(20));
         Add(report, Text(85) + "\r\n", LineTone::Error);
@@ -52,7 +52,8 @@ void BlankCheck(const StepResult& r, const ReportContext& c, CompletionReport& r
         BoxOfFirstLine(report, Text(54));
         Add(report, Text(55) + "\r\n", LineTone::Error);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -67,16 +68,16 @@ void Verify(const StepResult& r, const ReportContext& c, CompletionReport& repor
         break;
     case StepKind::Failed:
         Add(report,
-            platform::Format("%s, %s=0x%s, %s=0x%s, %s=0x%s\r\n", Text(103).c_str(), Text(99).c_str(),
-                             address.c_str(), Text(100).c_str(), FormatByte(r.bufferByte).c_str(), Text(3).c_str(),
-                             FormatByte(r.deviceByte).c_str()),
+            platform::Format("%s, %s=0x%s, %s=0x%s, %s=0x%s\r\n", Text(103).c_str(), Text(99).c_str(), address.c_str(),
+                Text(100).c_str(), FormatByte(r.bufferByte).c_str(), Text(3).c_str(), FormatByte(r.deviceByte).c_str()),
             LineTone::Error);
         break;
     case StepKind::Cancelled:
         Add(report, platform::Format("%s, %s=0x%s\r\n", Text(102).c_str(), Text(99).c_str(), address.c_str()),
             LineTone::Error);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -92,8 +93,8 @@ void Write(const StepResult& r, const ReportContext& c, CompletionReport& report
         if (r.addressInBuffer)
             Add(report,
                 platform::Format("%s, %s=0x%s, %s=0x%s %s=0x%s\r\n", Text(71).c_str(), Text(99).c_str(),
-                                 address.c_str(), Text(100).c_str(), FormatByte(r.bufferByte).c_str(),
-                                 Text(3).c_str(), FormatByte(r.deviceByte).c_str()),
+                    address.c_str(), Text(100).c_str(), FormatByte(r.bufferByte).c_str(), Text(3).c_str(),
+                    FormatByte(r.deviceByte).c_str()),
                 LineTone::Error);
         else
             Add(report, platform::Format("%s, %s = 0x%s\r\n", Text(71).c_str(), Text(99).c_str(), address.c_str()),
@@ -104,7 +105,8 @@ void Write(const StepResult& r, const ReportContext& c, CompletionReport& report
     case StepKind::Cancelled:
         Add(report, Text(98) + "\r\n", LineTone::Error);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -120,12 +122,19 @@ CompletionReport MakeCompletionReport(const StepResult& result, const ReportCont
     if (result.kind == StepKind::Refused)
         return report;
     switch (result.operation) {
-    case StepOperation::BlankCheck: BlankCheck(result, context, report); break;
-    case StepOperation::Verify: Verify(result, context, report); break;
-    case StepOperation::Write: Write(result, context, report); break;
-    default: return report;
+    case StepOperation::BlankCheck:
+        BlankCheck(result, context, report);
+        break;
+    case StepOperation::Verify:
+        Verify(result, context, report);
+        break;
+    case StepOperation::Write:
+        Write(result, context, report);
+        break;
+    default:
+        return report;
     }
-    report.elapsedFirst = !(result.operation == StepOperation::Write && result.kind == StepKind::Done
-                            && context.secondPassArmed);
+    report.elapsedFirst
+        = !(result.operation == StepOperation::Write && result.kind == StepKind::Done && context.secondPassArmed);
     return report;
 }

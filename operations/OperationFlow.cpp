@@ -6,41 +6,64 @@
 int TimerOfOperation(int operation)
 {
     switch (operation) {
-    case 3: return 1;
-    case 4: return 2;
-    case 5: return 3;
-    case 6: return 4;
-    case 7: return 5;
-    case 9: return 9;
-    case 10: return 7;
-    default: return 0;
+    case 3:
+        return 1;
+    case 4:
+        return 2;
+    case 5:
+        return 3;
+    case 6:
+        return 4;
+    case 7:
+        return 5;
+    case 9:
+        return 9;
+    case 10:
+        return 7;
+    default:
+        return 0;
     }
 }
 
 StepOperation OperationOfTimer(int timer)
 {
     switch (timer) {
-    case 1: return StepOperation::Read;
-    case 2: return StepOperation::Write;
-    case 3: return StepOperation::Erase;
-    case 4: return StepOperation::Verify;
-    case 5: return StepOperation::BlankCheck;
-    case 7: return StepOperation::Lock;
-    case 9: return StepOperation::IdCheck;
-    default: return StepOperation::None;
+    case 1:
+        return StepOperation::Read;
+    case 2:
+        return StepOperation::Write;
+    case 3:
+        return StepOperation::Erase;
+    case 4:
+        return StepOperation::Verify;
+    case 5:
+        return StepOperation::BlankCheck;
+    case 7:
+        return StepOperation::Lock;
+    case 9:
+        return StepOperation::IdCheck;
+    default:
+        return StepOperation::None;
     }
 }
 
 int NextStepAfter(StepOperation operation)
 {
     switch (operation) {
-    case StepOperation::IdCheck: return 3;
-    case StepOperation::Read: return 5;
-    case StepOperation::Erase: return 7;
-    case StepOperation::BlankCheck: return 4;
-    case StepOperation::Write: return 6;
-    case StepOperation::Verify: return 10;
-    default: return 0;
+    case StepOperation::IdCheck:
+        return 3;
+    case StepOperation::Read:
+        return 5;
+    case StepOperation::Erase:
+        return 7;
+    case StepOperation::BlankCheck:
+        return 4;
+    case StepOperation::Write:
+        return 6;
+    case StepOperation::Verify:
+        return 10;
+    default:
+        return 0;
     }
 }
 
@@ -122,7 +145,8 @@ StepPlan PlanWalk(int step, OperationRunFlags& flags, const DeviceShape& shape, 
         if (config)
             return WalkTo(flags, 2, 1);
         break;
-    case 15: return WalkTo(flags, 0, 1);
+    case 15:
+        return WalkTo(flags, 0, 1);
     case 16:
         if (config)
             return WalkTo(flags, 3, 1);
@@ -152,7 +176,8 @@ StepPlan PlanWalk(int step, OperationRunFlags& flags, const DeviceShape& shape, 
         if (config)
             return WalkTo(flags, 2, 5);
         break;
-    default: break;
+    default:
+        break;
     }
     return EndWalk(WalkedOperation(step), flags, checked);
 }
@@ -182,10 +207,17 @@ int NextWalkStep(StepOperation operation, int bufferIndex)
 {
     int first = 0;
     switch (operation) {
-    case StepOperation::Write: first = 17; break;
-    case StepOperation::Verify: first = 19; break;
-    case StepOperation::BlankCheck: first = 21; break;
-    default: return 0;
+    case StepOperation::Write:
+        first = 17;
+        break;
+    case StepOperation::Verify:
+        first = 19;
+        break;
+    case StepOperation::BlankCheck:
+        first = 21;
+        break;
+    default:
+        return 0;
     }
     if (bufferIndex == 0 || bufferIndex == 1)
         return first + bufferIndex;
@@ -193,7 +225,7 @@ int NextWalkStep(StepOperation operation, int bufferIndex)
 }
 
 StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, const DeviceShape& shape,
-                         bool doubleWriteChecked, const AutoStepQuery& checked)
+    bool doubleWriteChecked, const AutoStepQuery& checked)
 {
     const bool secondPassEnded = result.operation == StepOperation::Write && flags.writeRepeated;
     if (secondPassEnded)

@@ -102,7 +102,7 @@ int NextWalkStep(StepOperation operation, int bufferIndex);
 // After a step's result: the walk's next buffer, the second pass of a double write, the next
 // operation of the automatic run, or the end. Updates `flags`.
 StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, const DeviceShape& shape,
-                         bool doubleWriteChecked, const AutoStepQuery& checked);
+    bool doubleWriteChecked, const AutoStepQuery& checked);
 
 // The end of a run by a cancel (WM_CANCEL_OPERATION): the three run flags cleared.
 void CancelRun(OperationRunFlags& flags);

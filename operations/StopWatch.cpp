@@ -45,5 +45,6 @@ std::string ElapsedLine(double seconds)
 {
     if (!(seconds > 0.0)) // also NaN
         seconds = 0.0;
-    return platform::Format("%s: %.2f %s.\r\n", g_Language.GetText(94).c_str(), seconds, g_Language.GetText(95).c_str());
+    return platform::Format(
+        "%s: %.2f %s.\r\n", g_Language.GetText(94).c_str(), seconds, g_Language.GetText(95).c_str());
 }

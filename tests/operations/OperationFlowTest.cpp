@@ -90,8 +90,8 @@ StepResult Result(StepOperation operation, StepKind kind)
     return result;
 }
 
-PrepareInput Input(int state, bool lease, int classIndex, bool ready = true, std::string message = {},
-                   bool confirmed = false)
+PrepareInput Input(
+    int state, bool lease, int classIndex, bool ready = true, std::string message = {}, bool confirmed = false)
 {
     PrepareInput input;
     input.state = state;
@@ -121,15 +121,15 @@ TEST(OperationFlow, AutomaticRunsTakeTheCheckedStepsInOrderAndWalkTheBuffers)
     };
     const Case cases[] = {
         { "8051 ID, blank, write, verify, lock", kPlain, { 9, 7, 4, 6, 10 },
-          { { Id, 0 }, { Bl, 0 }, { Wr, 0 }, { Vf, 0 }, { Lk, 0 } } },
+            { { Id, 0 }, { Bl, 0 }, { Wr, 0 }, { Vf, 0 }, { Lk, 0 } } },
         { "every box, order of the chain", kPlain, { 10, 6, 4, 7, 5, 3, 9 },
-          { { Id, 0 }, { Rd, 0 }, { Er, 0 }, { Bl, 0 }, { Wr, 0 }, { Vf, 0 }, { Lk, 0 } } },
+            { { Id, 0 }, { Rd, 0 }, { Er, 0 }, { Bl, 0 }, { Wr, 0 }, { Vf, 0 }, { Lk, 0 } } },
         { "only verify", kPlain, { 6 }, { { Vf, 0 } } },
         { "no box", kPlain, {}, {} },
         { "PIC with EEPROM: write, verify, lock", kPicWithEeprom, { 4, 6, 10 },
-          { { Wr, 0 }, { Wr, 1 }, { Wr, 2 }, { Vf, 0 }, { Vf, 1 }, { Vf, 2 }, { Lk, 0 } } },
+            { { Wr, 0 }, { Wr, 1 }, { Wr, 2 }, { Vf, 0 }, { Vf, 1 }, { Vf, 2 }, { Lk, 0 } } },
         { "PIC without EEPROM skips buffer 1", kPicWithoutEeprom, { 4, 6, 10 },
-          { { Wr, 0 }, { Wr, 2 }, { Vf, 0 }, { Vf, 2 }, { Lk, 0 } } },
+            { { Wr, 0 }, { Wr, 2 }, { Vf, 0 }, { Vf, 2 }, { Lk, 0 } } },
         { "EEPROM part, blank then write", kEeprom, { 7, 4 }, { { Bl, 0 }, { Bl, 1 }, { Wr, 0 }, { Wr, 1 } } },
         { "PIC blank check walks all three", kPicWithEeprom, { 7 }, { { Bl, 0 }, { Bl, 1 }, { Bl, 2 } } },
     };
@@ -160,8 +160,8 @@ TEST(OperationFlow, OnlyADoneResultCarriesTheRunOn)
     for (const Case& c : cases) {
         for (StepKind kind : kinds) {
             for (int failAt = 0; failAt < c.steps; ++failAt) {
-                SCOPED_TRACE(testing::Message() << "steps " << c.steps << " kind " << static_cast<int>(kind)
-                                                << " at " << failAt);
+                SCOPED_TRACE(testing::Message()
+                    << "steps " << c.steps << " kind " << static_cast<int>(kind) << " at " << failAt);
                 RunSimulation sim { c.shape, c.checked };
                 sim.failAt = failAt;
                 sim.failKind = kind;
@@ -224,20 +224,34 @@ TEST(OperationFlow, WalkStepsFollowTheDeviceBuffers)
         int timer;
     };
     const Case cases[] = {
-        { 13, kPicWithEeprom, 2, 1 }, { 13, kEeprom, -1, 0 },
-        { 14, kPicWithEeprom, 1, 1 }, { 14, kPicWithoutEeprom, 2, 1 }, { 14, kPlain, -1, 0 },
+        { 13, kPicWithEeprom, 2, 1 },
+        { 13, kEeprom, -1, 0 },
+        { 14, kPicWithEeprom, 1, 1 },
+        { 14, kPicWithoutEeprom, 2, 1 },
+        { 14, kPlain, -1, 0 },
         { 15, kPlain, 0, 1 },
-        { 16, kPicWithoutEeprom, 3, 1 }, { 16, kEeprom, -1, 0 },
-        { 17, kPicWithEeprom, 1, 2 }, { 17, kEeprom, 1, 2 }, { 17, kPicWithoutEeprom, 2, 2 }, { 17, kPlain, -1, 0 },
-        { 18, kPicWithEeprom, 2, 2 }, { 18, kEeprom, -1, 0 },
-        { 19, kPicWithEeprom, 1, 4 }, { 19, kPicWithoutEeprom, 2, 4 }, { 19, kPlain, -1, 0 },
-        { 20, kPicWithoutEeprom, 2, 4 }, { 20, kEeprom, -1, 0 },
-        { 21, kEeprom, 1, 5 }, { 21, kPicWithoutEeprom, 2, 5 }, { 21, kPlain, -1, 0 },
-        { 22, kPicWithEeprom, 2, 5 }, { 22, kEeprom, -1, 0 },
+        { 16, kPicWithoutEeprom, 3, 1 },
+        { 16, kEeprom, -1, 0 },
+        { 17, kPicWithEeprom, 1, 2 },
+        { 17, kEeprom, 1, 2 },
+        { 17, kPicWithoutEeprom, 2, 2 },
+        { 17, kPlain, -1, 0 },
+        { 18, kPicWithEeprom, 2, 2 },
+        { 18, kEeprom, -1, 0 },
+        { 19, kPicWithEeprom, 1, 4 },
+        { 19, kPicWithoutEeprom, 2, 4 },
+        { 19, kPlain, -1, 0 },
+        { 20, kPicWithoutEeprom, 2, 4 },
+        { 20, kEeprom, -1, 0 },
+        { 21, kEeprom, 1, 5 },
+        { 21, kPicWithoutEeprom, 2, 5 },
+        { 21, kPlain, -1, 0 },
+        { 22, kPicWithEeprom, 2, 5 },
+        { 22, kEeprom, -1, 0 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "step " << c.step << " data " << c.shape.hasData << " config "
-                                        << c.shape.hasConfig);
+        SCOPED_TRACE(
+            testing::Message() << "step " << c.step << " data " << c.shape.hasData << " config " << c.shape.hasConfig);
         OperationRunFlags flags;
         flags.bufferRun = true;
         flags.bufferRunVerifyData = true;
@@ -314,8 +328,8 @@ TEST(OperationFlow, LockEndsTheChainAndTimersMapBothWays)
     const StepPlan lock = PlanStartOperation(10, flags, kPlain, [](int op) { return op == 10; });
     EXPECT_EQ(lock.timer, 7);
     EXPECT_TRUE(lock.enableControls) << "the controls come back as the lock is armed";
-    const StepPlan after = PlanAfterResult(Result(StepOperation::Lock, StepKind::Done), flags, kPlain, false,
-                                           [](int) { return true; });
+    const StepPlan after
+        = PlanAfterResult(Result(StepOperation::Lock, StepKind::Done), flags, kPlain, false, [](int) { return true; });
     EXPECT_EQ(after.timer, 0);
     EXPECT_FALSE(flags.autoRun);
 
@@ -341,20 +355,21 @@ TEST_F(PrepareOperationTest, ChecksInOrder)
     const Case cases[] = {
         { "idle, device set", Input(1, false, 200), PrepareVerdict::Go, 0, "", "", "" },
         { "disconnected", Input(0, false, 200), PrepareVerdict::Busy, 0,
-          "Did not get response from programmer.\r\nDemo only.\r\n", "", "" },
+            "Did not get response from programmer.\r\nDemo only.\r\n", "", "" },
         { "writing", Input(4, false, 200), PrepareVerdict::Busy, 4, "", "", "" },
         { "blank checking", Input(7, false, 200), PrepareVerdict::Busy, 7, "", "", "" },
         { "identifying", Input(2, false, 200), PrepareVerdict::Busy, 0, "", "", "" },
         { "state before the lease", Input(3, true, kNoDeviceClass), PrepareVerdict::Busy, 3, "", "", "" },
         { "setup running", Input(1, true, 200), PrepareVerdict::LeaseHeld, 0, "Please wait...\r\n", "", "" },
-        { "no device", Input(1, false, kNoDeviceClass), PrepareVerdict::NoDevice, 0, "", "No device selected.", "Error" },
+        { "no device", Input(1, false, kNoDeviceClass), PrepareVerdict::NoDevice, 0, "", "No device selected.",
+            "Error" },
         { "not ready", Input(1, false, 200, false, "Firmware missing."), PrepareVerdict::NotReady, 0, "",
-          "Firmware missing.", "" },
+            "Firmware missing.", "" },
         { "adapter class 310", Input(1, false, 310), PrepareVerdict::AskAdapter, 0, "", "", "" },
         { "adapter class 3", Input(1, false, 3), PrepareVerdict::AskAdapter, 0, "", "", "" },
         { "adapter answered", Input(1, false, 311, true, "", true), PrepareVerdict::Go, 0, "", "", "" },
         { "not ready before the adapter", Input(1, false, 310, false, "No."), PrepareVerdict::NotReady, 0, "", "No.",
-          "" },
+            "" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -366,6 +381,26 @@ TEST_F(PrepareOperationTest, ChecksInOrder)
         EXPECT_EQ(d.boxCaption, c.caption);
     }
     EXPECT_FALSE(NeedsAdapterDialog(312));
+}
+
+} // namespace
+
+#include "operations/ScriptFlags.h"
+
+namespace {
+
+TEST(ScriptFlags, AFailedStepEndsARunningScriptOnly)
+{
+    g_bScriptRunning = false;
+    g_bScriptCommandDone = false;
+    FailRunningScript();
+    EXPECT_FALSE(g_bScriptCommandDone) << "no script, nothing to release";
+
+    g_bScriptRunning = true;
+    FailRunningScript();
+    EXPECT_FALSE(g_bScriptRunning);
+    EXPECT_TRUE(g_bScriptCommandDone);
+    g_bScriptCommandDone = false;
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "operations/OperationText.h"
 #include "operations/StopWatch.h"
+#include "operations/OperationText.h"
 
 #include "LanguageFixture.h"
 
@@ -102,8 +102,8 @@ TEST_F(BuiltInTexts, AddressByteAndTimeFormats)
 
 TEST_F(BuiltInTexts, ProgressCaptionsAdapterReminderAndQuestions)
 {
-    const char* captions[] = { "Reading...", "Writing...", "Erasing...", "Verifying...", "Blank checking...",
-                               "Detecting..." };
+    const char* captions[]
+        = { "Reading...", "Writing...", "Erasing...", "Verifying...", "Blank checking...", "Detecting..." };
     for (int state = 3; state <= 8; ++state)
         EXPECT_EQ(ProgressCaption(state), captions[state - 3]) << state;
     EXPECT_EQ(ProgressCaption(1), "");
@@ -115,8 +115,9 @@ TEST_F(BuiltInTexts, ProgressCaptionsAdapterReminderAndQuestions)
     EXPECT_EQ(AdapterDialogText("Adapter A", "Set J1"), "Adapter A\r\nSet J1");
     EXPECT_EQ(AdapterDialogCaption(), "Adapter");
 
-    EXPECT_EQ(IdCheckQuestion(), "ID check failed.\r\nPlease check device type, chip's orientation and pin contact.\r\n"
-                                 "Some OEM chips may have compatible chip ID\r\nContinue?");
+    EXPECT_EQ(IdCheckQuestion(),
+        "ID check failed.\r\nPlease check device type, chip's orientation and pin contact.\r\n"
+        "Some OEM chips may have compatible chip ID\r\nContinue?");
     EXPECT_EQ(IdCheckCaption(), "ID Check");
     EXPECT_EQ(DeviceDetectedText("AT89C51"), "Device:AT89C51 detected!");
 }
