@@ -43,13 +43,10 @@ bool AllEqual(std::span<const std::uint8_t> bytes, std::uint8_t value)
 IdCheckVerdict CompareChipId(
     std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId, std::uint16_t mask)
 {
-    if (wordId) {
-        if (mask == 0)
-            return IdCheckVerdict::Skipped;
-        length = 2;
-    }
-    if (length <= 0)
+    if (length <= 0 || (wordId && mask == 0))
         return IdCheckVerdict::Skipped;
+    if (wordId)
+        length = 2;
     if (reply.size() < static_cast<std::size_t>(length))
         return IdCheckVerdict::Mismatch;
     const auto compared = reply.first(static_cast<std::size_t>(length));

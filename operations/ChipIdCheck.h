@@ -16,9 +16,10 @@ enum class IdCheckVerdict {
     NoChip, // the reply is all 0x00 or all 0xFF: as a mismatch
 };
 
-// The first `length` bytes of `reply` against the hex digit pairs of `id`. With `wordId` (PIC
-// classes 312 and up) the word of reply bytes 0 (high) and 1 against the last four hex digits of
-// `id`, both under `mask`; a mask of 0 skips the check. A reply shorter than what is compared is
+// The first `length` bytes of `reply` against the hex digit pairs of `id` (`length`: the
+// device's SignatureLength; 0 skips the check). With `wordId` (PIC classes 312 and up) the word of
+// reply bytes 0 (high) and 1 against the last four hex digits of `id`, both under `mask`; a mask
+// of 0 skips the check. A reply shorter than what is compared is
 // a mismatch.
 IdCheckVerdict CompareChipId(
     std::span<const std::uint8_t> reply, int length, std::string_view id, bool wordId, std::uint16_t mask);
