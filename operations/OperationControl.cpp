@@ -82,11 +82,13 @@ void COperationControl::Cancel()
     if (m_hooks.requestCancel)
         m_hooks.requestCancel();
     CancelRun(m_flags);
-    // A step already armed would still start after the cancel.
+    LogElapsed();
+    // A step already armed would still start after the cancel; with it the run ends here, as no
+    // result will come.
     if (m_nArmedTimer != 0) {
         if (m_hooks.killTimer)
             m_hooks.killTimer(m_nArmedTimer);
         m_nArmedTimer = 0;
+        Apply(PlanCancelBetweenSteps(m_flags));
     }
-    LogElapsed();
 }

@@ -232,17 +232,8 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
         flags.writeRepeated = false;
 
     StepPlan plan;
-    if (result.kind != StepKind::Done) {
-        const bool walked = flags.bufferRun;
-        CancelRun(flags);
-        if (walked) {
-            flags.bufferIndex = 0;
-            plan.showBufferTab = true;
-        }
-        plan.enableControls = true;
-        plan.failScript = true;
-        return plan;
-    }
+    if (result.kind != StepKind::Done)
+        return PlanCancelBetweenSteps(flags);
 
     if (result.operation == StepOperation::Write && doubleWriteChecked && !secondPassEnded) {
         flags.writeRepeated = true;
@@ -274,9 +265,25 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
 
 void CancelRun(OperationRunFlags& flags)
 {
+    flags.walkCancelled = flags.walkCancelled || flags.bufferRun;
     flags.autoRun = false;
     flags.bufferRun = false;
     flags.bufferRunVerifyData = false;
+}
+
+StepPlan PlanCancelBetweenSteps(OperationRunFlags& flags)
+{
+    const bool walked = flags.bufferRun || flags.walkCancelled;
+    CancelRun(flags);
+    flags.walkCancelled = false;
+    StepPlan plan;
+    if (walked) {
+        flags.bufferIndex = 0;
+        plan.showBufferTab = true;
+    }
+    plan.enableControls = true;
+    plan.failScript = true;
+    return plan;
 }
 
 bool NeedsAdapterDialog(int classIndex)

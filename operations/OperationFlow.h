@@ -49,6 +49,9 @@ struct OperationRunFlags {
     bool bufferRunVerifyData = false; // m_bBufferRunVerifyData
     bool writeRepeated = false; // m_bWriteRepeated: the second pass of a double write is armed
     int bufferIndex = 0; // m_nBufferIndex
+    // A cancel stopped a walk; its result (or the cancel itself, between steps) takes the walk
+    // back to buffer 0.
+    bool walkCancelled = false;
 
     friend bool operator==(const OperationRunFlags&, const OperationRunFlags&) = default;
 };
@@ -106,6 +109,8 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
 
 // The end of a run by a cancel (WM_CANCEL_OPERATION): the three run flags cleared.
 void CancelRun(OperationRunFlags& flags);
+// A cancel that found no step running (it killed the armed one): the run ends here.
+StepPlan PlanCancelBetweenSteps(OperationRunFlags& flags);
 
 // --- PrepareOperation --------------------------------------------------------------------------
 

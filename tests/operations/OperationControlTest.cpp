@@ -156,10 +156,49 @@ TEST_F(OperationControlTest, CancelKillsTheArmedStepAndTheCancelledWriteHasNoBox
     control.Flags().autoRun = true;
     control.StartOperation(4);
     ASSERT_EQ(control.ArmedTimer(), 2);
+    g_bScriptRunning = true;
     control.Cancel();
     EXPECT_EQ(Count("kill 2"), 1);
     EXPECT_EQ(control.ArmedTimer(), 0);
     EXPECT_FALSE(control.Flags().autoRun);
+    EXPECT_EQ(events.back(), "enable") << "no result will come to give the controls back";
+    EXPECT_FALSE(g_bScriptRunning);
+}
+
+TEST_F(OperationControlTest, ACancelledWalkEndsAtBufferZero)
+{
+    shape = { true, true };
+    control.Flags().bufferIndex = 0;
+    control.OnStepTimer(4); // a manual verify on a PIC walks
+    g_StopWatch.Start();
+    StepResult done;
+    done.operation = StepOperation::Verify;
+    done.kind = StepKind::Done;
+    control.OnResult(done);
+    ASSERT_EQ(control.ArmedTimer(), 4);
+    EXPECT_EQ(control.Flags().bufferIndex, 1);
+
+    // Cancelled while buffer 1 is verified: the pump's cancelled result ends the walk.
+    control.OnStepTimer(4);
+    control.Cancel();
+    EXPECT_EQ(control.Flags().bufferIndex, 1) << "the buffer stays while the pump still works on it";
+    StepResult cancelled = done;
+    cancelled.kind = StepKind::Cancelled;
+    control.OnResult(cancelled);
+    EXPECT_EQ(control.Flags(), OperationRunFlags {});
+    EXPECT_EQ(events.back(), "enable");
+    EXPECT_EQ(Count("tab 0"), 1);
+    EXPECT_EQ(control.ArmedTimer(), 0);
+
+    // Cancelled between two buffers: the armed step is killed and the walk ends at once.
+    events.clear();
+    control.OnStepTimer(4);
+    control.OnResult(done);
+    ASSERT_EQ(control.ArmedTimer(), 4);
+    control.Cancel();
+    EXPECT_EQ(Count("kill 4"), 1);
+    EXPECT_EQ(Count("tab 0"), 1);
+    EXPECT_EQ(control.Flags(), OperationRunFlags {});
 }
 
 TEST_F(OperationControlTest, DoubleWriteLogsOnceAfterTheSecondPass)

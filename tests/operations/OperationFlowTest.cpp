@@ -312,7 +312,7 @@ TEST(OperationFlow, CancelMidWalkEndsItAtBufferZero)
     EXPECT_FALSE(flags.bufferRunVerifyData);
     EXPECT_EQ(flags.bufferIndex, 1) << "the index goes back when the cancelled result arrives";
 
-    flags.bufferRun = true; // the walk that was under way when the cancel came
+    EXPECT_TRUE(flags.walkCancelled);
     const StepResult cancelled = Result(StepOperation::Verify, StepKind::Cancelled);
     const StepPlan plan = PlanAfterResult(cancelled, flags, kPicWithEeprom, false, {});
     EXPECT_EQ(plan.timer, 0);
