@@ -92,3 +92,34 @@ void COperationControl::Cancel()
         Apply(PlanCancelBetweenSteps(m_flags));
     }
 }
+
+bool COperationControl::PrepareOperation(PrepareInput input)
+{
+    input.adapterConfirmed = m_bAdapterConfirmed;
+    const PrepareDecision decision = CheckPrepareOperation(input);
+    switch (decision.verdict) {
+    case PrepareVerdict::Go:
+        return true;
+    case PrepareVerdict::AskAdapter:
+        if (m_hooks.confirmAdapter && m_hooks.confirmAdapter()) {
+            m_bAdapterConfirmed = true;
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    if (decision.progressState != 0 && m_hooks.beginProgress)
+        m_hooks.beginProgress(decision.progressState);
+    if (!decision.logLine.empty() && m_hooks.log)
+        m_hooks.log(decision.logLine, LineTone::Error);
+    if (decision.verdict != PrepareVerdict::Busy)
+        Apply(PlanCancelBetweenSteps(m_flags));
+    if (!decision.boxText.empty() && m_hooks.box) {
+        if (decision.boxCaption.empty())
+            m_hooks.box(decision.boxText, platform::kAppTitle, MB_OK);
+        else
+            m_hooks.box(decision.boxText, decision.boxCaption, MB_OK);
+    }
+    return false;
+}

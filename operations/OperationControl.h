@@ -26,11 +26,21 @@ struct OperationControlHooks {
     std::function<DeviceShape()> deviceShape;
     // Sets the pump's cancel flag.
     std::function<void()> requestCancel;
+    // Shows the progress window again for the operation state running.
+    std::function<void(int state)> beginProgress;
+    // The adapter reminder of the selected device; true for OK.
+    std::function<bool()> confirmAdapter;
 };
 
 class COperationControl {
 public:
     explicit COperationControl(OperationControlHooks hooks);
+
+    // A new user or script command: its first step shows the adapter reminder again.
+    void BeginCommand() { m_bAdapterConfirmed = false; }
+    // PrepareOperation before every step: true when it may start. A refusal while idle ends the
+    // run (and fails a running script); one because another operation runs leaves that alone.
+    bool PrepareOperation(PrepareInput input);
 
     // StartOperation(step): the return byte (1 for steps 3 to 10).
     bool StartOperation(int step);
@@ -56,4 +66,5 @@ private:
     OperationControlHooks m_hooks;
     OperationRunFlags m_flags;
     int m_nArmedTimer = 0;
+    bool m_bAdapterConfirmed = false;
 };

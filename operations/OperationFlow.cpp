@@ -298,8 +298,10 @@ PrepareDecision CheckPrepareOperation(const PrepareInput& input)
         decision.verdict = PrepareVerdict::Busy;
         if (input.state >= 3 && input.state <= 7)
             decision.progressState = input.state;
-        else if (input.state == 0)
+        else if (input.state == 0) {
+            decision.verdict = PrepareVerdict::Disconnected;
             decision.logLine = g_Language.GetText(49) + "\r\n";
+        }
         return decision;
     }
     if (input.leaseHeld) {

@@ -125,7 +125,8 @@ struct PrepareInput {
 
 enum class PrepareVerdict {
     Go,
-    Busy, // state not 1: BeginProgress(state) for 3 to 7, text 49 logged for 0
+    Disconnected, // state 0: text 49 logged
+    Busy, // another state but 1: BeginProgress(state) for 3 to 7
     LeaseHeld, // text 73 logged
     NoDevice, // box text 81, caption text 50
     NotReady, // the setup's message in a box

@@ -4,6 +4,7 @@
 
 #include "LanguageFixture.h"
 
+#include "catalogue/DeviceClass.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
@@ -25,6 +26,7 @@ protected:
     std::vector<std::string> events;
     std::set<int> checked;
     bool doubleWrite = false;
+    bool adapterAnswer = true;
     DeviceShape shape;
     COperationControl control { Hooks() };
 
@@ -44,6 +46,11 @@ protected:
         h.isDoubleWriteChecked = [this] { return doubleWrite; };
         h.deviceShape = [this] { return shape; };
         h.requestCancel = [this] { events.push_back("cancel"); };
+        h.beginProgress = [this](int state) { events.push_back("progress " + std::to_string(state)); };
+        h.confirmAdapter = [this] {
+            events.push_back("adapter?");
+            return adapterAnswer;
+        };
         return h;
     }
 
@@ -216,6 +223,74 @@ TEST_F(OperationControlTest, DoubleWriteLogsOnceAfterTheSecondPass)
     EXPECT_EQ(Count("log Elapsed time: 1.00 seconds.\r\n"), 1);
     EXPECT_EQ(control.ArmedTimer(), 0);
     EXPECT_FALSE(control.Flags().writeRepeated);
+}
+
+PrepareInput Idle(int classIndex)
+{
+    PrepareInput input;
+    input.state = 1;
+    input.classIndex = classIndex;
+    return input;
+}
+
+TEST_F(OperationControlTest, PrepareOperationRefusalsEndTheRunButNotAnotherOperation)
+{
+    struct Case {
+        const char* name;
+        PrepareInput input;
+        bool adapterAnswer;
+        bool go;
+        std::vector<std::string> events;
+        bool runEnds;
+    };
+    PrepareInput writing = Idle(200);
+    writing.state = 4;
+    PrepareInput down = Idle(200);
+    down.state = 0;
+    PrepareInput leased = Idle(200);
+    leased.leaseHeld = true;
+    PrepareInput notReady = Idle(200);
+    notReady.setupReady = false;
+    notReady.setupMessage = "Please load the firmware first.";
+    const Case cases[] = {
+        { "idle", Idle(200), true, true, {}, false },
+        { "writing", writing, true, false, { "progress 4" }, false },
+        { "disconnected", down, true, false,
+            { "log Did not get response from programmer.\r\nDemo only.\r\n", "enable" }, true },
+        { "setup running", leased, true, false, { "log Please wait...\r\n", "enable" }, true },
+        { "no device", Idle(kNoDeviceClass), true, false, { "enable", "box No device selected. | Error" }, true },
+        { "not ready", notReady, true, false, { "enable", "box Please load the firmware first. | Tonrig" }, true },
+        { "adapter OK", Idle(310), true, true, { "adapter?" }, false },
+        { "adapter Cancel", Idle(310), false, false, { "adapter?", "enable" }, true },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        COperationControl fresh { Hooks() };
+        events.clear();
+        adapterAnswer = c.adapterAnswer;
+        g_bScriptRunning = true;
+        fresh.Flags().autoRun = true;
+        EXPECT_EQ(fresh.PrepareOperation(c.input), c.go);
+        EXPECT_EQ(events, c.events);
+        EXPECT_EQ(fresh.Flags().autoRun, !c.runEnds);
+        EXPECT_EQ(g_bScriptRunning.load(), !c.runEnds);
+    }
+}
+
+TEST_F(OperationControlTest, TheAdapterReminderShowsOncePerCommand)
+{
+    EXPECT_TRUE(control.PrepareOperation(Idle(311)));
+    EXPECT_TRUE(control.PrepareOperation(Idle(311)));
+    EXPECT_EQ(Count("adapter?"), 1);
+    control.BeginCommand();
+    EXPECT_TRUE(control.PrepareOperation(Idle(311)));
+    EXPECT_EQ(Count("adapter?"), 2);
+
+    adapterAnswer = false;
+    control.BeginCommand();
+    EXPECT_FALSE(control.PrepareOperation(Idle(3)));
+    EXPECT_FALSE(control.PrepareOperation(Idle(3))) << "a Cancel is not remembered as an OK";
+    EXPECT_EQ(Count("adapter?"), 4);
 }
 
 } // namespace

@@ -354,7 +354,7 @@ TEST_F(PrepareOperationTest, ChecksInOrder)
     };
     const Case cases[] = {
         { "idle, device set", Input(1, false, 200), PrepareVerdict::Go, 0, "", "", "" },
-        { "disconnected", Input(0, false, 200), PrepareVerdict::Busy, 0,
+        { "disconnected", Input(0, false, 200), PrepareVerdict::Disconnected, 0,
             "Did not get response from programmer.\r\nDemo only.\r\n", "", "" },
         { "writing", Input(4, false, 200), PrepareVerdict::Busy, 4, "", "", "" },
         { "blank checking", Input(7, false, 200), PrepareVerdict::Busy, 7, "", "", "" },
