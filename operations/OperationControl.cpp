@@ -55,9 +55,11 @@ void COperationControl::LogElapsed()
         m_hooks.log(ElapsedLine(g_StopWatch.ElapsedSeconds()), LineTone::Info);
 }
 
-void COperationControl::OnResult(const StepResult& result)
+void COperationControl::OnResult(const StepResult& given)
 {
     g_StopWatch.Stop();
+    StepResult result = given;
+    result.kind = KindUnderLinkWatch(result.kind, m_hooks.isLinkMarkedLost && m_hooks.isLinkMarkedLost());
     ReportContext context;
     context.inWalk = m_flags.bufferRun;
     const bool doubleWrite = m_hooks.isDoubleWriteChecked && m_hooks.isDoubleWriteChecked();

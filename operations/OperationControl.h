@@ -26,6 +26,8 @@ struct OperationControlHooks {
     std::function<DeviceShape()> deviceShape;
     // Sets the pump's cancel flag.
     std::function<void()> requestCancel;
+    // The link watch has marked the link lost.
+    std::function<bool()> isLinkMarkedLost;
     // Shows the progress window again for the operation state running.
     std::function<void(int state)> beginProgress;
     // The adapter reminder of the selected device; true for OK.

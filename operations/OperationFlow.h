@@ -78,6 +78,20 @@ StepOperation OperationOfTimer(int timer);
 // 4, write 6, verify 10; 0 after the lock (the chain ends) and for anything else.
 int NextStepAfter(StepOperation operation);
 
+// A cancel that came while the link watch had marked the link lost is a lost link.
+inline StepKind KindUnderLinkWatch(StepKind kind, bool linkMarkedLost)
+{
+    return kind == StepKind::Cancelled && linkMarkedLost ? StepKind::LinkLost : kind;
+}
+
+// Whether a write failure's device byte address lies in the range the write covered (from the
+// device address of buffer offset 0, `endPosition` bytes), so that the buffer's byte there is shown.
+inline bool WriteAddressInRange(std::uint32_t address, std::uint32_t startAddress, int endPosition)
+{
+    return address >= startAddress && endPosition > 0
+        && address - startAddress < static_cast<std::uint32_t>(endPosition);
+}
+
 // What the view does after a decision.
 struct StepPlan {
     bool result = false; // StartOperation's return: 1 for steps 3 to 10

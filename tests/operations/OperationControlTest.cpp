@@ -27,6 +27,7 @@ protected:
     std::set<int> checked;
     bool doubleWrite = false;
     bool adapterAnswer = true;
+    bool linkLost = false;
     DeviceShape shape;
     COperationControl control { Hooks() };
 
@@ -46,6 +47,7 @@ protected:
         h.isDoubleWriteChecked = [this] { return doubleWrite; };
         h.deviceShape = [this] { return shape; };
         h.requestCancel = [this] { events.push_back("cancel"); };
+        h.isLinkMarkedLost = [this] { return linkLost; };
         h.beginProgress = [this](int state) { events.push_back("progress " + std::to_string(state)); };
         h.confirmAdapter = [this] {
             events.push_back("adapter?");
@@ -206,6 +208,20 @@ TEST_F(OperationControlTest, ACancelledWalkEndsAtBufferZero)
     EXPECT_EQ(Count("kill 4"), 1);
     EXPECT_EQ(Count("tab 0"), 1);
     EXPECT_EQ(control.Flags(), OperationRunFlags {});
+}
+
+TEST_F(OperationControlTest, ACancelUnderALostLinkIsALostLink)
+{
+    checked = { 6 };
+    control.Flags().autoRun = true;
+    control.StartOperation(6);
+    linkLost = true;
+    EXPECT_EQ(Step(StepKind::Cancelled, 0x40), StepOperation::Verify);
+    EXPECT_EQ(Count("log USB connection lost!\r\n"), 1);
+    EXPECT_EQ(Count("log Device verify cancelled, Address=0x000040\r\n"), 0);
+    for (const std::string& e : events)
+        EXPECT_NE(e.rfind("box", 0), 0u) << "the link watch shows the one box: " << e;
+    EXPECT_FALSE(control.Flags().autoRun);
 }
 
 TEST_F(OperationControlTest, DoubleWriteLogsOnceAfterTheSecondPass)

@@ -389,6 +389,21 @@ TEST_F(PrepareOperationTest, ChecksInOrder)
 
 namespace {
 
+TEST(OperationFlow, LinkWatchAndWriteRange)
+{
+    EXPECT_EQ(KindUnderLinkWatch(StepKind::Cancelled, true), StepKind::LinkLost);
+    EXPECT_EQ(KindUnderLinkWatch(StepKind::Cancelled, false), StepKind::Cancelled);
+    EXPECT_EQ(KindUnderLinkWatch(StepKind::Failed, true), StepKind::Failed);
+    EXPECT_EQ(KindUnderLinkWatch(StepKind::Done, true), StepKind::Done);
+
+    EXPECT_TRUE(WriteAddressInRange(0, 0, 1));
+    EXPECT_TRUE(WriteAddressInRange(0x400, 0, 0x80000));
+    EXPECT_FALSE(WriteAddressInRange(0x80000, 0, 0x80000));
+    EXPECT_FALSE(WriteAddressInRange(0x0FFF, 0x1000, 0x100)) << "below the start";
+    EXPECT_TRUE(WriteAddressInRange(0x10FF, 0x1000, 0x100));
+    EXPECT_FALSE(WriteAddressInRange(0, 0, 0));
+}
+
 TEST(ScriptFlags, AFailedStepEndsARunningScriptOnly)
 {
     g_bScriptRunning = false;
