@@ -1,6 +1,7 @@
 #include "sim/Box.h"
 
 #include "platform/Trace.h"
+#include "sim/Electrical.h"
 #include "sim/FirmwareDescriptor.h"
 
 #include <algorithm>
@@ -64,6 +65,7 @@ private:
 Box::Box(BoxConfig config) : m_config(std::move(config)), m_model(ModelOfVersion(m_config.version)), m_strict(m_config.strict)
 {
     RegisterProtocol();
+    m_electrical = std::make_unique<sim::Electrical>(*this);
 }
 
 Box::~Box() = default;
@@ -294,6 +296,7 @@ void Box::PowerUp()
     m_partialOut.reset();
     m_replyFaults.clear();
     DropReplies();
+    m_electrical->PowerUp();
     ResetFirmwareState();
 }
 
@@ -305,6 +308,7 @@ void Box::PowerDown()
     m_firmware = Firmware::None;
     m_programmed = false;
     DropReplies();
+    m_electrical->PowerDown();
 }
 
 platform::usb::VirtualIdentity Box::Identity()
@@ -338,6 +342,7 @@ void Box::ResetFirmwareState()
     m_vpp = false;
     m_vccLatch.clear();
     m_vppLatch.clear();
+    m_electrical->Boot();
     m_dispatcher.Reset();
 }
 
