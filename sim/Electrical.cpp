@@ -172,10 +172,30 @@ Electrical::Electrical(Box& box) : m_box(box), m_model(box.Model())
     RegisterHandlers();
 }
 
+void Electrical::On(std::uint8_t code, Handler handler)
+{
+    m_box.Register(code, [this, handler = std::move(handler)](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+        m_packets.emplace_back(p, p + n);
+        handler(ctx, p, n);
+    });
+}
+
+std::vector<std::vector<std::uint8_t>> Electrical::Packets() const
+{
+    std::lock_guard lock(m_box.Mutex());
+    return m_packets;
+}
+
+void Electrical::ClearPackets()
+{
+    std::lock_guard lock(m_box.Mutex());
+    m_packets.clear();
+}
+
 void Electrical::RegisterHandlers()
 {
     // [30, VccSw, VppSw, sel]
-    m_box.Register(30, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+    On(30, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         if (!NeedBytes(ctx, p, n, 4))
             return;
         m_latches.vccSwitch = p[1];
@@ -184,14 +204,14 @@ void Electrical::RegisterHandlers()
         Changed();
     });
     // [31, A]
-    m_box.Register(31, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+    On(31, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         if (!NeedBytes(ctx, p, n, 2))
             return;
         m_latches.switchA = p[1];
         Changed();
     });
     // [66, B] or [66, 5, B, A, VccSw, VppSw, U9 or sel], told apart by length.
-    m_box.Register(66, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+    On(66, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         if (n == 2) {
             m_latches.switchB = p[1];
         } else if (n == 7) {
@@ -211,7 +231,7 @@ void Electrical::RegisterHandlers()
     });
     // ZV-D potentiometers: [115, pot] Vcc, [117, pot] Vpp.
     for (const std::uint8_t code : {std::uint8_t{115}, std::uint8_t{117}}) {
-        m_box.Register(code, [this, code](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+        On(code, [this, code](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
             if (!NeedBytes(ctx, p, n, 2))
                 return;
             if (m_model != kModelZvD) {
@@ -223,7 +243,7 @@ void Electrical::RegisterHandlers()
         });
     }
     // Calibration potentiometers: [100, reg, value] writes, [101, reg | 0x0C, 0] reads.
-    m_box.Register(100, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+    On(100, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         if (!NeedBytes(ctx, p, n, 3))
             return;
         const auto it = m_potRegisters.find(p[1]);
@@ -233,7 +253,7 @@ void Electrical::RegisterHandlers()
         }
         it->second = p[2];
     });
-    m_box.Register(101, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+    On(101, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         std::vector<std::uint8_t> unit(kReplySize, 0);
         if (NeedBytes(ctx, p, n, 2)) {
             const auto it = m_potRegisters.find(static_cast<std::uint8_t>(p[1] & 0xF3));
@@ -245,7 +265,7 @@ void Electrical::RegisterHandlers()
         ctx.Reply(std::move(unit));
     });
     // P_READ_VCC_VPP_VALUE
-    m_box.Register(71, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) {
+    On(71, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) {
         const RailReading r = Measure();
         std::vector<std::uint8_t> unit(kReplySize, 0);
         unit[0] = static_cast<std::uint8_t>(r.vcc >> 8);

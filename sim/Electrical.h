@@ -8,6 +8,7 @@
 // takes that lock too, so tests and the chip model may call them from any thread.
 
 #include "platform/Clock.h"
+#include "sim/Dispatcher.h"
 
 #include <array>
 #include <cstdint>
@@ -154,12 +155,18 @@ public:
     void ForceReading(std::optional<RailReading> reading); // served exactly until cleared
     void SetNoise(int counts, std::uint32_t seed); // default ± 8 counts, seed 1
 
+    // Every packet of the commands above ([30], [31], [66], [71], [100], [101], [115], [117]) in
+    // the order received, since the box was made or the last ClearPackets.
+    std::vector<std::vector<std::uint8_t>> Packets() const;
+    void ClearPackets();
+
     // Runs after every change of what the socket carries (latches, pots, rails, load), under the
     // box's lock. For the chip model.
     void AddChangeHook(std::function<void()> hook);
 
 private:
     void RegisterHandlers();
+    void On(std::uint8_t code, Handler handler); // registers, logging the packet first
     void Changed(); // re-evaluates the hazards and runs the change hooks
     double LevelLocked(Rail rail) const;
     double OutputLocked(Rail rail) const;
@@ -187,6 +194,7 @@ private:
     std::mt19937 m_rng{1};
 
     std::vector<std::function<void()>> m_changeHooks;
+    std::vector<std::vector<std::uint8_t>> m_packets;
 };
 
 } // namespace sim
