@@ -17,6 +17,7 @@ constexpr int kModelZvD = 8;
 constexpr std::uint8_t kPort1 = 0x90;
 constexpr std::size_t kReplySize = 64;
 constexpr double kEpsilon = 1e-9;
+constexpr std::ptrdiff_t kPacketLogLimit = 1 << 16;
 
 struct PotPoint {
     int pot;
@@ -175,6 +176,8 @@ Electrical::Electrical(Box& box) : m_box(box), m_model(box.Model())
 void Electrical::On(std::uint8_t code, Handler handler)
 {
     m_box.Register(code, [this, handler = std::move(handler)](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+        if (static_cast<std::ptrdiff_t>(m_packets.size()) >= kPacketLogLimit) // a long virtual run: keep the recent half
+            m_packets.erase(m_packets.begin(), m_packets.begin() + kPacketLogLimit / 2);
         m_packets.emplace_back(p, p + n);
         handler(ctx, p, n);
     });

@@ -156,7 +156,7 @@ public:
     void SetNoise(int counts, std::uint32_t seed); // default ± 8 counts, seed 1
 
     // Every packet of the commands above ([30], [31], [66], [71], [100], [101], [115], [117]) in
-    // the order received, since the box was made or the last ClearPackets.
+    // the order received, since the box was made or the last ClearPackets (the latest 65,536 at most).
     std::vector<std::vector<std::uint8_t>> Packets() const;
     void ClearPackets();
 
