@@ -319,6 +319,22 @@ void Electrical::PowerSocket()
     SetRail(Rail::Vcc, true);
 }
 
+double Electrical::PulseVpp(int pin)
+{
+    std::lock_guard lock(m_box.Mutex());
+    const bool was = m_vppOn;
+    m_vppOn = true;
+    Changed();
+    const int position = m_load.Position(pin);
+    double volts = 0.0;
+    for (const int p : RailPositions(Rail::Vpp))
+        if (p == position)
+            volts = OutputLocked(Rail::Vpp);
+    m_vppOn = was;
+    Changed();
+    return volts;
+}
+
 void Electrical::RailsOff()
 {
     std::lock_guard lock(m_box.Mutex());

@@ -9,6 +9,7 @@
 
 #include "platform/Clock.h"
 #include "sim/Dispatcher.h"
+#include "sim/PinRole.h"
 
 #include <array>
 #include <cstdint>
@@ -25,13 +26,6 @@ namespace sim {
 class Box;
 
 enum class Rail { Vcc, Vpp };
-
-enum class PinRole : std::uint8_t {
-    Other,
-    Vcc, // the supply pin(s)
-    Vpp, // any pin rated for the programming voltage (Vpp, OE/Vpp, MCLR, A9 ...)
-    Gnd,
-};
 
 // A DIP chip in the 40-pin socket. Socket positions run 1..40 counter-clockwise from the top
 // left: rows 1..20 down the left side, then up the right (position 40 faces position 1). A chip
@@ -117,6 +111,10 @@ public:
     // [22] and the device-operation commands: the Vcc rail on (until [21]).
     void PowerSocket();
     void RailsOff(); // [21]
+    // A programming pulse: the Vpp rail on for its length (the hazards judged with it on), then
+    // back as it was. Returns the volts the pulse puts on chip pin `pin` (0 where the Vpp switch
+    // does not reach it, or no such pin).
+    double PulseVpp(int pin);
 
     // --- what the box holds
     PinLatches Latches() const;

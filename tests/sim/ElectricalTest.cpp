@@ -506,6 +506,25 @@ TEST_F(HazardTest, RailOnGroundAndVccOverItsMaximum)
     Send({21});
 }
 
+TEST_F(HazardTest, ProgrammingPulse)
+{
+    Send({30, 0x04, 0x40, 0x60 | 0x0F});
+    Send({22});
+    EXPECT_DOUBLE_EQ(El().PulseVpp(1), 12.7);
+    EXPECT_DOUBLE_EQ(El().PulseVpp(2), 0.0);
+    EXPECT_DOUBLE_EQ(El().PulseVpp(29), 0.0); // no such pin
+    EXPECT_FALSE(El().RailOn(Rail::Vpp));
+    EXPECT_TRUE(El().Hazards().empty());
+
+    // Without Vcc the pulse is a hazard, logged although the rail is off again.
+    Send({21});
+    EXPECT_DOUBLE_EQ(El().PulseVpp(1), 12.7);
+    const auto hazards = El().Hazards();
+    ASSERT_EQ(hazards.size(), 1u);
+    EXPECT_EQ(hazards[0].kind, HazardKind::VppWithoutVcc);
+    EXPECT_FALSE(El().RailsOn());
+}
+
 TEST_F(HazardTest, EmptySocketLogsNothing)
 {
     El().ClearLoad();
