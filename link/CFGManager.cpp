@@ -129,9 +129,9 @@ void CCFG_Manager::RefreshNow()
 void CCFG_Manager::RefreshZvd()
 {
     constexpr unsigned items = kSwitchB | kSwitchA | kVccSwitch | kVppSwitch | kFifth;
-    const std::uint8_t bytes[5] = {m_nSwitchB, m_nSwitchA, m_nVccSwitch, m_nVppSwitch, m_nZIF48_U9};
+    const std::uint8_t bytes[5] = { m_nSwitchB, m_nSwitchA, m_nVccSwitch, m_nVppSwitch, m_nZIF48_U9 };
     if (std::memcmp(bytes, m_sent, 5) != 0 || Dirty(items)) {
-        const std::uint8_t packet[7] = {P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
+        const std::uint8_t packet[7] = { P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4] };
         const bool ok = Send(packet, 7);
         Wait(150);
         if (ok) {
@@ -144,7 +144,7 @@ void CCFG_Manager::RefreshZvd()
     if (m_nZIF48_CFG == m_sent[5] && !Dirty(kZif48Cfg))
         return;
     Wait(250);
-    const std::uint8_t read[3] = {P_8051_PORT_READ, 0, kPort1};
+    const std::uint8_t read[3] = { P_8051_PORT_READ, 0, kPort1 };
     std::uint8_t reply[64] = {};
     const int n = g_ProgrammerLink.Exchange(read, 3, reply, 64, kReplyTimeoutMs);
     if (n < 1 || g_ProgrammerLink.LastStatus() != platform::usb::UsbStatus::Ok) {
@@ -155,8 +155,8 @@ void CCFG_Manager::RefreshZvd()
     }
     Wait(100);
     const std::uint8_t value = (m_nZIF48_CFG & 1) ? static_cast<std::uint8_t>(reply[0] | kZif48Line)
-                                                   : static_cast<std::uint8_t>(reply[0] & ~kZif48Line);
-    const std::uint8_t write[4] = {P_8051_PORT_WRITE, 0, kPort1, value};
+                                                  : static_cast<std::uint8_t>(reply[0] & ~kZif48Line);
+    const std::uint8_t write[4] = { P_8051_PORT_WRITE, 0, kPort1, value };
     const bool ok = Send(write, 4);
     Wait(100);
     if (ok) {
@@ -171,10 +171,10 @@ void CCFG_Manager::RefreshZvcq()
 {
     constexpr unsigned items = kSwitchB | kSwitchA | kVccSwitch | kVppSwitch | kFifth | kVccRail | kVppRail;
     m_nVccVppSelect = static_cast<std::uint8_t>(VccSelectByte(m_nVcc) | VppSelectByte(m_nVpp));
-    const std::uint8_t bytes[5] = {m_nSwitchB, m_nSwitchA, m_nVccSwitch, m_nVppSwitch, m_nVccVppSelect};
+    const std::uint8_t bytes[5] = { m_nSwitchB, m_nSwitchA, m_nVccSwitch, m_nVppSwitch, m_nVccVppSelect };
     if (std::memcmp(bytes, m_sent, 5) == 0 && !Dirty(items))
         return;
-    const std::uint8_t packet[7] = {P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
+    const std::uint8_t packet[7] = { P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4] };
     const bool ok = Send(packet, 7);
     Wait(150);
     if (ok) {
@@ -189,7 +189,7 @@ void CCFG_Manager::RefreshOthers(int model)
 {
     m_nVccVppSelect = static_cast<std::uint8_t>(VccSelectByte(m_nVcc) | VppSelectByte(m_nVpp));
     constexpr unsigned rails = kVccSwitch | kVppSwitch | kFifth | kVccRail | kVppRail;
-    const std::uint8_t setup[4] = {P_VCC_VPP_SETUP, m_nVccSwitch, m_nVppSwitch, m_nVccVppSelect};
+    const std::uint8_t setup[4] = { P_VCC_VPP_SETUP, m_nVccSwitch, m_nVppSwitch, m_nVccVppSelect };
     bool ok = Send(setup, 4);
     Wait(30);
     if (!ok) {
@@ -204,7 +204,7 @@ void CCFG_Manager::RefreshOthers(int model)
 
     std::uint8_t switchA = m_nSwitchA;
     if (ModelAboveZvA(model)) {
-        const std::uint8_t b[2] = {P_CTL_SERIAL_BYTE_OUT, m_nSwitchB};
+        const std::uint8_t b[2] = { P_CTL_SERIAL_BYTE_OUT, m_nSwitchB };
         ok = Send(b, 2);
         Wait(30);
         if (!ok) {
@@ -216,7 +216,7 @@ void CCFG_Manager::RefreshOthers(int model)
     } else {
         switchA = static_cast<std::uint8_t>(switchA | 2);
     }
-    const std::uint8_t a[2] = {P_SWITCH_A_SETUP, switchA};
+    const std::uint8_t a[2] = { P_SWITCH_A_SETUP, switchA };
     if (Send(a, 2)) {
         m_sent[1] = switchA;
         m_dirty &= ~kSwitchA;
@@ -229,7 +229,7 @@ void CCFG_Manager::SendVccPot()
 {
     m_vccPotPending = false;
     const std::uint8_t pot = VccPotValue(m_nVcc);
-    const std::uint8_t packet[2] = {P_VCC_WRITE, pot};
+    const std::uint8_t packet[2] = { P_VCC_WRITE, pot };
     if (Send(packet, 2)) {
         m_nVccAdjust = pot;
         m_dirty &= ~kVccRail;
@@ -242,7 +242,7 @@ void CCFG_Manager::SendVccPot()
 void CCFG_Manager::SendVppPot()
 {
     m_vppPotPending = false;
-    const std::uint8_t packet[2] = {P_VPP_WRITE, VppPotValue(m_nVpp)};
+    const std::uint8_t packet[2] = { P_VPP_WRITE, VppPotValue(m_nVpp) };
     if (Send(packet, 2))
         m_dirty &= ~kVppRail;
     else
@@ -393,8 +393,8 @@ void CCFG_Manager::SetCPLD_DIP(std::string_view text)
         MessageBox(kDipLengthText);
 }
 
-void CCFG_Manager::SetAllCFG(std::uint8_t vcc, std::uint8_t vpp, std::uint8_t vccSwitch, std::uint8_t vppSwitch,
-                             std::uint8_t switchA)
+void CCFG_Manager::SetAllCFG(
+    std::uint8_t vcc, std::uint8_t vpp, std::uint8_t vccSwitch, std::uint8_t vppSwitch, std::uint8_t switchA)
 {
     DeferRefresh defer(*this);
     const int model = g_nProgrammerModel;
@@ -422,7 +422,7 @@ void CCFG_Manager::SetVccAdjustQ8U(std::uint8_t value)
     if (g_nProgrammerModel != kModelZvD || value == 0 || value == 0xFF)
         return;
     m_vccCustom = true;
-    const std::uint8_t packet[2] = {P_VCC_WRITE, value};
+    const std::uint8_t packet[2] = { P_VCC_WRITE, value };
     if (Send(packet, 2)) {
         m_nVccAdjust = value;
         m_dirty &= ~kVccRail;
@@ -435,14 +435,15 @@ void CCFG_Manager::SetVccAdjustQ8U(std::uint8_t value)
 int CCFG_Manager::SetB003VCCVPPValue(std::uint8_t vcc, std::uint8_t vpp)
 {
     std::lock_guard lock(m_mutex);
-    const std::pair<std::uint8_t, std::uint8_t> rounds[4] = {{0x00, vcc}, {0x20, vcc}, {0x10, vpp}, {0x30, vpp}};
+    const std::pair<std::uint8_t, std::uint8_t> rounds[4]
+        = { { 0x00, vcc }, { 0x20, vcc }, { 0x10, vpp }, { 0x30, vpp } };
     int result = 0;
     for (const auto& [reg, value] : rounds) {
         Wait(10);
-        const std::uint8_t write[3] = {P_VCC_VPP_POT_WRITE, reg, value};
+        const std::uint8_t write[3] = { P_VCC_VPP_POT_WRITE, reg, value };
         const bool sent = Send(write, 3);
         Wait(10);
-        const std::uint8_t read[3] = {P_VCC_VPP_POT_READ, static_cast<std::uint8_t>(reg | 0x0C), 0};
+        const std::uint8_t read[3] = { P_VCC_VPP_POT_READ, static_cast<std::uint8_t>(reg | 0x0C), 0 };
         std::uint8_t reply[64] = {};
         const int n = g_ProgrammerLink.Exchange(read, 3, reply, 64, kReplyTimeoutMs);
         if (!sent || n < 1 || reply[0] != value)
@@ -489,7 +490,8 @@ void CCFG_Manager::GetSentCFGBytes(std::uint8_t out[6]) const
 
 // --- DeferRefresh
 
-CCFG_Manager::DeferRefresh::DeferRefresh(CCFG_Manager& manager) : m_manager(manager)
+CCFG_Manager::DeferRefresh::DeferRefresh(CCFG_Manager& manager)
+    : m_manager(manager)
 {
     m_manager.m_mutex.lock();
     ++m_manager.m_deferDepth;

@@ -35,8 +35,8 @@ public:
     // Twelve '0'/'1' characters: 1-8 are switch B (bit 7 first), 9-12 bits 7-4 ORed into switch A.
     void SetCPLD_DIP(std::string_view text);
     void SetCPLD_DIP(const char* text) { SetCPLD_DIP(text ? std::string_view(text) : std::string_view()); }
-    void SetAllCFG(std::uint8_t vcc, std::uint8_t vpp, std::uint8_t vccSwitch, std::uint8_t vppSwitch,
-                   std::uint8_t switchA);
+    void SetAllCFG(
+        std::uint8_t vcc, std::uint8_t vpp, std::uint8_t vccSwitch, std::uint8_t vppSwitch, std::uint8_t switchA);
     void SetVccAdjustQ8U(std::uint8_t value);
     // Writes the calibration potentiometers, RAM and EEPROM; 0 when all four read back, else 1.
     int SetB003VCCVPPValue(std::uint8_t vcc, std::uint8_t vpp);

@@ -25,11 +25,11 @@ struct PotPoint {
 };
 
 // ZV-D: the rails' output against their potentiometer value (falling as the value rises).
-constexpr PotPoint kVccPot[] = {{0, 6.5},   {20, 6.2},  {25, 6.0},  {33, 5.8},  {40, 5.6},  {44, 5.5},  {47, 5.4},
-                                {54, 5.2},  {58, 5.0},  {68, 4.8},  {75, 4.6},  {78, 4.5},  {82, 4.4},  {88, 4.2},
-                                {95, 4.0},  {102, 3.8}, {110, 3.6}, {120, 3.3}, {148, 2.5}, {171, 1.8}, {255, 0.0}};
-constexpr PotPoint kVppPot[] = {{0, 25.0},   {36, 21.0},  {66, 18.0},  {98, 15.0},  {121, 12.7}, {128, 12.0},
-                                {158, 9.0},  {199, 5.0},  {213, 3.6},  {224, 2.5},  {231, 1.8},  {255, 0.0}};
+constexpr PotPoint kVccPot[] = { { 0, 6.5 }, { 20, 6.2 }, { 25, 6.0 }, { 33, 5.8 }, { 40, 5.6 }, { 44, 5.5 },
+    { 47, 5.4 }, { 54, 5.2 }, { 58, 5.0 }, { 68, 4.8 }, { 75, 4.6 }, { 78, 4.5 }, { 82, 4.4 }, { 88, 4.2 }, { 95, 4.0 },
+    { 102, 3.8 }, { 110, 3.6 }, { 120, 3.3 }, { 148, 2.5 }, { 171, 1.8 }, { 255, 0.0 } };
+constexpr PotPoint kVppPot[] = { { 0, 25.0 }, { 36, 21.0 }, { 66, 18.0 }, { 98, 15.0 }, { 121, 12.7 }, { 128, 12.0 },
+    { 158, 9.0 }, { 199, 5.0 }, { 213, 3.6 }, { 224, 2.5 }, { 231, 1.8 }, { 255, 0.0 } };
 
 template <std::size_t N> double Interpolate(const PotPoint (&table)[N], int pot)
 {
@@ -52,11 +52,16 @@ template <std::size_t N> double Interpolate(const PotPoint (&table)[N], int pot)
 double VccOfSelect(std::uint8_t select)
 {
     switch (select & 0xE0) {
-    case 0xE0: return 3.6;
-    case 0x60: return 5.0;
-    case 0xC0: return 5.5;
-    case 0xA0: return 6.2;
-    default: return 0.0;
+    case 0xE0:
+        return 3.6;
+    case 0x60:
+        return 5.0;
+    case 0xC0:
+        return 5.5;
+    case 0xA0:
+        return 6.2;
+    default:
+        return 0.0;
     }
 }
 
@@ -64,14 +69,22 @@ double VppOfSelect(std::uint8_t select, int model)
 {
     const bool zvA = model == kModelZvA;
     switch (select & 0x1F) {
-    case 0x1F: return 5.0;
-    case 0x1D: return 9.0;
-    case 0x1E: return zvA ? 12.7 : 12.0;
-    case 0x0F: return zvA ? 12.0 : 12.7;
-    case 0x1A: return 15.0;
-    case 0x1C: return 21.0;
-    case 0x16: return 25.0;
-    default: return 0.0;
+    case 0x1F:
+        return 5.0;
+    case 0x1D:
+        return 9.0;
+    case 0x1E:
+        return zvA ? 12.7 : 12.0;
+    case 0x0F:
+        return zvA ? 12.0 : 12.7;
+    case 0x1A:
+        return 15.0;
+    case 0x1C:
+        return 21.0;
+    case 0x16:
+        return 25.0;
+    default:
+        return 0.0;
     }
 }
 
@@ -84,8 +97,8 @@ struct Scale {
 Scale ScaleOf(Rail rail, int model)
 {
     if (model == kModelZvD)
-        return rail == Rail::Vcc ? Scale{5627, 4146} : Scale{1984, 2556};
-    return rail == Rail::Vcc ? Scale{7128, -1394} : Scale{1690, -2000};
+        return rail == Rail::Vcc ? Scale { 5627, 4146 } : Scale { 1984, 2556 };
+    return rail == Rail::Vcc ? Scale { 7128, -1394 } : Scale { 1690, -2000 };
 }
 
 std::uint16_t Clamp16(double v)
@@ -97,8 +110,8 @@ bool NeedBytes(DispatchContext& ctx, const std::uint8_t* p, std::size_t n, std::
 {
     if (n >= min)
         return true;
-    ctx.ProtocolError("command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got "
-                      + std::to_string(n));
+    ctx.ProtocolError(
+        "command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got " + std::to_string(n));
     return false;
 }
 
@@ -156,31 +169,39 @@ SocketLoad& SocketLoad::Set(int pin, PinRole role)
 const char* HazardKindName(HazardKind kind)
 {
     switch (kind) {
-    case HazardKind::VppWithoutVcc: return "Vpp without Vcc";
-    case HazardKind::HighVoltageOnSignal: return "high voltage on a signal pin";
-    case HazardKind::OverMaximum: return "above the pin's maximum";
-    case HazardKind::RailOnGround: return "rail on a GND pin";
+    case HazardKind::VppWithoutVcc:
+        return "Vpp without Vcc";
+    case HazardKind::HighVoltageOnSignal:
+        return "high voltage on a signal pin";
+    case HazardKind::OverMaximum:
+        return "above the pin's maximum";
+    case HazardKind::RailOnGround:
+        return "rail on a GND pin";
     }
     return "?";
 }
 
 // --- Electrical
 
-Electrical::Electrical(Box& box) : m_box(box), m_model(box.Model())
+Electrical::Electrical(Box& box)
+    : m_box(box)
+    , m_model(box.Model())
 {
-    for (std::uint8_t reg : {kPotVccRam, kPotVppRam, kPotVccEeprom, kPotVppEeprom})
+    for (std::uint8_t reg : { kPotVccRam, kPotVppRam, kPotVccEeprom, kPotVppEeprom })
         m_potRegisters[reg] = 0x80; // mid-scale, as the pots leave the factory
     RegisterHandlers();
 }
 
 void Electrical::On(std::uint8_t code, Handler handler)
 {
-    m_box.Register(code, [this, handler = std::move(handler)](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
-        if (static_cast<std::ptrdiff_t>(m_packets.size()) >= kPacketLogLimit) // a long virtual run: keep the recent half
-            m_packets.erase(m_packets.begin(), m_packets.begin() + kPacketLogLimit / 2);
-        m_packets.emplace_back(p, p + n);
-        handler(ctx, p, n);
-    });
+    m_box.Register(
+        code, [this, handler = std::move(handler)](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+            if (static_cast<std::ptrdiff_t>(m_packets.size())
+                >= kPacketLogLimit) // a long virtual run: keep the recent half
+                m_packets.erase(m_packets.begin(), m_packets.begin() + kPacketLogLimit / 2);
+            m_packets.emplace_back(p, p + n);
+            handler(ctx, p, n);
+        });
 }
 
 std::vector<std::vector<std::uint8_t>> Electrical::Packets() const
@@ -233,7 +254,7 @@ void Electrical::RegisterHandlers()
         Changed();
     });
     // ZV-D potentiometers: [115, pot] Vcc, [117, pot] Vpp.
-    for (const std::uint8_t code : {std::uint8_t{115}, std::uint8_t{117}}) {
+    for (const std::uint8_t code : { std::uint8_t { 115 }, std::uint8_t { 117 } }) {
         On(code, [this, code](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
             if (!NeedBytes(ctx, p, n, 2))
                 return;
@@ -509,7 +530,7 @@ void Electrical::Changed()
         const auto key = std::make_tuple(kind, position);
         if (!now.insert(key).second || m_active.count(key))
             return;
-        fresh.push_back({platform::GetClock().Now(), kind, position, pin, volts});
+        fresh.push_back({ platform::GetClock().Now(), kind, position, pin, volts });
     };
     if (!m_load.Empty()) {
         const bool vppWithoutVcc = OutputLocked(Rail::Vpp) > kEpsilon && OutputLocked(Rail::Vcc) <= kEpsilon;
@@ -528,7 +549,9 @@ void Electrical::Changed()
             if (volts <= kEpsilon)
                 continue;
             switch (m_load.Role(pin)) {
-            case PinRole::Gnd: raise(HazardKind::RailOnGround, position, pin, volts); break;
+            case PinRole::Gnd:
+                raise(HazardKind::RailOnGround, position, pin, volts);
+                break;
             case PinRole::Vpp:
                 if (volts > m_load.vppMax + kEpsilon)
                     raise(HazardKind::OverMaximum, position, pin, volts);

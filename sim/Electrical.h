@@ -54,8 +54,8 @@ inline constexpr int kSocketPositions = 40;
 inline constexpr int kZif32Offset = 4; // ZIF32 pin k is socket position k + 4
 
 // The ZIF32 pin that each bit of the Vcc and the Vpp switch byte connects to its rail.
-inline constexpr std::array<int, 8> kVccSwitchPins = {21, 28, 30, 32, 8, 20, 3, 1}; // bit 0 .. bit 7
-inline constexpr std::array<int, 8> kVppSwitchPins = {26, 25, 24, 22, 11, 5, 3, 1};
+inline constexpr std::array<int, 8> kVccSwitchPins = { 21, 28, 30, 32, 8, 20, 3, 1 }; // bit 0 .. bit 7
+inline constexpr std::array<int, 8> kVppSwitchPins = { 26, 25, 24, 22, 11, 5, 3, 1 };
 
 enum class HazardKind {
     VppWithoutVcc, // the Vpp rail reaches the chip while the Vcc rail is off
@@ -67,7 +67,7 @@ enum class HazardKind {
 const char* HazardKindName(HazardKind kind);
 
 struct Hazard {
-    platform::Duration time{0};
+    platform::Duration time { 0 };
     HazardKind kind = HazardKind::OverMaximum;
     int position = 0; // socket position
     int chipPin = 0;
@@ -189,7 +189,7 @@ private:
 
     std::optional<RailReading> m_forced;
     int m_noise = 8;
-    std::mt19937 m_rng{1};
+    std::mt19937 m_rng { 1 };
 
     std::vector<std::function<void()>> m_changeHooks;
     std::vector<std::vector<std::uint8_t>> m_packets;

@@ -24,15 +24,20 @@ namespace {
 const char* VersionOf(int model)
 {
     switch (model) {
-    case kModelZvA: return "ZV-A Re-1.00";
-    case kModelZvB: return "ZV-B Re-1.00";
-    case kModelZvCQ: return "ZV-CQ Re-3.00";
-    case kModelZvD: return "ZV-D Re-4.00";
-    default: return "ZV-C Re-2.00";
+    case kModelZvA:
+        return "ZV-A Re-1.00";
+    case kModelZvB:
+        return "ZV-B Re-1.00";
+    case kModelZvCQ:
+        return "ZV-CQ Re-3.00";
+    case kModelZvD:
+        return "ZV-D Re-4.00";
+    default:
+        return "ZV-C Re-2.00";
     }
 }
 
-constexpr int kModels[] = {kModelZvA, kModelZvB, kModelZvC, kModelZvCQ, kModelZvD};
+constexpr int kModels[] = { kModelZvA, kModelZvB, kModelZvC, kModelZvCQ, kModelZvD };
 
 // Positions of the manager's initial switch bytes: Vcc switch 8 -> ZIF32 pin 32, Vpp switch 0x80 -> pin 1.
 constexpr int kVccPosition = 36;
@@ -80,11 +85,11 @@ protected:
         g_ProgrammerLink.SendData(packet.data(), static_cast<int>(packet.size()));
         ASSERT_EQ(g_ProgrammerLink.LastStatus(), UsbStatus::Ok);
     }
-    void PowerSocket() { Raw({22}); }
-    void VppOn() { Raw({14, 1}); }
+    void PowerSocket() { Raw({ 22 }); }
+    void VppOn() { Raw({ 14, 1 }); }
     void PowerDown()
     {
-        Raw({21});
+        Raw({ 21 });
         EXPECT_FALSE(El().RailsOn());
     }
 
@@ -93,8 +98,8 @@ protected:
     std::size_t TraceCount(const std::string& text)
     {
         std::lock_guard lock(m_traceMutex);
-        return static_cast<std::size_t>(
-            std::count_if(m_trace.begin(), m_trace.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+        return static_cast<std::size_t>(std::count_if(
+            m_trace.begin(), m_trace.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; }));
     }
     void ClearTrace()
     {
@@ -104,7 +109,7 @@ protected:
 
     std::array<std::uint8_t, 6> Sent()
     {
-        std::array<std::uint8_t, 6> out{};
+        std::array<std::uint8_t, 6> out {};
         g_CFGManager.GetSentCFGBytes(out.data());
         return out;
     }
@@ -119,7 +124,8 @@ TEST_F(CfgTest, VoltagesReachThePoweredSocketOnEveryModel)
         std::uint8_t code;
         double volts;
     };
-    const VppCase vpps[] = {{4, 5.0}, {5, 9.0}, {6, 12.0}, {7, 12.7}, {8, 15.0}, {10, 21.0}, {11, 25.0}};
+    const VppCase vpps[]
+        = { { 4, 5.0 }, { 5, 9.0 }, { 6, 12.0 }, { 7, 12.7 }, { 8, 15.0 }, { 10, 21.0 }, { 11, 25.0 } };
     for (int model : kModels) {
         SCOPED_TRACE(testing::Message() << "model " << model);
         Start(model);
@@ -230,7 +236,7 @@ void ApplyDevice()
 
 TEST_F(CfgTest, AfterARebootTheSameDeviceGoesOutAgain)
 {
-    for (const bool reset : {false, true}) {
+    for (const bool reset : { false, true }) {
         for (int model : kModels) {
             SCOPED_TRACE(testing::Message() << "model " << model << (reset ? " ResetState" : " InvalidateSentCache"));
             Start(model);
@@ -267,11 +273,11 @@ TEST_F(CfgTest, AfterARebootTheSameDeviceGoesOutAgain)
 TEST_F(CfgTest, InvalidatedCacheReadsAsUnsentAndResetStateRestoresTheInitialValues)
 {
     Start(kModelZvCQ);
-    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6>{0x58, 0x58, 0x58, 0x58, 0x58, 0x58}));
+    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6> { 0x58, 0x58, 0x58, 0x58, 0x58, 0x58 }));
     ApplyDevice();
-    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6>{0x55, 0x0A, 0x04, 0x40, 0x60 | 0x1A, 0x58}));
+    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6> { 0x55, 0x0A, 0x04, 0x40, 0x60 | 0x1A, 0x58 }));
     g_CFGManager.ResetState();
-    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6>{0x58, 0x58, 0x58, 0x58, 0x58, 0x58}));
+    EXPECT_EQ(Sent(), (std::array<std::uint8_t, 6> { 0x58, 0x58, 0x58, 0x58, 0x58, 0x58 }));
     EXPECT_EQ(g_CFGManager.SwitchA(), 0xA0);
     EXPECT_EQ(g_CFGManager.VccSwitch(), 8);
     EXPECT_EQ(g_CFGManager.VppSwitch(), 0x80);
@@ -289,7 +295,7 @@ TEST_F(CfgTest, InvalidatedCacheReadsAsUnsentAndResetStateRestoresTheInitialValu
 TEST_F(CfgTest, ZvdConfigurationLineAndAdjust)
 {
     Start(kModelZvD);
-    Raw({29, 0, 0x90, 0x2F});
+    Raw({ 29, 0, 0x90, 0x2F });
     g_CFGManager.SetZIF48_CFG_Byte(1);
     EXPECT_EQ(box->PortValue(0x90), 0x3F);
     EXPECT_TRUE(El().Zif48ConfigLine());
@@ -336,12 +342,12 @@ TEST_F(CfgTest, CpldDipTexts)
         bool box;
     };
     const Case cases[] = {
-        {"101010100101", 0xAA, 0x50, false},
-        {"10101010010", 0xAA, 0x40, true},  // 11: used as far as it goes
-        {"1010101001011", 0xAA, 0x50, true}, // 13: the first twelve
-        {"1111x1110101", 0xF7, 0x50, true}, // 'x' counts as 0
-        {"0000", 0x00, 0x00, true},
-        {"", 0x00, 0x00, true},
+        { "101010100101", 0xAA, 0x50, false },
+        { "10101010010", 0xAA, 0x40, true }, // 11: used as far as it goes
+        { "1010101001011", 0xAA, 0x50, true }, // 13: the first twelve
+        { "1111x1110101", 0xF7, 0x50, true }, // 'x' counts as 0
+        { "0000", 0x00, 0x00, true },
+        { "", 0x00, 0x00, true },
     };
     Start(kModelZvC);
     for (const Case& c : cases) {
@@ -373,7 +379,7 @@ TEST_F(CfgTest, CpldDipTexts)
 
 TEST_F(CfgTest, CodesThatAreNotVoltagesAreRefused)
 {
-    for (int model : {kModelZvC, kModelZvD}) {
+    for (int model : { kModelZvC, kModelZvD }) {
         SCOPED_TRACE(model);
         Start(model);
         PowerSocket();
@@ -386,8 +392,8 @@ TEST_F(CfgTest, CodesThatAreNotVoltagesAreRefused)
             std::uint8_t code;
             const char* line;
         };
-        for (const Case c : {Case{true, 25, "Vcc code 25 refused"}, Case{false, 12, "Vpp code 12 refused"},
-                             Case{true, 21, "Vcc code 21 refused"}}) {
+        for (const Case c : { Case { true, 25, "Vcc code 25 refused" }, Case { false, 12, "Vpp code 12 refused" },
+                 Case { true, 21, "Vcc code 21 refused" } }) {
             SCOPED_TRACE(c.line);
             ClearTrace();
             const std::size_t bytes = box->BytesReceived();
@@ -424,7 +430,7 @@ TEST_F(CfgTest, CodesThatAreNotVoltagesAreRefused)
 
 TEST_F(CfgTest, UnplugMidRefreshLeavesTheCacheAndTheSameValuesGoOutAgain)
 {
-    for (int model : {kModelZvC, kModelZvCQ}) {
+    for (int model : { kModelZvC, kModelZvCQ }) {
         SCOPED_TRACE(model);
         Start(model);
         g_CFGManager.SetVcc(12);
@@ -472,9 +478,9 @@ TEST_F(CfgTest, DeferredApplicationIsOneChange)
     EXPECT_EQ(boxes.Count(), 0u);
     const auto packets = El().Packets();
     ASSERT_EQ(packets.size(), 3u);
-    EXPECT_EQ(packets[0], (std::vector<std::uint8_t>{30, 0x04, 0x40, 0x60 | 0x1A}));
-    EXPECT_EQ(packets[1], (std::vector<std::uint8_t>{66, 0}));
-    EXPECT_EQ(packets[2], (std::vector<std::uint8_t>{31, 0x0A}));
+    EXPECT_EQ(packets[0], (std::vector<std::uint8_t> { 30, 0x04, 0x40, 0x60 | 0x1A }));
+    EXPECT_EQ(packets[1], (std::vector<std::uint8_t> { 66, 0 }));
+    EXPECT_EQ(packets[2], (std::vector<std::uint8_t> { 31, 0x0A }));
 
     // A faulty DIP text inside the scope: its box comes once the scope has let the manager go,
     // so a GUI thread waiting for the manager cannot hold the box up.
@@ -528,9 +534,9 @@ TEST_F(CfgTest, AnEpromsDatasheetMasksHarmNothingOnEveryModel)
 TEST_F(CfgTest, TwoThreadsEachRefreshArrivesWhole)
 {
     Start(kModelZvC);
-    platform::ScopedClock fast{platform::MakeScaledClock(2000)};
+    platform::ScopedClock fast { platform::MakeScaledClock(2000) };
     El().ClearPackets();
-    std::atomic<bool> go{false};
+    std::atomic<bool> go { false };
     std::thread gui([&] {
         while (!go)
             std::this_thread::yield();

@@ -2,10 +2,10 @@
 // the box latches, what its rails put out, what each socket position carries, and the hazards a
 // chip in the socket would suffer.
 
+#include "sim/Electrical.h"
 #include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
-#include "sim/Electrical.h"
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 
@@ -49,11 +49,16 @@ private:
 const char* VersionOf(int model)
 {
     switch (model) {
-    case 2: return "ZV-A Re-1.00";
-    case 4: return "ZV-B Re-1.00";
-    case 7: return "ZV-CQ Re-3.00";
-    case 8: return "ZV-D Re-4.00";
-    default: return "ZV-C Re-2.00";
+    case 2:
+        return "ZV-A Re-1.00";
+    case 4:
+        return "ZV-B Re-1.00";
+    case 7:
+        return "ZV-CQ Re-3.00";
+    case 8:
+        return "ZV-D Re-4.00";
+    default:
+        return "ZV-C Re-2.00";
     }
 }
 
@@ -105,20 +110,20 @@ protected:
 
     RailReading Reading()
     {
-        Send({71});
+        Send({ 71 });
         const auto r = Read();
         EXPECT_EQ(r.size(), 64u);
         if (r.size() < 6)
             return {};
         EXPECT_EQ(r[2], 0);
         EXPECT_EQ(r[3], 0);
-        return {static_cast<std::uint16_t>(r[0] << 8 | r[1]), static_cast<std::uint16_t>(r[4] << 8 | r[5])};
+        return { static_cast<std::uint16_t>(r[0] << 8 | r[1]), static_cast<std::uint16_t>(r[4] << 8 | r[5]) };
     }
 
     Electrical& El() { return box->Electrical(); }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     VirtualBus bus;
     std::shared_ptr<Box> box;
     std::shared_ptr<UsbHandle> h;
@@ -126,12 +131,12 @@ protected:
 
 TEST_F(ElectricalTest, LatchesHoldWhatWasLastReceived)
 {
-    for (int model : {5, 8}) {
+    for (int model : { 5, 8 }) {
         SCOPED_TRACE(model);
         Start(model);
-        Send({30, 0x04, 0x40, 0x7E});
-        Send({31, 0xA2});
-        Send({66, 0x55});
+        Send({ 30, 0x04, 0x40, 0x7E });
+        Send({ 31, 0xA2 });
+        Send({ 66, 0x55 });
         PinLatches l = El().Latches();
         EXPECT_EQ(l.vccSwitch, 0x04);
         EXPECT_EQ(l.vppSwitch, 0x40);
@@ -140,7 +145,7 @@ TEST_F(ElectricalTest, LatchesHoldWhatWasLastReceived)
         EXPECT_EQ(l.switchB, 0x55);
 
         // The 7-byte form sets all five; its fifth byte is U9 on ZV-D, the select byte elsewhere.
-        Send({66, 5, 0x11, 0x22, 0x08, 0x80, 0x33});
+        Send({ 66, 5, 0x11, 0x22, 0x08, 0x80, 0x33 });
         l = El().Latches();
         EXPECT_EQ(l.switchB, 0x11);
         EXPECT_EQ(l.switchA, 0x22);
@@ -155,14 +160,14 @@ TEST_F(ElectricalTest, LatchesHoldWhatWasLastReceived)
 TEST_F(ElectricalTest, MalformedCommandsAreProtocolErrorsAndChangeNothing)
 {
     Start(5);
-    Send({66, 5, 1, 2, 3, 4, 5});
+    Send({ 66, 5, 1, 2, 3, 4, 5 });
     const PinLatches before = El().Latches();
     CapturedProtocolErrors errors;
-    Send({66, 5, 9, 9});  // neither 2 nor 7 bytes
-    Send({30, 1, 2});     // short
-    Send({31});           // short
-    Send({115, 0});       // a ZV-C has no rail potentiometers
-    Send({100, 0x40, 1}); // no such register
+    Send({ 66, 5, 9, 9 }); // neither 2 nor 7 bytes
+    Send({ 30, 1, 2 }); // short
+    Send({ 31 }); // short
+    Send({ 115, 0 }); // a ZV-C has no rail potentiometers
+    Send({ 100, 0x40, 1 }); // no such register
     EXPECT_EQ(errors.Count(), 5u);
     const PinLatches after = El().Latches();
     EXPECT_EQ(after.switchB, before.switchB);
@@ -180,20 +185,25 @@ TEST_F(ElectricalTest, SelectByteLevelsByModel)
         double vppZvA;
     };
     const Case cases[] = {
-        {0xE0 | 0x1F, 3.6, 5.0, 5.0},    {0x60 | 0x1D, 5.0, 9.0, 9.0},    {0xC0 | 0x1E, 5.5, 12.0, 12.7},
-        {0xA0 | 0x0F, 6.2, 12.7, 12.0},  {0x60 | 0x1A, 5.0, 15.0, 15.0},  {0x60 | 0x1C, 5.0, 21.0, 21.0},
-        {0x60 | 0x16, 5.0, 25.0, 25.0},  {0x60 | 0x00, 5.0, 0.0, 0.0},
+        { 0xE0 | 0x1F, 3.6, 5.0, 5.0 },
+        { 0x60 | 0x1D, 5.0, 9.0, 9.0 },
+        { 0xC0 | 0x1E, 5.5, 12.0, 12.7 },
+        { 0xA0 | 0x0F, 6.2, 12.7, 12.0 },
+        { 0x60 | 0x1A, 5.0, 15.0, 15.0 },
+        { 0x60 | 0x1C, 5.0, 21.0, 21.0 },
+        { 0x60 | 0x16, 5.0, 25.0, 25.0 },
+        { 0x60 | 0x00, 5.0, 0.0, 0.0 },
     };
-    for (int model : {2, 4, 5, 7}) {
+    for (int model : { 2, 4, 5, 7 }) {
         Start(model);
-        Send({22});        // Vcc on
-        Send({14, 1});     // Vpp on
+        Send({ 22 }); // Vcc on
+        Send({ 14, 1 }); // Vpp on
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << "model " << model << " select 0x" << std::hex << int(c.select));
             if (model == 7)
-                Send({66, 5, 0, 0xA0, 0x08, 0x80, c.select});
+                Send({ 66, 5, 0, 0xA0, 0x08, 0x80, c.select });
             else
-                Send({30, 0x08, 0x80, c.select});
+                Send({ 30, 0x08, 0x80, c.select });
             EXPECT_DOUBLE_EQ(El().Output(Rail::Vcc), c.vcc);
             EXPECT_DOUBLE_EQ(El().Output(Rail::Vpp), model == 2 ? c.vppZvA : c.vppAboveZvA);
         }
@@ -204,56 +214,56 @@ TEST_F(ElectricalTest, SelectByteLevelsByModel)
 TEST_F(ElectricalTest, RailsFollowPowerCommandsAndTheLatchesSurviveAPowerDown)
 {
     Start(5);
-    Send({30, 0x04, 0x40, 0x7E}); // 5.0 V, 12 V
+    Send({ 30, 0x04, 0x40, 0x7E }); // 5.0 V, 12 V
     EXPECT_FALSE(El().RailsOn());
     EXPECT_DOUBLE_EQ(El().Output(Rail::Vcc), 0.0);
     EXPECT_DOUBLE_EQ(El().Level(Rail::Vcc), 5.0);
 
-    Send({22});
+    Send({ 22 });
     EXPECT_TRUE(El().RailOn(Rail::Vcc));
     EXPECT_FALSE(El().RailOn(Rail::Vpp));
     EXPECT_DOUBLE_EQ(El().PinVolts(34), 5.0); // ZIF32 pin 30
-    EXPECT_DOUBLE_EQ(El().PinVolts(7), 0.0);  // ZIF32 pin 3, the Vpp rail is off
-    Send({14, 1});
+    EXPECT_DOUBLE_EQ(El().PinVolts(7), 0.0); // ZIF32 pin 3, the Vpp rail is off
+    Send({ 14, 1 });
     EXPECT_DOUBLE_EQ(El().PinVolts(7), 12.0);
-    Send({14, 0});
+    Send({ 14, 0 });
     EXPECT_DOUBLE_EQ(El().PinVolts(7), 0.0);
-    Send({15, 0});
+    Send({ 15, 0 });
     EXPECT_FALSE(El().RailsOn());
-    Send({15, 1});
-    Send({14, 1});
+    Send({ 15, 1 });
+    Send({ 14, 1 });
 
-    Send({21});
+    Send({ 21 });
     EXPECT_FALSE(El().RailsOn());
     EXPECT_DOUBLE_EQ(El().PinVolts(34), 0.0);
     const PinLatches l = El().Latches();
     EXPECT_EQ(l.vccSwitch, 0x04);
     EXPECT_EQ(l.select, 0x7E);
-    Send({22}); // on again at the same level, nothing re-sent
+    Send({ 22 }); // on again at the same level, nothing re-sent
     EXPECT_DOUBLE_EQ(El().PinVolts(34), 5.0);
 }
 
 TEST_F(ElectricalTest, EverySwitchBitReachesItsPosition)
 {
     Start(5);
-    Send({30, 0, 0, 0x60 | 0x1D}); // 5 V, 9 V
-    Send({22});
-    Send({14, 1});
-    const int vccZif[] = {21, 28, 30, 32, 8, 20, 3, 1};
-    const int vppZif[] = {26, 25, 24, 22, 11, 5, 3, 1};
+    Send({ 30, 0, 0, 0x60 | 0x1D }); // 5 V, 9 V
+    Send({ 22 });
+    Send({ 14, 1 });
+    const int vccZif[] = { 21, 28, 30, 32, 8, 20, 3, 1 };
+    const int vppZif[] = { 26, 25, 24, 22, 11, 5, 3, 1 };
     for (int bit = 0; bit < 8; ++bit) {
         SCOPED_TRACE(bit);
         const auto mask = static_cast<std::uint8_t>(1u << bit);
-        Send({30, mask, 0, 0x60 | 0x1D});
-        EXPECT_EQ(El().RailPositions(Rail::Vcc), std::vector<int>{vccZif[bit] + 4});
+        Send({ 30, mask, 0, 0x60 | 0x1D });
+        EXPECT_EQ(El().RailPositions(Rail::Vcc), std::vector<int> { vccZif[bit] + 4 });
         for (int position = 1; position <= 40; ++position)
             EXPECT_DOUBLE_EQ(El().PinVolts(position), position == vccZif[bit] + 4 ? 5.0 : 0.0) << position;
-        Send({30, 0, mask, 0x60 | 0x1D});
+        Send({ 30, 0, mask, 0x60 | 0x1D });
         for (int position = 1; position <= 40; ++position)
             EXPECT_DOUBLE_EQ(El().PinVolts(position), position == vppZif[bit] + 4 ? 9.0 : 0.0) << position;
     }
     // Both rails on one position: it carries the higher.
-    Send({30, 0x40, 0x40, 0x60 | 0x1D});
+    Send({ 30, 0x40, 0x40, 0x60 | 0x1D });
     EXPECT_DOUBLE_EQ(El().PinVolts(7), 9.0);
 }
 
@@ -269,14 +279,20 @@ TEST_F(ElectricalTest, ZvdPotentiometersSetTheLevels)
         double vpp;
     };
     const Case cases[] = {
-        {0, 6.5, 25.0}, {20, 6.2, 0}, {58, 5.0, 0}, {110, 3.6, 0}, {121, 0, 12.7}, {128, 0, 12.0}, {199, 0, 5.0},
-        {10, 6.35, 0},  // halfway between 0 (6.5 V) and 20 (6.2 V)
-        {255, 0.0, 0.0},
+        { 0, 6.5, 25.0 },
+        { 20, 6.2, 0 },
+        { 58, 5.0, 0 },
+        { 110, 3.6, 0 },
+        { 121, 0, 12.7 },
+        { 128, 0, 12.0 },
+        { 199, 0, 5.0 },
+        { 10, 6.35, 0 }, // halfway between 0 (6.5 V) and 20 (6.2 V)
+        { 255, 0.0, 0.0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.pot));
-        Send({115, c.pot});
-        Send({117, c.pot});
+        Send({ 115, c.pot });
+        Send({ 117, c.pot });
         if (c.vcc > 0 || c.pot == 255) {
             EXPECT_NEAR(El().Level(Rail::Vcc), c.vcc, 1e-9);
         }
@@ -285,32 +301,32 @@ TEST_F(ElectricalTest, ZvdPotentiometersSetTheLevels)
         }
     }
     // The select byte means nothing on ZV-D.
-    Send({115, 58});
-    Send({30, 0, 0, 0xE0});
+    Send({ 115, 58 });
+    Send({ 30, 0, 0, 0xE0 });
     EXPECT_DOUBLE_EQ(El().Level(Rail::Vcc), 5.0);
 
     // Port 1 bit 4 is the ZIF48 configuration line.
     EXPECT_TRUE(El().Zif48ConfigLine()); // ports read 0xFF after a boot
-    Send({29, 0, 0x90, 0xEF});
+    Send({ 29, 0, 0x90, 0xEF });
     EXPECT_FALSE(El().Zif48ConfigLine());
 }
 
 TEST_F(ElectricalTest, BootClearsTheFirmwareStateAndTheEepromSurvivesAReplug)
 {
     Start(8);
-    Send({66, 5, 1, 2, 3, 4, 5});
-    Send({115, 58});
-    Send({117, 121});
-    Send({29, 0, 0x90, 0x00});
-    Send({22});
-    const std::pair<std::uint8_t, std::uint8_t> writes[] = {{0x00, 11}, {0x20, 22}, {0x10, 33}, {0x30, 44}};
+    Send({ 66, 5, 1, 2, 3, 4, 5 });
+    Send({ 115, 58 });
+    Send({ 117, 121 });
+    Send({ 29, 0, 0x90, 0x00 });
+    Send({ 22 });
+    const std::pair<std::uint8_t, std::uint8_t> writes[] = { { 0x00, 11 }, { 0x20, 22 }, { 0x10, 33 }, { 0x30, 44 } };
     for (auto [reg, value] : writes)
-        Send({100, reg, value});
+        Send({ 100, reg, value });
     for (auto [reg, value] : writes) {
-        Send({101, static_cast<std::uint8_t>(reg | 0x0C), 0});
+        Send({ 101, static_cast<std::uint8_t>(reg | 0x0C), 0 });
         EXPECT_EQ(Read()[0], value) << int(reg);
     }
-    Send({100, 0x00, 99}); // RAM only: lost on a replug
+    Send({ 100, 0x00, 99 }); // RAM only: lost on a replug
 
     auto booted = [&] {
         const PinLatches l = El().Latches();
@@ -333,7 +349,7 @@ TEST_F(ElectricalTest, BootClearsTheFirmwareStateAndTheEepromSurvivesAReplug)
     booted();
     for (auto [reg, value] : writes) {
         const std::uint8_t expect = reg == 0x00 ? 22 : reg == 0x10 ? 44 : value;
-        Send({101, static_cast<std::uint8_t>(reg | 0x0C), 0});
+        Send({ 101, static_cast<std::uint8_t>(reg | 0x0C), 0 });
         EXPECT_EQ(Read()[0], expect) << int(reg);
     }
 }
@@ -341,8 +357,8 @@ TEST_F(ElectricalTest, BootClearsTheFirmwareStateAndTheEepromSurvivesAReplug)
 TEST_F(ElectricalTest, UnplugSwitchesTheRailsOff)
 {
     Start(5);
-    Send({22});
-    Send({14, 1});
+    Send({ 22 });
+    Send({ 14, 1 });
     ASSERT_TRUE(El().RailsOn());
     box->Port()->Unplug();
     EXPECT_FALSE(El().RailsOn());
@@ -350,18 +366,18 @@ TEST_F(ElectricalTest, UnplugSwitchesTheRailsOff)
 
 TEST_F(ElectricalTest, ReadingsFollowTheRails)
 {
-    for (int model : {5, 7, 8}) {
+    for (int model : { 5, 7, 8 }) {
         SCOPED_TRACE(model);
         Start(model);
         if (model == 8) {
-            Send({115, 58});
-            Send({117, 121});
+            Send({ 115, 58 });
+            Send({ 117, 121 });
         } else {
-            Send({30, 0x08, 0x80, 0x60 | 0x0F});
+            Send({ 30, 0x08, 0x80, 0x60 | 0x0F });
         }
         const RailReading off = Reading();
-        Send({15, 1});
-        Send({14, 1});
+        Send({ 15, 1 });
+        Send({ 14, 1 });
         const RailReading on = Reading();
         El().SetHealth(Rail::Vcc, 0.7);
         El().SetHealth(Rail::Vpp, 0.7);
@@ -382,7 +398,8 @@ TEST_F(ElectricalTest, ReadingsFollowTheRails)
         }
 
         // Forced readings come back exactly, at the edges of 16 bits too.
-        for (RailReading forced : {RailReading{0x81DB, 0x5454}, RailReading{0xFFFF, 0}, RailReading{0, 0xFFFF}}) {
+        for (RailReading forced :
+            { RailReading { 0x81DB, 0x5454 }, RailReading { 0xFFFF, 0 }, RailReading { 0, 0xFFFF } }) {
             El().ForceReading(forced);
             const RailReading r = Reading();
             EXPECT_EQ(r.vcc, forced.vcc);
@@ -402,8 +419,18 @@ TEST_F(ElectricalTest, SocketGeometry)
         int position;
     };
     const Case cases[] = {
-        {28, 7, 1, 7},   {28, 7, 14, 20},  {28, 7, 15, 21}, {28, 7, 28, 34}, {32, 5, 1, 5},   {32, 5, 32, 36},
-        {40, 1, 1, 1},   {40, 1, 40, 40},  {8, 17, 4, 20},  {8, 17, 5, 21},  {8, 12, 8, 29},  {24, 9, 13, 21},
+        { 28, 7, 1, 7 },
+        { 28, 7, 14, 20 },
+        { 28, 7, 15, 21 },
+        { 28, 7, 28, 34 },
+        { 32, 5, 1, 5 },
+        { 32, 5, 32, 36 },
+        { 40, 1, 1, 1 },
+        { 40, 1, 40, 40 },
+        { 8, 17, 4, 20 },
+        { 8, 17, 5, 21 },
+        { 8, 12, 8, 29 },
+        { 24, 9, 13, 21 },
     };
     for (const Case& c : cases) {
         const SocketLoad load = SocketLoad::Dip(c.pins, c.firstRow, 5, 5);
@@ -415,7 +442,7 @@ TEST_F(ElectricalTest, SocketGeometry)
     EXPECT_EQ(eprom.PinAt(35), 0);
     EXPECT_EQ(eprom.Position(0), 0);
     EXPECT_EQ(eprom.Position(29), 0);
-    EXPECT_EQ(SocketLoad{}.PinAt(7), 0);
+    EXPECT_EQ(SocketLoad {}.PinAt(7), 0);
 }
 
 class HazardTest : public ElectricalTest {
@@ -429,24 +456,24 @@ protected:
 
 TEST_F(HazardTest, DatasheetMasksAtProgrammingVoltageLogNothing)
 {
-    Send({30, 0x04, 0x40, 0x60 | 0x0F}); // Vcc on pin 28, Vpp on pin 1, 5 V / 12.7 V
-    Send({22});
-    Send({14, 1});
+    Send({ 30, 0x04, 0x40, 0x60 | 0x0F }); // Vcc on pin 28, Vpp on pin 1, 5 V / 12.7 V
+    Send({ 22 });
+    Send({ 14, 1 });
     EXPECT_DOUBLE_EQ(El().ChipPinVolts(1), 12.7);
     EXPECT_DOUBLE_EQ(El().ChipPinVolts(28), 5.0);
     EXPECT_TRUE(El().Hazards().empty());
-    Send({21});
+    Send({ 21 });
     EXPECT_FALSE(El().RailsOn());
 }
 
 TEST_F(HazardTest, VppOnAnAddressPinLogsOneEntryUntilItClears)
 {
     clock->Advance(3s);
-    Send({30, 0x04, 0x10, 0x60 | 0x0F}); // Vpp to ZIF32 pin 11: position 15, chip pin 9
-    Send({22});
-    Send({14, 1});
-    Send({31, 0xA0}); // more traffic while the condition holds: still one entry
-    Send({66, 0});
+    Send({ 30, 0x04, 0x10, 0x60 | 0x0F }); // Vpp to ZIF32 pin 11: position 15, chip pin 9
+    Send({ 22 });
+    Send({ 14, 1 });
+    Send({ 31, 0xA0 }); // more traffic while the condition holds: still one entry
+    Send({ 66, 0 });
     auto hazards = El().Hazards();
     ASSERT_EQ(hazards.size(), 1u);
     EXPECT_EQ(hazards[0].kind, HazardKind::HighVoltageOnSignal);
@@ -456,45 +483,45 @@ TEST_F(HazardTest, VppOnAnAddressPinLogsOneEntryUntilItClears)
     EXPECT_EQ(hazards[0].time, Duration(3s) + Duration(1s)); // the fixture's boot took a second
 
     // Cleared, then back: a second entry.
-    Send({14, 0});
-    Send({14, 1});
+    Send({ 14, 0 });
+    Send({ 14, 1 });
     EXPECT_EQ(El().Hazards().size(), 2u);
-    Send({21});
+    Send({ 21 });
 }
 
 TEST_F(HazardTest, TwentyFiveVoltsOnTheVppPinIsOverItsMaximum)
 {
-    Send({30, 0x04, 0x40, 0x60 | 0x16});
-    Send({22});
-    Send({14, 1});
+    Send({ 30, 0x04, 0x40, 0x60 | 0x16 });
+    Send({ 22 });
+    Send({ 14, 1 });
     const auto hazards = El().Hazards();
     ASSERT_EQ(hazards.size(), 1u);
     EXPECT_EQ(hazards[0].kind, HazardKind::OverMaximum);
     EXPECT_EQ(hazards[0].position, 7);
     EXPECT_EQ(hazards[0].chipPin, 1);
     EXPECT_DOUBLE_EQ(hazards[0].volts, 25.0);
-    Send({21});
+    Send({ 21 });
 }
 
 TEST_F(HazardTest, VppWithoutVccLogsOne)
 {
-    Send({30, 0x04, 0x40, 0x60 | 0x0F});
-    Send({14, 1});
+    Send({ 30, 0x04, 0x40, 0x60 | 0x0F });
+    Send({ 14, 1 });
     const auto hazards = El().Hazards();
     ASSERT_EQ(hazards.size(), 1u);
     EXPECT_EQ(hazards[0].kind, HazardKind::VppWithoutVcc);
     EXPECT_EQ(hazards[0].chipPin, 1);
-    Send({22}); // Vcc follows: the condition clears, nothing new
+    Send({ 22 }); // Vcc follows: the condition clears, nothing new
     EXPECT_EQ(El().Hazards().size(), 1u);
-    Send({21});
+    Send({ 21 });
 }
 
 TEST_F(HazardTest, RailOnGroundAndVccOverItsMaximum)
 {
     // A 40-pin chip in rows 1-20: chip pin k on position k, GND on ZIF32 pin 21.
     El().SetLoad(SocketLoad::Dip(40, 1, 6.0, 13.0).Set(25, PinRole::Gnd).Set(36, PinRole::Vcc));
-    Send({30, 0x01 | 0x08, 0, 0xA0}); // Vcc 6.2 V on ZIF32 21 (chip pin 25) and 32 (chip pin 36)
-    Send({22});
+    Send({ 30, 0x01 | 0x08, 0, 0xA0 }); // Vcc 6.2 V on ZIF32 21 (chip pin 25) and 32 (chip pin 36)
+    Send({ 22 });
     auto hazards = El().Hazards();
     ASSERT_EQ(hazards.size(), 2u);
     std::sort(hazards.begin(), hazards.end(), [](const Hazard& a, const Hazard& b) { return a.chipPin < b.chipPin; });
@@ -503,13 +530,13 @@ TEST_F(HazardTest, RailOnGroundAndVccOverItsMaximum)
     EXPECT_EQ(hazards[0].position, 25);
     EXPECT_EQ(hazards[1].kind, HazardKind::OverMaximum);
     EXPECT_EQ(hazards[1].chipPin, 36);
-    Send({21});
+    Send({ 21 });
 }
 
 TEST_F(HazardTest, ProgrammingPulse)
 {
-    Send({30, 0x04, 0x40, 0x60 | 0x0F});
-    Send({22});
+    Send({ 30, 0x04, 0x40, 0x60 | 0x0F });
+    Send({ 22 });
     EXPECT_DOUBLE_EQ(El().PulseVpp(1), 12.7);
     EXPECT_DOUBLE_EQ(El().PulseVpp(2), 0.0);
     EXPECT_DOUBLE_EQ(El().PulseVpp(29), 0.0); // no such pin
@@ -517,7 +544,7 @@ TEST_F(HazardTest, ProgrammingPulse)
     EXPECT_TRUE(El().Hazards().empty());
 
     // Without Vcc the pulse is a hazard, logged although the rail is off again.
-    Send({21});
+    Send({ 21 });
     EXPECT_DOUBLE_EQ(El().PulseVpp(1), 12.7);
     const auto hazards = El().Hazards();
     ASSERT_EQ(hazards.size(), 1u);
@@ -528,10 +555,10 @@ TEST_F(HazardTest, ProgrammingPulse)
 TEST_F(HazardTest, EmptySocketLogsNothing)
 {
     El().ClearLoad();
-    Send({30, 0xFF, 0xFF, 0x60 | 0x16});
-    Send({14, 1});
+    Send({ 30, 0xFF, 0xFF, 0x60 | 0x16 });
+    Send({ 14, 1 });
     EXPECT_TRUE(El().Hazards().empty());
-    Send({21});
+    Send({ 21 });
 }
 
 } // namespace
