@@ -220,6 +220,11 @@ TEST_F(CfgTest, CombinedSettersEndWhereTheSingleOnesDo)
         EXPECT_EQ(El().Latches().select, single.select);
         EXPECT_DOUBLE_EQ(El().Level(Rail::Vcc), vcc);
         EXPECT_DOUBLE_EQ(El().Level(Rail::Vpp), vpp);
+
+        // Ground switch bits join the Vcc switch byte.
+        g_CFGManager.SetGNDSwitch(0x01);
+        EXPECT_EQ(El().Latches().vccSwitch, 0x04 | 0x01);
+        EXPECT_EQ(g_CFGManager.VccSwitch(), 0x04 | 0x01);
     }
 }
 
