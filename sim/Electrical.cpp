@@ -177,6 +177,8 @@ const char* HazardKindName(HazardKind kind)
         return "above the pin's maximum";
     case HazardKind::RailOnGround:
         return "rail on a GND pin";
+    case HazardKind::Operation:
+        return "device operation";
     }
     return "?";
 }
@@ -516,6 +518,12 @@ void Electrical::ClearHazards()
     m_hazards.clear();
 }
 
+void Electrical::Report(const std::string& what, int pin, double volts)
+{
+    std::lock_guard lock(m_box.Mutex());
+    m_hazards.push_back({ platform::GetClock().Now(), HazardKind::Operation, m_load.Position(pin), pin, volts, what });
+}
+
 void Electrical::AddChangeHook(std::function<void()> hook)
 {
     std::lock_guard lock(m_box.Mutex());
@@ -530,7 +538,7 @@ void Electrical::Changed()
         const auto key = std::make_tuple(kind, position);
         if (!now.insert(key).second || m_active.count(key))
             return;
-        fresh.push_back({ platform::GetClock().Now(), kind, position, pin, volts });
+        fresh.push_back({ platform::GetClock().Now(), kind, position, pin, volts, {} });
     };
     if (!m_load.Empty()) {
         const bool vppWithoutVcc = OutputLocked(Rail::Vpp) > kEpsilon && OutputLocked(Rail::Vcc) <= kEpsilon;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -62,6 +63,7 @@ enum class HazardKind {
     HighVoltageOnSignal, // a pin that is not a Vpp pin carries more than the chip's Vcc maximum
     OverMaximum, // a Vcc or Vpp pin above its own maximum
     RailOnGround, // a rail reaches a GND pin
+    Operation, // reported by a device operation (Electrical::Report), named by `what`
 };
 
 const char* HazardKindName(HazardKind kind);
@@ -72,6 +74,7 @@ struct Hazard {
     int position = 0; // socket position
     int chipPin = 0;
     double volts = 0;
+    std::string what; // Operation entries only
 };
 
 // The pin-driver bytes as the box last received them (all 0 after a boot).
@@ -147,6 +150,8 @@ public:
     // --- hazards (only with a load in the socket)
     std::vector<Hazard> Hazards() const;
     void ClearHazards();
+    // Logs what a device operation found wrong on chip pin `pin` (an Operation entry).
+    void Report(const std::string& what, int pin, double volts);
 
     // --- [71]
     RailReading Measure(); // what [71] answers now

@@ -550,6 +550,13 @@ TEST_F(HazardTest, ProgrammingPulse)
     ASSERT_EQ(hazards.size(), 1u);
     EXPECT_EQ(hazards[0].kind, HazardKind::VppWithoutVcc);
     EXPECT_FALSE(El().RailsOn());
+
+    // What a device operation reports joins the log with the pin's position.
+    El().Report("write without programming voltage", 1, 0.0);
+    ASSERT_EQ(El().Hazards().size(), 2u);
+    EXPECT_EQ(El().Hazards()[1].kind, HazardKind::Operation);
+    EXPECT_EQ(El().Hazards()[1].position, 7);
+    EXPECT_EQ(El().Hazards()[1].what, "write without programming voltage");
 }
 
 TEST_F(HazardTest, EmptySocketLogsNothing)
