@@ -14,6 +14,7 @@
 #include <thread>
 
 using namespace tonrig::test;
+using namespace std::chrono_literals;
 using platform::usb::UsbStatus;
 using sim::Fault;
 using sim::FaultAction;
@@ -533,6 +534,29 @@ TEST_F(CfgTest, AnEpromsDatasheetMasksHarmNothingOnEveryModel)
         EXPECT_EQ(hazards[0].position, 15);
         EXPECT_EQ(hazards[0].chipPin, 9);
         PowerDown();
+    }
+}
+
+TEST_F(CfgTest, RefreshWaitsOnTheClockByModel)
+{
+    struct Case {
+        int model;
+        std::chrono::milliseconds waits;
+    };
+    // ZV-A: [30] 30, 50. Above: [30] 30, [66] 30, 50. ZV-CQ: 150, 50. ZV-D: 150, the ZIF48
+    // configuration 250 + 100 + 100, 50.
+    const Case cases[] = { { kModelZvA, 80ms }, { kModelZvC, 110ms }, { kModelZvCQ, 200ms }, { kModelZvD, 650ms } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        Start(c.model);
+        if (c.model == kModelZvD)
+            g_CFGManager.SetZIF48_CFG_Byte(1);
+        g_CFGManager.InvalidateSentCache();
+        const auto start = clock->Now();
+        g_CFGManager.RefreshCFG();
+        const auto took = clock->Now() - start;
+        EXPECT_GE(took, c.waits);
+        EXPECT_LT(took, c.waits + 5ms); // the rest is wire time
     }
 }
 
