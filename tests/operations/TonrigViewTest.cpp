@@ -1,11 +1,15 @@
 #include "operations/ui/TonrigView.h"
 
 #include "operations/ui/View2Header.h"
+#include "platform/usb/UsbProviders.h"
+#include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +18,8 @@ namespace {
 class MainView : public testing::Test {
 protected:
     void TearDown() override { g_nOperationState = kStateIdle; }
+    // No USB devices of the host, no programmer: the default hooks.
+    platform::usb::ScopedUsbProvider usb { std::make_shared<platform::usb::VirtualBus>() };
     tonrig::test::ScopedSettingsFile settings;
 };
 
@@ -45,6 +51,70 @@ TEST_F(MainView, ConstructionAndStartUpSetTheGlobalsAndReadTheFlags)
         EXPECT_EQ(view.m_CodeBuffer.front(), 0xFF);
     }
     EXPECT_EQ(g_pMainView, nullptr);
+}
+
+TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
+{
+    CTonrigView view;
+    view.OnInitialUpdate();
+    const char* buttons[] = { "Device", "ID", "Read", "Erase", "Blank Check", "Write", "Verify", "Auto Mode" };
+    for (int id = 123; id <= 130; ++id) {
+        auto* button = qobject_cast<QPushButton*>(view.GetDlgItem(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->text().toStdString(), buttons[id - 123]);
+    }
+    auto* tab = qobject_cast<QTabBar*>(view.GetDlgItem(CTonrigView::IDC_TAB));
+    ASSERT_NE(tab, nullptr);
+    ASSERT_EQ(tab->count(), 2);
+    EXPECT_EQ(tab->tabText(0), "Message Log");
+    EXPECT_EQ(tab->tabText(1), "Buffer");
+    EXPECT_EQ(tab->font().pixelSize(), 16);
+    EXPECT_EQ(view.GetDlgItem(CTonrigView::IDC_MESSAGE_LOG), &view.MessageLog());
+    for (int id : { 101, 133, 135 })
+        EXPECT_TRUE(view.GetDlgItem(id)->isHidden()) << id;
+    for (int id : { 121, 131, 132, 134 })
+        EXPECT_FALSE(view.GetDlgItem(id)->isHidden()) << id;
+    EXPECT_EQ(qobject_cast<QLabel*>(view.GetDlgItem(131))->text(), "-");
+    EXPECT_EQ(view.GetDlgItem(999), nullptr);
+
+    struct Buffer {
+        const std::vector<BYTE>& bytes;
+        std::size_t size;
+        std::size_t expected;
+    };
+    const Buffer buffers[] = { { view.m_CodeBuffer, view.m_nCodeSize, 524288 },
+        { view.m_DataBuffer, view.m_nDataSize, 4096 }, { view.m_ConfigBuffer, view.m_nConfigSize, 16 },
+        { view.m_ConfigWordBuffer, view.m_nConfigWordSize, 16 } };
+    for (const Buffer& b : buffers) {
+        EXPECT_EQ(b.bytes.size(), b.expected);
+        EXPECT_EQ(b.size, b.expected);
+        EXPECT_TRUE(std::all_of(b.bytes.begin(), b.bytes.end(), [](BYTE x) { return x == 0xFF; }));
+    }
+    ASSERT_NE(view.m_hPaused, nullptr);
+    ASSERT_NE(view.m_hCommandReady, nullptr);
+    EXPECT_FALSE(view.m_hPaused->IsSet());
+    EXPECT_FALSE(view.m_hCommandReady->IsSet());
+    EXPECT_EQ(CTonrigView::kProgramVersion, 741);
+    EXPECT_EQ(view.m_dwStepDelay, 59u);
+}
+
+TEST_F(MainView, StoredPaneFontsReplaceTheDefaults)
+{
+    {
+        CRegistryKey key;
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings\\MessageLogFont");
+        key.WriteString("FaceName", "DejaVu Sans Mono");
+        key.WriteDword("PointSize", 11);
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.WriteString("LastOpenedScriptFileName", "/scripts/a.txt");
+    }
+    CTonrigView view;
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.MessageLog().GetFontSize(), 11);
+    EXPECT_EQ(view.m_strLastOpenedScriptFileName, "/scripts/a.txt");
+    auto* script = qobject_cast<CRichEditCtrlExtend*>(view.GetDlgItem(CTonrigView::IDC_SCRIPT_PANE));
+    ASSERT_NE(script, nullptr);
+    EXPECT_EQ(script->GetFontSize(), 10);
 }
 
 TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
