@@ -1,5 +1,8 @@
 #include "operations/ui/TonrigView.h"
 
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLibrary.h"
+#include "catalogue/DeviceLists.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
@@ -83,6 +86,7 @@ CTonrigView::CTonrigView(QWidget* parent)
     , m_hPaused(platform::CreateNamedEvent("Paused"))
     , m_hCommandReady(platform::CreateNamedEvent("CommandReady"))
 {
+    InitDeviceClassTable();
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
     CreatePanes();
@@ -93,6 +97,7 @@ CTonrigView::CTonrigView(QWidget* parent)
 CTonrigView::~CTonrigView()
 {
     Shutdown();
+    SetDeviceListLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
 }
@@ -224,6 +229,14 @@ void CTonrigView::OnInitialUpdate()
 
     // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
     WriteStatusPanes();
+    // Device-list errors go to the message log, from whichever thread loads a list.
+    QPointer<CTonrigView> self(this);
+    SetDeviceListLogSink([self](const std::string& text, COLORREF colour) {
+        platform::post([self, text, colour] {
+            if (self)
+                self->Log(text, colour);
+        });
+    });
     LoadDeviceLists(false);
 
     // 6, 7. The connection monitor and the link watch.
@@ -552,7 +565,7 @@ void CTonrigView::LoadLastSession()
 
 void CTonrigView::LoadDeviceLists(bool freeFirst)
 {
-    Trace("LoadDeviceLists(%d): device lists not wired in yet\n", freeFirst ? 1 : 0);
+    ::LoadDeviceLists(freeFirst);
 }
 
 void CTonrigView::ResetPinDriverState()
