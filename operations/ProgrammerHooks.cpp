@@ -1,5 +1,7 @@
 #include "operations/ProgrammerHooks.h"
 
+#include "link/ProgrammerLink.h"
+
 #include <mutex>
 #include <optional>
 
@@ -8,13 +10,14 @@ namespace {
 std::mutex g_hooksMutex;
 std::optional<ProgrammerHooks> g_hooks;
 
-// The program's own hooks. The connection monitor and the identification routine are wired in
-// here; until they are, there is no monitor, no programmer answers and an identification says so.
+// The program's own hooks. Presence is the link's own check. The connection monitor and the
+// identification routine are wired in here; until they are, there is no monitor (so the view
+// never asks for presence) and an identification says it is not available.
 ProgrammerHooks DefaultHooks()
 {
     ProgrammerHooks hooks;
     hooks.makeMonitor = [](platform::WindowHandle, std::function<void()>) { return std::unique_ptr<LinkMonitor>(); };
-    hooks.probePresence = [] { return false; };
+    hooks.probePresence = [] { return g_ProgrammerLink.Open(); };
     hooks.identify = [](std::stop_token) {
         IdentifyOutcome outcome;
         outcome.reason = "The programmer identification is not available yet.";
