@@ -10,6 +10,7 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 // The connection monitor as the view drives it.
 class LinkMonitor {
@@ -33,6 +34,7 @@ struct IdentifyOutcome {
     int model = 5;
     std::string serial; // upper case
     CBlackBox history;
+    std::vector<std::string> log; // lines about what was missing or unknown, for the message log
 };
 
 struct ProgrammerHooks {

@@ -457,6 +457,8 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     if (generation != m_nIdentifyGeneration || m_bShutDown)
         return;
     m_pSplash->ShowSplash(false);
+    for (const std::string& line : outcome.log)
+        Log(line + "\r\n", kLogNote);
     const bool lost = m_bLostDuringIdentify;
     m_bLostDuringIdentify = false;
     if (!outcome.ok || lost) {
