@@ -672,6 +672,9 @@ bool CTonrigView::PostOpenFile(std::string path)
 
 LRESULT CTonrigView::OpenFileByName(const std::string& path)
 {
+    // A load goes into the active buffer, which a worker holding the link may be filling.
+    if (!path.empty() && !CheckLinkFree("Open"))
+        return 0;
     m_strFileName = path;
     if (path.empty())
         return 0;
@@ -694,34 +697,50 @@ void CTonrigView::NotAvailableYet(const char* command)
 
 void CTonrigView::OnWrite()
 {
+    if (!CheckLinkFree("Write"))
+        return;
     NotAvailableYet("Write");
 }
 void CTonrigView::OnRead()
 {
+    if (!CheckLinkFree("Read"))
+        return;
     NotAvailableYet("Read");
 }
 void CTonrigView::OnErase()
 {
+    if (!CheckLinkFree("Erase"))
+        return;
     NotAvailableYet("Erase");
 }
 void CTonrigView::OnVerify()
 {
+    if (!CheckLinkFree("Verify"))
+        return;
     NotAvailableYet("Verify");
 }
 void CTonrigView::OnLock()
 {
+    if (!CheckLinkFree("Lock/Unlock"))
+        return;
     NotAvailableYet("Lock/Unlock");
 }
 void CTonrigView::OnSignatureId()
 {
+    if (!CheckLinkFree("Signature ID"))
+        return;
     NotAvailableYet("Signature ID");
 }
 void CTonrigView::OnBlankCheck()
 {
+    if (!CheckLinkFree("Blank check"))
+        return;
     NotAvailableYet("Blank check");
 }
 void CTonrigView::OnBatchRun()
 {
+    if (!CheckLinkFree("Batch Run"))
+        return;
     NotAvailableYet("Batch Run");
 }
 void CTonrigView::OnFillBufferFF()

@@ -73,9 +73,11 @@ CView2Header::CView2Header(QWidget* parent)
 
     auto* grid = new QGridLayout;
     m_fileOffsetLabel = new QLabel(this);
+    m_fileOffsetLabel->setObjectName("FileOffsetLabel");
     m_fileOffset = new QLineEdit(QString::fromStdString(m_model.FileOffsetText()), this);
     m_fileOffset->setObjectName("FileOffset");
     m_deviceOffsetLabel = new QLabel(this);
+    m_deviceOffsetLabel->setObjectName("DeviceOffsetLabel");
     m_deviceOffset = new QLineEdit(QString::fromStdString(m_model.DeviceOffsetText()), this);
     m_deviceOffset->setObjectName("DeviceOffset");
     connect(m_fileOffset, &QLineEdit::editingFinished, this,
@@ -93,6 +95,7 @@ CView2Header::CView2Header(QWidget* parent)
             m_model.SetSpeedLevel(index + HeaderModel::kMinSpeedLevel);
     });
     m_delayLabel = new QLabel(this);
+    m_delayLabel->setObjectName("DelayFactorLabel");
     m_delayFactor = new QSpinBox(this);
     m_delayFactor->setObjectName("DelayFactor");
     m_delayFactor->setRange(HeaderModel::kMinDelayFactor, HeaderModel::kMaxDelayFactor);

@@ -1,10 +1,15 @@
 #include "operations/ui/TonrigView.h"
 
+#include "link/LinkLease.h"
 #include "operations/ui/View2Header.h"
+#include "shell/Language.h"
+#include "shell/LanguageLoader.h"
+
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
 #include "support/TestEnvironment.h"
+#include <QCheckBox>
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -166,6 +171,67 @@ TEST_F(MainView, CommandsWithoutTheirOperationsSaySoInTheLog)
     EXPECT_NE(log.find("Read: not available yet."), std::string::npos);
     EXPECT_NE(log.find("Write: not available yet."), std::string::npos);
     EXPECT_NE(log.find("Device setup (class 17): not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)
+{
+    CTonrigView view;
+    ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Setup));
+    view.OnRead();
+    view.OnWrite();
+    view.OpenFileByName("/data/c.bin");
+    g_LinkLease.Release(LeaseHolder::Setup);
+    const std::string log = view.MessageLog().GetText();
+    EXPECT_NE(log.find("Read: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_NE(log.find("Write: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_NE(log.find("Open: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_EQ(log.find("not available yet"), std::string::npos) << log;
+    EXPECT_TRUE(view.m_strFileName.empty());
+    view.OnRead(); // free again
+    EXPECT_NE(view.MessageLog().GetText().find("Read: not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)
+{
+    CTonrigView view;
+    view.OnInitialUpdate();
+    CView2Header header;
+    EXPECT_EQ(g_pView2Header, &header);
+    header.setJumperPicture(kNoDeviceClass);
+    header.setSocketPicture("PLCC32");
+    EXPECT_EQ(header.AdapterText(), "Adapter: No adapter required for DIP chip.");
+    EXPECT_EQ(header.PackageText(), "Package: PLCC32");
+    EXPECT_EQ(header.PinPatternText(), "DIP Setting: ");
+    EXPECT_EQ(header.OptionBox(HeaderOption::IdCheck)->text(), "ID Check");
+    EXPECT_EQ(header.OptionBox(HeaderOption::TempUnprotect)->text(), "Temp. Unprotect");
+    const auto label = [&](const char* name) { return header.findChild<QLabel*>(name)->text().toStdString(); };
+    EXPECT_EQ(label("FileOffsetLabel"), "File Offset(Hex)");
+    EXPECT_EQ(label("DeviceOffsetLabel"), "Device Offset(Hex)");
+    EXPECT_EQ(label("DelayFactorLabel"), "Delay Factor");
+
+    const CDeviceClass saved = g_DeviceClassTable[5];
+    g_DeviceClassTable[5].m_strAdapter = "ADP-8";
+    g_DeviceClassTable[5].m_strCpldDip = "101010101010";
+    header.setJumperPicture(5);
+    g_DeviceClassTable[5] = saved;
+    EXPECT_EQ(header.AdapterText(), "Adapter: ADP-8");
+    EXPECT_EQ(header.PinPatternText(), "DIP Setting: 101010101010");
+
+    // Another language: every caption follows.
+    std::vector<std::string> texts(g_LanguageDefaults.begin(), g_LanguageDefaults.end());
+    texts[37] = "Adapteur";
+    texts[42] = "Controle ID";
+    texts[132] = "Decalage fichier";
+    texts[170] = "Boitier";
+    g_Language.Reset();
+    g_Language.SetTexts(texts.data(), static_cast<int>(texts.size()));
+    header.ApplyLanguage();
+    view.ApplyLanguage();
+    EXPECT_EQ(header.AdapterText(), "Adapteur: ADP-8");
+    EXPECT_EQ(header.PackageText(), "Boitier: PLCC32");
+    EXPECT_EQ(header.OptionBox(HeaderOption::IdCheck)->text(), "Controle ID");
+    EXPECT_EQ(label("FileOffsetLabel"), "Decalage fichier(Hex)");
+    InitLanguageForView();
 }
 
 TEST_F(MainView, HeaderPaneHasTheChipLocationButton)
