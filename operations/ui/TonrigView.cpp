@@ -754,12 +754,9 @@ void CTonrigView::OnSetCfgBits()
 
 void CTonrigView::OnDeviceButton()
 {
-    if (!IsOperationIdle() || !CheckLinkFree("Device"))
-        return;
+    // The one way into the selection dialog, with its gate (idle, link free).
     if (CTonrigApp* app = TheApp())
         app->OnDeviceList();
-    else
-        Log("Device selection: not available yet.\r\n", kLogNote);
 }
 
 void CTonrigView::StartDeviceSetup(int classIndex, BYTE /*mode*/, BYTE /*probe*/, BYTE /*reload*/)

@@ -251,7 +251,7 @@ TEST_F(MainViewLife, AnIdentificationWaitsForTheLeaseAndRefusalsAreLogged)
 
     view->MessageLog().OnClearAll();
     view->OnDeviceButton();
-    EXPECT_TRUE(Contains(Log(), "Device: the programmer is busy with the device setup.")) << Log();
+    EXPECT_TRUE(Contains(Log(), "Device selection: the programmer is busy with the device setup.")) << Log();
 
     g_LinkLease.Release(LeaseHolder::Setup);
     ASSERT_TRUE(WaitForState(kStateIdle));
