@@ -213,6 +213,8 @@ void CTonrigView::OnInitialUpdate()
         return;
     m_bInitialised = true;
     m_Hooks = CurrentProgrammerHooks();
+    // The scan below may create the settings key; a first start is judged before it.
+    const bool firstStart = !CRegistryKey(HKEY_CURRENT_USER).Exists(HKEY_CURRENT_USER, kSettingsKey);
 
     // 1. Flags.
     m_bScriptMode = false;
@@ -257,7 +259,7 @@ void CTonrigView::OnInitialUpdate()
     m_MessageLog->SetBackColor(kLogBack);
 
     // 10, 11.
-    ReadStartupFlags();
+    ReadStartupFlags(firstStart);
     if (g_pView2Header && g_pView2Header->IsPaneEnabled())
         SetTimer(kTimerHeader, 200, true);
 }
@@ -273,10 +275,10 @@ void CTonrigView::ApplyLanguage()
         g_pView2Header->ApplyLanguage();
 }
 
-void CTonrigView::ReadStartupFlags()
+void CTonrigView::ReadStartupFlags(bool firstStart)
 {
     CRegistryKey key(HKEY_CURRENT_USER);
-    if (!key.Open(HKEY_CURRENT_USER, kSettingsKey)) {
+    if (firstStart || !key.Open(HKEY_CURRENT_USER, kSettingsKey)) {
         // A first start. Nothing reads "Programmer"; it is kept for the files others may read.
         if (key.Create(HKEY_CURRENT_USER, kSettingsKey))
             key.WriteDword("Programmer", 7);

@@ -177,7 +177,7 @@ public:
 
 private:
     void CreatePanes();
-    void ReadStartupFlags();
+    void ReadStartupFlags(bool firstStart);
     void ReadPaneSettings();
     void ScanDriverConflicts();
     void StartLinkWatch();

@@ -340,6 +340,15 @@ TEST_F(MainViewLife, AConflictedDriverOnOurDeviceIsDetachedAndReported)
     EXPECT_TRUE(otherId->DriverBound());
 }
 
+TEST_F(MainViewLife, AFirstStartWithAConflictGainsProgrammerSevenToo)
+{
+    auto ours = bus->Plug(std::make_shared<tonrig::test::PlantedDevice>(0x04B4, 0x8613, "IOS Manufacturer"));
+    ours->SetDriverBound(true);
+    Start();
+    EXPECT_EQ(ReadSetting("USBDriverOK"), 0u);
+    EXPECT_EQ(ReadSetting("Programmer"), 7u);
+}
+
 TEST_F(MainViewLife, TheLastDeviceIsReloadedAfterTheFirstIdentificationOnly)
 {
     WriteSetting("LoadLastDevice", 1);
