@@ -89,7 +89,7 @@ protected:
 
     tonrig::test::ScopedSettingsFile settings;
     tonrig::test::RecordingMessageBox boxes { IDNO };
-    platform::ScopedClock clock { platform::MakeScaledClock(50) };
+    platform::ScopedClock clock { platform::MakeScaledClock(20) }; // slow enough for a loaded machine
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     platform::usb::ScopedUsbProvider usb { bus };
     std::shared_ptr<sim::Box> box;
