@@ -21,8 +21,9 @@ bool DefaultOption(HeaderOption option)
     return option == HeaderOption::Write || option == HeaderOption::Verify;
 }
 
-// 1 to 8 hex digits with an optional "0x", surrounding blanks ignored; nothing else.
-std::optional<std::uint32_t> ParseOffset(std::string_view text)
+} // namespace
+
+std::optional<std::uint32_t> ParseHeaderOffset(std::string_view text)
 {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
@@ -41,8 +42,6 @@ std::optional<std::uint32_t> ParseOffset(std::string_view text)
             return std::nullopt;
     return static_cast<std::uint32_t>(ParseHex(digits));
 }
-
-} // namespace
 
 bool HeaderSnapshot::IsAutoStepEnabled(int type) const
 {
@@ -113,7 +112,7 @@ void HeaderModel::SetOption(HeaderOption option, bool on)
 
 bool HeaderModel::SetFileOffsetText(const std::string& text)
 {
-    const auto value = ParseOffset(text);
+    const auto value = ParseHeaderOffset(text);
     if (!value)
         return false;
     m_fileOffset = static_cast<std::int32_t>(*value);
@@ -122,7 +121,7 @@ bool HeaderModel::SetFileOffsetText(const std::string& text)
 
 bool HeaderModel::SetDeviceOffsetText(const std::string& text)
 {
-    const auto value = ParseOffset(text);
+    const auto value = ParseHeaderOffset(text);
     if (!value || *value > kMaxDeviceOffset)
         return false;
     m_deviceOffset = *value;

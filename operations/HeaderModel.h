@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Step types of an automatic run, as the operation control numbers them.
 enum HeaderStep : int {
@@ -47,6 +49,10 @@ struct HeaderSnapshot {
     bool DoubleWrite() const { return Option(HeaderOption::DoubleWrite); }
     bool TempUnprotect() const { return Option(HeaderOption::TempUnprotect); }
 };
+
+// An offset as the pane takes it: 1 to 8 hex digits (leading zeros aside) with an optional "0x",
+// blanks around it ignored; nothing else.
+std::optional<std::uint32_t> ParseHeaderOffset(std::string_view text);
 
 class HeaderModel {
 public:
