@@ -6,6 +6,7 @@
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
+#include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/ui/View2Header.h"
 #include "platform/Folders.h"
@@ -639,6 +640,9 @@ void CTonrigView::Shutdown()
     // From here a worker's send() returns at once, so no join below waits on the GUI thread.
     platform::BeginShutdown();
 
+    // The script first: it would start further commands. Then the workers that use the link.
+    g_bScriptRunning = false;
+    g_bScriptCommandDone = true;
     for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
         StopWorker(slot);
     for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })

@@ -6,6 +6,7 @@
 #include "ViewTestSupport.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
+#include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
@@ -432,6 +433,8 @@ protected:
         EXPECT_TRUE(view->m_CodeBuffer.empty());
         EXPECT_EQ(view->m_hPaused, nullptr);
         EXPECT_EQ(g_bCancelOperation, 1);
+        EXPECT_FALSE(g_bScriptRunning);
+        EXPECT_TRUE(g_bScriptCommandDone);
         EXPECT_EQ(g_LinkLease.Holder(), LeaseHolder::None);
         app->MainFrame()->close(); // again: nothing more happens
         EXPECT_EQ(programmer.monitor->stops, 1);
