@@ -146,7 +146,8 @@ TEST_F(MainViewLife, PluggedStartUpIdentifiesOnceAndIsReady)
     EXPECT_EQ(ReadSetting("USBDriverOK"), 1u);
     EXPECT_EQ(g_LinkLease.Holder(), LeaseHolder::None);
 
-    RunFor(3s); // link watch ticks; nothing identifies again, no box comes
+    RunFor(3s); // link watch ticks; nothing identifies again, no box comes, nothing probes
+    EXPECT_EQ(programmer.probes, 1);
     EXPECT_EQ(programmer.identifications, 1);
     EXPECT_EQ(view->IdentificationCount(), 1);
     EXPECT_EQ(g_nOperationState, kStateIdle);

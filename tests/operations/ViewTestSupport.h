@@ -46,6 +46,7 @@ private:
 struct ScriptedProgrammer {
     std::shared_ptr<FakeMonitor::State> monitor = std::make_shared<FakeMonitor::State>();
     std::atomic<bool> present { true };
+    std::atomic<int> probes { 0 };
     std::atomic<int> identifications { 0 };
     std::atomic<int> stoppedIdentifications { 0 };
     std::mutex mutex;
@@ -70,7 +71,10 @@ struct ScriptedProgrammer {
             ++monitor->made;
             return std::make_unique<FakeMonitor>(monitor);
         };
-        hooks.probePresence = [this] { return present.load(); };
+        hooks.probePresence = [this] {
+            ++probes;
+            return present.load();
+        };
         hooks.identify = [this](std::stop_token stop) {
             ++identifications;
             platform::Duration wait;
