@@ -3,6 +3,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
@@ -14,7 +15,6 @@
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
-#include "platform/Trace.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
@@ -575,12 +575,14 @@ void CTonrigView::LoadDeviceLists(bool freeFirst)
 
 void CTonrigView::ResetPinDriverState()
 {
-    Trace("ResetPinDriverState: pin-driver state not wired in yet\n");
+    // The programmer comes back in its boot state.
+    g_CFGManager.ResetState();
 }
 
 void CTonrigView::InvalidatePinDriverCache()
 {
-    Trace("InvalidatePinDriverCache: pin-driver state not wired in yet\n");
+    // A newly identified programmer may hold anything: every pin-driver byte goes out again.
+    g_CFGManager.InvalidateSentCache();
 }
 
 // ---- Link lease and workers ----

@@ -192,7 +192,7 @@ private:
     void OnLinkWatch();
     void OnDriverInstaller();
     void LoadLastSession();
-    // Seams to the device lists and the pin-driver state.
+    // The device lists and the pin-driver state.
     void LoadDeviceLists(bool freeFirst);
     void ResetPinDriverState();
     void InvalidatePinDriverCache();
