@@ -4,6 +4,7 @@
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "operations/ByteSwap.h"
+#include "operations/ui/BufferCommands.h"
 #include "platform/GuiThread.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
@@ -35,9 +36,9 @@ const std::vector<std::string>& CalculatorPrograms()
 CTonrigView::CTonrigView(QWidget* parent)
     : QWidget(parent)
     , platform::MessageTarget(this)
-    , m_CodeBuffer(kCodeBufferSize, 0xFF)
-    , m_nCodeSize(kCodeBufferSize)
+    , m_CodeBuffer(m_Buffers.Buffer(buffer::kMainBuffer))
 {
+    m_CodeBuffer.assign(kCodeBufferSize, 0xFF);
     InitDeviceClassTable();
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
@@ -47,7 +48,9 @@ CTonrigView::CTonrigView(QWidget* parent)
     m_MessageLog = new CRichEditCtrlExtend(this);
     m_MessageLog->setObjectName("121");
     m_MessageLog->setReadOnly(false);
-    layout->addWidget(m_MessageLog);
+    layout->addWidget(m_MessageLog, 1);
+    m_pBufferCommands = std::make_unique<CBufferCommands>(*this, m_Buffers);
+    m_pBufferCommands->CreateWidgets(layout, m_MessageLog);
 
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
@@ -93,6 +96,7 @@ void CTonrigView::OnInitialUpdate()
 void CTonrigView::ApplyLanguage()
 {
     m_strOffsetTitle = g_Language.GetText(177);
+    m_pBufferCommands->ApplyLanguage();
 }
 
 void CTonrigView::ReadStartupFlags()
@@ -107,6 +111,9 @@ void CTonrigView::ReadStartupFlags()
 LRESULT CTonrigView::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/)
 {
     switch (msg) {
+    case WM_BUFFER_REFRESH:
+        ShowBufferTab(0);
+        return 0;
     case WM_CANCEL_OPERATION:
     case WM_POPUP_TIMEOUT:
     default:
@@ -127,14 +134,37 @@ bool CTonrigView::PostOpenFile(std::string path)
 
 LRESULT CTonrigView::OpenFileByName(const std::string& path)
 {
-    m_strFileName = path;
-    if (path.empty())
-        return 0;
-    // Until the buffers load files, opening one remembers it and says so.
-    if (CTonrigApp* app = TheApp())
-        app->AddToRecentFileList(path);
-    Log(platform::Format("File \"%s\": loading files is not available yet.\r\n", path.c_str()), kLogNote);
-    return 0;
+    return m_pBufferCommands->OpenFileByName(path);
+}
+
+void CTonrigView::OnFileOpen()
+{
+    m_pBufferCommands->OnFileOpen();
+}
+
+void CTonrigView::OnFileSave()
+{
+    m_pBufferCommands->OnFileSave();
+}
+
+void CTonrigView::OnFileSaveAs()
+{
+    m_pBufferCommands->OnFileSaveAs();
+}
+
+void CTonrigView::OnRecentFile()
+{
+    m_pBufferCommands->OnRecentFile();
+}
+
+void CTonrigView::ShowBufferTab(int flag)
+{
+    m_pBufferCommands->ShowBufferTab(flag);
+}
+
+int CTonrigView::GetBufferIndex() const
+{
+    return m_pBufferCommands->GetBufferIndex();
 }
 
 void CTonrigView::Log(const std::string& text, COLORREF colour)
@@ -197,7 +227,7 @@ void CTonrigView::OnByteSwap()
 {
     if (!IsOperationIdle())
         return;
-    SwapBytePairs(m_CodeBuffer.data(), std::min(m_nCodeSize, m_CodeBuffer.size()));
+    SwapBytePairs(m_CodeBuffer.data(), m_CodeBuffer.size());
 }
 
 void CTonrigView::OnCalculator()

@@ -6,6 +6,7 @@
 // log, file opening by message and the commands the shell forwards. The device operations and
 // the buffer display grow in this class.
 
+#include "buffer/BufferModel.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "operations/OperationState.h"
 #include "platform/Colour.h"
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+class CBufferCommands;
 class CProgressDlg;
 class CSplashDlg;
 
@@ -39,8 +41,19 @@ public:
     // Queues a request to open `path` for the view, carrying the text by value. Dropped when
     // there is no view, or when the view is gone by the time it would run. True when queued.
     static bool PostOpenFile(std::string path);
-    // Handler of a file-open request: stores the path as the current file name.
+    // Handler of a file-open request: stores the path as the current file name and loads the
+    // file into the current buffer in the format its name gives.
     LRESULT OpenFileByName(const std::string& path);
+
+    // The buffers: File Open, Save, Save As, the recent file, dropped files, the buffer tab.
+    CBufferCommands& BufferCommands() { return *m_pBufferCommands; }
+    buffer::CBufferModel& Buffers() { return m_Buffers; }
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnRecentFile();
+    void ShowBufferTab(int flag);
+    int GetBufferIndex() const;
 
     // Commands the shell forwards.
     void OnWrite();
@@ -74,13 +87,14 @@ public:
     std::string m_strHardwareSerial;
     std::string m_strOffsetTitle; // title of the hex display's address column
     std::string m_strFileName; // the file last opened
+    std::string m_strPreviousFileName; // the recent file opened last
     DWORD m_dwLoadLastDevice = 0;
     DWORD m_dwForgetLoadedFileName = 0;
     CRegistryKey m_RegKey { HKEY_CURRENT_USER };
 
-    // The code buffer and its current size (the bytes the commands act on).
-    std::vector<BYTE> m_CodeBuffer;
-    std::size_t m_nCodeSize = 0;
+    // The three buffers and the configuration word; the code buffer is the model's buffer 0.
+    buffer::CBufferModel m_Buffers;
+    std::vector<BYTE>& m_CodeBuffer;
 
 private:
     void NotAvailableYet(const char* command);
@@ -88,7 +102,8 @@ private:
 
     CRichEditCtrlExtend* m_MessageLog = nullptr;
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
-    CSplashDlg* m_pSplash = nullptr;           // a child panel
+    CSplashDlg* m_pSplash = nullptr; // a child panel
+    std::unique_ptr<CBufferCommands> m_pBufferCommands;
     bool m_bInitialised = false;
 };
 

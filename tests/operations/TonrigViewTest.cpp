@@ -2,6 +2,7 @@
 
 #include "operations/ui/View2Header.h"
 #include "shell/RegistryKey.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,8 @@ TEST_F(MainView, ConstructionAndStartUpSetTheGlobalsAndReadTheFlags)
         EXPECT_EQ(view.m_dwLoadLastDevice, 1u);
         EXPECT_EQ(view.m_dwForgetLoadedFileName, 1u);
         EXPECT_EQ(view.m_strOffsetTitle, "OFFSET");
-        EXPECT_EQ(view.m_nCodeSize, CTonrigView::kCodeBufferSize);
+        EXPECT_EQ(view.m_CodeBuffer.size(), CTonrigView::kCodeBufferSize);
+        EXPECT_EQ(&view.m_CodeBuffer, &view.Buffers().Buffer(0));
         EXPECT_EQ(view.m_CodeBuffer.front(), 0xFF);
     }
     EXPECT_EQ(g_pMainView, nullptr);
@@ -50,29 +52,28 @@ TEST_F(MainView, ConstructionAndStartUpSetTheGlobalsAndReadTheFlags)
 TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
 {
     CTonrigView view;
-    view.m_nCodeSize = 5;
-    const std::vector<BYTE> start { 1, 2, 3, 4, 5, 0xFF };
-    std::copy(start.begin(), start.end(), view.m_CodeBuffer.begin());
+    view.m_CodeBuffer = { 1, 2, 3, 4, 5 };
 
     struct Case {
         int state;
         std::vector<BYTE> after;
     };
     const Case cases[] = {
-        { 3, { 1, 2, 3, 4, 5, 0xFF } }, // reading: untouched
-        { 1, { 2, 1, 4, 3, 5, 0xFF } }, // idle: pairs swapped, the odd fifth byte stays
-        { 0, { 1, 2, 3, 4, 5, 0xFF } }, // disconnected is not busy: swapped back
+        { 3, { 1, 2, 3, 4, 5 } }, // reading: untouched
+        { 1, { 2, 1, 4, 3, 5 } }, // idle: pairs swapped, the odd fifth byte stays
+        { 0, { 1, 2, 3, 4, 5 } }, // disconnected is not busy: swapped back
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state);
         g_nOperationState = c.state;
         view.OnByteSwap();
-        EXPECT_EQ(std::vector<BYTE>(view.m_CodeBuffer.begin(), view.m_CodeBuffer.begin() + 6), c.after);
+        EXPECT_EQ(view.m_CodeBuffer, c.after);
     }
 }
 
 TEST_F(MainView, OpenFileRequestsStoreThePathAndNeedALiveView)
 {
+    tonrig::test::RecordingMessageBox boxes; // the files do not exist
     EXPECT_FALSE(CTonrigView::PostOpenFile("/nowhere.bin")); // no view
     auto view = std::make_unique<CTonrigView>();
     view->OnInitialUpdate();
