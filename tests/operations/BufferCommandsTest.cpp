@@ -1,6 +1,7 @@
 #include "operations/ui/BufferCommands.h"
 
 #include "buffer/BufferModel.h"
+#include "buffer/IntelHex.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
 #include "buffer/ui/HexView.h"
@@ -15,6 +16,7 @@
 #include "shell/RecentFileList.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
+#include "shell/ui/ProgressDlg.h"
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 #include "support/RecordingMessageBox.h"
@@ -38,6 +40,7 @@ namespace {
 
 constexpr int k27C256 = 130; // 32 KB EPROM
 constexpr int kPic16F628A = 313;
+constexpr int kPic18F2xxx = 321;
 
 std::vector<std::uint8_t> RandomImage(std::size_t size, unsigned seed)
 {
@@ -166,6 +169,22 @@ TEST_F(BufferCommands, LoadShowsTheBufferWithItsChecksumAndEverySaveFormatLoadsB
     changed[0] ^= 0xFF;
     view->OpenFileByName(Path("copy.mot"));
     EXPECT_EQ(Main(), changed);
+}
+
+TEST_F(BufferCommands, ALongTextFileShowsItsProgressWhileReading)
+{
+    const std::vector<std::uint8_t> image = RandomImage(0x40000, 11); // 16384 records
+    Main() = image;
+    for (const char* name : { "long.hex", "long.s" }) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(commands->SaveTo(Path(name), {}));
+        view->ProgressDlg().m_strText.clear();
+        Main().clear();
+        view->OpenFileByName(Path(name));
+        EXPECT_EQ(Main(), image);
+        EXPECT_EQ(view->ProgressDlg().m_strText, g_Language.GetText(75));
+        EXPECT_FALSE(view->ProgressDlg().isVisible());
+    }
 }
 
 TEST_F(BufferCommands, SaveAsTakesTheChosenFilterAndItsExtension)
@@ -409,6 +428,81 @@ TEST_F(BufferCommands, RecentFileLoadsTheFirstEntryAndMayForgetTheName)
     EXPECT_EQ(Main(), (std::vector<std::uint8_t> { 5, 6 }));
     EXPECT_TRUE(view->m_strFileName.empty());
     EXPECT_EQ(view->m_strPreviousFileName, path);
+}
+
+// A PIC HEX file of a class as the usual PIC tools write it: extended linear records, program
+// words low byte first, then ID locations, configuration word and data EEPROM.
+std::string PicHexFile(const CDeviceClass& device, unsigned seed)
+{
+    const CPicConfigInfo& pic = *device.m_pPicConfig;
+    const int core = pic.m_nCoreBits;
+    std::mt19937 random(seed);
+    const std::uint16_t mask = core == 14 ? 0x3FFF : core == 12 ? 0x0FFF : 0xFFFF;
+    auto words = [&](std::size_t count) {
+        std::vector<std::uint8_t> bytes;
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint16_t word = static_cast<std::uint16_t>(random()) & mask;
+            bytes.push_back(static_cast<std::uint8_t>(word));
+            bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+        }
+        return bytes;
+    };
+    std::vector<std::uint8_t> eeprom;
+    for (int i = 0; i < device.m_nDataSize; ++i) {
+        eeprom.push_back(static_cast<std::uint8_t>(random()));
+        if (core < 16)
+            eeprom.push_back(0);
+    }
+    const std::vector<std::uint8_t> config = core == 16 ? RandomImage(14, seed) : words(1);
+    std::string text;
+    std::uint32_t upper = ~0u;
+    auto section = [&](std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
+        for (std::size_t p = 0; p < bytes.size(); p += 16) {
+            const std::uint32_t a = address + static_cast<std::uint32_t>(p);
+            if ((a >> 16) != upper) {
+                upper = a >> 16;
+                const std::uint8_t u[2] = { static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper) };
+                buffer::WriteIntelHexRecord(text, 2, 0, 4, u);
+            }
+            buffer::WriteIntelHexRecord(text, static_cast<int>(std::min<std::size_t>(16, bytes.size() - p)),
+                static_cast<std::uint16_t>(a), 0, bytes.data() + p);
+        }
+    };
+    section(0, words(static_cast<std::size_t>(device.m_nCodeSize) / 2));
+    section(static_cast<std::uint32_t>(pic.m_nIdHexAddress), words(4));
+    section(static_cast<std::uint32_t>(pic.m_nConfigHexAddress), config);
+    section(static_cast<std::uint32_t>(pic.m_nEepromHexAddress), eeprom);
+    buffer::WriteIntelHexEnd(text);
+    return text;
+}
+
+TEST_F(BufferCommands, APicFileLoadsIntoTheDeviceAndSavesBackByteIdentical)
+{
+    for (int index : { kPic16F628A, kPic18F2xxx }) {
+        SCOPED_TRACE(index);
+        SelectDevice(index);
+        ASSERT_TRUE(g_CurrentDevice.m_pPicConfig);
+        const std::string text = PicHexFile(g_CurrentDevice, static_cast<unsigned>(index));
+        const std::string source = Path("pic.hex");
+        WriteAll(source, { text.begin(), text.end() });
+        g_CurrentDevice.m_pPicConfig->m_ConfigValue.fill(0);
+
+        view->OpenFileByName(source);
+        EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() ? boxes.Boxes()[0].text : "");
+        EXPECT_EQ(Main().size(), static_cast<std::size_t>(g_CurrentDevice.m_nCodeSize));
+        EXPECT_EQ(
+            view->Buffers().Buffer(buffer::kDataBuffer).size(), static_cast<std::size_t>(g_CurrentDevice.m_nDataSize));
+        // The configuration word reached the device's descriptor.
+        const auto& config = view->Buffers().ConfigWord();
+        ASSERT_EQ(config.size(), static_cast<std::size_t>(g_CurrentDevice.m_pPicConfig->m_nConfigBytes));
+        EXPECT_TRUE(std::equal(config.begin(), config.end(), g_CurrentDevice.m_pPicConfig->m_ConfigValue.begin()));
+        EXPECT_EQ(ChecksumPane(), buffer::ChecksumText(Main()));
+
+        const std::string target = Path("pic-out.hex");
+        ASSERT_TRUE(commands->SaveTo(target, {}));
+        const std::vector<std::uint8_t> written = ReadAll(target);
+        EXPECT_EQ(std::string(written.begin(), written.end()), text);
+    }
 }
 
 TEST(BufferDeviceParams, ComeFromTheCurrentDeviceAndItsPicDescriptor)
