@@ -31,6 +31,7 @@ CHexView::CHexView(QWidget* parent)
     viewport()->setAutoFillBackground(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFocusPolicy(Qt::StrongFocus); // page and arrow keys scroll
     UpdateScrollRange();
 }
 
