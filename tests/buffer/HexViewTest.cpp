@@ -1,6 +1,7 @@
 #include "buffer/ui/HexView.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QScrollBar>
 
@@ -116,6 +117,22 @@ TEST(HexView, ABlockShorterThanTheScreenEndsAtItsLastByte)
     EXPECT_EQ(view.FirstVisibleOffset(), 0u);
     Paint(view);
     EXPECT_EQ(view.LastPaintedRows(), 2);
+}
+
+TEST(HexView, KeysScrollByRowAndPage)
+{
+    std::vector<std::uint8_t> data(4096, 0x22);
+    CHexView view;
+    view.resize(400, 300);
+    view.show();
+    view.SetData(data.data(), data.size());
+    const std::size_t page = static_cast<std::size_t>(view.verticalScrollBar()->pageStep());
+    QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(&view, &pageDown);
+    EXPECT_EQ(view.FirstVisibleOffset(), page * 8);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(&view, &down);
+    EXPECT_EQ(view.FirstVisibleOffset(), page * 8 + 8);
 }
 
 } // namespace
