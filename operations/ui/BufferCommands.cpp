@@ -143,19 +143,26 @@ CBufferCommands::~CBufferCommands()
 
 void CBufferCommands::CreateWidgets(QBoxLayout* layout, QWidget* messageLog)
 {
-    QWidget* parent = &m_view;
-    m_log = messageLog;
-    m_tabs = new QTabBar(parent);
-    m_tabs->setObjectName(QString::number(IDC_TAB));
-    m_tabs->addTab("Message Log");
-    m_tabs->addTab("Buffer");
-    m_hexView = new CHexView(parent);
-    m_hexView->setObjectName(QString::number(IDC_HEX_VIEW));
-    m_hexView->hide();
+    auto* tabs = new QTabBar(&m_view);
+    tabs->setObjectName(QString::number(IDC_TAB));
+    tabs->addTab("Message Log");
+    tabs->addTab("Buffer");
+    auto* hexView = new CHexView(&m_view);
+    hexView->setObjectName(QString::number(IDC_HEX_VIEW));
+    hexView->hide();
     const int logIndex = messageLog ? layout->indexOf(messageLog) : -1;
-    layout->insertWidget(std::max(0, logIndex), m_tabs);
-    layout->addWidget(m_hexView, 1);
-    connect(m_tabs, &QTabBar::currentChanged, this, &CBufferCommands::OnTabChanged);
+    layout->insertWidget(std::max(0, logIndex), tabs);
+    layout->addWidget(hexView, 1);
+    AttachWidgets(tabs, hexView, messageLog);
+}
+
+void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog)
+{
+    m_tabs = tabs;
+    m_hexView = hexView;
+    m_log = messageLog;
+    if (m_tabs)
+        connect(m_tabs, &QTabBar::currentChanged, this, &CBufferCommands::OnTabChanged);
 
     // Files dropped anywhere on the view open; the log would take them as text otherwise.
     m_view.setAcceptDrops(true);
@@ -164,8 +171,10 @@ void CBufferCommands::CreateWidgets(QBoxLayout* layout, QWidget* messageLog)
         area->viewport()->installEventFilter(this);
     if (messageLog)
         messageLog->installEventFilter(this);
-    m_hexView->viewport()->installEventFilter(this);
-    m_hexView->setAcceptDrops(true);
+    if (m_hexView) {
+        m_hexView->viewport()->installEventFilter(this);
+        m_hexView->setAcceptDrops(true);
+    }
 }
 
 void CBufferCommands::ApplyLanguage()

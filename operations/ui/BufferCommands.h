@@ -37,6 +37,9 @@ public:
 
     // Puts the tab bar (115) above the message log and the hex view (101, hidden) below it.
     void CreateWidgets(QBoxLayout* layout, QWidget* messageLog);
+    // Takes over widgets the view made: the tab bar switches between the log and the hex view,
+    // and files dropped on any of them open.
+    void AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog);
     QTabBar* Tabs() const { return m_tabs; }
     CHexView* HexView() const { return m_hexView; }
     // Takes the texts of the tabs and the offset title from the language table again.
