@@ -8,6 +8,7 @@
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -20,7 +21,6 @@
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 
-#include <QBoxLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -141,21 +141,6 @@ CBufferCommands::~CBufferCommands()
         m_hexView->SetData(nullptr, 0);
 }
 
-void CBufferCommands::CreateWidgets(QBoxLayout* layout, QWidget* messageLog)
-{
-    auto* tabs = new QTabBar(&m_view);
-    tabs->setObjectName(QString::number(IDC_TAB));
-    tabs->addTab("Message Log");
-    tabs->addTab("Buffer");
-    auto* hexView = new CHexView(&m_view);
-    hexView->setObjectName(QString::number(IDC_HEX_VIEW));
-    hexView->hide();
-    const int logIndex = messageLog ? layout->indexOf(messageLog) : -1;
-    layout->insertWidget(std::max(0, logIndex), tabs);
-    layout->addWidget(hexView, 1);
-    AttachWidgets(tabs, hexView, messageLog);
-}
-
 void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog)
 {
     m_tabs = tabs;
@@ -238,12 +223,18 @@ void CBufferCommands::OnTabChanged(int index)
 
 std::string CBufferCommands::FileOffsetText() const
 {
+    if (g_pView2Header)
+        return g_pView2Header->FileOffsetText();
     return m_strFileOffset.empty() ? std::string("0") : m_strFileOffset;
 }
 
 void CBufferCommands::SetFileOffsetText(const std::string& text)
 {
     m_strFileOffset = text;
+    // The header's field takes 1 to 8 hex digits; "-10" goes there as FFFFFFF0.
+    if (g_pView2Header)
+        g_pView2Header->SetFileOffsetText(
+            platform::Format("%X", static_cast<unsigned>(buffer::ParseFileOffset(text.empty() ? "0" : text))));
 }
 
 void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
@@ -260,6 +251,9 @@ void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
 void CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
 {
     if (m_bLoading)
+        return;
+    // A load replaces the buffers, which a worker holding the link may be filling.
+    if (!m_view.CheckLinkFree("Open"))
         return;
     if (!IsOperationIdle()) {
         m_view.Log(platform::Format("\"%s\" was not loaded: an operation is running.\r\n", path.c_str()),
@@ -456,6 +450,8 @@ void CBufferCommands::OnFileSaveAs()
 
 bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern)
 {
+    if (!m_view.CheckLinkFree("Save"))
+        return false;
     if (!IsOperationIdle()) {
         m_view.Log("The buffer was not saved: an operation is running.\r\n", CTonrigView::kLogError);
         return false;

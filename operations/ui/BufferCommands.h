@@ -17,7 +17,6 @@
 class CFileOptionsDlg;
 class CHexView;
 class CTonrigView;
-class QBoxLayout;
 class QMimeData;
 class QTabBar;
 class QWidget;
@@ -35,10 +34,8 @@ public:
     CBufferCommands(CTonrigView& view, buffer::CBufferModel& model);
     ~CBufferCommands() override;
 
-    // Puts the tab bar (115) above the message log and the hex view (101, hidden) below it.
-    void CreateWidgets(QBoxLayout* layout, QWidget* messageLog);
-    // Takes over widgets the view made: the tab bar switches between the log and the hex view,
-    // and files dropped on any of them open.
+    // Takes over the view's tab bar (115), hex view (101) and message log: the tab bar switches
+    // between the log and the hex view, and files dropped on any of them open.
     void AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog);
     QTabBar* Tabs() const { return m_tabs; }
     CHexView* HexView() const { return m_hexView; }
