@@ -10,6 +10,7 @@
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
 #include "platform/Folders.h"
 #include "shell/Language.h"
 #include "shell/MenuTable.h"
@@ -268,6 +269,32 @@ TEST_F(BufferCommands, FileOpenAsksTheOptionsRemembersThemAndLoadsWithThem)
     EXPECT_TRUE(Main().empty());
     EXPECT_EQ(commands->OpenDroppedFiles(std::vector<std::string> { path }), 1);
     EXPECT_EQ(Main(), (std::vector<std::uint8_t> { 0x00, 0x00, 0x01, 0x02, 0x03, 0x04 }));
+}
+
+TEST_F(BufferCommands, TheFileOffsetLivesInTheHeaderPaneNegativeOnesToo)
+{
+    ASSERT_NE(g_pView2Header, nullptr);
+    const std::string path = Path("offset.bin");
+    WriteAll(path, { 0, 1, 2, 3, 4, 5 });
+    commands->SetOpenFileChooser([&](const std::string&, const std::string&) {
+        return CBufferCommands::FileChoice { path, "" };
+    });
+    commands->SetOptionsRunner([](CFileOptionsDlg& dialog) {
+        dialog.OffsetEdit()->setText("-2");
+        dialog.accept();
+        return true;
+    });
+    view->OnFileOpen();
+    EXPECT_EQ(Main(), (std::vector<std::uint8_t> { 2, 3, 4, 5 }));
+    EXPECT_EQ(g_pView2Header->FileOffsetText(), "FFFFFFFE");
+    EXPECT_EQ(commands->FileOffsetText(), "FFFFFFFE");
+
+    // A file with no remembered options takes the header's value.
+    g_pView2Header->SetFileOffsetText("1");
+    const std::string other = Path("other.bin");
+    WriteAll(other, { 7, 8 });
+    commands->OpenDroppedFiles(std::vector<std::string> { other });
+    EXPECT_EQ(Main(), (std::vector<std::uint8_t> { 0xFF, 7, 8 }));
 }
 
 TEST_F(BufferCommands, AFileThatCannotBeOpenedLeavesBufferTitleAndRecentList)
