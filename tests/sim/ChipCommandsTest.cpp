@@ -164,6 +164,59 @@ TEST_F(ChipCommands, OneReplyPerBlockAndOnlyTheFirstFailure)
     EXPECT_TRUE(Read(64, 100).empty());
 }
 
+TEST_F(ChipCommands, ProtectedFlashBlocksNeedTheTemporaryUnprotect)
+{
+    Start();
+    ChipSpec spec = chips::Flash29F010();
+    spec.protectedBlocks = {{0x4000, 0x4000}};
+    Insert(spec);
+    for (std::uint8_t setup : {0, 1}) {
+        SCOPED_TRACE(int(setup));
+        Send({22, setup});
+        const Bytes reply = WriteBlock(7, 0x4000 + setup, {0x12});
+        if (setup)
+            EXPECT_EQ(reply, Bytes{0});
+        else
+            EXPECT_EQ(reply, (Bytes{1, 0, 0, 0x40, 0x00, 0xFF, 0x12}));
+        EXPECT_EQ(WriteBlock(7, 0x100 + setup, {0x34}), Bytes{0}) << "outside the block";
+    }
+}
+
+TEST_F(ChipCommands, ProgrammingTakesTheChipsTime)
+{
+    sim::BoxConfig config;
+    config.time = sim::TimeModel::Zero();
+    Start(config);
+    struct Case {
+        const char* name;
+        ChipSpec spec;
+        std::size_t bytes;
+        double ms; // at least
+    };
+    const Case cases[] = {
+        {"parallel EEPROM, two pages", chips::Eeprom28C64(), 100, 20.0},
+        {"EPROM, 100 us a byte", chips::Eprom27C256(), 100, 10.0},
+        {"serial EEPROM, 23 us a byte and 5 ms a page", chips::Eeprom24C02(), 32, 10.0 + 32 * 0.023},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChipSpec spec = c.spec;
+        spec.vppRuleOff = true;
+        spec.packageCode = 0;
+        Insert(spec);
+        const auto start = clock->Now();
+        EXPECT_EQ(WriteBlock(7, 0, Pattern(c.bytes)), Bytes{0});
+        const double ms = std::chrono::duration<double, std::milli>(clock->Now() - start).count();
+        EXPECT_GE(ms, c.ms);
+        EXPECT_LT(ms, c.ms * 1.2);
+    }
+    // A 32 KB read at 1 us a byte.
+    const auto start = clock->Now();
+    ReadBlock(4, 0, 32768);
+    const double ms = std::chrono::duration<double, std::milli>(clock->Now() - start).count();
+    EXPECT_NEAR(ms, 32.8, 0.5);
+}
+
 TEST_F(ChipCommands, TheProgrammingVoltageMustReachTheVppPin)
 {
     Start();
@@ -549,6 +602,14 @@ TEST_F(ChipCommands, NoChipReadsFloatingAndTakesNoWrite)
 
 TEST_F(ChipCommands, UnplugMidBlock)
 {
+    // Power-down of the socket ([21]) is no unplug: an SRAM keeps its contents.
+    Start();
+    Insert(chips::Sram6264());
+    EXPECT_EQ(WriteBlock(7, 0, {1, 2, 3}), Bytes{0});
+    Send({21});
+    EXPECT_EQ(ReadBlock(4, 0, 3), (Bytes{1, 2, 3}));
+    box->Port()->Unplug();
+
     for (auto spec : {chips::Nvram1225(), chips::Sram6264(), chips::Flash29F010()}) {
         SCOPED_TRACE(spec.name);
         Start();
