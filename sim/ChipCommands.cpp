@@ -307,8 +307,9 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
             if (vpp)
                 ok = chip->Program(t.memory, offset, data[j], m_unprotect);
             readBack = chip->Read(t.memory, offset);
+            // The 8051 drives the byte onto the socket, programs it and reads it back.
             const ChipTimes& times = chip->Spec().times;
-            cost += times.programPerByte + times.readPerByte;
+            cost += m_box.Config().time.perByte + times.programPerByte + times.readPerByte;
             if (times.pageSize) {
                 const std::uint32_t page = offset / times.pageSize;
                 if (std::find(m_block.pages.begin(), m_block.pages.end(), page) == m_block.pages.end()) {
@@ -320,7 +321,6 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
         if (!ok && !m_block.failure)
             m_block.failure = Failure(address + static_cast<std::uint32_t>(j / t.unit), readBack, data[j]);
     }
-    ctx.AddBytesMoved(count);
     Busy(m_box.TransferArrived(), cost);
 }
 
