@@ -1,6 +1,8 @@
 #include "platform/GuiThread.h"
+#include "platform/usb/UsbProviders.h"
 #include "platform/ui/QtServices.h"
 #include "shell/ui/TonrigApp.h"
+#include "sim/VirtualProgrammer.h"
 
 #include <QApplication>
 
@@ -11,6 +13,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName("Ostrand");
     platform::InstallQtMessageBoxes();
     platform::InstallQtDesktopOpener();
+    // TONRIG_USB=virtual puts the virtual programmer on the bus in place of real hardware.
+    platform::usb::SetVirtualBusSetup(&sim::PlugBoxFromEnvironment);
 
     // Files named on the command line are not opened: the program starts with empty buffers.
     CTonrigApp theApp;

@@ -37,7 +37,8 @@ void SetProtocolErrorHook(std::function<void(const std::string&)> hook)
 
 int ModelOfVersion(const std::string& version)
 {
-    static const std::pair<const char*, int> models[] = {{"ZV-CQ", 7}, {"ZV-A", 2}, {"ZV-B", 4}, {"ZV-C", 5}, {"ZV-D", 8}};
+    static const std::pair<const char*, int> models[]
+        = { { "ZV-CQ", 7 }, { "ZV-A", 2 }, { "ZV-B", 4 }, { "ZV-C", 5 }, { "ZV-D", 8 } };
     for (const auto& [name, code] : models)
         if (version.rfind(name, 0) == 0)
             return code;
@@ -47,14 +48,17 @@ int ModelOfVersion(const std::string& version)
 // The dispatcher's view of the box during one OUT transfer.
 class Box::Context final : public DispatchContext {
 public:
-    explicit Context(Box& box) : m_box(box) {}
+    explicit Context(Box& box)
+        : m_box(box)
+    {
+    }
     void Reply(std::vector<std::uint8_t> unit) override
     {
         m_box.m_bytesMoved += unit.size();
         m_box.QueueReply(std::move(unit));
     }
     std::vector<std::uint8_t> TakeRest() override { return {}; }
-    void ClaimFollowing(std::size_t, std::function<void(const std::uint8_t*, std::size_t, bool)>) override {}
+    void ClaimFollowing(std::size_t, std::function<void(const std::uint8_t*, std::size_t, bool)>) override { }
     void AddBytesMoved(std::size_t bytes) override { m_box.m_bytesMoved += bytes; }
     void ProtocolError(const std::string& what) override { m_box.ProtocolError(what); }
 
@@ -62,7 +66,10 @@ private:
     Box& m_box;
 };
 
-Box::Box(BoxConfig config) : m_config(std::move(config)), m_model(ModelOfVersion(m_config.version)), m_strict(m_config.strict)
+Box::Box(BoxConfig config)
+    : m_config(std::move(config))
+    , m_model(ModelOfVersion(m_config.version))
+    , m_strict(m_config.strict)
 {
     RegisterProtocol();
     m_chipCommands = std::make_unique<ChipCommands>(*this);
@@ -136,7 +143,7 @@ std::vector<std::uint8_t> Box::ReadRam(std::uint16_t address, std::size_t length
 {
     std::lock_guard lock(m_mutex);
     length = std::min<std::size_t>(length, m_ram.size() - address);
-    return {m_ram.begin() + address, m_ram.begin() + address + static_cast<std::ptrdiff_t>(length)};
+    return { m_ram.begin() + address, m_ram.begin() + address + static_cast<std::ptrdiff_t>(length) };
 }
 
 std::uint16_t Box::FirmwareId() const
@@ -208,6 +215,12 @@ std::size_t Box::BytesReceived() const
 {
     std::lock_guard lock(m_mutex);
     return m_bytesReceived;
+}
+
+std::vector<std::pair<std::uint16_t, std::size_t>> Box::A0Writes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_a0Writes;
 }
 
 std::uint64_t Box::Transfers() const
@@ -348,6 +361,7 @@ void Box::PowerUp()
     m_programmed = false;
     ++m_bootSeq;
     m_bytesReceived = 0;
+    m_a0Writes.clear();
     m_stallLeft = 0;
     m_partialOut.reset();
     m_replyFaults.clear();
@@ -371,16 +385,16 @@ platform::usb::VirtualIdentity Box::Identity()
 {
     std::lock_guard lock(m_mutex);
     platform::usb::VirtualIdentity id;
-    id.descriptor = platform::usb::UsbDeviceDescriptor::Make(0x0200, 64, kEzusbVendorId, m_config.productId, 0x0001,
-                                                             m_programmed);
+    id.descriptor = platform::usb::UsbDeviceDescriptor::Make(
+        0x0200, 64, kEzusbVendorId, m_config.productId, 0x0001, m_programmed);
     if (m_programmed) {
         id.manufacturer = "Ostrand";
         id.product = "Zelvo USB Programmer";
         id.serial = m_config.serial;
         const auto bulk = static_cast<std::uint16_t>(MaxPacket());
-        id.endpoints = {UsbEndpoint{kBulkOut, UsbEndpointType::Bulk, bulk, 0},
-                        UsbEndpoint{InEndpoint(), UsbEndpointType::Bulk, bulk, 0},
-                        UsbEndpoint{0x81, UsbEndpointType::Interrupt, 64, 1}};
+        id.endpoints = { UsbEndpoint { kBulkOut, UsbEndpointType::Bulk, bulk, 0 },
+            UsbEndpoint { InEndpoint(), UsbEndpointType::Bulk, bulk, 0 },
+            UsbEndpoint { 0x81, UsbEndpointType::Interrupt, 64, 1 } };
     }
     return id;
 }
@@ -505,18 +519,32 @@ bool Box::Apply(const std::vector<Fault>& faults)
             left = true;
             break;
         case FaultAction::ReenumerationSlow:
-        case FaultAction::ReenumerationNever: m_reenumerationFault = f; break;
-        case FaultAction::Busy: m_port->SetBusy(true); break;
-        case FaultAction::AccessDenied: m_port->SetAccessDenied(true); break;
-        case FaultAction::DriverBound: m_port->SetDriverBound(true); break;
-        case FaultAction::Stall: m_stallLeft = std::max(m_stallLeft, f.count); break;
-        case FaultAction::PartialOut: m_partialOut = f.bytes; break;
+        case FaultAction::ReenumerationNever:
+            m_reenumerationFault = f;
+            break;
+        case FaultAction::Busy:
+            m_port->SetBusy(true);
+            break;
+        case FaultAction::AccessDenied:
+            m_port->SetAccessDenied(true);
+            break;
+        case FaultAction::DriverBound:
+            m_port->SetDriverBound(true);
+            break;
+        case FaultAction::Stall:
+            m_stallLeft = std::max(m_stallLeft, f.count);
+            break;
+        case FaultAction::PartialOut:
+            m_partialOut = f.bytes;
+            break;
         case FaultAction::WithholdReply:
         case FaultAction::DelayReply:
         case FaultAction::CutReply:
         case FaultAction::LengthenReply:
         case FaultAction::FlipReply:
-        case FaultAction::StaleZero: m_replyFaults.push_back(f); break;
+        case FaultAction::StaleZero:
+            m_replyFaults.push_back(f);
+            break;
         }
     }
     return left;
@@ -535,66 +563,82 @@ void Box::ApplyTimed(const Fault& fault)
         case FaultAction::Replug:
         case FaultAction::Busy:
         case FaultAction::AccessDenied:
-        case FaultAction::DriverBound: break; // port actions, below without our lock
-        default: Apply({fault}); return;
+        case FaultAction::DriverBound:
+            break; // port actions, below without our lock
+        default:
+            Apply({ fault });
+            return;
         }
     }
     switch (fault.action) {
-    case FaultAction::Unplug: port->Unplug(); break;
-    case FaultAction::Replug: port->Replug(); break;
-    case FaultAction::Busy: port->SetBusy(true); break;
-    case FaultAction::AccessDenied: port->SetAccessDenied(true); break;
-    case FaultAction::DriverBound: port->SetDriverBound(true); break;
-    default: break;
+    case FaultAction::Unplug:
+        port->Unplug();
+        break;
+    case FaultAction::Replug:
+        port->Replug();
+        break;
+    case FaultAction::Busy:
+        port->SetBusy(true);
+        break;
+    case FaultAction::AccessDenied:
+        port->SetAccessDenied(true);
+        break;
+    case FaultAction::DriverBound:
+        port->SetDriverBound(true);
+        break;
+    default:
+        break;
     }
 }
 
 // --- transfers
 
 VirtualControlResult Box::Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                  std::uint16_t index, std::uint8_t* data, std::size_t length)
+    std::uint16_t index, std::uint8_t* data, std::size_t length)
 {
     std::lock_guard lock(m_mutex);
     if (Apply(m_faults.Fire(FaultTrigger::Transfer, ++m_transfers)))
-        return {UsbStatus::NoDevice, 0, {}};
+        return { UsbStatus::NoDevice, 0, {} };
     if (m_stallLeft > 0) {
         --m_stallLeft;
-        return {UsbStatus::Stall, 0, {}};
+        return { UsbStatus::Stall, 0, {} };
     }
     if (request != kFirmwareLoad || index != 0 || (requestType != kVendorOut && requestType != kVendorIn)
         || length > platform::usb::kUsbMaxControlLength)
-        return {UsbStatus::Stall, 0, {}};
+        return { UsbStatus::Stall, 0, {} };
     const auto fired = m_faults.Fire(FaultTrigger::A0Address, value);
-    const bool stall = std::any_of(fired.begin(), fired.end(), [](const Fault& f) { return f.action == FaultAction::Stall; });
+    const bool stall
+        = std::any_of(fired.begin(), fired.end(), [](const Fault& f) { return f.action == FaultAction::Stall; });
     std::vector<Fault> rest;
     std::copy_if(fired.begin(), fired.end(), std::back_inserter(rest),
-                 [](const Fault& f) { return f.action != FaultAction::Stall; });
+        [](const Fault& f) { return f.action != FaultAction::Stall; });
     if (Apply(rest))
-        return {UsbStatus::NoDevice, 0, {}};
+        return { UsbStatus::NoDevice, 0, {} };
     if (stall)
-        return {UsbStatus::Stall, 0, {}};
+        return { UsbStatus::Stall, 0, {} };
 
     const bool cpucs = value == CpucsAddress();
     if (requestType == kVendorOut) {
         if (length == 0)
-            return {(cpucs || InRam(value, 1)) ? UsbStatus::Ok : UsbStatus::Stall, 0, {}};
+            return { (cpucs || InRam(value, 1)) ? UsbStatus::Ok : UsbStatus::Stall, 0, {} };
         if (cpucs && length == 1) {
             WriteCpucs(data[0]);
-            return {UsbStatus::Ok, 1, {}};
+            return { UsbStatus::Ok, 1, {} };
         }
         if (!InRam(value, length))
-            return {UsbStatus::Stall, 0, {}};
+            return { UsbStatus::Stall, 0, {} };
         std::memcpy(m_ram.data() + value, data, length);
-        return {UsbStatus::Ok, length, {}};
+        m_a0Writes.emplace_back(value, length);
+        return { UsbStatus::Ok, length, {} };
     }
     if (cpucs && length == 1) {
         data[0] = m_cpucs;
-        return {UsbStatus::Ok, 1, {}};
+        return { UsbStatus::Ok, 1, {} };
     }
     if (length == 0 || !InRam(value, length))
-        return {length == 0 ? UsbStatus::Ok : UsbStatus::Stall, 0, {}};
+        return { length == 0 ? UsbStatus::Ok : UsbStatus::Stall, 0, {} };
     std::memcpy(data, m_ram.data() + value, length);
-    return {UsbStatus::Ok, length, {}};
+    return { UsbStatus::Ok, length, {} };
 }
 
 VirtualOutResult Box::BulkOut(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length)
@@ -606,22 +650,22 @@ VirtualOutResult Box::BulkOut(std::uint8_t endpoint, const std::uint8_t* data, s
         fired.insert(fired.end(), byCode.begin(), byCode.end());
     }
     if (Apply(fired))
-        return {UsbStatus::NoDevice, 0, {}};
+        return { UsbStatus::NoDevice, 0, {} };
     if (m_stallLeft > 0) {
         --m_stallLeft;
         m_partialOut.reset();
-        return {UsbStatus::Stall, 0, {}};
+        return { UsbStatus::Stall, 0, {} };
     }
     if (endpoint != kBulkOut) {
         ProtocolError("bulk OUT transfer on an endpoint other than 0x02");
-        return {UsbStatus::Stall, 0, {}};
+        return { UsbStatus::Stall, 0, {} };
     }
     if (m_cpucs & 1) {
         ProtocolError("bulk transfer while the 8051 is held");
-        return {UsbStatus::Ok, 0, {}};
+        return { UsbStatus::Ok, 0, {} };
     }
     if (m_firmware != Firmware::Ours)
-        return {UsbStatus::Ok, 0, {}}; // nothing on the 8051 takes the data
+        return { UsbStatus::Ok, 0, {} }; // nothing on the 8051 takes the data
     std::size_t take = length;
     if (m_partialOut) {
         take = std::min(take, *m_partialOut);
@@ -632,7 +676,7 @@ VirtualOutResult Box::BulkOut(std::uint8_t endpoint, const std::uint8_t* data, s
     m_transferArrived = platform::GetClock().Now() + m_config.time.wire.Bulk(Speed(), take) + m_config.time.Device(take);
     Context ctx(*this);
     m_dispatcher.Feed(data, take, ctx);
-    return {UsbStatus::Ok, take, m_config.time.Device(m_bytesMoved)};
+    return { UsbStatus::Ok, take, m_config.time.Device(m_bytesMoved) };
 }
 
 UsbStatus Box::InStarting(std::uint8_t, std::size_t)
@@ -676,8 +720,8 @@ void Box::PushPackets(const std::vector<std::uint8_t>& unit)
     }
     for (std::size_t at = 0; at < unit.size(); at += size) {
         const std::size_t n = std::min(size, unit.size() - at);
-        m_in.emplace_back(unit.begin() + static_cast<std::ptrdiff_t>(at),
-                          unit.begin() + static_cast<std::ptrdiff_t>(at + n));
+        m_in.emplace_back(
+            unit.begin() + static_cast<std::ptrdiff_t>(at), unit.begin() + static_cast<std::ptrdiff_t>(at + n));
     }
 }
 
@@ -685,19 +729,29 @@ void Box::QueueReply(std::vector<std::uint8_t> unit, bool notify)
 {
     std::vector<Fault> faults;
     faults.swap(m_replyFaults);
-    Duration delay{0};
+    Duration delay { 0 };
     for (const Fault& f : faults) {
         switch (f.action) {
-        case FaultAction::WithholdReply: return;
-        case FaultAction::DelayReply: delay += f.delay; break;
-        case FaultAction::CutReply: unit.resize(unit.size() - std::min(f.bytes, unit.size())); break;
-        case FaultAction::LengthenReply: unit.resize(unit.size() + f.bytes, 0); break;
+        case FaultAction::WithholdReply:
+            return;
+        case FaultAction::DelayReply:
+            delay += f.delay;
+            break;
+        case FaultAction::CutReply:
+            unit.resize(unit.size() - std::min(f.bytes, unit.size()));
+            break;
+        case FaultAction::LengthenReply:
+            unit.resize(unit.size() + f.bytes, 0);
+            break;
         case FaultAction::FlipReply:
             if (f.bytes < unit.size())
                 unit[f.bytes] ^= f.mask;
             break;
-        case FaultAction::StaleZero: PushPackets({0}); break;
-        default: break;
+        case FaultAction::StaleZero:
+            PushPackets({ 0 });
+            break;
+        default:
+            break;
         }
     }
     if (delay == Duration(0)) {

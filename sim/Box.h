@@ -85,6 +85,8 @@ public:
     void SetHistory(const std::array<std::uint8_t, 256>& history);
     // Bytes the box has taken from bulk OUT transfers since power-up.
     std::size_t BytesReceived() const;
+    // RAM writes by vendor request 0xA0 since power-up (address, length), CPUCS writes not included.
+    std::vector<std::pair<std::uint16_t, std::size_t>> A0Writes() const;
     // Transfers the box has seen since it was made (fault triggers count them from 1).
     std::uint64_t Transfers() const;
 
@@ -120,9 +122,9 @@ public:
     platform::usb::VirtualIdentity Identity() override;
     platform::usb::UsbSpeed Speed() override;
     platform::usb::VirtualControlResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                                std::uint16_t index, std::uint8_t* data, std::size_t length) override;
-    platform::usb::VirtualOutResult BulkOut(std::uint8_t endpoint, const std::uint8_t* data,
-                                            std::size_t length) override;
+        std::uint16_t index, std::uint8_t* data, std::size_t length) override;
+    platform::usb::VirtualOutResult BulkOut(
+        std::uint8_t endpoint, const std::uint8_t* data, std::size_t length) override;
     platform::usb::UsbStatus InStarting(std::uint8_t endpoint, std::size_t length) override;
     const std::vector<std::uint8_t>* PeekIn(std::uint8_t endpoint) override;
     void PopIn(std::uint8_t endpoint) override;
@@ -163,6 +165,7 @@ private:
     std::deque<std::vector<std::uint8_t>> m_in;
     int m_boots = 0;
     std::size_t m_bytesReceived = 0;
+    std::vector<std::pair<std::uint16_t, std::size_t>> m_a0Writes;
 
     // The firmware
     Dispatcher m_dispatcher;
@@ -174,7 +177,7 @@ private:
     std::vector<std::uint8_t> m_vppLatch;
     std::vector<std::pair<platform::Duration, bool>> m_vccLog;
     std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> m_recorded;
-    std::array<std::uint8_t, 256> m_history{}; // kept across power cycles
+    std::array<std::uint8_t, 256> m_history {}; // kept across power cycles
 
     // Faults
     FaultPlan m_faults;

@@ -28,16 +28,16 @@ void Box::RegisterProtocol()
     auto needs = [](DispatchContext& ctx, const std::uint8_t* p, std::size_t n, std::size_t min) {
         if (n >= min)
             return true;
-        ctx.ProtocolError("command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got "
-                          + std::to_string(n));
+        ctx.ProtocolError(
+            "command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got " + std::to_string(n));
         return false;
     };
 
     // P_VERSION, P_HW_SERIAL_NUMBER
-    d.Register(2, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) { ctx.Reply(Text64(m_config.version)); });
-    d.Register(24, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) {
-        ctx.Reply(Text64(m_config.serial, 10));
-    });
+    d.Register(
+        2, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) { ctx.Reply(Text64(m_config.version)); });
+    d.Register(
+        24, [this](DispatchContext& ctx, const std::uint8_t*, std::size_t) { ctx.Reply(Text64(m_config.serial, 10)); });
 
     // P_FIRMWARE_ID_SET, P_FIRMWARE_ID_GET
     d.Register(26, [this, needs](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
@@ -58,13 +58,13 @@ void Box::RegisterProtocol()
     });
 
     // Commands whose bytes are kept for the tests, without a reply.
-    for (std::uint8_t code : {8, 23, 55, 68, 69, 102})
+    for (std::uint8_t code : { 8, 23, 55, 68, 69, 102 })
         d.Register(code, [this](DispatchContext&, const std::uint8_t* p, std::size_t n) {
             m_recorded.emplace_back(p[0], std::vector<std::uint8_t>(p, p + n));
         });
 
     // P_ACK
-    d.Register(13, [](DispatchContext& ctx, const std::uint8_t*, std::size_t) { ctx.Reply({0}); });
+    d.Register(13, [](DispatchContext& ctx, const std::uint8_t*, std::size_t) { ctx.Reply({ 0 }); });
 
     // P_8051_PORT_READ, P_8051_PORT_WRITE
     d.Register(28, [this, needs](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
@@ -125,7 +125,7 @@ void Box::RegisterProtocol()
             else
                 std::copy_n(p + 4, count, m_history.begin() + static_cast<std::ptrdiff_t>(offset));
         }
-        ctx.Reply({0});
+        ctx.Reply({ 0 });
     });
 
     // P_TEST (ours): 0 asks for S bytes (k + i) & 0xFF, then [0]; 1 sinks the rest of its transfer.
@@ -134,7 +134,7 @@ void Box::RegisterProtocol()
             return;
         if (p[1] == 1) {
             ctx.AddBytesMoved(ctx.TakeRest().size());
-            ctx.Reply({0});
+            ctx.Reply({ 0 });
             return;
         }
         if (p[1] != 0 || !needs(ctx, p, n, 7)) {
@@ -142,8 +142,8 @@ void Box::RegisterProtocol()
                 ctx.ProtocolError("P_TEST with sub-command " + std::to_string(p[1]));
             return;
         }
-        const std::uint32_t size = (std::uint32_t(p[2]) << 24) | (std::uint32_t(p[3]) << 16)
-            | (std::uint32_t(p[4]) << 8) | p[5];
+        const std::uint32_t size
+            = (std::uint32_t(p[2]) << 24) | (std::uint32_t(p[3]) << 16) | (std::uint32_t(p[4]) << 8) | p[5];
         if (size > kMaxTestReply) {
             ctx.ProtocolError("P_TEST reply of " + std::to_string(size) + " bytes is more than the box holds");
             return;
@@ -152,11 +152,11 @@ void Box::RegisterProtocol()
         for (std::uint32_t i = 0; i < size; ++i)
             unit[i] = static_cast<std::uint8_t>(p[6] + i);
         ctx.Reply(std::move(unit));
-        ctx.Reply({0});
+        ctx.Reply({ 0 });
     });
 
     // The mode-1 preamble: nothing to do.
-    for (std::uint8_t code : {134, 130})
+    for (std::uint8_t code : { 134, 130 })
         d.Register(code, [](DispatchContext&, const std::uint8_t*, std::size_t) {});
 }
 

@@ -44,8 +44,13 @@ namespace {
 class TransferContext final : public DispatchContext {
 public:
     TransferContext(DispatchContext& outer, const std::uint8_t* data, std::size_t length, std::size_t& pos,
-                    std::size_t& claimLeft, std::function<void(const std::uint8_t*, std::size_t, bool)>& claimSink)
-        : m_outer(outer), m_data(data), m_length(length), m_pos(pos), m_claimLeft(claimLeft), m_claimSink(claimSink)
+        std::size_t& claimLeft, std::function<void(const std::uint8_t*, std::size_t, bool)>& claimSink)
+        : m_outer(outer)
+        , m_data(data)
+        , m_length(length)
+        , m_pos(pos)
+        , m_claimLeft(claimLeft)
+        , m_claimSink(claimSink)
     {
     }
     void Reply(std::vector<std::uint8_t> unit) override { m_outer.Reply(std::move(unit)); }

@@ -24,8 +24,8 @@ public:
     virtual std::vector<std::uint8_t> TakeRest() = 0;
     // The next `bytes` bytes sent, in whatever transfers they come, go to `sink` instead of the
     // handlers; `last` is true on the final piece.
-    virtual void ClaimFollowing(std::size_t bytes,
-                                std::function<void(const std::uint8_t*, std::size_t, bool last)> sink)
+    virtual void ClaimFollowing(
+        std::size_t bytes, std::function<void(const std::uint8_t*, std::size_t, bool last)> sink)
         = 0;
     // Work of the 8051 beyond moving the transfer's bytes (for the time model).
     virtual void AddBytesMoved(std::size_t bytes) = 0;

@@ -14,35 +14,35 @@
 namespace sim {
 
 enum class FaultAction {
-    Unplug,             // the cable is pulled
-    Replug,             // pulled and put back: power-up, unprogrammed
-    ReenumerationSlow,  // the next re-enumeration returns `delay` later
+    Unplug, // the cable is pulled
+    Replug, // pulled and put back: power-up, unprogrammed
+    ReenumerationSlow, // the next re-enumeration returns `delay` later
     ReenumerationNever, // the next re-enumeration leaves the bus for good
-    Busy,               // another program holds the device (claims give Busy)
-    AccessDenied,       // opens give Access
-    DriverBound,        // a kernel driver is bound until a detach
-    Stall,              // the next `count` transfers stall, this one first
-    WithholdReply,      // the next reply is never sent
-    DelayReply,         // the next reply arrives `delay` later
-    CutReply,           // the next reply loses its last `bytes` bytes
-    LengthenReply,      // the next reply gains `bytes` bytes (past the host's read)
-    FlipReply,          // the next reply's byte `bytes` is XORed with `mask`
-    StaleZero,          // an extra one-byte [0] is queued before the next reply
-    PartialOut,         // this OUT transfer takes `bytes` bytes, then NAKs
+    Busy, // another program holds the device (claims give Busy)
+    AccessDenied, // opens give Access
+    DriverBound, // a kernel driver is bound (a claim detaches it until its release)
+    Stall, // the next `count` transfers stall, this one first
+    WithholdReply, // the next reply is never sent
+    DelayReply, // the next reply arrives `delay` later
+    CutReply, // the next reply loses its last `bytes` bytes
+    LengthenReply, // the next reply gains `bytes` bytes (past the host's read)
+    FlipReply, // the next reply's byte `bytes` is XORed with `mask`
+    StaleZero, // an extra one-byte [0] is queued before the next reply
+    PartialOut, // this OUT transfer takes `bytes` bytes, then NAKs
 };
 
 enum class FaultTrigger { Transfer, Code, A0Address, Time };
 
 struct Fault {
     FaultTrigger trigger = FaultTrigger::Transfer;
-    std::uint64_t value = 1;   // transfer number (from 1), command code or 0xA0 address
-    platform::Duration at{0};  // for FaultTrigger::Time
+    std::uint64_t value = 1; // transfer number (from 1), command code or 0xA0 address
+    platform::Duration at { 0 }; // for FaultTrigger::Time
     FaultAction action = FaultAction::Stall;
     bool persistent = false;
     int count = 1;
     std::size_t bytes = 0;
     std::uint8_t mask = 0x01;
-    platform::Duration delay{0};
+    platform::Duration delay { 0 };
 
     static Fault OnTransfer(std::uint64_t n, FaultAction a)
     {

@@ -33,7 +33,7 @@ struct Descriptor {
 
 // CRC-32 with the reflected polynomial 0xEDB88320 (as zlib and PNG use it).
 inline constexpr std::array<std::uint32_t, 256> kCrcTable = [] {
-    std::array<std::uint32_t, 256> t{};
+    std::array<std::uint32_t, 256> t {};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
         for (int k = 0; k < 8; ++k)
@@ -59,7 +59,7 @@ inline std::uint32_t Crc32(const std::uint8_t* data, std::size_t n)
 // CRC of image bytes [0, length) with the CRC field read as zero; `image` holds at least `length`.
 inline std::uint32_t ImageCrc(const std::uint8_t* image, std::size_t length)
 {
-    static constexpr std::uint8_t zero[4] = {0, 0, 0, 0};
+    static constexpr std::uint8_t zero[4] = { 0, 0, 0, 0 };
     std::uint32_t crc = Crc32Update(0, image, kCrcAddress);
     crc = Crc32Update(crc, zero, 4);
     return Crc32Update(crc, image + kCrcAddress + 4, length - (kCrcAddress + 4));

@@ -66,11 +66,16 @@ bool DriverBound(const std::string& name)
 UsbSpeed SpeedOf(int speed)
 {
     switch (speed) {
-    case LIBUSB_SPEED_LOW: return UsbSpeed::Low;
-    case LIBUSB_SPEED_FULL: return UsbSpeed::Full;
-    case LIBUSB_SPEED_HIGH: return UsbSpeed::High;
-    case LIBUSB_SPEED_UNKNOWN: return UsbSpeed::Unknown;
-    default: return UsbSpeed::Super;
+    case LIBUSB_SPEED_LOW:
+        return UsbSpeed::Low;
+    case LIBUSB_SPEED_FULL:
+        return UsbSpeed::Full;
+    case LIBUSB_SPEED_HIGH:
+        return UsbSpeed::High;
+    case LIBUSB_SPEED_UNKNOWN:
+        return UsbSpeed::Unknown;
+    default:
+        return UsbSpeed::Super;
     }
 }
 
@@ -78,14 +83,17 @@ std::vector<std::uint8_t> PortsOf(libusb_device* dev)
 {
     std::uint8_t ports[8];
     const int n = libusb_get_port_numbers(dev, ports, 8);
-    return n > 0 ? std::vector<std::uint8_t>(ports, ports + n) : std::vector<std::uint8_t>{};
+    return n > 0 ? std::vector<std::uint8_t>(ports, ports + n) : std::vector<std::uint8_t> {};
 }
 
 class LibusbHandle final : public UsbHandle {
 public:
     LibusbHandle(std::shared_ptr<LibusbProvider::Context> context, libusb_device_handle* handle, std::string sysName,
-                 std::uint8_t address)
-        : m_context(std::move(context)), m_handle(handle), m_sysName(std::move(sysName)), m_address(address)
+        std::uint8_t address)
+        : m_context(std::move(context))
+        , m_handle(handle)
+        , m_sysName(std::move(sysName))
+        , m_address(address)
     {
     }
     ~LibusbHandle() override
@@ -98,12 +106,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         if (m_claimed)
-            return {UsbStatus::Ok, false};
+            return { UsbStatus::Ok, false };
         const bool bound = libusb_kernel_driver_active(m_handle, 0) == 1;
         libusb_set_auto_detach_kernel_driver(m_handle, 1);
         const int rc = libusb_claim_interface(m_handle, 0);
         m_claimed = rc == 0;
-        return {UsbStatusFromError(rc), bound};
+        return { UsbStatusFromError(rc), bound };
     }
 
     void ReleaseInterface() override
@@ -122,7 +130,7 @@ public:
 
     UsbStatus GetDeviceDescriptor(UsbDeviceDescriptor& out) override
     {
-        libusb_device_descriptor d{};
+        libusb_device_descriptor d {};
         const int rc = libusb_get_device_descriptor(libusb_get_device(m_handle), &d);
         if (rc != 0)
             return UsbStatusFromError(rc);
@@ -148,8 +156,8 @@ public:
             const libusb_interface_descriptor& alt = config->interface[0].altsetting[0];
             for (int i = 0; i < alt.bNumEndpoints; ++i) {
                 const libusb_endpoint_descriptor& e = alt.endpoint[i];
-                out.push_back({e.bEndpointAddress, static_cast<UsbEndpointType>(e.bmAttributes & 3),
-                               static_cast<std::uint16_t>(e.wMaxPacketSize), e.bInterval});
+                out.push_back({ e.bEndpointAddress, static_cast<UsbEndpointType>(e.bmAttributes & 3),
+                    static_cast<std::uint16_t>(e.wMaxPacketSize), e.bInterval });
             }
         }
         libusb_free_config_descriptor(config);
@@ -158,27 +166,27 @@ public:
 
     UsbSpeed Speed() override { return SpeedOf(libusb_get_device_speed(libusb_get_device(m_handle))); }
 
-    UsbTransferResult BulkTransfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                   unsigned timeoutMs) override
+    UsbTransferResult BulkTransfer(
+        std::uint8_t endpoint, std::uint8_t* data, std::size_t length, unsigned timeoutMs) override
     {
         if (length > static_cast<std::size_t>(INT32_MAX))
-            return {UsbStatus::Other, 0};
+            return { UsbStatus::Other, 0 };
         int transferred = 0;
-        const int rc = libusb_bulk_transfer(m_handle, endpoint, data, static_cast<int>(length), &transferred, timeoutMs);
-        return {UsbStatusFromError(rc), static_cast<std::size_t>(std::max(transferred, 0))};
+        const int rc
+            = libusb_bulk_transfer(m_handle, endpoint, data, static_cast<int>(length), &transferred, timeoutMs);
+        return { UsbStatusFromError(rc), static_cast<std::size_t>(std::max(transferred, 0)) };
     }
 
     UsbTransferResult ControlTransfer(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                      std::uint16_t index, std::uint8_t* data, std::size_t length,
-                                      unsigned timeoutMs) override
+        std::uint16_t index, std::uint8_t* data, std::size_t length, unsigned timeoutMs) override
     {
         if (length > kUsbMaxControlLength)
-            return {UsbStatus::Other, 0};
-        const int rc = libusb_control_transfer(m_handle, requestType, request, value, index, data,
-                                               static_cast<std::uint16_t>(length), timeoutMs);
+            return { UsbStatus::Other, 0 };
+        const int rc = libusb_control_transfer(
+            m_handle, requestType, request, value, index, data, static_cast<std::uint16_t>(length), timeoutMs);
         if (rc < 0)
-            return {UsbStatusFromError(rc), 0};
-        return {UsbStatus::Ok, static_cast<std::size_t>(rc)};
+            return { UsbStatusFromError(rc), 0 };
+        return { UsbStatus::Ok, static_cast<std::size_t>(rc) };
     }
 
     bool IsPresent() override
@@ -206,7 +214,8 @@ private:
 
 } // namespace
 
-LibusbProvider::LibusbProvider() : m_context(std::make_shared<Context>())
+LibusbProvider::LibusbProvider()
+    : m_context(std::make_shared<Context>())
 {
     if (libusb_init(&m_context->ctx) != 0)
         m_context->ctx = nullptr;
@@ -232,7 +241,7 @@ std::vector<UsbDeviceInfo> LibusbProvider::Enumerate()
         info.ports = PortsOf(dev);
         if (info.ports.empty())
             continue; // a root hub
-        libusb_device_descriptor d{};
+        libusb_device_descriptor d {};
         if (libusb_get_device_descriptor(dev, &d) != 0)
             continue;
         info.vendorId = d.idVendor;
@@ -259,10 +268,10 @@ std::vector<UsbDeviceInfo> LibusbProvider::Enumerate()
 UsbOpenResult LibusbProvider::Open(const UsbDeviceInfo& device)
 {
     if (!m_context->ctx)
-        return {UsbStatus::Other, nullptr};
+        return { UsbStatus::Other, nullptr };
     libusb_device** list = nullptr;
     const ssize_t n = libusb_get_device_list(m_context->ctx, &list);
-    UsbOpenResult result{UsbStatus::NoDevice, nullptr};
+    UsbOpenResult result { UsbStatus::NoDevice, nullptr };
     for (ssize_t i = 0; i < n; ++i) {
         libusb_device* dev = list[i];
         if (libusb_get_bus_number(dev) != device.bus || libusb_get_device_address(dev) != device.address
@@ -274,8 +283,8 @@ UsbOpenResult LibusbProvider::Open(const UsbDeviceInfo& device)
             result.status = UsbStatusFromError(rc);
             break;
         }
-        result = {UsbStatus::Ok, std::make_shared<LibusbHandle>(m_context, handle,
-                                                                UsbPortName(device.bus, device.ports), device.address)};
+        result = { UsbStatus::Ok,
+            std::make_shared<LibusbHandle>(m_context, handle, UsbPortName(device.bus, device.ports), device.address) };
         break;
     }
     if (list)

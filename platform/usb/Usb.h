@@ -20,14 +20,22 @@ enum class UsbStatus { Ok, Timeout, Stall, NoDevice, Overflow, Busy, Access, Oth
 inline int UsbErrorNumber(UsbStatus s)
 {
     switch (s) {
-    case UsbStatus::Ok: return 0;
-    case UsbStatus::Timeout: return -7;
-    case UsbStatus::Stall: return -9;
-    case UsbStatus::NoDevice: return -4;
-    case UsbStatus::Overflow: return -8;
-    case UsbStatus::Busy: return -6;
-    case UsbStatus::Access: return -3;
-    case UsbStatus::Other: break;
+    case UsbStatus::Ok:
+        return 0;
+    case UsbStatus::Timeout:
+        return -7;
+    case UsbStatus::Stall:
+        return -9;
+    case UsbStatus::NoDevice:
+        return -4;
+    case UsbStatus::Overflow:
+        return -8;
+    case UsbStatus::Busy:
+        return -6;
+    case UsbStatus::Access:
+        return -3;
+    case UsbStatus::Other:
+        break;
     }
     return -99;
 }
@@ -36,14 +44,22 @@ inline int UsbErrorNumber(UsbStatus s)
 inline const char* UsbStatusText(UsbStatus s)
 {
     switch (s) {
-    case UsbStatus::Ok: return "Success";
-    case UsbStatus::Timeout: return "Operation timed out";
-    case UsbStatus::Stall: return "Pipe error";
-    case UsbStatus::NoDevice: return "No such device (it may have been disconnected)";
-    case UsbStatus::Overflow: return "Overflow";
-    case UsbStatus::Busy: return "Resource busy";
-    case UsbStatus::Access: return "Access denied (insufficient permissions)";
-    case UsbStatus::Other: break;
+    case UsbStatus::Ok:
+        return "Success";
+    case UsbStatus::Timeout:
+        return "Operation timed out";
+    case UsbStatus::Stall:
+        return "Pipe error";
+    case UsbStatus::NoDevice:
+        return "No such device (it may have been disconnected)";
+    case UsbStatus::Overflow:
+        return "Overflow";
+    case UsbStatus::Busy:
+        return "Resource busy";
+    case UsbStatus::Access:
+        return "Access denied (insufficient permissions)";
+    case UsbStatus::Other:
+        break;
     }
     return "Other error";
 }
@@ -52,14 +68,22 @@ inline const char* UsbStatusText(UsbStatus s)
 inline UsbStatus UsbStatusFromError(int error)
 {
     switch (error) {
-    case 0: return UsbStatus::Ok;
-    case -7: return UsbStatus::Timeout;
-    case -9: return UsbStatus::Stall;
-    case -4: return UsbStatus::NoDevice;
-    case -8: return UsbStatus::Overflow;
-    case -6: return UsbStatus::Busy;
-    case -3: return UsbStatus::Access;
-    default: return UsbStatus::Other;
+    case 0:
+        return UsbStatus::Ok;
+    case -7:
+        return UsbStatus::Timeout;
+    case -9:
+        return UsbStatus::Stall;
+    case -4:
+        return UsbStatus::NoDevice;
+    case -8:
+        return UsbStatus::Overflow;
+    case -6:
+        return UsbStatus::Busy;
+    case -3:
+        return UsbStatus::Access;
+    default:
+        return UsbStatus::Other;
     }
 }
 
@@ -78,7 +102,7 @@ struct UsbEndpoint {
 
 // The 18-byte device descriptor as the device sends it, with the fields callers look at.
 struct UsbDeviceDescriptor {
-    std::array<std::uint8_t, 18> bytes{};
+    std::array<std::uint8_t, 18> bytes {};
 
     std::uint16_t Word(int at) const { return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8)); }
     std::uint16_t BcdUsb() const { return Word(2); }
@@ -87,27 +111,14 @@ struct UsbDeviceDescriptor {
     std::uint16_t BcdDevice() const { return Word(12); }
 
     static UsbDeviceDescriptor Make(std::uint16_t bcdUsb, std::uint8_t maxPacket0, std::uint16_t vid, std::uint16_t pid,
-                                    std::uint16_t bcdDevice, bool strings)
+        std::uint16_t bcdDevice, bool strings)
     {
         UsbDeviceDescriptor d;
-        d.bytes = {18,
-                   1,
-                   static_cast<std::uint8_t>(bcdUsb),
-                   static_cast<std::uint8_t>(bcdUsb >> 8),
-                   0xFF,
-                   0xFF,
-                   0xFF,
-                   maxPacket0,
-                   static_cast<std::uint8_t>(vid),
-                   static_cast<std::uint8_t>(vid >> 8),
-                   static_cast<std::uint8_t>(pid),
-                   static_cast<std::uint8_t>(pid >> 8),
-                   static_cast<std::uint8_t>(bcdDevice),
-                   static_cast<std::uint8_t>(bcdDevice >> 8),
-                   static_cast<std::uint8_t>(strings ? 1 : 0),
-                   static_cast<std::uint8_t>(strings ? 2 : 0),
-                   static_cast<std::uint8_t>(strings ? 3 : 0),
-                   1};
+        d.bytes = { 18, 1, static_cast<std::uint8_t>(bcdUsb), static_cast<std::uint8_t>(bcdUsb >> 8), 0xFF, 0xFF, 0xFF,
+            maxPacket0, static_cast<std::uint8_t>(vid), static_cast<std::uint8_t>(vid >> 8),
+            static_cast<std::uint8_t>(pid), static_cast<std::uint8_t>(pid >> 8), static_cast<std::uint8_t>(bcdDevice),
+            static_cast<std::uint8_t>(bcdDevice >> 8), static_cast<std::uint8_t>(strings ? 1 : 0),
+            static_cast<std::uint8_t>(strings ? 2 : 0), static_cast<std::uint8_t>(strings ? 3 : 0), 1 };
         return d;
     }
 };
@@ -146,7 +157,7 @@ inline void UsbFillDerived(UsbDeviceInfo& info)
 {
     char buf[96];
     std::snprintf(buf, sizeof buf, "USB\\VID_%04X&PID_%04X&REV_%04X", info.vendorId, info.productId, info.bcdDevice);
-    info.hardwareIds = {buf};
+    info.hardwareIds = { buf };
     std::snprintf(buf, sizeof buf, "USB\\VID_%04X&PID_%04X", info.vendorId, info.productId);
     info.hardwareIds.emplace_back(buf);
     std::snprintf(buf, sizeof buf, ":vid_%04x&pid_%04x", info.vendorId, info.productId);
@@ -189,13 +200,12 @@ public:
     virtual UsbSpeed Speed() = 0;
 
     // `timeoutMs` 0 waits without limit. A time-out keeps the count moved before it.
-    virtual UsbTransferResult BulkTransfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                           unsigned timeoutMs)
+    virtual UsbTransferResult BulkTransfer(
+        std::uint8_t endpoint, std::uint8_t* data, std::size_t length, unsigned timeoutMs)
         = 0;
     // At most kUsbMaxControlLength bytes; the direction is bit 7 of `requestType`.
     virtual UsbTransferResult ControlTransfer(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                              std::uint16_t index, std::uint8_t* data, std::size_t length,
-                                              unsigned timeoutMs)
+        std::uint16_t index, std::uint8_t* data, std::size_t length, unsigned timeoutMs)
         = 0;
 
     // Whether the device is still on the bus, without any I/O to it.

@@ -51,7 +51,7 @@ struct Slot {
     bool driverBound = false;
     std::uint64_t claimOwner = 0;
     int openCount = 0;
-    Duration wireTime{0};
+    Duration wireTime { 0 };
 };
 
 struct VirtualBus::State {
@@ -63,11 +63,10 @@ struct VirtualBus::State {
     VirtualWireModel wire;
     // The thread that holds `mutex` while it calls into a device, so that the device may call
     // its port back without taking the lock a second time.
-    std::atomic<std::thread::id> inCallback{};
+    std::atomic<std::thread::id> inCallback {};
 
     // Runs `fn` with the lock held, taking it unless this thread already holds it for a callback.
-    template <typename F>
-    auto Locked(F&& fn)
+    template <typename F> auto Locked(F&& fn)
     {
         if (inCallback == std::this_thread::get_id())
             return fn();
@@ -76,14 +75,13 @@ struct VirtualBus::State {
     }
 
     // Calls into a device with the lock held.
-    template <typename F>
-    auto Call(F&& fn)
+    template <typename F> auto Call(F&& fn)
     {
         struct Reset {
             std::atomic<std::thread::id>& id;
             std::thread::id previous;
             ~Reset() { id = previous; }
-        } reset{inCallback, inCallback.exchange(std::this_thread::get_id())};
+        } reset { inCallback, inCallback.exchange(std::this_thread::get_id()) };
         return fn();
     }
 
@@ -114,7 +112,11 @@ namespace {
 
 class Port final : public VirtualPort {
 public:
-    Port(std::weak_ptr<VirtualBus::State> state, std::shared_ptr<Slot> slot) : m_state(std::move(state)), m_slot(std::move(slot)) {}
+    Port(std::weak_ptr<VirtualBus::State> state, std::shared_ptr<Slot> slot)
+        : m_state(std::move(state))
+        , m_slot(std::move(slot))
+    {
+    }
 
     void Unplug() override
     {
@@ -188,14 +190,13 @@ public:
     }
     Duration WireTime() override
     {
-        Duration t{0};
+        Duration t { 0 };
         With([&](VirtualBus::State&, Slot& slot) { t = slot.wireTime; });
         return t;
     }
 
 private:
-    template <typename F>
-    void With(F&& fn)
+    template <typename F> void With(F&& fn)
     {
         auto state = m_state.lock();
         if (!state || !m_slot->device)
@@ -210,7 +211,10 @@ private:
 class Handle final : public UsbHandle {
 public:
     Handle(std::shared_ptr<VirtualBus::State> state, std::shared_ptr<Slot> slot, std::uint64_t id)
-        : m_state(std::move(state)), m_slot(std::move(slot)), m_generation(m_slot->generation), m_id(id)
+        : m_state(std::move(state))
+        , m_slot(std::move(slot))
+        , m_generation(m_slot->generation)
+        , m_id(id)
     {
     }
     ~Handle() override { ReleaseInterface(); }
@@ -219,22 +223,28 @@ public:
     {
         std::lock_guard lock(m_state->mutex);
         if (Gone())
-            return {UsbStatus::NoDevice, false};
+            return { UsbStatus::NoDevice, false };
         if (m_slot->claimOwner == m_id)
-            return {UsbStatus::Ok, false};
-        if (m_slot->driverBound)
-            return {UsbStatus::Busy, true};
+            return { UsbStatus::Ok, false };
         if (m_slot->busy || m_slot->claimOwner != 0)
-            return {UsbStatus::Busy, false};
+            return { UsbStatus::Busy, m_slot->driverBound };
+        // As libusb's auto-detach: the driver goes for the claim and comes back on release.
+        const bool bound = m_slot->driverBound;
+        m_slot->driverBound = false;
+        m_reattach = bound;
         m_slot->claimOwner = m_id;
-        return {UsbStatus::Ok, false};
+        return { UsbStatus::Ok, bound };
     }
 
     void ReleaseInterface() override
     {
         std::lock_guard lock(m_state->mutex);
-        if (!Gone() && m_slot->claimOwner == m_id)
+        if (!Gone() && m_slot->claimOwner == m_id) {
             m_slot->claimOwner = 0;
+            if (m_reattach)
+                m_slot->driverBound = true;
+        }
+        m_reattach = false;
     }
 
     bool Claimed() const override
@@ -283,22 +293,24 @@ public:
         return UsbStatus::Ok;
     }
 
-    UsbTransferResult BulkTransfer(std::uint8_t endpoint, std::uint8_t* data, std::size_t length,
-                                   unsigned timeoutMs) override
+    UsbTransferResult BulkTransfer(
+        std::uint8_t endpoint, std::uint8_t* data, std::size_t length, unsigned timeoutMs) override
     {
         auto& s = *m_state;
         std::unique_lock lock(s.mutex);
         if (Gone())
-            return {UsbStatus::NoDevice, 0};
+            return { UsbStatus::NoDevice, 0 };
         if (m_slot->claimOwner != 0 && m_slot->claimOwner != m_id)
-            return {UsbStatus::Busy, 0};
+            return { UsbStatus::Busy, 0 };
         const auto& eps = m_slot->identity.endpoints;
-        const auto ep = std::find_if(eps.begin(), eps.end(), [&](const UsbEndpoint& e) { return e.address == endpoint; });
+        const auto ep
+            = std::find_if(eps.begin(), eps.end(), [&](const UsbEndpoint& e) { return e.address == endpoint; });
         if (ep == eps.end() || ep->type == UsbEndpointType::Control || ep->type == UsbEndpointType::Isochronous) {
             char text[80];
-            std::snprintf(text, sizeof text, "bulk transfer on endpoint 0x%02X, which the device does not have", endpoint);
+            std::snprintf(
+                text, sizeof text, "bulk transfer on endpoint 0x%02X, which the device does not have", endpoint);
             s.Call([&] { m_slot->device->HostSlip(text); });
-            return {UsbStatus::Other, 0};
+            return { UsbStatus::Other, 0 };
         }
         Clock& clock = GetClock();
         const Duration start = clock.Now();
@@ -308,27 +320,26 @@ public:
     }
 
     UsbTransferResult ControlTransfer(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                      std::uint16_t index, std::uint8_t* data, std::size_t length,
-                                      unsigned timeoutMs) override
+        std::uint16_t index, std::uint8_t* data, std::size_t length, unsigned timeoutMs) override
     {
         (void)timeoutMs; // the device answers control requests at once
         auto& s = *m_state;
         std::unique_lock lock(s.mutex);
         if (Gone())
-            return {UsbStatus::NoDevice, 0};
+            return { UsbStatus::NoDevice, 0 };
         if (length > kUsbMaxControlLength || (length && !data))
-            return {UsbStatus::Other, 0};
+            return { UsbStatus::Other, 0 };
         Clock& clock = GetClock();
         const Duration start = clock.Now();
         const VirtualControlResult r
             = s.Call([&] { return m_slot->device->Control(requestType, request, value, index, data, length); });
         if (Gone())
-            return {UsbStatus::NoDevice, 0};
+            return { UsbStatus::NoDevice, 0 };
         const Duration cost = s.wire.Control(m_slot->speed, r.count) + r.deviceTime;
         m_slot->wireTime += s.wire.Control(m_slot->speed, r.count);
         if (!WaitGoneUntil(lock, clock, start + cost))
-            return {UsbStatus::NoDevice, 0};
-        return {r.status, r.status == UsbStatus::Ok ? r.count : 0};
+            return { UsbStatus::NoDevice, 0 };
+        return { r.status, r.status == UsbStatus::Ok ? r.count : 0 };
     }
 
 private:
@@ -343,41 +354,41 @@ private:
     }
 
     UsbTransferResult Out(std::unique_lock<std::mutex>& lock, Clock& clock, std::uint8_t endpoint,
-                          const std::uint8_t* data, std::size_t length, Duration start, Duration deadline)
+        const std::uint8_t* data, std::size_t length, Duration start, Duration deadline)
     {
         auto& s = *m_state;
         const VirtualOutResult r = s.Call([&] { return m_slot->device->BulkOut(endpoint, data, length); });
         if (Gone())
-            return {UsbStatus::NoDevice, 0};
+            return { UsbStatus::NoDevice, 0 };
         const std::size_t taken = std::min(r.accepted, length);
         const Duration wire = s.wire.Bulk(m_slot->speed, taken);
         m_slot->wireTime += wire;
         if (r.status != UsbStatus::Ok) {
             if (!WaitGoneUntil(lock, clock, start + wire))
-                return {UsbStatus::NoDevice, 0};
-            return {r.status, taken};
+                return { UsbStatus::NoDevice, 0 };
+            return { r.status, taken };
         }
         if (taken < length) {
             // The device NAKs the rest: the transfer runs into its time-out.
             clock.WaitUntil(lock, s.cv, deadline, [&] { return Gone(); });
             if (Gone())
-                return {UsbStatus::NoDevice, taken};
-            return {UsbStatus::Timeout, taken};
+                return { UsbStatus::NoDevice, taken };
+            return { UsbStatus::Timeout, taken };
         }
         if (!WaitGoneUntil(lock, clock, start + wire + r.deviceTime))
-            return {UsbStatus::NoDevice, taken};
-        return {UsbStatus::Ok, taken};
+            return { UsbStatus::NoDevice, taken };
+        return { UsbStatus::Ok, taken };
     }
 
     UsbTransferResult In(std::unique_lock<std::mutex>& lock, Clock& clock, std::uint8_t endpoint, std::uint8_t* data,
-                         std::size_t length, Duration deadline)
+        std::size_t length, Duration deadline)
     {
         auto& s = *m_state;
         const UsbStatus st = s.Call([&] { return m_slot->device->InStarting(endpoint, length); });
         if (Gone())
-            return {UsbStatus::NoDevice, 0};
+            return { UsbStatus::NoDevice, 0 };
         if (st != UsbStatus::Ok)
-            return {st, 0};
+            return { st, 0 };
         const std::size_t maxPacket = m_slot->speed == UsbSpeed::High ? 512 : 64;
         std::size_t count = 0;
         UsbStatus result = UsbStatus::Ok;
@@ -398,11 +409,10 @@ private:
                     break;
                 continue;
             }
-            const bool ready = clock.WaitUntil(lock, s.cv, deadline, [&] {
-                return Gone() || s.Call([&] { return m_slot->device->PeekIn(endpoint); }) != nullptr;
-            });
+            const bool ready = clock.WaitUntil(lock, s.cv, deadline,
+                [&] { return Gone() || s.Call([&] { return m_slot->device->PeekIn(endpoint); }) != nullptr; });
             if (Gone())
-                return {UsbStatus::NoDevice, count};
+                return { UsbStatus::NoDevice, count };
             if (!ready) {
                 result = UsbStatus::Timeout;
                 break;
@@ -411,19 +421,23 @@ private:
         const Duration wire = s.wire.Bulk(m_slot->speed, count);
         m_slot->wireTime += wire;
         if (result == UsbStatus::Ok && !WaitGoneUntil(lock, clock, clock.Now() + wire))
-            return {UsbStatus::NoDevice, count};
-        return {result, count};
+            return { UsbStatus::NoDevice, count };
+        return { result, count };
     }
 
     std::shared_ptr<VirtualBus::State> m_state;
     std::shared_ptr<Slot> m_slot;
     const std::uint64_t m_generation;
     const std::uint64_t m_id;
+    bool m_reattach = false;
 };
 
 } // namespace
 
-VirtualBus::VirtualBus() : m_state(std::make_shared<State>()) {}
+VirtualBus::VirtualBus()
+    : m_state(std::make_shared<State>())
+{
+}
 
 VirtualBus::~VirtualBus()
 {
@@ -448,8 +462,8 @@ VirtualBus::~VirtualBus()
     }
 }
 
-std::shared_ptr<VirtualPort> VirtualBus::Plug(std::shared_ptr<VirtualDevice> device, std::uint8_t bus,
-                                              std::vector<std::uint8_t> ports)
+std::shared_ptr<VirtualPort> VirtualBus::Plug(
+    std::shared_ptr<VirtualDevice> device, std::uint8_t bus, std::vector<std::uint8_t> ports)
 {
     auto slot = std::make_shared<Slot>();
     slot->device = device;
@@ -461,7 +475,7 @@ std::shared_ptr<VirtualPort> VirtualBus::Plug(std::shared_ptr<VirtualDevice> dev
             for (const auto& other : m_state->slots)
                 if (other->bus == bus && other->ports.size() == 1)
                     next = std::max<std::uint8_t>(next, static_cast<std::uint8_t>(other->ports[0] + 1));
-            ports = {next};
+            ports = { next };
         }
         slot->ports = std::move(ports);
         m_state->slots.push_back(slot);
@@ -519,11 +533,11 @@ UsbOpenResult VirtualBus::Open(const UsbDeviceInfo& device)
             || slot->address != device.address)
             continue;
         if (slot->accessDenied)
-            return {UsbStatus::Access, nullptr};
+            return { UsbStatus::Access, nullptr };
         ++slot->openCount;
-        return {UsbStatus::Ok, std::make_shared<Handle>(m_state, slot, m_state->nextHandleId++)};
+        return { UsbStatus::Ok, std::make_shared<Handle>(m_state, slot, m_state->nextHandleId++) };
     }
-    return {UsbStatus::NoDevice, nullptr};
+    return { UsbStatus::NoDevice, nullptr };
 }
 
 } // namespace platform::usb

@@ -36,13 +36,13 @@ struct VirtualOutResult {
     // Bytes the device took; fewer than offered (with Ok) means it NAKs the rest.
     std::size_t accepted = 0;
     // Time the device spends on the transfer, on top of the wire's.
-    Duration deviceTime{0};
+    Duration deviceTime { 0 };
 };
 
 struct VirtualControlResult {
     UsbStatus status = UsbStatus::Ok;
     std::size_t count = 0;
-    Duration deviceTime{0};
+    Duration deviceTime { 0 };
 };
 
 // Wire time per transfer: latency plus bytes over bandwidth, by speed and kind.
@@ -78,7 +78,7 @@ public:
     virtual UsbSpeed Speed() = 0;
 
     virtual VirtualControlResult Control(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
-                                         std::uint16_t index, std::uint8_t* data, std::size_t length)
+        std::uint16_t index, std::uint8_t* data, std::size_t length)
         = 0;
     virtual VirtualOutResult BulkOut(std::uint8_t endpoint, const std::uint8_t* data, std::size_t length) = 0;
     // A read starts on an IN endpoint; a status other than Ok ends it at once (a stall, say).
@@ -115,7 +115,8 @@ public:
     // New IN data or a state change that blocked calls should look at.
     virtual void Notify() = 0;
 
-    // Host-side conditions: another program holds the device, permissions, a kernel driver.
+    // Host-side conditions: another program holds the device, permissions, a kernel driver (which
+    // a claim detaches until its release, and DetachKernelDriver for good).
     virtual void SetBusy(bool on) = 0;
     virtual void SetAccessDenied(bool on) = 0;
     virtual void SetDriverBound(bool on) = 0;
@@ -134,8 +135,8 @@ public:
     VirtualBus& operator=(const VirtualBus&) = delete;
 
     // Plugs a device in at (bus, ports); an empty `ports` takes the next free port of bus 1.
-    std::shared_ptr<VirtualPort> Plug(std::shared_ptr<VirtualDevice> device, std::uint8_t bus = 1,
-                                      std::vector<std::uint8_t> ports = {});
+    std::shared_ptr<VirtualPort> Plug(
+        std::shared_ptr<VirtualDevice> device, std::uint8_t bus = 1, std::vector<std::uint8_t> ports = {});
 
     void SetWireModel(const VirtualWireModel& model);
     VirtualWireModel WireModel() const;

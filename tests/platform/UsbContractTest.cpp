@@ -24,10 +24,14 @@ enum class Target { Fx2High, Fx2Full, An21xx, Libusb };
 const char* TargetName(Target t)
 {
     switch (t) {
-    case Target::Fx2High: return "VirtualFx2High";
-    case Target::Fx2Full: return "VirtualFx2Full";
-    case Target::An21xx: return "VirtualAn21xx";
-    case Target::Libusb: break;
+    case Target::Fx2High:
+        return "VirtualFx2High";
+    case Target::Fx2Full:
+        return "VirtualFx2Full";
+    case Target::An21xx:
+        return "VirtualAn21xx";
+    case Target::Libusb:
+        break;
     }
     return "Libusb";
 }
@@ -172,7 +176,7 @@ TEST_P(UsbContractTest, Image355RunsAndTheDeviceStaysUsable)
     ASSERT_TRUE(h);
     std::vector<std::uint8_t> desc(sim::fw::kDescriptorSize);
     ASSERT_EQ(h->ControlTransfer(0xC0, 0xA0, sim::fw::kDescriptorAddress, 0, desc.data(), desc.size(), 1000).status,
-              UsbStatus::Ok);
+        UsbStatus::Ok);
     EXPECT_EQ(std::string(desc.begin(), desc.begin() + 4), "ZVFW");
     EXPECT_EQ(sim::fw::GetBE16(desc.data() + 6), 355);
     // Left held, as a host leaves a device it is done with.
@@ -195,12 +199,12 @@ TEST_P(UsbContractTest, BulkEndpointsAnswerOnceProgrammed)
     std::vector<UsbEndpoint> eps;
     ASSERT_EQ(h->GetEndpoints(eps), UsbStatus::Ok);
     const bool hasOut = std::any_of(eps.begin(), eps.end(), [](const UsbEndpoint& e) { return e.address == 0x02; });
-    const auto in = std::find_if(eps.begin(), eps.end(),
-                                 [](const UsbEndpoint& e) { return e.IsIn() && e.type == UsbEndpointType::Bulk; });
+    const auto in = std::find_if(
+        eps.begin(), eps.end(), [](const UsbEndpoint& e) { return e.IsIn() && e.type == UsbEndpointType::Bulk; });
     if (!hasOut || in == eps.end())
         GTEST_SKIP() << "the device has no bulk endpoints";
     ASSERT_EQ(h->ClaimInterface().status, UsbStatus::Ok);
-    std::uint8_t cmd[1] = {2};
+    std::uint8_t cmd[1] = { 2 };
     ASSERT_EQ(h->BulkTransfer(0x02, cmd, 1, 1000).status, UsbStatus::Ok);
     std::vector<std::uint8_t> reply(64);
     const auto r = h->BulkTransfer(in->address, reply.data(), reply.size(), 1000);
@@ -210,7 +214,7 @@ TEST_P(UsbContractTest, BulkEndpointsAnswerOnceProgrammed)
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, UsbContractTest,
-                         testing::Values(Target::Fx2High, Target::Fx2Full, Target::An21xx, Target::Libusb),
-                         [](const auto& info) { return std::string(TargetName(info.param)); });
+    testing::Values(Target::Fx2High, Target::Fx2Full, Target::An21xx, Target::Libusb),
+    [](const auto& info) { return std::string(TargetName(info.param)); });
 
 } // namespace

@@ -1,7 +1,7 @@
 // The virtual bus's transfer rules, against a scripted device whose packets the test lays out.
 
-#include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
+#include "platform/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,11 @@ namespace {
 
 class ScriptedDevice final : public VirtualDevice {
 public:
-    explicit ScriptedDevice(UsbSpeed speed, std::uint16_t pid = 0x1234) : m_speed(speed), m_pid(pid) {}
+    explicit ScriptedDevice(UsbSpeed speed, std::uint16_t pid = 0x1234)
+        : m_speed(speed)
+        , m_pid(pid)
+    {
+    }
 
     std::size_t MaxPacket() const { return m_speed == UsbSpeed::High ? 512 : 64; }
 
@@ -53,10 +57,10 @@ public:
         return m_out;
     }
     std::shared_ptr<VirtualPort> Port() { return m_port; }
-    std::atomic<int> readsStarted{0};
+    std::atomic<int> readsStarted { 0 };
 
     void AttachPort(std::shared_ptr<VirtualPort> port) override { m_port = std::move(port); }
-    void PowerUp() override {}
+    void PowerUp() override { }
     void PowerDown() override
     {
         std::lock_guard lock(m_mutex);
@@ -70,21 +74,21 @@ public:
         id.product = "Scripted";
         id.serial = "S1";
         const auto mps = static_cast<std::uint16_t>(MaxPacket());
-        id.endpoints = {{0x02, UsbEndpointType::Bulk, mps, 0}, {0x86, UsbEndpointType::Bulk, mps, 0}};
+        id.endpoints = { { 0x02, UsbEndpointType::Bulk, mps, 0 }, { 0x86, UsbEndpointType::Bulk, mps, 0 } };
         return id;
     }
     UsbSpeed Speed() override { return m_speed; }
-    VirtualControlResult Control(std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t, std::uint8_t*,
-                                 std::size_t length) override
+    VirtualControlResult Control(
+        std::uint8_t, std::uint8_t, std::uint16_t, std::uint16_t, std::uint8_t*, std::size_t length) override
     {
-        return {UsbStatus::Ok, length, {}};
+        return { UsbStatus::Ok, length, {} };
     }
     VirtualOutResult BulkOut(std::uint8_t, const std::uint8_t* data, std::size_t length) override
     {
         std::lock_guard lock(m_mutex);
         const std::size_t n = std::min(length, m_acceptLimit);
         m_out.insert(m_out.end(), data, data + n);
-        return {UsbStatus::Ok, n, {}};
+        return { UsbStatus::Ok, n, {} };
     }
     UsbStatus InStarting(std::uint8_t, std::size_t) override
     {
@@ -137,7 +141,7 @@ protected:
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     VirtualBus bus;
     std::shared_ptr<ScriptedDevice> device;
     std::shared_ptr<UsbHandle> handle;
@@ -148,8 +152,8 @@ protected:
 struct ReadCase {
     const char* name;
     std::vector<std::size_t> packets; // sizes, in units of bytes; kFull marks a full packet
-    std::size_t readPackets;          // read length in full packets ...
-    std::size_t readExtra;            // ... plus these bytes
+    std::size_t readPackets; // read length in full packets ...
+    std::size_t readExtra; // ... plus these bytes
     UsbStatus status;
     std::size_t countPackets;
     std::size_t countExtra;
@@ -161,14 +165,14 @@ constexpr std::size_t kFull = SIZE_MAX;
 TEST_P(VirtualBusTest, ReadTakesPacketsWhileTheyFit)
 {
     const ReadCase cases[] = {
-        {"exact", {kFull}, 1, 0, UsbStatus::Ok, 1, 0, 0},
-        {"short packet ends the read", {10, 20}, 4, 0, UsbStatus::Ok, 0, 10, 1},
-        {"zero-length packet ends the read", {kFull, 0, 7}, 4, 0, UsbStatus::Ok, 1, 0, 1},
-        {"full packets then a short one", {kFull, kFull, 5}, 4, 0, UsbStatus::Ok, 2, 5, 0},
-        {"ends at the length", {kFull, kFull}, 1, 0, UsbStatus::Ok, 1, 0, 1},
-        {"packet larger than the read is lost", {kFull}, 0, 10, UsbStatus::Overflow, 0, 0, 0},
-        {"overflow keeps the bytes before it", {kFull, kFull, 3}, 1, 10, UsbStatus::Overflow, 1, 0, 1},
-        {"full packets then nothing: time-out with the count", {kFull}, 2, 0, UsbStatus::Timeout, 1, 0, 0},
+        { "exact", { kFull }, 1, 0, UsbStatus::Ok, 1, 0, 0 },
+        { "short packet ends the read", { 10, 20 }, 4, 0, UsbStatus::Ok, 0, 10, 1 },
+        { "zero-length packet ends the read", { kFull, 0, 7 }, 4, 0, UsbStatus::Ok, 1, 0, 1 },
+        { "full packets then a short one", { kFull, kFull, 5 }, 4, 0, UsbStatus::Ok, 2, 5, 0 },
+        { "ends at the length", { kFull, kFull }, 1, 0, UsbStatus::Ok, 1, 0, 1 },
+        { "packet larger than the read is lost", { kFull }, 0, 10, UsbStatus::Overflow, 0, 0, 0 },
+        { "overflow keeps the bytes before it", { kFull, kFull, 3 }, 1, 10, UsbStatus::Overflow, 1, 0, 1 },
+        { "full packets then nothing: time-out with the count", { kFull }, 2, 0, UsbStatus::Timeout, 1, 0, 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,14 +203,14 @@ TEST_P(VirtualBusTest, TimeOutRunsOnTheClock)
 
 TEST_P(VirtualBusTest, BlockedReadMovesTimeToTheDevicesNextEvent)
 {
-    clock->Schedule(clock->Now() + 300ms, [this] { device->Queue({1, 2, 3}); });
+    clock->Schedule(clock->Now() + 300ms, [this] { device->Queue({ 1, 2, 3 }); });
     auto r = Read(P, 20000);
     EXPECT_EQ(r.status, UsbStatus::Ok);
     EXPECT_EQ(r.count, 3u);
     EXPECT_EQ(clock->Now(), 300ms);
 
     // Without a time-out as well.
-    clock->Schedule(clock->Now() + 5s, [this] { device->Queue({4}); });
+    clock->Schedule(clock->Now() + 5s, [this] { device->Queue({ 4 }); });
     r = Read(P, 0);
     EXPECT_EQ(r.status, UsbStatus::Ok);
     EXPECT_EQ(clock->Now(), 5300ms);
@@ -279,7 +283,7 @@ TEST_P(VirtualBusTest, WireTimeFollowsTheModel)
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, VirtualBusTest, testing::Values(UsbSpeed::Full, UsbSpeed::High),
-                         [](const auto& info) { return info.param == UsbSpeed::High ? "High" : "Full"; });
+    [](const auto& info) { return info.param == UsbSpeed::High ? "High" : "Full"; });
 
 TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
 {
@@ -287,10 +291,10 @@ TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
     VirtualBus bus;
     auto b = std::make_shared<ScriptedDevice>(UsbSpeed::High, 0x2222);
     auto a = std::make_shared<ScriptedDevice>(UsbSpeed::Full, 0x1111);
-    bus.Plug(b, 2, {1});
-    bus.Plug(a, 1, {3, 2});
+    bus.Plug(b, 2, { 1 });
+    bus.Plug(a, 1, { 3, 2 });
     auto c = std::make_shared<ScriptedDevice>(UsbSpeed::Full, 0x3333);
-    bus.Plug(c, 1, {3, 1});
+    bus.Plug(c, 1, { 3, 1 });
 
     auto list = bus.Enumerate();
     ASSERT_EQ(list.size(), 3u);
@@ -298,7 +302,8 @@ TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
     EXPECT_EQ(list[1].productId, 0x1111);
     EXPECT_EQ(list[2].productId, 0x2222);
     EXPECT_EQ(list[1].path, "usb:1-3.2:vid_1d50&pid_1111");
-    EXPECT_EQ(list[1].hardwareIds, (std::vector<std::string>{"USB\\VID_1D50&PID_1111&REV_0102", "USB\\VID_1D50&PID_1111"}));
+    EXPECT_EQ(list[1].hardwareIds,
+        (std::vector<std::string> { "USB\\VID_1D50&PID_1111&REV_0102", "USB\\VID_1D50&PID_1111" }));
     EXPECT_EQ(list[1].manufacturer, "Maker");
     EXPECT_EQ(list[2].speed, UsbSpeed::High);
 
@@ -328,12 +333,17 @@ TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
     a->Port()->SetDriverBound(true);
     EXPECT_TRUE(bus.Enumerate()[1].kernelDriverBound);
     auto h = bus.Open(after).handle;
-    const auto claim = h->ClaimInterface();
-    EXPECT_EQ(claim.status, UsbStatus::Busy);
+    auto claim = h->ClaimInterface();
+    EXPECT_EQ(claim.status, UsbStatus::Ok);
     EXPECT_TRUE(claim.kernelDriverWasBound);
+    EXPECT_FALSE(bus.Enumerate()[1].kernelDriverBound) << "detached for the claim";
+    h->ReleaseInterface();
+    EXPECT_TRUE(bus.Enumerate()[1].kernelDriverBound) << "back after the release";
     EXPECT_EQ(h->DetachKernelDriver(0), UsbStatus::Ok);
     EXPECT_FALSE(bus.Enumerate()[1].kernelDriverBound);
-    EXPECT_EQ(h->ClaimInterface().status, UsbStatus::Ok);
+    claim = h->ClaimInterface();
+    EXPECT_EQ(claim.status, UsbStatus::Ok);
+    EXPECT_FALSE(claim.kernelDriverWasBound);
 
     // A control transfer longer than the interface allows, and an endpoint the device lacks.
     std::vector<std::uint8_t> big(kUsbMaxControlLength + 1);
@@ -343,8 +353,8 @@ TEST(VirtualBus, EnumerationOrderAddressesAndHostConditions)
 
 TEST(UsbStatus, NumbersAndTextsAreLibusbs)
 {
-    for (auto s : {UsbStatus::Ok, UsbStatus::Timeout, UsbStatus::Stall, UsbStatus::NoDevice, UsbStatus::Overflow,
-                   UsbStatus::Busy, UsbStatus::Access, UsbStatus::Other}) {
+    for (auto s : { UsbStatus::Ok, UsbStatus::Timeout, UsbStatus::Stall, UsbStatus::NoDevice, UsbStatus::Overflow,
+             UsbStatus::Busy, UsbStatus::Access, UsbStatus::Other }) {
         EXPECT_EQ(UsbStatusFromError(UsbErrorNumber(s)), s);
     }
     EXPECT_EQ(UsbErrorNumber(UsbStatus::Timeout), -7);

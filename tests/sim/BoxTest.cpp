@@ -1,8 +1,8 @@
 // The virtual programmer driven by raw USB calls, as the host's transport will drive it.
 
+#include "sim/Box.h"
 #include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
-#include "sim/Box.h"
 #include "sim/FirmwareDescriptor.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
@@ -84,8 +84,8 @@ protected:
         EXPECT_EQ(r.count, packet.size());
     }
 
-    std::vector<std::uint8_t> Read(UsbHandle& h, std::size_t length, UsbStatus expect = UsbStatus::Ok,
-                                   unsigned timeoutMs = 1000)
+    std::vector<std::uint8_t> Read(
+        UsbHandle& h, std::size_t length, UsbStatus expect = UsbStatus::Ok, unsigned timeoutMs = 1000)
     {
         std::vector<std::uint8_t> buf(length);
         const auto r = h.BulkTransfer(box->InEndpoint(), buf.data(), buf.size(), timeoutMs);
@@ -96,13 +96,14 @@ protected:
 
     std::string Version(UsbHandle& h)
     {
-        Send(h, {2});
+        Send(h, { 2 });
         const auto reply = Read(h, 64);
-        return std::string(reinterpret_cast<const char*>(reply.data()), strnlen(reinterpret_cast<const char*>(reply.data()), reply.size()));
+        return std::string(reinterpret_cast<const char*>(reply.data()),
+            strnlen(reinterpret_cast<const char*>(reply.data()), reply.size()));
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     VirtualBus bus;
     std::shared_ptr<Box> box;
 };
@@ -140,17 +141,17 @@ TEST_F(BoxTest, Image355ReenumeratesAndSpeaksTheProtocol)
     EXPECT_EQ(eps[2].type, UsbEndpointType::Interrupt);
 
     EXPECT_EQ(Version(*h), "ZV-C Re-2.00");
-    Send(*h, {27});
+    Send(*h, { 27 });
     auto id = Read(*h, 64);
     ASSERT_EQ(id.size(), 64u);
     EXPECT_EQ(id[0], 0);
     EXPECT_EQ(id[1], 0);
-    Send(*h, {26, 0, 0xDC});
-    Send(*h, {27});
+    Send(*h, { 26, 0, 0xDC });
+    Send(*h, { 27 });
     id = Read(*h, 64);
     EXPECT_EQ(id[0], 0x00);
     EXPECT_EQ(id[1], 0xDC);
-    Send(*h, {24});
+    Send(*h, { 24 });
     const auto serial = Read(*h, 64);
     EXPECT_EQ(std::string(serial.begin(), serial.begin() + 10), "ZV00000001");
     EXPECT_EQ(serial[10], 0);
@@ -168,11 +169,12 @@ TEST_F(BoxTest, InvalidImagesAreSilent)
     wrongModel.models = 1u << 7; // ZV-CQ only, the box is a ZV-C
     mkfwimage::ImageOptions tooLong;
     tooLong.length = 0x4000; // fine on an FX2 ...
-    std::string noDescriptor = ":0400000080FE0000" "7E\r\n:00000001FF\r\n";
+    std::string noDescriptor = ":0400000080FE0000"
+                               "7E\r\n:00000001FF\r\n";
     const Case cases[] = {
-        {"bad CRC", mkfwimage::ImageHex(badCrc)},
-        {"wrong model", mkfwimage::ImageHex(wrongModel)},
-        {"no descriptor", noDescriptor},
+        { "bad CRC", mkfwimage::ImageHex(badCrc) },
+        { "wrong model", mkfwimage::ImageHex(wrongModel) },
+        { "no descriptor", noDescriptor },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,22 +211,22 @@ TEST_F(BoxTest, VendorRequestA0Rules)
         UsbStatus status;
     };
     const Case cases[] = {
-        {"FX2 RAM", EzusbChip::Fx2, 0x40, 0xA0, 0x3FF0, 0, 16, UsbStatus::Ok},
-        {"FX2 RAM end crossed", EzusbChip::Fx2, 0x40, 0xA0, 0x3FF0, 0, 17, UsbStatus::Stall},
-        {"FX2 0x5000", EzusbChip::Fx2, 0x40, 0xA0, 0x5000, 0, 1, UsbStatus::Stall},
-        {"FX2 0x5000 zero length", EzusbChip::Fx2, 0x40, 0xA0, 0x5000, 0, 0, UsbStatus::Stall},
-        {"FX2 upper RAM", EzusbChip::Fx2, 0x40, 0xA0, 0xE000, 0, 512, UsbStatus::Ok},
-        {"FX2 a register other than CPUCS", EzusbChip::Fx2, 0x40, 0xA0, 0xE601, 0, 1, UsbStatus::Stall},
-        {"FX2 CPUCS and beyond", EzusbChip::Fx2, 0x40, 0xA0, 0xE600, 0, 2, UsbStatus::Stall},
-        {"FX2 zero-length write", EzusbChip::Fx2, 0x40, 0xA0, 0x0100, 0, 0, UsbStatus::Ok},
-        {"FX2 index not 0", EzusbChip::Fx2, 0x40, 0xA0, 0x0100, 1, 1, UsbStatus::Stall},
-        {"FX2 request 0xA3", EzusbChip::Fx2, 0x40, 0xA3, 0x0100, 0, 1, UsbStatus::Stall},
-        {"FX2 read back", EzusbChip::Fx2, 0xC0, 0xA0, 0x0000, 0, 4096, UsbStatus::Ok},
-        {"FX2 read outside RAM", EzusbChip::Fx2, 0xC0, 0xA0, 0x4000, 0, 1, UsbStatus::Stall},
-        {"AN21xx RAM", EzusbChip::An21xx, 0x40, 0xA0, 0x1FF0, 0, 16, UsbStatus::Ok},
-        {"AN21xx 0x2000", EzusbChip::An21xx, 0x40, 0xA0, 0x2000, 0, 1, UsbStatus::Stall},
-        {"AN21xx has no upper RAM", EzusbChip::An21xx, 0x40, 0xA0, 0xE000, 0, 1, UsbStatus::Stall},
-        {"AN21xx CPUCS", EzusbChip::An21xx, 0x40, 0xA0, 0x7F92, 0, 1, UsbStatus::Ok},
+        { "FX2 RAM", EzusbChip::Fx2, 0x40, 0xA0, 0x3FF0, 0, 16, UsbStatus::Ok },
+        { "FX2 RAM end crossed", EzusbChip::Fx2, 0x40, 0xA0, 0x3FF0, 0, 17, UsbStatus::Stall },
+        { "FX2 0x5000", EzusbChip::Fx2, 0x40, 0xA0, 0x5000, 0, 1, UsbStatus::Stall },
+        { "FX2 0x5000 zero length", EzusbChip::Fx2, 0x40, 0xA0, 0x5000, 0, 0, UsbStatus::Stall },
+        { "FX2 upper RAM", EzusbChip::Fx2, 0x40, 0xA0, 0xE000, 0, 512, UsbStatus::Ok },
+        { "FX2 a register other than CPUCS", EzusbChip::Fx2, 0x40, 0xA0, 0xE601, 0, 1, UsbStatus::Stall },
+        { "FX2 CPUCS and beyond", EzusbChip::Fx2, 0x40, 0xA0, 0xE600, 0, 2, UsbStatus::Stall },
+        { "FX2 zero-length write", EzusbChip::Fx2, 0x40, 0xA0, 0x0100, 0, 0, UsbStatus::Ok },
+        { "FX2 index not 0", EzusbChip::Fx2, 0x40, 0xA0, 0x0100, 1, 1, UsbStatus::Stall },
+        { "FX2 request 0xA3", EzusbChip::Fx2, 0x40, 0xA3, 0x0100, 0, 1, UsbStatus::Stall },
+        { "FX2 read back", EzusbChip::Fx2, 0xC0, 0xA0, 0x0000, 0, 4096, UsbStatus::Ok },
+        { "FX2 read outside RAM", EzusbChip::Fx2, 0xC0, 0xA0, 0x4000, 0, 1, UsbStatus::Stall },
+        { "AN21xx RAM", EzusbChip::An21xx, 0x40, 0xA0, 0x1FF0, 0, 16, UsbStatus::Ok },
+        { "AN21xx 0x2000", EzusbChip::An21xx, 0x40, 0xA0, 0x2000, 0, 1, UsbStatus::Stall },
+        { "AN21xx has no upper RAM", EzusbChip::An21xx, 0x40, 0xA0, 0xE000, 0, 1, UsbStatus::Stall },
+        { "AN21xx CPUCS", EzusbChip::An21xx, 0x40, 0xA0, 0x7F92, 0, 1, UsbStatus::Ok },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,7 +236,8 @@ TEST_F(BoxTest, VendorRequestA0Rules)
         Plug(config);
         auto h = OpenBox();
         std::vector<std::uint8_t> data(c.length, 1); // a CPUCS write of 1 holds the 8051
-        EXPECT_EQ(h->ControlTransfer(c.type, c.request, c.address, c.index, data.data(), data.size(), 100).status, c.status);
+        EXPECT_EQ(
+            h->ControlTransfer(c.type, c.request, c.address, c.index, data.data(), data.size(), 100).status, c.status);
         box->Port()->Unplug();
     }
 }
@@ -247,7 +250,7 @@ TEST_F(BoxTest, UnplugFailsEveryHandleAndAReplugNeedsANewDownload)
     auto second = OpenUsbDevice(bus, 0x04B4, 0x8613);
     box->Port()->Unplug();
     std::uint8_t b = 2;
-    for (auto* handle : {h.get(), second.get()}) {
+    for (auto* handle : { h.get(), second.get() }) {
         EXPECT_EQ(handle->BulkTransfer(0x02, &b, 1, 100).status, UsbStatus::NoDevice);
         EXPECT_EQ(handle->ControlTransfer(0xC0, 0xA0, 0, 0, &b, 1, 100).status, UsbStatus::NoDevice);
         EXPECT_FALSE(handle->IsPresent());
@@ -257,7 +260,7 @@ TEST_F(BoxTest, UnplugFailsEveryHandleAndAReplugNeedsANewDownload)
     ASSERT_TRUE(d);
     EXPECT_EQ(d->manufacturer, "");
     EXPECT_TRUE(box->Held());
-    EXPECT_EQ(box->ReadRam(0, 2), (std::vector<std::uint8_t>{0, 0})); // RAM cleared
+    EXPECT_EQ(box->ReadRam(0, 2), (std::vector<std::uint8_t> { 0, 0 })); // RAM cleared
     auto fresh = OpenBox();
     std::vector<UsbEndpoint> eps;
     fresh->GetEndpoints(eps);
@@ -270,7 +273,7 @@ TEST_F(BoxTest, HoldingThe8051DropsAPendingReply)
     Plug();
     auto h = Boot(355);
     ASSERT_TRUE(h);
-    Send(*h, {2});
+    Send(*h, { 2 });
     ASSERT_EQ(SetCpucs(*h, 0xE600, 1), UsbStatus::Ok);
     {
         CapturedProtocolErrors errors;
@@ -293,10 +296,10 @@ TEST_F(BoxTest, StrictModeReportsAnUnknownCode)
     ASSERT_TRUE(h);
     {
         CapturedProtocolErrors errors;
-        Send(*h, {200, 1, 2});
-        EXPECT_EQ(errors.Errors(), (std::vector<std::string>{"unknown command code 200"}));
+        Send(*h, { 200, 1, 2 });
+        EXPECT_EQ(errors.Errors(), (std::vector<std::string> { "unknown command code 200" }));
         box->SetStrict(false);
-        Send(*h, {201});
+        Send(*h, { 201 });
         EXPECT_EQ(errors.Errors().size(), 1u) << "a box that is not strict only records";
     }
     EXPECT_EQ(box->ProtocolErrors().size(), 2u);
@@ -325,53 +328,53 @@ TEST_F(BoxTest, VersionOneCommands)
     EXPECT_EQ(Version(*h), "ZV-CQ Re-1.10");
 
     // Ports read 0xFF until written.
-    Send(*h, {28, 0, 0x90});
+    Send(*h, { 28, 0, 0x90 });
     EXPECT_EQ(Read(*h, 64)[0], 0xFF);
-    Send(*h, {29, 0, 0x90, 0x2D});
-    Send(*h, {28, 0, 0x90});
+    Send(*h, { 29, 0, 0x90, 0x2D });
+    Send(*h, { 28, 0, 0x90 });
     EXPECT_EQ(Read(*h, 64)[0], 0x2D);
 
     // Vcc and Vpp, and power-down keeping the latched bytes.
-    Send(*h, {15, 1, 7});
-    Send(*h, {14, 0});
+    Send(*h, { 15, 1, 7 });
+    Send(*h, { 14, 0 });
     EXPECT_TRUE(box->Vcc());
     EXPECT_FALSE(box->Vpp());
-    Send(*h, {14, 3});
+    Send(*h, { 14, 3 });
     EXPECT_TRUE(box->Vpp());
-    Send(*h, {21});
+    Send(*h, { 21 });
     EXPECT_FALSE(box->Vcc());
     EXPECT_FALSE(box->Vpp());
-    EXPECT_EQ(box->VccLatch(), (std::vector<std::uint8_t>{15, 1, 7}));
-    EXPECT_EQ(box->VppLatch(), (std::vector<std::uint8_t>{14, 3}));
+    EXPECT_EQ(box->VccLatch(), (std::vector<std::uint8_t> { 15, 1, 7 }));
+    EXPECT_EQ(box->VppLatch(), (std::vector<std::uint8_t> { 14, 3 }));
     EXPECT_EQ(box->VccLog().size(), 2u);
 
     // Recorded commands, the ACK, the ignored preamble.
-    Send(*h, {23, 9});
-    Send(*h, {55, 14});
-    Send(*h, {134, 0});
-    Send(*h, {130, 0});
-    EXPECT_EQ(box->Recorded(23), (std::vector<std::vector<std::uint8_t>>{{23, 9}}));
+    Send(*h, { 23, 9 });
+    Send(*h, { 55, 14 });
+    Send(*h, { 134, 0 });
+    Send(*h, { 130, 0 });
+    EXPECT_EQ(box->Recorded(23), (std::vector<std::vector<std::uint8_t>> { { 23, 9 } }));
     EXPECT_EQ(box->Recorded(55).size(), 1u);
-    Send(*h, {13, 0x89});
-    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t>{0}));
+    Send(*h, { 13, 0x89 });
+    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t> { 0 }));
 
     // P_SETUP drops replies not yet read.
-    Send(*h, {2});
-    Send(*h, {22});
+    Send(*h, { 2 });
+    Send(*h, { 22 });
     EXPECT_TRUE(Read(*h, 64, UsbStatus::Timeout, 50).empty());
 
     // Usage history.
-    Send(*h, {110, 0, 250, 3, 0xA1, 0xA2, 0xA3});
-    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t>{0}));
-    Send(*h, {111, 0, 249, 5});
+    Send(*h, { 110, 0, 250, 3, 0xA1, 0xA2, 0xA3 });
+    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t> { 0 }));
+    Send(*h, { 111, 0, 249, 5 });
     auto history = Read(*h, 64);
     ASSERT_EQ(history.size(), 64u);
     EXPECT_EQ(std::vector<std::uint8_t>(history.begin(), history.begin() + 6),
-              (std::vector<std::uint8_t>{0, 0xA1, 0xA2, 0xA3, 0, 0}));
+        (std::vector<std::uint8_t> { 0, 0xA1, 0xA2, 0xA3, 0, 0 }));
     EXPECT_EQ(box->History()[251], 0xA2);
     {
         CapturedProtocolErrors errors;
-        Send(*h, {111, 0, 250, 7});
+        Send(*h, { 111, 0, 250, 7 });
         Read(*h, 64);
         EXPECT_EQ(errors.Errors().size(), 1u);
     }
@@ -381,20 +384,20 @@ TEST_F(BoxTest, VersionOneCommands)
     sink[0] = 3;
     sink[1] = 1;
     Send(*h, sink);
-    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t>{0}));
+    EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t> { 0 }));
     EXPECT_TRUE(box->ProtocolErrors().size() == 1u);
 }
 
 TEST_F(BoxTest, TestReplyCostsTheModelledWireTime)
 {
-    for (auto speed : {UsbSpeed::High, UsbSpeed::Full}) {
+    for (auto speed : { UsbSpeed::High, UsbSpeed::Full }) {
         SCOPED_TRACE(speed == UsbSpeed::High ? "high speed" : "full speed");
         BoxConfig config;
         config.speed = speed;
         Plug(config);
         auto h = Boot(355);
         ASSERT_TRUE(h);
-        Send(*h, {3, 0, 0x00, 0x00, 0x80, 0x00, 0x10});
+        Send(*h, { 3, 0, 0x00, 0x00, 0x80, 0x00, 0x10 });
         const Duration start = clock->Now();
         const auto reply = Read(*h, 32768);
         const Duration cost = clock->Now() - start;
@@ -403,7 +406,7 @@ TEST_F(BoxTest, TestReplyCostsTheModelledWireTime)
         EXPECT_EQ(reply[32767], static_cast<std::uint8_t>(0x10 + 32767));
         const double seconds = speed == UsbSpeed::High ? 175e-6 + 32768 / 35e6 : 1e-3 + 32768 / 1e6;
         EXPECT_NEAR(std::chrono::duration<double>(cost).count(), seconds, 1e-8);
-        EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t>{0}));
+        EXPECT_EQ(Read(*h, 64), (std::vector<std::uint8_t> { 0 }));
         box->Port()->Unplug();
     }
 }
@@ -437,8 +440,8 @@ TEST_F(BoxTest, EveryListedImageBootsOnABoxThatAcceptsIt)
     const auto list = mkfwimage::ParseNumbers(text.str(), error);
     ASSERT_TRUE(list) << error;
     ASSERT_GT(list->size(), 100u);
-    const std::pair<int, const char*> versions[] = {{5, "ZV-C Re-2.00"}, {2, "ZV-A Re-1.00"}, {4, "ZV-B Re-1.20"},
-                                                    {7, "ZV-CQ Re-1.00"}, {8, "ZV-D Re-1.00"}};
+    const std::pair<int, const char*> versions[] = { { 5, "ZV-C Re-2.00" }, { 2, "ZV-A Re-1.00" },
+        { 4, "ZV-B Re-1.20" }, { 7, "ZV-CQ Re-1.00" }, { 8, "ZV-D Re-1.00" } };
     for (const auto& img : *list) {
         SCOPED_TRACE(img.number);
         const char* version = nullptr;

@@ -45,8 +45,8 @@ protected:
         return h.BulkTransfer(0x02, packet.data(), packet.size(), timeoutMs);
     }
 
-    std::vector<std::uint8_t> Read(UsbHandle& h, std::size_t n, UsbStatus expect = UsbStatus::Ok,
-                                   unsigned timeoutMs = 1000)
+    std::vector<std::uint8_t> Read(
+        UsbHandle& h, std::size_t n, UsbStatus expect = UsbStatus::Ok, unsigned timeoutMs = 1000)
     {
         std::vector<std::uint8_t> buf(n);
         const auto r = h.BulkTransfer(0x86, buf.data(), n, timeoutMs);
@@ -56,7 +56,7 @@ protected:
     }
 
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     VirtualBus bus;
     std::shared_ptr<Box> box;
 };
@@ -70,7 +70,7 @@ TEST_F(FaultPlanTest, ReplugMidDownloadLeavesTheBoxUnprogrammed)
     clock->Advance(2s);
     EXPECT_FALSE(box->RunningImage());
     EXPECT_TRUE(box->Held());
-    EXPECT_EQ(box->ReadRam(0, 2), (std::vector<std::uint8_t>{0, 0}));
+    EXPECT_EQ(box->ReadRam(0, 2), (std::vector<std::uint8_t> { 0, 0 }));
     EXPECT_TRUE(Boot()) << "a second download goes through";
 }
 
@@ -101,7 +101,7 @@ TEST_F(FaultPlanTest, ReenumerationSlowOrNever)
 
     box->AddFault(Fault::OnCode(2, FaultAction::ReenumerationNever));
     h = Open();
-    EXPECT_EQ(Send(*h, {2}).status, UsbStatus::Ok);
+    EXPECT_EQ(Send(*h, { 2 }).status, UsbStatus::Ok);
     ASSERT_TRUE(DownloadHex(*h, 0xE600, FirmwareHex(355)));
     clock->Advance(60s);
     EXPECT_TRUE(bus.Enumerate().empty());
@@ -119,25 +119,26 @@ TEST_F(FaultPlanTest, RepliesGoWrongOnDemand)
         std::size_t count;
     };
     const Case cases[] = {
-        {"withheld", Fault::OnCode(2, FaultAction::WithholdReply), 64, UsbStatus::Timeout, 0},
-        {"cut short", Fault::OnCode(2, FaultAction::CutReply).Bytes(10), 64, UsbStatus::Ok, 54},
-        {"lengthened past the read", Fault::OnCode(2, FaultAction::LengthenReply).Bytes(1), 64, UsbStatus::Overflow, 0},
-        {"delayed", Fault::OnCode(2, FaultAction::DelayReply).Delay(700ms), 64, UsbStatus::Ok, 64},
-        {"stale zero first", Fault::OnCode(2, FaultAction::StaleZero), 64, UsbStatus::Ok, 1},
+        { "withheld", Fault::OnCode(2, FaultAction::WithholdReply), 64, UsbStatus::Timeout, 0 },
+        { "cut short", Fault::OnCode(2, FaultAction::CutReply).Bytes(10), 64, UsbStatus::Ok, 54 },
+        { "lengthened past the read", Fault::OnCode(2, FaultAction::LengthenReply).Bytes(1), 64, UsbStatus::Overflow,
+            0 },
+        { "delayed", Fault::OnCode(2, FaultAction::DelayReply).Delay(700ms), 64, UsbStatus::Ok, 64 },
+        { "stale zero first", Fault::OnCode(2, FaultAction::StaleZero), 64, UsbStatus::Ok, 1 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         box->AddFault(c.fault);
-        ASSERT_EQ(Send(*h, {2}).status, UsbStatus::Ok);
+        ASSERT_EQ(Send(*h, { 2 }).status, UsbStatus::Ok);
         const Duration start = clock->Now();
         EXPECT_EQ(Read(*h, c.readLength, c.status).size(), c.count);
         if (c.fault.action == FaultAction::DelayReply) {
             EXPECT_EQ(clock->Now() - start, 700ms);
         }
-        Send(*h, {22}); // drop what is left
+        Send(*h, { 22 }); // drop what is left
     }
     box->AddFault(Fault::OnCode(27, FaultAction::FlipReply).Bytes(1).Mask(0x80));
-    Send(*h, {27});
+    Send(*h, { 27 });
     EXPECT_EQ(Read(*h, 64)[1], 0x80);
 }
 
@@ -161,7 +162,7 @@ TEST_F(FaultPlanTest, HostConditionsAndTimedUnplug)
     auto h = Boot();
     ASSERT_TRUE(h);
     box->AddFault(Fault::OnCode(2, FaultAction::Busy));
-    Send(*h, {2});
+    Send(*h, { 2 });
     Read(*h, 64);
     h.reset();
     auto other = OpenUsbDevice(bus, 0x04B4, 0x8613);

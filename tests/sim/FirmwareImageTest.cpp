@@ -1,11 +1,11 @@
 // Our firmware images: the HEX form, the transform, ".enc" and ".cls", the numbers list and the
 // "DATAF" resources built from it.
 
+#include "tools/mkfwimage/FirmwareImage.h"
 #include "platform/Resources.h"
 #include "sim/FirmwareDescriptor.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
-#include "tools/mkfwimage/FirmwareImage.h"
 #include "transport/FirmwareTransform.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +76,7 @@ TEST(FirmwareImage, HexFormAndDescriptor)
     EXPECT_EQ(d->models, 0x0034);
     EXPECT_EQ(d->length, 1024);
     EXPECT_TRUE(sim::fw::ImageIntact(image.data(), *d));
-    EXPECT_NE(mkfwimage::ImageBytes(o), mkfwimage::ImageBytes(mkfwimage::ImageOptions{})) << "filler by number";
+    EXPECT_NE(mkfwimage::ImageBytes(o), mkfwimage::ImageBytes(mkfwimage::ImageOptions {})) << "filler by number";
 
     o.badCrc = true;
     const auto bad = mkfwimage::ImageBytes(o);
@@ -85,7 +85,7 @@ TEST(FirmwareImage, HexFormAndDescriptor)
     // Options: the largest image, records outside it, and what is out of range.
     mkfwimage::ImageOptions big;
     big.length = 0x4000;
-    big.extra = {{0x5000, {1, 2, 3}}};
+    big.extra = { { 0x5000, { 1, 2, 3 } } };
     const auto records = HexRecords(mkfwimage::ImageHex(big));
     EXPECT_EQ(records.rbegin()->first, 0x5000);
     EXPECT_EQ(records.size(), 0x4000 / 16 + 1);
@@ -124,15 +124,15 @@ TEST(FirmwareImage, NumbersListParsing)
         std::uint16_t models;
     };
     const Case cases[] = {
-        {"355 any", true, 0xFFFF},
-        {"# comment\n\n214 2,4,5  # trailing", true, 0x0034},
-        {"464 8", true, 0x0100},
-        {"464", false, 0},
-        {"464 8 9", false, 0},
-        {"46x 8", false, 0},
-        {"464 2,,5", false, 0},
-        {"464 15", false, 0},
-        {"70000 any", false, 0},
+        { "355 any", true, 0xFFFF },
+        { "# comment\n\n214 2,4,5  # trailing", true, 0x0034 },
+        { "464 8", true, 0x0100 },
+        { "464", false, 0 },
+        { "464 8 9", false, 0 },
+        { "46x 8", false, 0 },
+        { "464 2,,5", false, 0 },
+        { "464 15", false, 0 },
+        { "70000 any", false, 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -171,9 +171,9 @@ TEST(FirmwareImage, EveryListedNumberIsAResource)
         EXPECT_EQ(d->models, img.models);
         EXPECT_TRUE(sim::fw::ImageIntact(image.data(), *d));
     }
-    for (int n : {355, 175, 284, 291, 292, 239, 483, 164, 453, 464})
+    for (int n : { 355, 175, 284, 291, 292, 239, 483, 164, 453, 464 })
         EXPECT_TRUE(numbers.count(n)) << n;
-    for (int n : {385, 452, 463, 442, 443, 471, 482, 486, 488, 466, 420})
+    for (int n : { 385, 452, 463, 442, 443, 471, 482, 486, 488, 466, 420 })
         EXPECT_FALSE(numbers.count(n)) << n << " is a CPLD configuration";
     EXPECT_EQ(list->front().number, 164);
     EXPECT_FALSE(platform::LoadResource("DATAF", 385));

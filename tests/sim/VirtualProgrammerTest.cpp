@@ -1,8 +1,8 @@
 // The box of a TONRIG_USB=virtual run, set by the environment.
 
+#include "sim/VirtualProgrammer.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
-#include "sim/VirtualProgrammer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,8 @@ namespace {
 
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
+    ScopedEnv(const char* name, const char* value)
+        : m_name(name)
     {
         if (const char* old = std::getenv(name))
             m_old = old;

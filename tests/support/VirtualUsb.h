@@ -16,8 +16,8 @@
 
 namespace tonrig::test {
 
-inline std::optional<platform::usb::UsbDeviceInfo> FindUsbDevice(platform::usb::UsbProvider& provider,
-                                                                 std::uint16_t vid, std::uint16_t pid)
+inline std::optional<platform::usb::UsbDeviceInfo> FindUsbDevice(
+    platform::usb::UsbProvider& provider, std::uint16_t vid, std::uint16_t pid)
 {
     for (const auto& d : provider.Enumerate())
         if (d.vendorId == vid && d.productId == pid)
@@ -25,8 +25,8 @@ inline std::optional<platform::usb::UsbDeviceInfo> FindUsbDevice(platform::usb::
     return std::nullopt;
 }
 
-inline std::shared_ptr<platform::usb::UsbHandle> OpenUsbDevice(platform::usb::UsbProvider& provider,
-                                                               std::uint16_t vid, std::uint16_t pid)
+inline std::shared_ptr<platform::usb::UsbHandle> OpenUsbDevice(
+    platform::usb::UsbProvider& provider, std::uint16_t vid, std::uint16_t pid)
 {
     const auto info = FindUsbDevice(provider, vid, pid);
     if (!info)
@@ -48,7 +48,9 @@ inline std::map<std::uint16_t, std::vector<std::uint8_t>> HexRecords(const std::
 {
     std::map<std::uint16_t, std::vector<std::uint8_t>> records;
     std::size_t pos = 0;
-    auto byte = [&](std::size_t at) { return static_cast<std::uint8_t>(std::strtoul(hex.substr(at, 2).c_str(), nullptr, 16)); };
+    auto byte = [&](std::size_t at) {
+        return static_cast<std::uint8_t>(std::strtoul(hex.substr(at, 2).c_str(), nullptr, 16));
+    };
     while ((pos = hex.find(':', pos)) != std::string::npos && pos + 11 <= hex.size()) {
         const std::uint8_t n = byte(pos + 1);
         const auto address = static_cast<std::uint16_t>((byte(pos + 3) << 8) | byte(pos + 5));
@@ -65,15 +67,15 @@ inline std::map<std::uint16_t, std::vector<std::uint8_t>> HexRecords(const std::
     return records;
 }
 
-inline platform::usb::UsbStatus WriteRam(platform::usb::UsbHandle& h, std::uint16_t address,
-                                         std::vector<std::uint8_t> data)
+inline platform::usb::UsbStatus WriteRam(
+    platform::usb::UsbHandle& h, std::uint16_t address, std::vector<std::uint8_t> data)
 {
     return h.ControlTransfer(0x40, 0xA0, address, 0, data.data(), data.size(), 1000).status;
 }
 
 inline platform::usb::UsbStatus SetCpucs(platform::usb::UsbHandle& h, std::uint16_t cpucs, std::uint8_t value)
 {
-    return WriteRam(h, cpucs, {value});
+    return WriteRam(h, cpucs, { value });
 }
 
 // Holds the 8051, writes every data record, and releases it unless `run` is false.

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 
 namespace mkfwimage {
 
@@ -135,7 +135,8 @@ std::optional<std::vector<NumberedImage>> ParseNumbers(const std::string& text, 
         try {
             std::size_t used = 0;
             img.number = std::stoi(number, &used);
-            if (used != number.size() || img.number < 0 || img.number > 0xFFFF || !(fields >> models) || (fields >> more))
+            if (used != number.size() || img.number < 0 || img.number > 0xFFFF || !(fields >> models)
+                || (fields >> more))
                 throw std::invalid_argument("fields");
             if (models == "any") {
                 img.models = 0xFFFF;

@@ -14,8 +14,8 @@ namespace mkfwimage {
 
 struct ImageOptions {
     int number = 355;
-    std::uint16_t models = 0xFFFF;          // bit n accepts model n; 0xFFFF any
-    std::uint16_t length = 1024;            // RAM [0, length) the image covers, at most 16 KiB
+    std::uint16_t models = 0xFFFF; // bit n accepts model n; 0xFFFF any
+    std::uint16_t length = 1024; // RAM [0, length) the image covers, at most 16 KiB
     std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> extra; // records outside L
     bool badCrc = false;
 };

@@ -31,8 +31,9 @@ bool WriteFile(const std::string& path, const std::string& data)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: mkfwimage --numbers <file> --out <folder> --qrc <file>\n"
-                         "       mkfwimage --number N [--models any|a,b] [--length L] [--bad-crc] [--enc|--cls NAME] -o <file>\n");
+    std::fprintf(stderr,
+        "usage: mkfwimage --numbers <file> --out <folder> --qrc <file>\n"
+        "       mkfwimage --number N [--models any|a,b] [--length L] [--bad-crc] [--enc|--cls NAME] -o <file>\n");
     return 2;
 }
 

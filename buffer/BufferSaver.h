@@ -1,0 +1,45 @@
+#pragma once
+// Saving a buffer as binary, Intel HEX or S-records, chosen by the file's extension. The file is
+// written through QSaveFile: a failed save leaves the old file in place.
+
+#include "buffer/BufferModel.h"
+#include "buffer/BufferTypes.h"
+#include "buffer/FileFormat.h"
+
+#include <string>
+#include <vector>
+
+namespace buffer {
+
+// The question asked before a buffer the data pump marked incomplete is saved (Yes/No, caption
+// language text 61).
+inline constexpr const char* kIncompleteQuestion = "The buffer holds an incomplete read. Save it anyway?";
+
+struct SaveOptions {
+    std::string pattern; // a format pattern or filter text; empty: the extension decides
+    bool confirmedIncomplete = false; // the user answered Yes to kIncompleteQuestion
+};
+
+struct SaveResult {
+    bool saved = false;
+    bool needsConfirmation = false; // ask kIncompleteQuestion, then save again with confirmedIncomplete
+    FileFormat format = FileFormat::Binary;
+    std::vector<std::string> log;
+    std::vector<BoxMessage> boxes;
+};
+
+// The format a save uses: by pattern when given, else by the extension (".hex" Intel HEX; ".s",
+// ".mot", ".srec", ".s19", ".s28", ".s37" S-records; anything else binary).
+FileFormat SaveFormatFor(const std::string& path, const std::string& pattern);
+
+// The text or bytes of a buffer in a format. A PIC main buffer in Intel HEX is written as its
+// combined image (program memory words back to low byte first, ID locations, configuration word,
+// data EEPROM at their file addresses, extended linear records); any other buffer in the segment
+// form below 1 MB and the linear form from 1 MB on.
+std::string FormatBuffer(
+    const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device);
+
+SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
+    const CBufferDeviceParams& device, const SaveOptions& options = {});
+
+} // namespace buffer
