@@ -30,8 +30,10 @@ sim::ChipCategory CategoryOf(const CDeviceClass& device, int index, bool& pageWr
     pageWrite = false;
     none = false;
     switch (device.m_nType) {
-    case kCategoryEprom: return ChipCategory::Eprom;
-    case kCategoryEeprom: return ChipCategory::ParallelEeprom;
+    case kCategoryEprom:
+        return ChipCategory::Eprom;
+    case kCategoryEeprom:
+        return ChipCategory::ParallelEeprom;
     case kCategoryFlash:
         // The table files some parallel EEPROMs as flash: the 28C classes and HN58C1001.
         if (Between(index, 180, 182) || index == 261 || index == 263 || index == 155)
@@ -54,8 +56,11 @@ sim::ChipCategory CategoryOf(const CDeviceClass& device, int index, bool& pageWr
         if (index == 310 || index == 311)
             none = true; // JTAG parts
         return ChipCategory::SerialEeprom;
-    case kCategorySram: return Between(index, 301, 305) ? ChipCategory::Nvram : ChipCategory::Sram;
-    default: none = true; return ChipCategory::Eprom;
+    case kCategorySram:
+        return Between(index, 301, 305) ? ChipCategory::Nvram : ChipCategory::Sram;
+    default:
+        none = true;
+        return ChipCategory::Eprom;
     }
 }
 
@@ -78,7 +83,7 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
     s.protectableUpperHalf = device.m_strName.find("AT34C02") != std::string::npos;
     s.noReadStatus = classIndex == 90;
     if (category == sim::ChipCategory::Avr)
-        s.fuses = {0xE1, 0xD9, 0xFF};
+        s.fuses = { 0xE1, 0xD9, 0xFF };
     if (category == sim::ChipCategory::Pic) {
         const CPicConfigInfo& pic = *device.m_pPicConfig;
         s.pic.coreBits = pic.m_nCoreBits;
@@ -94,7 +99,8 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
         if (pic.m_bHasOscCal)
             s.pic.osccalAddress = static_cast<std::uint32_t>(pic.m_nOscCalAddress);
         if (pic.m_nDeviceId)
-            s.signature = {static_cast<std::uint8_t>(pic.m_nDeviceId >> 8), static_cast<std::uint8_t>(pic.m_nDeviceId)};
+            s.signature
+                = { static_cast<std::uint8_t>(pic.m_nDeviceId >> 8), static_cast<std::uint8_t>(pic.m_nDeviceId) };
     }
     // The programming voltage stays unchecked here: which socket pins carry it is the electrical
     // model's to tell.

@@ -1,7 +1,7 @@
 #include "app/VirtualSocket.h"
 #include "platform/GuiThread.h"
-#include "platform/usb/UsbProviders.h"
 #include "platform/ui/QtServices.h"
+#include "platform/usb/UsbProviders.h"
 #include "shell/ui/TonrigApp.h"
 #include "sim/VirtualProgrammer.h"
 

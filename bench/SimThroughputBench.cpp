@@ -18,7 +18,7 @@ namespace {
 
 struct Rig {
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    ScopedClock scoped{clock};
+    ScopedClock scoped { clock };
     VirtualBus bus;
     std::shared_ptr<sim::Box> box;
     std::shared_ptr<UsbHandle> h;
@@ -104,8 +104,8 @@ int main()
 {
     bench::PrintMachine();
     constexpr std::uint32_t kTotal = 16u << 20;
-    for (UsbSpeed speed : {UsbSpeed::Full, UsbSpeed::High}) {
-        for (bool write : {false, true}) {
+    for (UsbSpeed speed : { UsbSpeed::Full, UsbSpeed::High }) {
+        for (bool write : { false, true }) {
             Rig rig(speed);
             sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Flash, kTotal);
             spec.pageWrite = true; // every pass writes over the last
@@ -113,18 +113,19 @@ int main()
             const Duration modelStart = rig.clock->Now();
             const Duration wireStart = rig.box->Port()->WireTime();
             bool ok = false;
-            const double real = bench::Seconds([&] { ok = write ? rig.WriteAll(kTotal, 256) : rig.ReadAll(kTotal, 32768); });
+            const double real
+                = bench::Seconds([&] { ok = write ? rig.WriteAll(kTotal, 256) : rig.ReadAll(kTotal, 32768); });
             const double model = std::chrono::duration<double>(rig.clock->Now() - modelStart).count();
             const double wire = std::chrono::duration<double>(rig.box->Port()->WireTime() - wireStart).count();
             std::printf("%s speed, 16 MiB %s in %s blocks: real %.3f s, modelled %.2f s (wire %.2f s), "
                         "real/modelled %.4f%s\n",
-                        Name(speed), write ? "write" : "read", write ? "256-byte" : "32,768-byte", real, model, wire,
-                        real / model, ok ? "" : "  FAILED");
+                Name(speed), write ? "write" : "read", write ? "256-byte" : "32,768-byte", real, model, wire,
+                real / model, ok ? "" : "  FAILED");
         }
     }
 
     // An EPROM's 512 KiB write in 256-byte blocks: modelled time.
-    for (UsbSpeed speed : {UsbSpeed::Full, UsbSpeed::High}) {
+    for (UsbSpeed speed : { UsbSpeed::Full, UsbSpeed::High }) {
         Rig rig(speed);
         sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Eprom, 512u << 10);
         spec.name = "27C4001";
@@ -134,7 +135,7 @@ int main()
         const double real = bench::Seconds([&] { ok = rig.WriteAll(512u << 10, 256); });
         const double model = std::chrono::duration<double>(rig.clock->Now() - start).count();
         std::printf("%s speed, EPROM 512 KiB write: modelled %.2f s (real %.3f s)%s\n", Name(speed), model, real,
-                    ok ? "" : "  FAILED");
+            ok ? "" : "  FAILED");
     }
     return 0;
 }

@@ -282,7 +282,7 @@ Socket& Box::ChipSocket()
     return m_chipCommands->GetSocket();
 }
 
-void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit)
+void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::function<bool()> still)
 {
     std::lock_guard lock(m_mutex);
     auto& clock = platform::GetClock();
@@ -292,14 +292,14 @@ void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit)
     }
     std::weak_ptr<Box> weak = weak_from_this();
     const std::uint64_t epoch = m_replyEpoch;
-    clock.Schedule(at, [weak, epoch, unit = std::move(unit)]() mutable {
+    clock.Schedule(at, [weak, epoch, still = std::move(still), unit = std::move(unit)]() mutable {
         auto box = weak.lock();
         if (!box)
             return;
         std::shared_ptr<platform::usb::VirtualPort> port;
         {
             std::lock_guard lock(box->m_mutex);
-            if (epoch != box->m_replyEpoch)
+            if (epoch != box->m_replyEpoch || (still && !still()))
                 return;
             box->QueueReply(std::move(unit), false);
             port = box->m_port;
@@ -673,7 +673,8 @@ VirtualOutResult Box::BulkOut(std::uint8_t endpoint, const std::uint8_t* data, s
     }
     m_bytesMoved = take;
     m_bytesReceived += take;
-    m_transferArrived = platform::GetClock().Now() + m_config.time.wire.Bulk(Speed(), take) + m_config.time.Device(take);
+    m_transferArrived
+        = platform::GetClock().Now() + m_config.time.wire.Bulk(Speed(), take) + m_config.time.Device(take);
     Context ctx(*this);
     m_dispatcher.Feed(data, take, ctx);
     return { UsbStatus::Ok, take, m_config.time.Device(m_bytesMoved) };

@@ -106,13 +106,14 @@ public:
     void AddReadHook(std::function<void()> hook);
     // Runs when the box loses power (an unplug).
     void AddPowerDownHook(std::function<void()> hook);
-    // Queues a reply now, or once the clock reaches `at`; dropped like any unread reply by
-    // P_SETUP and resets.
-    void QueueReplyAt(platform::Duration at, std::vector<std::uint8_t> unit);
+    // Queues a reply now, or once the clock reaches `at` if `still` (asked then, under the box's
+    // lock) holds; dropped like any unread reply by P_SETUP and resets.
+    void QueueReplyAt(platform::Duration at, std::vector<std::uint8_t> unit, std::function<bool()> still = {});
     // When the OUT transfer being dispatched has fully arrived (its wire and device time).
     platform::Duration TransferArrived() const;
 
-    // The socket and the commands that work on its chip (sim/ChipCommands.h).
+    // The socket and the commands that work on its chip (sim/ChipCommands.h). Hold Mutex()
+    // while the box may be in use.
     Socket& ChipSocket();
 
     // --- platform::usb::VirtualDevice
@@ -190,7 +191,7 @@ private:
     bool m_strict;
     std::vector<std::string> m_protocolErrors;
     std::size_t m_bytesMoved = 0;
-    platform::Duration m_transferArrived{0};
+    platform::Duration m_transferArrived { 0 };
 
     std::vector<std::function<void()>> m_readHooks;
     std::vector<std::function<void()>> m_powerDownHooks;

@@ -26,7 +26,9 @@ ChipSpec ChipSpec::Make(ChipCategory category, std::uint32_t mainSize)
     s.category = category;
     s.main.size = mainSize;
     switch (category) {
-    case ChipCategory::Eprom: s.times.programPerByte = microseconds(100); break;
+    case ChipCategory::Eprom:
+        s.times.programPerByte = microseconds(100);
+        break;
     case ChipCategory::Flash:
         s.times.programPerByte = microseconds(20);
         s.times.erase = seconds(3);
@@ -45,18 +47,23 @@ ChipSpec ChipSpec::Make(ChipCategory category, std::uint32_t mainSize)
         s.times.programPerByte = microseconds(20);
         s.hasLock = true;
         break;
-    case ChipCategory::Pic: s.times.programPerByte = microseconds(20); break;
+    case ChipCategory::Pic:
+        s.times.programPerByte = microseconds(20);
+        break;
     case ChipCategory::Sram:
     case ChipCategory::Nvram:
-    case ChipCategory::OneWire: break;
+    case ChipCategory::OneWire:
+        break;
     }
     return s;
 }
 
-Chip::Chip(ChipSpec spec) : m_spec(std::move(spec)), m_fuses(m_spec.fuses)
+Chip::Chip(ChipSpec spec)
+    : m_spec(std::move(spec))
+    , m_fuses(m_spec.fuses)
 {
-    for (ChipMemory m : {ChipMemory::Main, ChipMemory::Data, ChipMemory::Config, ChipMemory::ConfigWords,
-                         ChipMemory::Osccal})
+    for (ChipMemory m :
+        { ChipMemory::Main, ChipMemory::Data, ChipMemory::Config, ChipMemory::ConfigWords, ChipMemory::Osccal })
         m_memories[Index(m)].assign(Size(m), 0xFF);
     if (m_spec.category == ChipCategory::Pic) {
         Blank(ChipMemory::Main);
@@ -67,7 +74,8 @@ Chip::Chip(ChipSpec spec) : m_spec(std::move(spec)), m_fuses(m_spec.fuses)
             if (const auto at = LocateWord(*m_spec.pic.osccalAddress)) {
                 auto& store = Store(at->first);
                 if (at->second + 1 < store.size()) {
-                    store[at->second] = static_cast<std::uint8_t>(m_spec.pic.osccalValue >> 8) & Mask(at->first, at->second);
+                    store[at->second]
+                        = static_cast<std::uint8_t>(m_spec.pic.osccalValue >> 8) & Mask(at->first, at->second);
                     store[at->second + 1] = static_cast<std::uint8_t>(m_spec.pic.osccalValue);
                 }
             }
@@ -79,11 +87,16 @@ std::uint32_t Chip::Size(ChipMemory memory) const
 {
     const bool pic = m_spec.category == ChipCategory::Pic;
     switch (memory) {
-    case ChipMemory::Main: return m_spec.main.size;
-    case ChipMemory::Data: return m_spec.data.size;
-    case ChipMemory::Config: return pic ? 2 * m_spec.pic.configMemoryWords : m_spec.config.size;
-    case ChipMemory::ConfigWords: return pic ? 2 * m_spec.pic.configWordCount : 0;
-    case ChipMemory::Osccal: return pic && m_spec.pic.osccalAddress ? 2 : 0;
+    case ChipMemory::Main:
+        return m_spec.main.size;
+    case ChipMemory::Data:
+        return m_spec.data.size;
+    case ChipMemory::Config:
+        return pic ? 2 * m_spec.pic.configMemoryWords : m_spec.config.size;
+    case ChipMemory::ConfigWords:
+        return pic ? 2 * m_spec.pic.configWordCount : 0;
+    case ChipMemory::Osccal:
+        return pic && m_spec.pic.osccalAddress ? 2 : 0;
     }
     return 0;
 }
@@ -96,13 +109,13 @@ std::optional<std::pair<ChipMemory, std::uint32_t>> Chip::LocateWord(std::uint32
         return std::nullopt;
     const PicLayout& p = m_spec.pic;
     if (word < m_spec.main.size / 2)
-        return std::pair{ChipMemory::Main, 2 * word};
+        return std::pair { ChipMemory::Main, 2 * word };
     if (In(word, p.idAddress, p.configMemoryWords))
-        return std::pair{ChipMemory::Config, 2 * (word - p.idAddress)};
+        return std::pair { ChipMemory::Config, 2 * (word - p.idAddress) };
     if (In(word, p.configWordAddress, p.configWordCount))
-        return std::pair{ChipMemory::ConfigWords, 2 * (word - p.configWordAddress)};
+        return std::pair { ChipMemory::ConfigWords, 2 * (word - p.configWordAddress) };
     if (p.osccalAddress && word == *p.osccalAddress)
-        return std::pair{ChipMemory::Osccal, std::uint32_t{0}};
+        return std::pair { ChipMemory::Osccal, std::uint32_t { 0 } };
     return std::nullopt;
 }
 
@@ -113,18 +126,18 @@ std::pair<ChipMemory, std::uint32_t> Resolve(const Chip& chip, ChipMemory memory
 {
     const ChipSpec& s = chip.Spec();
     if (s.category != ChipCategory::Pic || offset >= chip.Size(memory))
-        return {memory, offset};
+        return { memory, offset };
     std::uint32_t word = 0;
     if (memory == ChipMemory::ConfigWords)
         word = s.pic.configWordAddress + offset / 2;
     else if (memory == ChipMemory::Osccal)
         word = *s.pic.osccalAddress;
     else
-        return {memory, offset};
+        return { memory, offset };
     const auto at = chip.LocateWord(word);
     if (!at || at->first == memory)
-        return {memory, offset};
-    return {at->first, at->second + offset % 2};
+        return { memory, offset };
+    return { at->first, at->second + offset % 2 };
 }
 
 } // namespace
@@ -154,23 +167,31 @@ std::uint8_t Chip::Mask(ChipMemory memory, std::uint32_t offset) const
 bool Chip::Replaces(ChipMemory memory) const
 {
     switch (memory) {
-    case ChipMemory::Data: return true;
-    case ChipMemory::Config: return m_spec.category != ChipCategory::Pic;
-    case ChipMemory::ConfigWords: return m_spec.pic.coreBits == 16; // a 16-bit core rewrites them
-    case ChipMemory::Osccal: return false;
-    case ChipMemory::Main: break;
+    case ChipMemory::Data:
+        return true;
+    case ChipMemory::Config:
+        return m_spec.category != ChipCategory::Pic;
+    case ChipMemory::ConfigWords:
+        return m_spec.pic.coreBits == 16; // a 16-bit core rewrites them
+    case ChipMemory::Osccal:
+        return false;
+    case ChipMemory::Main:
+        break;
     }
     switch (m_spec.category) {
     case ChipCategory::Eprom:
     case ChipCategory::Mcu8051:
     case ChipCategory::Avr:
-    case ChipCategory::Pic: return false;
-    case ChipCategory::Flash: return m_spec.pageWrite;
+    case ChipCategory::Pic:
+        return false;
+    case ChipCategory::Flash:
+        return m_spec.pageWrite;
     case ChipCategory::ParallelEeprom:
     case ChipCategory::SerialEeprom:
     case ChipCategory::Sram:
     case ChipCategory::Nvram:
-    case ChipCategory::OneWire: return true;
+    case ChipCategory::OneWire:
+        return true;
     }
     return true;
 }
@@ -184,7 +205,7 @@ bool Chip::Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) co
     if (unprotect)
         return false;
     return std::any_of(m_spec.protectedBlocks.begin(), m_spec.protectedBlocks.end(),
-                       [&](const ChipRegion& b) { return offset >= b.base && offset - b.base < b.size; });
+        [&](const ChipRegion& b) { return offset >= b.base && offset - b.base < b.size; });
 }
 
 const WeakBits* Chip::Weak(ChipMemory memory, std::uint32_t offset) const
@@ -200,7 +221,7 @@ void Chip::Decay(ChipMemory memory, std::uint32_t offset)
     const WeakBits* w = Weak(memory, offset);
     if (!w || w->mode != WeakMode::FlipsBack)
         return;
-    const auto it = m_weakState.find({Index(memory), offset});
+    const auto it = m_weakState.find({ Index(memory), offset });
     if (it == m_weakState.end() || it->second.times != 1)
         return;
     if (platform::GetClock().Now() - it->second.at >= w->flipAfter)
@@ -230,7 +251,7 @@ bool Chip::Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, 
     const std::uint8_t want = value & mask;
     const std::uint8_t old = store[offset];
     if (m_lock >= 2 || Protected(memory, offset, unprotect))
-        return old == want;
+        return false;
 
     std::uint8_t now = Replaces(memory) ? want : static_cast<std::uint8_t>(old & want);
     const auto& failAt = m_spec.conditions.failAt;
@@ -243,7 +264,7 @@ bool Chip::Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, 
         quiet = weak->mode == WeakMode::NeverProgramsQuiet;
     }
     if (weak && weak->mode == WeakMode::FlipsBack && (value & weak->mask) != weak->mask) {
-        auto& state = m_weakState[{Index(memory), offset}];
+        auto& state = m_weakState[{ Index(memory), offset }];
         ++state.times;
         state.at = platform::GetClock().Now();
     }
@@ -283,8 +304,10 @@ bool Chip::Erasable() const
     case ChipCategory::Flash:
     case ChipCategory::Mcu8051:
     case ChipCategory::Avr:
-    case ChipCategory::Pic: return true;
-    default: return false;
+    case ChipCategory::Pic:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -317,7 +340,8 @@ bool Chip::Erase(std::uint8_t option)
         BlankConfigMemory(option & 0x02, option & 0x04);
         m_lock = 1;
         break;
-    default: return false;
+    default:
+        return false;
     }
     return true;
 }

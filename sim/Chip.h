@@ -66,7 +66,7 @@ private:
     bool m_upperProtected = false;
     std::vector<std::uint8_t> m_fuses;
     struct Programmed {
-        platform::Duration at{0};
+        platform::Duration at { 0 };
         int times = 0;
     };
     std::map<std::pair<int, std::uint32_t>, Programmed> m_weakState;

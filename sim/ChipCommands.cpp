@@ -13,7 +13,7 @@ namespace {
 constexpr std::size_t kReplySize = 64;
 constexpr std::uint32_t kMaxBlock = 32768;
 constexpr std::uint8_t kHoldUnpowered = 0x00; // what a chip without power drives onto the bus
-constexpr std::uint8_t kFloating = 0xFF;      // an empty socket's data lines
+constexpr std::uint8_t kFloating = 0xFF; // an empty socket's data lines
 
 std::uint32_t Be32(const std::uint8_t* p)
 {
@@ -22,27 +22,23 @@ std::uint32_t Be32(const std::uint8_t* p)
 
 std::vector<std::uint8_t> Failure(std::uint32_t address, std::uint8_t readBack, std::uint8_t intended)
 {
-    return {1,
-            static_cast<std::uint8_t>(address >> 24),
-            static_cast<std::uint8_t>(address >> 16),
-            static_cast<std::uint8_t>(address >> 8),
-            static_cast<std::uint8_t>(address),
-            readBack,
-            intended};
+    return { 1, static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
+        static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), readBack, intended };
 }
 
 bool Needs(DispatchContext& ctx, const std::uint8_t* p, std::size_t n, std::size_t min)
 {
     if (n >= min)
         return true;
-    ctx.ProtocolError("command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got "
-                      + std::to_string(n));
+    ctx.ProtocolError(
+        "command " + std::to_string(p[0]) + " needs " + std::to_string(min) + " bytes, got " + std::to_string(n));
     return false;
 }
 
 } // namespace
 
-ChipCommands::ChipCommands(Box& box) : m_box(box)
+ChipCommands::ChipCommands(Box& box)
+    : m_box(box)
 {
     Register();
 }
@@ -50,17 +46,16 @@ ChipCommands::ChipCommands(Box& box) : m_box(box)
 void ChipCommands::Register()
 {
     Box& b = m_box;
-    for (auto [code, memory] : {std::pair{4, ChipMemory::Main}, std::pair{46, ChipMemory::Data},
-                                std::pair{50, ChipMemory::Config}, std::pair{90, ChipMemory::ConfigWords}})
-        b.Register(static_cast<std::uint8_t>(code), [this, memory](DispatchContext& ctx, const std::uint8_t* p,
-                                                                  std::size_t n) { Read(ctx, p, n, memory); });
-    for (auto [code, memory] : {std::pair{5, ChipMemory::Main}, std::pair{47, ChipMemory::Data},
-                                std::pair{51, ChipMemory::Config}})
-        for (bool opens : {false, true})
+    for (auto [code, memory] : { std::pair { 4, ChipMemory::Main }, std::pair { 46, ChipMemory::Data },
+             std::pair { 50, ChipMemory::Config }, std::pair { 90, ChipMemory::ConfigWords } })
+        b.Register(static_cast<std::uint8_t>(code),
+            [this, memory](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { Read(ctx, p, n, memory); });
+    for (auto [code, memory] :
+        { std::pair { 5, ChipMemory::Main }, std::pair { 47, ChipMemory::Data }, std::pair { 51, ChipMemory::Config } })
+        for (bool opens : { false, true })
             b.Register(static_cast<std::uint8_t>(code + (opens ? 2 : 0)),
-                       [this, memory, opens](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
-                           Write(ctx, p, n, memory, opens);
-                       });
+                [this, memory, opens](
+                    DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { Write(ctx, p, n, memory, opens); });
     b.Register(9, [this](DispatchContext&, const std::uint8_t* p, std::size_t n) { Erase(p, n); });
     b.Register(57, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { PicRead(ctx, p, n); });
     b.Register(58, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { PicWrite(ctx, p, n); });
@@ -93,7 +88,7 @@ void ChipCommands::Register()
         bool driven = true;
         Chip* chip = Live(driven);
         const bool done = chip && driven && chip->SetLock(p[1]);
-        Reply(Duration(0), {static_cast<std::uint8_t>(done ? 0 : 1)});
+        Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
     });
     b.Register(64, [this](DispatchContext&, const std::uint8_t*, std::size_t) {
         bool driven = true;
@@ -109,7 +104,7 @@ void ChipCommands::Register()
         bool driven = true;
         Chip* chip = Live(driven);
         const bool done = chip && driven && chip->WriteFuses(p + 1, 3);
-        Reply(Duration(0), {static_cast<std::uint8_t>(done ? 0 : 1)});
+        Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
     });
 
     b.Observe(22, [this](const std::uint8_t* p, std::size_t n) { m_unprotect = n >= 2 && p[1] == 1; });
@@ -120,6 +115,8 @@ void ChipCommands::Register()
         }
     });
     b.AddResetHook([this] { Reset(); });
+    // P_POWER_DOWN ends every operation: an erase stops where it is, a block owes nothing.
+    b.Observe(21, [this](const std::uint8_t*, std::size_t) { Reset(); });
     b.AddReadHook([this] { CloseBlock(); });
     b.AddPowerDownHook([this] {
         m_socket.PowerLost();
@@ -130,15 +127,17 @@ void ChipCommands::Register()
 
 void ChipCommands::Reset()
 {
-    // P_SETUP, a reset of the 8051 or a new boot: every operation ends; unread replies are gone.
+    // P_SETUP, [21], a reset of the 8051 or a new boot: every operation ends, and replies still
+    // to come of it never do.
     ++m_generation;
-    m_block = Block{};
+    m_block = Block {};
     m_busyUntil = platform::GetClock().Now();
 }
 
 void ChipCommands::Reply(Duration at, std::vector<std::uint8_t> unit)
 {
-    m_box.QueueReplyAt(at, std::move(unit));
+    const std::uint64_t generation = m_generation;
+    m_box.QueueReplyAt(at, std::move(unit), [this, generation] { return generation == m_generation; });
 }
 
 Duration ChipCommands::Busy(Duration from, Duration cost)
@@ -219,10 +218,17 @@ ChipCommands::Target ChipCommands::Map(ChipMemory memory, std::uint32_t address)
         if (m_box.Model() > 3)
             t.gated = (s.packageCode == 2 && !(address & 0x2000)) || (s.packageCode == 4 && !(address & 0x20000));
         break;
-    case ChipMemory::Data: t.base = s.data.base; break;
-    case ChipMemory::Config: t.base = pic ? s.pic.idAddress : s.config.base; break;
-    case ChipMemory::ConfigWords: t.base = pic ? s.pic.configWordAddress : 0; break;
-    case ChipMemory::Osccal: break;
+    case ChipMemory::Data:
+        t.base = s.data.base;
+        break;
+    case ChipMemory::Config:
+        t.base = pic ? s.pic.idAddress : s.config.base;
+        break;
+    case ChipMemory::ConfigWords:
+        t.base = pic ? s.pic.configWordAddress : 0;
+        break;
+    case ChipMemory::Osccal:
+        break;
     }
     return t;
 }
@@ -264,7 +270,7 @@ void ChipCommands::Read(DispatchContext& ctx, const std::uint8_t* p, std::size_t
     const bool status = !chip || !chip->Spec().noReadStatus;
     Reply(at, std::move(unit));
     if (status)
-        Reply(at, {0});
+        Reply(at, { 0 });
 }
 
 void ChipCommands::CloseBlock()
@@ -272,8 +278,8 @@ void ChipCommands::CloseBlock()
     if (!m_block.open)
         return;
     if (m_block.owes)
-        Reply(m_busyUntil, m_block.failure ? *m_block.failure : std::vector<std::uint8_t>{0});
-    m_block = Block{};
+        Reply(m_busyUntil, m_block.failure ? *m_block.failure : std::vector<std::uint8_t> { 0 });
+    m_block = Block {};
 }
 
 void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_t n, ChipMemory memory, bool opens)
@@ -296,7 +302,7 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
     Chip* chip = Live(driven);
     const Target t = Map(memory, address);
     const bool vpp = chip && driven && !t.gated && t.size && VppReaches(*chip);
-    Duration cost{0};
+    Duration cost { 0 };
     for (std::size_t j = 0; j < count; ++j) {
         std::uint8_t readBack = kFloating;
         bool ok = false;
@@ -330,14 +336,14 @@ void ChipCommands::Erase(const std::uint8_t* p, std::size_t n)
     auto& clock = platform::GetClock();
     const Duration now = clock.Now();
     if (m_eraseGeneration == m_generation && now < m_eraseEnd) {
-        Reply(m_eraseEnd, {m_eraseResult}); // a second [9] while erasing is answered after it
+        Reply(m_eraseEnd, { m_eraseResult }); // a second [9] while erasing is answered after it
         return;
     }
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
     if (!chip || !driven || !chip->Erasable()) {
-        Reply(now, {1});
+        Reply(now, { 1 });
         return;
     }
     const Duration start = std::max(now, m_busyUntil);
@@ -349,17 +355,18 @@ void ChipCommands::Erase(const std::uint8_t* p, std::size_t n)
     // in the order they were scheduled).
     std::weak_ptr<Box> weak = m_box.weak_from_this();
     const std::uint64_t generation = m_generation;
-    clock.Schedule(end, [weak, this, chip, generation, option] {
+    const std::uint64_t serial = m_socket.Serial();
+    clock.Schedule(end, [weak, this, generation, serial, option] {
         auto box = weak.lock();
         if (!box)
             return;
         std::lock_guard lock(box->Mutex());
-        if (generation == m_generation && m_socket.Get() == chip)
-            chip->Erase(option);
+        if (generation == m_generation && serial == m_socket.Serial() && m_socket.Get())
+            m_socket.Get()->Erase(option);
     });
     for (Duration tick = start + std::chrono::seconds(1); tick < end; tick += std::chrono::seconds(1))
-        Reply(tick, {2});
-    Reply(end, {m_eraseResult});
+        Reply(tick, { 2 });
+    Reply(end, { m_eraseResult });
 }
 
 void ChipCommands::PicRead(DispatchContext& ctx, const std::uint8_t* p, std::size_t n)
@@ -374,7 +381,7 @@ void ChipCommands::PicRead(DispatchContext& ctx, const std::uint8_t* p, std::siz
         return;
     }
     if (type != 6 && type != 7) {
-        Reply(Duration(0), {1});
+        Reply(Duration(0), { 1 });
         return;
     }
     PowerSocket();
@@ -399,25 +406,27 @@ void ChipCommands::PicWrite(DispatchContext& ctx, const std::uint8_t* p, std::si
     const std::uint8_t length = p[5];
     const std::uint8_t type = p[6];
     if (length > 57 || 7u + length > n) {
-        ctx.ProtocolError("P_PIC_MEM_WRITE of " + std::to_string(length) + " bytes in a packet of "
-                          + std::to_string(n));
+        ctx.ProtocolError(
+            "P_PIC_MEM_WRITE of " + std::to_string(length) + " bytes in a packet of " + std::to_string(n));
         return;
     }
     if (type != 6 && type != 7) {
-        Reply(Duration(0), {1});
+        Reply(Duration(0), { 1 });
         return;
     }
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
+    if (!m_block.open)
+        m_block.vppHazardLogged = false; // a command of its own: its own hazard entry
     bool ok = chip && driven && VppReaches(*chip);
-    Duration cost{0};
+    Duration cost { 0 };
     for (std::uint32_t j = 0; ok && j < length; ++j) {
         const auto at = chip->LocateWord(word + j / 2);
         ok = at && chip->Program(at->first, at->second + j % 2, p[7 + j]);
         cost += chip->Spec().times.programPerByte;
     }
-    Reply(Busy(platform::GetClock().Now(), cost), {static_cast<std::uint8_t>(ok ? 0 : 1)});
+    Reply(Busy(platform::GetClock().Now(), cost), { static_cast<std::uint8_t>(ok ? 0 : 1) });
 }
 
 void ChipCommands::ConfigBytes(DispatchContext& ctx, const std::uint8_t* p, std::size_t n)
@@ -427,6 +436,8 @@ void ChipCommands::ConfigBytes(DispatchContext& ctx, const std::uint8_t* p, std:
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
+    if (!m_block.open)
+        m_block.vppHazardLogged = false;
     const bool vpp = chip && driven && VppReaches(*chip);
     std::optional<std::vector<std::uint8_t>> failure;
     for (int k = 0; k < 2; ++k) {
@@ -444,7 +455,7 @@ void ChipCommands::ConfigBytes(DispatchContext& ctx, const std::uint8_t* p, std:
             failure = Failure(index, readBack, value);
     }
     const Duration cost = chip ? chip->Spec().times.programPerByte * 2 : Duration(0);
-    Reply(Busy(platform::GetClock().Now(), cost), failure ? *failure : std::vector<std::uint8_t>{0});
+    Reply(Busy(platform::GetClock().Now(), cost), failure ? *failure : std::vector<std::uint8_t> { 0 });
 }
 
 } // namespace sim

@@ -26,10 +26,10 @@ public:
 private:
     struct Target {
         ChipMemory memory = ChipMemory::Main;
-        std::uint32_t unit = 1;     // bytes per address step
+        std::uint32_t unit = 1; // bytes per address step
         std::int64_t base = 0;
-        std::uint32_t size = 0;     // bytes
-        bool gated = false;         // the package's power line is an address bit it lacks
+        std::uint32_t size = 0; // bytes
+        bool gated = false; // the package's power line is an address bit it lacks
     };
 
     void Register();
@@ -52,12 +52,13 @@ private:
     platform::Duration Busy(platform::Duration from, platform::Duration cost);
     void CloseBlock();
     void Reset();
+    // Queues a reply at `at`, unless the operation it belongs to has ended by then.
     void Reply(platform::Duration at, std::vector<std::uint8_t> unit);
 
     Box& m_box;
     Socket m_socket;
     std::uint64_t m_generation = 0;
-    platform::Duration m_busyUntil{0};
+    platform::Duration m_busyUntil { 0 };
     bool m_unprotect = false;
     std::optional<std::uint8_t> m_subCode;
     int m_subCodeBoot = -1;
@@ -70,8 +71,8 @@ private:
         std::vector<std::uint32_t> pages;
     } m_block;
 
-    platform::Duration m_eraseEnd{0};
-    std::uint64_t m_eraseGeneration = ~std::uint64_t{0};
+    platform::Duration m_eraseEnd { 0 };
+    std::uint64_t m_eraseGeneration = ~std::uint64_t { 0 };
     std::uint8_t m_eraseResult = 0;
 };
 

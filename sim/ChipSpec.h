@@ -15,16 +15,16 @@
 namespace sim {
 
 enum class ChipCategory {
-    Eprom,          // UV-erased: blank 0xFF, programming clears bits, no electrical erase
-    Flash,          // programming clears bits until a chip erase
+    Eprom, // UV-erased: blank 0xFF, programming clears bits, no electrical erase
+    Flash, // programming clears bits until a chip erase
     ParallelEeprom, // a write replaces; no erase needed
-    SerialEeprom,   // a write replaces; no erase needed
-    Mcu8051,        // code (clears bits), data EEPROM (replaces), lock; erase clears code and lock
-    Avr,            // as 8051, with fuse bytes
-    Pic,            // 12-, 14- or 16-bit words, configuration words, OSCCAL, data EEPROM
-    Sram,           // a write replaces; lost when the box loses power
-    Nvram,          // a write replaces, persistently
-    OneWire,        // memory replaces; the signature is the 8-byte ROM
+    SerialEeprom, // a write replaces; no erase needed
+    Mcu8051, // code (clears bits), data EEPROM (replaces), lock; erase clears code and lock
+    Avr, // as 8051, with fuse bytes
+    Pic, // 12-, 14- or 16-bit words, configuration words, OSCCAL, data EEPROM
+    Sram, // a write replaces; lost when the box loses power
+    Nvram, // a write replaces, persistently
+    OneWire, // memory replaces; the signature is the 8-byte ROM
 };
 
 // The memories a command can reach.
@@ -45,17 +45,17 @@ struct ChipRegion {
 
 struct ChipTimes {
     platform::Duration readPerByte = std::chrono::microseconds(1);
-    platform::Duration programPerByte{0};
+    platform::Duration programPerByte { 0 };
     // A page write cycle: every `pageSize` bytes (counted from a block's first byte) cost `pagePeriod`.
-    platform::Duration pagePeriod{0};
+    platform::Duration pagePeriod { 0 };
     std::uint32_t pageSize = 0;
     platform::Duration erase = std::chrono::milliseconds(10);
 };
 
 enum class WeakMode {
-    NeverPrograms,     // the bits stay 1 and the write fails
+    NeverPrograms, // the bits stay 1 and the write fails
     NeverProgramsQuiet, // the bits stay 1 but the chip's verify answers success anyway
-    FlipsBack,         // programmed once, the bits return to 1 after `flipAfter` of clock
+    FlipsBack, // programmed once, the bits return to 1 after `flipAfter` of clock
 };
 
 struct WeakBits {
@@ -78,35 +78,35 @@ struct ChipConditions {
 };
 
 struct PicLayout {
-    int coreBits = 14;                         // 12, 14 or 16
-    std::uint32_t idAddress = 0x2000;          // m_nIdAddress: word address of the ID locations
-    std::uint32_t idWords = 4;                 // ID locations at the start of configuration memory
-    std::uint32_t configMemoryWords = 8;       // m_nConfigMemoryWords
-    std::uint32_t configWordAddress = 0x2007;  // word address of the first configuration word
+    int coreBits = 14; // 12, 14 or 16
+    std::uint32_t idAddress = 0x2000; // m_nIdAddress: word address of the ID locations
+    std::uint32_t idWords = 4; // ID locations at the start of configuration memory
+    std::uint32_t configMemoryWords = 8; // m_nConfigMemoryWords
+    std::uint32_t configWordAddress = 0x2007; // word address of the first configuration word
     std::uint32_t configWordCount = 1;
     std::optional<std::uint32_t> osccalAddress; // word address of the OSCCAL word
-    std::uint16_t osccalValue = 0x3480;         // its factory calibration (a RETLW)
-    std::uint32_t configPosition = 0x300000;   // 16-bit cores: byte address of the configuration bytes
+    std::uint16_t osccalValue = 0x3480; // its factory calibration (a RETLW)
+    std::uint32_t configPosition = 0x300000; // 16-bit cores: byte address of the configuration bytes
 };
 
 struct ChipSpec {
     std::string name;
     ChipCategory category = ChipCategory::Eprom;
-    ChipRegion main;   // commands 4-7
-    ChipRegion data;   // 46-49
+    ChipRegion main; // commands 4-7
+    ChipRegion data; // 46-49
     ChipRegion config; // 50-53 (a PIC's: its configuration memory, from the ID locations)
-    std::vector<std::uint8_t> signature{0xFF, 0xFF};
-    bool wordMode = false;   // 4-7 take word addresses (byte offset 2 x address)
-    bool pageWrite = false;  // a flash whose writes replace (page-write flash)
-    PicLayout pic;           // only for ChipCategory::Pic
-    int packageCode = 0;     // 2: DIP24, 4: DIP28 (powered through an address line above ZV-A)
+    std::vector<std::uint8_t> signature { 0xFF, 0xFF };
+    bool wordMode = false; // 4-7 take word addresses (byte offset 2 x address)
+    bool pageWrite = false; // a flash whose writes replace (page-write flash)
+    PicLayout pic; // only for ChipCategory::Pic
+    int packageCode = 0; // 2: DIP24, 4: DIP28 (powered through an address line above ZV-A)
     int pinCount = 0;
     std::vector<ChipPin> pins;
     double programmingVoltage = 0; // volts on the Vpp pin(s); 0: none needed
-    bool vppRuleOff = false;       // program whatever the Vpp rail does
-    bool hasLock = false;          // lock levels 2 and 3 of [12]
+    bool vppRuleOff = false; // program whatever the Vpp rail does
+    bool hasLock = false; // lock levels 2 and 3 of [12]
     bool protectableUpperHalf = false; // an AT34C02-like chip
-    std::vector<std::uint8_t> fuses;   // initial fuse bytes; empty: no fuses
+    std::vector<std::uint8_t> fuses; // initial fuse bytes; empty: no fuses
     // Flash blocks (byte offsets in main) that refuse writes without the temporary unprotect.
     std::vector<ChipRegion> protectedBlocks;
     bool noReadStatus = false; // the class-90 algorithm: block reads end without [0]

@@ -5,6 +5,7 @@ namespace sim {
 Chip& Socket::Insert(ChipSpec spec)
 {
     m_chip = std::make_unique<Chip>(std::move(spec));
+    ++m_serial;
     if (m_supply)
         m_supply->LoadChip(&m_chip->Spec());
     return *m_chip;
@@ -13,6 +14,7 @@ Chip& Socket::Insert(ChipSpec spec)
 void Socket::Remove()
 {
     m_chip.reset();
+    ++m_serial;
     if (m_supply)
         m_supply->LoadChip(nullptr);
 }

@@ -30,6 +30,8 @@ public:
     void Remove();
     Chip* Get() { return m_chip.get(); }
     bool Empty() const { return !m_chip; }
+    // Counts insertions and removals: a chip's identity beyond its address.
+    std::uint64_t Serial() const { return m_serial; }
 
     // Where the chip's electrical needs go; null: no electrical model, every rail as wanted.
     void SetSupply(SocketSupply* supply);
@@ -41,6 +43,7 @@ public:
 private:
     std::unique_ptr<Chip> m_chip;
     SocketSupply* m_supply = nullptr;
+    std::uint64_t m_serial = 0;
 };
 
 } // namespace sim

@@ -15,7 +15,12 @@ namespace {
 // Restores the selection the test changes.
 class Selection {
 public:
-    Selection() : m_device(g_CurrentDevice), m_index(g_nCurrentClass) { InitDeviceClassTable(); }
+    Selection()
+        : m_device(g_CurrentDevice)
+        , m_index(g_nCurrentClass)
+    {
+        InitDeviceClassTable();
+    }
     ~Selection()
     {
         g_CurrentDevice = m_device;
@@ -41,12 +46,17 @@ TEST(VirtualSocket, ChipFamilyByClass)
         bool pageWrite = false;
     };
     const Case cases[] = {
-        {6, ChipCategory::Mcu8051},           {25, ChipCategory::Avr},
-        {80, ChipCategory::Flash},            {155, ChipCategory::ParallelEeprom},
-        {180, ChipCategory::ParallelEeprom},  {186, ChipCategory::Flash, true},
-        {301, ChipCategory::Nvram},           {306, ChipCategory::Eprom},
-        {308, ChipCategory::OneWire},         {310, std::nullopt},
-        {314, ChipCategory::Pic},
+        { 6, ChipCategory::Mcu8051 },
+        { 25, ChipCategory::Avr },
+        { 80, ChipCategory::Flash },
+        { 155, ChipCategory::ParallelEeprom },
+        { 180, ChipCategory::ParallelEeprom },
+        { 186, ChipCategory::Flash, true },
+        { 301, ChipCategory::Nvram },
+        { 306, ChipCategory::Eprom },
+        { 308, ChipCategory::OneWire },
+        { 310, std::nullopt },
+        { 314, ChipCategory::Pic },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
@@ -65,7 +75,7 @@ TEST(VirtualSocket, ChipFamilyByClass)
     EXPECT_FALSE(ChipSpecForDevice(g_DeviceClassTable[kNoDeviceClass], kNoDeviceClass));
 }
 
-class VirtualSocketBox : public ChipFixture {};
+class VirtualSocketBox : public ChipFixture { };
 
 TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
 {
@@ -77,8 +87,8 @@ TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
     }
     EXPECT_TRUE(box->ChipSocket().Empty());
     selection.Select(186); // AT29C256
-    Send({22});
-    Send({23, 1});
+    Send({ 22 });
+    Send({ 23, 1 });
     ASSERT_FALSE(box->ChipSocket().Empty());
     EXPECT_EQ(TheChip().Spec().name, "AT29C256");
     // Above ZV-A a DIP24 or DIP28 part is powered through address bit 13 or 17.
@@ -86,19 +96,19 @@ TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
         const int package = TheChip().Spec().packageCode;
         return a | (package == 2 ? 0x2000u : package == 4 ? 0x20000u : 0u);
     };
-    EXPECT_EQ(WriteBlock(7, at(0x10), {1, 2, 3}), Bytes{0});
+    EXPECT_EQ(WriteBlock(7, at(0x10), { 1, 2, 3 }), Bytes { 0 });
     // A re-setup of the same device keeps what the chip holds.
-    Send({22});
-    Send({23, 1});
-    EXPECT_EQ(ReadBlock(4, at(0x10), 3), (Bytes{1, 2, 3}));
+    Send({ 22 });
+    Send({ 23, 1 });
+    EXPECT_EQ(ReadBlock(4, at(0x10), 3), (Bytes { 1, 2, 3 }));
     // Another device: a blank chip of it.
     selection.Select(180);
-    Send({22});
+    Send({ 22 });
     EXPECT_EQ(TheChip().Spec().name, "AT28C16");
     EXPECT_EQ(ReadBlock(4, at(0x10), 3), Bytes(3, 0xFF));
     // A JTAG class: nothing in the socket.
     selection.Select(310);
-    Send({22});
+    Send({ 22 });
     EXPECT_TRUE(box->ChipSocket().Empty());
 }
 

@@ -58,7 +58,7 @@ public:
     void LoadChip(const sim::ChipSpec* chip) override { load = chip; }
     void PowerSocket() override { ++powered; }
     double PulseVpp(int pin) override { return pin == routedPin ? level : 0.0; }
-    void Hazard(const std::string& kind, int pin, double volts) override { hazards.push_back({kind, pin, volts}); }
+    void Hazard(const std::string& kind, int pin, double volts) override { hazards.push_back({ kind, pin, volts }); }
 };
 
 namespace chips {
@@ -73,10 +73,10 @@ inline ChipSpec Eprom27C256()
 {
     ChipSpec s = ChipSpec::Make(ChipCategory::Eprom, 0x8000);
     s.name = "27C256";
-    s.signature = {0x20, 0x8D};
+    s.signature = { 0x20, 0x8D };
     s.packageCode = 4;
     s.pinCount = 28;
-    s.pins = {{1, PinRole::Vpp, 14.0}, {14, PinRole::Gnd, 0.0}, {28, PinRole::Vcc, 7.0}};
+    s.pins = { { 1, PinRole::Vpp, 14.0 }, { 14, PinRole::Gnd, 0.0 }, { 28, PinRole::Vcc, 7.0 } };
     s.programmingVoltage = 12.75;
     return s;
 }
@@ -88,7 +88,7 @@ inline ChipSpec Eprom2716()
     s.name = "2716";
     s.packageCode = 2;
     s.pinCount = 24;
-    s.pins = {{21, PinRole::Vpp, 26.0}, {12, PinRole::Gnd, 0.0}, {24, PinRole::Vcc, 7.0}};
+    s.pins = { { 21, PinRole::Vpp, 26.0 }, { 12, PinRole::Gnd, 0.0 }, { 24, PinRole::Vcc, 7.0 } };
     s.programmingVoltage = 25.0;
     return s;
 }
@@ -108,7 +108,7 @@ inline ChipSpec Flash29F010()
 {
     ChipSpec s = ChipSpec::Make(ChipCategory::Flash, 0x20000);
     s.name = "29F010";
-    s.signature = {0x01, 0x20};
+    s.signature = { 0x01, 0x20 };
     s.pinCount = 32;
     return s;
 }
@@ -139,7 +139,7 @@ inline ChipSpec Pic16F84A()
     ChipSpec s = ChipSpec::Make(ChipCategory::Pic, 2 * 1024);
     s.name = "PIC16F84A";
     s.data.size = 64;
-    s.signature = {0x05, 0x60};
+    s.signature = { 0x05, 0x60 };
     s.pic.coreBits = 14;
     s.pic.idAddress = 0x2000;
     s.pic.configMemoryWords = 8;
@@ -155,7 +155,7 @@ inline ChipSpec Pic12F675()
     ChipSpec s = Pic16F84A();
     s.name = "PIC12F675";
     s.data.size = 128;
-    s.signature = {0x0F, 0xC0};
+    s.signature = { 0x0F, 0xC0 };
     s.pic.osccalAddress = 0x3FF;
     s.pic.osccalValue = 0x3480;
     s.pinCount = 8;
@@ -184,7 +184,7 @@ inline ChipSpec Pic18F452()
     ChipSpec s = ChipSpec::Make(ChipCategory::Pic, 0x8000);
     s.name = "PIC18F452";
     s.data.size = 256;
-    s.signature = {0x04, 0x20};
+    s.signature = { 0x04, 0x20 };
     s.pic.coreBits = 16;
     s.pic.idAddress = 0x100000;
     s.pic.configMemoryWords = 4;
@@ -200,7 +200,7 @@ inline ChipSpec At89C51()
 {
     ChipSpec s = ChipSpec::Make(ChipCategory::Mcu8051, 0x1000);
     s.name = "AT89C51";
-    s.signature = {0x1E, 0x51, 0xFF};
+    s.signature = { 0x1E, 0x51, 0xFF };
     s.pinCount = 40;
     return s;
 }
@@ -211,8 +211,8 @@ inline ChipSpec ATmega8()
     ChipSpec s = ChipSpec::Make(ChipCategory::Avr, 0x2000);
     s.name = "ATmega8";
     s.data.size = 512;
-    s.signature = {0x1E, 0x93, 0x07};
-    s.fuses = {0xE1, 0xD9};
+    s.signature = { 0x1E, 0x93, 0x07 };
+    s.fuses = { 0xE1, 0xD9 };
     s.pinCount = 28;
     return s;
 }
@@ -236,7 +236,7 @@ inline ChipSpec OneWire2431()
 {
     ChipSpec s = ChipSpec::Make(ChipCategory::OneWire, 128);
     s.name = "DS2431";
-    s.signature = {0x2D, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x9A};
+    s.signature = { 0x2D, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x9A };
     return s;
 }
 
@@ -283,7 +283,7 @@ protected:
 
     static std::vector<std::uint8_t> Request(std::uint8_t code, std::uint32_t address, std::uint32_t length)
     {
-        std::vector<std::uint8_t> p{code};
+        std::vector<std::uint8_t> p { code };
         for (int i = 3; i >= 0; --i)
             p.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
         for (int i = 3; i >= 0; --i)
@@ -292,8 +292,8 @@ protected:
     }
 
     // A block read; `status` receives the one-byte status that follows (empty if none came).
-    std::vector<std::uint8_t> ReadBlock(std::uint8_t code, std::uint32_t address, std::uint32_t length,
-                                        std::vector<std::uint8_t>* status = nullptr)
+    std::vector<std::uint8_t> ReadBlock(
+        std::uint8_t code, std::uint32_t address, std::uint32_t length, std::vector<std::uint8_t>* status = nullptr)
     {
         EXPECT_EQ(Send(Request(code, address, length)), platform::usb::UsbStatus::Ok);
         auto data = Read(length);
@@ -301,25 +301,24 @@ protected:
         if (status)
             *status = st;
         else
-            EXPECT_EQ(st, std::vector<std::uint8_t>{0}) << "status after the block";
+            EXPECT_EQ(st, std::vector<std::uint8_t> { 0 }) << "status after the block";
         return data;
     }
 
     // The packets of one write block: [ok, address, step bytes], then [plain, ...], the address
     // advancing by step / unit.
     static std::vector<std::vector<std::uint8_t>> WritePackets(std::uint8_t ok, std::uint32_t address,
-                                                               const std::vector<std::uint8_t>& data,
-                                                               std::size_t step = 59, std::uint32_t unit = 1)
+        const std::vector<std::uint8_t>& data, std::size_t step = 59, std::uint32_t unit = 1)
     {
         std::vector<std::vector<std::uint8_t>> packets;
         for (std::size_t at = 0; at < data.size(); at += step) {
             const std::uint32_t a = address + static_cast<std::uint32_t>(at / unit);
-            std::vector<std::uint8_t> p{static_cast<std::uint8_t>(at == 0 ? ok : ok - 2)};
+            std::vector<std::uint8_t> p { static_cast<std::uint8_t>(at == 0 ? ok : ok - 2) };
             for (int i = 3; i >= 0; --i)
                 p.push_back(static_cast<std::uint8_t>(a >> (8 * i)));
             const std::size_t n = std::min(step, data.size() - at);
             p.insert(p.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                     data.begin() + static_cast<std::ptrdiff_t>(at + n));
+                data.begin() + static_cast<std::ptrdiff_t>(at + n));
             packets.push_back(std::move(p));
         }
         return packets;
@@ -327,7 +326,7 @@ protected:
 
     // Sends a block's packets in `transfers` transfers and reads its one reply.
     std::vector<std::uint8_t> WriteBlock(std::uint8_t ok, std::uint32_t address, const std::vector<std::uint8_t>& data,
-                                         int transfers = 1, std::size_t step = 59, std::uint32_t unit = 1)
+        int transfers = 1, std::size_t step = 59, std::uint32_t unit = 1)
     {
         const auto packets = WritePackets(ok, address, data, step, unit);
         // Packets are cut at 64 bytes: a shorter one must end its transfer.
@@ -342,7 +341,7 @@ protected:
     }
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped{clock};
+    platform::ScopedClock scoped { clock };
     platform::usb::VirtualBus bus;
     std::shared_ptr<sim::Box> box;
     std::shared_ptr<platform::usb::UsbHandle> handle;
