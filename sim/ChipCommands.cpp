@@ -46,16 +46,23 @@ ChipCommands::ChipCommands(Box& box)
 void ChipCommands::Register()
 {
     Box& b = m_box;
-    for (auto [code, memory] : { std::pair { 4, ChipMemory::Main }, std::pair { 46, ChipMemory::Data },
-             std::pair { 50, ChipMemory::Config }, std::pair { 90, ChipMemory::ConfigWords } })
-        b.Register(static_cast<std::uint8_t>(code),
+    const std::pair<int, ChipMemory> reads[] = { { 4, ChipMemory::Main }, { 46, ChipMemory::Data },
+        { 50, ChipMemory::Config }, { 90, ChipMemory::ConfigWords } };
+    for (const auto& read : reads) {
+        const ChipMemory memory = read.second;
+        b.Register(static_cast<std::uint8_t>(read.first),
             [this, memory](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { Read(ctx, p, n, memory); });
-    for (auto [code, memory] :
-        { std::pair { 5, ChipMemory::Main }, std::pair { 47, ChipMemory::Data }, std::pair { 51, ChipMemory::Config } })
+    }
+    // The plain code and its *_OK two above it.
+    const std::pair<int, ChipMemory> writes[]
+        = { { 5, ChipMemory::Main }, { 47, ChipMemory::Data }, { 51, ChipMemory::Config } };
+    for (const auto& write : writes) {
+        const ChipMemory memory = write.second;
         for (bool opens : { false, true })
-            b.Register(static_cast<std::uint8_t>(code + (opens ? 2 : 0)),
+            b.Register(static_cast<std::uint8_t>(write.first + (opens ? 2 : 0)),
                 [this, memory, opens](
                     DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { Write(ctx, p, n, memory, opens); });
+    }
     b.Register(9, [this](DispatchContext&, const std::uint8_t* p, std::size_t n) { Erase(p, n); });
     b.Register(57, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { PicRead(ctx, p, n); });
     b.Register(58, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) { PicWrite(ctx, p, n); });
@@ -196,7 +203,7 @@ ChipCommands::Target ChipCommands::Map(ChipMemory memory, std::uint32_t address)
 {
     Target t;
     t.memory = memory;
-    const Chip* chip = const_cast<Socket&>(m_socket).Get();
+    const Chip* chip = m_socket.Get();
     if (!chip)
         return t;
     const ChipSpec& s = chip->Spec();

@@ -29,6 +29,7 @@ public:
     Chip& Insert(ChipSpec spec);
     void Remove();
     Chip* Get() { return m_chip.get(); }
+    const Chip* Get() const { return m_chip.get(); }
     bool Empty() const { return !m_chip; }
     // Counts insertions and removals: a chip's identity beyond its address.
     std::uint64_t Serial() const { return m_serial; }
