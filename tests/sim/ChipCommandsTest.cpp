@@ -61,11 +61,11 @@ TEST_F(ChipCommands, BlockReadsOfEveryRegion)
     CapturedProtocolErrors errors;
     for (std::uint32_t length : { 0u, 32769u }) {
         Send(Request(4, 0, length));
-        EXPECT_TRUE(Read(64, 100).empty());
+        EXPECT_TRUE(Read().empty());
     }
     for (std::uint8_t code : { 6, 48, 52, 91, 92 }) {
         Send(Request(code, 0, 16));
-        EXPECT_TRUE(Read(64, 100).empty());
+        EXPECT_TRUE(Read().empty());
     }
     EXPECT_EQ(errors.Errors().size(), 7u);
 }
@@ -159,7 +159,7 @@ TEST_F(ChipCommands, OneReplyPerBlockAndOnlyTheFirstFailure)
         SCOPED_TRACE(transfers);
         const std::uint32_t at = 0x20000 | (transfers == 1 ? 0 : 0x1000);
         EXPECT_EQ(WriteBlock(7, at, data, transfers), Bytes { 0 });
-        EXPECT_TRUE(Read(64, 100).empty()) << "a second reply";
+        EXPECT_TRUE(Read().empty()) << "a second reply";
         EXPECT_TRUE(std::equal(data.begin(), data.end(), mem.begin() + (at & 0x7FFF)));
     }
 
@@ -169,7 +169,7 @@ TEST_F(ChipCommands, OneReplyPerBlockAndOnlyTheFirstFailure)
     Bytes ones(200, 0xAA);
     const Bytes reply = WriteBlock(7, 0x22000, ones, 2);
     EXPECT_EQ(reply, (Bytes { 1, 0x00, 0x02, 0x20, 59 + 10, 0x00, 0xAA }));
-    EXPECT_TRUE(Read(64, 100).empty());
+    EXPECT_TRUE(Read().empty());
 }
 
 TEST_F(ChipCommands, ProtectedFlashBlocksNeedTheTemporaryUnprotect)
@@ -326,14 +326,14 @@ TEST_F(ChipCommands, EraseByCategory)
     Send({ 9, 0 });
     clock->Advance(1500ms);
     Send({ 22 });
-    EXPECT_TRUE(Read(64, 5000).empty());
+    EXPECT_TRUE(Read().empty());
     EXPECT_EQ(mem[0], 0x00);
     // So does P_POWER_DOWN: the ticks and the answer already on their way never come.
     Send({ 9, 0 });
     clock->Advance(1500ms);
     EXPECT_EQ(Read(), Bytes { 2 });
     Send({ 21 });
-    EXPECT_TRUE(Read(64, 5000).empty());
+    EXPECT_TRUE(Read().empty());
     EXPECT_EQ(mem[0], 0x00);
 
     // AVR: code and lock go, data EEPROM and fuses stay.
@@ -638,18 +638,11 @@ TEST_F(ChipCommands, UnplugMidBlock)
             first.insert(first.end(), packets[k].begin(), packets[k].end());
         ASSERT_EQ(Send(first), platform::usb::UsbStatus::Ok);
         box->Port()->Unplug();
-        std::vector<std::uint8_t> buf(64);
-        EXPECT_EQ(handle->BulkTransfer(box->InEndpoint(), buf.data(), buf.size(), 1000).status,
-            platform::usb::UsbStatus::NoDevice);
+        std::uint8_t reply[64];
+        EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 64), 0);
+        EXPECT_EQ(g_ProgrammerLink.LastStatus(), platform::usb::UsbStatus::NoDevice);
         box->Port()->Plug();
-        auto h = OpenUsbDevice(bus, sim::kEzusbVendorId, box->Config().productId);
-        ASSERT_TRUE(h);
-        h->ClaimInterface();
-        ASSERT_TRUE(DownloadHex(*h, box->CpucsAddress(), FirmwareHex(355)));
-        clock->Advance(1s);
-        handle = OpenUsbDevice(bus, sim::kEzusbVendorId, box->Config().productId);
-        ASSERT_TRUE(handle);
-        handle->ClaimInterface();
+        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
         const std::size_t programmed = packets.size() / 2 * 59;
         const Bytes back = ReadBlock(4, 0, static_cast<std::uint32_t>(programmed));
         const bool same = std::equal(back.begin(), back.end(), data.begin());

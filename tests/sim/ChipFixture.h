@@ -2,10 +2,11 @@
 // A booted virtual programmer with a chip in its socket, driven by raw packets as the host's link
 // sends them, and chips built by hand from datasheet facts.
 
+#include "link/ProgrammerLink.h"
 #include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
-#include "support/VirtualUsb.h"
+#include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -242,22 +243,18 @@ inline ChipSpec OneWire2431()
 
 } // namespace chips
 
-// A booted box (image 355) and raw packets to it. Send and Read are what the host's link does;
-// once the link is everywhere, they go through it.
+// A booted box (image 355) and raw packets to it through g_ProgrammerLink.
 class ChipFixture : public testing::Test {
 protected:
+    void SetUp() override { g_ProgrammerLink.ResetForTest(bus); }
+    void TearDown() override { g_ProgrammerLink.ResetForTest(); }
+
+    // Plugs a box in and runs image 355 on it through the link.
     void Start(sim::BoxConfig config = {})
     {
-        box = sim::Box::PlugInto(bus, std::move(config));
-        auto h = OpenUsbDevice(bus, sim::kEzusbVendorId, box->Config().productId);
-        ASSERT_TRUE(h);
-        h->ClaimInterface();
-        ASSERT_TRUE(DownloadHex(*h, box->CpucsAddress(), FirmwareHex(355)));
-        clock->Advance(std::chrono::seconds(1));
+        box = sim::Box::PlugInto(*bus, std::move(config));
+        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
         ASSERT_TRUE(box->RunningImage());
-        handle = OpenUsbDevice(bus, sim::kEzusbVendorId, box->Config().productId);
-        ASSERT_TRUE(handle);
-        handle->ClaimInterface();
     }
 
     sim::Chip& Insert(sim::ChipSpec spec)
@@ -269,15 +266,15 @@ protected:
 
     platform::usb::UsbStatus Send(const std::vector<std::uint8_t>& packet)
     {
-        auto copy = packet;
-        return handle->BulkTransfer(0x02, copy.data(), copy.size(), 1000).status;
+        g_ProgrammerLink.SendData(packet.data(), static_cast<int>(packet.size()));
+        return g_ProgrammerLink.LastStatus();
     }
-    // Reads up to `length` bytes; empty on a time-out.
-    std::vector<std::uint8_t> Read(std::size_t length = 64, unsigned timeoutMs = 20000)
+    // One read of up to `length` bytes through the link (its 20 s pipe time-out, clock time);
+    // empty when nothing came.
+    std::vector<std::uint8_t> Read(std::size_t length = 64)
     {
         std::vector<std::uint8_t> buf(length);
-        const auto r = handle->BulkTransfer(box->InEndpoint(), buf.data(), buf.size(), timeoutMs);
-        buf.resize(r.count);
+        buf.resize(static_cast<std::size_t>(g_ProgrammerLink.ReadData(buf.data(), static_cast<int>(length))));
         return buf;
     }
 
@@ -297,7 +294,7 @@ protected:
     {
         EXPECT_EQ(Send(Request(code, address, length)), platform::usb::UsbStatus::Ok);
         auto data = Read(length);
-        auto st = Read(64, 200);
+        auto st = Read(64);
         if (status)
             *status = st;
         else
@@ -342,9 +339,9 @@ protected:
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
     platform::ScopedClock scoped { clock };
-    platform::usb::VirtualBus bus;
+    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
+    RecordingMessageBox boxes;
     std::shared_ptr<sim::Box> box;
-    std::shared_ptr<platform::usb::UsbHandle> handle;
 };
 
 inline std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 0x5A)
