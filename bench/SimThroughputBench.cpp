@@ -1,13 +1,13 @@
-// The virtual programmer's cost to the tests that drive it: 16 MiB read in 32,768-byte blocks
+// The virtual programmer's cost to the tests that drive it through the link: 16 MiB read in 32,768-byte blocks
 // and written in 256-byte blocks, on the manual clock, at full and high speed. Prints real host
 // time beside the modelled time (and the wire's share); the ratio must stay far below 1 so that
 // end-to-end tests stay fast. Then an EPROM's modelled 512 KiB write.
 
 #include "bench/BenchUtil.h"
+#include "link/ProgrammerLink.h"
 #include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
-#include "tests/support/VirtualUsb.h"
 
 #include <cstdio>
 
@@ -19,23 +19,20 @@ namespace {
 struct Rig {
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
     ScopedClock scoped { clock };
-    VirtualBus bus;
+    std::shared_ptr<VirtualBus> bus = std::make_shared<VirtualBus>();
     std::shared_ptr<sim::Box> box;
-    std::shared_ptr<UsbHandle> h;
 
     explicit Rig(UsbSpeed speed)
     {
         sim::BoxConfig config;
         config.speed = speed;
         config.strict = false;
-        box = sim::Box::PlugInto(bus, config);
-        auto raw = tonrig::test::OpenUsbDevice(bus, sim::kEzusbVendorId, 0x8613);
-        raw->ClaimInterface();
-        tonrig::test::DownloadHex(*raw, box->CpucsAddress(), tonrig::test::FirmwareHex(355));
-        clock->Advance(std::chrono::seconds(1));
-        h = tonrig::test::OpenUsbDevice(bus, sim::kEzusbVendorId, 0x8613);
-        h->ClaimInterface();
+        box = sim::Box::PlugInto(*bus, config);
+        g_ProgrammerLink.ResetForTest(bus);
+        if (!g_ProgrammerLink.LoadFirmwareIfReady(355))
+            std::fprintf(stderr, "the image did not load\n");
     }
+    ~Rig() { g_ProgrammerLink.ResetForTest(); }
 
     void Insert(sim::ChipSpec spec)
     {
@@ -43,10 +40,13 @@ struct Rig {
         box->ChipSocket().Insert(std::move(spec));
     }
 
-    void Send(std::vector<std::uint8_t>& bytes) { h->BulkTransfer(0x02, bytes.data(), bytes.size(), 5000); }
+    void Send(std::vector<std::uint8_t>& bytes)
+    {
+        g_ProgrammerLink.SendData(bytes.data(), static_cast<int>(bytes.size()));
+    }
     std::size_t Read(std::vector<std::uint8_t>& buf, std::size_t n)
     {
-        return h->BulkTransfer(box->InEndpoint(), buf.data(), n, 60000).count;
+        return static_cast<std::size_t>(g_ProgrammerLink.ReadData(buf.data(), static_cast<int>(n)));
     }
 
     static void Put32(std::vector<std::uint8_t>& p, std::size_t at, std::uint32_t v)
