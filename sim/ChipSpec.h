@@ -6,6 +6,7 @@
 // device to one.
 
 #include "platform/Clock.h"
+#include "sim/PinRole.h"
 
 #include <cstdint>
 #include <optional>
@@ -29,8 +30,6 @@ enum class ChipCategory {
 
 // The memories a command can reach.
 enum class ChipMemory { Main, Data, Config, ConfigWords, Osccal };
-
-enum class PinRole { Other, Vcc, Vpp, Gnd };
 
 struct ChipPin {
     int number = 0; // the chip's own pin number, 1 up
@@ -101,6 +100,7 @@ struct ChipSpec {
     PicLayout pic; // only for ChipCategory::Pic
     int packageCode = 0; // 2: DIP24, 4: DIP28 (powered through an address line above ZV-A)
     int pinCount = 0;
+    int firstRow = 0; // row of pin 1 in the 40-pin socket; 0: bottom-aligned (21 - pins / 2)
     std::vector<ChipPin> pins;
     double programmingVoltage = 0; // volts on the Vpp pin(s); 0: none needed
     bool vppRuleOff = false; // program whatever the Vpp rail does
