@@ -96,6 +96,7 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
         } else {
             s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
         }
+        s.pic.deviceIdAddress = static_cast<std::uint32_t>(pic.m_nDeviceIdAddress);
         if (pic.m_bHasOscCal)
             s.pic.osccalAddress = static_cast<std::uint32_t>(pic.m_nOscCalAddress);
         if (pic.m_nDeviceId)

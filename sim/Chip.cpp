@@ -70,6 +70,14 @@ Chip::Chip(ChipSpec spec)
         Blank(ChipMemory::Config);
         Blank(ChipMemory::ConfigWords);
         Blank(ChipMemory::Osccal);
+        // The device-ID word reads as the signature where configuration memory holds it.
+        if (m_spec.pic.deviceIdAddress && m_spec.signature.size() >= 2) {
+            if (const auto at = LocateWord(*m_spec.pic.deviceIdAddress); at && at->first == ChipMemory::Config) {
+                auto& store = Store(ChipMemory::Config);
+                store[at->second] = m_spec.signature[0] & Mask(ChipMemory::Config, at->second);
+                store[at->second + 1] = m_spec.signature[1];
+            }
+        }
         if (m_spec.pic.osccalAddress) {
             if (const auto at = LocateWord(*m_spec.pic.osccalAddress)) {
                 auto& store = Store(at->first);
@@ -196,6 +204,13 @@ bool Chip::Replaces(ChipMemory memory) const
     return true;
 }
 
+bool Chip::DeviceId(ChipMemory memory, std::uint32_t offset) const
+{
+    const PicLayout& p = m_spec.pic;
+    return m_spec.category == ChipCategory::Pic && memory == ChipMemory::Config && p.deviceIdAddress
+        && p.idAddress + offset / 2 == *p.deviceIdAddress;
+}
+
 bool Chip::Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) const
 {
     if (memory != ChipMemory::Main)
@@ -250,7 +265,7 @@ bool Chip::Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, 
     const std::uint8_t mask = Mask(memory, offset);
     const std::uint8_t want = value & mask;
     const std::uint8_t old = store[offset];
-    if (m_lock >= 2 || Protected(memory, offset, unprotect))
+    if (m_lock >= 2 || Protected(memory, offset, unprotect) || DeviceId(memory, offset))
         return false;
 
     std::uint8_t now = Replaces(memory) ? want : static_cast<std::uint8_t>(old & want);

@@ -55,6 +55,7 @@ private:
     const std::vector<std::uint8_t>& Store(ChipMemory memory) const;
     bool Replaces(ChipMemory memory) const;
     bool Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) const;
+    bool DeviceId(ChipMemory memory, std::uint32_t offset) const; // the read-only device-ID word
     void Decay(ChipMemory memory, std::uint32_t offset);
     const WeakBits* Weak(ChipMemory memory, std::uint32_t offset) const;
     void Blank(ChipMemory memory);

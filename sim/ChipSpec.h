@@ -83,6 +83,7 @@ struct PicLayout {
     std::uint32_t configMemoryWords = 8; // m_nConfigMemoryWords
     std::uint32_t configWordAddress = 0x2007; // word address of the first configuration word
     std::uint32_t configWordCount = 1;
+    std::optional<std::uint32_t> deviceIdAddress; // word address of the (read-only) device ID
     std::optional<std::uint32_t> osccalAddress; // word address of the OSCCAL word
     std::uint16_t osccalValue = 0x3480; // its factory calibration (a RETLW)
     std::uint32_t configPosition = 0x300000; // 16-bit cores: byte address of the configuration bytes

@@ -385,6 +385,7 @@ TEST_F(ChipCommands, PicEraseBlanksProgramConfigurationAndOsccal)
         EXPECT_EQ(ReadBlock(4, 0x7FE, 2), (Bytes { 0x3F, 0xFF })) << "OSCCAL blanked";
         EXPECT_EQ(ReadBlock(46, 0, 1), Bytes { std::uint8_t(c.dataKept ? 0xAB : 0xFF) });
         EXPECT_EQ(ReadBlock(50, 0x2000, 2), (c.idKept ? Bytes { 0x00, 0x01 } : Bytes { 0x3F, 0xFF }));
+        EXPECT_EQ(ReadBlock(50, 0x200C, 2), (Bytes { 0x0F, 0xC0 })) << "the device ID stays";
         EXPECT_EQ(ReadBlock(90, 0x2007, 2), (c.configKept ? Bytes { 0x31, 0x84 } : Bytes { 0x3F, 0xFF }));
         // The host writes the saved OSCCAL back.
         Send({ 58, 0, 0, 0x03, 0xFF, 2, 7, 0x34, 0x80 });

@@ -146,6 +146,7 @@ inline ChipSpec Pic16F84A()
     s.pic.configMemoryWords = 8;
     s.pic.configWordAddress = 0x2007;
     s.pic.configWordCount = 1;
+    s.pic.deviceIdAddress = 0x2006;
     s.pinCount = 18;
     return s;
 }
