@@ -118,9 +118,9 @@ int main()
             const double model = std::chrono::duration<double>(rig.clock->Now() - modelStart).count();
             const double wire = std::chrono::duration<double>(rig.box->Port()->WireTime() - wireStart).count();
             std::printf("%s speed, 16 MiB %s in %s blocks: real %.3f s, modelled %.2f s (wire %.2f s), "
-                        "real/modelled %.4f%s\n",
+                        "real/modelled %.4f, real/wire %.4f%s\n",
                 Name(speed), write ? "write" : "read", write ? "256-byte" : "32,768-byte", real, model, wire,
-                real / model, ok ? "" : "  FAILED");
+                real / model, real / wire, ok ? "" : "  FAILED");
         }
     }
 
