@@ -2,6 +2,7 @@
 
 #include "platform/Trace.h"
 #include "sim/ChipCommands.h"
+#include "sim/Electrical.h"
 #include "sim/FirmwareDescriptor.h"
 
 #include <algorithm>
@@ -72,6 +73,7 @@ Box::Box(BoxConfig config)
     , m_strict(m_config.strict)
 {
     RegisterProtocol();
+    m_electrical = std::make_unique<sim::Electrical>(*this);
     m_chipCommands = std::make_unique<ChipCommands>(*this);
 }
 
@@ -366,6 +368,7 @@ void Box::PowerUp()
     m_partialOut.reset();
     m_replyFaults.clear();
     DropReplies();
+    m_electrical->PowerUp();
     ResetFirmwareState();
 }
 
@@ -379,6 +382,7 @@ void Box::PowerDown()
     m_firmware = Firmware::None;
     m_programmed = false;
     DropReplies();
+    m_electrical->PowerDown();
 }
 
 platform::usb::VirtualIdentity Box::Identity()
@@ -412,6 +416,7 @@ void Box::ResetFirmwareState()
     m_vpp = false;
     m_vccLatch.clear();
     m_vppLatch.clear();
+    m_electrical->Boot();
     m_dispatcher.Reset();
 }
 
