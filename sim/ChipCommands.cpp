@@ -1,6 +1,7 @@
 #include "sim/ChipCommands.h"
 
 #include "sim/Box.h"
+#include "sim/Electrical.h"
 
 #include <algorithm>
 
@@ -35,11 +36,54 @@ bool Needs(DispatchContext& ctx, const std::uint8_t* p, std::size_t n, std::size
     return false;
 }
 
+// The chip's needs, answered by the box's electrical model.
+class ElectricalSupply final : public SocketSupply {
+public:
+    explicit ElectricalSupply(Electrical& electrical)
+        : m_electrical(electrical)
+    {
+    }
+
+    void LoadChip(const ChipSpec* chip) override
+    {
+        if (!chip || chip->pinCount <= 0) {
+            m_electrical.ClearLoad();
+            return;
+        }
+        double vccMax = 0;
+        double vppMax = 0;
+        for (const ChipPin& p : chip->pins) {
+            if (p.role == PinRole::Vcc)
+                vccMax = std::max(vccMax, p.maxVolts);
+            if (p.role == PinRole::Vpp)
+                vppMax = std::max(vppMax, p.maxVolts);
+        }
+        if (vccMax <= 0)
+            vccMax = ChipPin {}.maxVolts;
+        if (vppMax <= 0)
+            vppMax = vccMax;
+        // Bottom-aligned in the 40-pin socket unless the chip says otherwise.
+        const int firstRow = chip->firstRow > 0 ? chip->firstRow : 21 - chip->pinCount / 2;
+        SocketLoad load = SocketLoad::Dip(chip->pinCount, firstRow, vccMax, vppMax);
+        for (const ChipPin& p : chip->pins)
+            load.Set(p.number, p.role);
+        m_electrical.SetLoad(std::move(load));
+    }
+    void PowerSocket() override { m_electrical.PowerSocket(); }
+    double PulseVpp(int pin) override { return m_electrical.PulseVpp(pin); }
+    void Hazard(const std::string& kind, int pin, double volts) override { m_electrical.Report(kind, pin, volts); }
+
+private:
+    Electrical& m_electrical;
+};
+
 } // namespace
 
 ChipCommands::ChipCommands(Box& box)
     : m_box(box)
+    , m_electrical(std::make_unique<ElectricalSupply>(box.Electrical()))
 {
+    m_socket.SetSupply(m_electrical.get());
     Register();
 }
 

@@ -7,6 +7,7 @@
 #include "sim/Socket.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -56,6 +57,7 @@ private:
     void Reply(platform::Duration at, std::vector<std::uint8_t> unit);
 
     Box& m_box;
+    std::unique_ptr<SocketSupply> m_electrical; // the box's electrical model, as the socket sees it
     Socket m_socket;
     std::uint64_t m_generation = 0;
     platform::Duration m_busyUntil { 0 };

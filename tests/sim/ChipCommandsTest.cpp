@@ -122,6 +122,8 @@ TEST_F(ChipCommands, WritesByCategory)
         const std::uint32_t high = c.spec.packageCode == 4 ? 0x20000 : 0;
         const std::uint32_t size = chip.Size(c.memory);
         const std::uint32_t n = std::min<std::uint32_t>(size, 200);
+        if (c.spec.programmingVoltage > 0)
+            RouteVpp27C256();
 
         Bytes data = Pattern(n);
         for (std::uint32_t j = 0; j < n; ++j)
@@ -153,6 +155,7 @@ TEST_F(ChipCommands, OneReplyPerBlockAndOnlyTheFirstFailure)
 {
     Start();
     Insert(chips::Eprom27C256());
+    RouteVpp27C256();
     auto& mem = TheChip().Contents(ChipMemory::Main);
     const Bytes data = Pattern(590);
     for (int transfers : { 1, 5 }) {
@@ -228,50 +231,49 @@ TEST_F(ChipCommands, ProgrammingTakesTheChipsTime)
 TEST_F(ChipCommands, TheProgrammingVoltageMustReachTheVppPin)
 {
     Start();
-    FakeSupply supply;
-    {
-        std::lock_guard lock(box->Mutex());
-        box->ChipSocket().SetSupply(&supply);
-    }
     Insert(chips::Eprom27C256());
-    EXPECT_EQ(supply.load, &TheChip().Spec());
+    // The chip is the socket's load: 28 pins from row 7, Vpp on pin 1 at position 7.
+    const sim::SocketLoad load = box->Electrical().Load();
+    EXPECT_EQ(load.pins, 28);
+    EXPECT_EQ(load.Position(1), 7);
+    EXPECT_EQ(load.Role(1), sim::PinRole::Vpp);
     const Bytes data = Pattern(32);
     struct Case {
         const char* name;
-        double level;
-        int pin;
+        Bytes setup; // [30, Vcc switch, Vpp switch, select]
         bool programs;
     };
     const Case cases[] = {
-        { "routed to pin 2", 12.75, 2, false },
-        { "5 V", 5.0, 1, false },
-        { "12.2 V, within 5 %", 12.2, 1, true },
+        { "12.7 V routed to address pin 3", { 30, 0x04, 0x20, 0x6F }, false },
+        { "5 V on pin 1", { 30, 0x04, 0x40, 0x7F }, false },
+        { "12.7 V on pin 1", { 30, 0x04, 0x40, 0x6F }, true },
     };
     std::uint32_t at = 0x20000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        supply.level = c.level;
-        supply.routedPin = c.pin;
-        supply.hazards.clear();
+        box->Electrical().ClearHazards();
+        Send(c.setup);
         const Bytes reply = WriteBlock(7, at, data);
+        std::vector<sim::Hazard> operation;
+        for (const auto& h : box->Electrical().Hazards())
+            if (h.kind == sim::HazardKind::Operation)
+                operation.push_back(h);
         if (c.programs) {
             EXPECT_EQ(reply, Bytes { 0 });
-            EXPECT_TRUE(supply.hazards.empty());
+            EXPECT_TRUE(box->Electrical().Hazards().empty());
+            EXPECT_EQ(ReadBlock(4, at, 32), data);
         } else {
             ASSERT_EQ(reply.size(), 7u);
             EXPECT_EQ(reply[5], 0xFF);
-            ASSERT_EQ(supply.hazards.size(), 1u);
-            EXPECT_EQ(supply.hazards[0].kind, "write without programming voltage");
-            EXPECT_EQ(supply.hazards[0].pin, 1);
+            ASSERT_EQ(operation.size(), 1u);
+            EXPECT_EQ(operation[0].what, "write without programming voltage");
+            EXPECT_EQ(operation[0].chipPin, 1);
             EXPECT_EQ(ReadBlock(4, at, 32), Bytes(32, 0xFF));
         }
         at += 0x100;
     }
-    EXPECT_GT(supply.powered, 0);
-    {
-        std::lock_guard lock(box->Mutex());
-        box->ChipSocket().SetSupply(nullptr);
-    }
+    Send({ 21 });
+    EXPECT_FALSE(box->Electrical().RailsOn());
 }
 
 TEST_F(ChipCommands, EraseByCategory)

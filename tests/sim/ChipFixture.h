@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
+#include "sim/Electrical.h"
 #include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -40,26 +41,6 @@ public:
 private:
     std::mutex m_mutex;
     std::vector<std::string> m_errors;
-};
-
-// A stand-in supply for the Vpp rule: the Vpp rail's level and the chip pin it is routed to.
-class FakeSupply final : public sim::SocketSupply {
-public:
-    double level = 12.75;
-    int routedPin = 1;
-    struct Entry {
-        std::string kind;
-        int pin;
-        double volts;
-    };
-    std::vector<Entry> hazards;
-    int powered = 0;
-    const sim::ChipSpec* load = nullptr;
-
-    void LoadChip(const sim::ChipSpec* chip) override { load = chip; }
-    void PowerSocket() override { ++powered; }
-    double PulseVpp(int pin) override { return pin == routedPin ? level : 0.0; }
-    void Hazard(const std::string& kind, int pin, double volts) override { hazards.push_back({ kind, pin, volts }); }
 };
 
 namespace chips {
@@ -264,6 +245,9 @@ protected:
         return box->ChipSocket().Insert(std::move(spec));
     }
     sim::Chip& TheChip() { return *box->ChipSocket().Get(); }
+
+    // The 27C256's datasheet switch masks: Vcc (pin 28) 0x04, Vpp (pin 1) 0x40; 5 V and 12.7 V.
+    void RouteVpp27C256() { Send({ 30, 0x04, 0x40, 0x6F }); }
 
     platform::usb::UsbStatus Send(const std::vector<std::uint8_t>& packet)
     {
