@@ -193,19 +193,9 @@ bool CEZCypressUSB::SwitchFirmware(int number)
 
 bool CEZCypressUSB::LoadFirmwareFromFile(const std::string& path)
 {
-    const auto kind = CFirmwareText::KindOf(path);
-    if (kind == CFirmwareText::FileKind::Other) {
-        CLinkBoxes::Show("Error! Only .Hex firmware can be loaded.");
+    const auto text = CFirmwareText::ReadFirmwareFile(path);
+    if (!text)
         return false;
-    }
-    auto text = CFirmwareText::ReadFile(path);
-    if (!text) {
-        CLinkBoxes::Show(kind == CFirmwareText::FileKind::Hex ? "Error! The .Hex firmware can not be loaded."
-                                                              : "Error! The .enc file can not be loaded.");
-        return false;
-    }
-    if (kind == CFirmwareText::FileKind::Enc)
-        *text = CFirmwareText::FromStored(reinterpret_cast<const std::uint8_t*>(text->data()), text->size());
     if (!Download(*text)) {
         CLinkBoxes::Show("Error! Loading failed.");
         return false;

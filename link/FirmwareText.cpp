@@ -1,5 +1,7 @@
 #include "link/FirmwareText.h"
 
+#include "link/LinkBoxes.h"
+
 #include "platform/Resources.h"
 #include "transport/FirmwareTransform.h"
 #include "transport/IntelHex.h"
@@ -115,4 +117,22 @@ CFirmwareText::Plan CFirmwareText::MakePlan(const std::string& text, std::uint32
     }
     plan.ok = true;
     return plan;
+}
+
+std::optional<std::string> CFirmwareText::ReadFirmwareFile(const std::string& path)
+{
+    const auto kind = KindOf(path);
+    if (kind == FileKind::Other) {
+        CLinkBoxes::Show("Error! Only .Hex firmware can be loaded.");
+        return std::nullopt;
+    }
+    auto text = ReadFile(path);
+    if (!text) {
+        CLinkBoxes::Show(kind == FileKind::Hex ? "Error! The .Hex firmware can not be loaded."
+                                               : "Error! The .enc file can not be loaded.");
+        return std::nullopt;
+    }
+    if (kind == FileKind::Enc)
+        *text = FromStored(reinterpret_cast<const std::uint8_t*>(text->data()), text->size());
+    return text;
 }

@@ -36,6 +36,9 @@ public:
     static FileKind KindOf(const std::string& path);
     // The whole file; nullopt when it cannot be read or exceeds 1 MiB.
     static std::optional<std::string> ReadFile(const std::string& path);
+    // The HEX text of a firmware file the user named (".hex" as it is, ".enc" un-transformed),
+    // or nothing after the box that says why.
+    static std::optional<std::string> ReadFirmwareFile(const std::string& path);
 
     // Data records of `text` (base records honoured), joined into blocks of at most `maxBlock`
     // bytes, every byte at or above `limit` dropped. Any parse error fails the whole plan.
