@@ -15,25 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/MessageRecorder.h"
+
 namespace {
 
 using tonrig::test::ProcessEventsUntil;
 
-// Stands in for the view: counts the messages it receives.
-class MessageRecorder : public QObject, public platform::MessageTarget {
-public:
-    MessageRecorder()
-        : platform::MessageTarget(this)
-    {
-    }
-    LRESULT OnMessage(UINT msg, WPARAM, LPARAM) override
-    {
-        received.push_back(msg);
-        return 0;
-    }
-    int Count(UINT msg) const { return static_cast<int>(std::count(received.begin(), received.end(), msg)); }
-    std::vector<UINT> received;
-};
+using tonrig::test::MessageRecorder;
 
 class ProgressDlgTest : public testing::Test {
 protected:

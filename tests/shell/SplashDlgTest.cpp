@@ -15,24 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/MessageRecorder.h"
+
 namespace {
 
 using tonrig::test::ProcessEventsUntil;
 
-class MessageRecorder : public QObject, public platform::MessageTarget {
-public:
-    MessageRecorder()
-        : platform::MessageTarget(this)
-    {
-    }
-    LRESULT OnMessage(UINT msg, WPARAM, LPARAM) override
-    {
-        received.push_back(msg);
-        return 0;
-    }
-    int Count(UINT msg) const { return static_cast<int>(std::count(received.begin(), received.end(), msg)); }
-    std::vector<UINT> received;
-};
+using tonrig::test::MessageRecorder;
 
 class SplashDlgTest : public testing::Test {
 protected:
