@@ -58,3 +58,19 @@ std::string GetAppDataFolder()
         QDir().mkpath(folder);
     return folder.toStdString();
 }
+
+std::string ResolveFileCaseInsensitive(const std::string& dir, const std::string& name)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return {};
+    const QDir folder(QString::fromStdString(dir));
+    const QString wanted = QString::fromStdString(name);
+    if (QFileInfo(folder.filePath(wanted)).isFile())
+        return folder.filePath(wanted).toStdString();
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& entry : entries) {
+        if (entry.compare(wanted, Qt::CaseInsensitive) == 0)
+            return folder.filePath(entry).toStdString();
+    }
+    return {};
+}

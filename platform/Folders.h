@@ -18,3 +18,7 @@ bool FileExists(const std::string& path);
 // $XDG_DATA_HOME (default ~/.local/share); created with its parents when missing, no trailing
 // separator. A failure to create is not reported: later file operations in it fail on their own.
 std::string GetAppDataFolder();
+
+// The path of the file `name` in `dir`: an exact match first, then one whose name differs only in
+// case (the first in name order); empty when there is neither.
+std::string ResolveFileCaseInsensitive(const std::string& dir, const std::string& name);

@@ -1,5 +1,8 @@
 #include "operations/ui/TonrigView.h"
 
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLibrary.h"
+#include "catalogue/DeviceLists.h"
 #include "operations/ByteSwap.h"
 #include "platform/GuiThread.h"
 #include "platform/Process.h"
@@ -35,6 +38,7 @@ CTonrigView::CTonrigView(QWidget* parent)
     , m_CodeBuffer(kCodeBufferSize, 0xFF)
     , m_nCodeSize(kCodeBufferSize)
 {
+    InitDeviceClassTable();
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
 
@@ -51,6 +55,7 @@ CTonrigView::CTonrigView(QWidget* parent)
 
 CTonrigView::~CTonrigView()
 {
+    SetDeviceListLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
 }
@@ -73,6 +78,16 @@ void CTonrigView::OnInitialUpdate()
     Log(platform::Format("%s (%s)\r\n", QSysInfo::prettyProductName().toStdString().c_str(),
             QSysInfo::kernelVersion().toStdString().c_str()),
         kLogNote);
+
+    // Device-list errors go to the message log, from whichever thread loads a list.
+    QPointer<CTonrigView> self(this);
+    SetDeviceListLogSink([self](const std::string& text, COLORREF colour) {
+        platform::post([self, text, colour] {
+            if (self)
+                self->Log(text, colour);
+        });
+    });
+    LoadDeviceLists(false);
 }
 
 void CTonrigView::ApplyLanguage()

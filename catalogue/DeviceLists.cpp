@@ -1,0 +1,116 @@
+#include "catalogue/DeviceLists.h"
+
+#include "catalogue/DeviceLibrary.h"
+#include "link/ProgrammerModel.h"
+#include "platform/Folders.h"
+#include "platform/TextFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+ShippedDeviceListSource g_source;
+
+// GUI thread only, like the rest of the loader.
+bool g_loading = false;
+int g_deferrals = 0;
+bool g_pending = false;
+bool g_pendingFree = false;
+
+std::vector<ShippedDeviceList> ResourceLists()
+{
+    std::vector<ShippedDeviceList> lists;
+    for (const char* name : { "devices.txt", "devicesQ8U.txt" }) {
+        QFile file(QString(":/devices/") + name);
+        if (file.open(QIODevice::ReadOnly))
+            lists.push_back({ name, file.readAll() });
+    }
+    return lists;
+}
+
+void LoadNow(bool freeFirst)
+{
+    const std::string folder = GetAppDataFolder();
+    if (freeFirst)
+        g_DeviceLibrary.FreeAll();
+    const char* main = g_nProgrammerModel.load() == kModelZvD ? "/devicesQ8U.txt" : "/devices.txt";
+    g_DeviceLibrary.LoadDeviceList(folder + main);
+
+    const QString custom = QString::fromStdString(folder + "/customdevices.txt");
+    if (!QFileInfo::exists(custom)) {
+        QFile file(custom);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            DeviceListLog(platform::Format("#ERROR# Cannot create %s", custom.toStdString().c_str()), RGB(192, 0, 0));
+        return;
+    }
+    QFile probe(custom);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        DeviceListLog(
+            platform::Format("#ERROR# Cannot read %s; the file is left as it is", custom.toStdString().c_str()),
+            RGB(192, 0, 0));
+        return;
+    }
+    probe.close();
+    g_DeviceLibrary.LoadDeviceList(custom.toStdString());
+}
+
+void RunPending()
+{
+    while (g_pending && g_deferrals == 0 && !g_loading) {
+        const bool freeFirst = g_pendingFree;
+        g_pending = false;
+        g_pendingFree = false;
+        LoadDeviceLists(freeFirst);
+    }
+}
+
+} // namespace
+
+void SetShippedDeviceListSource(ShippedDeviceListSource source)
+{
+    g_source = std::move(source);
+}
+
+void InstallShippedDeviceLists()
+{
+    const std::vector<ShippedDeviceList> lists = g_source ? g_source() : ResourceLists();
+    if (lists.empty())
+        return;
+    const QString folder = QString::fromStdString(GetAppDataFolder());
+    for (const ShippedDeviceList& list : lists) {
+        const QString path = folder + "/" + QString::fromStdString(list.fileName);
+        if (QFileInfo::exists(path))
+            continue;
+        QFile file(path);
+        // NewOnly: never overwrite, even a file that appeared since the check.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(list.contents) != list.contents.size())
+            DeviceListLog(platform::Format("#ERROR# Cannot install %s", path.toStdString().c_str()), RGB(192, 0, 0));
+    }
+}
+
+void LoadDeviceLists(bool freeFirst)
+{
+    InstallShippedDeviceLists();
+    if (g_loading || g_deferrals > 0) {
+        g_pending = true;
+        g_pendingFree = g_pendingFree || freeFirst;
+        return;
+    }
+    g_loading = true;
+    LoadNow(freeFirst);
+    g_loading = false;
+    RunPending();
+}
+
+DeferDeviceListReloads::DeferDeviceListReloads()
+{
+    ++g_deferrals;
+}
+
+DeferDeviceListReloads::~DeferDeviceListReloads()
+{
+    if (--g_deferrals == 0)
+        RunPending();
+}

@@ -1,0 +1,152 @@
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLibrary.h"
+#include "catalogue/DeviceLists.h"
+#include "link/ProgrammerModel.h"
+#include "platform/Folders.h"
+#include "support/RecordingMessageBox.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+QByteArray Resource(const char* name)
+{
+    QFile file(QString(":/devices/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class ShippedDeviceListsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitDeviceClassTable();
+        g_DeviceLibrary.FreeAll();
+        SetShippedDeviceListSource({});
+        SetDeviceListLogSink([this](const std::string& text, COLORREF) { m_log.push_back(text); });
+        m_folder = GetAppDataFolder();
+        for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
+            QFile::remove(QString::fromStdString(m_folder + "/" + name));
+    }
+    void TearDown() override
+    {
+        for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
+            QFile::remove(QString::fromStdString(m_folder + "/" + name));
+        g_DeviceLibrary.FreeAll();
+        SetDeviceListLogSink({});
+        g_nProgrammerModel = kModelZvC;
+    }
+
+    std::string m_folder;
+    std::vector<std::string> m_log;
+};
+
+} // namespace
+
+TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
+{
+    tonrig::test::RecordingMessageBox boxes;
+    std::map<int, std::vector<std::string>> namesByModel;
+    for (int model : { kModelZvC, kModelZvCQ, kModelZvD }) {
+        SCOPED_TRACE(model);
+        g_nProgrammerModel = model;
+        m_log.clear();
+        LoadDeviceLists(true);
+        EXPECT_EQ(boxes.Count(), 0u);
+        EXPECT_TRUE(m_log.empty()) << m_log.front();
+        std::set<int> classes;
+        std::set<std::string> names;
+        for (const auto& r : g_DeviceRecords) {
+            classes.insert(r->m_nClassIndex);
+            EXPECT_TRUE(names.insert(r->m_strName).second) << r->m_strName;
+            namesByModel[model].push_back(r->m_strName);
+            EXPECT_NE(r->m_strId, "0000") << r->m_strName;
+            EXPECT_TRUE(r->m_nCategory == kCategoryEprom || r->m_nCategory == kCategoryFlash
+                || r->m_nCategory == kCategoryMcu || r->m_nCategory == kCategorySerialEprom
+                || r->m_nCategory == kCategorySram || r->m_nCategory == kCategoryGalCpld)
+                << r->m_strName;
+            EXPECT_EQ(r->m_nCategory == kCategoryGalCpld, r->m_nClassIndex == 310 || r->m_nClassIndex == 311);
+            EXPECT_EQ(r->m_strDeviceFile, "-1");
+            // On the ZV-D the configuration a class needs comes with it.
+            const CDeviceClass& cls = g_DeviceClassTable[static_cast<std::size_t>(r->m_nClassIndex)];
+            if (model == kModelZvD && !cls.m_strFirmwareIdQ8U.empty()) {
+                EXPECT_EQ(r->m_strFirmwareIdQ8U, cls.m_strFirmwareIdQ8U);
+            }
+        }
+        const std::set<int> refused { 24, 28, 29, 30, 31, 90, 115, 277 };
+        for (int i = 6; i <= 325; ++i) {
+            if (!g_DeviceClassTable[static_cast<std::size_t>(i)].m_strName.empty() && !refused.count(i)) {
+                EXPECT_TRUE(classes.count(i)) << "no device for class " << i;
+            }
+        }
+        for (int i : refused)
+            EXPECT_FALSE(classes.count(i)) << i;
+        for (const char* name : { "SST27SF512", "AM27C256", "M27C256B", "AT27C256R", "PIC16F628A(ICSP)" })
+            ASSERT_NE(g_DeviceLibrary.FindDevice(name), nullptr) << name;
+        EXPECT_EQ(g_DeviceLibrary.FindDevice("SST27SF512")->m_nClassIndex, 176);
+        EXPECT_EQ(g_DeviceLibrary.FindDevice("M27C256B")->m_nClassIndex, 130);
+        EXPECT_EQ(g_DeviceLibrary.FindDevice("PIC16F628A(ICSP)")->m_strChipMode, "ICSP");
+    }
+    EXPECT_EQ(namesByModel[kModelZvC], namesByModel[kModelZvD]);
+    EXPECT_EQ(namesByModel[kModelZvC], namesByModel[kModelZvCQ]);
+    EXPECT_GT(namesByModel[kModelZvC].size(), 290u);
+}
+
+TEST_F(ShippedDeviceListsTest, TheFilesKeepTheirForm)
+{
+    int platforms = 0;
+    int plcc = 0;
+    int soic = 0;
+    for (const char* list : { "devices.txt", "devicesQ8U.txt" }) {
+        SCOPED_TRACE(list);
+        const QByteArray text = Resource(list);
+        ASSERT_FALSE(text.isEmpty());
+        EXPECT_TRUE(text.startsWith(";"));
+        EXPECT_TRUE(text.endsWith("\r\n"));
+        EXPECT_FALSE(text.contains("XILINX 5V DEVICES"));
+        EXPECT_FALSE(text.contains("DeviceFile="));
+        for (char c : text)
+            ASSERT_TRUE(static_cast<unsigned char>(c) < 0x80) << "not ASCII";
+        EXPECT_EQ(text.count("\r\n"), text.count("\n"));
+        EXPECT_EQ(text.count("\r\n"), text.count("\r"));
+        for (const QByteArray& line : text.split('\n')) {
+            const QByteArray l = line.trimmed();
+            if (l.isEmpty() || l.startsWith(';'))
+                continue;
+            const int name = l.indexOf("Name=\""), id = l.indexOf(" ID=\""), cls = l.indexOf(" Class=\""),
+                      category = l.indexOf(" Category=\""), mfg = l.indexOf(" MFG=\"");
+            EXPECT_TRUE(name == 0 && name < id && id < cls && cls < category && category < mfg) << l.toStdString();
+            if (std::string(list) == "devices.txt") {
+                platforms += l.contains("Platform=");
+                plcc += l.contains("PLCC32") && l.contains("Adapter=\"PLCC32 to") && l.contains("Message=\"Seat");
+                soic += l.contains("SOIC8") && l.contains("Adapter=\"SOIC8 to") && l.contains("Message=\"Fit");
+            }
+        }
+    }
+    EXPECT_EQ(platforms, 1);
+    EXPECT_EQ(plcc, 1);
+    EXPECT_EQ(soic, 1);
+    EXPECT_TRUE(Resource("devicesQ8U.txt").contains("Q8UFirmwareID=\"15021000\""));
+    EXPECT_FALSE(Resource("devices.txt").contains("Q8UFirmwareID="));
+}
+
+TEST_F(ShippedDeviceListsTest, InstalledOnceAndNeverOverwritten)
+{
+    InstallShippedDeviceLists();
+    QFile main(QString::fromStdString(m_folder + "/devices.txt"));
+    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+    EXPECT_EQ(main.readAll(), Resource("devices.txt"));
+    main.close();
+    ASSERT_TRUE(main.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    main.write("; mine\r\n");
+    main.close();
+    InstallShippedDeviceLists();
+    ASSERT_TRUE(main.open(QIODevice::ReadOnly));
+    EXPECT_EQ(main.readAll(), QByteArray("; mine\r\n"));
+}
