@@ -33,7 +33,7 @@ bool LoadLastSession(const LastSessionHost& host)
     std::string file;
     {
         CRegistryKey key(HKEY_CURRENT_USER);
-        if (key.Open(HKEY_CURRENT_USER, kSettingsKey)) {
+        if (key.Open(HKEY_CURRENT_USER, kLastSessionKey)) {
             key.ReadString("LastDevice", device);
             key.ReadString("LastOpenedFileName", file);
             key.Close();

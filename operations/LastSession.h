@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
+constexpr const char* kLastSessionKey = "Software\\Zelvo USB Programmer\\Settings";
 
 struct LastSessionHost {
     // A line in the message log, as the script echo writes it.

@@ -4,6 +4,7 @@
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "operations/ByteSwap.h"
+#include "operations/ui/ViewSetup.h"
 #include "platform/GuiThread.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
@@ -51,10 +52,12 @@ CTonrigView::CTonrigView(QWidget* parent)
 
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
+    m_pSetup = std::make_unique<CViewSetup>(*this);
 }
 
 CTonrigView::~CTonrigView()
 {
+    m_pSetup.reset();
     SetDeviceListLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
@@ -188,9 +191,65 @@ void CTonrigView::OnSetCfgBits()
     NotAvailableYet("Config device");
 }
 
-void CTonrigView::StartDeviceSetup(int classIndex, BYTE /*mode*/, BYTE /*probe*/, BYTE /*reload*/)
+void CTonrigView::StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload)
 {
-    Log(platform::Format("Device setup (class %d): not available yet.\r\n", classIndex), kLogNote);
+    m_pSetup->Start(classIndex, mode, probe, reload);
+}
+void CTonrigView::LoadLastSession()
+{
+    m_pSetup->LoadLastSession();
+}
+void CTonrigView::OnProgrammerIdentified()
+{
+    m_pSetup->OnProgrammerIdentified();
+}
+bool CTonrigView::SendCommand(const BYTE* packet, int size, bool batch)
+{
+    return m_pSetup->Channel().SendCommand(packet, size, batch);
+}
+bool CTonrigView::SendByte(BYTE code)
+{
+    return m_pSetup->Channel().SendByte(code);
+}
+int CTonrigView::ReadResponse(BYTE* buffer, int size)
+{
+    return m_pSetup->Channel().ReadResponse(buffer, size);
+}
+int CTonrigView::SetTransferSizes()
+{
+    return m_pSetup->Channel().SetTransferSizes();
+}
+BYTE CTonrigView::GetReadCommand()
+{
+    return m_pSetup->Channel().GetReadCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetReadOkCommand()
+{
+    return m_pSetup->Channel().GetReadOkCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetWriteCommand()
+{
+    return m_pSetup->Channel().GetWriteCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetWriteOkCommand()
+{
+    return m_pSetup->Channel().GetWriteOkCommand(m_nBufferIndex);
+}
+void CTonrigView::SetPinDrivers()
+{
+    m_pSetup->Channel().SetPinDrivers();
+}
+bool CTonrigView::SetProgramDelay(int milliseconds)
+{
+    return m_pSetup->Channel().SetProgramDelay(milliseconds);
+}
+bool CTonrigView::CheckProgrammerLink()
+{
+    return m_pSetup->Channel().CheckProgrammerLink();
+}
+bool CTonrigView::DisconnectProgrammer()
+{
+    return m_pSetup->Channel().DisconnectProgrammer();
 }
 
 void CTonrigView::OnByteSwap()

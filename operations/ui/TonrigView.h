@@ -22,6 +22,7 @@
 
 class CProgressDlg;
 class CSplashDlg;
+class CViewSetup;
 
 class CTonrigView : public QWidget, public platform::MessageTarget {
     Q_OBJECT
@@ -56,7 +57,25 @@ public:
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
+
+    // --- command channel and device setup (operations/ui/ViewSetup.h)
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
+    void LoadLastSession();
+    void OnProgrammerIdentified();
+    CViewSetup& DeviceSetupOwner() { return *m_pSetup; }
+    bool SendCommand(const BYTE* packet, int size, bool batch = false);
+    bool SendByte(BYTE code);
+    int ReadResponse(BYTE* buffer, int size);
+    int SetTransferSizes();
+    BYTE GetReadCommand();
+    BYTE GetReadOkCommand();
+    BYTE GetWriteCommand();
+    BYTE GetWriteOkCommand();
+    void SetPinDrivers();
+    bool SetProgramDelay(int milliseconds);
+    bool CheckProgrammerLink();
+    bool DisconnectProgrammer();
+    int m_nBufferIndex = 0; // 0 code, 1 data, 2 configuration, 3 configuration word
 
     CProgressDlg& ProgressDlg() { return *m_pProgress; }
     CSplashDlg& SplashDlg() { return *m_pSplash; }
@@ -81,6 +100,7 @@ public:
     // The code buffer and its current size (the bytes the commands act on).
     std::vector<BYTE> m_CodeBuffer;
     std::size_t m_nCodeSize = 0;
+    std::vector<BYTE> m_DataBuffer;
 
 private:
     void NotAvailableYet(const char* command);
@@ -90,6 +110,7 @@ private:
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr;           // a child panel
     bool m_bInitialised = false;
+    std::unique_ptr<CViewSetup> m_pSetup; // last: its worker reaches the members above
 };
 
 // The one main view, from its initial update until it is destroyed.

@@ -557,18 +557,19 @@ TEST_F(Setup, ClosingTheWindowWhileABoxWaitsLeavesNothingBehind)
     // The box is asked for from the worker; the window closes before the GUI thread shows it.
     setup.Start(Request(16, kModelZvC, "ZV-C Re-2.00"));
     ASSERT_TRUE(setup.Running());
-    // Let the worker reach the box (it waits for the GUI thread, which does not serve it).
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (box.Running() != kBaseFirmware && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Serve the worker until the base image is in; then the GUI thread stops serving it, so
+    // the box it asks for next waits.
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return box.Running() == kBaseFirmware; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     platform::BeginShutdown();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     setup.Shutdown();
     platform::ResetShutdownForTest();
     EXPECT_FALSE(setup.Running());
     EXPECT_EQ(g_bSetupIdle.load(), 1);
     EXPECT_FALSE(g_LinkLease.IsHeld());
     EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(setup.NotReadyReason(), "Error 1011!"); // the box it waited for
 }
 
 TEST_F(Setup, StubUpdaterSaysTheConfigurationIsRight)

@@ -1,0 +1,130 @@
+#include "operations/ui/ViewSetup.h"
+
+#include "catalogue/DeviceClass.h"
+#include "operations/LastSession.h"
+#include "operations/ui/TonrigView.h"
+#include "platform/Trace.h"
+#include "shell/RegistryKey.h"
+#include "shell/ui/ProgressDlg.h"
+
+#include <QVariant>
+#include <QWidget>
+
+CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, IProgrammerConfigUpdater* updater)
+    : m_view(view)
+    , m_port(port ? std::move(port) : MakeProgrammerLinkPort())
+    , m_channel(*m_port)
+    , m_setup(m_channel, *this, *m_port, updater)
+{
+}
+
+CViewSetup::~CViewSetup()
+{
+    Shutdown();
+}
+
+void CViewSetup::Shutdown()
+{
+    m_setup.Shutdown();
+}
+
+void CViewSetup::Start(int classIndex, std::uint8_t mode, std::uint8_t probe, std::uint8_t reload)
+{
+    m_setup.Start(classIndex, mode, probe, reload, m_view.m_strHardwareVersion);
+}
+
+void CViewSetup::LoadLastSession()
+{
+    LastSessionHost host;
+    host.log = [this](const std::string& text) { m_view.Log(text); };
+    host.selectDevice = SelectDeviceByName;
+    host.startSetup = [this](int classIndex) { Start(classIndex, 1, 1, 1); };
+    host.whenSetupDone = [this](std::function<void()> then) { m_setup.WhenDone(std::move(then)); };
+    host.openFile = [this](const std::string& path) { m_view.OpenFileByName(path); };
+    ::LoadLastSession(host);
+}
+
+void CViewSetup::OnProgrammerIdentified()
+{
+    if (++m_identifications == 1)
+        return;
+    const std::string& name = g_CurrentDevice.m_strName;
+    if (g_nCurrentClass == kNoDeviceClass || name.empty() || name == "All")
+        return;
+    Start(g_nCurrentClass, 1, 1, 0);
+}
+
+std::string CViewSetup::FieldText(int id) const
+{
+    const auto it = m_fields.find(id);
+    return it == m_fields.end() ? std::string() : it->second;
+}
+
+void CViewSetup::Log(const std::string& text)
+{
+    m_view.Log(text);
+}
+
+void CViewSetup::SetField(int id, const std::string& text)
+{
+    m_fields[id] = text;
+    if (auto* pane = m_view.findChild<QWidget*>(QString::number(id)))
+        pane->setProperty("text", QString::fromStdString(text));
+}
+
+void CViewSetup::ProgressStart(const std::string& caption, int range)
+{
+    m_view.ProgressDlg().SetText(caption);
+    m_view.ProgressDlg().Start(range);
+}
+
+void CViewSetup::ProgressHide()
+{
+    m_view.ProgressDlg().Show(false);
+}
+
+void CViewSetup::LoadDeviceFile()
+{
+    if (onLoadDeviceFile)
+        onLoadDeviceFile();
+}
+
+void CViewSetup::FillGrid()
+{
+    if (onFillGrid)
+        onFillGrid();
+    m_bGridLoaded = true;
+}
+
+void CViewSetup::ResetBuffers(int codeSize, int dataSize)
+{
+    if (codeSize > 0) {
+        m_view.m_CodeBuffer.assign(static_cast<std::size_t>(codeSize), 0xFF);
+        m_view.m_nCodeSize = static_cast<std::size_t>(codeSize);
+    }
+    m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
+}
+
+void CViewSetup::SetSocketPicture(const CDeviceClass& device)
+{
+    if (onSocketPicture)
+        onSocketPicture(device);
+}
+
+void CViewSetup::SetJumperPicture(const CDeviceClass& device)
+{
+    if (onJumperPicture)
+        onJumperPicture(device);
+}
+
+void CViewSetup::SaveLastDevice(const std::string& name)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (!key.Open(HKEY_CURRENT_USER, kLastSessionKey)) {
+        key.Create(HKEY_CURRENT_USER, kLastSessionKey);
+        if (!key.Open(HKEY_CURRENT_USER, kLastSessionKey))
+            return;
+    }
+    key.WriteString("LastDevice", name);
+    key.Close();
+}
