@@ -17,6 +17,7 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 
 std::atomic<int> g_bSetupIdle { 1 };
 
@@ -205,16 +206,9 @@ void DeviceSetup::Shutdown()
     m_pending.reset();
     m_whenDone = nullptr;
     if (m_thread.joinable()) {
+        // A worker waiting for the GUI thread (a box, a widget update) gives up the wait.
         m_thread.request_stop();
-        // The worker may wait for the GUI thread (a box, a widget update): keep serving it.
-        while (m_running && m_thread.joinable()) {
-            if (QCoreApplication::instance() && platform::IsGuiThread())
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            else
-                break;
-        }
-        if (m_thread.joinable())
-            m_thread.join();
+        m_thread.join();
     }
     if (m_running) {
         m_running = false;
@@ -231,7 +225,47 @@ std::string DeviceSetup::NotReadyReason() const
 
 bool DeviceSetup::Gui(const std::function<void()>& fn)
 {
-    return platform::send(fn) == platform::SendResult::Delivered;
+    if (!QCoreApplication::instance() || platform::IsGuiThread()) {
+        fn();
+        return true;
+    }
+    if (platform::IsShuttingDown() || m_stop.stop_requested())
+        return false;
+    // As platform::send, but a stop of the setup also ends the wait: the GUI thread that stops
+    // it waits for this worker and serves no call meanwhile.
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable_any done;
+        enum { Pending, Running, Done, Abandoned } state = Pending;
+    };
+    auto call = std::make_shared<Call>();
+    const bool queued = platform::post([call, &fn] {
+        {
+            std::lock_guard lock(call->mutex);
+            if (call->state != Call::Pending)
+                return;
+            call->state = Call::Running;
+        }
+        fn();
+        {
+            std::lock_guard lock(call->mutex);
+            call->state = Call::Done;
+        }
+        call->done.notify_all();
+    });
+    if (!queued)
+        return false;
+    std::unique_lock lock(call->mutex);
+    call->done.wait(lock, m_stop, [&] { return call->state == Call::Done; });
+    if (call->state == Call::Done)
+        return true;
+    if (call->state == Call::Pending) {
+        call->state = Call::Abandoned;
+        return false;
+    }
+    // Already running on the GUI thread: it uses our stack, so wait for it to finish.
+    call->done.wait(lock, [&] { return call->state == Call::Done; });
+    return true;
 }
 
 void DeviceSetup::Log(const std::string& text)
@@ -292,6 +326,7 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
     const int index = request.classIndex;
     CDeviceClass& device = request.device;
     const bool live = request.operationState != kStateDisconnected;
+    m_stop = stop;
     {
         std::lock_guard lock(m_mutex);
         m_notReady.clear();

@@ -144,7 +144,6 @@ private:
     void StartNow(SetupRequest request);
     void StartPending();
     void Finish();
-    void RunOnGui(const std::function<void()>& fn, bool& delivered);
     bool Gui(const std::function<void()>& fn);
     void Log(const std::string& text);
     // A box without caption (or with the language text `captionText`); false when it could not be
@@ -164,6 +163,7 @@ private:
     IProgrammerConfigUpdater* m_updater;
 
     std::jthread m_thread;
+    std::stop_token m_stop; // the worker's, for its waits on the GUI thread
     bool m_running = false;
     std::optional<SetupRequest> m_pending;
     std::function<void()> m_whenDone;

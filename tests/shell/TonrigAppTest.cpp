@@ -1,6 +1,9 @@
 #include "shell/ui/TonrigApp.h"
 
 #include "operations/OperationState.h"
+#include "link/LinkLease.h"
+#include "operations/DeviceSetup.h"
+#include "support/RecordingMessageBox.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
 #include "shell/RecentFileList.h"
@@ -95,6 +98,7 @@ TEST_F(Application, RecentFilesOfAnEarlierRunAreThereAtStartUp)
 
 TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
 {
+    tonrig::test::RecordingMessageBox boxes; // without a programmer link setups end with a box
     CTonrigApp app;
     ASSERT_TRUE(app.InitInstance(false));
     int asked = 0;
@@ -127,12 +131,16 @@ TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
         answer = { c.cancelled, c.selected };
         asked = 0;
         log.OnClearAll();
+        g_nCurrentClass = kNoDeviceClass;
         app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
         app.MainFrame()->Commands().Execute(ID_SELECT_DEVICE);
         EXPECT_EQ(asked, c.asks ? 2 : 0);
-        const bool setUp
-            = log.GetText().find("Device setup (class " + std::to_string(c.selected) + ")") != std::string::npos;
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); }));
+        const bool setUp = log.GetText().find("Device: ") != std::string::npos;
         EXPECT_EQ(setUp, c.setsUp);
+        if (c.setsUp) {
+            EXPECT_EQ(g_nCurrentClass, c.selected);
+        }
     }
 }
 
