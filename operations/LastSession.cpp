@@ -39,7 +39,7 @@ bool LoadLastSession(const LastSessionHost& host)
             key.Close();
         }
     }
-    const auto open = [&host, file] {
+    const auto open = [host, file] {
         if (file.empty())
             return;
         if (host.log)
@@ -55,9 +55,9 @@ bool LoadLastSession(const LastSessionHost& host)
         host.log("DEVICE " + device + "\r\n");
     const int classIndex = host.selectDevice ? host.selectDevice(Upper(device)) : -1;
     if (classIndex < 0) {
+        // As a script stops at its first failing line, the file is not loaded either.
         if (host.log)
             host.log("Device not found!\r\n");
-        open();
         return false;
     }
     if (host.startSetup)
