@@ -136,9 +136,22 @@ std::string ProgrammerCommandName(std::uint8_t code);
 // 2: an FX2 controller; any other value: an AN21xx. Written when the link opens.
 extern std::atomic<int> g_nUsbChipType;
 
+// The control layouts differ between ZV-A (code 2) and the later models: a code above 3 takes the
+// later models' layout, so a model code we do not know does too.
+constexpr bool ModelAboveZvA(int programmerModel)
+{
+    return programmerModel > 3;
+}
+
 constexpr std::uint8_t kBulkOutEndpoint = 0x02;
-constexpr std::uint8_t BulkInEndpoint(int usbChipType) { return usbChipType == 2 ? 0x86 : 0x82; }
-constexpr std::uint16_t CpuControlRegister(int usbChipType) { return usbChipType == 2 ? 0xE600 : 0x7F92; }
+constexpr std::uint8_t BulkInEndpoint(int usbChipType)
+{
+    return usbChipType == 2 ? 0x86 : 0x82;
+}
+constexpr std::uint16_t CpuControlRegister(int usbChipType)
+{
+    return usbChipType == 2 ? 0xE600 : 0x7F92;
+}
 
 // Big-endian helpers for the packets' multi-byte fields.
 inline void PutBe16(std::uint8_t* at, std::uint16_t v)
@@ -151,11 +164,14 @@ inline void PutBe32(std::uint8_t* at, std::uint32_t v)
     for (int i = 0; i < 4; ++i)
         at[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
 }
-inline std::uint16_t GetBe16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] << 8 | at[1]); }
+inline std::uint16_t GetBe16(const std::uint8_t* at)
+{
+    return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
 inline std::uint32_t GetBe32(const std::uint8_t* at)
 {
-    return static_cast<std::uint32_t>(at[0]) << 24 | static_cast<std::uint32_t>(at[1]) << 16 |
-           static_cast<std::uint32_t>(at[2]) << 8 | at[3];
+    return static_cast<std::uint32_t>(at[0]) << 24 | static_cast<std::uint32_t>(at[1]) << 16
+        | static_cast<std::uint32_t>(at[2]) << 8 | at[3];
 }
 
 // The fixed layouts. A packet is the exact bytes that go out; its length is its size.
@@ -164,25 +180,55 @@ using Packet = std::vector<std::uint8_t>;
 namespace packets {
 
 // Only the low byte of the image number travels: 476 reads back as 0x00DC.
-inline Packet FirmwareIdSet(int firmwareNumber) { return {P_FIRMWARE_ID_SET, 0, static_cast<std::uint8_t>(firmwareNumber & 0xFF)}; }
-inline Packet FirmwareIdGet() { return {P_FIRMWARE_ID_GET}; }
-inline Packet PortRead(std::uint8_t port) { return {P_8051_PORT_READ, 0, port}; }
-inline Packet PortWrite(std::uint8_t port, std::uint8_t value) { return {P_8051_PORT_WRITE, 0, port, value}; }
+inline Packet FirmwareIdSet(int firmwareNumber)
+{
+    return { P_FIRMWARE_ID_SET, 0, static_cast<std::uint8_t>(firmwareNumber & 0xFF) };
+}
+inline Packet FirmwareIdGet()
+{
+    return { P_FIRMWARE_ID_GET };
+}
+inline Packet PortRead(std::uint8_t port)
+{
+    return { P_8051_PORT_READ, 0, port };
+}
+inline Packet PortWrite(std::uint8_t port, std::uint8_t value)
+{
+    return { P_8051_PORT_WRITE, 0, port, value };
+}
 inline Packet VccVppSetup(std::uint8_t vccSwitch, std::uint8_t vppSwitch, std::uint8_t select)
 {
-    return {P_VCC_VPP_SETUP, vccSwitch, vppSwitch, select};
+    return { P_VCC_VPP_SETUP, vccSwitch, vppSwitch, select };
 }
-inline Packet SwitchASetup(std::uint8_t switchA) { return {P_SWITCH_A_SETUP, switchA}; }
+inline Packet SwitchASetup(std::uint8_t switchA)
+{
+    return { P_SWITCH_A_SETUP, switchA };
+}
 // The short form carries switch B alone; the long form all five control bytes. They differ by
 // length only.
-inline Packet SerialByteOut(std::uint8_t switchB) { return {P_CTL_SERIAL_BYTE_OUT, switchB}; }
+inline Packet SerialByteOut(std::uint8_t switchB)
+{
+    return { P_CTL_SERIAL_BYTE_OUT, switchB };
+}
 inline Packet SerialBytesOut(const std::array<std::uint8_t, 5>& bytes)
 {
-    return {P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4]};
+    return { P_CTL_SERIAL_BYTE_OUT, 5, bytes[0], bytes[1], bytes[2], bytes[3], bytes[4] };
 }
-inline Packet PotWrite(std::uint8_t reg, std::uint8_t value) { return {P_VCC_VPP_POT_WRITE, reg, value}; }
-inline Packet PotRead(std::uint8_t reg) { return {P_VCC_VPP_POT_READ, reg, 0}; }
-inline Packet VccWrite(std::uint8_t pot) { return {P_VCC_WRITE, pot}; }
-inline Packet VppWrite(std::uint8_t pot) { return {P_VPP_WRITE, pot}; }
+inline Packet PotWrite(std::uint8_t reg, std::uint8_t value)
+{
+    return { P_VCC_VPP_POT_WRITE, reg, value };
+}
+inline Packet PotRead(std::uint8_t reg)
+{
+    return { P_VCC_VPP_POT_READ, reg, 0 };
+}
+inline Packet VccWrite(std::uint8_t pot)
+{
+    return { P_VCC_WRITE, pot };
+}
+inline Packet VppWrite(std::uint8_t pot)
+{
+    return { P_VPP_WRITE, pot };
+}
 
 } // namespace packets

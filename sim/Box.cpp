@@ -326,7 +326,7 @@ platform::usb::VirtualIdentity Box::Identity()
     std::lock_guard lock(m_mutex);
     platform::usb::VirtualIdentity id;
     id.descriptor = platform::usb::UsbDeviceDescriptor::Make(
-        0x0200, 64, kEzusbVendorId, m_config.productId, 0x0001, m_programmed);
+        0x0200, 64, m_config.vendorId, m_config.productId, 0x0001, m_programmed);
     if (m_programmed) {
         id.manufacturer = "Ostrand";
         id.product = "Zelvo USB Programmer";

@@ -32,6 +32,7 @@ struct BoxConfig {
     EzusbChip chip = EzusbChip::Fx2;
     platform::usb::UsbSpeed speed = platform::usb::UsbSpeed::High; // an AN21xx is always full speed
     std::uint16_t productId = 0x8613; // an AN21xx takes the id its test names
+    std::uint16_t vendorId = 0x04B4;  // a board built around an AN21xx may carry its maker's
     std::string version = "ZV-C Re-2.00";
     std::string serial = "ZV00000001";
     platform::Duration reenumerationDelay = std::chrono::milliseconds(500);
