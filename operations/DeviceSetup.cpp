@@ -44,6 +44,15 @@ int PicPackagePins(const std::string& package)
     return 0;
 }
 
+// A language text; the built-in one while no table is loaded.
+std::string Text(int number)
+{
+    std::string text = g_Language.GetText(number);
+    if (text.empty() && number >= 0 && number < kLanguageTextCount)
+        text = g_LanguageDefaults[static_cast<std::size_t>(number)];
+    return text;
+}
+
 bool IsBareName(const std::string& name)
 {
     return !name.empty() && name.find('/') == std::string::npos && name.find('\\') == std::string::npos
@@ -148,7 +157,7 @@ void DeviceSetup::StartNow(SetupRequest request)
     g_bSetupIdle = 0;
     request.classChanged = request.classIndex != g_nCurrentClass;
     g_nCurrentClass = request.classIndex;
-    const std::string checking = g_Language.GetText(kTextChecking);
+    const std::string checking = Text(kTextChecking);
     m_view.SetField(kFieldStatus, checking);
     m_view.ProgressStart(checking, 5);
 
@@ -175,7 +184,7 @@ void DeviceSetup::Finish()
     m_running = false;
     m_view.ProgressHide();
     const std::string notReady = NotReadyReason();
-    m_view.SetField(kFieldStatus, notReady.empty() ? g_Language.GetText(kTextReady) : notReady);
+    m_view.SetField(kFieldStatus, notReady.empty() ? Text(kTextReady) : notReady);
     g_bSetupIdle = 1;
     // A request that waited starts from here.
     g_LinkLease.Release(LeaseHolder::Setup);
@@ -276,7 +285,7 @@ void DeviceSetup::Log(const std::string& text)
 bool DeviceSetup::Box(const std::string& text, int captionText)
 {
     return Gui([&] {
-        const std::string caption = captionText >= 0 ? g_Language.GetText(captionText) : std::string();
+        const std::string caption = captionText >= 0 ? Text(captionText) : std::string();
         MessageBox(text, caption, MB_OK);
     });
 }
@@ -402,7 +411,7 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
                 const FirmwareLoad load = m_hardware.LoadFirmware(cell.firmware);
                 if (load != FirmwareLoad::Loaded) {
                     Trace("Device setup: firmware %d did not load\n", cell.firmware);
-                    return EndWith(g_Language.GetText(kTextInitFailed), !stop.stop_requested());
+                    return EndWith(Text(kTextInitFailed), !stop.stop_requested());
                 }
                 imageLoaded = true;
             }

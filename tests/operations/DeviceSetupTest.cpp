@@ -25,59 +25,7 @@ namespace {
 
 using tonrig::test::Bytes;
 using tonrig::test::FakeBox;
-
-struct FakeView : ISetupView {
-    std::vector<std::string> log;
-    std::map<int, std::string> fields;
-    int progressStarts = 0;
-    int progressHides = 0;
-    int gridCleared = 0;
-    int deviceFileLoads = 0;
-    int gridFills = 0;
-    std::vector<std::pair<int, int>> bufferResets;
-    int sockets = 0;
-    int jumpers = 0;
-    std::string lastDevice;
-    bool guiOnly = true;
-
-    void Check() { guiOnly = guiOnly && platform::IsGuiThread(); }
-    void Log(const std::string& text) override
-    {
-        Check();
-        log.push_back(text);
-    }
-    void SetField(int id, const std::string& text) override
-    {
-        Check();
-        fields[id] = text;
-    }
-    void ProgressStart(const std::string&, int range) override
-    {
-        Check();
-        EXPECT_EQ(range, 5);
-        ++progressStarts;
-    }
-    void ProgressHide() override
-    {
-        Check();
-        ++progressHides;
-    }
-    void ClearGridLoaded() override { Check(), ++gridCleared; }
-    void LoadDeviceFile() override { Check(), ++deviceFileLoads; }
-    void FillGrid() override { Check(), ++gridFills; }
-    void ResetBuffers(int code, int data) override
-    {
-        Check();
-        bufferResets.emplace_back(code, data);
-    }
-    void SetSocketPicture(const CDeviceClass&) override { Check(), ++sockets; }
-    void SetJumperPicture(const CDeviceClass&) override { Check(), ++jumpers; }
-    void SaveLastDevice(const std::string& name) override
-    {
-        Check();
-        lastDevice = name;
-    }
-};
+using tonrig::test::FakeView;
 
 struct RecordingUpdater : IProgrammerConfigUpdater {
     std::vector<std::pair<int, std::string>> calls;
@@ -278,7 +226,7 @@ TEST_F(Setup, PicStepsAndTheTail)
     EXPECT_EQ(box.switchesFor, std::vector<std::string> { "PIC16F628A" });
     EXPECT_EQ(view.lastDevice, "PIC16F628A");
     EXPECT_EQ(view.fields[kFieldDevice], "Device: PIC16F628A");
-    EXPECT_EQ(view.fields[kFieldStatus], g_Language.GetText(51));
+    EXPECT_EQ(view.fields[kFieldStatus], g_LanguageDefaults[51]);
     EXPECT_EQ(view.progressStarts, 1);
     EXPECT_EQ(view.progressHides, 1);
     EXPECT_EQ(box.invalidations, 1);
@@ -374,7 +322,7 @@ TEST_F(Setup, WithoutAProgrammerNothingGoesToTheLinkButTheTailRuns)
     Run(Request(90, kModelZvC, "ZV-C Re-2.00"));
     Run(Request(16, kModelZvC, "ZV-C Re-2.00"));
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].caption, g_Language.GetText(50));
+    EXPECT_EQ(boxes.Boxes()[0].caption, g_LanguageDefaults[50]);
 }
 
 TEST_F(Setup, AFailedRowFirmwareEndsWithTheInitialisationText)
@@ -383,9 +331,9 @@ TEST_F(Setup, AFailedRowFirmwareEndsWithTheInitialisationText)
     Run(Request(175, kModelZvC, "ZV-C Re-2.00"));
     EXPECT_TRUE(SubCodes().empty());
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, g_Language.GetText(52));
-    EXPECT_EQ(setup.NotReadyReason(), g_Language.GetText(52));
-    EXPECT_EQ(view.fields[kFieldStatus], g_Language.GetText(52));
+    EXPECT_EQ(boxes.Boxes()[0].text, g_LanguageDefaults[52]);
+    EXPECT_EQ(setup.NotReadyReason(), g_LanguageDefaults[52]);
+    EXPECT_EQ(view.fields[kFieldStatus], g_LanguageDefaults[52]);
     // The next good setup makes the device ready again.
     box.loadResult.clear();
     Run(Request(175, kModelZvC, "ZV-C Re-2.00"));

@@ -4,6 +4,9 @@
 
 #include "link/ProgrammerCommand.h"
 #include "operations/SetupLinkPort.h"
+#include "platform/GuiThread.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -104,6 +107,59 @@ struct FakeBox : ISetupLinkPort {
     {
         std::lock_guard lock(mutex);
         return loads.empty() ? -1 : loads.back();
+    }
+};
+
+struct FakeView : ISetupView {
+    std::vector<std::string> log;
+    std::map<int, std::string> fields;
+    int progressStarts = 0;
+    int progressHides = 0;
+    int gridCleared = 0;
+    int deviceFileLoads = 0;
+    int gridFills = 0;
+    std::vector<std::pair<int, int>> bufferResets;
+    int sockets = 0;
+    int jumpers = 0;
+    std::string lastDevice;
+    bool guiOnly = true;
+
+    void Check() { guiOnly = guiOnly && platform::IsGuiThread(); }
+    void Log(const std::string& text) override
+    {
+        Check();
+        log.push_back(text);
+    }
+    void SetField(int id, const std::string& text) override
+    {
+        Check();
+        fields[id] = text;
+    }
+    void ProgressStart(const std::string&, int range) override
+    {
+        Check();
+        EXPECT_EQ(range, 5);
+        ++progressStarts;
+    }
+    void ProgressHide() override
+    {
+        Check();
+        ++progressHides;
+    }
+    void ClearGridLoaded() override { Check(), ++gridCleared; }
+    void LoadDeviceFile() override { Check(), ++deviceFileLoads; }
+    void FillGrid() override { Check(), ++gridFills; }
+    void ResetBuffers(int code, int data) override
+    {
+        Check();
+        bufferResets.emplace_back(code, data);
+    }
+    void SetSocketPicture(const CDeviceClass&) override { Check(), ++sockets; }
+    void SetJumperPicture(const CDeviceClass&) override { Check(), ++jumpers; }
+    void SaveLastDevice(const std::string& name) override
+    {
+        Check();
+        lastDevice = name;
     }
 };
 

@@ -1,0 +1,302 @@
+// Device setup against the virtual programmer through the programmer link: the image the box
+// runs, the sub-code and extra bytes it was given, the boxes the user sees, for each kind of
+// row and each way a setup can end.
+
+#include "operations/DeviceSetup.h"
+
+#include "catalogue/DeviceClassTable.h"
+#include "link/LinkLease.h"
+#include "link/ProgrammerCommand.h"
+#include "link/ProgrammerLink.h"
+#include "link/ProgrammerModel.h"
+#include "operations/CommandChannel.h"
+#include "operations/OperationState.h"
+#include "operations/SetupLinkPort.h"
+#include "platform/Clock.h"
+#include "platform/Folders.h"
+#include "platform/usb/VirtualBus.h"
+#include "shell/Language.h"
+#include "sim/Box.h"
+#include "sim/FaultPlan.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestEnvironment.h"
+#include "support/VirtualUsb.h"
+#include "tools/mkfwimage/FirmwareImage.h"
+#include "SetupFakes.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+using tonrig::test::FakeView;
+
+// The link port with a hook before each firmware load (to plant a fault for that download).
+class HookedPort final : public ISetupLinkPort {
+public:
+    std::function<void(int)> beforeLoad;
+    ProgrammerLinkPort link;
+
+    bool Send(const std::uint8_t* d, int n) override { return link.Send(d, n); }
+    int Read(std::uint8_t* b, int n) override { return link.Read(b, n); }
+    bool Open() override { return link.Open(); }
+    int TransportMode() const override { return link.TransportMode(); }
+    int UsbChipType() const override { return link.UsbChipType(); }
+    int Exchange(const std::uint8_t* p, int n, std::uint8_t* r, int s) override { return link.Exchange(p, n, r, s); }
+    FirmwareLoad LoadFirmware(int number) override
+    {
+        if (beforeLoad)
+            beforeLoad(number);
+        return link.LoadFirmware(number);
+    }
+    bool LoadClassFile(const std::string& path) override { return link.LoadClassFile(path); }
+    void InvalidateSentCache() override { }
+    void ApplySwitches(const CDeviceClass&) override { }
+    int SpeedLevel() override { return link.SpeedLevel(); }
+    void SetSpeedLevel(int level) override { link.SetSpeedLevel(level); }
+};
+
+int ModelOf(const std::string& version)
+{
+    return sim::ModelOfVersion(version);
+}
+
+class SetupOnBox : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitDeviceClassTable();
+        g_nCurrentClass = kNoDeviceClass;
+        g_nOperationState = kStateIdle;
+        g_ProgrammerLink.ResetForTest(bus);
+    }
+    void TearDown() override
+    {
+        setup.Shutdown();
+        EXPECT_EQ(g_bSetupIdle.load(), 1);
+        EXPECT_FALSE(g_LinkLease.IsHeld());
+        EXPECT_TRUE(view.guiOnly);
+        g_ProgrammerLink.ResetForTest();
+        g_nCurrentClass = kNoDeviceClass;
+        g_nProgrammerModel = kModelZvC;
+        g_CurrentDevice = CDeviceClass();
+    }
+
+    // A fresh box of this version on the bus, brought up as the program's start does.
+    void Plug(const std::string& version)
+    {
+        if (box)
+            box->Port()->Disconnect();
+        sim::BoxConfig config;
+        config.version = version;
+        box = sim::Box::PlugInto(*bus, config);
+        g_ProgrammerLink.ResetForTest(bus);
+        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(kBaseFirmware).outcome == FirmwareLoadResult::Loaded);
+        g_nProgrammerModel = ModelOf(version);
+    }
+    SetupRequest Request(int index, const std::string& version)
+    {
+        SetupRequest r;
+        r.classIndex = index;
+        r.device = g_DeviceClassTable[static_cast<std::size_t>(index)];
+        r.model = ModelOf(version);
+        r.version = version;
+        r.operationState = g_nOperationState;
+        return r;
+    }
+    void Run(SetupRequest request)
+    {
+        setup.Start(std::move(request));
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !setup.Busy(); }, std::chrono::seconds(30)));
+    }
+    std::vector<std::vector<std::uint8_t>> Got(std::uint8_t code) const
+    {
+        auto all = box->Recorded(code);
+        const std::size_t from = std::min(all.size(), seen.count(code) ? seen.at(code) : 0);
+        return { all.begin() + static_cast<std::ptrdiff_t>(from), all.end() };
+    }
+    // What the box got from here on.
+    void Mark()
+    {
+        for (std::uint8_t code : { P_DEVICE, P_CORE_WORD_LENGTH, P_DEVICE_PACKAGE, P_PIC_INFO, P_2051_PulseMode })
+            seen[code] = box->Recorded(code).size();
+    }
+    std::vector<int> SubCodes() const
+    {
+        std::vector<int> out;
+        for (const auto& p : Got(P_DEVICE))
+            out.push_back(p.size() == 2 ? p[1] : -1);
+        return out;
+    }
+
+    std::shared_ptr<platform::Clock> clock = platform::MakeScaledClock(1000);
+    platform::ScopedClock scoped { clock };
+    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
+    std::shared_ptr<sim::Box> box;
+    std::map<std::uint8_t, std::size_t> seen;
+    tonrig::test::RecordingMessageBox boxes;
+    FakeView view;
+    HookedPort port;
+    CommandChannel channel { port };
+    DeviceSetup setup { channel, view, port };
+};
+
+struct RowCase {
+    int index;
+    const char* version;
+    int image; // what the box runs afterwards
+    std::vector<int> subCodes;
+    const char* box; // nullptr: none; "%s" stands for the device name
+};
+
+TEST_F(SetupOnBox, RowsOnEachModelAndRevision)
+{
+    const RowCase cases[] = {
+        { 175, "ZV-C Re-2.00", 228, { 0 }, nullptr },
+        { 175, "ZV-CQ Re-1.00", 356, { 0 }, nullptr },
+        { 175, "ZV-D Re-1.00", 454, { 0 }, nullptr },
+        { 16, "ZV-C Re-2.00", 355, {}, "Error 1011!" },
+        { 45, "ZV-D Re-1.00", 453, { 4 }, nullptr },
+        { 70, "ZV-B Re-1.20", 284, { 3 }, nullptr },
+        { 70, "ZV-B Re-1.30", 291, { 3 }, nullptr },
+        { 70, "ZV-A Re-1.10", 355, {}, "%s, Please update software #001" },
+        { 100, "ZV-C Re-2.00", 172, { 6 }, nullptr },
+        { 100, "ZV-CQ Re-1.00", 379, { 6 }, nullptr },
+        { 188, "ZV-C Re-2.00", 179, { 2, 2 }, nullptr },
+        { 313, "ZV-C Re-2.00", 220, { 1 }, nullptr },
+        { 3, "ZV-C Re-2.00", 483, { 0 }, nullptr },
+        { 24, "ZV-C Re-2.00", 355, {}, "This device not supported yet." },
+        { 90, "ZV-CQ Re-1.00", 355, {}, "%s, Please update software #001" },
+        { 308, "ZV-D Re-1.00", 453, { 0 }, nullptr },
+        { 310, "ZV-C Re-2.00", 288, {}, nullptr },
+        { 320, "ZV-B Re-1.30", 239, { 0 }, nullptr },
+        { 2, "ZV-C Re-2.00", 355, { 2 }, "Load firmware file now..." },
+    };
+    std::string plugged;
+    for (const RowCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "class " << c.index << " on " << c.version);
+        if (plugged != c.version) {
+            Plug(c.version);
+            plugged = c.version;
+        }
+        Mark();
+        boxes.Clear();
+        Run(Request(c.index, c.version));
+        EXPECT_EQ(box->RunningImage().value_or(-1), c.image);
+        EXPECT_EQ(SubCodes(), c.subCodes);
+        if (c.box) {
+            std::string text = c.box;
+            if (const auto at = text.find("%s"); at != std::string::npos)
+                text.replace(at, 2, g_DeviceClassTable[static_cast<std::size_t>(c.index)].m_strName);
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text, text);
+        } else {
+            EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() ? boxes.Boxes()[0].text : "");
+        }
+        EXPECT_TRUE(box->ProtocolErrors().empty());
+        EXPECT_EQ(g_bSetupIdle.load(), 1);
+        EXPECT_FALSE(g_LinkLease.IsHeld());
+    }
+}
+
+TEST_F(SetupOnBox, TheBoxKeepsWhatTheExtraStepsGaveIt)
+{
+    Plug("ZV-C Re-2.00");
+    Mark();
+    Run(Request(313, "ZV-C Re-2.00"));
+    const auto& pic = *g_DeviceClassTable[313].m_pPicConfig;
+    EXPECT_EQ(Got(P_CORE_WORD_LENGTH), (std::vector<tonrig::test::Bytes> { { P_CORE_WORD_LENGTH, 14 } }));
+    EXPECT_EQ(Got(P_DEVICE_PACKAGE), (std::vector<tonrig::test::Bytes> { { P_DEVICE_PACKAGE, 18 } }));
+    EXPECT_EQ(Got(P_PIC_INFO),
+        (std::vector<tonrig::test::Bytes> { { P_PIC_INFO, 14, static_cast<std::uint8_t>(pic.m_nConfigBytes) } }));
+
+    auto request = Request(100, "ZV-C Re-2.00");
+    request.mode = 0;
+    Mark();
+    Run(request);
+    EXPECT_EQ(Got(P_2051_PulseMode), (std::vector<tonrig::test::Bytes> { { P_2051_PulseMode, 0 } }));
+
+    Plug("ZV-B Re-1.20");
+    Run(Request(70, "ZV-B Re-1.20"));
+    EXPECT_EQ(box->PortValue(5), 0x2D);
+}
+
+TEST_F(SetupOnBox, ClassFileRunsInPlaceOfTheBaseImageAndTheRowsImage)
+{
+    const std::string folder = GetAppDataFolder() + "/ClassFiles";
+    QDir().mkpath(QString::fromStdString(folder));
+    std::ofstream(folder + "/Fixture.cls", std::ios::binary)
+        << mkfwimage::MakeClassFile("FIXTURE", tonrig::test::FirmwareHex(347));
+    Plug("ZV-C Re-2.00");
+    auto request = Request(175, "ZV-C Re-2.00");
+    request.device.m_strClassFile = "Fixture";
+    Mark();
+    Run(request);
+    EXPECT_EQ(box->RunningImage().value_or(-1), 347);
+    EXPECT_EQ(box->Boots(), 2); // the start's 355, then the class file alone
+    EXPECT_EQ(SubCodes(), std::vector<int> { 0 });
+    EXPECT_EQ(boxes.Count(), 0u);
+    QDir(QString::fromStdString(folder)).removeRecursively();
+}
+
+TEST_F(SetupOnBox, EveryWayASetupEndsLeavesItIdleWithTheLinkFree)
+{
+    // A download that fails (the box stalls the RAM writes of the row's image).
+    Plug("ZV-C Re-2.00");
+    port.beforeLoad = [this](int number) {
+        if (number == 228)
+            box->AddFault(sim::Fault::OnA0Address(0x0000, sim::FaultAction::Stall).Count(1000).Persistent());
+    };
+    Run(Request(175, "ZV-C Re-2.00"));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, g_LanguageDefaults[52]);
+    EXPECT_EQ(setup.NotReadyReason(), g_LanguageDefaults[52]);
+    EXPECT_NE(box->RunningImage().value_or(-1), 228);
+    EXPECT_TRUE(Got(P_DEVICE).empty());
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    EXPECT_EQ(g_bSetupIdle.load(), 1);
+
+    // The cable pulled in the middle of the row's download.
+    Plug("ZV-C Re-2.00");
+    boxes.Clear();
+    Mark();
+    port.beforeLoad = [this](int number) {
+        if (number == 228)
+            box->AddFault(sim::Fault::OnA0Address(0x0000, sim::FaultAction::Unplug));
+    };
+    Run(Request(175, "ZV-C Re-2.00"));
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_FALSE(setup.NotReadyReason().empty());
+    EXPECT_TRUE(Got(P_DEVICE).empty());
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    EXPECT_EQ(g_bSetupIdle.load(), 1);
+    port.beforeLoad = nullptr;
+
+    // Back on the bus: the same device sets up and the device is ready again.
+    Plug("ZV-C Re-2.00");
+    boxes.Clear();
+    Mark();
+    Run(Request(175, "ZV-C Re-2.00"));
+    EXPECT_EQ(box->RunningImage().value_or(-1), 228);
+    EXPECT_EQ(SubCodes(), std::vector<int> { 0 });
+    EXPECT_TRUE(setup.NotReadyReason().empty());
+}
+
+TEST_F(SetupOnBox, WithoutAProgrammerTheBoxGetsNothing)
+{
+    Plug("ZV-C Re-2.00");
+    g_nOperationState = kStateDisconnected;
+    const std::size_t bytes = box->BytesReceived();
+    const int boots = box->Boots();
+    Run(Request(175, "ZV-C Re-2.00"));
+    EXPECT_EQ(box->RunningImage().value_or(-1), kBaseFirmware);
+    EXPECT_EQ(box->BytesReceived(), bytes);
+    EXPECT_EQ(box->Boots(), boots);
+    EXPECT_EQ(view.lastDevice, g_DeviceClassTable[175].m_strName);
+    EXPECT_EQ(g_nCurrentClass, 175);
+}
+
+} // namespace
