@@ -300,3 +300,60 @@ TEST_F(SetupOnBox, WithoutAProgrammerTheBoxGetsNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SetupOnBox, AfterAnUnplugMidBatchNoStalePacketReachesTheBox)
+{
+    Plug("ZV-C Re-2.00");
+    const auto stops = [this] {
+        std::vector<int> out;
+        for (const auto& p : box->Recorded(P_STOP))
+            out.push_back(p.size() >= 2 ? p[1] : -1);
+        return out;
+    };
+    // Packets waiting in the batch when the cable goes.
+    channel.BeginOperation();
+    for (std::uint8_t i = 0; i < 5; ++i) {
+        const std::uint8_t stop[2] = { P_STOP, i };
+        ASSERT_TRUE(channel.SendCommand(stop, 2, true));
+    }
+    box->Port()->Unplug();
+    const std::uint8_t last[2] = { P_STOP, 99 };
+    EXPECT_FALSE(channel.SendCommand(last, 2));
+    EXPECT_EQ(channel.BatchFill(), 0);
+
+    box->Port()->Plug();
+    ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(kBaseFirmware).outcome == FirmwareLoadResult::Loaded);
+    // A batch left over from an operation that ended with the link gone goes nowhere either.
+    const std::uint8_t left[2] = { P_STOP, 50 };
+    channel.SendCommand(left, 2, true);
+    channel.BeginOperation();
+    const std::uint8_t next[2] = { P_STOP, 100 };
+    ASSERT_TRUE(channel.SendCommand(next, 2));
+    EXPECT_EQ(stops(), std::vector<int> { 100 });
+}
+
+TEST_F(SetupOnBox, BatchedPacketsArriveEachInItsOwnSlot)
+{
+    Plug("ZV-C Re-2.00");
+    channel.BeginOperation();
+    for (std::uint8_t i = 0; i < 63; ++i) {
+        const std::uint8_t stop[2] = { P_STOP, i };
+        ASSERT_TRUE(channel.SendCommand(stop, 2, true));
+    }
+    EXPECT_EQ(channel.BatchFill(), 0);
+    const std::uint8_t tail[2] = { P_STOP, 200 };
+    channel.SendCommand(tail, 2, true);
+    const std::uint8_t alone[3] = { P_STOP, 201, 7 };
+    channel.SendCommand(alone, 3);
+    const auto got = box->Recorded(P_STOP);
+    ASSERT_EQ(got.size(), 65u);
+    for (std::size_t i = 0; i < 63; ++i)
+        EXPECT_EQ(got[i][1], i);
+    EXPECT_EQ(got[63][1], 200);
+    EXPECT_EQ(got[64], (std::vector<std::uint8_t> { P_STOP, 201, 7 }));
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+} // namespace
