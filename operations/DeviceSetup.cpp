@@ -118,6 +118,8 @@ void DeviceSetup::Start(SetupRequest request)
         return;
     }
     if (m_running || g_LinkLease.IsHeld()) {
+        // A script that asked for this device waits for it, not just for the link.
+        g_bSetupIdle = 0;
         m_pending = std::move(request);
         g_LinkLease.WhenFree([weak = std::weak_ptr<Alive>(m_alive), this] {
             if (auto alive = weak.lock(); alive && alive->alive)
@@ -212,6 +214,8 @@ void DeviceSetup::WhenDone(std::function<void()> callback)
 
 void DeviceSetup::Shutdown()
 {
+    if (m_pending && !m_running)
+        g_bSetupIdle = 1;
     m_pending.reset();
     m_whenDone = nullptr;
     if (m_thread.joinable()) {
