@@ -28,40 +28,85 @@ struct SizeRange {
 // A size group lists its classes as ranges; one entry per range.
 constexpr SizeRange kSizeRanges[] = {
     { 5, 7, 1024, 64, kKeep },
-    { 8, 8, 256, 64, kKeep }, { 14, 23, 256, 64, kKeep }, { 129, 129, 256, 64, kKeep },
-    { 244, 244, 256, 64, kKeep }, { 262, 262, 256, 64, kKeep },
-    { 25, 32, 64, 32, 32 }, { 35, 35, 64, 32, 32 }, { 37, 37, 64, 32, 32 },
+    { 8, 8, 256, 64, kKeep },
+    { 14, 23, 256, 64, kKeep },
+    { 129, 129, 256, 64, kKeep },
+    { 244, 244, 256, 64, kKeep },
+    { 262, 262, 256, 64, kKeep },
+    { 25, 32, 64, 32, 32 },
+    { 35, 35, 64, 32, 32 },
+    { 37, 37, 64, 32, 32 },
     { 58, 58, 16, kKeep, 16 },
-    { 70, 70, 64, 64, kKeep }, { 118, 127, 64, 64, kKeep }, { 136, 144, 64, 64, kKeep },
-    { 153, 154, 64, 64, kKeep }, { 243, 243, 64, 64, kKeep }, { 304, 304, 64, 64, kKeep },
-    { 86, 86, 64, kKeep, 58 }, { 173, 174, 64, kKeep, 58 },
+    { 70, 70, 64, 64, kKeep },
+    { 118, 127, 64, 64, kKeep },
+    { 136, 144, 64, 64, kKeep },
+    { 153, 154, 64, 64, kKeep },
+    { 243, 243, 64, 64, kKeep },
+    { 304, 304, 64, 64, kKeep },
+    { 86, 86, 64, kKeep, 58 },
+    { 173, 174, 64, kKeep, 58 },
     { 90, 90, 16384, 16384, kKeep },
     { 91, 92, 6400, 64, kKeep },
-    { 130, 131, 2048, kKeep, kKeep }, { 145, 148, 2048, kKeep, kKeep }, { 161, 161, 2048, kKeep, kKeep },
-    { 169, 170, 2048, kKeep, kKeep }, { 172, 172, 2048, kKeep, kKeep }, { 175, 176, 2048, kKeep, kKeep },
-    { 186, 187, 2048, kKeep, kKeep }, { 198, 198, 2048, kKeep, kKeep }, { 238, 238, 2048, kKeep, kKeep },
-    { 245, 246, 2048, kKeep, kKeep }, { 290, 293, 2048, kKeep, kKeep },
-    { 132, 132, 4096, kKeep, kKeep }, { 149, 149, 4096, kKeep, kKeep }, { 152, 152, 4096, kKeep, kKeep },
-    { 156, 156, 4096, kKeep, kKeep }, { 177, 177, 4096, kKeep, kKeep }, { 182, 182, 4096, kKeep, kKeep },
-    { 188, 188, 4096, kKeep, kKeep }, { 192, 193, 4096, kKeep, kKeep }, { 195, 195, 4096, kKeep, kKeep },
-    { 199, 199, 4096, kKeep, kKeep }, { 223, 224, 4096, kKeep, kKeep }, { 239, 239, 4096, kKeep, kKeep },
-    { 247, 247, 4096, kKeep, kKeep }, { 250, 250, 4096, kKeep, kKeep }, { 256, 257, 4096, kKeep, kKeep },
-    { 264, 267, 4096, kKeep, kKeep }, { 278, 279, 4096, kKeep, kKeep },
-    { 133, 135, 8192, kKeep, kKeep }, { 150, 151, 8192, kKeep, kKeep }, { 163, 168, 8192, kKeep, kKeep },
-    { 171, 171, 8192, kKeep, kKeep }, { 178, 179, 8192, kKeep, kKeep }, { 183, 184, 8192, kKeep, kKeep },
-    { 189, 191, 8192, kKeep, kKeep }, { 194, 194, 8192, kKeep, kKeep }, { 196, 197, 8192, kKeep, kKeep },
-    { 200, 222, 8192, kKeep, kKeep }, { 225, 235, 8192, kKeep, kKeep }, { 240, 242, 8192, kKeep, kKeep },
-    { 248, 249, 8192, kKeep, kKeep }, { 251, 255, 8192, kKeep, kKeep }, { 258, 260, 8192, kKeep, kKeep },
-    { 268, 271, 8192, kKeep, kKeep }, { 280, 285, 8192, kKeep, kKeep }, { 294, 298, 8192, kKeep, kKeep },
-    { 155, 155, 1024, 64, kKeep }, { 181, 181, 1024, 64, kKeep }, { 261, 261, 1024, 64, kKeep },
-    { 263, 263, 1024, 64, kKeep }, { 301, 301, 1024, 64, kKeep }, { 303, 303, 1024, 64, kKeep },
+    { 130, 131, 2048, kKeep, kKeep },
+    { 145, 148, 2048, kKeep, kKeep },
+    { 161, 161, 2048, kKeep, kKeep },
+    { 169, 170, 2048, kKeep, kKeep },
+    { 172, 172, 2048, kKeep, kKeep },
+    { 175, 176, 2048, kKeep, kKeep },
+    { 186, 187, 2048, kKeep, kKeep },
+    { 198, 198, 2048, kKeep, kKeep },
+    { 238, 238, 2048, kKeep, kKeep },
+    { 245, 246, 2048, kKeep, kKeep },
+    { 290, 293, 2048, kKeep, kKeep },
+    { 132, 132, 4096, kKeep, kKeep },
+    { 149, 149, 4096, kKeep, kKeep },
+    { 152, 152, 4096, kKeep, kKeep },
+    { 156, 156, 4096, kKeep, kKeep },
+    { 177, 177, 4096, kKeep, kKeep },
+    { 182, 182, 4096, kKeep, kKeep },
+    { 188, 188, 4096, kKeep, kKeep },
+    { 192, 193, 4096, kKeep, kKeep },
+    { 195, 195, 4096, kKeep, kKeep },
+    { 199, 199, 4096, kKeep, kKeep },
+    { 223, 224, 4096, kKeep, kKeep },
+    { 239, 239, 4096, kKeep, kKeep },
+    { 247, 247, 4096, kKeep, kKeep },
+    { 250, 250, 4096, kKeep, kKeep },
+    { 256, 257, 4096, kKeep, kKeep },
+    { 264, 267, 4096, kKeep, kKeep },
+    { 278, 279, 4096, kKeep, kKeep },
+    { 133, 135, 8192, kKeep, kKeep },
+    { 150, 151, 8192, kKeep, kKeep },
+    { 163, 168, 8192, kKeep, kKeep },
+    { 171, 171, 8192, kKeep, kKeep },
+    { 178, 179, 8192, kKeep, kKeep },
+    { 183, 184, 8192, kKeep, kKeep },
+    { 189, 191, 8192, kKeep, kKeep },
+    { 194, 194, 8192, kKeep, kKeep },
+    { 196, 197, 8192, kKeep, kKeep },
+    { 200, 222, 8192, kKeep, kKeep },
+    { 225, 235, 8192, kKeep, kKeep },
+    { 240, 242, 8192, kKeep, kKeep },
+    { 248, 249, 8192, kKeep, kKeep },
+    { 251, 255, 8192, kKeep, kKeep },
+    { 258, 260, 8192, kKeep, kKeep },
+    { 268, 271, 8192, kKeep, kKeep },
+    { 280, 285, 8192, kKeep, kKeep },
+    { 294, 298, 8192, kKeep, kKeep },
+    { 155, 155, 1024, 64, kKeep },
+    { 181, 181, 1024, 64, kKeep },
+    { 261, 261, 1024, 64, kKeep },
+    { 263, 263, 1024, 64, kKeep },
+    { 301, 301, 1024, 64, kKeep },
+    { 303, 303, 1024, 64, kKeep },
     { 305, 305, 1024, 64, kKeep },
     { 272, 276, 32768, 16, kKeep },
     { 286, 289, 32768, kKeep, kKeep },
     { 300, 300, 16384, kKeep, kKeep },
     { 308, 308, 8, kKeep, 8 },
     { 309, 309, 32, kKeep, 32 },
-    { 312, 316, 64, 64, kKeep }, { 318, 320, 64, 64, kKeep },
+    { 312, 316, 64, 64, kKeep },
+    { 318, 320, 64, 64, kKeep },
     { 317, 317, 64, 64, 32 },
     { 321, 325, 128, 64, 8 },
 };
@@ -120,40 +165,55 @@ TransferSizes ComputeTransferSizes(int classIndex, const CDeviceClass& classEntr
 std::uint8_t ReadCommandFor(int bufferIndex, int coreBits)
 {
     switch (bufferIndex) {
-    case 1: return P_READ_DATA;
-    case 2: return P_READ_CFG;
-    case 3: return coreBits > 15 ? P_READ_CFG_WORD : P_PIC_MEM_READ;
-    default: return P_READ;
+    case 1:
+        return P_READ_DATA;
+    case 2:
+        return P_READ_CFG;
+    case 3:
+        return coreBits > 15 ? P_READ_CFG_WORD : P_PIC_MEM_READ;
+    default:
+        return P_READ;
     }
 }
 
 std::uint8_t ReadOkCommandFor(int bufferIndex)
 {
     switch (bufferIndex) {
-    case 1: return P_READ_DATA_OK;
+    case 1:
+        return P_READ_DATA_OK;
     case 2:
-    case 3: return P_READ_CFG_OK;
-    default: return P_READ_OK;
+    case 3:
+        return P_READ_CFG_OK;
+    default:
+        return P_READ_OK;
     }
 }
 
 std::uint8_t WriteCommandFor(int bufferIndex)
 {
     switch (bufferIndex) {
-    case 1: return P_WRITE_DATA;
-    case 2: return P_WRITE_CFG;
-    case 3: return P_WRITE_CFG_WORD;
-    default: return P_WRITE;
+    case 1:
+        return P_WRITE_DATA;
+    case 2:
+        return P_WRITE_CFG;
+    case 3:
+        return P_WRITE_CFG_WORD;
+    default:
+        return P_WRITE;
     }
 }
 
 std::uint8_t WriteOkCommandFor(int bufferIndex)
 {
     switch (bufferIndex) {
-    case 1: return P_WRITE_DATA_OK;
-    case 2: return P_WRITE_CFG_OK;
-    case 3: return P_WRITE_CFG_WORD_OK;
-    default: return P_WRITE_OK;
+    case 1:
+        return P_WRITE_DATA_OK;
+    case 2:
+        return P_WRITE_CFG_OK;
+    case 3:
+        return P_WRITE_CFG_WORD_OK;
+    default:
+        return P_WRITE_OK;
     }
 }
 

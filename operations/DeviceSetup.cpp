@@ -314,8 +314,9 @@ bool DeviceSetup::Sleep(int milliseconds, const std::stop_token& stop)
 void DeviceSetup::RunConfiguration(const SetupRequest& request, int configuration)
 {
     const CDeviceClass& device = request.device;
-    const std::string& expected
-        = request.model == kModelZvD && !device.m_strFirmwareIdQ8U.empty() ? device.m_strFirmwareIdQ8U : device.m_strFirmwareId;
+    const std::string& expected = request.model == kModelZvD && !device.m_strFirmwareIdQ8U.empty()
+        ? device.m_strFirmwareIdQ8U
+        : device.m_strFirmwareId;
     // The update runs the JTAG player at speed level 1; the user's level comes back after it.
     const int level = m_hardware.SpeedLevel();
     m_updater->UpdateProgrammerConfig(configuration, false, expected);
@@ -388,7 +389,8 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
     const SetupRow& row = SetupRowFor(index);
     const auto boxText = [&](SetupBox box) {
         const int caption = SetupBoxCaptionText(box);
-        return caption >= 0 ? platform::Format(SetupBoxText(box), device.m_strName.c_str()) : std::string(SetupBoxText(box));
+        return caption >= 0 ? platform::Format(SetupBoxText(box), device.m_strName.c_str())
+                            : std::string(SetupBoxText(box));
     };
     if (row.Has(kExtraRowBox))
         return EndWith(boxText(row.rowBox), true, SetupBoxCaptionText(row.rowBox));
@@ -401,7 +403,8 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
             if (row.Has(kExtraByRevision) && model != kModelZvCQ && model != kModelZvD) {
                 cell.firmware = static_cast<std::int16_t>(FirmwareByRevision(request.version.c_str(), model));
                 if (cell.firmware == 0)
-                    return EndWith(boxText(SetupBox::UpdateSoftware), true, SetupBoxCaptionText(SetupBox::UpdateSoftware));
+                    return EndWith(
+                        boxText(SetupBox::UpdateSoftware), true, SetupBoxCaptionText(SetupBox::UpdateSoftware));
             }
             if (cell.configuration)
                 RunConfiguration(request, cell.configuration);

@@ -37,9 +37,12 @@ int ProgrammerLinkPort::Exchange(const std::uint8_t* packet, int length, std::ui
 FirmwareLoad ProgrammerLinkPort::LoadFirmware(int number)
 {
     switch (g_ProgrammerLink.LoadFirmwareIfReady(number).outcome) {
-    case FirmwareLoadResult::Loaded: return FirmwareLoad::Loaded;
-    case FirmwareLoadResult::NoProgrammer: return FirmwareLoad::NoProgrammer;
-    case FirmwareLoadResult::Failed: break;
+    case FirmwareLoadResult::Loaded:
+        return FirmwareLoad::Loaded;
+    case FirmwareLoadResult::NoProgrammer:
+        return FirmwareLoad::NoProgrammer;
+    case FirmwareLoadResult::Failed:
+        break;
     }
     return FirmwareLoad::Failed;
 }

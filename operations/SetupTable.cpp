@@ -11,22 +11,28 @@ constexpr SetupCell Cf(int configuration, int firmware)
 {
     return { static_cast<std::int16_t>(configuration), static_cast<std::int16_t>(firmware), SetupBox::None };
 }
-constexpr SetupCell Fw(int firmware) { return Cf(0, firmware); }
+constexpr SetupCell Fw(int firmware)
+{
+    return Cf(0, firmware);
+}
 constexpr SetupCell Bx(SetupBox box, int configuration = 0)
 {
     return { static_cast<std::int16_t>(configuration), 0, box };
 }
 // The usual ZV-CQ cell: the default CPLD configuration, then the row's image.
-constexpr SetupCell Q7(int firmware) { return Cf(385, firmware); }
+constexpr SetupCell Q7(int firmware)
+{
+    return Cf(385, firmware);
+}
 
-constexpr SetupRow Row(int first, int last, SetupCell zvD, SetupCell zvCQ, SetupCell other, SubCodeRule rule,
-    int value, std::uint16_t extras = kExtraNone)
+constexpr SetupRow Row(int first, int last, SetupCell zvD, SetupCell zvCQ, SetupCell other, SubCodeRule rule, int value,
+    std::uint16_t extras = kExtraNone)
 {
     return { static_cast<std::int16_t>(first), static_cast<std::int16_t>(last), zvD, zvCQ, other, rule,
         static_cast<std::int16_t>(value), extras, SetupBox::None };
 }
-constexpr SetupRow Minus(int first, int last, SetupCell zvD, SetupCell zvCQ, SetupCell other, int n,
-    std::uint16_t extras = kExtraNone)
+constexpr SetupRow Minus(
+    int first, int last, SetupCell zvD, SetupCell zvCQ, SetupCell other, int n, std::uint16_t extras = kExtraNone)
 {
     return Row(first, last, zvD, zvCQ, other, SubCodeRule::Minus, n, extras);
 }
@@ -162,17 +168,28 @@ constexpr SetupRow kUnsupported = Refuse(-1, -1, B::NotSupportedYet);
 const char* SetupBoxText(SetupBox box)
 {
     switch (box) {
-    case SetupBox::None: return "";
-    case SetupBox::NotSupportedYet: return "This device not supported yet.";
-    case SetupBox::Error1011: return "Error 1011!";
-    case SetupBox::WrongProgrammer: return "Wrong programmer!";
-    case SetupBox::NotSupportedZvcV1: return "Not supported on ZV-C V1!";
-    case SetupBox::NotSupportedZvcV1ZvB: return "Not supported ZV-C V1 and ZV-B!";
-    case SetupBox::LoadFirmwareNow: return "Load firmware file now...";
-    case SetupBox::UpdateSoftware: return "%s, Please update software #001";
-    case SetupBox::Number001: return "%s, #001";
-    case SetupBox::CoreWordLength: return "Fatal error, unknow CPU core word length!";
-    case SetupBox::PackageNotSupported: return "The package type is not supported!";
+    case SetupBox::None:
+        return "";
+    case SetupBox::NotSupportedYet:
+        return "This device not supported yet.";
+    case SetupBox::Error1011:
+        return "Error 1011!";
+    case SetupBox::WrongProgrammer:
+        return "Wrong programmer!";
+    case SetupBox::NotSupportedZvcV1:
+        return "Not supported on ZV-C V1!";
+    case SetupBox::NotSupportedZvcV1ZvB:
+        return "Not supported ZV-C V1 and ZV-B!";
+    case SetupBox::LoadFirmwareNow:
+        return "Load firmware file now...";
+    case SetupBox::UpdateSoftware:
+        return "%s, Please update software #001";
+    case SetupBox::Number001:
+        return "%s, #001";
+    case SetupBox::CoreWordLength:
+        return "Fatal error, unknow CPU core word length!";
+    case SetupBox::PackageNotSupported:
+        return "The package type is not supported!";
     }
     return "";
 }
@@ -180,9 +197,12 @@ const char* SetupBoxText(SetupBox box)
 int SetupBoxCaptionText(SetupBox box)
 {
     switch (box) {
-    case SetupBox::UpdateSoftware: return 50;
-    case SetupBox::Number001: return 49;
-    default: return -1;
+    case SetupBox::UpdateSoftware:
+        return 50;
+    case SetupBox::Number001:
+        return 49;
+    default:
+        return -1;
     }
 }
 
@@ -203,15 +223,18 @@ const SetupRow& SetupRowFor(int classIndex)
 int SetupSubCode(const SetupRow& row, int classIndex)
 {
     switch (row.rule) {
-    case SubCodeRule::NoPacket: return -1;
-    case SubCodeRule::Fixed: return row.value;
+    case SubCodeRule::NoPacket:
+        return -1;
+    case SubCodeRule::Fixed:
+        return row.value;
     case SubCodeRule::Range122:
         if (classIndex == 153)
             return 8;
         if (classIndex == 154)
             return 30;
         return classIndex - 122;
-    case SubCodeRule::Minus: return classIndex - row.value < 0 ? 0 : classIndex - row.value;
+    case SubCodeRule::Minus:
+        return classIndex - row.value < 0 ? 0 : classIndex - row.value;
     }
     return -1;
 }

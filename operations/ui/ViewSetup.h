@@ -17,8 +17,8 @@ class CTonrigView;
 class CViewSetup final : public ISetupView {
 public:
     // `port` null: the programmer link of the program.
-    explicit CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port = nullptr,
-        IProgrammerConfigUpdater* updater = nullptr);
+    explicit CViewSetup(
+        CTonrigView& view, std::unique_ptr<ISetupLinkPort> port = nullptr, IProgrammerConfigUpdater* updater = nullptr);
     ~CViewSetup() override;
 
     CommandChannel& Channel() { return m_channel; }

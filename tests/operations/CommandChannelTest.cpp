@@ -118,7 +118,7 @@ TEST_F(Channel, AFailedTransferDropsTheBatchSoNoStalePacketFollowsLaterCommands)
     link.sent.clear();
     ASSERT_TRUE(channel.SendByte(P_VERSION));
     ASSERT_EQ(link.sent.size(), 1u);
-    EXPECT_EQ(link.sent[0].bytes, std::vector<std::uint8_t>{ P_VERSION });
+    EXPECT_EQ(link.sent[0].bytes, std::vector<std::uint8_t> { P_VERSION });
     EXPECT_EQ(g_nLastByteCommand, P_VERSION);
 
     // A new operation starts with nothing waiting.

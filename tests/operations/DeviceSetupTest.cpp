@@ -3,6 +3,7 @@
 
 #include "operations/DeviceSetup.h"
 
+#include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
@@ -14,7 +15,6 @@
 #include "shell/Language.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
-#include "SetupFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,10 @@ protected:
         r.operationState = g_nOperationState;
         return r;
     }
-    bool WaitIdle() { return tonrig::test::ProcessEventsUntil([&] { return !setup.Busy(); }); }
+    bool WaitIdle()
+    {
+        return tonrig::test::ProcessEventsUntil([&] { return !setup.Busy(); });
+    }
     void Run(SetupRequest request)
     {
         setup.Start(std::move(request));

@@ -4,6 +4,7 @@
 
 #include "operations/DeviceSetup.h"
 
+#include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
@@ -22,7 +23,6 @@
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
-#include "SetupFakes.h"
 
 #include <QDir>
 

@@ -47,15 +47,15 @@ TEST(SetupTable, EveryFirmwareIsAnImageThatAcceptsItsModel)
                 continue;
             for (int model : column.models) {
                 EXPECT_TRUE(Accepts(column.cell.firmware, model))
-                    << "classes " << row.first << "-" << row.last << ": image " << column.cell.firmware
-                    << " on model " << model;
+                    << "classes " << row.first << "-" << row.last << ": image " << column.cell.firmware << " on model "
+                    << model;
                 ++checked;
             }
         }
     }
     EXPECT_GT(checked, 250);
-    for (const char* version : { "ZV-A Re-1.00", "ZV-B Re-1.00", "ZV-B Re-1.10", "ZV-B Re-1.20", "ZV-B Re-2.00",
-             "ZV-C Re-1.00" }) {
+    for (const char* version :
+        { "ZV-A Re-1.00", "ZV-B Re-1.00", "ZV-B Re-1.10", "ZV-B Re-1.20", "ZV-B Re-2.00", "ZV-C Re-1.00" }) {
         const int model = version[3] == 'A' ? 2 : version[3] == 'B' ? 4 : 5;
         EXPECT_TRUE(Accepts(FirmwareByRevision(version, model), model)) << version;
     }
@@ -82,10 +82,39 @@ TEST(SetupTable, RowsAndSubCodes)
         int index;
         int subCode; // -1: no P_DEVICE
     } cases[] = {
-        { 2, 2 }, { 3, 0 }, { 4, 1 }, { 5, 0 }, { 7, 2 }, { 23, 7 }, { 40, 2 }, { 55, 14 }, { 56, -1 },
-        { 57, 12 }, { 89, 22 }, { 108, 14 }, { 109, 2 }, { 111, 9 }, { 130, 8 }, { 153, 8 }, { 154, 30 },
-        { 157, 6 }, { 158, 8 }, { 174, 1 }, { 196, 10 }, { 250, 4 }, { 305, 2 }, { 308, 0 }, { 309, 0 },
-        { 310, -1 }, { 311, -1 }, { 319, 7 }, { 320, 0 }, { 321, 0 }, { 322, 1 }, { 323, 0 }, { 324, 0 },
+        { 2, 2 },
+        { 3, 0 },
+        { 4, 1 },
+        { 5, 0 },
+        { 7, 2 },
+        { 23, 7 },
+        { 40, 2 },
+        { 55, 14 },
+        { 56, -1 },
+        { 57, 12 },
+        { 89, 22 },
+        { 108, 14 },
+        { 109, 2 },
+        { 111, 9 },
+        { 130, 8 },
+        { 153, 8 },
+        { 154, 30 },
+        { 157, 6 },
+        { 158, 8 },
+        { 174, 1 },
+        { 196, 10 },
+        { 250, 4 },
+        { 305, 2 },
+        { 308, 0 },
+        { 309, 0 },
+        { 310, -1 },
+        { 311, -1 },
+        { 319, 7 },
+        { 320, 0 },
+        { 321, 0 },
+        { 322, 1 },
+        { 323, 0 },
+        { 324, 0 },
         { 325, 0 },
     };
     for (const Case& c : cases) {
@@ -115,9 +144,14 @@ TEST(SetupTable, FirmwareByRevisionText)
         int model;
         int firmware;
     } cases[] = {
-        { "ZV-A Re-1.00", 2, 175 }, { "ZV-B Re-1.00", 4, 175 }, { "ZV-B Re-1.10", 4, 175 },
-        { "ZV-B Re-1.20", 4, 284 }, { "ZV-B Re-1.30", 4, 291 }, { "ZV-C Re-2.00", 5, 292 },
-        { "ZV-A Re-1.10", 2, 0 }, { "", 5, 0 },
+        { "ZV-A Re-1.00", 2, 175 },
+        { "ZV-B Re-1.00", 4, 175 },
+        { "ZV-B Re-1.10", 4, 175 },
+        { "ZV-B Re-1.20", 4, 284 },
+        { "ZV-B Re-1.30", 4, 291 },
+        { "ZV-C Re-2.00", 5, 292 },
+        { "ZV-A Re-1.10", 2, 0 },
+        { "", 5, 0 },
     };
     for (const Case& c : cases)
         EXPECT_EQ(FirmwareByRevision(c.version, c.model), c.firmware) << c.version;

@@ -3,16 +3,18 @@
 
 #include "operations/ui/ViewSetup.h"
 
+#include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "link/LinkLease.h"
+#include "link/ProgrammerLink.h"
 #include "operations/LastSession.h"
 #include "operations/ui/TonrigView.h"
 #include "platform/Clock.h"
+#include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
-#include "SetupFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -156,10 +158,12 @@ TEST_F(ViewSetup, TheViewForwardsItsChannelMembers)
     view.m_nBufferIndex = 1;
     EXPECT_EQ(view.GetReadCommand(), P_READ_DATA);
     EXPECT_EQ(view.GetWriteOkCommand(), P_WRITE_DATA_OK);
-    // The program's own port has no programmer behind it yet.
+    // The view's own port is the programmer link; nothing is on this bus.
+    g_ProgrammerLink.ResetForTest(std::make_shared<platform::usb::VirtualBus>());
     const BYTE packet[2] = { P_DEVICE, 0 };
     EXPECT_FALSE(view.SendCommand(packet, 2));
     EXPECT_FALSE(view.CheckProgrammerLink());
+    g_ProgrammerLink.ResetForTest();
 }
 
 } // namespace
