@@ -133,7 +133,7 @@ void Box::RegisterProtocol()
         if (!needs(ctx, p, n, 2))
             return;
         if (p[1] == 1) {
-            ctx.AddBytesMoved(ctx.TakeRest().size());
+            ctx.TakeRest(); // already counted among the transfer's bytes the 8051 moved
             ctx.Reply({ 0 });
             return;
         }
