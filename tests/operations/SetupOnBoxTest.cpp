@@ -132,7 +132,9 @@ protected:
         return out;
     }
 
-    std::shared_ptr<platform::Clock> clock = platform::MakeScaledClock(1000);
+    // 100x: the link's pipe time-outs and re-enumeration waits must outlast a loaded machine's
+    // scheduling.
+    std::shared_ptr<platform::Clock> clock = platform::MakeScaledClock(100);
     platform::ScopedClock scoped { clock };
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     std::shared_ptr<sim::Box> box;
