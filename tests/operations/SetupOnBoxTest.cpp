@@ -226,6 +226,38 @@ TEST_F(SetupOnBox, TheBoxKeepsWhatTheExtraStepsGaveIt)
     EXPECT_EQ(box->PortValue(5), 0x2D);
 }
 
+TEST_F(SetupOnBox, ARefusedModelLeavesTheDeviceNotReadyWithItsBox)
+{
+    Plug("ZV-C Re-2.00");
+    Run(Request(16, "ZV-C Re-2.00"));
+    EXPECT_EQ(setup.NotReadyReason(), "Error 1011!");
+    EXPECT_EQ(view.fields[kFieldStatus], "Error 1011!");
+    // The same class on a ZV-D is fine.
+    Plug("ZV-D Re-1.00");
+    Mark();
+    Run(Request(16, "ZV-D Re-1.00"));
+    EXPECT_TRUE(setup.NotReadyReason().empty());
+    EXPECT_EQ(box->RunningImage().value_or(-1), 464);
+    EXPECT_EQ(SubCodes(), std::vector<int> { 0 });
+}
+
+TEST_F(SetupOnBox, A28PinRecordOfClass321TwiceKeepsTwelvePins)
+{
+    Plug("ZV-C Re-2.00");
+    g_CurrentDevice = g_DeviceClassTable[321];
+    g_CurrentDevice.m_strPackage = "DIP28"; // as a DIP28 device record gives it
+    for (int i = 0; i < 2; ++i) {
+        Mark();
+        setup.Start(321, 1, 1, 1, "ZV-C Re-2.00");
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !setup.Busy(); }, std::chrono::seconds(30)));
+        EXPECT_EQ(g_CurrentDevice.m_strCpldDip.size(), 12u);
+        EXPECT_EQ(g_CurrentDevice.m_strCpldDip[6], '1');
+        EXPECT_EQ(box->RunningImage().value_or(-1), 325);
+        EXPECT_EQ(Got(P_DEVICE_PACKAGE), (std::vector<tonrig::test::Bytes> { { P_DEVICE_PACKAGE, 28 } }));
+        EXPECT_EQ(Got(P_CORE_WORD_LENGTH), (std::vector<tonrig::test::Bytes> { { P_CORE_WORD_LENGTH, 16 } }));
+    }
+}
+
 TEST_F(SetupOnBox, ClassFileRunsInPlaceOfTheBaseImageAndTheRowsImage)
 {
     const std::string folder = GetAppDataFolder() + "/ClassFiles";
