@@ -153,8 +153,7 @@ void DeviceSetup::StartNow(SetupRequest request)
         Start(std::move(request));
         return;
     }
-    if (m_thread.joinable())
-        m_thread.join();
+    JoinWorker(false);
     m_running = true;
     g_bSetupIdle = 0;
     request.classChanged = request.classIndex != g_nCurrentClass;
@@ -163,26 +162,50 @@ void DeviceSetup::StartNow(SetupRequest request)
     m_view.SetField(kFieldStatus, checking);
     m_view.ProgressStart(checking, 5);
 
-    m_thread = std::jthread([this, request = std::move(request)](std::stop_token stop) mutable {
+    auto work = [this, request = std::move(request)](std::stop_token stop) mutable {
         SetupDevice(request, stop);
         std::weak_ptr<Alive> weak = m_alive;
         platform::post([weak, this] {
             if (auto alive = weak.lock(); alive && alive->alive)
                 Finish();
         });
-    });
+    };
+    if (!m_slot.start) {
+        m_thread = std::jthread(std::move(work));
+        return;
+    }
+    if (!m_slot.start(std::move(work))) {
+        Trace("Device setup: the setup slot is busy\n");
+        m_running = false;
+        g_bSetupIdle = 1;
+        m_view.ProgressHide();
+        g_LinkLease.Release(LeaseHolder::Setup);
+    }
+}
+
+void DeviceSetup::JoinWorker(bool stop)
+{
+    if (m_slot.stop) {
+        if (m_running || stop)
+            m_slot.stop();
+        return;
+    }
+    if (!m_thread.joinable())
+        return;
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        m_thread.detach();
+        return;
+    }
+    if (stop)
+        m_thread.request_stop();
+    m_thread.join();
 }
 
 void DeviceSetup::Finish()
 {
     if (!m_running)
         return;
-    if (m_thread.joinable()) {
-        if (m_thread.get_id() == std::this_thread::get_id())
-            m_thread.detach();
-        else
-            m_thread.join();
-    }
+    JoinWorker(false);
     m_running = false;
     m_view.ProgressHide();
     const std::string notReady = NotReadyReason();
@@ -218,11 +241,8 @@ void DeviceSetup::Shutdown()
         g_bSetupIdle = 1;
     m_pending.reset();
     m_whenDone = nullptr;
-    if (m_thread.joinable()) {
-        // A worker waiting for the GUI thread (a box, a widget update) gives up the wait.
-        m_thread.request_stop();
-        m_thread.join();
-    }
+    // A worker waiting for the GUI thread (a box, a widget update) gives up the wait.
+    JoinWorker(true);
     if (m_running) {
         m_running = false;
         g_bSetupIdle = 1;

@@ -128,6 +128,14 @@ public:
     // The window closes: stops the worker, waits for it, and leaves idle 1 and the lease free.
     void Shutdown();
 
+    // Runs the worker on a thread slot of the owner's instead of a thread of its own: `start`
+    // starts the work on the slot (false when it could not), `stop` requests a stop and joins.
+    struct WorkerSlot {
+        std::function<bool(std::function<void(std::stop_token)>)> start;
+        std::function<void()> stop;
+    };
+    void UseWorkerSlot(WorkerSlot slot) { m_slot = std::move(slot); }
+
     // Why the device cannot be used (the box a setup ended with); empty when it is ready.
     std::string NotReadyReason() const;
 
@@ -144,6 +152,7 @@ private:
     void StartNow(SetupRequest request);
     void StartPending();
     void Finish();
+    void JoinWorker(bool stop);
     bool Gui(const std::function<void()>& fn);
     void Log(const std::string& text);
     // A box without caption (or with the language text `captionText`); false when it could not be
@@ -162,7 +171,8 @@ private:
     std::unique_ptr<StubConfigUpdater> m_stubUpdater;
     IProgrammerConfigUpdater* m_updater;
 
-    std::jthread m_thread;
+    WorkerSlot m_slot;
+    std::jthread m_thread; // without a slot
     std::stop_token m_stop; // the worker's, for its waits on the GUI thread
     bool m_running = false;
     std::optional<SetupRequest> m_pending;

@@ -383,6 +383,39 @@ TEST_F(Setup, RequestsWaitInOneSlotWhileTheLeaseIsHeld)
     EXPECT_EQ(started, std::vector<int> { 179 });
 }
 
+TEST_F(Setup, OnTheOwnersWorkerSlot)
+{
+    std::jthread slot;
+    int starts = 0;
+    setup.UseWorkerSlot({ [&](std::function<void(std::stop_token)> work) {
+                             if (slot.joinable())
+                                 return false; // not freed since its last run
+                             ++starts;
+                             slot = std::jthread(std::move(work));
+                             return true;
+                         },
+        [&] {
+            if (slot.joinable()) {
+                slot.request_stop();
+                slot.join();
+            }
+        } });
+    Run(Request(175, kModelZvC, "ZV-C Re-2.00"));
+    Run(Request(188, kModelZvC, "ZV-C Re-2.00"));
+    EXPECT_EQ(starts, 2);
+    EXPECT_FALSE(slot.joinable());
+    EXPECT_EQ(box.loads, (std::vector<int> { 355, 228, 355, 179 }));
+
+    // A slot that will not start leaves nothing held.
+    slot = std::jthread([](std::stop_token) {});
+    setup.Start(Request(5, kModelZvC, "ZV-C Re-2.00"));
+    EXPECT_FALSE(setup.Busy());
+    EXPECT_EQ(g_bSetupIdle.load(), 1);
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    slot.join();
+    setup.UseWorkerSlot({}); // the slot goes with this test
+}
+
 TEST_F(Setup, TheUpdaterGetsTheExpectedCodeAndTheSpeedLevelComesBack)
 {
     box.speed = 3;
