@@ -110,7 +110,8 @@ private:
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr;           // a child panel
     bool m_bInitialised = false;
-    std::unique_ptr<CViewSetup> m_pSetup; // last: its worker reaches the members above
+    // Last, so it goes first: its worker reaches the members above.
+    std::unique_ptr<CViewSetup> m_pSetup;
 };
 
 // The one main view, from its initial update until it is destroyed.

@@ -1,15 +1,15 @@
 #include "shell/ui/TonrigApp.h"
 
 #include "catalogue/ui/DeviceSelectDlg.h"
-#include "operations/OperationState.h"
 #include "link/LinkLease.h"
 #include "operations/DeviceSetup.h"
-#include "support/RecordingMessageBox.h"
+#include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
 #include "shell/RecentFileList.h"
 #include "shell/ui/AboutDlg.h"
 #include "shell/ui/MainFrame.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
 #include "platform/SettingsStore.h"
