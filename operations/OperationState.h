@@ -3,8 +3,11 @@
 // doing now and which device class is set up. Written by the GUI thread and the device setup.
 
 #include "catalogue/DeviceClass.h"
+#include "link/MonitorSink.h" // WM_PROGRAMMER_CHANGED, WM_USB_INIT
 #include "platform/WinTypes.h"
 #include "shell/ShellMessages.h"
+
+#include <atomic>
 
 // 0 no programmer connected, 1 idle, 2 identifying, 3 read, 4 write, 5 erase, 6 verify,
 // 7 blank check.
@@ -14,6 +17,10 @@ extern int g_nOperationState;
 
 constexpr int kStateDisconnected = 0;
 constexpr int kStateIdle = 1;
+constexpr int kStateIdentifying = 2;
+
+// 1 whenever no operation's data pump runs; setting it asks a running one to stop.
+extern std::atomic<int> g_bCancelOperation;
 
 // True while no operation runs: the selection commands and buffer edits act only then.
 inline bool IsOperationIdle()

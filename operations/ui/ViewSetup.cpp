@@ -1,8 +1,13 @@
 #include "operations/ui/ViewSetup.h"
 
 #include "catalogue/DeviceClass.h"
+#include "link/CFGManager.h"
+#include "operations/DeviceSwitches.h"
+#include "operations/HeaderModel.h"
 #include "operations/LastSession.h"
+#include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
 #include "platform/Trace.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/ProgressDlg.h"
@@ -10,12 +15,48 @@
 #include <QVariant>
 #include <QWidget>
 
+namespace {
+
+// The program's port: the pin-driver state and the header pane behind the hooks.
+std::unique_ptr<ISetupLinkPort> ProgramPort()
+{
+    auto port = std::make_unique<ProgrammerLinkPort>();
+    port->invalidateSentCache = [] { g_CFGManager.InvalidateSentCache(); };
+    port->applySwitches = [](const CDeviceClass& device) { ApplyDeviceSwitches(g_CFGManager, device); };
+    port->speedLevel = [] { return g_pView2Header ? g_pView2Header->SpeedLevel() : HeaderModel::kDefaultSpeedLevel; };
+    port->setSpeedLevel = [](int level) {
+        if (g_pView2Header)
+            g_pView2Header->SetSpeedLevel(level);
+    };
+    return port;
+}
+
+} // namespace
+
 CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, IProgrammerConfigUpdater* updater)
     : m_view(view)
-    , m_port(port ? std::move(port) : MakeProgrammerLinkPort())
+    , m_port(port ? std::move(port) : ProgramPort())
     , m_channel(*m_port)
     , m_setup(m_channel, *this, *m_port, updater)
 {
+    CommandChannel::Hooks hooks;
+    hooks.applyVpp = [](std::uint8_t code) { g_CFGManager.SetVpp(code); };
+    hooks.delayFactor = [] { return g_pView2Header ? g_pView2Header->DelayFactor() : 1; };
+    hooks.cancelled = [] { return g_bCancelOperation != 0; };
+    m_channel.SetHooks(std::move(hooks));
+    // The setup runs on the view's setup slot, which the view's shut-down stops with the others.
+    m_setup.UseWorkerSlot({ [&view](std::function<void(std::stop_token)> work) {
+                               return view.StartWorker(WorkerSlot::Setup, std::move(work));
+                           },
+        [&view] { view.StopWorker(WorkerSlot::Setup); } });
+    onSocketPicture = [](const CDeviceClass& device) {
+        if (g_pView2Header)
+            g_pView2Header->setSocketPicture(device.m_strPackage);
+    };
+    onJumperPicture = [](const CDeviceClass&) {
+        if (g_pView2Header)
+            g_pView2Header->setJumperPicture(g_nCurrentClass);
+    };
 }
 
 CViewSetup::~CViewSetup()
@@ -103,6 +144,7 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         m_view.m_nCodeSize = static_cast<std::size_t>(codeSize);
     }
     m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
+    m_view.m_nDataSize = static_cast<std::size_t>(std::max(0, dataSize));
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)

@@ -135,10 +135,13 @@ TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
         asked = 0;
         log.OnClearAll();
         g_nCurrentClass = kNoDeviceClass;
+        const auto setupDone = [] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); };
+        // The second command waits for the first one's setup: the selection refuses meanwhile.
         app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil(setupDone));
         app.MainFrame()->Commands().Execute(ID_SELECT_DEVICE);
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil(setupDone));
         EXPECT_EQ(asked, c.asks ? 2 : 0);
-        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); }));
         const bool setUp = log.GetText().find("Device: ") != std::string::npos;
         EXPECT_EQ(setUp, c.setsUp);
         if (c.setsUp) {
