@@ -6,11 +6,13 @@
 
 #include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "link/ProgrammerModel.h"
 #include "operations/CommandChannel.h"
+#include "operations/DeviceSwitches.h"
 #include "operations/OperationState.h"
 #include "operations/SetupLinkPort.h"
 #include "platform/Clock.h"
@@ -18,6 +20,7 @@
 #include "platform/usb/VirtualBus.h"
 #include "shell/Language.h"
 #include "sim/Box.h"
+#include "sim/Electrical.h"
 #include "sim/FaultPlan.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
@@ -53,8 +56,17 @@ public:
         return link.LoadFirmware(number);
     }
     bool LoadClassFile(const std::string& path) override { return link.LoadClassFile(path); }
-    void InvalidateSentCache() override { }
-    void ApplySwitches(const CDeviceClass&) override { }
+    void InvalidateSentCache() override
+    {
+        if (pinDrivers)
+            g_CFGManager.InvalidateSentCache();
+    }
+    void ApplySwitches(const CDeviceClass& device) override
+    {
+        if (pinDrivers)
+            ApplyDeviceSwitches(g_CFGManager, device);
+    }
+    bool pinDrivers = false; // through the program's pin-driver state
     int SpeedLevel() override { return link.SpeedLevel(); }
     void SetSpeedLevel(int level) override { link.SetSpeedLevel(level); }
 };
@@ -256,6 +268,28 @@ TEST_F(SetupOnBox, A28PinRecordOfClass321TwiceKeepsTwelvePins)
         EXPECT_EQ(Got(P_DEVICE_PACKAGE), (std::vector<tonrig::test::Bytes> { { P_DEVICE_PACKAGE, 28 } }));
         EXPECT_EQ(Got(P_CORE_WORD_LENGTH), (std::vector<tonrig::test::Bytes> { { P_CORE_WORD_LENGTH, 16 } }));
     }
+}
+
+TEST_F(SetupOnBox, TheDevicesSwitchBytesReachTheBoxAfterItsImages)
+{
+    for (const char* version : { "ZV-C Re-2.00", "ZV-CQ Re-1.00" }) {
+        SCOPED_TRACE(version);
+        Plug(version);
+        g_CFGManager.ResetState();
+        port.pinDrivers = true;
+        auto request = Request(188, version);
+        request.device.m_nVccSwitch = 0x24;
+        request.device.m_nVppSwitch = 0x41;
+        request.device.m_strCpldDip = "101100010000";
+        Run(request);
+        // Both downloads rebooted the box (latches back to 0); the bytes went out after them.
+        const sim::PinLatches latches = box->Electrical().Latches();
+        EXPECT_EQ(latches.vccSwitch, 0x24);
+        EXPECT_EQ(latches.vppSwitch, 0x41);
+        EXPECT_EQ(latches.switchB, 0xB1);
+        port.pinDrivers = false;
+    }
+    g_CFGManager.ResetState();
 }
 
 TEST_F(SetupOnBox, ClassFileRunsInPlaceOfTheBaseImageAndTheRowsImage)
