@@ -139,12 +139,10 @@ void CViewSetup::FillGrid()
 
 void CViewSetup::ResetBuffers(int codeSize, int dataSize)
 {
-    if (codeSize > 0) {
+    // Each buffer's size is the device's.
+    if (codeSize > 0)
         m_view.m_CodeBuffer.assign(static_cast<std::size_t>(codeSize), 0xFF);
-        m_view.m_nCodeSize = static_cast<std::size_t>(codeSize);
-    }
     m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
-    m_view.m_nDataSize = static_cast<std::size_t>(std::max(0, dataSize));
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)
