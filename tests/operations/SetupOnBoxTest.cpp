@@ -425,3 +425,74 @@ TEST_F(SetupOnBox, BatchedPacketsArriveEachInItsOwnSlot)
 }
 
 } // namespace
+
+namespace {
+
+// Through the channel a DIP24 or DIP28 chip gets the address line that powers it in the socket
+// above ZV-A; on ZV-A the hand switches do that.
+TEST_F(SetupOnBox, Dip24AndDip28ChipsRoundTripThroughTheChannel)
+{
+    // The chip's replies come when its work is done on the clock: the manual clock moves to them.
+    platform::ScopedClock manual { std::make_shared<platform::ManualClock>() };
+    const auto classWith = [](const char* package, int code) {
+        for (int i = 2; i < kNoDeviceClass; ++i) {
+            const CDeviceClass& c = g_DeviceClassTable[static_cast<std::size_t>(i)];
+            if (c.m_strPackage == package && c.m_nPackageCode == code && c.m_nBusWidth == 1)
+                return i;
+        }
+        return -1;
+    };
+    struct Socket {
+        int classIndex;
+        int packageCode;
+        int pins;
+    } sockets[] = { { classWith("DIP24", 2), 2, 24 }, { classWith("DIP28", 4), 4, 28 } };
+    std::vector<std::uint8_t> data(200);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+
+    for (const char* version : { "ZV-C Re-2.00", "ZV-A Re-1.00" }) {
+        for (const Socket& socket : sockets) {
+            SCOPED_TRACE(testing::Message() << version << ", " << socket.pins << " pins");
+            ASSERT_GE(socket.classIndex, 0);
+            Plug(version);
+            g_nCurrentClass = socket.classIndex;
+            g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(socket.classIndex)];
+            sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Sram, 0x2000);
+            spec.name = "RAM";
+            spec.packageCode = socket.packageCode;
+            spec.pinCount = socket.pins;
+            {
+                std::lock_guard lock(box->Mutex());
+                box->ChipSocket().Insert(spec);
+            }
+
+            channel.BeginOperation();
+            for (std::size_t at = 0; at < data.size(); at += 59) {
+                std::vector<std::uint8_t> packet(5);
+                packet[0] = at == 0 ? P_WRITE_OK : P_WRITE;
+                PutBe32(&packet[1], static_cast<std::uint32_t>(at));
+                const std::size_t n = std::min<std::size_t>(59, data.size() - at);
+                packet.insert(packet.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                    data.begin() + static_cast<std::ptrdiff_t>(at + n));
+                ASSERT_TRUE(channel.SendCommand(packet, at + 59 < data.size()));
+            }
+            std::uint8_t reply[256] = {};
+            ASSERT_EQ(channel.ReadResponse(reply, 64), 1);
+            EXPECT_EQ(reply[0], 0);
+
+            std::uint8_t read[9] = { P_READ };
+            PutBe32(&read[5], static_cast<std::uint32_t>(data.size()));
+            ASSERT_TRUE(channel.SendCommand(read, 9));
+            const int got = channel.ReadResponse(reply, static_cast<int>(data.size()));
+            ASSERT_EQ(got, static_cast<int>(data.size())) << "first byte " << int(reply[0]);
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), reply));
+            EXPECT_EQ(channel.ReadResponse(reply, 1), 1);
+            EXPECT_EQ(reply[0], 0);
+            EXPECT_TRUE(box->ProtocolErrors().empty());
+        }
+    }
+    g_CurrentDevice = CDeviceClass();
+}
+
+} // namespace
