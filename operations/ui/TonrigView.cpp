@@ -8,6 +8,7 @@
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
+#include "operations/ui/ViewSetup.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/ui/BufferCommands.h"
@@ -97,6 +98,7 @@ CTonrigView::CTonrigView(QWidget* parent)
     m_pBufferCommands->AttachWidgets(m_Tab, m_HexView, m_MessageLog);
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
+    m_pSetup = std::make_unique<CViewSetup>(*this);
 }
 
 CTonrigView::~CTonrigView()
@@ -490,6 +492,8 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     WriteSettingsDword("USBDriverOK", 1);
     if (m_nIdentifications == 1 && m_dwLoadLastDevice != 0)
         SetTimer(kTimerLoadLastSession, 100, true);
+    // After a replug the box has lost its image: the selected device is set up again.
+    m_pSetup->OnProgrammerIdentified();
     // Last: a device setup waiting for the link starts from here.
     g_LinkLease.Release(LeaseHolder::Identify);
 }
@@ -566,11 +570,6 @@ void CTonrigView::OnDriverInstaller()
                          "if it is not found, install the udev rule described in the README (platform/usb).\r\n",
             result.reason.c_str()),
         kLogNote);
-}
-
-void CTonrigView::LoadLastSession()
-{
-    Log("Loading the last device and files: not available yet.\r\n", kLogNote);
 }
 
 void CTonrigView::LoadDeviceLists(bool freeFirst)
@@ -650,6 +649,8 @@ void CTonrigView::Shutdown()
     // The script first: it would start further commands. Then the workers that use the link.
     g_bScriptRunning = false;
     g_bScriptCommandDone = true;
+    if (m_pSetup)
+        m_pSetup->Shutdown();
     for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
         StopWorker(slot);
     for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
@@ -796,9 +797,65 @@ void CTonrigView::OnDeviceButton()
         app->OnDeviceList();
 }
 
-void CTonrigView::StartDeviceSetup(int classIndex, BYTE /*mode*/, BYTE /*probe*/, BYTE /*reload*/)
+void CTonrigView::StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload)
 {
-    Log(platform::Format("Device setup (class %d): not available yet.\r\n", classIndex), kLogNote);
+    m_pSetup->Start(classIndex, mode, probe, reload);
+}
+void CTonrigView::LoadLastSession()
+{
+    m_pSetup->LoadLastSession();
+}
+void CTonrigView::OnProgrammerIdentified()
+{
+    m_pSetup->OnProgrammerIdentified();
+}
+bool CTonrigView::SendCommand(const BYTE* packet, int size, bool batch)
+{
+    return m_pSetup->Channel().SendCommand(packet, size, batch);
+}
+bool CTonrigView::SendByte(BYTE code)
+{
+    return m_pSetup->Channel().SendByte(code);
+}
+int CTonrigView::ReadResponse(BYTE* buffer, int size)
+{
+    return m_pSetup->Channel().ReadResponse(buffer, size);
+}
+int CTonrigView::SetTransferSizes()
+{
+    return m_pSetup->Channel().SetTransferSizes();
+}
+BYTE CTonrigView::GetReadCommand()
+{
+    return m_pSetup->Channel().GetReadCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetReadOkCommand()
+{
+    return m_pSetup->Channel().GetReadOkCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetWriteCommand()
+{
+    return m_pSetup->Channel().GetWriteCommand(m_nBufferIndex);
+}
+BYTE CTonrigView::GetWriteOkCommand()
+{
+    return m_pSetup->Channel().GetWriteOkCommand(m_nBufferIndex);
+}
+void CTonrigView::SetPinDrivers()
+{
+    m_pSetup->Channel().SetPinDrivers();
+}
+bool CTonrigView::SetProgramDelay(int milliseconds)
+{
+    return m_pSetup->Channel().SetProgramDelay(milliseconds);
+}
+bool CTonrigView::CheckProgrammerLink()
+{
+    return m_pSetup->Channel().CheckProgrammerLink();
+}
+bool CTonrigView::DisconnectProgrammer()
+{
+    return m_pSetup->Channel().DisconnectProgrammer();
 }
 
 void CTonrigView::OnByteSwap()

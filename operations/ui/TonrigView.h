@@ -34,6 +34,7 @@ class CBufferCommands;
 class CHexView;
 class CProgressDlg;
 class CSplashDlg;
+class CViewSetup;
 class QLabel;
 class QPushButton;
 class QTabBar;
@@ -119,6 +120,8 @@ public:
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
+
+    // --- command channel and device setup (operations/ui/ViewSetup.h)
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
     // Button 123.
     void OnDeviceButton();
@@ -133,6 +136,23 @@ public:
     bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
     void StopWorker(WorkerSlot slot);
     bool WorkerRunning(WorkerSlot slot) const;
+
+    void LoadLastSession();
+    void OnProgrammerIdentified();
+    CViewSetup& DeviceSetupOwner() { return *m_pSetup; }
+    bool SendCommand(const BYTE* packet, int size, bool batch = false);
+    bool SendByte(BYTE code);
+    int ReadResponse(BYTE* buffer, int size);
+    int SetTransferSizes();
+    BYTE GetReadCommand();
+    BYTE GetReadOkCommand();
+    BYTE GetWriteCommand();
+    BYTE GetWriteOkCommand();
+    void SetPinDrivers();
+    bool SetProgramDelay(int milliseconds);
+    bool CheckProgrammerLink();
+    bool DisconnectProgrammer();
+    int m_nBufferIndex = 0; // 0 code, 1 data, 2 configuration, 3 configuration word
 
     CProgressDlg& ProgressDlg() { return *m_pProgress; }
     CSplashDlg& SplashDlg() { return *m_pSplash; }
@@ -204,7 +224,6 @@ private:
     void OnIdentified(const IdentifyOutcome& outcome, unsigned generation);
     void OnLinkWatch();
     void OnDriverInstaller();
-    void LoadLastSession();
     // The device lists and the pin-driver state.
     void LoadDeviceLists(bool freeFirst);
     void ResetPinDriverState();
@@ -231,6 +250,8 @@ private:
     bool m_bLostDuringIdentify = false;
     bool m_bInitialised = false;
     bool m_bShutDown = false;
+    // Last, so it goes first: its worker reaches the members above.
+    std::unique_ptr<CViewSetup> m_pSetup;
 };
 
 // The one main view, from its initial update until it is destroyed.

@@ -6,6 +6,7 @@
 #include "ViewTestSupport.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
+#include "operations/DeviceSetup.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/ui/View2Header.h"
@@ -354,15 +355,24 @@ TEST_F(MainViewLife, AFirstStartWithAConflictGainsProgrammerSevenToo)
 TEST_F(MainViewLife, TheLastDeviceIsReloadedAfterTheFirstIdentificationOnly)
 {
     WriteSetting("LoadLastDevice", 1);
+    {
+        CRegistryKey key;
+        key.Open(HKEY_CURRENT_USER, kSettings);
+        key.WriteString("LastDevice", "27C256");
+    }
     Start();
     Plug();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return Contains(Log(), "Loading the last device"); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Contains(Log(), "DEVICE 27C256"); }));
+    ASSERT_TRUE(ProcessEventsUntil([] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); }));
     Unplug();
     Plug();
     ASSERT_TRUE(ProcessEventsUntil([&] { return programmer.identifications == 2 && g_nOperationState == 1; }));
     RunFor(500ms);
+    ASSERT_TRUE(ProcessEventsUntil([] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); }));
     const std::string log = Log();
-    EXPECT_EQ(log.find("Loading the last device"), log.rfind("Loading the last device"));
+    EXPECT_EQ(log.find("DEVICE 27C256"), log.rfind("DEVICE 27C256"));
+    // The replug set the device up again (without reloading the session).
+    EXPECT_NE(log.find("Device: 27C256"), log.rfind("Device: 27C256"));
 }
 
 TEST_F(MainViewLife, CancelFromTheProgressWindowSetsTheCancelFlag)

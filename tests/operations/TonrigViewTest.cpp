@@ -168,11 +168,9 @@ TEST_F(MainView, CommandsWithoutTheirOperationsSaySoInTheLog)
     CTonrigView view;
     view.OnRead();
     view.OnWrite();
-    view.StartDeviceSetup(17, 1, 1, 1);
     const std::string log = view.MessageLog().GetText();
     EXPECT_NE(log.find("Read: not available yet."), std::string::npos);
     EXPECT_NE(log.find("Write: not available yet."), std::string::npos);
-    EXPECT_NE(log.find("Device setup (class 17): not available yet."), std::string::npos);
 }
 
 TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)

@@ -1,6 +1,8 @@
 #include "shell/ui/TonrigApp.h"
 
 #include "catalogue/ui/DeviceSelectDlg.h"
+#include "link/LinkLease.h"
+#include "operations/DeviceSetup.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
@@ -109,6 +111,7 @@ TEST_F(Application, RecentFilesOfAnEarlierRunAreThereAtStartUp)
 
 TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
 {
+    tonrig::test::RecordingMessageBox boxes; // without a programmer link setups end with a box
     CTonrigApp app;
     ASSERT_TRUE(app.InitInstance(false));
     int asked = 0;
@@ -141,12 +144,19 @@ TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
         answer = { c.cancelled, c.selected };
         asked = 0;
         log.OnClearAll();
+        g_nCurrentClass = kNoDeviceClass;
+        const auto setupDone = [] { return g_bSetupIdle == 1 && !g_LinkLease.IsHeld(); };
+        // The second command waits for the first one's setup: the selection refuses meanwhile.
         app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil(setupDone));
         app.MainFrame()->Commands().Execute(ID_SELECT_DEVICE);
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil(setupDone));
         EXPECT_EQ(asked, c.asks ? 2 : 0);
-        const bool setUp
-            = log.GetText().find("Device setup (class " + std::to_string(c.selected) + ")") != std::string::npos;
+        const bool setUp = log.GetText().find("Device: ") != std::string::npos;
         EXPECT_EQ(setUp, c.setsUp);
+        if (c.setsUp) {
+            EXPECT_EQ(g_nCurrentClass, c.selected);
+        }
     }
 }
 

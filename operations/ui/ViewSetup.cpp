@@ -1,0 +1,170 @@
+#include "operations/ui/ViewSetup.h"
+
+#include "catalogue/DeviceClass.h"
+#include "link/CFGManager.h"
+#include "operations/DeviceSwitches.h"
+#include "operations/HeaderModel.h"
+#include "operations/LastSession.h"
+#include "operations/OperationState.h"
+#include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
+#include "platform/Trace.h"
+#include "shell/RegistryKey.h"
+#include "shell/ui/ProgressDlg.h"
+
+#include <QVariant>
+#include <QWidget>
+
+namespace {
+
+// The program's port: the pin-driver state and the header pane behind the hooks.
+std::unique_ptr<ISetupLinkPort> ProgramPort()
+{
+    auto port = std::make_unique<ProgrammerLinkPort>();
+    port->invalidateSentCache = [] { g_CFGManager.InvalidateSentCache(); };
+    port->applySwitches = [](const CDeviceClass& device) { ApplyDeviceSwitches(g_CFGManager, device); };
+    port->speedLevel = [] { return g_pView2Header ? g_pView2Header->SpeedLevel() : HeaderModel::kDefaultSpeedLevel; };
+    port->setSpeedLevel = [](int level) {
+        if (g_pView2Header)
+            g_pView2Header->SetSpeedLevel(level);
+    };
+    return port;
+}
+
+} // namespace
+
+CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, IProgrammerConfigUpdater* updater)
+    : m_view(view)
+    , m_port(port ? std::move(port) : ProgramPort())
+    , m_channel(*m_port)
+    , m_setup(m_channel, *this, *m_port, updater)
+{
+    CommandChannel::Hooks hooks;
+    hooks.applyVpp = [](std::uint8_t code) { g_CFGManager.SetVpp(code); };
+    hooks.delayFactor = [] { return g_pView2Header ? g_pView2Header->DelayFactor() : 1; };
+    hooks.cancelled = [] { return g_bCancelOperation != 0; };
+    m_channel.SetHooks(std::move(hooks));
+    // The setup runs on the view's setup slot, which the view's shut-down stops with the others.
+    m_setup.UseWorkerSlot({ [&view](std::function<void(std::stop_token)> work) {
+                               return view.StartWorker(WorkerSlot::Setup, std::move(work));
+                           },
+        [&view] { view.StopWorker(WorkerSlot::Setup); } });
+    onSocketPicture = [](const CDeviceClass& device) {
+        if (g_pView2Header)
+            g_pView2Header->setSocketPicture(device.m_strPackage);
+    };
+    onJumperPicture = [](const CDeviceClass&) {
+        if (g_pView2Header)
+            g_pView2Header->setJumperPicture(g_nCurrentClass);
+    };
+}
+
+CViewSetup::~CViewSetup()
+{
+    Shutdown();
+}
+
+void CViewSetup::Shutdown()
+{
+    m_setup.Shutdown();
+}
+
+void CViewSetup::Start(int classIndex, std::uint8_t mode, std::uint8_t probe, std::uint8_t reload)
+{
+    m_setup.Start(classIndex, mode, probe, reload, m_view.m_strHardwareVersion);
+}
+
+void CViewSetup::LoadLastSession()
+{
+    LastSessionHost host;
+    host.log = [this](const std::string& text) { m_view.Log(text); };
+    host.selectDevice = SelectDeviceByName;
+    host.startSetup = [this](int classIndex) { Start(classIndex, 1, 1, 1); };
+    host.whenSetupDone = [this](std::function<void()> then) { m_setup.WhenDone(std::move(then)); };
+    host.openFile = [this](const std::string& path) { m_view.OpenFileByName(path); };
+    ::LoadLastSession(host);
+}
+
+void CViewSetup::OnProgrammerIdentified()
+{
+    if (++m_identifications == 1)
+        return;
+    const std::string& name = g_CurrentDevice.m_strName;
+    if (g_nCurrentClass == kNoDeviceClass || name.empty() || name == "All")
+        return;
+    Start(g_nCurrentClass, 1, 1, 0);
+}
+
+std::string CViewSetup::FieldText(int id) const
+{
+    const auto it = m_fields.find(id);
+    return it == m_fields.end() ? std::string() : it->second;
+}
+
+void CViewSetup::Log(const std::string& text)
+{
+    m_view.Log(text);
+}
+
+void CViewSetup::SetField(int id, const std::string& text)
+{
+    m_fields[id] = text;
+    if (auto* pane = m_view.findChild<QWidget*>(QString::number(id)))
+        pane->setProperty("text", QString::fromStdString(text));
+}
+
+void CViewSetup::ProgressStart(const std::string& caption, int range)
+{
+    m_view.ProgressDlg().SetText(caption);
+    m_view.ProgressDlg().Start(range);
+}
+
+void CViewSetup::ProgressHide()
+{
+    m_view.ProgressDlg().Show(false);
+}
+
+void CViewSetup::LoadDeviceFile()
+{
+    if (onLoadDeviceFile)
+        onLoadDeviceFile();
+}
+
+void CViewSetup::FillGrid()
+{
+    if (onFillGrid)
+        onFillGrid();
+    m_bGridLoaded = true;
+}
+
+void CViewSetup::ResetBuffers(int codeSize, int dataSize)
+{
+    // Each buffer's size is the device's.
+    if (codeSize > 0)
+        m_view.m_CodeBuffer.assign(static_cast<std::size_t>(codeSize), 0xFF);
+    m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
+}
+
+void CViewSetup::SetSocketPicture(const CDeviceClass& device)
+{
+    if (onSocketPicture)
+        onSocketPicture(device);
+}
+
+void CViewSetup::SetJumperPicture(const CDeviceClass& device)
+{
+    if (onJumperPicture)
+        onJumperPicture(device);
+}
+
+void CViewSetup::SaveLastDevice(const std::string& name)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (!key.Open(HKEY_CURRENT_USER, kLastSessionKey)) {
+        key.Create(HKEY_CURRENT_USER, kLastSessionKey);
+        if (!key.Open(HKEY_CURRENT_USER, kLastSessionKey))
+            return;
+    }
+    key.WriteString("LastDevice", name);
+    key.Close();
+}
