@@ -9,7 +9,6 @@
 #include <cstring>
 
 std::atomic<bool> g_bPumpRunning { false };
-std::atomic<bool> g_bCancelOperation { true };
 
 namespace {
 
@@ -26,7 +25,7 @@ OperationPump::OperationPump(PumpChannel& channel, PumpVoltageSetter& voltages, 
 
 bool OperationPump::CancelPending() const
 {
-    return g_bCancelOperation.load() || m_stop.stop_requested();
+    return g_bCancelOperation.load() != 0 || m_stop.stop_requested();
 }
 
 bool OperationPump::Pause(int milliseconds)
@@ -122,7 +121,7 @@ void OperationPump::Run(const PumpJob& job, std::stop_token stop)
         static_cast<unsigned>(m_nPosition), static_cast<unsigned>(m_job.m_nEndPosition));
 
     // Nothing of the pump's shared state is touched after complete(): the handler may join it.
-    g_bCancelOperation = true;
+    g_bCancelOperation = 1;
     g_bPumpRunning = false;
     m_host.complete(m_result);
 }

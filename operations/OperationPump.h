@@ -11,6 +11,7 @@
 // The pump reaches the world only through a PumpChannel, a PumpVoltageSetter, the platform clock
 // and its PumpHost, so it runs as well against a scripted channel as against the programmer.
 
+#include "operations/OperationState.h"
 #include "operations/PumpHost.h"
 #include "operations/PumpJob.h"
 
@@ -21,9 +22,8 @@
 
 // Set while a pump runs (by the pump, from its start to just before complete()).
 extern std::atomic<bool> g_bPumpRunning;
-// Set by Cancel on the GUI thread; cleared there before a pump starts, set again by the pump when
-// it ends. True whenever no pump runs.
-extern std::atomic<bool> g_bCancelOperation;
+// g_bCancelOperation (operations/OperationState.h): set by Cancel on the GUI thread; cleared there
+// before a pump starts, set again by the pump when it ends; 1 whenever no pump runs.
 
 // What the pump needs of the command channel.
 class PumpChannel {

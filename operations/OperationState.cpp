@@ -1,3 +1,4 @@
 #include "operations/OperationState.h"
 
 int g_nOperationState = kStateIdle;
+std::atomic<int> g_bCancelOperation { 1 };

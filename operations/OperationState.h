@@ -6,6 +6,8 @@
 #include "platform/WinTypes.h"
 #include "shell/ShellMessages.h"
 
+#include <atomic>
+
 // 0 no programmer connected, 1 idle, 2 identifying, 3 read, 4 write, 5 erase, 6 verify,
 // 7 blank check.
 extern int g_nOperationState;
@@ -14,6 +16,10 @@ extern int g_nOperationState;
 
 constexpr int kStateDisconnected = 0;
 constexpr int kStateIdle = 1;
+constexpr int kStateIdentifying = 2;
+
+// 1 whenever no operation's data pump runs; setting it asks a running one to stop.
+extern std::atomic<int> g_bCancelOperation;
 
 // True while no operation runs: the selection commands and buffer edits act only then.
 inline bool IsOperationIdle()
@@ -22,5 +28,7 @@ inline bool IsOperationIdle()
 }
 
 // Messages of the main view.
+constexpr UINT WM_PROGRAMMER_CHANGED = WM_USER + 1; // wParam 1: the programmer is gone, 0: it is back
+constexpr UINT WM_USB_INIT = WM_USER + 14; // identify the programmer
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;

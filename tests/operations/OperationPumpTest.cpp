@@ -29,7 +29,7 @@ protected:
         , m_scoped(m_clock)
     {
     }
-    ~PumpTest() override { g_bCancelOperation = true; }
+    ~PumpTest() override { g_bCancelOperation = 1; }
 
     PumpJob Job(PumpOperation op, int size, int block = 1024, int classIndex = 200, std::size_t bufferBytes = 0)
     {
@@ -49,7 +49,7 @@ protected:
 
     PumpResult Run(const PumpJob& job)
     {
-        g_bCancelOperation = false; // as the GUI thread does before a start
+        g_bCancelOperation = 0; // as the GUI thread does before a start
         OperationPump pump(channel, voltages, host);
         pump.Run(job);
         EXPECT_EQ(host.results.size(), 1u);
@@ -63,7 +63,7 @@ protected:
     {
         channel.onSend = [k, code, n = 0](FakeChannel&, const std::uint8_t* p, int) mutable {
             if (p[0] == code && ++n == k)
-                g_bCancelOperation = true;
+                g_bCancelOperation = 1;
         };
     }
 
@@ -248,7 +248,7 @@ TEST_F(PumpTest, CancelWhileSilentEndsAtOnce)
     channel.silentFrom = 3;
     channel.onRead = [](FakeChannel&, int read) {
         if (read == 3)
-            g_bCancelOperation = true;
+            g_bCancelOperation = 1;
     };
     const PumpResult r = Run(Job(PumpOperation::Read, 4096, 1024));
     EXPECT_EQ(r.kind, PumpKind::Cancelled);
@@ -259,7 +259,7 @@ TEST_F(PumpTest, CancelInThePauseSendsNoRequest)
 {
     channel.chip = Pattern(4096);
     host.data.assign(4096, 0xFF);
-    m_clock->Schedule(m_clock->Now() + std::chrono::milliseconds(100), [] { g_bCancelOperation = true; });
+    m_clock->Schedule(m_clock->Now() + std::chrono::milliseconds(100), [] { g_bCancelOperation = 1; });
     const PumpResult r = Run(Job(PumpOperation::Read, 4096, 1024));
     EXPECT_EQ(r.kind, PumpKind::Cancelled);
     EXPECT_EQ(channel.requests, 0);
@@ -435,7 +435,7 @@ TEST_F(PumpTest, CancelledWriteStillReadsItsOwedReply)
     host.data = Pattern(4096);
     channel.onRead = [](FakeChannel&, int read) {
         if (read == 3)
-            g_bCancelOperation = true;
+            g_bCancelOperation = 1;
     };
     const PumpResult r = Run(Job(PumpOperation::Write, 4096));
     EXPECT_EQ(r.kind, PumpKind::Cancelled);
@@ -466,7 +466,7 @@ TEST_F(PumpTest, EraseOutcomes)
         channel.eraseAnswers = row.answers;
         channel.onRead = [&row](FakeChannel&, int read) {
             if (read == row.cancelAtRead)
-                g_bCancelOperation = true;
+                g_bCancelOperation = 1;
         };
         PumpJob job = Job(PumpOperation::Erase, 4096);
         job.eraseOption = 1;

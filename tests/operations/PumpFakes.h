@@ -193,7 +193,7 @@ public:
     void complete(PumpResult result) override
     {
         runningAtComplete = g_bPumpRunning.load();
-        cancelAtComplete = g_bCancelOperation.load();
+        cancelAtComplete = g_bCancelOperation.load() != 0;
         results.push_back(result);
     }
 };
