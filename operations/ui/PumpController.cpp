@@ -97,11 +97,11 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
 
     g_nOperationState = static_cast<int>(operation);
     g_bCancelOperation = 0;
-    m_pBuffer = &m_port.Buffer(m_job.bufferIndex);
     if (operation == PumpOperation::Read) {
-        m_pBuffer->assign(static_cast<std::size_t>(m_job.regionBytes), 0xFF);
+        m_port.ResetBuffer(m_job.bufferIndex, static_cast<std::size_t>(m_job.regionBytes));
         m_port.SetTitle(kReadTitle);
     }
+    m_buffer = m_port.Buffer(m_job.bufferIndex);
     m_port.ProgressStart(g_Language.GetText(CaptionText(operation)),
         operation == PumpOperation::Erase ? 0 : m_job.m_nEndPosition);
 
@@ -124,17 +124,17 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
 
 std::span<const std::uint8_t> CPumpController::buffer()
 {
-    return m_pBuffer ? std::span<const std::uint8_t>(*m_pBuffer) : std::span<const std::uint8_t>();
+    return m_buffer;
 }
 
 bool CPumpController::deliver(std::uint32_t offset, std::span<const std::uint8_t> bytes)
 {
     // The copy runs on the GUI thread, so the hex view never paints half a block.
     const auto result = platform::send([this, offset, bytes] {
-        if (!m_pBuffer || offset >= m_pBuffer->size())
+        if (offset >= m_buffer.size())
             return;
-        const std::size_t n = std::min(bytes.size(), m_pBuffer->size() - offset);
-        std::copy_n(bytes.begin(), n, m_pBuffer->begin() + offset);
+        const std::size_t n = std::min(bytes.size(), m_buffer.size() - offset);
+        std::copy_n(bytes.begin(), n, m_buffer.begin() + offset);
         if (m_port.HexViewShows(offset, n))
             m_port.RefreshHexView();
     });

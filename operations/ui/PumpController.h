@@ -22,7 +22,10 @@ public:
 
     // The selection.
     virtual int BufferIndex() const = 0;
-    virtual std::vector<std::uint8_t>& Buffer(int index) = 0;
+    // The buffer's bytes (as many as it holds now); nothing else changes them while a pump runs.
+    virtual std::span<std::uint8_t> Buffer(int index) = 0;
+    // Makes the buffer a block of `size` bytes of 0xFF (a read's start).
+    virtual void ResetBuffer(int index, std::size_t size) = 0;
     virtual void SetBufferIncomplete(int index, bool incomplete) = 0;
     virtual std::uint32_t DeviceOffset() const = 0; // the header pane's, when the step starts
     virtual bool TempUnprotect() const = 0;
@@ -82,6 +85,6 @@ public:
 private:
     PumpViewPort& m_port;
     PumpJob m_job;
-    std::vector<std::uint8_t>* m_pBuffer = nullptr;
+    std::span<std::uint8_t> m_buffer;
     bool m_bRunning = false;
 };
