@@ -54,7 +54,8 @@ OperationPump::Flow OperationPump::Send(const std::uint8_t* packet, int size, bo
     const PumpChannel::Status status = m_channel.SendCommand(packet, size, batch);
     if (status == PumpChannel::Status::Ok)
         return Flow::Going;
-    Trace("Pump: %s of %d bytes not sent (%d)\n", ProgrammerCommandName(packet[0]).c_str(), size, static_cast<int>(status));
+    Trace("Pump: %s of %d bytes not sent (%d)\n", ProgrammerCommandName(packet[0]).c_str(), size,
+        static_cast<int>(status));
     End(status == PumpChannel::Status::Refused ? PumpKind::Failed : PumpKind::LinkLost);
     return Flow::Ended;
 }
@@ -103,9 +104,15 @@ void OperationPump::Run(const PumpJob& job, std::stop_token stop)
 
     if (Prologue() == Flow::Going) {
         switch (m_job.operation) {
-        case PumpOperation::Write: RunWrite(); break;
-        case PumpOperation::Erase: RunErase(); break;
-        default: RunReads(); break;
+        case PumpOperation::Write:
+            RunWrite();
+            break;
+        case PumpOperation::Erase:
+            RunErase();
+            break;
+        default:
+            RunReads();
+            break;
         }
     }
 
@@ -197,7 +204,8 @@ bool OperationPump::TakeData(const std::uint8_t* data, int n)
 {
     switch (m_job.operation) {
     case PumpOperation::Read:
-        return m_host.deliver(static_cast<std::uint32_t>(m_nPosition), std::span<const std::uint8_t>(data, static_cast<std::size_t>(n)));
+        return m_host.deliver(
+            static_cast<std::uint32_t>(m_nPosition), std::span<const std::uint8_t>(data, static_cast<std::size_t>(n)));
     case PumpOperation::Verify:
     case PumpOperation::BlankCheck: {
         if (m_bMismatch)
@@ -367,8 +375,12 @@ void OperationPump::RunErase()
         if (flow == Flow::Ended || n == 0)
             continue;
         switch (m_reply[0]) {
-        case 0: End(PumpKind::Done); break;
-        case 1: End(PumpKind::Failed); break;
+        case 0:
+            End(PumpKind::Done);
+            break;
+        case 1:
+            End(PumpKind::Failed);
+            break;
         default:
             // The erase's keep-alive.
             if (CancelPending())

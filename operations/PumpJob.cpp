@@ -19,9 +19,12 @@ struct BufferCodes {
 BufferCodes CodesFor(int bufferIndex)
 {
     switch (bufferIndex) {
-    case 1: return { P_READ_DATA, P_WRITE_DATA, P_WRITE_DATA_OK };
-    case 2: return { P_READ_CFG, P_WRITE_CFG, P_WRITE_CFG_OK };
-    default: return { P_READ, P_WRITE, P_WRITE_OK };
+    case 1:
+        return { P_READ_DATA, P_WRITE_DATA, P_WRITE_DATA_OK };
+    case 2:
+        return { P_READ_CFG, P_WRITE_CFG, P_WRITE_CFG_OK };
+    default:
+        return { P_READ, P_WRITE, P_WRITE_OK };
     }
 }
 
@@ -47,11 +50,16 @@ PumpRefusal RefuseOffset()
 const char* PumpOperationName(PumpOperation operation)
 {
     switch (operation) {
-    case PumpOperation::Read: return "read";
-    case PumpOperation::Write: return "write";
-    case PumpOperation::Erase: return "erase";
-    case PumpOperation::Verify: return "verify";
-    case PumpOperation::BlankCheck: return "blank check";
+    case PumpOperation::Read:
+        return "read";
+    case PumpOperation::Write:
+        return "write";
+    case PumpOperation::Erase:
+        return "erase";
+    case PumpOperation::Verify:
+        return "verify";
+    case PumpOperation::BlankCheck:
+        return "blank check";
     }
     return "operation";
 }
@@ -59,10 +67,14 @@ const char* PumpOperationName(PumpOperation operation)
 const char* PumpKindName(PumpKind kind)
 {
     switch (kind) {
-    case PumpKind::Done: return "done";
-    case PumpKind::Failed: return "failed";
-    case PumpKind::Cancelled: return "cancelled";
-    case PumpKind::LinkLost: return "link lost";
+    case PumpKind::Done:
+        return "done";
+    case PumpKind::Failed:
+        return "failed";
+    case PumpKind::Cancelled:
+        return "cancelled";
+    case PumpKind::LinkLost:
+        return "link lost";
     }
     return "?";
 }
@@ -171,7 +183,8 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
         end = std::min(end, bufferBytes);
     job.m_nEndPosition = static_cast<int>(std::max<std::int64_t>(end, 0));
     if (job.m_nEndPosition == 0)
-        return PumpRefusal { platform::Format("Nothing to %s: the selected memory is empty.", PumpOperationName(s.operation)),
+        return PumpRefusal { platform::Format(
+                                 "Nothing to %s: the selected memory is empty.", PumpOperationName(s.operation)),
             0, "", 0, false };
     return job;
 }

@@ -29,11 +29,16 @@ CPumpController::~CPumpController()
 int CPumpController::CaptionText(PumpOperation operation)
 {
     switch (operation) {
-    case PumpOperation::Read: return 75;
-    case PumpOperation::Write: return 76;
-    case PumpOperation::Erase: return 74;
-    case PumpOperation::Verify: return 77;
-    case PumpOperation::BlankCheck: return 78;
+    case PumpOperation::Read:
+        return 75;
+    case PumpOperation::Write:
+        return 76;
+    case PumpOperation::Erase:
+        return 74;
+    case PumpOperation::Verify:
+        return 77;
+    case PumpOperation::BlankCheck:
+        return 78;
     }
     return 75;
 }
@@ -42,20 +47,28 @@ std::string CPumpController::ResultText(const PumpResult& r)
 {
     const char* name = PumpOperationName(r.operation);
     switch (r.kind) {
-    case PumpKind::Done: return platform::Format("%c%s done.", name[0] - 'a' + 'A', name + 1);
-    case PumpKind::Cancelled: return platform::Format("%c%s cancelled.", name[0] - 'a' + 'A', name + 1);
-    case PumpKind::LinkLost: return platform::Format("%c%s stopped: the programmer does not answer.", name[0] - 'a' + 'A', name + 1);
-    case PumpKind::Failed: break;
+    case PumpKind::Done:
+        return platform::Format("%c%s done.", name[0] - 'a' + 'A', name + 1);
+    case PumpKind::Cancelled:
+        return platform::Format("%c%s cancelled.", name[0] - 'a' + 'A', name + 1);
+    case PumpKind::LinkLost:
+        return platform::Format("%c%s stopped: the programmer does not answer.", name[0] - 'a' + 'A', name + 1);
+    case PumpKind::Failed:
+        break;
     }
     switch (r.operation) {
     case PumpOperation::Write:
-        return platform::Format("Write failed at 0x%06X: read back 0x%02X, written 0x%02X.", r.address, r.deviceByte, r.bufferByte);
+        return platform::Format(
+            "Write failed at 0x%06X: read back 0x%02X, written 0x%02X.", r.address, r.deviceByte, r.bufferByte);
     case PumpOperation::Verify:
-        return platform::Format("Verify failed at 0x%06X: device 0x%02X, buffer 0x%02X.", r.address, r.deviceByte, r.bufferByte);
+        return platform::Format(
+            "Verify failed at 0x%06X: device 0x%02X, buffer 0x%02X.", r.address, r.deviceByte, r.bufferByte);
     case PumpOperation::BlankCheck:
         return platform::Format("Blank check failed at 0x%06X: 0x%02X.", r.address, r.deviceByte);
-    case PumpOperation::Erase: return "Erase failed.";
-    case PumpOperation::Read: return "Read failed.";
+    case PumpOperation::Erase:
+        return "Erase failed.";
+    case PumpOperation::Read:
+        return "Read failed.";
     }
     return "";
 }
@@ -102,8 +115,8 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
         m_port.SetTitle(kReadTitle);
     }
     m_buffer = m_port.Buffer(m_job.bufferIndex);
-    m_port.ProgressStart(g_Language.GetText(CaptionText(operation)),
-        operation == PumpOperation::Erase ? 0 : m_job.m_nEndPosition);
+    m_port.ProgressStart(
+        g_Language.GetText(CaptionText(operation)), operation == PumpOperation::Erase ? 0 : m_job.m_nEndPosition);
 
     m_bRunning = true;
     const PumpJob job = m_job;
@@ -166,12 +179,12 @@ void CPumpController::OnCompletion(const PumpResult& r)
         const bool incomplete = r.kind != PumpKind::Done;
         m_port.SetBufferIncomplete(m_job.bufferIndex, incomplete);
         if (incomplete)
-            m_port.Log(platform::Format("Buffer incomplete: 0x%06X of 0x%06X bytes read.", static_cast<unsigned>(r.position),
-                           static_cast<unsigned>(r.endPosition)),
+            m_port.Log(platform::Format("Buffer incomplete: 0x%06X of 0x%06X bytes read.",
+                           static_cast<unsigned>(r.position), static_cast<unsigned>(r.endPosition)),
                 log_colours::kError);
     }
     const COLORREF colour = r.kind == PumpKind::Done ? log_colours::kSuccess
-        : r.kind == PumpKind::Cancelled             ? log_colours::kInfo
-                                                    : log_colours::kError;
+        : r.kind == PumpKind::Cancelled              ? log_colours::kInfo
+                                                     : log_colours::kError;
     m_port.Log(ResultText(r), colour);
 }

@@ -327,7 +327,8 @@ TEST_F(PumpTest, BlankCheckRules)
         { "configuration memory skips the device ID", pic(14, 2),
             { 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x0D, 0x42, 0x3F, 0xFF }, 0x2000,
             PumpKind::Done, 0 },
-        { "configuration memory: an ID word programmed", pic(14, 2), { 0x3F, 0xFF, 0x3F, 0x00 }, 0x2000, PumpKind::Failed, 3 },
+        { "configuration memory: an ID word programmed", pic(14, 2), { 0x3F, 0xFF, 0x3F, 0x00 }, 0x2000,
+            PumpKind::Failed, 3 },
         { "0x00 at 0x1234", Job(PumpOperation::BlankCheck, 0x2000, 0x1000), {}, 0, PumpKind::Failed, 0x1234 },
         { "an untouched chip", Job(PumpOperation::BlankCheck, 0x2000, 0x1000), {}, 0, PumpKind::Done, 0 },
     };
@@ -421,7 +422,8 @@ TEST_F(PumpTest, WriteFailureReportsTheProgrammersAddressAndData)
         EXPECT_EQ(r.bufferByte, host.data[row.failAt & 0xFFF]);
         EXPECT_TRUE(channel.queue.empty());
         // The failing block was the last: nothing went out after its reply.
-        const auto lastOk = std::find_if(channel.sent.rbegin(), channel.sent.rend(), [](const auto& p) { return p[0] == P_WRITE_OK; });
+        const auto lastOk = std::find_if(
+            channel.sent.rbegin(), channel.sent.rend(), [](const auto& p) { return p[0] == P_WRITE_OK; });
         ASSERT_NE(lastOk, channel.sent.rend());
         const std::uint32_t blockStart = GetBe32(&(*lastOk)[1]);
         EXPECT_LE(blockStart, row.failAt);

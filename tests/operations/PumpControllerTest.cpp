@@ -45,7 +45,10 @@ public:
 
     int BufferIndex() const override { return bufferIndex; }
     std::span<std::uint8_t> Buffer(int index) override { return buffers[static_cast<std::size_t>(index)]; }
-    void ResetBuffer(int index, std::size_t size) override { buffers[static_cast<std::size_t>(index)].assign(size, 0xFF); }
+    void ResetBuffer(int index, std::size_t size) override
+    {
+        buffers[static_cast<std::size_t>(index)].assign(size, 0xFF);
+    }
     void SetBufferIncomplete(int index, bool on) override { incomplete[static_cast<std::size_t>(index)] = on; }
     std::uint32_t DeviceOffset() const override { return offset; }
     bool TempUnprotect() const override { return false; }

@@ -96,7 +96,8 @@ public:
             for (std::uint8_t a : eraseAnswers)
                 queue.push_back(Reply { { a } });
             break;
-        default: break;
+        default:
+            break;
         }
         return Status::Ok;
     }
@@ -133,7 +134,8 @@ public:
 
     int CountSent(std::uint8_t code) const
     {
-        return static_cast<int>(std::count_if(sent.begin(), sent.end(), [code](const auto& p) { return p[0] == code; }));
+        return static_cast<int>(
+            std::count_if(sent.begin(), sent.end(), [code](const auto& p) { return p[0] == code; }));
     }
 
 private:
@@ -142,8 +144,9 @@ private:
         for (int j = 0; j < n; ++j) {
             const std::uint32_t a = address + static_cast<std::uint32_t>(j);
             if (failWriteAt && *failWriteAt == a && !m_failure) {
-                m_failure = std::vector<std::uint8_t> { 1, static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
-                    static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), failReadBack, data[j] };
+                m_failure = std::vector<std::uint8_t> { 1, static_cast<std::uint8_t>(a >> 24),
+                    static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a),
+                    failReadBack, data[j] };
                 continue;
             }
             if (a >= chip.size())

@@ -1,7 +1,7 @@
 // MakePumpJob: what a step's snapshot becomes before any packet leaves.
 
-#include "link/ProgrammerCommand.h"
 #include "operations/PumpJob.h"
+#include "link/ProgrammerCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -88,21 +88,27 @@ TEST(MakePumpJob, StartsWithTheRightRegionCodesAndPrologue)
     picData.bufferIndex = 1;
 
     const Case cases[] = {
-        { "read", Snap(PumpOperation::Read, Device(0x80000), 0x80000), { 0, 0x80000, P_READ, P_WRITE_OK, false, 0, 250 } },
+        { "read", Snap(PumpOperation::Read, Device(0x80000), 0x80000),
+            { 0, 0x80000, P_READ, P_WRITE_OK, false, 0, 250 } },
         { "read at an offset", offsetRead, { 0x100, 0xF00, P_READ, P_WRITE_OK, false, 0, 250 } },
         { "write at an offset", offsetWrite, { 0x100, 0xF00, P_READ, P_WRITE_OK, true, 0, 250 } },
         { "verify at an offset", shortVerify, { 0x100, 0xF00, P_READ, P_WRITE_OK, false, 0, 250 } },
         { "blank check ignores the offset", blankIgnoresOffset, { 0, 4096, P_READ, P_WRITE_OK, false, 0, 0 } },
-        { "write into a shorter buffer", Snap(PumpOperation::Write, Device(0x1000), 100), { 0, 100, P_READ, P_WRITE_OK, true, 0, 250 } },
-        { "verify of a shorter buffer", Snap(PumpOperation::Verify, Device(0x1000), 100), { 0, 100, P_READ, P_WRITE_OK, false, 0, 250 } },
+        { "write into a shorter buffer", Snap(PumpOperation::Write, Device(0x1000), 100),
+            { 0, 100, P_READ, P_WRITE_OK, true, 0, 250 } },
+        { "verify of a shorter buffer", Snap(PumpOperation::Verify, Device(0x1000), 100),
+            { 0, 100, P_READ, P_WRITE_OK, false, 0, 250 } },
         { "unprotecting write", unprotect, { 0, 0x10000, P_READ, P_WRITE_OK, true, 1, 250 } },
         { "no unprotect for other classes", unprotectOtherClass, { 0, 0x10000, P_READ, P_WRITE_OK, true, 0, 250 } },
         { "data memory", data, { 0, 128, P_READ_DATA, P_WRITE_DATA_OK, false, 0, 250 } },
         { "data buffer shorter than the data size", shortData, { 0, 40, P_READ_DATA, P_WRITE_DATA_OK, true, 0, 250 } },
         { "PIC configuration memory", picConfig, { 0x2000, 16, P_READ_CFG, P_WRITE_CFG_OK, false, 0, 0, 0x3F, 12, 2 } },
-        { "PIC data memory has no blank alternative", picData, { 0, 128, P_READ_DATA, P_WRITE_DATA_OK, false, 0, 0, 0 } },
-        { "12-bit PIC program memory", Snap(PumpOperation::BlankCheck, Pic(12), 0, 312), { 0, 0x800, P_READ, P_WRITE_OK, false, 0, 0, 0x0F } },
-        { "16-bit PIC", Snap(PumpOperation::BlankCheck, Pic(16), 0, 321), { 0, 0x800, P_READ, P_WRITE_OK, false, 0, 0, 0 } },
+        { "PIC data memory has no blank alternative", picData,
+            { 0, 128, P_READ_DATA, P_WRITE_DATA_OK, false, 0, 0, 0 } },
+        { "12-bit PIC program memory", Snap(PumpOperation::BlankCheck, Pic(12), 0, 312),
+            { 0, 0x800, P_READ, P_WRITE_OK, false, 0, 0, 0x0F } },
+        { "16-bit PIC", Snap(PumpOperation::BlankCheck, Pic(16), 0, 321),
+            { 0, 0x800, P_READ, P_WRITE_OK, false, 0, 0, 0 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,11 +148,14 @@ TEST(MakePumpJob, Refusals)
     };
     const Refusal cases[] = {
         { "verify without data", Snap(PumpOperation::Verify, Device(4096), 0), kNoVerifyDataText, 0, "error", 0, true },
-        { "write without data", Snap(PumpOperation::Write, Device(4096), 0), kNoWriteDataText, 0, "", kTextPumpCaption, true },
+        { "write without data", Snap(PumpOperation::Write, Device(4096), 0), kNoWriteDataText, 0, "", kTextPumpCaption,
+            true },
         { "offset at the device's end", beyondDevice, "", kTextOffsetBeyond, "", kTextPumpCaption, true },
         { "write offset beyond the buffer", beyondBuffer, "", kTextOffsetBeyond, "", kTextPumpCaption, true },
-        { "configuration words", configWords, "The configuration words are read and written with their own commands.", 0, "error", 0, true },
-        { "a device of no bytes", Snap(PumpOperation::Read, Device(0), 0), "Nothing to read: the selected memory is empty.", 0, "", 0, false },
+        { "configuration words", configWords, "The configuration words are read and written with their own commands.",
+            0, "error", 0, true },
+        { "a device of no bytes", Snap(PumpOperation::Read, Device(0), 0),
+            "Nothing to read: the selected memory is empty.", 0, "", 0, false },
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
