@@ -273,6 +273,42 @@ int CProgrammerLink::Exchange(const std::uint8_t* packet, int length, std::uint8
     return static_cast<int>(r.count);
 }
 
+int CProgrammerLink::Exchange(
+    const std::uint8_t* packet, int length, std::uint8_t* reply, int size, int timeoutMs, std::stop_token stop)
+{
+    if (!stop.stop_possible() || timeoutMs < 0)
+        return Exchange(packet, length, reply, size, timeoutMs);
+    if (stop.stop_requested())
+        return 0; // nothing sent, so no reply is left behind
+    Call call(*this);
+    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+    const auto sent = SendLocked(packet, n);
+    t_lastStatus = sent.status;
+    TraceSend(packet, length, sent.count);
+    if (sent.status != UsbStatus::Ok || sent.count != n)
+        return 0;
+    // The wait in short reads, a stop request looked at between them. A read that times out
+    // takes nothing from the pipe, so the reply is whole whichever read gets it.
+    constexpr int kSliceMs = 50;
+    const std::size_t want = size > 0 ? static_cast<std::size_t>(size) : 0;
+    auto& clock = platform::GetClock();
+    const auto until = clock.Now() + std::chrono::milliseconds(timeoutMs);
+    std::size_t count = 0;
+    UsbTransferResult r { UsbStatus::Timeout, 0 };
+    while (count < want && !stop.stop_requested()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - clock.Now()).count();
+        if (left <= 0)
+            break;
+        r = ReadLocked(reply + count, want - count, static_cast<int>(std::min<long long>(left, kSliceMs)));
+        count += r.count;
+        if (r.status != UsbStatus::Timeout)
+            break;
+    }
+    t_lastStatus = r.status;
+    TraceRead(reply, size, count);
+    return static_cast<int>(count);
+}
+
 UsbStatus CProgrammerLink::LastStatus() const
 {
     return t_lastStatus;

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 // 0 until the first successful Open; then 2 (FX2 back end) or 1 (the library).
@@ -49,6 +50,10 @@ public:
     // A packet and its reply with no transfer between; the count read (0 when the send failed).
     // `timeoutMs` < 0: the pipe's own time-out.
     int Exchange(const std::uint8_t* packet, int length, std::uint8_t* reply, int size, int timeoutMs = -1);
+    // The same, the reply waited for at most `timeoutMs` (< 0: the pipe's own, unstoppable) and no longer than until
+    // `stop` is requested; the link stays held throughout, so no other transfer comes between.
+    int Exchange(
+        const std::uint8_t* packet, int length, std::uint8_t* reply, int size, int timeoutMs, std::stop_token stop);
     // The status of the calling thread's last transfer through the link.
     platform::usb::UsbStatus LastStatus() const;
     // Reads (512 bytes, 10 ms time-out) until one returns nothing, for at most 1 s of clock; the

@@ -1,5 +1,6 @@
 #include "shell/ui/AboutDlg.h"
 
+#include "controls/ui/StaticLink.h"
 #include "shell/ui/ToolbarIcons.h"
 
 #include <QDialogButtonBox>
@@ -61,6 +62,13 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
 QLabel* CAboutDlg::AddLabel(int id, const QString& text)
 {
+    for (const Link& link : kLinks)
+        if (link.id == id) {
+            auto* linkLabel = new CStaticLink(text, this);
+            linkLabel->setObjectName(QString::number(id));
+            linkLabel->SetLink(link.target);
+            return linkLabel;
+        }
     auto* label = new QLabel(text, this);
     label->setObjectName(QString::number(id));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -1,6 +1,6 @@
 #pragma once
 // The About box: the program's name and revision, its maker and where to find support and the
-// latest software. The four links are plain labels for now.
+// latest software. The four links open their targets with the desktop.
 
 #include <QDialog>
 

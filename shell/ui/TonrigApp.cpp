@@ -1,5 +1,6 @@
 #include "shell/ui/TonrigApp.h"
 
+#include "catalogue/ui/DeviceSelectDlg.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
 #include "shell/RecentFileList.h"
@@ -192,8 +193,10 @@ void CTonrigApp::OnDeviceList()
     DeviceChoice choice;
     if (m_selectDevice) {
         choice = m_selectDevice();
-    } else if (g_pMainView) {
-        g_pMainView->Log("Device selection: not available yet.\r\n", CTonrigView::kLogNote);
+    } else {
+        CDeviceSelectDlg dlg(m_pMainWnd.get());
+        dlg.DoModal();
+        choice = { dlg.m_bCancelled != 0, dlg.m_nSelectedClass };
     }
     if (choice.cancelled || choice.selectedClass < 0 || choice.selectedClass >= kNoDeviceClass)
         return;

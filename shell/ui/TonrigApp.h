@@ -44,7 +44,7 @@ public:
     void OnDeviceList();
     void OnSelectDevice() { OnDeviceList(); }
 
-    // The device selection: its answer, and the stand-in until the selection dialog exists.
+    // The device selection: its answer. The selection dialog gives it unless a selector is set.
     struct DeviceChoice {
         bool cancelled = true;
         int selectedClass = kNoDeviceClass;

@@ -15,7 +15,7 @@ namespace {
 class LinkThreadsTest : public LinkTest {
 protected:
     // Replaces the fixture's manual clock: threads run on their own here.
-    platform::ScopedClock scaled { platform::MakeScaledClock(1000.0) };
+    platform::ScopedClock scaled { platform::MakeScaledClock(100.0) };
 };
 
 // What a reply to `code` may look like; anything else is another command's reply.

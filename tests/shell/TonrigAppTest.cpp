@@ -1,5 +1,6 @@
 #include "shell/ui/TonrigApp.h"
 
+#include "catalogue/ui/DeviceSelectDlg.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
@@ -10,8 +11,10 @@
 
 #include "platform/SettingsStore.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -136,12 +139,22 @@ TEST_F(Application, DeviceListActsOnlyWhileNoOperationRunsAndOnlyForARealClass)
     }
 }
 
-TEST_F(Application, WithoutTheSelectionDialogTheCommandSaysSo)
+TEST_F(Application, DeviceListOpensTheSelectionDialogAndItsCancelSetsNothingUp)
 {
     CTonrigApp app;
     ASSERT_TRUE(app.InitInstance(false));
-    app.OnDeviceList();
-    EXPECT_NE(g_pMainView->MessageLog().GetText().find("Device selection: not available yet."), std::string::npos);
+    QString title;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CDeviceSelectDlg*>(QApplication::activeModalWidget());
+        if (!dlg)
+            return;
+        title = dlg->windowTitle();
+        dlg->reject();
+    });
+    g_pMainView->MessageLog().OnClearAll();
+    app.MainFrame()->Commands().Execute(ID_DEVICE_LIST);
+    EXPECT_EQ(title, "Device Selection/Search");
+    EXPECT_EQ(g_pMainView->MessageLog().GetText().find("Device setup"), std::string::npos);
 }
 
 TEST_F(Application, NewDocumentLeavesTheViewAsItIs)
