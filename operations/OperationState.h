@@ -3,6 +3,7 @@
 // doing now and which device class is set up. Written by the GUI thread and the device setup.
 
 #include "catalogue/DeviceClass.h"
+#include "link/MonitorSink.h" // WM_PROGRAMMER_CHANGED, WM_USB_INIT
 #include "platform/WinTypes.h"
 #include "shell/ShellMessages.h"
 
@@ -28,7 +29,5 @@ inline bool IsOperationIdle()
 }
 
 // Messages of the main view.
-constexpr UINT WM_PROGRAMMER_CHANGED = WM_USER + 1; // wParam 1: the programmer is gone, 0: it is back
-constexpr UINT WM_USB_INIT = WM_USER + 14; // identify the programmer
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;
