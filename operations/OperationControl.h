@@ -1,0 +1,72 @@
+#pragma once
+// The run state of the main view's operation control and the carrying out of its plans, with the
+// view's windows reached through hooks: arming and killing its one-shot timers, the buffer tab,
+// the controls, the message log and boxes. The view owns one, forwards its step timers, the step
+// results and Cancel to it, and does the rest of each completion (joining the pump, the
+// power-down, the pin drivers, the state and the lease) around OnResult.
+
+#include "operations/CompletionReport.h"
+#include "operations/OperationFlow.h"
+
+#include "platform/WinTypes.h"
+
+#include <functional>
+#include <string>
+
+struct OperationControlHooks {
+    std::function<void(int timer, int periodMs)> armTimer;
+    std::function<void(int timer)> killTimer;
+    std::function<void(int bufferIndex)> showBufferTab;
+    std::function<void(bool busy)> enableControls;
+    std::function<void(const std::string& line, LineTone tone)> log;
+    std::function<int(const std::string& text, const std::string& caption, UINT type)> box;
+    // What the header pane and the selected device say now.
+    std::function<bool(int operation)> isAutoStepEnabled;
+    std::function<bool()> isDoubleWriteChecked;
+    std::function<DeviceShape()> deviceShape;
+    // Sets the pump's cancel flag.
+    std::function<void()> requestCancel;
+    // The link watch has marked the link lost.
+    std::function<bool()> isLinkMarkedLost;
+    // Shows the progress window again for the operation state running.
+    std::function<void(int state)> beginProgress;
+    // The adapter reminder of the selected device; true for OK.
+    std::function<bool()> confirmAdapter;
+};
+
+class COperationControl {
+public:
+    explicit COperationControl(OperationControlHooks hooks);
+
+    // A new user or script command: its first step shows the adapter reminder again.
+    void BeginCommand() { m_bAdapterConfirmed = false; }
+    // PrepareOperation before every step: true when it may start. A refusal while idle ends the
+    // run (and fails a running script); one because another operation runs leaves that alone.
+    bool PrepareOperation(PrepareInput input);
+
+    // StartOperation(step): the return byte (1 for steps 3 to 10).
+    bool StartOperation(int step);
+    // A step timer fired (the view has killed it): marks a buffer walk where it starts one.
+    void OnStepTimer(int timer);
+    // A step's result, after the common part of the completion: the elapsed line, the result's
+    // lines, the run going on or ending, and last its box.
+    void OnResult(const StepResult& result);
+    // WM_CANCEL_OPERATION.
+    void Cancel();
+
+    const OperationRunFlags& Flags() const { return m_flags; }
+    OperationRunFlags& Flags() { return m_flags; }
+    // The step timer armed and not yet fired; 0 for none.
+    int ArmedTimer() const { return m_nArmedTimer; }
+
+private:
+    void Apply(const StepPlan& plan);
+    void LogElapsed();
+    DeviceShape Shape() const;
+    AutoStepQuery Query() const;
+
+    OperationControlHooks m_hooks;
+    OperationRunFlags m_flags;
+    int m_nArmedTimer = 0;
+    bool m_bAdapterConfirmed = false;
+};

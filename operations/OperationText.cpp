@@ -1,0 +1,75 @@
+#include "operations/OperationText.h"
+
+#include "platform/MessageBox.h"
+#include "platform/TextFormat.h"
+#include "shell/Language.h"
+
+std::string FormatAddress(std::uint32_t value)
+{
+    return platform::Format("%06X", static_cast<unsigned>(value));
+}
+
+std::string FormatByte(std::uint32_t value)
+{
+    return platform::Format("%02X", static_cast<unsigned>(value & 0xFF));
+}
+
+std::string TimeLine(std::int64_t seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const long long hours = seconds / 3600;
+    const int minutes = static_cast<int>(seconds / 60 % 60);
+    const int secs = static_cast<int>(seconds % 60);
+    return platform::Format("%s:%02lld:%02d:%02d \r\n", g_Language.GetText(96).c_str(), hours, minutes, secs);
+}
+
+std::string ProgressCaption(int state)
+{
+    static constexpr int kCaptions[] = { 75, 76, 74, 77, 78, 79 }; // states 3..8
+    if (state < 3 || state > 8)
+        return {};
+    return g_Language.GetText(kCaptions[state - 3]);
+}
+
+std::string AdapterDialogText(const std::string& adapter, const std::string& message)
+{
+    if (adapter.empty() && message.empty())
+        return kCheckAdapterText;
+    if (adapter.empty())
+        return message;
+    if (message.empty())
+        return adapter;
+    return adapter + "\r\n" + message;
+}
+
+std::string AdapterDialogCaption()
+{
+    return g_Language.GetText(37);
+}
+
+std::string IdCheckQuestion()
+{
+    return g_Language.GetText(88) + "\r\n" + g_Language.GetText(89) + "\r\n" + g_Language.GetText(91) + "\r\n"
+        + g_Language.GetText(90);
+}
+
+std::string IdCheckCaption()
+{
+    return g_Language.GetText(42);
+}
+
+std::string DeviceDetectedText(const std::string& name)
+{
+    return "Device:" + name + " detected!";
+}
+
+bool AskIdCheckContinue()
+{
+    return MessageBox(IdCheckQuestion(), IdCheckCaption(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool ConfirmAdapter(const std::string& adapter, const std::string& message)
+{
+    return MessageBox(AdapterDialogText(adapter, message), AdapterDialogCaption(), MB_OKCANCEL) == IDOK;
+}
