@@ -348,6 +348,9 @@ void OperationPump::RunWrite()
                 break;
             }
             m_result.address = DeviceByteAddress(GetBe32(r + 1));
+            const std::uint32_t start = m_job.m_nStartAddress;
+            m_result.addressInBuffer = m_result.address >= start
+                && m_result.address - start < static_cast<std::uint32_t>(m_job.m_nEndPosition);
             m_result.deviceByte = r[5];
             m_result.bufferByte = r[6];
             m_result.data = static_cast<std::uint16_t>((r[5] << 8) | r[6]);

@@ -188,3 +188,28 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
             0, "", 0, false };
     return job;
 }
+
+StepResult ToStepResult(const PumpResult& r)
+{
+    StepResult s;
+    s.operation = static_cast<StepOperation>(static_cast<int>(r.operation));
+    switch (r.kind) {
+    case PumpKind::Done:
+        s.kind = StepKind::Done;
+        break;
+    case PumpKind::Failed:
+        s.kind = StepKind::Failed;
+        break;
+    case PumpKind::Cancelled:
+        s.kind = StepKind::Cancelled;
+        break;
+    case PumpKind::LinkLost:
+        s.kind = StepKind::LinkLost;
+        break;
+    }
+    s.address = r.address;
+    s.deviceByte = r.deviceByte;
+    s.bufferByte = r.bufferByte;
+    s.addressInBuffer = r.addressInBuffer;
+    return s;
+}

@@ -4,6 +4,7 @@
 // PumpResult the pump ends with.
 
 #include "catalogue/DeviceClass.h"
+#include "operations/OperationFlow.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -111,9 +112,14 @@ struct PumpResult {
     std::uint8_t deviceByte = 0; // read from the device (a write failure: the byte read back)
     std::uint8_t bufferByte = 0; // expected
     std::uint16_t data = 0; // a write failure's reported data, read back then intended
+    // A write failure's address lies in the written range, so bufferByte is the buffer's byte.
+    bool addressInBuffer = true;
     int position = 0; // bytes moved
     int endPosition = 0;
 };
+
+// The result as the operation control's completions take it.
+StepResult ToStepResult(const PumpResult& result);
 
 // The language texts of the refusals and progress captions.
 constexpr int kTextPumpCaption = 50;

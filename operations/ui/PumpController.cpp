@@ -183,6 +183,10 @@ void CPumpController::OnCompletion(const PumpResult& r)
                            static_cast<unsigned>(r.position), static_cast<unsigned>(r.endPosition)),
                 log_colours::kError);
     }
+    if (onResult) {
+        onResult(ToStepResult(r));
+        return;
+    }
     const COLORREF colour = r.kind == PumpKind::Done ? log_colours::kSuccess
         : r.kind == PumpKind::Cancelled              ? log_colours::kInfo
                                                      : log_colours::kError;

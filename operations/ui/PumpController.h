@@ -67,9 +67,12 @@ public:
     bool RunStep(PumpOperation operation, std::uint8_t eraseOption = 0);
     bool Running() const { return m_bRunning; }
 
-    // The handler of the completion until the operation control builds its own: joins the pump,
-    // powers the socket down, releases the lease, sets the state and logs the result.
+    // The completion on the GUI thread: joins the pump, powers the socket down, releases the
+    // lease, sets the state (0 after a lost link), marks a read that ended early incomplete, and
+    // then hands the result to `onResult` (the operation control's OnResult), or without one logs
+    // it.
     void OnCompletion(const PumpResult& result);
+    std::function<void(const StepResult&)> onResult;
 
     // The language text of a step's progress caption.
     static int CaptionText(PumpOperation operation);

@@ -406,28 +406,32 @@ TEST_F(PumpTest, WriteFailureReportsTheProgrammersAddressAndData)
         channel = FakeChannel {};
         host = RecordingHost {};
         channel.chip.assign(0x4000, 0xFF);
-        channel.failWriteAt = row.failAt;
+        channel.failWriteAt = row.failAt; // as sent
         channel.failReadBack = row.readBack;
         host.data = Pattern(0x1000, 5);
         host.data[0] = 0;
         PumpJob job = Job(PumpOperation::Write, 0x1000);
         job.forcedAddressBits = row.forced;
         job.wordMode = row.wordMode;
-        if (row.forced) // the fake takes addresses as sent; send the forced line as the channel does
-            job.m_nStartAddress = row.forced;
+        channel.forceBits = row.forced;
         const PumpResult r = Run(job);
         EXPECT_EQ(r.kind, PumpKind::Failed);
         EXPECT_EQ(r.address, row.expected);
         EXPECT_EQ(r.deviceByte, row.readBack);
         EXPECT_EQ(r.bufferByte, host.data[row.failAt & 0xFFF]);
+        const StepResult step = ToStepResult(r);
+        EXPECT_EQ(step.operation, StepOperation::Write);
+        EXPECT_EQ(step.kind, StepKind::Failed);
+        EXPECT_EQ(step.address, row.expected);
+        EXPECT_TRUE(step.addressInBuffer);
         EXPECT_TRUE(channel.queue.empty());
         // The failing block was the last: nothing went out after its reply.
         const auto lastOk = std::find_if(
             channel.sent.rbegin(), channel.sent.rend(), [](const auto& p) { return p[0] == P_WRITE_OK; });
         ASSERT_NE(lastOk, channel.sent.rend());
         const std::uint32_t blockStart = GetBe32(&(*lastOk)[1]);
-        EXPECT_LE(blockStart, row.failAt);
-        EXPECT_LT(row.failAt, blockStart + 236);
+        EXPECT_LE(blockStart, (row.failAt & ~row.forced));
+        EXPECT_LT((row.failAt & ~row.forced), blockStart + 236);
     }
 }
 

@@ -187,6 +187,23 @@ TEST_F(PumpControllerTest, VerifyFailureAndCancel)
     ASSERT_TRUE(controller.RunStep(PumpOperation::Verify));
     ASSERT_TRUE(WaitDone());
     EXPECT_EQ(port.log.back().first, "Verify cancelled.");
+
+    // With the operation control attached, it gets the result after the common part.
+    std::vector<StepResult> results;
+    controller.onResult = [&](const StepResult& r) {
+        EXPECT_EQ(g_nOperationState, kStateIdle);
+        EXPECT_FALSE(g_LinkLease.IsHeld());
+        results.push_back(r);
+    };
+    port.channel.onSend = nullptr;
+    const auto logged = port.log.size();
+    ASSERT_TRUE(controller.RunStep(PumpOperation::Verify));
+    ASSERT_TRUE(WaitDone());
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].operation, StepOperation::Verify);
+    EXPECT_EQ(results[0].kind, StepKind::Failed);
+    EXPECT_EQ(results[0].address, 0x123u);
+    EXPECT_EQ(port.log.size(), logged) << "the operation control writes the result's lines";
 }
 
 TEST_F(PumpControllerTest, RefusalsShowTheirBoxAndChangeNothing)

@@ -41,6 +41,8 @@ public:
     std::function<void(FakeChannel&, const std::uint8_t*, int)> onSend;
     std::function<void(FakeChannel&, int read)> onRead;
     Status sendStatus = Status::Ok;
+    // Address bits the command channel sets on main-memory packets (a DIP24/DIP28 power line).
+    std::uint32_t forceBits = 0;
     int refuseAfterSends = -1;
 
     void Drain() override
@@ -58,7 +60,9 @@ public:
         if (refuseAfterSends >= 0 && static_cast<int>(sent.size()) > refuseAfterSends)
             return sendStatus;
         (void)batch;
-        const std::uint32_t address = size >= 5 ? GetBe32(p + 1) : 0;
+        std::uint32_t address = size >= 5 ? GetBe32(p + 1) : 0;
+        if (p[0] >= P_READ && p[0] <= P_WRITE_OK)
+            address |= forceBits;
         switch (p[0]) {
         case P_SETUP:
             queue.clear();
@@ -73,7 +77,7 @@ public:
             EXPECT_LE(length, 32768u);
             Reply r;
             for (std::uint32_t j = 0; j < length; ++j)
-                r.bytes.push_back(address + j < chip.size() ? chip[address + j] : 0xFF);
+                r.bytes.push_back(((address + j) & ~forceBits) < chip.size() ? chip[(address + j) & ~forceBits] : 0xFF);
             queue.push_back(r);
             if (!class90)
                 queue.push_back(Reply { { 0 } });
@@ -149,9 +153,10 @@ private:
                     failReadBack, data[j] };
                 continue;
             }
-            if (a >= chip.size())
-                chip.resize(a + 1, 0xFF);
-            chip[a] = data[j];
+            const std::uint32_t at = a & ~forceBits;
+            if (at >= chip.size())
+                chip.resize(at + 1, 0xFF);
+            chip[at] = data[j];
         }
     }
 
