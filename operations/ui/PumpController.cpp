@@ -19,7 +19,8 @@ CPumpController::CPumpController(PumpViewPort& port)
 
 CPumpController::~CPumpController()
 {
-    // A pump still running ends as cancelled; its completion can no longer reach us.
+    // A pump still running ends as cancelled. The view destroys the controller after its
+    // shut-down began, so a block the pump is handing over is refused at once and the join ends.
     if (m_bRunning) {
         g_bCancelOperation = 1;
         m_port.JoinPumpWorker();
