@@ -5,11 +5,16 @@ LinkLease g_LinkLease;
 const char* LeaseHolderName(LeaseHolder holder)
 {
     switch (holder) {
-    case LeaseHolder::None: return "none";
-    case LeaseHolder::Operation: return "an operation";
-    case LeaseHolder::Setup: return "the device setup";
-    case LeaseHolder::Identify: return "the programmer identification";
-    case LeaseHolder::Jtag: return "the JTAG player";
+    case LeaseHolder::None:
+        return "none";
+    case LeaseHolder::Operation:
+        return "an operation";
+    case LeaseHolder::Setup:
+        return "the device setup";
+    case LeaseHolder::Identify:
+        return "the programmer identification";
+    case LeaseHolder::Jtag:
+        return "the JTAG player";
     }
     return "?";
 }
@@ -17,7 +22,10 @@ const char* LeaseHolderName(LeaseHolder holder)
 bool LinkLease::Take(LeaseHolder holder)
 {
     LeaseHolder expected = LeaseHolder::None;
-    return holder != LeaseHolder::None && m_holder.compare_exchange_strong(expected, holder);
+    if (holder == LeaseHolder::None || !m_holder.compare_exchange_strong(expected, holder))
+        return false;
+    m_linkLost = false;
+    return true;
 }
 
 void LinkLease::Release(LeaseHolder holder)

@@ -23,9 +23,15 @@ public:
     // A later call replaces an earlier one; with the lease free it runs at once.
     void WhenFree(std::function<void()> callback);
 
+    // The programmer went away while an operation held the lease: that operation ends in state 0.
+    // Taken (and cleared) by the operation's end; a new Take clears a stale mark.
+    void MarkLinkLost() { m_linkLost = true; }
+    bool TakeLinkLost() { return m_linkLost.exchange(false); }
+
 private:
-    std::atomic<LeaseHolder> m_holder{LeaseHolder::None};
+    std::atomic<LeaseHolder> m_holder { LeaseHolder::None };
     std::function<void()> m_onFree;
+    std::atomic<bool> m_linkLost { false };
 };
 
 extern LinkLease g_LinkLease;

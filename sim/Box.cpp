@@ -1,6 +1,7 @@
 #include "sim/Box.h"
 
 #include "platform/Trace.h"
+#include "sim/Electrical.h"
 #include "sim/FirmwareDescriptor.h"
 
 #include <algorithm>
@@ -71,6 +72,7 @@ Box::Box(BoxConfig config)
     , m_strict(m_config.strict)
 {
     RegisterProtocol();
+    m_electrical = std::make_unique<sim::Electrical>(*this);
 }
 
 Box::~Box() = default;
@@ -308,6 +310,7 @@ void Box::PowerUp()
     m_partialOut.reset();
     m_replyFaults.clear();
     DropReplies();
+    m_electrical->PowerUp();
     ResetFirmwareState();
 }
 
@@ -319,6 +322,7 @@ void Box::PowerDown()
     m_firmware = Firmware::None;
     m_programmed = false;
     DropReplies();
+    m_electrical->PowerDown();
 }
 
 platform::usb::VirtualIdentity Box::Identity()
@@ -352,6 +356,7 @@ void Box::ResetFirmwareState()
     m_vpp = false;
     m_vccLatch.clear();
     m_vppLatch.clear();
+    m_electrical->Boot();
     m_dispatcher.Reset();
 }
 

@@ -26,6 +26,8 @@
 
 namespace sim {
 
+class Electrical;
+
 enum class EzusbChip { Fx2, An21xx };
 
 struct BoxConfig {
@@ -92,6 +94,9 @@ public:
     void SetStrict(bool strict);
 
     void AddFault(const Fault& fault);
+
+    // Pin drivers, rails, pins, the chip load and its hazards (sim/Electrical.h).
+    sim::Electrical& Electrical() const { return *m_electrical; }
 
     // Later commands register here (under the box's lock); see Dispatcher.
     void Register(std::uint8_t code, Handler handler);
@@ -161,6 +166,8 @@ private:
     std::vector<std::pair<platform::Duration, bool>> m_vccLog;
     std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> m_recorded;
     std::array<std::uint8_t, 256> m_history {}; // kept across power cycles
+
+    std::unique_ptr<sim::Electrical> m_electrical;
 
     // Faults
     FaultPlan m_faults;

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "sim/Box.h"
+#include "sim/Electrical.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +54,7 @@ void Box::RegisterProtocol()
 
     // P_SETUP: replies not yet read are dropped and the algorithm state starts afresh.
     d.Register(22, [this](DispatchContext&, const std::uint8_t*, std::size_t) {
+        m_electrical->PowerSocket();
         DropReplies();
         m_dispatcher.Reset();
     });
@@ -89,18 +91,21 @@ void Box::RegisterProtocol()
         if (on != m_vcc)
             m_vccLog.emplace_back(platform::GetClock().Now(), on);
         m_vcc = on;
+        m_electrical->SetRail(Rail::Vcc, on);
     });
     d.Register(14, [this, needs](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
         if (!needs(ctx, p, n, 2))
             return;
         m_vppLatch.assign(p, p + n);
         m_vpp = p[1] != 0;
+        m_electrical->SetRail(Rail::Vpp, m_vpp);
     });
     d.Register(21, [this](DispatchContext&, const std::uint8_t*, std::size_t) {
         if (m_vcc)
             m_vccLog.emplace_back(platform::GetClock().Now(), false);
         m_vcc = false;
         m_vpp = false;
+        m_electrical->RailsOff();
     });
 
     // Usage history (ours): 111 reads up to 64 bytes, 110 writes up to 60.

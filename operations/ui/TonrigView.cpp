@@ -3,18 +3,34 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "link/LinkLease.h"
+#include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
+#include "operations/ScriptFlags.h"
+#include "operations/StartupChecks.h"
+#include "operations/ui/View2Header.h"
+#include "platform/Folders.h"
 #include "platform/GuiThread.h"
+#include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
+#include "platform/Trace.h"
+#include "platform/ui/QtServices.h"
+#include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
+#include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/SplashDlg.h"
+#include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QSysInfo>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -22,8 +38,33 @@
 CTonrigView* g_pMainView = nullptr;
 
 namespace {
+
 constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
+
+// Buttons 123 to 130: caption text numbers.
+constexpr int kButtonTexts[8] = { 3, 173, 18, 21, 20, 19, 23, 38 };
+
+std::size_t SlotIndex(WorkerSlot slot)
+{
+    return static_cast<std::size_t>(slot);
 }
+
+void WriteSettingsDword(const char* name, DWORD value)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (key.Open(HKEY_CURRENT_USER, kSettingsKey) || key.Create(HKEY_CURRENT_USER, kSettingsKey))
+        key.WriteDword(name, value);
+}
+
+CRichEditCtrlExtend* MakeRichEdit(QWidget* parent, int id)
+{
+    auto* edit = new CRichEditCtrlExtend(parent);
+    edit->setObjectName(QString::number(id));
+    edit->setReadOnly(false);
+    return edit;
+}
+
+} // namespace
 
 const std::vector<std::string>& CalculatorPrograms()
 {
@@ -37,48 +78,160 @@ CTonrigView::CTonrigView(QWidget* parent)
     , platform::MessageTarget(this)
     , m_CodeBuffer(kCodeBufferSize, 0xFF)
     , m_nCodeSize(kCodeBufferSize)
+    , m_DataBuffer(kDataBufferSize, 0xFF)
+    , m_nDataSize(kDataBufferSize)
+    , m_ConfigBuffer(kConfigBufferSize, 0xFF)
+    , m_nConfigSize(kConfigBufferSize)
+    , m_ConfigWordBuffer(kConfigWordBufferSize, 0xFF)
+    , m_nConfigWordSize(kConfigWordBufferSize)
+    , m_hPaused(platform::CreateNamedEvent("Paused"))
+    , m_hCommandReady(platform::CreateNamedEvent("CommandReady"))
 {
     InitDeviceClassTable();
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    m_MessageLog = new CRichEditCtrlExtend(this);
-    m_MessageLog->setObjectName("121");
-    m_MessageLog->setReadOnly(false);
-    layout->addWidget(m_MessageLog);
-
+    CreatePanes();
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
 }
 
 CTonrigView::~CTonrigView()
 {
+    Shutdown();
     SetDeviceListLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
 }
 
+void CTonrigView::CreatePanes()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    // The command buttons come first: the language texts are applied to them.
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(2);
+    for (int i = 0; i < 8; ++i) {
+        auto* button = new QPushButton(this);
+        button->setObjectName(QString::number(IDC_DEVICE_BUTTON + i));
+        buttons->addWidget(button);
+        m_Buttons[i] = button;
+    }
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnDeviceButton(); });
+    connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnSignatureId(); });
+    connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnRead(); });
+    connect(m_Buttons[3], &QPushButton::clicked, this, [this] { OnErase(); });
+    connect(m_Buttons[4], &QPushButton::clicked, this, [this] { OnBlankCheck(); });
+    connect(m_Buttons[5], &QPushButton::clicked, this, [this] { OnWrite(); });
+    connect(m_Buttons[6], &QPushButton::clicked, this, [this] { OnVerify(); });
+    connect(m_Buttons[7], &QPushButton::clicked, this, [this] { OnBatchRun(); });
+
+    m_Tab = new QTabBar(this);
+    m_Tab->setObjectName(QString::number(IDC_TAB));
+    QFont tabFont = platform::MakeFont("Arial", 9, 300);
+    tabFont.setPixelSize(16);
+    m_Tab->setFont(tabFont);
+    m_Tab->addTab(QString());
+    m_Tab->addTab(QString());
+    layout->addWidget(m_Tab);
+
+    m_MessageLog = MakeRichEdit(this, IDC_MESSAGE_LOG);
+    m_MessageLog->SetFaceName("Fixedsys");
+    m_MessageLog->SetFontSize(7);
+    layout->addWidget(m_MessageLog, 4);
+
+    // The hex view takes the log's place when the Buffer tab is chosen.
+    m_HexView = new QWidget(this);
+    m_HexView->setObjectName(QString::number(IDC_HEX_VIEW));
+    m_HexView->hide();
+    layout->addWidget(m_HexView, 4);
+    connect(m_Tab, &QTabBar::currentChanged, this, [this](int index) {
+        m_MessageLog->setVisible(index == 0);
+        m_HexView->setVisible(index == 1);
+    });
+
+    m_CommandLine = MakeRichEdit(this, IDC_COMMAND_LINE);
+    m_CommandLine->SetFaceName("OUTLOOK");
+    m_CommandLine->SetFontSize(12);
+    m_CommandLine->SetBackColor(kCommandLineBack);
+    m_CommandLine->hide();
+    layout->addWidget(m_CommandLine, 1);
+
+    m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
+    m_ScriptPane->SetFaceName("OUTLOOK");
+    m_ScriptPane->SetFontSize(10);
+    layout->addWidget(m_ScriptPane, 1);
+
+    m_ConfigGrid = new QWidget(this);
+    m_ConfigGrid->setObjectName(QString::number(IDC_CONFIG_GRID));
+    m_ConfigGrid->hide();
+    layout->addWidget(m_ConfigGrid);
+
+    auto* fields = new QHBoxLayout;
+    m_DeviceName = new QLabel("-", this);
+    m_DeviceName->setObjectName(QString::number(IDC_DEVICE_NAME));
+    m_Status = new QLabel(this);
+    m_Status->setObjectName(QString::number(IDC_STATUS));
+    fields->addWidget(m_DeviceName, 1);
+    fields->addWidget(m_Status, 2);
+    layout->addLayout(fields);
+}
+
+QWidget* CTonrigView::GetDlgItem(int id) const
+{
+    switch (id) {
+    case IDC_HEX_VIEW:
+        return m_HexView;
+    case IDC_TAB:
+        return m_Tab;
+    case IDC_MESSAGE_LOG:
+        return m_MessageLog;
+    case IDC_DEVICE_NAME:
+        return m_DeviceName;
+    case IDC_STATUS:
+        return m_Status;
+    case IDC_CONFIG_GRID:
+        return m_ConfigGrid;
+    case IDC_SCRIPT_PANE:
+        return m_ScriptPane;
+    case IDC_COMMAND_LINE:
+        return m_CommandLine;
+    default:
+        break;
+    }
+    if (id >= IDC_DEVICE_BUTTON && id <= IDC_AUTO_BUTTON)
+        return m_Buttons[id - IDC_DEVICE_BUTTON];
+    return nullptr;
+}
+
 void CTonrigView::OnInitialUpdate()
 {
     g_pMainView = this;
-    if (m_bInitialised)
+    if (m_bInitialised || m_bShutDown)
         return;
     m_bInitialised = true;
+    m_Hooks = CurrentProgrammerHooks();
+    // The scan below may create the settings key; a first start is judged before it.
+    const bool firstStart = !CRegistryKey(HKEY_CURRENT_USER).Exists(HKEY_CURRENT_USER, kSettingsKey);
 
-    // Fixedsys has one size on the system it comes from; its substitute needs a readable one.
-    m_MessageLog->SetFaceName("Fixedsys");
-    m_MessageLog->SetFontSize(10);
-    m_MessageLog->SetBackColor(0xEBFFFF);
+    // 1. Flags.
+    m_bScriptMode = false;
+    m_bSequence = false;
+    m_nScriptFont = 255;
+
+    // 2. A foreign driver bound to the programmer keeps us from claiming it.
+    ScanDriverConflicts();
+
+    // 3. Texts and pane settings.
     InitLanguageForView();
     ApplyLanguage();
-    ReadStartupFlags();
+    ReadPaneSettings();
 
-    Log(platform::Format("%s (%s)\r\n", QSysInfo::prettyProductName().toStdString().c_str(),
-            QSysInfo::kernelVersion().toStdString().c_str()),
-        kLogNote);
-
+    // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
+    WriteStatusPanes();
     // Device-list errors go to the message log, from whichever thread loads a list.
     QPointer<CTonrigView> self(this);
     SetDeviceListLogSink([self](const std::string& text, COLORREF colour) {
@@ -88,31 +241,429 @@ void CTonrigView::OnInitialUpdate()
         });
     });
     LoadDeviceLists(false);
+
+    // 6, 7. The connection monitor and the link watch.
+    StartLinkWatch();
+    SetTimer(kTimerLinkWatch, 1000);
+
+    // 8. Only presence here: the monitor's first tick posts the one identification of the start.
+    if (m_pMonitor && m_Hooks.probePresence && m_Hooks.probePresence()) {
+        Log(g_Language.GetText(73) + "\r\n", kLogNote);
+        g_nOperationState = kStateIdentifying;
+    } else {
+        g_nOperationState = kStateDisconnected;
+        SetTimer(kTimerDriverInstaller, 500, true);
+    }
+
+    // 9. The system line.
+    Log(LinuxVersionLine(ReadOsRelease(), KernelRelease()), kLogNote);
+    m_MessageLog->SetBackColor(kLogBack);
+
+    // 10, 11.
+    ReadStartupFlags(firstStart);
+    if (g_pView2Header && g_pView2Header->IsPaneEnabled())
+        SetTimer(kTimerHeader, 200, true);
 }
 
 void CTonrigView::ApplyLanguage()
 {
     m_strOffsetTitle = g_Language.GetText(177);
+    for (int i = 0; i < 8; ++i)
+        m_Buttons[i]->setText(QString::fromStdString(g_Language.GetText(kButtonTexts[i])));
+    m_Tab->setTabText(0, QString::fromStdString(g_Language.GetText(40)));
+    m_Tab->setTabText(1, QString::fromStdString(g_Language.GetText(62)));
+    if (g_pView2Header)
+        g_pView2Header->ApplyLanguage();
 }
 
-void CTonrigView::ReadStartupFlags()
+void CTonrigView::ReadStartupFlags(bool firstStart)
 {
     CRegistryKey key(HKEY_CURRENT_USER);
-    if (!key.Open(HKEY_CURRENT_USER, kSettingsKey))
+    if (firstStart || !key.Open(HKEY_CURRENT_USER, kSettingsKey)) {
+        // A first start. Nothing reads "Programmer"; it is kept for the files others may read.
+        if (key.Create(HKEY_CURRENT_USER, kSettingsKey))
+            key.WriteDword("Programmer", 7);
         return;
+    }
     key.ReadDword("LoadLastDevice", m_dwLoadLastDevice);
     key.ReadDword("ForgetLoadedFileName", m_dwForgetLoadedFileName);
+    key.ReadDword("WebCheckMessage", m_dwWebCheckMessage);
 }
 
-LRESULT CTonrigView::OnMessage(UINT msg, WPARAM /*wParam*/, LPARAM /*lParam*/)
+void CTonrigView::ReadPaneSettings()
+{
+    struct PaneFont {
+        const char* subKey;
+        CRichEditCtrlExtend* pane;
+    };
+    const PaneFont panes[] = { { "MessageLogFont", m_MessageLog }, { "CommandLineFont", m_CommandLine },
+        { "ZelvoScripEditFont", m_ScriptPane } };
+    for (const PaneFont& p : panes) {
+        CRegistryKey key(HKEY_CURRENT_USER);
+        if (!key.Open(HKEY_CURRENT_USER, std::string(kSettingsKey) + "\\" + p.subKey))
+            continue;
+        std::string face;
+        DWORD size = 0;
+        if (key.ReadString("FaceName", face) && !face.empty())
+            p.pane->SetFaceName(face);
+        if (key.ReadDword("PointSize", size) && size > 0 && size < 200)
+            p.pane->SetFontSize(static_cast<int>(size));
+    }
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (key.Open(HKEY_CURRENT_USER, kSettingsKey))
+        key.ReadString("LastOpenedScriptFileName", m_strLastOpenedScriptFileName);
+}
+
+void CTonrigView::ScanDriverConflicts()
+{
+    const DriverScanResult result = ScanConflictedDrivers(platform::usb::CurrentUsbProvider(), kConflictHardwareId,
+        kConflictManufacturer, false, [this](const std::string& line) { Log(line, kLogError); });
+    if (result.matched == 0)
+        return;
+    MessageBox("A conflicted USB driver detected,\r\n The USB driver installation is required.");
+    WriteSettingsDword("USBDriverOK", 0);
+}
+
+void CTonrigView::StartLinkWatch()
+{
+    if (!m_Hooks.makeMonitor)
+        return;
+    QPointer<CSplashDlg> splash(m_pSplash);
+    m_pMonitor = m_Hooks.makeMonitor(Handle(), [splash] {
+        // ShowSplash queues itself onto the GUI thread; the pointer is only read there.
+        platform::post([splash] {
+            if (splash)
+                splash->ShowSplash(true);
+        });
+    });
+    if (!m_pMonitor)
+        return;
+    if (!m_pMonitor->Start()) {
+        MessageBox("Can not init USB connection");
+        m_pMonitor.reset();
+        return;
+    }
+    m_pMonitor->StartTimer();
+}
+
+void CTonrigView::SetStatusPane(UINT id, const std::string& text)
+{
+    if (!g_pStatusBar)
+        return;
+    const int index = g_pStatusBar->CommandToIndex(id);
+    if (index >= 0)
+        g_pStatusBar->SetPaneText(index, text);
+}
+
+void CTonrigView::WriteStatusPanes()
+{
+    // Panes 110 (checksum) and 103 (state) keep the status bar's own start texts until the
+    // buffers and the operations write them.
+    SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: ---");
+}
+
+LRESULT CTonrigView::OnMessage(UINT msg, WPARAM wParam, LPARAM /*lParam*/)
 {
     switch (msg) {
     case WM_CANCEL_OPERATION:
+        g_bCancelOperation = 1;
+        m_bSequence = false;
+        return 0;
+    case WM_USB_INIT:
+        OnUsbInit();
+        return 0;
+    case WM_PROGRAMMER_CHANGED:
+        OnProgrammerChanged(wParam);
+        return 0;
     case WM_POPUP_TIMEOUT:
     default:
         return 0;
     }
 }
+
+void CTonrigView::OnTimer(UINT id)
+{
+    if (m_bShutDown)
+        return;
+    // Every timer but the link watch fires once per arming.
+    if (id != kTimerLinkWatch)
+        KillTimer(id);
+    switch (id) {
+    case kTimerLoadLastSession:
+        LoadLastSession();
+        break;
+    case kTimerOutOfSync:
+        MessageBox("Hardware out of synched!\r\n Please re-connect the programmer.");
+        break;
+    case kTimerLinkWatch:
+        OnLinkWatch();
+        break;
+    case kTimerUsbInit:
+        PostMessage(WM_USB_INIT);
+        break;
+    case kTimerInitFailed:
+        g_nOperationState = kStateDisconnected;
+        Log(g_Language.GetText(52) + "\r\n", kLogError);
+        break;
+    case kTimerDriverVersion:
+        MessageBox("This software works for USB driver 1.0 Only.");
+        break;
+    case kTimerHeader:
+        if (g_pView2Header && g_pView2Header->IsPaneEnabled()) {
+            g_pView2Header->Refresh();
+            SetTimer(kTimerHeader, 200, true);
+        }
+        break;
+    case kTimerDriverInstaller:
+        OnDriverInstaller();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- The programmer's arrival and loss ----
+
+void CTonrigView::OnUsbInit()
+{
+    if (m_bShutDown)
+        return;
+    if (!g_LinkLease.Take(LeaseHolder::Identify)) {
+        // Whoever holds the link finishes first; try again shortly.
+        SetTimer(kTimerUsbInit, 100, true);
+        return;
+    }
+    g_nOperationState = kStateIdentifying;
+    m_bLostDuringIdentify = false;
+    m_pSplash->ShowSplash(true);
+    ResetPinDriverState();
+
+    const unsigned generation = ++m_nIdentifyGeneration;
+    auto identify = m_Hooks.identify;
+    QPointer<CTonrigView> self(this);
+    StopWorker(WorkerSlot::Identify); // the last run has posted its result: it is ending
+    StartWorker(WorkerSlot::Identify, [identify, self, generation](std::stop_token stop) {
+        IdentifyOutcome outcome;
+        if (identify)
+            outcome = identify(stop);
+        else
+            outcome.reason = "No programmer identification.";
+        platform::post([self, outcome = std::move(outcome), generation] {
+            if (self)
+                self->OnIdentified(outcome, generation);
+        });
+    });
+}
+
+void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generation)
+{
+    if (generation != m_nIdentifyGeneration || m_bShutDown)
+        return;
+    m_pSplash->ShowSplash(false);
+    for (const std::string& line : outcome.log)
+        Log(line + "\r\n", kLogNote);
+    const bool lost = m_bLostDuringIdentify;
+    m_bLostDuringIdentify = false;
+    if (!outcome.ok || lost) {
+        Log(platform::Format("Programmer identification failed: %s\r\n",
+                lost ? "the programmer went away." : outcome.reason.c_str()),
+            kLogError);
+        SetTimer(kTimerInitFailed, 100, true);
+        g_LinkLease.Release(LeaseHolder::Identify);
+        return;
+    }
+    ++m_nIdentifications;
+    m_strHardwareVersion = outcome.version;
+    m_strHardwareSerial = outcome.serial;
+    g_nProgrammerModel = outcome.model;
+    m_BlackBox = outcome.history;
+    InvalidatePinDriverCache();
+    SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);
+    g_nOperationState = kStateIdle;
+    Log(g_Language.GetText(51) + "\r\n", kLogNote);
+    LoadDeviceLists(true);
+    WriteSettingsDword("USBDriverOK", 1);
+    if (m_nIdentifications == 1 && m_dwLoadLastDevice != 0)
+        SetTimer(kTimerLoadLastSession, 100, true);
+    // Last: a device setup waiting for the link starts from here.
+    g_LinkLease.Release(LeaseHolder::Identify);
+}
+
+void CTonrigView::OnProgrammerChanged(WPARAM kind)
+{
+    if (m_bShutDown)
+        return;
+    if (kind == 0) {
+        OnUsbInit();
+        return;
+    }
+    // Gone. The monitor has shown its box.
+    g_bCancelOperation = 1;
+    m_strHardwareVersion.clear();
+    SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: ---");
+    switch (g_LinkLease.Holder()) {
+    case LeaseHolder::Operation:
+        // The operation ends on its own, in state 0.
+        g_LinkLease.MarkLinkLost();
+        return;
+    case LeaseHolder::Identify:
+        m_bLostDuringIdentify = true;
+        m_Workers[SlotIndex(WorkerSlot::Identify)].request_stop();
+        break;
+    default:
+        break;
+    }
+    g_nOperationState = kStateDisconnected;
+}
+
+void CTonrigView::OnLinkWatch()
+{
+    // Only the monitor probes the link; this reads its flag.
+    const bool connected = m_pMonitor && m_pMonitor->IsConnected();
+    if (g_nOperationState == kStateIdentifying && g_LinkLease.Holder() != LeaseHolder::Identify && !connected)
+        g_nOperationState = kStateDisconnected;
+}
+
+void CTonrigView::OnDriverInstaller()
+{
+    if (m_pMonitor && m_pMonitor->IsConnected())
+        return;
+    DWORD driverOk = 0;
+    {
+        CRegistryKey key(HKEY_CURRENT_USER);
+        if (key.Open(HKEY_CURRENT_USER, kSettingsKey))
+            key.ReadDword("USBDriverOK", driverOk);
+    }
+    if (driverOk == 1)
+        return;
+    const std::string system = LinuxSystemName(ReadOsRelease());
+    const std::string text = platform::Format("Did not find programmer or USB driver. \r\nYou can install %s USB "
+                                              "driver now? \r\nIf USB driver has been installed then skip it.\r\n"
+                                              "       Yes/No(skip)?",
+        system.c_str());
+    if (MessageBox(text, "Did not find programmer.", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    const std::string kernel = KernelRelease();
+    unsigned major = 0, minor = 0;
+    std::sscanf(kernel.c_str(), "%u.%u", &major, &minor);
+    const bool is64 = QSysInfo::WordSize == 64;
+    const InstallerChoice choice = ChooseDriverInstaller(major, minor, is64);
+    std::string target = platform::ProgramFolder() + choice.path;
+    std::replace(target.begin(), target.end(), '\\', '/');
+    platform::OpenResult result;
+    if (choice.verb == "open" && FileExists(target))
+        result = platform::OpenWithDesktop(target);
+    else
+        result = { false, "not available on this system" }; // an installer to run elevated
+    if (result.ok)
+        return;
+    Log(platform::Format("USB driver installer: %s.\r\nThis system needs no USB driver for the programmer; "
+                         "if it is not found, install the udev rule described in the README (platform/usb).\r\n",
+            result.reason.c_str()),
+        kLogNote);
+}
+
+void CTonrigView::LoadLastSession()
+{
+    Log("Loading the last device and files: not available yet.\r\n", kLogNote);
+}
+
+void CTonrigView::LoadDeviceLists(bool freeFirst)
+{
+    ::LoadDeviceLists(freeFirst);
+}
+
+void CTonrigView::ResetPinDriverState()
+{
+    Trace("ResetPinDriverState: pin-driver state not wired in yet\n");
+}
+
+void CTonrigView::InvalidatePinDriverCache()
+{
+    Trace("InvalidatePinDriverCache: pin-driver state not wired in yet\n");
+}
+
+// ---- Link lease and workers ----
+
+bool CTonrigView::CheckLinkFree(const char* what)
+{
+    const LeaseHolder holder = g_LinkLease.Holder();
+    if (holder == LeaseHolder::None)
+        return true;
+    Log(platform::Format("%s: the programmer is busy with %s.\r\n", what, LeaseHolderName(holder)), kLogNote);
+    return false;
+}
+
+int CTonrigView::FinishedOperationState()
+{
+    return g_LinkLease.TakeLinkLost() ? kStateDisconnected : kStateIdle;
+}
+
+bool CTonrigView::StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work)
+{
+    std::jthread& thread = m_Workers[SlotIndex(slot)];
+    if (m_bShutDown || thread.joinable() || !work)
+        return false;
+    thread = std::jthread(std::move(work));
+    return true;
+}
+
+void CTonrigView::StopWorker(WorkerSlot slot)
+{
+    std::jthread& thread = m_Workers[SlotIndex(slot)];
+    if (!thread.joinable())
+        return;
+    thread.request_stop();
+    thread.join();
+}
+
+bool CTonrigView::WorkerRunning(WorkerSlot slot) const
+{
+    return m_Workers[SlotIndex(slot)].joinable();
+}
+
+// ---- Shut-down ----
+
+void CTonrigView::Shutdown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
+             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
+        KillTimer(id);
+
+    m_bWriting = false;
+    m_bSequence = false;
+    m_bScriptMode = false;
+    g_bCancelOperation = 1;
+    // From here a worker's send() returns at once, so no join below waits on the GUI thread.
+    platform::BeginShutdown();
+
+    // The script first: it would start further commands. Then the workers that use the link.
+    g_bScriptRunning = false;
+    g_bScriptCommandDone = true;
+    for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
+        StopWorker(slot);
+    for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
+        g_LinkLease.Release(holder);
+
+    if (m_pMonitor) {
+        m_pMonitor->StopTimer();
+        m_pMonitor->Stop();
+        m_pMonitor.reset();
+    }
+
+    for (std::vector<BYTE>* buffer : { &m_CodeBuffer, &m_DataBuffer, &m_ConfigBuffer, &m_ConfigWordBuffer }) {
+        buffer->clear();
+        buffer->shrink_to_fit();
+    }
+    m_nCodeSize = m_nDataSize = m_nConfigSize = m_nConfigWordSize = 0;
+    m_hPaused.reset();
+    m_hCommandReady.reset();
+}
+
+// ---- Files and commands ----
 
 bool CTonrigView::PostOpenFile(std::string path)
 {
@@ -127,6 +678,9 @@ bool CTonrigView::PostOpenFile(std::string path)
 
 LRESULT CTonrigView::OpenFileByName(const std::string& path)
 {
+    // A load goes into the active buffer, which a worker holding the link may be filling.
+    if (!path.empty() && !CheckLinkFree("Open"))
+        return 0;
     m_strFileName = path;
     if (path.empty())
         return 0;
@@ -149,34 +703,50 @@ void CTonrigView::NotAvailableYet(const char* command)
 
 void CTonrigView::OnWrite()
 {
+    if (!CheckLinkFree("Write"))
+        return;
     NotAvailableYet("Write");
 }
 void CTonrigView::OnRead()
 {
+    if (!CheckLinkFree("Read"))
+        return;
     NotAvailableYet("Read");
 }
 void CTonrigView::OnErase()
 {
+    if (!CheckLinkFree("Erase"))
+        return;
     NotAvailableYet("Erase");
 }
 void CTonrigView::OnVerify()
 {
+    if (!CheckLinkFree("Verify"))
+        return;
     NotAvailableYet("Verify");
 }
 void CTonrigView::OnLock()
 {
+    if (!CheckLinkFree("Lock/Unlock"))
+        return;
     NotAvailableYet("Lock/Unlock");
 }
 void CTonrigView::OnSignatureId()
 {
+    if (!CheckLinkFree("Signature ID"))
+        return;
     NotAvailableYet("Signature ID");
 }
 void CTonrigView::OnBlankCheck()
 {
+    if (!CheckLinkFree("Blank check"))
+        return;
     NotAvailableYet("Blank check");
 }
 void CTonrigView::OnBatchRun()
 {
+    if (!CheckLinkFree("Batch Run"))
+        return;
     NotAvailableYet("Batch Run");
 }
 void CTonrigView::OnFillBufferFF()
@@ -186,6 +756,13 @@ void CTonrigView::OnFillBufferFF()
 void CTonrigView::OnSetCfgBits()
 {
     NotAvailableYet("Config device");
+}
+
+void CTonrigView::OnDeviceButton()
+{
+    // The one way into the selection dialog, with its gate (idle, link free).
+    if (CTonrigApp* app = TheApp())
+        app->OnDeviceList();
 }
 
 void CTonrigView::StartDeviceSetup(int classIndex, BYTE /*mode*/, BYTE /*probe*/, BYTE /*reload*/)

@@ -2,39 +2,88 @@
 // The main view: the left pane of the main window. It holds the message log, the buffers and
 // the state of the programmer, and every device command ends here, whichever pane has focus.
 //
-// This is the view's skeleton: the members the shell and the catalogue rely on, the message
-// log, file opening by message and the commands the shell forwards. The device operations and
-// the buffer display grow in this class.
+// Its life: the constructor builds the panes and the buffers; OnInitialUpdate starts the link
+// watch, checks for a foreign USB driver and finds out whether a programmer answers; the
+// programmer's arrival and loss reach it as WM_USB_INIT and WM_PROGRAMMER_CHANGED from the
+// connection monitor; Shutdown (from the frame's close, else the destructor) stops every worker
+// before anything they use goes away.
 
 #include "controls/ui/RichEditCtrlExtend.h"
+#include "link/BlackBox.h"
 #include "operations/OperationState.h"
+#include "operations/ProgrammerHooks.h"
 #include "platform/Colour.h"
+#include "platform/Event.h"
 #include "platform/WinTypes.h"
 #include "platform/ui/MessageTarget.h"
 #include "shell/RegistryKey.h"
 
 #include <QWidget>
 
+#include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CProgressDlg;
 class CSplashDlg;
+class QLabel;
+class QPushButton;
+class QTabBar;
+
+// The view's worker threads, one slot per kind.
+enum class WorkerSlot { Identify, Setup, Pump, Script, Count };
 
 class CTonrigView : public QWidget, public platform::MessageTarget {
     Q_OBJECT
 public:
+    // Pane and control ids.
+    static constexpr int IDC_HEX_VIEW = 101;
+    static constexpr int IDC_TAB = 115;
+    static constexpr int IDC_MESSAGE_LOG = 121;
+    static constexpr int IDC_DEVICE_BUTTON = 123; // 123 to 130: the command buttons
+    static constexpr int IDC_AUTO_BUTTON = 130;
+    static constexpr int IDC_DEVICE_NAME = 131;
+    static constexpr int IDC_STATUS = 132;
+    static constexpr int IDC_CONFIG_GRID = 133;
+    static constexpr int IDC_SCRIPT_PANE = 134;
+    static constexpr int IDC_COMMAND_LINE = 135;
+
+    // Timers.
+    static constexpr UINT kTimerLoadLastSession = 0;
+    static constexpr UINT kTimerOutOfSync = 101;
+    static constexpr UINT kTimerLinkWatch = 102;
+    static constexpr UINT kTimerUsbInit = 103;
+    static constexpr UINT kTimerInitFailed = 104;
+    static constexpr UINT kTimerDriverVersion = 107;
+    static constexpr UINT kTimerHeader = 120;
+    static constexpr UINT kTimerDriverInstaller = 124;
+
+    static constexpr int kProgramVersion = 741; // "Re. 7.41"
+    static constexpr const char* kVersionText = "Re. 7.41";
+
+    static constexpr std::size_t kCodeBufferSize = 0x80000;
+    static constexpr std::size_t kDataBufferSize = 4096;
+    static constexpr std::size_t kConfigBufferSize = 16;
+    static constexpr std::size_t kConfigWordBufferSize = 16;
+    static constexpr std::size_t kBatchBufferSize = 32768;
+
     explicit CTonrigView(QWidget* parent = nullptr);
     ~CTonrigView() override;
 
-    // The view's start-up, once its window exists: publishes g_pMainView, reads the start-up
-    // flags and opens the log.
+    // The view's start-up, once its window exists (see the class comment).
     void OnInitialUpdate();
     void ApplyLanguage();
+    // Stops the monitor and every worker and frees the buffers. Runs once; later calls return.
+    void Shutdown();
+    bool IsShutDown() const { return m_bShutDown; }
 
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT id) override;
 
     // Queues a request to open `path` for the view, carrying the text by value. Dropped when
     // there is no view, or when the view is gone by the time it would run. True when queued.
@@ -57,39 +106,117 @@ public:
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
+    // Button 123.
+    void OnDeviceButton();
+
+    // False, with a log line naming the holder, while a worker holds the programmer link; the
+    // device commands, the selection and loads into the active buffer ask it first.
+    bool CheckLinkFree(const char* what);
+    // The state an operation ends in: 0 when the link was lost while it ran, else 1.
+    static int FinishedOperationState();
+
+    // Worker slots. A slot must be free (its thread joined) before it starts again.
+    bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
+    void StopWorker(WorkerSlot slot);
+    bool WorkerRunning(WorkerSlot slot) const;
 
     CProgressDlg& ProgressDlg() { return *m_pProgress; }
     CSplashDlg& SplashDlg() { return *m_pSplash; }
 
-    // The message log.
+    // The message log and the other panes.
     CRichEditCtrlExtend& MessageLog() { return *m_MessageLog; }
     void Log(const std::string& text, COLORREF colour = kLogText);
+    QWidget* GetDlgItem(int id) const;
 
     static constexpr COLORREF kLogText = RGB(0, 0, 0);
     static constexpr COLORREF kLogNote = RGB(0, 0, 160);
     static constexpr COLORREF kLogError = RGB(200, 0, 0);
-    static constexpr std::size_t kCodeBufferSize = 0x80000;
+    static constexpr COLORREF kLogBack = 0xEBFFFF;
+    static constexpr COLORREF kCommandLineBack = 0xEBFFEB;
 
     std::string m_strHardwareVersion;
     std::string m_strHardwareSerial;
     std::string m_strOffsetTitle; // title of the hex display's address column
     std::string m_strFileName; // the file last opened
+    std::string m_strLastOpenedScriptFileName;
     DWORD m_dwLoadLastDevice = 0;
     DWORD m_dwForgetLoadedFileName = 0;
+    DWORD m_dwWebCheckMessage = 0;
     CRegistryKey m_RegKey { HKEY_CURRENT_USER };
+    CBlackBox m_BlackBox;
 
-    // The code buffer and its current size (the bytes the commands act on).
+    // The command batch (filled by the command channel).
+    std::array<BYTE, kBatchBufferSize> m_CommandBatch {};
+    std::size_t m_nBatchFill = 0;
+
+    bool m_bWriting = false;
+    bool m_bSequence = false;
+    bool m_bScriptMode = false;
+    int m_nScriptFont = 0;
+    std::array<DWORD, 4> m_dwOptions { 1, 1, 1, 1 };
+    std::size_t m_nBufferPos = 0;
+    DWORD m_dwStepDelay = 59;
+
+    // The buffers and their current sizes (the bytes the commands act on).
     std::vector<BYTE> m_CodeBuffer;
     std::size_t m_nCodeSize = 0;
+    std::vector<BYTE> m_DataBuffer;
+    std::size_t m_nDataSize = 0;
+    std::vector<BYTE> m_ConfigBuffer;
+    std::size_t m_nConfigSize = 0;
+    std::vector<BYTE> m_ConfigWordBuffer;
+    std::size_t m_nConfigWordSize = 0;
+
+    // "Paused" and "CommandReady"; nothing waits on them yet.
+    std::shared_ptr<platform::ManualResetEvent> m_hPaused;
+    std::shared_ptr<platform::ManualResetEvent> m_hCommandReady;
+
+    // Identifications run since start-up.
+    int IdentificationCount() const { return m_nIdentifications; }
+    LinkMonitor* Monitor() const { return m_pMonitor.get(); }
 
 private:
+    void CreatePanes();
+    void ReadStartupFlags(bool firstStart);
+    void ReadPaneSettings();
+    void ScanDriverConflicts();
+    void StartLinkWatch();
+    void WriteStatusPanes();
+    void SetStatusPane(UINT id, const std::string& text);
     void NotAvailableYet(const char* command);
-    void ReadStartupFlags();
+
+    // The programmer's arrival and loss.
+    void OnUsbInit();
+    void OnProgrammerChanged(WPARAM kind);
+    void OnIdentified(const IdentifyOutcome& outcome, unsigned generation);
+    void OnLinkWatch();
+    void OnDriverInstaller();
+    void LoadLastSession();
+    // Seams to the device lists and the pin-driver state.
+    void LoadDeviceLists(bool freeFirst);
+    void ResetPinDriverState();
+    void InvalidatePinDriverCache();
 
     CRichEditCtrlExtend* m_MessageLog = nullptr;
+    CRichEditCtrlExtend* m_CommandLine = nullptr;
+    CRichEditCtrlExtend* m_ScriptPane = nullptr;
+    QTabBar* m_Tab = nullptr;
+    QWidget* m_HexView = nullptr;
+    QWidget* m_ConfigGrid = nullptr;
+    QLabel* m_DeviceName = nullptr;
+    QLabel* m_Status = nullptr;
+    std::array<QPushButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
-    CSplashDlg* m_pSplash = nullptr;           // a child panel
+    CSplashDlg* m_pSplash = nullptr; // a child panel
+
+    std::unique_ptr<LinkMonitor> m_pMonitor;
+    ProgrammerHooks m_Hooks;
+    std::array<std::jthread, static_cast<std::size_t>(WorkerSlot::Count)> m_Workers;
+    unsigned m_nIdentifyGeneration = 0;
+    int m_nIdentifications = 0;
+    bool m_bLostDuringIdentify = false;
     bool m_bInitialised = false;
+    bool m_bShutDown = false;
 };
 
 // The one main view, from its initial update until it is destroyed.

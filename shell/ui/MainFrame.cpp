@@ -7,6 +7,7 @@
 #include "shell/ui/ToolbarIcons.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeySequence>
 #include <QMenuBar>
@@ -122,6 +123,13 @@ CMainFrame::~CMainFrame()
         g_pStatusBar = g_hStatusBar = nullptr;
     if (g_wndSplitter == m_splitter)
         g_wndSplitter = nullptr;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_view)
+        m_view->Shutdown();
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::CreateCommands()

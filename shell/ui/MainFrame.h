@@ -56,6 +56,10 @@ public:
     // Does nothing; device setup calls it.
     void SwitchView(int /*viewId*/, int /*show*/) { }
 
+protected:
+    // Closing the window stops the view's workers and link watch first.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateCommands();
     void CreateMenu();

@@ -188,7 +188,7 @@ void CTonrigApp::OnFilePrintSetup()
 
 void CTonrigApp::OnDeviceList()
 {
-    if (!IsOperationIdle())
+    if (!IsOperationIdle() || (g_pMainView && !g_pMainView->CheckLinkFree("Device selection")))
         return;
     DeviceChoice choice;
     if (m_selectDevice) {

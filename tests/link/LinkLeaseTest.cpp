@@ -32,3 +32,17 @@ TEST(LinkLease, OneHolderAtATimeAndOneCallbackOnItsReturn)
     EXPECT_EQ(lease.Holder(), LeaseHolder::Setup);
     EXPECT_FALSE(lease.Take(LeaseHolder::None));
 }
+
+TEST(LinkLease, ALostLinkMarkIsTakenOnceAndANewHolderStartsClean)
+{
+    LinkLease lease;
+    ASSERT_TRUE(lease.Take(LeaseHolder::Operation));
+    lease.MarkLinkLost();
+    EXPECT_TRUE(lease.TakeLinkLost());
+    EXPECT_FALSE(lease.TakeLinkLost());
+    lease.MarkLinkLost(); // never taken by the operation that ended
+    lease.Release(LeaseHolder::Operation);
+    ASSERT_TRUE(lease.Take(LeaseHolder::Setup));
+    EXPECT_FALSE(lease.TakeLinkLost());
+    lease.Release(LeaseHolder::Setup);
+}

@@ -1,11 +1,20 @@
 #include "operations/ui/TonrigView.h"
 
+#include "link/LinkLease.h"
 #include "operations/ui/View2Header.h"
+#include "shell/Language.h"
+#include "shell/LanguageLoader.h"
+
+#include "platform/usb/UsbProviders.h"
+#include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
 #include "support/TestEnvironment.h"
+#include <QCheckBox>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +23,8 @@ namespace {
 class MainView : public testing::Test {
 protected:
     void TearDown() override { g_nOperationState = kStateIdle; }
+    // No USB devices of the host, no programmer: the default hooks.
+    platform::usb::ScopedUsbProvider usb { std::make_shared<platform::usb::VirtualBus>() };
     tonrig::test::ScopedSettingsFile settings;
 };
 
@@ -45,6 +56,70 @@ TEST_F(MainView, ConstructionAndStartUpSetTheGlobalsAndReadTheFlags)
         EXPECT_EQ(view.m_CodeBuffer.front(), 0xFF);
     }
     EXPECT_EQ(g_pMainView, nullptr);
+}
+
+TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
+{
+    CTonrigView view;
+    view.OnInitialUpdate();
+    const char* buttons[] = { "Device", "ID", "Read", "Erase", "Blank Check", "Write", "Verify", "Auto Mode" };
+    for (int id = 123; id <= 130; ++id) {
+        auto* button = qobject_cast<QPushButton*>(view.GetDlgItem(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->text().toStdString(), buttons[id - 123]);
+    }
+    auto* tab = qobject_cast<QTabBar*>(view.GetDlgItem(CTonrigView::IDC_TAB));
+    ASSERT_NE(tab, nullptr);
+    ASSERT_EQ(tab->count(), 2);
+    EXPECT_EQ(tab->tabText(0), "Message Log");
+    EXPECT_EQ(tab->tabText(1), "Buffer");
+    EXPECT_EQ(tab->font().pixelSize(), 16);
+    EXPECT_EQ(view.GetDlgItem(CTonrigView::IDC_MESSAGE_LOG), &view.MessageLog());
+    for (int id : { 101, 133, 135 })
+        EXPECT_TRUE(view.GetDlgItem(id)->isHidden()) << id;
+    for (int id : { 121, 131, 132, 134 })
+        EXPECT_FALSE(view.GetDlgItem(id)->isHidden()) << id;
+    EXPECT_EQ(qobject_cast<QLabel*>(view.GetDlgItem(131))->text(), "-");
+    EXPECT_EQ(view.GetDlgItem(999), nullptr);
+
+    struct Buffer {
+        const std::vector<BYTE>& bytes;
+        std::size_t size;
+        std::size_t expected;
+    };
+    const Buffer buffers[] = { { view.m_CodeBuffer, view.m_nCodeSize, 524288 },
+        { view.m_DataBuffer, view.m_nDataSize, 4096 }, { view.m_ConfigBuffer, view.m_nConfigSize, 16 },
+        { view.m_ConfigWordBuffer, view.m_nConfigWordSize, 16 } };
+    for (const Buffer& b : buffers) {
+        EXPECT_EQ(b.bytes.size(), b.expected);
+        EXPECT_EQ(b.size, b.expected);
+        EXPECT_TRUE(std::all_of(b.bytes.begin(), b.bytes.end(), [](BYTE x) { return x == 0xFF; }));
+    }
+    ASSERT_NE(view.m_hPaused, nullptr);
+    ASSERT_NE(view.m_hCommandReady, nullptr);
+    EXPECT_FALSE(view.m_hPaused->IsSet());
+    EXPECT_FALSE(view.m_hCommandReady->IsSet());
+    EXPECT_EQ(CTonrigView::kProgramVersion, 741);
+    EXPECT_EQ(view.m_dwStepDelay, 59u);
+}
+
+TEST_F(MainView, StoredPaneFontsReplaceTheDefaults)
+{
+    {
+        CRegistryKey key;
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings\\MessageLogFont");
+        key.WriteString("FaceName", "DejaVu Sans Mono");
+        key.WriteDword("PointSize", 11);
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.WriteString("LastOpenedScriptFileName", "/scripts/a.txt");
+    }
+    CTonrigView view;
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.MessageLog().GetFontSize(), 11);
+    EXPECT_EQ(view.m_strLastOpenedScriptFileName, "/scripts/a.txt");
+    auto* script = qobject_cast<CRichEditCtrlExtend*>(view.GetDlgItem(CTonrigView::IDC_SCRIPT_PANE));
+    ASSERT_NE(script, nullptr);
+    EXPECT_EQ(script->GetFontSize(), 10);
 }
 
 TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
@@ -96,6 +171,67 @@ TEST_F(MainView, CommandsWithoutTheirOperationsSaySoInTheLog)
     EXPECT_NE(log.find("Read: not available yet."), std::string::npos);
     EXPECT_NE(log.find("Write: not available yet."), std::string::npos);
     EXPECT_NE(log.find("Device setup (class 17): not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)
+{
+    CTonrigView view;
+    ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Setup));
+    view.OnRead();
+    view.OnWrite();
+    view.OpenFileByName("/data/c.bin");
+    g_LinkLease.Release(LeaseHolder::Setup);
+    const std::string log = view.MessageLog().GetText();
+    EXPECT_NE(log.find("Read: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_NE(log.find("Write: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_NE(log.find("Open: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_EQ(log.find("not available yet"), std::string::npos) << log;
+    EXPECT_TRUE(view.m_strFileName.empty());
+    view.OnRead(); // free again
+    EXPECT_NE(view.MessageLog().GetText().find("Read: not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)
+{
+    CTonrigView view;
+    view.OnInitialUpdate();
+    CView2Header header;
+    EXPECT_EQ(g_pView2Header, &header);
+    header.setJumperPicture(kNoDeviceClass);
+    header.setSocketPicture("PLCC32");
+    EXPECT_EQ(header.AdapterText(), "Adapter: No adapter required for DIP chip.");
+    EXPECT_EQ(header.PackageText(), "Package: PLCC32");
+    EXPECT_EQ(header.PinPatternText(), "DIP Setting: ");
+    EXPECT_EQ(header.OptionBox(HeaderOption::IdCheck)->text(), "ID Check");
+    EXPECT_EQ(header.OptionBox(HeaderOption::TempUnprotect)->text(), "Temp. Unprotect");
+    const auto label = [&](const char* name) { return header.findChild<QLabel*>(name)->text().toStdString(); };
+    EXPECT_EQ(label("FileOffsetLabel"), "File Offset(Hex)");
+    EXPECT_EQ(label("DeviceOffsetLabel"), "Device Offset(Hex)");
+    EXPECT_EQ(label("DelayFactorLabel"), "Delay Factor");
+
+    const CDeviceClass saved = g_DeviceClassTable[5];
+    g_DeviceClassTable[5].m_strAdapter = "ADP-8";
+    g_DeviceClassTable[5].m_strCpldDip = "101010101010";
+    header.setJumperPicture(5);
+    g_DeviceClassTable[5] = saved;
+    EXPECT_EQ(header.AdapterText(), "Adapter: ADP-8");
+    EXPECT_EQ(header.PinPatternText(), "DIP Setting: 101010101010");
+
+    // Another language: every caption follows.
+    std::vector<std::string> texts(g_LanguageDefaults.begin(), g_LanguageDefaults.end());
+    texts[37] = "Adapteur";
+    texts[42] = "Controle ID";
+    texts[132] = "Decalage fichier";
+    texts[170] = "Boitier";
+    g_Language.Reset();
+    g_Language.SetTexts(texts.data(), static_cast<int>(texts.size()));
+    header.ApplyLanguage();
+    view.ApplyLanguage();
+    EXPECT_EQ(header.AdapterText(), "Adapteur: ADP-8");
+    EXPECT_EQ(header.PackageText(), "Boitier: PLCC32");
+    EXPECT_EQ(header.OptionBox(HeaderOption::IdCheck)->text(), "Controle ID");
+    EXPECT_EQ(label("FileOffsetLabel"), "Decalage fichier(Hex)");
+    InitLanguageForView();
 }
 
 TEST_F(MainView, HeaderPaneHasTheChipLocationButton)
