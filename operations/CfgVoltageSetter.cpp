@@ -1,15 +1,12 @@
-// Built once the pin-driver state is in the tree.
-#if __has_include("link/CFGManager.h")
 
 #include "operations/CfgVoltageSetter.h"
 
 #include "link/CFGManager.h"
 
-void CfgVoltageSetter::SetVoltages(const PumpVoltages &v) {
-  CCFG_Manager::DeferRefresh once(g_CFGManager);
-  g_CFGManager.SetVccSwitch(v.vccSwitch);
-  g_CFGManager.SetVppSwitch(v.vppSwitch);
-  g_CFGManager.SetVccVpp(v.vcc, v.vpp);
+void CfgVoltageSetter::SetVoltages(const PumpVoltages& v)
+{
+    CCFG_Manager::DeferRefresh once(g_CFGManager);
+    g_CFGManager.SetVccSwitch(v.vccSwitch);
+    g_CFGManager.SetVppSwitch(v.vppSwitch);
+    g_CFGManager.SetVccVpp(v.vcc, v.vpp);
 }
-
-#endif

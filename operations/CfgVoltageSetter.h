@@ -1,6 +1,4 @@
 #pragma once
-// Built once the pin-driver state is in the tree.
-#if __has_include("link/CFGManager.h")
 // The data pump's voltages in the program: the device's Vcc and Vpp switch
 // bytes, then the operation's supply and programming voltages, through
 // g_CFGManager in one refresh.
@@ -9,7 +7,5 @@
 
 class CfgVoltageSetter final : public PumpVoltageSetter {
 public:
-  void SetVoltages(const PumpVoltages &voltages) override;
+    void SetVoltages(const PumpVoltages& voltages) override;
 };
-
-#endif

@@ -13,24 +13,22 @@
 
 class CommandChannelPump final : public PumpChannel {
 public:
-  // `lastStatus` and `drain` default to the programmer link's (its status is
-  // per thread).
-  explicit CommandChannelPump(
-      CommandChannel &channel,
-      std::function<platform::usb::UsbStatus()> lastStatus = {},
-      std::function<void()> drain = {});
+    // `lastStatus` and `drain` default to the programmer link's (its status is
+    // per thread).
+    explicit CommandChannelPump(CommandChannel& channel, std::function<platform::usb::UsbStatus()> lastStatus = {},
+        std::function<void()> drain = {});
 
-  void Drain() override;
-  Status SendCommand(const std::uint8_t *packet, int size, bool batch) override;
-  int ReadResponse(std::uint8_t *buffer, int size, Status &status) override;
-  Status SetProgramDelay(int milliseconds, std::stop_token stop) override;
+    void Drain() override;
+    Status SendCommand(const std::uint8_t* packet, int size, bool batch) override;
+    int ReadResponse(std::uint8_t* buffer, int size, Status& status) override;
+    Status SetProgramDelay(int milliseconds, std::stop_token stop) override;
 
-  static Status FromUsb(platform::usb::UsbStatus status);
+    static Status FromUsb(platform::usb::UsbStatus status);
 
 private:
-  CommandChannel &m_channel;
-  std::function<platform::usb::UsbStatus()> m_lastStatus;
-  std::function<void()> m_drain;
+    CommandChannel& m_channel;
+    std::function<platform::usb::UsbStatus()> m_lastStatus;
+    std::function<void()> m_drain;
 };
 
 #endif

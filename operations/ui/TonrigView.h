@@ -30,6 +30,9 @@
 #include <vector>
 
 class CProgressDlg;
+class CPumpController;
+class PumpChannel;
+class ViewPumpPort;
 class CSplashDlg;
 class QLabel;
 class QPushButton;
@@ -55,6 +58,12 @@ public:
 
     // Timers.
     static constexpr UINT kTimerLoadLastSession = 0;
+    // The data pump's steps, one-shot.
+    static constexpr UINT kTimerRead = 1;
+    static constexpr UINT kTimerWrite = 2;
+    static constexpr UINT kTimerErase = 3;
+    static constexpr UINT kTimerVerify = 4;
+    static constexpr UINT kTimerBlankCheck = 5;
     static constexpr UINT kTimerOutOfSync = 101;
     static constexpr UINT kTimerLinkWatch = 102;
     static constexpr UINT kTimerUsbInit = 103;
@@ -114,6 +123,21 @@ public:
     bool CheckLinkFree(const char* what);
     // The state an operation ends in: 0 when the link was lost while it ran, else 1.
     static int FinishedOperationState();
+
+    // The data pump's steps (timers 1 to 5): on the GUI thread, idle, the link free. Each starts
+    // its operation on the pump's worker or refuses with its box.
+    void RunReadStep();
+    void RunWriteStep();
+    void RunEraseStep(BYTE option);
+    void RunVerifyStep();
+    void RunBlankCheckStep();
+    // The command channel the pump talks through, how it sets the transfer sizes for the current
+    // device, and the buffer the commands act on; without a channel no step starts.
+    void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes,
+        std::function<int()> bufferIndex);
+    CPumpController& Pump() { return *m_pPump; }
+    // Buffers whose last read ended early (0 code, 1 data, 2 configuration, 3 configuration word).
+    std::array<bool, 4> m_bBufferIncomplete {};
 
     // Worker slots. A slot must be free (its thread joined) before it starts again.
     bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
@@ -212,6 +236,9 @@ private:
     std::unique_ptr<LinkMonitor> m_pMonitor;
     ProgrammerHooks m_Hooks;
     std::array<std::jthread, static_cast<std::size_t>(WorkerSlot::Count)> m_Workers;
+    // After the workers: destroyed before them, once Shutdown has joined the pump.
+    std::unique_ptr<ViewPumpPort> m_pPumpPort;
+    std::unique_ptr<CPumpController> m_pPump;
     unsigned m_nIdentifyGeneration = 0;
     int m_nIdentifications = 0;
     bool m_bLostDuringIdentify = false;
