@@ -30,4 +30,5 @@ inline bool IsOperationIdle()
 
 // Messages of the main view.
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
+constexpr UINT WM_BUFFER_REFRESH = WM_USER + 18; // a read block landed inside the hex view's visible rows
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;

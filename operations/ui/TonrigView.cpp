@@ -1,13 +1,16 @@
 #include "operations/ui/TonrigView.h"
 
+#include "buffer/ui/HexView.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewPumpPort.h"
@@ -16,7 +19,6 @@
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
-#include "platform/Trace.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
@@ -78,21 +80,23 @@ const std::vector<std::string>& CalculatorPrograms()
 CTonrigView::CTonrigView(QWidget* parent)
     : QWidget(parent)
     , platform::MessageTarget(this)
-    , m_CodeBuffer(kCodeBufferSize, 0xFF)
-    , m_nCodeSize(kCodeBufferSize)
-    , m_DataBuffer(kDataBufferSize, 0xFF)
-    , m_nDataSize(kDataBufferSize)
-    , m_ConfigBuffer(kConfigBufferSize, 0xFF)
-    , m_nConfigSize(kConfigBufferSize)
-    , m_ConfigWordBuffer(kConfigWordBufferSize, 0xFF)
-    , m_nConfigWordSize(kConfigWordBufferSize)
+    , m_CodeBuffer(m_Buffers.Buffer(buffer::kMainBuffer))
+    , m_DataBuffer(m_Buffers.Buffer(buffer::kDataBuffer))
+    , m_ConfigBuffer(m_Buffers.Buffer(buffer::kConfigBuffer))
+    , m_ConfigWordBuffer(m_Buffers.ConfigWord())
     , m_hPaused(platform::CreateNamedEvent("Paused"))
     , m_hCommandReady(platform::CreateNamedEvent("CommandReady"))
 {
+    m_CodeBuffer.assign(kCodeBufferSize, 0xFF);
+    m_DataBuffer.assign(kDataBufferSize, 0xFF);
+    m_ConfigBuffer.assign(kConfigBufferSize, 0xFF);
+    m_ConfigWordBuffer.assign(kConfigWordBufferSize, 0xFF);
     InitDeviceClassTable();
     g_nCurrentClass = kNoDeviceClass;
     g_nOperationState = kStateIdle;
     CreatePanes();
+    m_pBufferCommands = std::make_unique<CBufferCommands>(*this, m_Buffers);
+    m_pBufferCommands->AttachWidgets(m_Tab, m_HexView, m_MessageLog);
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
     m_pPumpPort = std::make_unique<ViewPumpPort>(*this);
@@ -149,15 +153,12 @@ void CTonrigView::CreatePanes()
     m_MessageLog->SetFontSize(7);
     layout->addWidget(m_MessageLog, 4);
 
-    // The hex view takes the log's place when the Buffer tab is chosen.
-    m_HexView = new QWidget(this);
+    // The hex view takes the log's place when the Buffer tab is chosen (the buffer commands
+    // switch them).
+    m_HexView = new CHexView(this);
     m_HexView->setObjectName(QString::number(IDC_HEX_VIEW));
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
-    connect(m_Tab, &QTabBar::currentChanged, this, [this](int index) {
-        m_MessageLog->setVisible(index == 0);
-        m_HexView->setVisible(index == 1);
-    });
 
     m_CommandLine = MakeRichEdit(this, IDC_COMMAND_LINE);
     m_CommandLine->SetFaceName("OUTLOOK");
@@ -278,6 +279,7 @@ void CTonrigView::ApplyLanguage()
         m_Buttons[i]->setText(QString::fromStdString(g_Language.GetText(kButtonTexts[i])));
     m_Tab->setTabText(0, QString::fromStdString(g_Language.GetText(40)));
     m_Tab->setTabText(1, QString::fromStdString(g_Language.GetText(62)));
+    m_pBufferCommands->ApplyLanguage();
     if (g_pView2Header)
         g_pView2Header->ApplyLanguage();
 }
@@ -371,6 +373,9 @@ void CTonrigView::WriteStatusPanes()
 LRESULT CTonrigView::OnMessage(UINT msg, WPARAM wParam, LPARAM /*lParam*/)
 {
     switch (msg) {
+    case WM_BUFFER_REFRESH:
+        ShowBufferTab(0);
+        return 0;
     case WM_CANCEL_OPERATION:
         g_bCancelOperation = 1;
         m_bSequence = false;
@@ -596,12 +601,14 @@ void CTonrigView::LoadDeviceLists(bool freeFirst)
 
 void CTonrigView::ResetPinDriverState()
 {
-    Trace("ResetPinDriverState: pin-driver state not wired in yet\n");
+    // The programmer comes back in its boot state.
+    g_CFGManager.ResetState();
 }
 
 void CTonrigView::InvalidatePinDriverCache()
 {
-    Trace("InvalidatePinDriverCache: pin-driver state not wired in yet\n");
+    // A newly identified programmer may hold anything: every pin-driver byte goes out again.
+    g_CFGManager.InvalidateSentCache();
 }
 
 // ---- Link lease and workers ----
@@ -645,10 +652,9 @@ bool CTonrigView::WorkerRunning(WorkerSlot slot) const
 
 // ---- The data pump's steps ----
 
-void CTonrigView::SetPumpChannel(
-    PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes, std::function<int()> bufferIndex)
+void CTonrigView::SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes)
 {
-    m_pPumpPort->SetChannel(channel, std::move(setTransferSizes), std::move(bufferIndex));
+    m_pPumpPort->SetChannel(channel, std::move(setTransferSizes));
 }
 
 static bool RunPumpStep(CTonrigView& view, ViewPumpPort& port, CPumpController& pump, PumpOperation operation,
@@ -725,11 +731,12 @@ void CTonrigView::Shutdown()
         m_pMonitor.reset();
     }
 
+    if (m_HexView)
+        m_HexView->SetData(nullptr, 0); // it points into the buffers
     for (std::vector<BYTE>* buffer : { &m_CodeBuffer, &m_DataBuffer, &m_ConfigBuffer, &m_ConfigWordBuffer }) {
         buffer->clear();
         buffer->shrink_to_fit();
     }
-    m_nCodeSize = m_nDataSize = m_nConfigSize = m_nConfigWordSize = 0;
     m_hPaused.reset();
     m_hCommandReady.reset();
 }
@@ -752,14 +759,37 @@ LRESULT CTonrigView::OpenFileByName(const std::string& path)
     // A load goes into the active buffer, which a worker holding the link may be filling.
     if (!path.empty() && !CheckLinkFree("Open"))
         return 0;
-    m_strFileName = path;
-    if (path.empty())
-        return 0;
-    // Until the buffers load files, opening one remembers it and says so.
-    if (CTonrigApp* app = TheApp())
-        app->AddToRecentFileList(path);
-    Log(platform::Format("File \"%s\": loading files is not available yet.\r\n", path.c_str()), kLogNote);
-    return 0;
+    return m_pBufferCommands->OpenFileByName(path);
+}
+
+void CTonrigView::OnFileOpen()
+{
+    m_pBufferCommands->OnFileOpen();
+}
+
+void CTonrigView::OnFileSave()
+{
+    m_pBufferCommands->OnFileSave();
+}
+
+void CTonrigView::OnFileSaveAs()
+{
+    m_pBufferCommands->OnFileSaveAs();
+}
+
+void CTonrigView::OnRecentFile()
+{
+    m_pBufferCommands->OnRecentFile();
+}
+
+void CTonrigView::ShowBufferTab(int flag)
+{
+    m_pBufferCommands->ShowBufferTab(flag);
+}
+
+int CTonrigView::GetBufferIndex() const
+{
+    return m_pBufferCommands->GetBufferIndex();
 }
 
 void CTonrigView::Log(const std::string& text, COLORREF colour)
@@ -845,7 +875,7 @@ void CTonrigView::OnByteSwap()
 {
     if (!IsOperationIdle())
         return;
-    SwapBytePairs(m_CodeBuffer.data(), std::min(m_nCodeSize, m_CodeBuffer.size()));
+    SwapBytePairs(m_CodeBuffer.data(), m_CodeBuffer.size());
 }
 
 void CTonrigView::OnCalculator()

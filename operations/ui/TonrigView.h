@@ -8,6 +8,7 @@
 // connection monitor; Shutdown (from the frame's close, else the destructor) stops every worker
 // before anything they use goes away.
 
+#include "buffer/BufferModel.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
 #include "operations/OperationState.h"
@@ -29,6 +30,8 @@
 #include <thread>
 #include <vector>
 
+class CBufferCommands;
+class CHexView;
 class CProgressDlg;
 class CPumpController;
 class PumpChannel;
@@ -97,8 +100,19 @@ public:
     // Queues a request to open `path` for the view, carrying the text by value. Dropped when
     // there is no view, or when the view is gone by the time it would run. True when queued.
     static bool PostOpenFile(std::string path);
-    // Handler of a file-open request: stores the path as the current file name.
+    // Handler of a file-open request: stores the path as the current file name and loads the
+    // file into the current buffer in the format its name gives.
     LRESULT OpenFileByName(const std::string& path);
+
+    // The buffers: File Open, Save, Save As, the recent file, dropped files, the buffer tab.
+    CBufferCommands& BufferCommands() { return *m_pBufferCommands; }
+    buffer::CBufferModel& Buffers() { return m_Buffers; }
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnRecentFile();
+    void ShowBufferTab(int flag);
+    int GetBufferIndex() const;
 
     // Commands the shell forwards.
     void OnWrite();
@@ -131,13 +145,10 @@ public:
     void RunEraseStep(BYTE option);
     void RunVerifyStep();
     void RunBlankCheckStep();
-    // The command channel the pump talks through, how it sets the transfer sizes for the current
-    // device, and the buffer the commands act on; without a channel no step starts.
-    void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes,
-        std::function<int()> bufferIndex);
+    // The command channel the pump talks through and how it sets the transfer sizes for the
+    // current device; without a channel no step starts.
+    void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
     CPumpController& Pump() { return *m_pPump; }
-    // Buffers whose last read ended early (0 code, 1 data, 2 configuration, 3 configuration word).
-    std::array<bool, 4> m_bBufferIncomplete {};
 
     // Worker slots. A slot must be free (its thread joined) before it starts again.
     bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
@@ -162,6 +173,7 @@ public:
     std::string m_strHardwareSerial;
     std::string m_strOffsetTitle; // title of the hex display's address column
     std::string m_strFileName; // the file last opened
+    std::string m_strPreviousFileName; // the recent file opened last
     std::string m_strLastOpenedScriptFileName;
     DWORD m_dwLoadLastDevice = 0;
     DWORD m_dwForgetLoadedFileName = 0;
@@ -181,15 +193,13 @@ public:
     std::size_t m_nBufferPos = 0;
     DWORD m_dwStepDelay = 59;
 
-    // The buffers and their current sizes (the bytes the commands act on).
-    std::vector<BYTE> m_CodeBuffer;
-    std::size_t m_nCodeSize = 0;
-    std::vector<BYTE> m_DataBuffer;
-    std::size_t m_nDataSize = 0;
-    std::vector<BYTE> m_ConfigBuffer;
-    std::size_t m_nConfigSize = 0;
-    std::vector<BYTE> m_ConfigWordBuffer;
-    std::size_t m_nConfigWordSize = 0;
+    // The buffers: the model's main, data and configuration buffers and its configuration
+    // word. Each vector's size is the buffer's size.
+    buffer::CBufferModel m_Buffers;
+    std::vector<BYTE>& m_CodeBuffer;
+    std::vector<BYTE>& m_DataBuffer;
+    std::vector<BYTE>& m_ConfigBuffer;
+    std::vector<BYTE>& m_ConfigWordBuffer;
 
     // "Paused" and "CommandReady"; nothing waits on them yet.
     std::shared_ptr<platform::ManualResetEvent> m_hPaused;
@@ -216,7 +226,7 @@ private:
     void OnLinkWatch();
     void OnDriverInstaller();
     void LoadLastSession();
-    // Seams to the device lists and the pin-driver state.
+    // The device lists and the pin-driver state.
     void LoadDeviceLists(bool freeFirst);
     void ResetPinDriverState();
     void InvalidatePinDriverCache();
@@ -225,13 +235,14 @@ private:
     CRichEditCtrlExtend* m_CommandLine = nullptr;
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
-    QWidget* m_HexView = nullptr;
+    CHexView* m_HexView = nullptr;
     QWidget* m_ConfigGrid = nullptr;
     QLabel* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
     std::array<QPushButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr; // a child panel
+    std::unique_ptr<CBufferCommands> m_pBufferCommands;
 
     std::unique_ptr<LinkMonitor> m_pMonitor;
     ProgrammerHooks m_Hooks;

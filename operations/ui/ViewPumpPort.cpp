@@ -1,7 +1,9 @@
 #include "operations/ui/ViewPumpPort.h"
 
+#include "buffer/ui/HexView.h"
 #include "link/ProgrammerCommand.h"
 #include "operations/HeaderModel.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
@@ -16,66 +18,41 @@ ViewPumpPort::ViewPumpPort(CTonrigView& view)
 {
 }
 
-void ViewPumpPort::SetChannel(
-    PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes, std::function<int()> bufferIndex)
+void ViewPumpPort::SetChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes)
 {
     m_pChannel = channel;
     m_setTransferSizes = std::move(setTransferSizes);
-    m_bufferIndex = std::move(bufferIndex);
 }
 
 int ViewPumpPort::BufferIndex() const
 {
-    return m_bufferIndex ? m_bufferIndex() : 0;
+    return m_view.BufferCommands().GetBufferIndex();
 }
 
-std::vector<std::uint8_t>* ViewPumpPort::Vector(int index) const
+std::vector<std::uint8_t>& ViewPumpPort::Vector(int index) const
 {
-    switch (index) {
-    case 1:
-        return &m_view.m_DataBuffer;
-    case 2:
-        return &m_view.m_ConfigBuffer;
-    case 3:
-        return &m_view.m_ConfigWordBuffer;
-    default:
-        return &m_view.m_CodeBuffer;
-    }
-}
-
-std::size_t* ViewPumpPort::Size(int index) const
-{
-    switch (index) {
-    case 1:
-        return &m_view.m_nDataSize;
-    case 2:
-        return &m_view.m_nConfigSize;
-    case 3:
-        return &m_view.m_nConfigWordSize;
-    default:
-        return &m_view.m_nCodeSize;
-    }
+    return index == 3 ? m_view.Buffers().ConfigWord() : m_view.Buffers().Buffer(index);
 }
 
 std::span<std::uint8_t> ViewPumpPort::Buffer(int index)
 {
-    std::vector<std::uint8_t>& v = *Vector(index);
-    return std::span<std::uint8_t>(v.data(), std::min(*Size(index), v.size()));
+    return Vector(index);
 }
 
 void ViewPumpPort::ResetBuffer(int index, std::size_t size)
 {
-    std::vector<std::uint8_t>& v = *Vector(index);
-    if (v.size() < size)
-        v.resize(size);
-    std::fill_n(v.begin(), size, std::uint8_t { 0xFF });
-    *Size(index) = size;
+    std::vector<std::uint8_t>& v = Vector(index);
+    v.assign(size, 0xFF);
+    // The hex view holds the buffer's address: show it the new block.
+    CHexView* hex = m_view.BufferCommands().HexView();
+    if (hex && BufferIndex() == index)
+        hex->SetData(v.data(), v.size());
 }
 
 void ViewPumpPort::SetBufferIncomplete(int index, bool incomplete)
 {
-    if (index >= 0 && index < static_cast<int>(m_view.m_bBufferIncomplete.size()))
-        m_view.m_bBufferIncomplete[static_cast<std::size_t>(index)] = incomplete;
+    if (index >= 0 && index < buffer::kBufferCount)
+        m_view.Buffers().SetIncomplete(index, incomplete);
 }
 
 std::uint32_t ViewPumpPort::DeviceOffset() const
@@ -146,16 +123,18 @@ void ViewPumpPort::ProgressHide()
     m_view.ProgressDlg().Show(false);
 }
 
-bool ViewPumpPort::HexViewShows(std::uint32_t, std::size_t) const
+bool ViewPumpPort::HexViewShows(std::uint32_t offset, std::size_t count) const
 {
-    const QWidget* hex = m_view.GetDlgItem(CTonrigView::IDC_HEX_VIEW);
-    return hex && hex->isVisible();
+    const CHexView* hex = m_view.BufferCommands().HexView();
+    if (!hex || !hex->isVisible() || count == 0)
+        return false;
+    return offset <= hex->LastVisibleOffset() && offset + count > hex->FirstVisibleOffset();
 }
 
 void ViewPumpPort::RefreshHexView()
 {
-    if (QWidget* hex = m_view.GetDlgItem(CTonrigView::IDC_HEX_VIEW))
-        hex->update();
+    if (CHexView* hex = m_view.BufferCommands().HexView())
+        hex->Refresh();
 }
 
 void ViewPumpPort::PostCompletion(PumpResult result)

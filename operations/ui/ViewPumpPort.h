@@ -14,10 +14,9 @@ class ViewPumpPort final : public PumpViewPort {
 public:
     explicit ViewPumpPort(CTonrigView& view);
 
-    // The channel the pump talks through, how the transfer sizes are set for the current device,
-    // and the buffer the commands act on. Without a channel no step starts.
-    void SetChannel(
-        PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes, std::function<int()> bufferIndex);
+    // The channel the pump talks through and how the transfer sizes are set for the current
+    // device. Without a channel no step starts.
+    void SetChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
     bool HasChannel() const { return m_pChannel != nullptr; }
 
     int BufferIndex() const override;
@@ -43,12 +42,10 @@ public:
     void PostCompletion(PumpResult result) override;
 
 private:
-    std::vector<std::uint8_t>* Vector(int index) const;
-    std::size_t* Size(int index) const;
+    std::vector<std::uint8_t>& Vector(int index) const;
 
     CTonrigView& m_view;
     PumpChannel* m_pChannel = nullptr;
     std::function<void(int&, int&, int&)> m_setTransferSizes;
-    std::function<int()> m_bufferIndex;
     CfgVoltageSetter m_voltages;
 };

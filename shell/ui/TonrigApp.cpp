@@ -39,6 +39,8 @@ constexpr ViewCommand kViewCommands[] = {
     { 32918, &CTonrigView::OnByteSwap },
     { 32920, &CTonrigView::OnByteSwap },
     { 32922, &CTonrigView::OnCalculator },
+    { ID_FILE_SAVE, &CTonrigView::OnFileSave },
+    { ID_FILE_SAVE_AS, &CTonrigView::OnFileSaveAs },
 };
 
 } // namespace
@@ -147,7 +149,12 @@ void CTonrigApp::UpdateRecentFileMenu()
             action->setText(QString("&%1 %2").arg(i + 1).arg(name));
             action->setVisible(true);
             commands.Bind(id, [this, i] {
-                if (m_pRecentFileList && i < m_pRecentFileList->GetCount())
+                if (!m_pRecentFileList || i >= m_pRecentFileList->GetCount())
+                    return;
+                // The view takes the first entry itself; the others open like any document.
+                if (i == 0 && g_pMainView)
+                    g_pMainView->OnRecentFile();
+                else
                     OpenDocumentFile((*m_pRecentFileList)[i]);
             });
         } else {
@@ -172,6 +179,11 @@ void CTonrigApp::OnFileNew()
 
 void CTonrigApp::OnFileOpen()
 {
+    // The main view binds Open itself: its dialog asks for the file's options too.
+    if (g_pMainView) {
+        g_pMainView->OnFileOpen();
+        return;
+    }
     const QString path = QFileDialog::getOpenFileName(m_pMainWnd.get(), "Open", QString(),
         "Data files (*.bin *.BIN *.hex *.HEX *.rom *.ROM *.s19 *.S19 *.mot *.srec *.jed *.JED);;All files (*)");
     if (!path.isEmpty())

@@ -8,6 +8,7 @@
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 #include <QCheckBox>
 
@@ -52,7 +53,8 @@ TEST_F(MainView, ConstructionAndStartUpSetTheGlobalsAndReadTheFlags)
         EXPECT_EQ(view.m_dwLoadLastDevice, 1u);
         EXPECT_EQ(view.m_dwForgetLoadedFileName, 1u);
         EXPECT_EQ(view.m_strOffsetTitle, "OFFSET");
-        EXPECT_EQ(view.m_nCodeSize, CTonrigView::kCodeBufferSize);
+        EXPECT_EQ(view.m_CodeBuffer.size(), CTonrigView::kCodeBufferSize);
+        EXPECT_EQ(&view.m_CodeBuffer, &view.Buffers().Buffer(0));
         EXPECT_EQ(view.m_CodeBuffer.front(), 0xFF);
     }
     EXPECT_EQ(g_pMainView, nullptr);
@@ -84,15 +86,16 @@ TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
 
     struct Buffer {
         const std::vector<BYTE>& bytes;
-        std::size_t size;
+        const std::vector<BYTE>& model; // the buffer model's
         std::size_t expected;
     };
-    const Buffer buffers[] = { { view.m_CodeBuffer, view.m_nCodeSize, 524288 },
-        { view.m_DataBuffer, view.m_nDataSize, 4096 }, { view.m_ConfigBuffer, view.m_nConfigSize, 16 },
-        { view.m_ConfigWordBuffer, view.m_nConfigWordSize, 16 } };
+    buffer::CBufferModel& model = view.Buffers();
+    const Buffer buffers[]
+        = { { view.m_CodeBuffer, model.Buffer(0), 524288 }, { view.m_DataBuffer, model.Buffer(1), 4096 },
+              { view.m_ConfigBuffer, model.Buffer(2), 16 }, { view.m_ConfigWordBuffer, model.ConfigWord(), 16 } };
     for (const Buffer& b : buffers) {
         EXPECT_EQ(b.bytes.size(), b.expected);
-        EXPECT_EQ(b.size, b.expected);
+        EXPECT_EQ(&b.bytes, &b.model);
         EXPECT_TRUE(std::all_of(b.bytes.begin(), b.bytes.end(), [](BYTE x) { return x == 0xFF; }));
     }
     ASSERT_NE(view.m_hPaused, nullptr);
@@ -125,29 +128,28 @@ TEST_F(MainView, StoredPaneFontsReplaceTheDefaults)
 TEST_F(MainView, ByteSwapActsOnlyWhileNoOperationRuns)
 {
     CTonrigView view;
-    view.m_nCodeSize = 5;
-    const std::vector<BYTE> start { 1, 2, 3, 4, 5, 0xFF };
-    std::copy(start.begin(), start.end(), view.m_CodeBuffer.begin());
+    view.m_CodeBuffer = { 1, 2, 3, 4, 5 };
 
     struct Case {
         int state;
         std::vector<BYTE> after;
     };
     const Case cases[] = {
-        { 3, { 1, 2, 3, 4, 5, 0xFF } }, // reading: untouched
-        { 1, { 2, 1, 4, 3, 5, 0xFF } }, // idle: pairs swapped, the odd fifth byte stays
-        { 0, { 1, 2, 3, 4, 5, 0xFF } }, // disconnected is not busy: swapped back
+        { 3, { 1, 2, 3, 4, 5 } }, // reading: untouched
+        { 1, { 2, 1, 4, 3, 5 } }, // idle: pairs swapped, the odd fifth byte stays
+        { 0, { 1, 2, 3, 4, 5 } }, // disconnected is not busy: swapped back
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state);
         g_nOperationState = c.state;
         view.OnByteSwap();
-        EXPECT_EQ(std::vector<BYTE>(view.m_CodeBuffer.begin(), view.m_CodeBuffer.begin() + 6), c.after);
+        EXPECT_EQ(view.m_CodeBuffer, c.after);
     }
 }
 
 TEST_F(MainView, OpenFileRequestsStoreThePathAndNeedALiveView)
 {
+    tonrig::test::RecordingMessageBox boxes; // the files do not exist
     EXPECT_FALSE(CTonrigView::PostOpenFile("/nowhere.bin")); // no view
     auto view = std::make_unique<CTonrigView>();
     view->OnInitialUpdate();

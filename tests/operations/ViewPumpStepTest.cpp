@@ -33,14 +33,11 @@ protected:
         channel.chip.resize(0x2000);
         for (std::size_t i = 0; i < channel.chip.size(); ++i)
             channel.chip[i] = static_cast<std::uint8_t>(i ^ (i >> 5));
-        view->SetPumpChannel(
-            &channel,
-            [](int& block, int& writeBlock, int& step) {
-                block = 4096;
-                writeBlock = 256;
-                step = 59;
-            },
-            [] { return 0; });
+        view->SetPumpChannel(&channel, [](int& block, int& writeBlock, int& step) {
+            block = 4096;
+            writeBlock = 256;
+            step = 59;
+        });
     }
     void TearDown() override
     {
@@ -74,9 +71,8 @@ TEST_F(ViewPumpStep, TimersRunReadVerifyAndWrite)
     EXPECT_EQ(g_nOperationState, 3);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_nOperationState, kStateIdle);
-    ASSERT_EQ(view->m_nCodeSize, 0x2000u);
-    EXPECT_TRUE(std::equal(channel.chip.begin(), channel.chip.end(), view->m_CodeBuffer.begin()));
-    EXPECT_FALSE(view->m_bBufferIncomplete[0]);
+    EXPECT_EQ(view->m_CodeBuffer, channel.chip);
+    EXPECT_FALSE(view->Buffers().IsIncomplete(0));
     EXPECT_EQ(view->window()->windowTitle().toStdString(), CPumpController::kReadTitle);
     EXPECT_FALSE(g_LinkLease.IsHeld());
     EXPECT_EQ(channel.CountSent(P_POWER_DOWN), 1);
@@ -98,7 +94,7 @@ TEST_F(ViewPumpStep, ALostLinkLeavesTheBufferMarkedAndTheStateDisconnected)
     view->OnTimer(CTonrigView::kTimerRead);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_nOperationState, kStateDisconnected);
-    EXPECT_TRUE(view->m_bBufferIncomplete[0]);
+    EXPECT_TRUE(view->Buffers().IsIncomplete(0));
     EXPECT_NE(
         view->MessageLog().GetText().find("Buffer incomplete: 0x001000 of 0x002000 bytes read."), std::string::npos);
 }
@@ -110,7 +106,7 @@ TEST_F(ViewPumpStep, NoStepWithoutAChannelOrWhileTheLinkIsHeld)
     EXPECT_EQ(g_nOperationState, kStateIdle);
     g_LinkLease.Release(LeaseHolder::Setup);
 
-    view->SetPumpChannel(nullptr, {}, {});
+    view->SetPumpChannel(nullptr, {});
     view->OnTimer(CTonrigView::kTimerErase);
     EXPECT_EQ(g_nOperationState, kStateIdle);
     EXPECT_TRUE(channel.sent.empty());

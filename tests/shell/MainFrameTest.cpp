@@ -113,8 +113,8 @@ TEST_F(MainFrame, CommandTable)
     };
     const Row rows[] = {
         { 57601, "&Open...", { "Ctrl+O" }, true },
-        { 57603, "&Save", { "Ctrl+S" }, false },
-        { 57604, "Save &As...", {}, false },
+        { 57603, "&Save", { "Ctrl+S" }, true },
+        { 57604, "Save &As...", {}, true },
         { 57606, "P&rint Setup...", {}, true },
         { 57607, "&Print...", { "Ctrl+P" }, false },
         { 57616, "Recent File", {}, false },

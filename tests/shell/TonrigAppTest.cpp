@@ -7,13 +7,16 @@
 #include "shell/RecentFileList.h"
 #include "shell/ui/AboutDlg.h"
 #include "shell/ui/MainFrame.h"
+#include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
 #include "platform/SettingsStore.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -65,18 +68,26 @@ TEST_F(Application, RecentFilesAppearInTheFileMenuAndOpenThroughTheView)
     EXPECT_EQ(app.RecentFileList()->GetSize(), 9);
     EXPECT_FALSE(commands.Action(ID_FILE_MRU_FILE1)->isEnabled()); // the placeholder of an empty list
 
-    app.AddToRecentFileList("/data/first.bin");
+    tonrig::test::RecordingMessageBox boxes; // no device is selected
+    QTemporaryDir dir;
+    const std::string first = dir.filePath("first.bin").toStdString();
+    QFile file(QString::fromStdString(first));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("\x01\x02", 2);
+    file.close();
+
+    app.AddToRecentFileList(first);
     app.AddToRecentFileList("/home/someone/projects/firmware/release/second.hex");
     EXPECT_EQ(commands.Action(57616)->text().toStdString(), "&1 /.../release/second.hex");
-    EXPECT_EQ(commands.Action(57617)->text().toStdString(), "&2 /data/first.bin");
+    EXPECT_EQ(commands.Action(57617)->text().toStdString(), "&2 " + app.RecentFileList()->GetDisplayName(1));
     EXPECT_TRUE(commands.Action(57617)->isVisible());
     EXPECT_FALSE(commands.Action(57618)->isVisible());
 
     ASSERT_TRUE(commands.Execute(57617));
     Drain();
-    EXPECT_EQ(g_pMainView->m_strFileName, "/data/first.bin");
+    EXPECT_EQ(g_pMainView->m_strFileName, first);
     // Opening it made it the newest.
-    EXPECT_EQ((*app.RecentFileList())[0], "/data/first.bin");
+    EXPECT_EQ((*app.RecentFileList())[0], first);
 }
 
 TEST_F(Application, RecentFilesOfAnEarlierRunAreThereAtStartUp)

@@ -1,0 +1,504 @@
+#include "operations/ui/BufferCommands.h"
+
+#include "buffer/FileFormat.h"
+#include "buffer/OpenedFileEntry.h"
+#include "buffer/ui/FileOptionsDlg.h"
+#include "buffer/ui/HexView.h"
+#include "catalogue/DeviceClass.h"
+#include "operations/BufferDeviceParams.h"
+#include "operations/OperationState.h"
+#include "operations/ui/TonrigView.h"
+#include "operations/ui/View2Header.h"
+#include "platform/Folders.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "platform/TextFormat.h"
+#include "shell/Language.h"
+#include "shell/RecentFileList.h"
+#include "shell/RegistryKey.h"
+#include "shell/ui/MainFrame.h"
+#include "shell/ui/ProgressDlg.h"
+#include "shell/ui/StatusBar.h"
+#include "shell/ui/TonrigApp.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTabBar>
+#include <QUrl>
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
+constexpr int kChecksumPane = 1;
+constexpr const char* kAllFiles = "All Files (*)";
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsJamOrStapl(const std::string& path)
+{
+    const std::string upper = Upper(path);
+    return EndsWith(upper, ".JAM") || EndsWith(upper, ".STAPL");
+}
+
+std::string ReadSetting(const char* name, const std::string& fallback)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    std::string value;
+    if (key.Open(HKEY_CURRENT_USER, kSettingsKey) && key.ReadString(name, value))
+        return value;
+    return fallback;
+}
+
+void WriteSetting(const char* name, const std::string& value)
+{
+    CRegistryKey key(HKEY_CURRENT_USER);
+    if (!key.Open(HKEY_CURRENT_USER, kSettingsKey)) {
+        key.Create(HKEY_CURRENT_USER, kSettingsKey);
+        key.Open(HKEY_CURRENT_USER, kSettingsKey);
+    }
+    key.WriteString(name, value);
+}
+
+std::string LanguageText(int number, const std::string& fallback)
+{
+    if (number < 0)
+        return fallback;
+    const std::string text = g_Language.GetText(number);
+    return text.empty() ? fallback : text;
+}
+
+// The local files of a drop, in order.
+std::vector<std::string> DroppedPaths(const QMimeData* data)
+{
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.push_back(url.toLocalFile().toStdString());
+    }
+    return paths;
+}
+
+// The first "*.ext" of a filter, for a name typed without an extension.
+std::string FilterExtension(const std::string& filter)
+{
+    const std::size_t star = filter.find("*.");
+    if (star == std::string::npos)
+        return {};
+    std::size_t end = star + 2;
+    while (end < filter.size() && std::isalnum(static_cast<unsigned char>(filter[end])))
+        ++end;
+    return filter.substr(star + 1, end - star - 1);
+}
+
+QString ToQtFilters(const std::string& filters)
+{
+    return QString::fromStdString(filters);
+}
+
+} // namespace
+
+CBufferCommands::CBufferCommands(CTonrigView& view, buffer::CBufferModel& model)
+    : QObject(&view)
+    , m_view(view)
+    , m_model(model)
+{
+    m_chooseOpen = [this](const std::string& filters, const std::string& lastPath) {
+        QString selected;
+        const QString path = QFileDialog::getOpenFileName(
+            &m_view, "Open", QString::fromStdString(lastPath), ToQtFilters(filters), &selected);
+        return FileChoice { path.toStdString(), selected.toStdString() };
+    };
+    m_chooseSave = [this](const std::string& filters, const std::string& lastPath) {
+        QString selected;
+        const QString path = QFileDialog::getSaveFileName(
+            &m_view, "Save As", QString::fromStdString(lastPath), ToQtFilters(filters), &selected);
+        return FileChoice { path.toStdString(), selected.toStdString() };
+    };
+    m_runOptions = [](CFileOptionsDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
+}
+
+CBufferCommands::~CBufferCommands()
+{
+    if (m_hexView)
+        m_hexView->SetData(nullptr, 0);
+}
+
+void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog)
+{
+    m_tabs = tabs;
+    m_hexView = hexView;
+    m_log = messageLog;
+    if (m_tabs)
+        connect(m_tabs, &QTabBar::currentChanged, this, &CBufferCommands::OnTabChanged);
+
+    // Files dropped anywhere on the view open; the log would take them as text otherwise.
+    m_view.setAcceptDrops(true);
+    m_view.installEventFilter(this);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(messageLog))
+        area->viewport()->installEventFilter(this);
+    if (messageLog)
+        messageLog->installEventFilter(this);
+    if (m_hexView) {
+        m_hexView->viewport()->installEventFilter(this);
+        m_hexView->setAcceptDrops(true);
+    }
+}
+
+void CBufferCommands::ApplyLanguage()
+{
+    if (m_tabs) {
+        m_tabs->setTabText(kLogTab, QString::fromStdString(LanguageText(40, "Message Log")));
+        m_tabs->setTabText(kBufferTab, QString::fromStdString(LanguageText(62, "Buffer")));
+    }
+    if (m_hexView)
+        m_hexView->SetOffsetTitle(m_view.m_strOffsetTitle);
+}
+
+void CBufferCommands::AttachHexView()
+{
+    if (!m_hexView)
+        return;
+    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    m_hexView->SetOffsetTitle(m_view.m_strOffsetTitle);
+    m_hexView->SetData(data.data(), data.size());
+}
+
+void CBufferCommands::ShowBufferTab(int flag)
+{
+    if (m_tabs && m_tabs->currentIndex() != kBufferTab) {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->setCurrentIndex(kBufferTab);
+    }
+    if (m_log)
+        m_log->hide();
+    AttachHexView();
+    if (m_hexView) {
+        m_hexView->show();
+        m_hexView->Refresh();
+    }
+    if (flag == 1) {
+        m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
+        if (g_pStatusBar)
+            g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
+    }
+}
+
+void CBufferCommands::ShowLogTab()
+{
+    if (m_tabs && m_tabs->currentIndex() != kLogTab) {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->setCurrentIndex(kLogTab);
+    }
+    if (m_hexView)
+        m_hexView->hide();
+    if (m_log)
+        m_log->show();
+}
+
+void CBufferCommands::OnTabChanged(int index)
+{
+    if (index == kBufferTab)
+        ShowBufferTab(1);
+    else
+        ShowLogTab();
+}
+
+std::string CBufferCommands::FileOffsetText() const
+{
+    if (g_pView2Header)
+        return g_pView2Header->FileOffsetText();
+    return m_strFileOffset.empty() ? std::string("0") : m_strFileOffset;
+}
+
+void CBufferCommands::SetFileOffsetText(const std::string& text)
+{
+    m_strFileOffset = text;
+    // The header's field takes 1 to 8 hex digits; "-10" goes there as FFFFFFF0.
+    if (g_pView2Header)
+        g_pView2Header->SetFileOffsetText(
+            platform::Format("%X", static_cast<unsigned>(buffer::ParseFileOffset(text.empty() ? "0" : text))));
+}
+
+void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
+{
+    for (const buffer::BoxMessage& box : boxes) {
+        const std::string text = LanguageText(box.languageText, box.text);
+        std::string caption = LanguageText(box.captionText, box.caption);
+        if (caption.empty())
+            caption = platform::kAppTitle;
+        MessageBox(text, caption, box.type);
+    }
+}
+
+void CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
+{
+    if (m_bLoading)
+        return;
+    // A load replaces the buffers, which a worker holding the link may be filling.
+    if (!m_view.CheckLinkFree("Open"))
+        return;
+    if (!IsOperationIdle()) {
+        m_view.Log(platform::Format("\"%s\" was not loaded: an operation is running.\r\n", path.c_str()),
+            CTonrigView::kLogError);
+        return;
+    }
+    if (IsJamOrStapl(path) && ReadSetting(kCompilerValue, "").empty()) {
+        m_view.Log(platform::Format("No JAM/STAPL compiler is configured: \"%s\" was not loaded.\r\n", path.c_str()),
+            CTonrigView::kLogError);
+        return;
+    }
+
+    m_bLoading = true;
+    buffer::LoadRequest request;
+    request.device = CurrentBufferDeviceParams();
+    request.bufferIndex = m_nBufferIndex;
+    request.fileOffsetText = FileOffsetText();
+    CProgressDlg& progress = m_view.ProgressDlg();
+    bool progressShown = false;
+    request.progress = [&](std::uint64_t done, std::uint64_t total) {
+        // Positions in KiB keep a file of up to 512 MiB inside the bar's 32-bit range.
+        if (!progressShown) {
+            progress.SetText(LanguageText(buffer::kTextReading, "Reading..."));
+            progress.SetRange(0, static_cast<std::uint32_t>(total >> 10));
+            progress.SetPos(1);
+            progress.Show(true);
+            progressShown = true;
+        }
+        progress.SetPos(static_cast<std::uint32_t>(done >> 10));
+    };
+
+    // The hex view points into the buffers, which the load may replace.
+    if (m_hexView)
+        m_hexView->SetData(nullptr, 0);
+    const buffer::LoadResult result = buffer::LoadFile(m_model, path, pattern, request);
+    if (progressShown)
+        progress.Show(false);
+    m_bLoading = false;
+    ApplyLoadResult(result);
+}
+
+void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
+{
+    AttachHexView();
+    ShowBoxes(result.boxes);
+    std::vector<std::string> log = result.log;
+    if (result.readOk && result.compileSource && !log.empty())
+        log.pop_back(); // the compiler's line takes the place of the path's
+    for (const std::string& line : log)
+        m_view.Log(line + "\r\n");
+    SetFileOffsetText(result.offsetText);
+    if (!result.title.empty() && g_pMainFrame)
+        g_pMainFrame->setWindowTitle(QString::fromStdString(result.title));
+    if (result.addToRecent && !result.path.empty())
+        if (CTonrigApp* app = TheApp())
+            app->AddToRecentFileList(result.path);
+    if (result.configWordChanged)
+        StoreConfigWord(m_model, g_CurrentDevice);
+    if (result.readOk && !result.path.empty())
+        m_strSavePath = result.path;
+    if (result.showChecksum)
+        ShowBufferTab(1);
+    if (result.readOk && result.compileSource)
+        CompileSource(result.path);
+}
+
+void CBufferCommands::CompileSource(const std::string& source)
+{
+    std::string program = ReadSetting(kCompilerValue, "");
+    if (program.find('/') == std::string::npos) {
+        const std::string found = platform::FindProgram(program);
+        if (!found.empty())
+            program = found;
+    }
+    // The program folder may be read-only; the compiled file goes to the user's data folder.
+    const std::string output = GetAppDataFolder() + "/tmp.jbc";
+    const platform::ProcessResult run = platform::RunProcess(program, { source, output });
+    m_model.m_strLoadedFileName = output;
+    m_view.Log(platform::Format(" %s %s.\r\n", source.c_str(), output.c_str()));
+    if (!run.started)
+        m_view.Log(
+            platform::Format("The compiler \"%s\" could not be started.\r\n", program.c_str()), CTonrigView::kLogError);
+    else if (!run.finished || run.exitCode != 0)
+        m_view.Log(platform::Format("The compiler ended with code %d:\r\n%s\r\n", run.exitCode, run.output.c_str()),
+            CTonrigView::kLogError);
+}
+
+LRESULT CBufferCommands::OpenFileByName(const std::string& path)
+{
+    m_view.m_strFileName = path;
+    if (!path.empty())
+        LoadFile(path, buffer::GetFormatPattern(path));
+    return 0;
+}
+
+void CBufferCommands::OnRecentFile()
+{
+    CTonrigApp* app = TheApp();
+    CRecentFileList* list = app ? app->RecentFileList() : nullptr;
+    const std::string name = list && list->GetCount() > 0 ? (*list)[0] : std::string();
+    m_view.m_strFileName = name;
+    if (!name.empty())
+        LoadFile(name, buffer::GetFormatPattern(name));
+    m_view.m_strPreviousFileName = name;
+    if (m_view.m_dwForgetLoadedFileName == 1)
+        m_view.m_strFileName.clear();
+}
+
+int CBufferCommands::OpenDroppedFiles(const QMimeData* data)
+{
+    return OpenDroppedFiles(DroppedPaths(data));
+}
+
+int CBufferCommands::OpenDroppedFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return 0;
+    for (const std::string& path : paths)
+        LoadFile(path, buffer::GetFormatPattern(path));
+    return 1;
+}
+
+std::string CBufferCommands::OpenFilters(const std::string& lastType)
+{
+    const std::string type = lastType.empty() ? "*" : lastType;
+    return type + " Files (*." + type
+        + ");;Binary Files (*.bin);;Hex Files (*.hex);;ROM Files (*.rom);;"
+          "Xilinx CPLD STAPL Files (*.stapl);;Altera CPLD JAM Files (*.jam);;Altera CPLD JBC Files (*.jbc);;"
+          "Motorola S Files (*.s *.mot *.srec *.s19 *.s28 *.s37);;JEDEC Files (*.jed);;"
+        + kAllFiles;
+}
+
+std::string CBufferCommands::SaveFilters()
+{
+    return std::string(
+               "Binary Files (*.bin);;Hex Files (*.hex);;Motorola S Files (*.s *.mot *.srec *.s19 *.s28 *.s37);;")
+        + kAllFiles;
+}
+
+void CBufferCommands::OnFileOpen()
+{
+    const std::string lastType = ReadSetting("LastOpenedFileType", "bin");
+    const std::string lastName = ReadSetting("LastOpenedFileName", "");
+    const FileChoice choice = m_chooseOpen(OpenFilters(lastType), lastName);
+    if (choice.path.empty())
+        return;
+
+    CFileOptionsDlg options(choice.path, &m_view);
+    if (!m_runOptions(options))
+        return;
+
+    SetFileOffsetText(options.m_strOffset);
+    buffer::COpenedFileEntry entry;
+    entry.FileName = choice.path;
+    entry.Format = options.m_strFormat;
+    entry.Fill = options.m_strFill;
+    entry.OpenMode = options.m_nOpenMode;
+    entry.Offset = options.m_strOffset;
+    buffer::RememberOpenedFile(entry);
+
+    std::string pattern = options.m_strFormat;
+    if (pattern.empty())
+        pattern = EndsWith(choice.path, ".hex") ? "Hex Files (*.hex)" : "Binary Files (*.bin)";
+    WriteSetting("LastOpenedFileType", QFileInfo(QString::fromStdString(choice.path)).suffix().toStdString());
+    WriteSetting("LastOpenedFileName", choice.path);
+
+    m_view.m_strFileName = choice.path;
+    LoadFile(choice.path, pattern);
+}
+
+void CBufferCommands::OnFileSave()
+{
+    if (m_strSavePath.empty()) {
+        OnFileSaveAs();
+        return;
+    }
+    SaveTo(m_strSavePath, {});
+}
+
+void CBufferCommands::OnFileSaveAs()
+{
+    const FileChoice choice = m_chooseSave(SaveFilters(), m_strSavePath);
+    if (choice.path.empty())
+        return;
+    std::string path = choice.path;
+    std::string pattern;
+    if (!choice.filter.empty() && choice.filter != kAllFiles) {
+        pattern = choice.filter;
+        if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty())
+            path += FilterExtension(choice.filter);
+    }
+    SaveTo(path, pattern);
+}
+
+bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern)
+{
+    if (!m_view.CheckLinkFree("Save"))
+        return false;
+    if (!IsOperationIdle()) {
+        m_view.Log("The buffer was not saved: an operation is running.\r\n", CTonrigView::kLogError);
+        return false;
+    }
+    const buffer::CBufferDeviceParams device = CurrentBufferDeviceParams();
+    LoadConfigWord(m_model, g_CurrentDevice);
+    buffer::SaveOptions options;
+    options.pattern = pattern;
+    buffer::SaveResult result = buffer::SaveBuffer(m_model, m_nBufferIndex, path, device, options);
+    if (result.needsConfirmation) {
+        const int answer = MessageBox(buffer::kIncompleteQuestion,
+            LanguageText(buffer::kTextSaveCaption, platform::kAppTitle), MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES)
+            return false;
+        options.confirmedIncomplete = true;
+        result = buffer::SaveBuffer(m_model, m_nBufferIndex, path, device, options);
+    }
+    ShowBoxes(result.boxes);
+    for (const std::string& line : result.log)
+        m_view.Log(line + "\r\n", result.saved ? CTonrigView::kLogText : CTonrigView::kLogError);
+    if (result.saved)
+        m_strSavePath = path;
+    return result.saved;
+}
+
+bool CBufferCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (DroppedPaths(drag->mimeData()).empty())
+            break;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const std::vector<std::string> paths = DroppedPaths(drop->mimeData());
+        if (paths.empty())
+            break;
+        drop->acceptProposedAction();
+        OpenDroppedFiles(paths);
+        return true;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}

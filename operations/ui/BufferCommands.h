@@ -1,0 +1,112 @@
+#pragma once
+// The main view's buffer commands: File Open, Save and Save As, the open-file message, the
+// recent file, dropped files, the Message Log / Buffer tab with the hex view, and the checksum
+// in the status bar. The view owns one and forwards to it; the buffers are the view's model.
+
+#include "buffer/BufferLoader.h"
+#include "buffer/BufferModel.h"
+#include "buffer/BufferSaver.h"
+#include "platform/WinTypes.h"
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CFileOptionsDlg;
+class CHexView;
+class CTonrigView;
+class QMimeData;
+class QTabBar;
+class QWidget;
+
+class CBufferCommands : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kLogTab = 0;
+    static constexpr int kBufferTab = 1;
+    static constexpr UINT IDC_TAB = 115;
+    static constexpr UINT IDC_HEX_VIEW = 101;
+    // The setting naming the JAM/STAPL compiler, below the program's settings key.
+    static constexpr const char* kCompilerValue = "JamStaplCompiler";
+
+    CBufferCommands(CTonrigView& view, buffer::CBufferModel& model);
+    ~CBufferCommands() override;
+
+    // Takes over the view's tab bar (115), hex view (101) and message log: the tab bar switches
+    // between the log and the hex view, and files dropped on any of them open.
+    void AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog);
+    QTabBar* Tabs() const { return m_tabs; }
+    CHexView* HexView() const { return m_hexView; }
+    // Takes the texts of the tabs and the offset title from the language table again.
+    void ApplyLanguage();
+
+    int GetBufferIndex() const { return m_nBufferIndex; }
+    void SetBufferIndex(int index) { m_nBufferIndex = index; }
+
+    // Selects the Buffer tab and shows the current buffer in the hex view; flag 1 also writes
+    // its checksum into status pane 1.
+    void ShowBufferTab(int flag);
+    void ShowLogTab();
+    const std::string& ChecksumText() const { return m_strChecksum; }
+
+    // Loads a file into the current buffer with its remembered options, then does what the
+    // load asks (boxes, log, title, recent file, checksum, compiler).
+    void LoadFile(const std::string& path, const std::string& pattern);
+    LRESULT OpenFileByName(const std::string& path);
+    void OnRecentFile();
+    // Loads every local file of a drop; 0 when the drop holds none, else 1.
+    int OpenDroppedFiles(const QMimeData* data);
+    int OpenDroppedFiles(const std::vector<std::string>& paths);
+
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    // Saves the current buffer; asks about an incomplete read first. True when saved.
+    bool SaveTo(const std::string& path, const std::string& pattern);
+    const std::string& SavePath() const { return m_strSavePath; }
+
+    // The header pane's file-offset text, and writing it back.
+    std::string FileOffsetText() const;
+    void SetFileOffsetText(const std::string& text);
+
+    // Dialogs, replaceable by tests.
+    struct FileChoice {
+        std::string path; // empty: cancelled
+        std::string filter; // the filter the user chose
+    };
+    using FileChooser = std::function<FileChoice(const std::string& filters, const std::string& lastPath)>;
+    using OptionsRunner = std::function<bool(CFileOptionsDlg& dialog)>;
+    void SetOpenFileChooser(FileChooser chooser) { m_chooseOpen = std::move(chooser); }
+    void SetSaveFileChooser(FileChooser chooser) { m_chooseSave = std::move(chooser); }
+    void SetOptionsRunner(OptionsRunner runner) { m_runOptions = std::move(runner); }
+
+    // The filter list of the Open dialog, led by the type opened last.
+    static std::string OpenFilters(const std::string& lastType);
+    static std::string SaveFilters();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ApplyLoadResult(const buffer::LoadResult& result);
+    void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
+    void CompileSource(const std::string& source);
+    void AttachHexView();
+    void OnTabChanged(int index);
+
+    CTonrigView& m_view;
+    buffer::CBufferModel& m_model;
+    int m_nBufferIndex = buffer::kMainBuffer;
+    QTabBar* m_tabs = nullptr;
+    CHexView* m_hexView = nullptr;
+    QWidget* m_log = nullptr;
+    std::string m_strChecksum;
+    std::string m_strSavePath; // where Save writes: the file last loaded or saved
+    std::string m_strFileOffset = "0"; // stands in for the header pane's field
+    bool m_bLoading = false;
+    FileChooser m_chooseOpen;
+    FileChooser m_chooseSave;
+    OptionsRunner m_runOptions;
+};
