@@ -29,8 +29,10 @@ std::string GetFormatPattern(std::string_view fileName)
         return "*.hex";
     if (EndsWith(name, ".s"))
         return "*.s";
-    if (EndsWith(name, ".mot"))
-        return "*.mot";
+    // The other S-record endings that Save writes load as S-records too.
+    for (const char* ext : {".mot", ".srec", ".s19", ".s28", ".s37"})
+        if (EndsWith(name, ext))
+            return "*" + std::string(ext);
     return "*.bin";
 }
 
@@ -50,8 +52,9 @@ FileFormat FormatFromPattern(std::string_view pattern)
 {
     if (PatternHasExtension(pattern, "hex"))
         return FileFormat::IntelHex;
-    if (PatternHasExtension(pattern, "s") || PatternHasExtension(pattern, "mot"))
-        return FileFormat::SRecord;
+    for (const char* ext : {"s", "mot", "srec", "s19", "s28", "s37"})
+        if (PatternHasExtension(pattern, ext))
+            return FileFormat::SRecord;
     return FileFormat::Binary;
 }
 

@@ -1,6 +1,7 @@
 #include "sim/Box.h"
 
 #include "platform/Trace.h"
+#include "sim/ChipCommands.h"
 #include "sim/Electrical.h"
 #include "sim/FirmwareDescriptor.h"
 
@@ -73,6 +74,7 @@ Box::Box(BoxConfig config)
 {
     RegisterProtocol();
     m_electrical = std::make_unique<sim::Electrical>(*this);
+    m_chipCommands = std::make_unique<ChipCommands>(*this);
 }
 
 Box::~Box() = default;
@@ -253,6 +255,62 @@ void Box::AddResetHook(std::function<void()> hook)
     m_dispatcher.AddResetHook(std::move(hook));
 }
 
+void Box::Observe(std::uint8_t code, std::function<void(const std::uint8_t*, std::size_t)> observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_dispatcher.Observe(code, std::move(observer));
+}
+
+void Box::AddReadHook(std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_readHooks.push_back(std::move(hook));
+}
+
+void Box::AddPowerDownHook(std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_powerDownHooks.push_back(std::move(hook));
+}
+
+Duration Box::TransferArrived() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_transferArrived;
+}
+
+Socket& Box::ChipSocket()
+{
+    return m_chipCommands->GetSocket();
+}
+
+void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::function<bool()> still)
+{
+    std::lock_guard lock(m_mutex);
+    auto& clock = platform::GetClock();
+    if (at <= clock.Now()) {
+        QueueReply(std::move(unit));
+        return;
+    }
+    std::weak_ptr<Box> weak = weak_from_this();
+    const std::uint64_t epoch = m_replyEpoch;
+    clock.Schedule(at, [weak, epoch, still = std::move(still), unit = std::move(unit)]() mutable {
+        auto box = weak.lock();
+        if (!box)
+            return;
+        std::shared_ptr<platform::usb::VirtualPort> port;
+        {
+            std::lock_guard lock(box->m_mutex);
+            if (epoch != box->m_replyEpoch || (still && !still()))
+                return;
+            box->QueueReply(std::move(unit), false);
+            port = box->m_port;
+        }
+        if (port)
+            port->Notify();
+    });
+}
+
 void Box::AddFault(const Fault& fault)
 {
     if (fault.trigger != FaultTrigger::Time) {
@@ -317,6 +375,8 @@ void Box::PowerUp()
 void Box::PowerDown()
 {
     std::lock_guard lock(m_mutex);
+    for (const auto& hook : m_powerDownHooks)
+        hook();
     ++m_bootSeq;
     m_cpucs = 1;
     m_firmware = Firmware::None;
@@ -618,6 +678,8 @@ VirtualOutResult Box::BulkOut(std::uint8_t endpoint, const std::uint8_t* data, s
     }
     m_bytesMoved = take;
     m_bytesReceived += take;
+    m_transferArrived
+        = platform::GetClock().Now() + m_config.time.wire.Bulk(Speed(), take) + m_config.time.Device(take);
     Context ctx(*this);
     m_dispatcher.Feed(data, take, ctx);
     return { UsbStatus::Ok, take, m_config.time.Device(m_bytesMoved) };
@@ -634,6 +696,9 @@ UsbStatus Box::InStarting(std::uint8_t, std::size_t)
     }
     if (m_cpucs & 1)
         ProtocolError("bulk transfer while the 8051 is held");
+    else if (m_firmware == Firmware::Ours)
+        for (const auto& hook : m_readHooks)
+            hook();
     return UsbStatus::Ok;
 }
 
@@ -666,7 +731,7 @@ void Box::PushPackets(const std::vector<std::uint8_t>& unit)
     }
 }
 
-void Box::QueueReply(std::vector<std::uint8_t> unit)
+void Box::QueueReply(std::vector<std::uint8_t> unit, bool notify)
 {
     std::vector<Fault> faults;
     faults.swap(m_replyFaults);
@@ -697,7 +762,7 @@ void Box::QueueReply(std::vector<std::uint8_t> unit)
     }
     if (delay == Duration(0)) {
         PushPackets(unit);
-        if (m_port)
+        if (m_port && notify)
             m_port->Notify();
         return;
     }

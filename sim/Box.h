@@ -12,6 +12,7 @@
 #include "platform/usb/VirtualBus.h"
 #include "sim/Dispatcher.h"
 #include "sim/FaultPlan.h"
+#include "sim/Socket.h"
 #include "sim/TimeModel.h"
 
 #include <array>
@@ -27,6 +28,7 @@
 namespace sim {
 
 class Electrical;
+class ChipCommands;
 
 enum class EzusbChip { Fx2, An21xx };
 
@@ -102,6 +104,22 @@ public:
     void Register(std::uint8_t code, Handler handler);
     void AddResetHook(std::function<void()> hook);
     std::recursive_mutex& Mutex() const { return m_mutex; }
+    // Runs before the handler of `code`, with its packet (the program watches P_SETUP and
+    // P_DEVICE this way).
+    void Observe(std::uint8_t code, std::function<void(const std::uint8_t*, std::size_t)> observer);
+    // Runs when the host starts a read of the IN endpoint while our firmware runs.
+    void AddReadHook(std::function<void()> hook);
+    // Runs when the box loses power (an unplug).
+    void AddPowerDownHook(std::function<void()> hook);
+    // Queues a reply now, or once the clock reaches `at` if `still` (asked then, under the box's
+    // lock) holds; dropped like any unread reply by P_SETUP and resets.
+    void QueueReplyAt(platform::Duration at, std::vector<std::uint8_t> unit, std::function<bool()> still = {});
+    // When the OUT transfer being dispatched has fully arrived (its wire and device time).
+    platform::Duration TransferArrived() const;
+
+    // The socket and the commands that work on its chip (sim/ChipCommands.h). Hold Mutex()
+    // while the box may be in use.
+    Socket& ChipSocket();
 
     // --- platform::usb::VirtualDevice
     void AttachPort(std::shared_ptr<platform::usb::VirtualPort> port) override;
@@ -125,7 +143,7 @@ private:
     void RegisterProtocol();
     void ResetFirmwareState();
     void ProtocolError(const std::string& what);
-    void QueueReply(std::vector<std::uint8_t> unit);
+    void QueueReply(std::vector<std::uint8_t> unit, bool notify = true);
     void PushPackets(const std::vector<std::uint8_t>& unit);
     void DropReplies();
     void WriteCpucs(std::uint8_t value);
@@ -180,6 +198,11 @@ private:
     bool m_strict;
     std::vector<std::string> m_protocolErrors;
     std::size_t m_bytesMoved = 0;
+    platform::Duration m_transferArrived { 0 };
+
+    std::vector<std::function<void()>> m_readHooks;
+    std::vector<std::function<void()>> m_powerDownHooks;
+    std::unique_ptr<ChipCommands> m_chipCommands; // last: its handlers point at it
 };
 
 } // namespace sim

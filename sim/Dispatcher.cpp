@@ -20,6 +20,11 @@ bool Dispatcher::Handles(std::uint8_t code) const
     return m_handlers.count(code) != 0;
 }
 
+void Dispatcher::Observe(std::uint8_t code, std::function<void(const std::uint8_t*, std::size_t)> observer)
+{
+    m_observers.emplace(code, std::move(observer));
+}
+
 void Dispatcher::AddResetHook(std::function<void()> hook)
 {
     m_resetHooks.push_back(std::move(hook));
@@ -103,6 +108,9 @@ void Dispatcher::Feed(const std::uint8_t* data, std::size_t length, DispatchCont
             continue;
         }
         const Handler handler = it->second; // a handler may re-register itself
+        const auto [from, to] = m_observers.equal_range(packet[0]);
+        for (auto o = from; o != to; ++o)
+            o->second(packet, n);
         handler(ctx, packet, n);
     }
 }

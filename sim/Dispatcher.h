@@ -40,6 +40,8 @@ public:
     void Register(std::uint8_t code, Handler handler);
     void Unregister(std::uint8_t code);
     bool Handles(std::uint8_t code) const;
+    // Runs before the handler of `code`.
+    void Observe(std::uint8_t code, std::function<void(const std::uint8_t*, std::size_t)> observer);
 
     // Hooks run by Reset (the algorithm state of later handlers).
     void AddResetHook(std::function<void()> hook);
@@ -52,6 +54,7 @@ public:
 
 private:
     std::map<std::uint8_t, Handler> m_handlers;
+    std::multimap<std::uint8_t, std::function<void(const std::uint8_t*, std::size_t)>> m_observers;
     std::vector<std::function<void()>> m_resetHooks;
     std::size_t m_claimLeft = 0;
     std::function<void(const std::uint8_t*, std::size_t, bool)> m_claimSink;

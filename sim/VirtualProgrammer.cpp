@@ -26,9 +26,9 @@ BoxConfig BoxConfigFromEnvironment()
     return config;
 }
 
-void PlugBoxFromEnvironment(platform::usb::VirtualBus& bus)
+std::shared_ptr<Box> PlugBoxFromEnvironment(platform::usb::VirtualBus& bus)
 {
-    Box::PlugInto(bus, BoxConfigFromEnvironment());
+    return Box::PlugInto(bus, BoxConfigFromEnvironment());
 }
 
 } // namespace sim

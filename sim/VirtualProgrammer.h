@@ -8,6 +8,6 @@
 namespace sim {
 
 BoxConfig BoxConfigFromEnvironment();
-void PlugBoxFromEnvironment(platform::usb::VirtualBus& bus);
+std::shared_ptr<Box> PlugBoxFromEnvironment(platform::usb::VirtualBus& bus);
 
 } // namespace sim

@@ -55,7 +55,8 @@ TEST(FileFormat, PatternsByNameAndByToken)
 {
     const std::pair<const char*, const char*> names[] = { { "a.hex", "*.hex" }, { "A.HEX", "*.hex" }, { "x.S", "*.s" },
         { "x.s", "*.s" }, { "x.mot", "*.mot" }, { "x.stapl", "*.bin" }, { "x.bin", "*.bin" }, { "hex", "*.bin" },
-        { "x.hex.bak", "*.bin" }, { "x.jam", "*.bin" } };
+        { "x.hex.bak", "*.bin" }, { "x.jam", "*.bin" }, { "x.S19", "*.s19" }, { "x.srec", "*.srec" },
+        { "x.s37", "*.s37" }, { "x.s3", "*.bin" } };
     for (const auto& [name, pattern] : names)
         EXPECT_EQ(GetFormatPattern(name), pattern) << name;
 
@@ -63,7 +64,8 @@ TEST(FileFormat, PatternsByNameAndByToken)
         { "Hex Files (*.hex)", FileFormat::IntelHex }, { "*.s", FileFormat::SRecord }, { "*.mot", FileFormat::SRecord },
         { "*.stapl", FileFormat::Binary }, { "*.hexa", FileFormat::Binary }, { "*.bin", FileFormat::Binary },
         { "Binary Files (*.bin)", FileFormat::Binary }, { "*.S", FileFormat::SRecord }, { "", FileFormat::Binary },
-        { "Motorola S (*.s)", FileFormat::SRecord } };
+        { "Motorola S (*.s)", FileFormat::SRecord }, { "*.s19", FileFormat::SRecord },
+        { "*.srec", FileFormat::SRecord }, { "*.s28", FileFormat::SRecord } };
     for (const auto& [pattern, format] : patterns)
         EXPECT_EQ(FormatFromPattern(pattern), format) << pattern;
 

@@ -1,0 +1,139 @@
+#include "app/VirtualSocket.h"
+
+#include "platform/Trace.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace {
+
+bool Between(int index, int first, int last)
+{
+    return index >= first && index <= last;
+}
+
+std::vector<std::uint8_t> SignatureOf(const CDeviceClass& device)
+{
+    std::vector<std::uint8_t> bytes;
+    const int n = SignatureLength(device);
+    for (int i = 0; i < n; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(std::strtoul(device.m_strId.substr(2 * i, 2).c_str(), nullptr, 16)));
+    if (bytes.size() < 2)
+        bytes.resize(2, 0xFF);
+    return bytes;
+}
+
+sim::ChipCategory CategoryOf(const CDeviceClass& device, int index, bool& pageWrite, bool& none)
+{
+    using sim::ChipCategory;
+    pageWrite = false;
+    none = false;
+    switch (device.m_nType) {
+    case kCategoryEprom:
+        return ChipCategory::Eprom;
+    case kCategoryEeprom:
+        return ChipCategory::ParallelEeprom;
+    case kCategoryFlash:
+        // The table files some parallel EEPROMs as flash: the 28C classes and HN58C1001.
+        if (Between(index, 180, 182) || index == 261 || index == 263 || index == 155)
+            return ChipCategory::ParallelEeprom;
+        pageWrite = Between(index, 186, 196); // AT29C, W29EE, SST29EE: writes replace
+        return ChipCategory::Flash;
+    case kCategoryMcu:
+        if (Between(index, kFirstPicClass, kLastPicClass) && device.m_pPicConfig)
+            return ChipCategory::Pic;
+        if (Between(index, 25, 32) || index == 35 || index == 37)
+            return ChipCategory::Avr;
+        if (index == 306 || index == 307)
+            return ChipCategory::Eprom; // the UV-erased 8748
+        return ChipCategory::Mcu8051;
+    case kCategorySerialEprom:
+        if (Between(index, 80, 92))
+            return ChipCategory::Flash; // SPI flash
+        if (index == 308 || index == 309)
+            return ChipCategory::OneWire;
+        if (index == 310 || index == 311)
+            none = true; // JTAG parts
+        return ChipCategory::SerialEeprom;
+    case kCategorySram:
+        return Between(index, 301, 305) ? ChipCategory::Nvram : ChipCategory::Sram;
+    default:
+        none = true;
+        return ChipCategory::Eprom;
+    }
+}
+
+} // namespace
+
+std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int classIndex)
+{
+    bool pageWrite = false;
+    bool none = false;
+    const sim::ChipCategory category = CategoryOf(device, classIndex, pageWrite, none);
+    if (none || classIndex < 0 || classIndex >= kNoDeviceClass)
+        return std::nullopt;
+    sim::ChipSpec s = sim::ChipSpec::Make(category, static_cast<std::uint32_t>(std::max(device.m_nCodeSize, 0)));
+    s.name = device.m_strName;
+    s.pageWrite = pageWrite;
+    s.data.size = static_cast<std::uint32_t>(std::max(device.m_nDataSize, 0));
+    s.signature = SignatureOf(device);
+    s.wordMode = device.m_nBusWidth == 2;
+    s.packageCode = device.m_nPackageCode;
+    s.protectableUpperHalf = device.m_strName.find("AT34C02") != std::string::npos;
+    s.noReadStatus = classIndex == 90;
+    if (category == sim::ChipCategory::Avr)
+        s.fuses = { 0xE1, 0xD9, 0xFF };
+    if (category == sim::ChipCategory::Pic) {
+        const CPicConfigInfo& pic = *device.m_pPicConfig;
+        s.pic.coreBits = pic.m_nCoreBits;
+        s.pic.idAddress = static_cast<std::uint32_t>(pic.m_nIdAddress);
+        s.pic.configMemoryWords = static_cast<std::uint32_t>(pic.m_nConfigMemoryWords);
+        s.pic.configWordCount = static_cast<std::uint32_t>(std::max(pic.m_nConfigBytes, 2) / 2);
+        if (pic.m_nCoreBits == 16) {
+            s.pic.configPosition = static_cast<std::uint32_t>(pic.m_nConfigAddress);
+            s.pic.configWordAddress = s.pic.configPosition / 2;
+        } else {
+            s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
+        }
+        s.pic.deviceIdAddress = static_cast<std::uint32_t>(pic.m_nDeviceIdAddress);
+        if (pic.m_bHasOscCal)
+            s.pic.osccalAddress = static_cast<std::uint32_t>(pic.m_nOscCalAddress);
+        if (pic.m_nDeviceId)
+            s.signature
+                = { static_cast<std::uint8_t>(pic.m_nDeviceId >> 8), static_cast<std::uint8_t>(pic.m_nDeviceId) };
+    }
+    // The programming voltage stays unchecked here: which socket pins carry it is the electrical
+    // model's to tell.
+    return s;
+}
+
+void WatchVirtualSocket(sim::Box& box)
+{
+    struct State {
+        std::mutex mutex;
+        bool known = false;
+        int index = kNoDeviceClass;
+        std::string name;
+    };
+    auto state = std::make_shared<State>();
+    auto follow = [state, &box](const std::uint8_t*, std::size_t) {
+        const int index = g_nCurrentClass;
+        const CDeviceClass device = g_CurrentDevice;
+        std::lock_guard lock(state->mutex);
+        if (state->known && state->index == index && state->name == device.m_strName)
+            return; // the same device set up again: its chip keeps what it holds
+        state->known = true;
+        state->index = index;
+        state->name = device.m_strName;
+        auto& socket = box.ChipSocket();
+        if (const auto spec = ChipSpecForDevice(device, index)) {
+            socket.Insert(*spec);
+            Trace("virtual programmer: a blank %s in the socket\n", spec->name.c_str());
+        } else {
+            socket.Remove();
+        }
+    };
+    box.Observe(22, follow);
+    box.Observe(23, follow);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// A chip in the socket: its memories and the physical rules of its category. Offsets are bytes
+// of a memory; a PIC's word memories are kept as their high-byte-first byte streams, the bits
+// above the core width reading 0. Addresses, units and the protocol live in ChipCommands.
+
+#include "sim/ChipSpec.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+class Chip {
+public:
+    explicit Chip(ChipSpec spec);
+
+    const ChipSpec& Spec() const { return m_spec; }
+
+    std::uint32_t Size(ChipMemory memory) const;
+    // A byte as a read shows it now (weak bits that flipped back, lock level 3).
+    std::uint8_t Read(ChipMemory memory, std::uint32_t offset);
+    // Programs one byte by the memory's rule; false when it does not read back as `value`
+    // (within the bits that exist). `unprotect`: the temporary unprotect of flash blocks.
+    bool Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, bool unprotect = false);
+    // The raw contents, for tests to look at and preset.
+    std::vector<std::uint8_t>& Contents(ChipMemory memory);
+    // The bits of a byte that exist (PIC streams: the high byte's core-width bits).
+    std::uint8_t Mask(ChipMemory memory, std::uint32_t offset) const;
+
+    // Whether the chip erases electrically at all (an EPROM does not).
+    bool Erasable() const;
+    // Erases by the category's rules; `option` is the byte of [9]. False: not erasable, or the
+    // erase fails.
+    bool Erase(std::uint8_t option);
+
+    int LockLevel() const { return m_lock; }
+    // [12, level]: false when the chip has no such lock.
+    bool SetLock(int level);
+    bool UpperHalfProtected() const { return m_upperProtected; }
+
+    const std::vector<std::uint8_t>& Fuses() const { return m_fuses; }
+    bool WriteFuses(const std::uint8_t* bytes, std::size_t count);
+
+    // The box lost power: an SRAM forgets.
+    void PowerLost();
+
+    // A PIC word address of [57]/[58]: the memory and the byte offset of its high byte.
+    std::optional<std::pair<ChipMemory, std::uint32_t>> LocateWord(std::uint32_t wordAddress) const;
+
+private:
+    std::vector<std::uint8_t>& Store(ChipMemory memory);
+    const std::vector<std::uint8_t>& Store(ChipMemory memory) const;
+    bool Replaces(ChipMemory memory) const;
+    bool Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) const;
+    bool DeviceId(ChipMemory memory, std::uint32_t offset) const; // the read-only device-ID word
+    void Decay(ChipMemory memory, std::uint32_t offset);
+    const WeakBits* Weak(ChipMemory memory, std::uint32_t offset) const;
+    void Blank(ChipMemory memory);
+    void BlankConfigMemory(bool spareConfigWords, bool spareIds);
+
+    ChipSpec m_spec;
+    std::array<std::vector<std::uint8_t>, 5> m_memories;
+    int m_lock = 1;
+    bool m_upperProtected = false;
+    std::vector<std::uint8_t> m_fuses;
+    struct Programmed {
+        platform::Duration at { 0 };
+        int times = 0;
+    };
+    std::map<std::pair<int, std::uint32_t>, Programmed> m_weakState;
+};
+
+} // namespace sim
