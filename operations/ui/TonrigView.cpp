@@ -8,11 +8,14 @@
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
+#include "operations/CommandChannelPump.h"
 #include "operations/ui/ViewSetup.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
+#include "operations/ui/ViewPumpPort.h"
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
@@ -99,11 +102,25 @@ CTonrigView::CTonrigView(QWidget* parent)
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
     m_pSetup = std::make_unique<CViewSetup>(*this);
+    m_pPumpPort = std::make_unique<ViewPumpPort>(*this);
+    m_pPump = std::make_unique<CPumpController>(*m_pPumpPort);
+    // The pump reaches the programmer through the setup's command channel.
+    m_pPumpChannel = std::make_unique<CommandChannelPump>(m_pSetup->Channel());
+    SetPumpChannel(m_pPumpChannel.get(), [this](int& blockSize, int& writeBlockSize, int& writeStep) {
+        CommandChannel& channel = m_pSetup->Channel();
+        channel.BeginOperation();
+        channel.SetTransferSizes();
+        blockSize = channel.m_nBlockSize;
+        writeBlockSize = channel.m_nWriteBlockSize;
+        writeStep = channel.m_nWriteStep;
+    });
 }
 
 CTonrigView::~CTonrigView()
 {
     Shutdown();
+    m_pPump.reset();
+    m_pPumpPort.reset();
     SetDeviceListLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
@@ -399,6 +416,21 @@ void CTonrigView::OnTimer(UINT id)
     case kTimerLoadLastSession:
         LoadLastSession();
         break;
+    case kTimerRead:
+        RunReadStep();
+        break;
+    case kTimerWrite:
+        RunWriteStep();
+        break;
+    case kTimerErase:
+        RunEraseStep(0);
+        break;
+    case kTimerVerify:
+        RunVerifyStep();
+        break;
+    case kTimerBlankCheck:
+        RunBlankCheckStep();
+        break;
     case kTimerOutOfSync:
         MessageBox("Hardware out of synched!\r\n Please re-connect the programmer.");
         break;
@@ -628,6 +660,53 @@ bool CTonrigView::WorkerRunning(WorkerSlot slot) const
     return m_Workers[SlotIndex(slot)].joinable();
 }
 
+// ---- The data pump's steps ----
+
+void CTonrigView::SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes)
+{
+    m_pPumpPort->SetChannel(channel, std::move(setTransferSizes));
+}
+
+static bool RunPumpStep(CTonrigView& view, ViewPumpPort& port, CPumpController& pump, PumpOperation operation,
+    BYTE option = 0)
+{
+    if (view.IsShutDown())
+        return false;
+    if (!port.HasChannel()) {
+        view.Log(platform::Format("%s: the command channel is not connected.\r\n", PumpOperationName(operation)),
+            CTonrigView::kLogError);
+        return false;
+    }
+    if (!view.CheckLinkFree(PumpOperationName(operation)))
+        return false;
+    return pump.RunStep(operation, option);
+}
+
+void CTonrigView::RunReadStep()
+{
+    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Read);
+}
+
+void CTonrigView::RunWriteStep()
+{
+    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
+}
+
+void CTonrigView::RunEraseStep(BYTE option)
+{
+    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Erase, option);
+}
+
+void CTonrigView::RunVerifyStep()
+{
+    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
+}
+
+void CTonrigView::RunBlankCheckStep()
+{
+    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::BlankCheck);
+}
+
 // ---- Shut-down ----
 
 void CTonrigView::Shutdown()
@@ -635,6 +714,8 @@ void CTonrigView::Shutdown()
     if (m_bShutDown)
         return;
     m_bShutDown = true;
+    for (UINT id : { kTimerRead, kTimerWrite, kTimerErase, kTimerVerify, kTimerBlankCheck })
+        KillTimer(id);
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
              kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
         KillTimer(id);

@@ -33,6 +33,10 @@
 class CBufferCommands;
 class CHexView;
 class CProgressDlg;
+class CPumpController;
+class PumpChannel;
+class CommandChannelPump;
+class ViewPumpPort;
 class CSplashDlg;
 class CViewSetup;
 class QLabel;
@@ -59,6 +63,12 @@ public:
 
     // Timers.
     static constexpr UINT kTimerLoadLastSession = 0;
+    // The data pump's steps, one-shot.
+    static constexpr UINT kTimerRead = 1;
+    static constexpr UINT kTimerWrite = 2;
+    static constexpr UINT kTimerErase = 3;
+    static constexpr UINT kTimerVerify = 4;
+    static constexpr UINT kTimerBlankCheck = 5;
     static constexpr UINT kTimerOutOfSync = 101;
     static constexpr UINT kTimerLinkWatch = 102;
     static constexpr UINT kTimerUsbInit = 103;
@@ -131,6 +141,18 @@ public:
     bool CheckLinkFree(const char* what);
     // The state an operation ends in: 0 when the link was lost while it ran, else 1.
     static int FinishedOperationState();
+
+    // The data pump's steps (timers 1 to 5): on the GUI thread, idle, the link free. Each starts
+    // its operation on the pump's worker or refuses with its box.
+    void RunReadStep();
+    void RunWriteStep();
+    void RunEraseStep(BYTE option);
+    void RunVerifyStep();
+    void RunBlankCheckStep();
+    // The command channel the pump talks through and how it sets the transfer sizes for the
+    // current device; without a channel no step starts.
+    void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
+    CPumpController& Pump() { return *m_pPump; }
 
     // Worker slots. A slot must be free (its thread joined) before it starts again.
     bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
@@ -245,6 +267,10 @@ private:
     std::unique_ptr<LinkMonitor> m_pMonitor;
     ProgrammerHooks m_Hooks;
     std::array<std::jthread, static_cast<std::size_t>(WorkerSlot::Count)> m_Workers;
+    // After the workers: destroyed before them, once Shutdown has joined the pump.
+    std::unique_ptr<ViewPumpPort> m_pPumpPort;
+    std::unique_ptr<CPumpController> m_pPump;
+    std::unique_ptr<CommandChannelPump> m_pPumpChannel;
     unsigned m_nIdentifyGeneration = 0;
     int m_nIdentifications = 0;
     bool m_bLostDuringIdentify = false;

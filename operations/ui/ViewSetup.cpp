@@ -1,5 +1,7 @@
 #include "operations/ui/ViewSetup.h"
 
+#include "operations/OperationPump.h"
+
 #include "catalogue/DeviceClass.h"
 #include "link/CFGManager.h"
 #include "operations/DeviceSwitches.h"
@@ -42,7 +44,8 @@ CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, 
     CommandChannel::Hooks hooks;
     hooks.applyVpp = [](std::uint8_t code) { g_CFGManager.SetVpp(code); };
     hooks.delayFactor = [] { return g_pView2Header ? g_pView2Header->DelayFactor() : 1; };
-    hooks.cancelled = [] { return g_bCancelOperation != 0; };
+    // Cancel stays set whenever no pump runs, so only a running operation's cancel counts.
+    hooks.cancelled = [] { return g_bPumpRunning && g_bCancelOperation != 0; };
     m_channel.SetHooks(std::move(hooks));
     // The setup runs on the view's setup slot, which the view's shut-down stops with the others.
     m_setup.UseWorkerSlot({ [&view](std::function<void(std::stop_token)> work) {
