@@ -26,6 +26,18 @@ function(tonrig_module name)
     return()
   endif()
   add_library(${name} OBJECT ${srcs})
+  # Moc must run again when the folder gains or loses a file: with Ninja it otherwise follows only
+  # the headers it already knows, and a new Q_OBJECT header ends in an undefined vtable. Removing
+  # the autogen stamp when the file list changed makes the next build run it.
+  set(list_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.txt)
+  set(old_list "")
+  if(EXISTS ${list_file})
+    file(READ ${list_file} old_list)
+  endif()
+  if(NOT old_list STREQUAL "${srcs}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/timestamp)
+    file(WRITE ${list_file} "${srcs}")
+  endif()
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
   if(M_UI)
     target_link_libraries(${name} PUBLIC Qt6::Core Qt6::Gui Qt6::Widgets ${M_LINK})
