@@ -127,9 +127,9 @@ void WatchVirtualSocket(sim::Box& box)
         state->index = index;
         state->name = device.m_strName;
         auto& socket = box.ChipSocket();
-        if (const auto spec = ChipSpecForDevice(device, index)) {
-            socket.Insert(*spec);
-            Trace("virtual programmer: a blank %s in the socket\n", spec->name.c_str());
+        if (const auto chipSpec = ChipSpecForDevice(device, index)) {
+            socket.Insert(*chipSpec);
+            Trace("virtual programmer: a blank %s in the socket\n", chipSpec->name.c_str());
         } else {
             socket.Remove();
         }

@@ -126,15 +126,15 @@ Figures RunCase(UsbSpeed speed, const char* version, PumpOperation op)
     g_CurrentDevice.m_nCodeSize = kSize;
     g_CurrentDevice.m_nReadVpp = 0xFF;
 
-    sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Flash, kSize);
-    spec.vppRuleOff = true;
-    spec.packageCode = g_DeviceClassTable[kClass].m_nPackageCode;
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Flash, kSize);
+    chipSpec.vppRuleOff = true;
+    chipSpec.packageCode = g_DeviceClassTable[kClass].m_nPackageCode;
     std::vector<std::uint8_t> pattern(kSize);
     for (int i = 0; i < kSize; ++i)
         pattern[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 37 + (i >> 9));
     {
         std::lock_guard lock(box->Mutex());
-        sim::Chip& chip = box->ChipSocket().Insert(spec);
+        sim::Chip& chip = box->ChipSocket().Insert(chipSpec);
         if (op == PumpOperation::Read)
             chip.Contents(sim::ChipMemory::Main) = pattern;
     }

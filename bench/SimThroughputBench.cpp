@@ -34,10 +34,10 @@ struct Rig {
     }
     ~Rig() { g_ProgrammerLink.ResetForTest(); }
 
-    void Insert(sim::ChipSpec spec)
+    void Insert(sim::ChipSpec chipSpec)
     {
         std::lock_guard lock(box->Mutex());
-        box->ChipSocket().Insert(std::move(spec));
+        box->ChipSocket().Insert(std::move(chipSpec));
     }
 
     void Send(std::vector<std::uint8_t>& bytes)
@@ -107,9 +107,9 @@ int main()
     for (UsbSpeed speed : { UsbSpeed::Full, UsbSpeed::High }) {
         for (bool write : { false, true }) {
             Rig rig(speed);
-            sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Flash, kTotal);
-            spec.pageWrite = true; // every pass writes over the last
-            rig.Insert(spec);
+            sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Flash, kTotal);
+            chipSpec.pageWrite = true; // every pass writes over the last
+            rig.Insert(chipSpec);
             const Duration modelStart = rig.clock->Now();
             const Duration wireStart = rig.box->Port()->WireTime();
             bool ok = false;
@@ -127,9 +127,9 @@ int main()
     // An EPROM's 512 KiB write in 256-byte blocks: modelled time.
     for (UsbSpeed speed : { UsbSpeed::Full, UsbSpeed::High }) {
         Rig rig(speed);
-        sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Eprom, 512u << 10);
-        spec.name = "27C4001";
-        rig.Insert(spec);
+        sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Eprom, 512u << 10);
+        chipSpec.name = "27C4001";
+        rig.Insert(chipSpec);
         const Duration start = rig.clock->Now();
         bool ok = false;
         const double real = bench::Seconds([&] { ok = rig.WriteAll(512u << 10, 256); });

@@ -954,7 +954,7 @@ static_assert(RowsInOrder(), "class rows must be unique, in index order and belo
 
 // ---------------------------------------------------------------------------------------------
 // PIC descriptors: configuration bit names of bytes 0 and 1 (bit 0 first), the device ID from
-// the programming specification (0 for the classes that cover several chips) and the write
+// the maker's programming guide (0 for the classes that cover several chips) and the write
 // latches in words.
 
 struct PicRow {

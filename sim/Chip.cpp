@@ -58,8 +58,8 @@ ChipSpec ChipSpec::Make(ChipCategory category, std::uint32_t mainSize)
     return s;
 }
 
-Chip::Chip(ChipSpec spec)
-    : m_spec(std::move(spec))
+Chip::Chip(ChipSpec chipSpec)
+    : m_spec(std::move(chipSpec))
     , m_fuses(m_spec.fuses)
 {
     for (ChipMemory m :

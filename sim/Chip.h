@@ -15,7 +15,7 @@ namespace sim {
 
 class Chip {
 public:
-    explicit Chip(ChipSpec spec);
+    explicit Chip(ChipSpec chipSpec);
 
     const ChipSpec& Spec() const { return m_spec; }
 

@@ -2,9 +2,9 @@
 
 namespace sim {
 
-Chip& Socket::Insert(ChipSpec spec)
+Chip& Socket::Insert(ChipSpec chipSpec)
 {
-    m_chip = std::make_unique<Chip>(std::move(spec));
+    m_chip = std::make_unique<Chip>(std::move(chipSpec));
     ++m_serial;
     if (m_supply)
         m_supply->LoadChip(&m_chip->Spec());

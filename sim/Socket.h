@@ -26,7 +26,7 @@ public:
 class Socket {
 public:
     // Puts a chip in (the one there before is taken out).
-    Chip& Insert(ChipSpec spec);
+    Chip& Insert(ChipSpec chipSpec);
     void Remove();
     Chip* Get() { return m_chip.get(); }
     const Chip* Get() const { return m_chip.get(); }

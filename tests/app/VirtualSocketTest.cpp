@@ -60,13 +60,13 @@ TEST(VirtualSocket, ChipFamilyByClass)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
-        const auto spec = ChipSpecForDevice(g_DeviceClassTable[c.index], c.index);
-        ASSERT_EQ(spec.has_value(), c.category.has_value());
-        if (!spec)
+        const auto chipSpec = ChipSpecForDevice(g_DeviceClassTable[c.index], c.index);
+        ASSERT_EQ(chipSpec.has_value(), c.category.has_value());
+        if (!chipSpec)
             continue;
-        EXPECT_EQ(spec->category, *c.category);
-        EXPECT_EQ(spec->pageWrite, c.pageWrite);
-        EXPECT_EQ(spec->main.size, static_cast<std::uint32_t>(g_DeviceClassTable[c.index].m_nCodeSize));
+        EXPECT_EQ(chipSpec->category, *c.category);
+        EXPECT_EQ(chipSpec->pageWrite, c.pageWrite);
+        EXPECT_EQ(chipSpec->main.size, static_cast<std::uint32_t>(g_DeviceClassTable[c.index].m_nCodeSize));
     }
     const auto pic = ChipSpecForDevice(g_DeviceClassTable[314], 314);
     EXPECT_EQ(pic->pic.coreBits, 14);

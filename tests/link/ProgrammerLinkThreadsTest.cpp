@@ -15,7 +15,7 @@ namespace {
 class LinkThreadsTest : public LinkTest {
 protected:
     // Replaces the fixture's manual clock: threads run on their own here.
-    platform::ScopedClock scaled { platform::MakeScaledClock(100.0) };
+    platform::ScopedClock scaled { platform::MakeScaledClock(20.0) };
 };
 
 // What a reply to `code` may look like; anything else is another command's reply.
@@ -71,12 +71,14 @@ TEST_F(LinkThreadsTest, ExchangesOpensSwitchesAndUnplugsRaceWithoutHarm)
             g_ProgrammerLink.LoadFirmwareIfReady(355);
     });
 
+    // Pauses in clock time, so the programmer has time to come back between pulls whatever the
+    // clock's speed-up and the machine's load.
     std::mt19937 random(7);
     for (int i = 0; i < 6; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 30));
+        platform::GetClock().SleepFor(std::chrono::milliseconds(2000 + random() % 3000));
         box->Port()->Replug();
     }
-    std::this_thread::sleep_for(50ms);
+    platform::GetClock().SleepFor(3s);
     stop = true;
     for (auto& t : threads)
         t.join();

@@ -120,12 +120,12 @@ protected:
         g_CurrentDevice.m_nReadVpp = 0xFF; // no programming-voltage delay before reads
     }
 
-    sim::Chip& Insert(ChipSpec spec)
+    sim::Chip& Insert(ChipSpec chipSpec)
     {
-        spec.vppRuleOff = true;
-        spec.packageCode = g_DeviceClassTable[static_cast<std::size_t>(g_nCurrentClass)].m_nPackageCode;
+        chipSpec.vppRuleOff = true;
+        chipSpec.packageCode = g_DeviceClassTable[static_cast<std::size_t>(g_nCurrentClass)].m_nPackageCode;
         std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(spec));
+        return box->ChipSocket().Insert(std::move(chipSpec));
     }
     std::vector<std::uint8_t>& Contents(sim::ChipMemory memory = sim::ChipMemory::Main)
     {
@@ -223,10 +223,10 @@ TEST_F(PumpOnBox, RoundTrips)
         SCOPED_TRACE(row.name);
         Plug(row.version);
         Select(row.classIndex, row.deviceSize);
-        ChipSpec spec = ChipSpec::Make(row.category, static_cast<std::uint32_t>(row.deviceSize));
-        spec.wordMode = row.wordMode;
-        spec.noReadStatus = row.noReadStatus;
-        Insert(spec);
+        ChipSpec chipSpec = ChipSpec::Make(row.category, static_cast<std::uint32_t>(row.deviceSize));
+        chipSpec.wordMode = row.wordMode;
+        chipSpec.noReadStatus = row.noReadStatus;
+        Insert(chipSpec);
         const auto bufferSize = static_cast<std::size_t>(row.bufferSize ? row.bufferSize : row.deviceSize);
         const std::vector<std::uint8_t> data = Pattern(bufferSize, static_cast<unsigned>(row.classIndex));
 
@@ -278,10 +278,10 @@ TEST_F(PumpOnBox, DeviceOffset)
 TEST_F(PumpOnBox, PicDataMemory)
 {
     Select(313, 4096, 128);
-    ChipSpec spec = ChipSpec::Make(ChipCategory::Pic, 4096);
-    spec.data.size = 128;
-    spec.pic.coreBits = 14;
-    Insert(spec);
+    ChipSpec chipSpec = ChipSpec::Make(ChipCategory::Pic, 4096);
+    chipSpec.data.size = 128;
+    chipSpec.pic.coreBits = 14;
+    Insert(chipSpec);
     host.data = Pattern(128, 4);
     const std::vector<std::uint8_t> data = host.data;
     EXPECT_EQ(Run(Job(PumpOperation::Write, 1)).kind, PumpKind::Done);
@@ -331,12 +331,12 @@ TEST_F(PumpOnBox, VerifyAndBlankCheck)
 TEST_F(PumpOnBox, PicBlankCheck)
 {
     Select(313, 2048, 64);
-    ChipSpec spec = ChipSpec::Make(ChipCategory::Pic, 2048);
-    spec.data.size = 64;
-    spec.pic.coreBits = 14;
-    spec.pic.deviceIdAddress = 0x2006;
-    spec.signature = { 0x10, 0x60 };
-    Insert(spec);
+    ChipSpec chipSpec = ChipSpec::Make(ChipCategory::Pic, 2048);
+    chipSpec.data.size = 64;
+    chipSpec.pic.coreBits = 14;
+    chipSpec.pic.deviceIdAddress = 0x2006;
+    chipSpec.signature = { 0x10, 0x60 };
+    Insert(chipSpec);
     host.data.clear();
     EXPECT_EQ(Run(Job(PumpOperation::BlankCheck)).kind, PumpKind::Done) << "program memory 3F FF";
     EXPECT_EQ(Run(Job(PumpOperation::BlankCheck, 2)).kind, PumpKind::Done) << "configuration memory with the device ID";
@@ -355,9 +355,9 @@ TEST_F(PumpOnBox, PicBlankCheck)
 TEST_F(PumpOnBox, WriteFailuresAndErase)
 {
     Select(200, 0x2000);
-    ChipSpec spec = ChipSpec::Make(ChipCategory::Flash, 0x2000);
-    spec.conditions.failAt = { 0x0400 };
-    Insert(spec);
+    ChipSpec chipSpec = ChipSpec::Make(ChipCategory::Flash, 0x2000);
+    chipSpec.conditions.failAt = { 0x0400 };
+    Insert(chipSpec);
     host.data = Pattern(0x2000, 2);
     PumpResult r = Run(Job(PumpOperation::Write));
     EXPECT_EQ(r.kind, PumpKind::Failed);
@@ -365,8 +365,8 @@ TEST_F(PumpOnBox, WriteFailuresAndErase)
     EXPECT_EQ(r.bufferByte, host.data[0x400]);
     ExpectNothingUnread();
 
-    spec.conditions.failAt = { 0 };
-    Insert(spec);
+    chipSpec.conditions.failAt = { 0 };
+    Insert(chipSpec);
     host.data[0] = 0x00;
     r = Run(Job(PumpOperation::Write));
     EXPECT_EQ(r.kind, PumpKind::Failed);
@@ -374,8 +374,8 @@ TEST_F(PumpOnBox, WriteFailuresAndErase)
     EXPECT_EQ(r.bufferByte, 0x00);
     ExpectNothingUnread();
 
-    spec.conditions.failAt.clear();
-    Insert(spec);
+    chipSpec.conditions.failAt.clear();
+    Insert(chipSpec);
     Contents() = Pattern(0x2000);
     r = Run(Job(PumpOperation::Erase));
     EXPECT_EQ(r.kind, PumpKind::Done);
@@ -409,10 +409,10 @@ TEST_F(PumpOnBox, WriteFailureAddressesAreDeviceBytes)
             g_DeviceClassTable[static_cast<std::size_t>(row.classIndex)].m_nPackageCode = row.package[4] == '4' ? 2 : 4;
         }
         Select(row.classIndex, row.size);
-        ChipSpec spec = ChipSpec::Make(ChipCategory::Flash, static_cast<std::uint32_t>(row.size));
-        spec.wordMode = row.wordMode;
-        spec.conditions.failAt = { 0x0400 };
-        Insert(spec);
+        ChipSpec chipSpec = ChipSpec::Make(ChipCategory::Flash, static_cast<std::uint32_t>(row.size));
+        chipSpec.wordMode = row.wordMode;
+        chipSpec.conditions.failAt = { 0x0400 };
+        Insert(chipSpec);
         host.data = Pattern(static_cast<std::size_t>(row.size), 6);
         const PumpResult r = Run(Job(PumpOperation::Write));
         EXPECT_EQ(r.kind, PumpKind::Failed);

@@ -458,13 +458,13 @@ TEST_F(SetupOnBox, Dip24AndDip28ChipsRoundTripThroughTheChannel)
             Plug(version);
             g_nCurrentClass = socket.classIndex;
             g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(socket.classIndex)];
-            sim::ChipSpec spec = sim::ChipSpec::Make(sim::ChipCategory::Sram, 0x2000);
-            spec.name = "RAM";
-            spec.packageCode = socket.packageCode;
-            spec.pinCount = socket.pins;
+            sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Sram, 0x2000);
+            chipSpec.name = "RAM";
+            chipSpec.packageCode = socket.packageCode;
+            chipSpec.pinCount = socket.pins;
             {
                 std::lock_guard lock(box->Mutex());
-                box->ChipSocket().Insert(spec);
+                box->ChipSocket().Insert(chipSpec);
             }
 
             channel.BeginOperation();

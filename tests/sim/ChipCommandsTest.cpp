@@ -18,12 +18,12 @@ class ChipCommands : public ChipFixture { };
 TEST_F(ChipCommands, BlockReadsOfEveryRegion)
 {
     Start();
-    ChipSpec spec = chips::ATmega8();
-    spec.main.size = 0x10000;
-    spec.data.size = 512;
-    spec.config.size = 16;
-    spec.config.base = 0x100;
-    Insert(spec);
+    ChipSpec chipSpec = chips::ATmega8();
+    chipSpec.main.size = 0x10000;
+    chipSpec.data.size = 512;
+    chipSpec.config.size = 16;
+    chipSpec.config.base = 0x100;
+    Insert(chipSpec);
     auto& chip = TheChip();
     chip.Contents(ChipMemory::Main) = Pattern(0x10000, 1);
     chip.Contents(ChipMemory::Data) = Pattern(512, 2);
@@ -73,9 +73,9 @@ TEST_F(ChipCommands, BlockReadsOfEveryRegion)
 TEST_F(ChipCommands, ClassNinetyReadsEndWithoutStatusAndSetupLeavesNothingStale)
 {
     Start();
-    ChipSpec spec = chips::Flash29F010();
-    spec.noReadStatus = true;
-    Insert(spec);
+    ChipSpec chipSpec = chips::Flash29F010();
+    chipSpec.noReadStatus = true;
+    Insert(chipSpec);
     Bytes status { 9 };
     const Bytes got = ReadBlock(4, 0, 4096, &status);
     EXPECT_EQ(got, Bytes(4096, 0xFF));
@@ -93,7 +93,7 @@ TEST_F(ChipCommands, ClassNinetyReadsEndWithoutStatusAndSetupLeavesNothingStale)
 
 struct WriteCase {
     const char* name;
-    ChipSpec spec;
+    ChipSpec chipSpec;
     bool replaces;
     std::uint8_t ok = 7;
     ChipMemory memory = ChipMemory::Main;
@@ -115,14 +115,14 @@ TEST_F(ChipCommands, WritesByCategory)
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.name);
         Start();
-        Insert(c.spec);
+        Insert(c.chipSpec);
         auto& chip = TheChip();
         const std::uint8_t read = c.ok == 49 ? 46 : 4;
         // Above ZV-A a DIP28 part needs address bit 17 to be powered.
-        const std::uint32_t high = c.spec.packageCode == 4 ? 0x20000 : 0;
+        const std::uint32_t high = c.chipSpec.packageCode == 4 ? 0x20000 : 0;
         const std::uint32_t size = chip.Size(c.memory);
         const std::uint32_t n = std::min<std::uint32_t>(size, 200);
-        if (c.spec.programmingVoltage > 0)
+        if (c.chipSpec.programmingVoltage > 0)
             RouteVpp27C256();
 
         Bytes data = Pattern(n);
@@ -178,9 +178,9 @@ TEST_F(ChipCommands, OneReplyPerBlockAndOnlyTheFirstFailure)
 TEST_F(ChipCommands, ProtectedFlashBlocksNeedTheTemporaryUnprotect)
 {
     Start();
-    ChipSpec spec = chips::Flash29F010();
-    spec.protectedBlocks = { { 0x4000, 0x4000 } };
-    Insert(spec);
+    ChipSpec chipSpec = chips::Flash29F010();
+    chipSpec.protectedBlocks = { { 0x4000, 0x4000 } };
+    Insert(chipSpec);
     for (std::uint8_t setup : { 0, 1 }) {
         SCOPED_TRACE(int(setup));
         Send({ 22, setup });
@@ -200,7 +200,7 @@ TEST_F(ChipCommands, ProgrammingTakesTheChipsTime)
     Start(config);
     struct Case {
         const char* name;
-        ChipSpec spec;
+        ChipSpec chipSpec;
         std::size_t bytes;
         double ms; // at least
     };
@@ -211,10 +211,10 @@ TEST_F(ChipCommands, ProgrammingTakesTheChipsTime)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ChipSpec spec = c.spec;
-        spec.vppRuleOff = true;
-        spec.packageCode = 0;
-        Insert(spec);
+        ChipSpec chipSpec = c.chipSpec;
+        chipSpec.vppRuleOff = true;
+        chipSpec.packageCode = 0;
+        Insert(chipSpec);
         const auto start = clock->Now();
         EXPECT_EQ(WriteBlock(7, 0, Pattern(c.bytes)), Bytes { 0 });
         const double ms = std::chrono::duration<double, std::milli>(clock->Now() - start).count();
@@ -472,11 +472,11 @@ TEST_F(ChipCommands, WordModeAndPackagePowerByModel)
         sim::BoxConfig config;
         config.version = version;
         Start(config);
-        for (auto [spec, bit] :
+        for (auto [chipSpec, bit] :
             { std::pair { chips::Eprom2716(), 0x2000u }, std::pair { chips::Eprom27C256(), 0x20000u } }) {
-            SCOPED_TRACE(spec.name);
-            spec.vppRuleOff = true;
-            Insert(spec);
+            SCOPED_TRACE(chipSpec.name);
+            chipSpec.vppRuleOff = true;
+            Insert(chipSpec);
             const Bytes without = ReadBlock(4, 0x10, 4);
             EXPECT_EQ(without, needsBit ? Bytes(4, 0x00) : Bytes(4, 0xFF));
             const Bytes reply = WriteBlock(7, 0x10, { 0x11, 0x22 });
@@ -629,10 +629,10 @@ TEST_F(ChipCommands, UnplugMidBlock)
     EXPECT_EQ(ReadBlock(4, 0, 3), (Bytes { 1, 2, 3 }));
     box->Port()->Unplug();
 
-    for (auto spec : { chips::Nvram1225(), chips::Sram6264(), chips::Flash29F010() }) {
-        SCOPED_TRACE(spec.name);
+    for (auto chipSpec : { chips::Nvram1225(), chips::Sram6264(), chips::Flash29F010() }) {
+        SCOPED_TRACE(chipSpec.name);
         Start();
-        Insert(spec);
+        Insert(chipSpec);
         const Bytes data = Pattern(1024, 7);
         // The first half is programmed, then the cable goes before the reply is read.
         const auto packets = WritePackets(7, 0, data);
@@ -649,7 +649,7 @@ TEST_F(ChipCommands, UnplugMidBlock)
         const std::size_t programmed = packets.size() / 2 * 59;
         const Bytes back = ReadBlock(4, 0, static_cast<std::uint32_t>(programmed));
         const bool same = std::equal(back.begin(), back.end(), data.begin());
-        EXPECT_EQ(same, spec.category != ChipCategory::Sram);
+        EXPECT_EQ(same, chipSpec.category != ChipCategory::Sram);
         box->Port()->Unplug();
     }
 }

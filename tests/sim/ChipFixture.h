@@ -239,10 +239,10 @@ protected:
         ASSERT_TRUE(box->RunningImage());
     }
 
-    sim::Chip& Insert(sim::ChipSpec spec)
+    sim::Chip& Insert(sim::ChipSpec chipSpec)
     {
         std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(spec));
+        return box->ChipSocket().Insert(std::move(chipSpec));
     }
     sim::Chip& TheChip() { return *box->ChipSocket().Get(); }
 
