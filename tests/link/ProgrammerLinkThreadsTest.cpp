@@ -62,13 +62,19 @@ TEST_F(LinkThreadsTest, ExchangesOpensSwitchesAndUnplugsRaceWithoutHarm)
             }
         });
     }
+    // The probe and the switcher pause between calls as the monitor and the setup do; spinning
+    // on the link's mutex would only starve the exchanges on a loaded machine.
     threads.emplace_back([&] {
-        while (!stop)
+        while (!stop) {
             g_ProgrammerLink.Open();
+            platform::GetClock().SleepFor(20ms);
+        }
     });
     threads.emplace_back([&] {
-        while (!stop)
+        while (!stop) {
             g_ProgrammerLink.LoadFirmwareIfReady(355);
+            platform::GetClock().SleepFor(200ms);
+        }
     });
 
     // Pauses in clock time, so the programmer has time to come back between pulls whatever the
