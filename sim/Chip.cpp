@@ -132,7 +132,7 @@ namespace {
 // Where a view's byte really lives.
 std::pair<ChipMemory, std::uint32_t> Resolve(const Chip& chip, ChipMemory memory, std::uint32_t offset)
 {
-    const ChipSpec& s = chip.Spec();
+    const ChipSpec& s = chip.Facts();
     if (s.category != ChipCategory::Pic || offset >= chip.Size(memory))
         return { memory, offset };
     std::uint32_t word = 0;

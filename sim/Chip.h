@@ -17,7 +17,7 @@ class Chip {
 public:
     explicit Chip(ChipSpec chipSpec);
 
-    const ChipSpec& Spec() const { return m_spec; }
+    const ChipSpec& Facts() const { return m_spec; }
 
     std::uint32_t Size(ChipMemory memory) const;
     // A byte as a read shows it now (weak bits that flipped back, lock level 3).

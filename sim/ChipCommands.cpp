@@ -118,7 +118,7 @@ void ChipCommands::Register()
         bool driven = true;
         std::vector<std::uint8_t> unit(kReplySize, kFloating);
         if (Chip* chip = Live(driven)) {
-            const auto& sig = chip->Spec().signature;
+            const auto& sig = chip->Facts().signature;
             std::copy_n(sig.begin(), std::min(sig.size(), kReplySize), unit.begin());
             if (!driven)
                 std::fill(unit.begin(), unit.end(), kHoldUnpowered);
@@ -209,7 +209,7 @@ Chip* ChipCommands::Live(bool& driven)
     driven = true;
     if (!chip)
         return nullptr;
-    const ChipConditions& c = chip->Spec().conditions;
+    const ChipConditions& c = chip->Facts().conditions;
     if (c.gateImage && m_box.RunningImage() != c.gateImage)
         driven = false;
     if (c.gateSubCode && (m_subCodeBoot != m_box.Boots() || m_subCode != c.gateSubCode))
@@ -219,7 +219,7 @@ Chip* ChipCommands::Live(bool& driven)
 
 bool ChipCommands::VppReaches(Chip& chip)
 {
-    const ChipSpec& s = chip.Spec();
+    const ChipSpec& s = chip.Facts();
     SocketSupply* supply = m_socket.Supply();
     if (s.programmingVoltage <= 0 || s.vppRuleOff || !supply)
         return true;
@@ -250,7 +250,7 @@ ChipCommands::Target ChipCommands::Map(ChipMemory memory, std::uint32_t address)
     const Chip* chip = m_socket.Get();
     if (!chip)
         return t;
-    const ChipSpec& s = chip->Spec();
+    const ChipSpec& s = chip->Facts();
     const bool pic = s.category == ChipCategory::Pic;
     t.size = chip->Size(memory);
     switch (memory) {
@@ -309,7 +309,7 @@ void ChipCommands::Read(DispatchContext& ctx, const std::uint8_t* p, std::size_t
     std::vector<std::uint8_t> unit(length, kFloating);
     Duration perByte = std::chrono::microseconds(1);
     if (chip) {
-        perByte = chip->Spec().times.readPerByte;
+        perByte = chip->Facts().times.readPerByte;
         if (!driven || t.gated)
             std::fill(unit.begin(), unit.end(), kHoldUnpowered);
         else if (t.size)
@@ -318,7 +318,7 @@ void ChipCommands::Read(DispatchContext& ctx, const std::uint8_t* p, std::size_t
     }
     ctx.AddBytesMoved(length);
     const Duration at = Busy(m_box.TransferArrived(), perByte * length);
-    const bool status = !chip || !chip->Spec().noReadStatus;
+    const bool status = !chip || !chip->Facts().noReadStatus;
     Reply(at, std::move(unit));
     if (status)
         Reply(at, { 0 });
@@ -365,7 +365,7 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
                 ok = chip->Program(t.memory, offset, data[j], m_unprotect);
             readBack = chip->Read(t.memory, offset);
             // The 8051 drives the byte onto the socket, programs it and reads it back.
-            const ChipTimes& times = chip->Spec().times;
+            const ChipTimes& times = chip->Facts().times;
             cost += m_box.Config().time.perByte + times.programPerByte + times.readPerByte;
             if (times.pageSize) {
                 const std::uint32_t page = offset / times.pageSize;
@@ -398,10 +398,10 @@ void ChipCommands::Erase(const std::uint8_t* p, std::size_t n)
         return;
     }
     const Duration start = std::max(now, m_busyUntil);
-    const Duration end = Busy(start, chip->Spec().times.erase);
+    const Duration end = Busy(start, chip->Facts().times.erase);
     m_eraseEnd = end;
     m_eraseGeneration = m_generation;
-    m_eraseResult = chip->Spec().conditions.eraseFails ? 1 : 0;
+    m_eraseResult = chip->Facts().conditions.eraseFails ? 1 : 0;
     // The erase takes effect when it ends, before its answer is queued (events at one time run
     // in the order they were scheduled).
     std::weak_ptr<Box> weak = m_box.weak_from_this();
@@ -475,7 +475,7 @@ void ChipCommands::PicWrite(DispatchContext& ctx, const std::uint8_t* p, std::si
     for (std::uint32_t j = 0; ok && j < length; ++j) {
         const auto at = chip->LocateWord(word + j / 2);
         ok = at && chip->Program(at->first, at->second + j % 2, p[7 + j]);
-        cost += chip->Spec().times.programPerByte;
+        cost += chip->Facts().times.programPerByte;
     }
     Reply(Busy(platform::GetClock().Now(), cost), { static_cast<std::uint8_t>(ok ? 0 : 1) });
 }
@@ -505,7 +505,7 @@ void ChipCommands::ConfigBytes(DispatchContext& ctx, const std::uint8_t* p, std:
         if (!ok && !failure)
             failure = Failure(index, readBack, value);
     }
-    const Duration cost = chip ? chip->Spec().times.programPerByte * 2 : Duration(0);
+    const Duration cost = chip ? chip->Facts().times.programPerByte * 2 : Duration(0);
     Reply(Busy(platform::GetClock().Now(), cost), failure ? *failure : std::vector<std::uint8_t> { 0 });
 }
 

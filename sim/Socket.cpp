@@ -7,7 +7,7 @@ Chip& Socket::Insert(ChipSpec chipSpec)
     m_chip = std::make_unique<Chip>(std::move(chipSpec));
     ++m_serial;
     if (m_supply)
-        m_supply->LoadChip(&m_chip->Spec());
+        m_supply->LoadChip(&m_chip->Facts());
     return *m_chip;
 }
 
@@ -23,7 +23,7 @@ void Socket::SetSupply(SocketSupply* supply)
 {
     m_supply = supply;
     if (m_supply)
-        m_supply->LoadChip(m_chip ? &m_chip->Spec() : nullptr);
+        m_supply->LoadChip(m_chip ? &m_chip->Facts() : nullptr);
 }
 
 void Socket::PowerLost()

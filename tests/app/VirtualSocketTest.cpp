@@ -90,10 +90,10 @@ TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
     Send({ 22 });
     Send({ 23, 1 });
     ASSERT_FALSE(box->ChipSocket().Empty());
-    EXPECT_EQ(TheChip().Spec().name, "AT29C256");
+    EXPECT_EQ(TheChip().Facts().name, "AT29C256");
     // Above ZV-A a DIP24 or DIP28 part is powered through address bit 13 or 17.
     auto at = [this](std::uint32_t a) {
-        const int package = TheChip().Spec().packageCode;
+        const int package = TheChip().Facts().packageCode;
         return a | (package == 2 ? 0x2000u : package == 4 ? 0x20000u : 0u);
     };
     EXPECT_EQ(WriteBlock(7, at(0x10), { 1, 2, 3 }), Bytes { 0 });
@@ -104,7 +104,7 @@ TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
     // Another device: a blank chip of it.
     selection.Select(180);
     Send({ 22 });
-    EXPECT_EQ(TheChip().Spec().name, "AT28C16");
+    EXPECT_EQ(TheChip().Facts().name, "AT28C16");
     EXPECT_EQ(ReadBlock(4, at(0x10), 3), Bytes(3, 0xFF));
     // A JTAG class: nothing in the socket.
     selection.Select(310);
