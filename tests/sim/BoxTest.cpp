@@ -8,6 +8,8 @@
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 
+#include "support/CapturedProtocolErrors.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,32 +22,6 @@ using namespace sim;
 using namespace tonrig::test;
 
 namespace {
-
-// Catches the protocol errors of strict boxes for one test instead of failing it.
-class CapturedProtocolErrors {
-public:
-    CapturedProtocolErrors()
-    {
-        SetProtocolErrorHook([this](const std::string& what) {
-            std::lock_guard lock(m_mutex);
-            m_errors.push_back(what);
-        });
-    }
-    ~CapturedProtocolErrors()
-    {
-        SetProtocolErrorHook(
-            [](const std::string& what) { ADD_FAILURE() << "virtual programmer protocol error: " << what; });
-    }
-    std::vector<std::string> Errors()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_errors;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_errors;
-};
 
 class BoxTest : public testing::Test {
 protected:

@@ -7,6 +7,7 @@
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
 #include "sim/Electrical.h"
+#include "support/CapturedProtocolErrors.h"
 #include "support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
@@ -16,32 +17,6 @@
 #include <vector>
 
 namespace tonrig::test {
-
-// Catches the protocol errors of strict boxes for one scope instead of failing the test.
-class CapturedProtocolErrors {
-public:
-    CapturedProtocolErrors()
-    {
-        sim::SetProtocolErrorHook([this](const std::string& what) {
-            std::lock_guard lock(m_mutex);
-            m_errors.push_back(what);
-        });
-    }
-    ~CapturedProtocolErrors()
-    {
-        sim::SetProtocolErrorHook(
-            [](const std::string& what) { ADD_FAILURE() << "virtual programmer protocol error: " << what; });
-    }
-    std::vector<std::string> Errors()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_errors;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_errors;
-};
 
 namespace chips {
 

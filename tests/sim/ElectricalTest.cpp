@@ -9,6 +9,8 @@
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 
+#include "support/CapturedProtocolErrors.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,31 +22,6 @@ using namespace sim;
 using namespace tonrig::test;
 
 namespace {
-
-class CapturedProtocolErrors {
-public:
-    CapturedProtocolErrors()
-    {
-        SetProtocolErrorHook([this](const std::string& what) {
-            std::lock_guard lock(m_mutex);
-            m_errors.push_back(what);
-        });
-    }
-    ~CapturedProtocolErrors()
-    {
-        SetProtocolErrorHook(
-            [](const std::string& what) { ADD_FAILURE() << "virtual programmer protocol error: " << what; });
-    }
-    std::size_t Count()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_errors.size();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_errors;
-};
 
 const char* VersionOf(int model)
 {
