@@ -8,12 +8,15 @@
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
+#include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "link/ProgrammerModel.h"
+#include "operations/CommandChannelPump.h"
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
+#include "operations/ui/ViewSetup.h"
 #include "platform/GuiThread.h"
 #include "platform/TextFormat.h"
 #include "platform/usb/VirtualBus.h"
@@ -27,6 +30,9 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+
+#include <map>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +57,52 @@ std::vector<std::uint8_t> Pattern(std::size_t n, unsigned seed = 1)
     return v;
 }
 
+// The view's command channel with a hook on each packet the pump or an exchange sends.
+class TapChannel final : public PumpChannel {
+public:
+    explicit TapChannel(PumpChannel& inner)
+        : m_inner(inner)
+    {
+    }
+    void Drain() override { m_inner.Drain(); }
+    Status SendCommand(const std::uint8_t* p, int size, bool batch) override
+    {
+        int nth = 0;
+        std::function<void(std::uint8_t, int)> hook;
+        {
+            std::lock_guard lock(m_mutex);
+            nth = ++m_sends[p[0]];
+            hook = onSend;
+        }
+        if (hook)
+            hook(p[0], nth);
+        return m_inner.SendCommand(p, size, batch);
+    }
+    int ReadResponse(std::uint8_t* buffer, int size, Status& status) override
+    {
+        return m_inner.ReadResponse(buffer, size, status);
+    }
+    Status SetProgramDelay(int ms, std::stop_token stop) override { return m_inner.SetProgramDelay(ms, stop); }
+
+    int Sends(std::uint8_t code)
+    {
+        std::lock_guard lock(m_mutex);
+        return m_sends[code];
+    }
+    void Reset(std::function<void(std::uint8_t, int)> hook = {})
+    {
+        std::lock_guard lock(m_mutex);
+        m_sends.clear();
+        onSend = std::move(hook);
+    }
+
+private:
+    PumpChannel& m_inner;
+    std::mutex m_mutex;
+    std::map<int, int> m_sends;
+    std::function<void(std::uint8_t, int)> onSend;
+};
+
 class ViewOperationsOnBox : public testing::Test {
 protected:
     void SetUp() override
@@ -61,6 +113,33 @@ protected:
         header = std::make_unique<CView2Header>();
         view = std::make_unique<CTonrigView>();
         g_nOperationState = kStateIdle;
+        // The program's channel, tapped.
+        CommandChannel& channel = view->DeviceSetupOwner().Channel();
+        pumpChannel = std::make_unique<CommandChannelPump>(channel);
+        tap = std::make_unique<TapChannel>(*pumpChannel);
+        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
+            channel.BeginOperation();
+            channel.SetTransferSizes();
+            blockSize = channel.m_nBlockSize;
+            writeBlockSize = channel.m_nWriteBlockSize;
+            writeStep = channel.m_nWriteStep;
+        });
+    }
+    // Presses Cancel on the progress window when the pump sends `code` for the nth time; the
+    // pump waits until the press has been handled.
+    void CancelOn(std::uint8_t code, int nth)
+    {
+        tap->Reset([this, code, nth](std::uint8_t sent, int count) {
+            if (sent == code && count == nth)
+                platform::send([this] { PressCancel(); });
+        });
+    }
+    void PressCancel()
+    {
+        auto* cancel = view->ProgressDlg().findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_TRUE(cancel->isEnabled());
+        cancel->click();
     }
     // A box of this version, brought up as the program's identification leaves it.
     void Plug(const std::string& version = "ZV-CQ Re-2.00")
@@ -148,18 +227,6 @@ protected:
         EXPECT_FALSE(view->Control().Flags().bufferRun);
         EXPECT_TRUE(box->ProtocolErrors().empty());
     }
-    // Presses Cancel on the progress window once it has moved past `fraction` of its range.
-    void CancelAt(double fraction)
-    {
-        CProgressDlg& progress = view->ProgressDlg();
-        ASSERT_TRUE(ProcessEventsUntil(
-            [&]() -> bool { return progress.isVisible() && progress.BarValue() >= static_cast<int>(fraction * 100); },
-            60s));
-        auto* cancel = progress.findChild<QPushButton*>();
-        ASSERT_NE(cancel, nullptr);
-        ASSERT_TRUE(cancel->isEnabled());
-        cancel->click();
-    }
     void Check(std::initializer_list<HeaderOption> options)
     {
         for (HeaderOption option : options)
@@ -181,6 +248,8 @@ protected:
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     std::shared_ptr<sim::Box> box;
     std::unique_ptr<CView2Header> header;
+    std::unique_ptr<CommandChannelPump> pumpChannel;
+    std::unique_ptr<TapChannel> tap;
     std::unique_ptr<CTonrigView> view;
 };
 
@@ -256,6 +325,169 @@ TEST_F(ViewOperationsOnBox, WriteFailuresShowTheByteTheChipHolds)
         EXPECT_EQ(boxes.Boxes()[0].text, line);
         EXPECT_EQ(boxes.Boxes()[0].caption, "Write");
     }
+}
+
+TEST_F(ViewOperationsOnBox, CancelOnTheProgressWindowEndsTheOperationAndTheNextOneIsRight)
+{
+    struct Row {
+        const char* name;
+        UINT timer;
+        std::uint8_t code;
+        int nth;
+        const char* line;
+        const char* boxText; // nullptr: no box
+    };
+    const Row rows[] = {
+        { "write", CTonrigView::kTimerWrite, P_WRITE_OK, 100, "Device write cancelled", nullptr },
+        { "verify", CTonrigView::kTimerVerify, P_READ, 3, "Device verify cancelled, Address=0x", nullptr },
+        { "blank check", CTonrigView::kTimerBlankCheck, P_READ, 2, "Blank check is cancelled at address: 0x",
+            "Blank check is cancelled at address: 0x" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Select(200, 0x40000);
+        Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x40000));
+        view->m_CodeBuffer.assign(0x40000, 0xFF);
+        if (row.timer == CTonrigView::kTimerVerify) {
+            // A verify has something to compare.
+            view->m_CodeBuffer = Pattern(0x40000, 5);
+            std::lock_guard lock(box->Mutex());
+            box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = view->m_CodeBuffer;
+        } else if (row.timer == CTonrigView::kTimerWrite)
+            view->m_CodeBuffer = Pattern(0x40000, 6);
+        view->MessageLog().OnClearAll();
+        boxes.Clear();
+        CancelOn(row.code, row.nth);
+        const auto start = [&] {
+            if (row.timer == CTonrigView::kTimerWrite)
+                view->OnDeviceWrite();
+            else if (row.timer == CTonrigView::kTimerVerify)
+                view->OnDeviceVerify();
+            else
+                view->OnDeviceBlankCheck();
+        };
+        start();
+        RunToEnd();
+        EXPECT_EQ(tap->Sends(row.code), row.nth) << "a block after the cancel";
+        const std::string log = Log();
+        EXPECT_NE(log.find(row.line), std::string::npos) << log;
+        EXPECT_EQ(log.find("Device write completed"), std::string::npos) << log;
+        if (row.boxText) {
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text.rfind(row.boxText, 0), 0u) << boxes.Boxes()[0].text;
+            EXPECT_EQ(boxes.Boxes()[0].caption, "Blank check is cancelled");
+            EXPECT_NE(log.find("Cancelled"), std::string::npos);
+        } else {
+            EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
+        }
+
+        // The next operation is right.
+        tap->Reset();
+        view->MessageLog().OnClearAll();
+        start();
+        RunToEnd();
+        const char* done = row.timer == CTonrigView::kTimerWrite ? "Device write completed"
+            : row.timer == CTonrigView::kTimerVerify             ? "Device is verified"
+                                                                 : "Chip is blank";
+        EXPECT_NE(Log().find(done), std::string::npos) << Log();
+        if (row.timer == CTonrigView::kTimerWrite) {
+            EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+        }
+    }
+}
+
+TEST_F(ViewOperationsOnBox, ALostLinkEndsAReadDisconnectedAndAfterTheReplugTheNextReadIsRight)
+{
+    Select(200, 0x20000);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x20000));
+    {
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = Pattern(0x20000, 8);
+    }
+    tap->Reset([this](std::uint8_t code, int nth) {
+        if (code != P_READ || nth != 5)
+            return;
+        box->Port()->Unplug();
+        // What the connection monitor sends when it sees the programmer go.
+        platform::post([this] { view->OnMessage(WM_PROGRAMMER_CHANGED, 1, 0); });
+    });
+    view->OnDeviceRead();
+    RunToEnd(kStateDisconnected);
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "USB connection lost!"), 1u) << log;
+    EXPECT_EQ(log.find("Read completed."), std::string::npos) << log;
+    EXPECT_TRUE(view->Buffers().IsIncomplete(0));
+    EXPECT_EQ(boxes.Count(), 0u) << "the lost link's one box is the monitor's";
+
+    // The replug, and the identification's end as the program runs it.
+    tap->Reset();
+    box->Port()->Plug();
+    g_ProgrammerLink.ResetForTest(bus);
+    ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
+    g_CFGManager.ResetState();
+    g_nOperationState = kStateIdle;
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_TRUE(view->m_CodeBuffer == Chip());
+    EXPECT_FALSE(view->Buffers().IsIncomplete(0));
+    EXPECT_NE(Log().find("Read completed."), std::string::npos);
+}
+
+TEST_F(ViewOperationsOnBox, APicWithEepromWalksItsBuffers)
+{
+    struct Row {
+        const char* name;
+        int dataSize;
+    };
+    for (const Row row : { Row { "with EEPROM", 128 }, Row { "without EEPROM", 0 } }) {
+        SCOPED_TRACE(row.name);
+        Select(313, 4096, row.dataSize);
+        ASSERT_NE(g_CurrentDevice.m_pPicConfig, nullptr);
+        sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, 4096);
+        chipSpec.data.size = static_cast<std::uint32_t>(row.dataSize);
+        chipSpec.pic.coreBits = 14;
+        Insert(chipSpec);
+        std::vector<std::uint8_t> code = Pattern(4096, 3);
+        for (std::size_t i = 0; i < code.size(); i += 2)
+            code[i] &= 0x3F; // 14-bit words, high byte first
+        view->m_CodeBuffer = code;
+        view->m_DataBuffer = Pattern(static_cast<std::size_t>(row.dataSize), 4);
+        // Configuration memory: four ID locations, then words as a blank chip holds them.
+        view->m_ConfigBuffer = { 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04 };
+        for (int i = 0; i < 4; ++i)
+            view->m_ConfigBuffer.insert(view->m_ConfigBuffer.end(), { 0x3F, 0xFF });
+        view->MessageLog().OnClearAll();
+        view->OnDeviceWrite();
+        RunToEnd();
+        EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+        if (row.dataSize) {
+            EXPECT_TRUE(Chip(sim::ChipMemory::Data) == view->m_DataBuffer);
+        }
+        EXPECT_EQ(tap->Sends(P_WRITE_DATA_OK) > 0, row.dataSize > 0);
+        EXPECT_TRUE(Chip(sim::ChipMemory::Config) == view->m_ConfigBuffer);
+
+        view->OnDeviceVerify();
+        RunToEnd();
+        const std::string log = Log();
+        EXPECT_EQ(Count(log, "Device write completed"), row.dataSize ? 3u : 2u) << log;
+        EXPECT_EQ(Count(log, "OK\n"), row.dataSize ? 3u : 2u) << log;
+        EXPECT_EQ(Count(log, "Device is verified"), 1u) << log;
+        EXPECT_EQ(view->Control().Flags().bufferIndex, 0);
+        EXPECT_EQ(view->GetBufferIndex(), 0);
+        tap->Reset();
+    }
+
+    // A cancel in the middle of the walk ends it at buffer 0.
+    Select(313, 4096, 128);
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, 4096);
+    chipSpec.data.size = 128;
+    Insert(chipSpec);
+    CancelOn(P_WRITE_DATA_OK, 1);
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(tap->Sends(P_WRITE_CFG_OK), 0) << "the walk went on after the cancel";
+    EXPECT_EQ(view->Control().Flags().bufferIndex, 0);
+    EXPECT_EQ(view->GetBufferIndex(), 0);
 }
 
 } // namespace
