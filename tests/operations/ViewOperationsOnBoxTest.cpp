@@ -111,6 +111,8 @@ protected:
         InitDeviceClassTable();
         Plug();
         header = std::make_unique<CView2Header>();
+        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
+            header->SetOption(static_cast<HeaderOption>(i), false);
         view = std::make_unique<CTonrigView>();
         g_nOperationState = kStateIdle;
         // The program's channel, tapped.
@@ -226,11 +228,6 @@ protected:
         EXPECT_FALSE(view->Control().Flags().autoRun);
         EXPECT_FALSE(view->Control().Flags().bufferRun);
         EXPECT_TRUE(box->ProtocolErrors().empty());
-    }
-    void Check(std::initializer_list<HeaderOption> options)
-    {
-        for (HeaderOption option : options)
-            header->SetOption(option, true);
     }
     std::vector<std::string> BoxTexts() const
     {
@@ -488,6 +485,133 @@ TEST_F(ViewOperationsOnBox, APicWithEepromWalksItsBuffers)
     EXPECT_EQ(tap->Sends(P_WRITE_CFG_OK), 0) << "the walk went on after the cancel";
     EXPECT_EQ(view->Control().Flags().bufferIndex, 0);
     EXPECT_EQ(view->GetBufferIndex(), 0);
+}
+
+// The log lines of `lines` appear in this order (each once at least).
+::testing::AssertionResult InOrder(const std::string& log, const std::vector<std::string>& lines)
+{
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        const std::size_t found = log.find(line, at);
+        if (found == std::string::npos)
+            return ::testing::AssertionFailure() << "\"" << line << "\" missing or out of order in:\n" << log;
+        at = found + line.size();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(ViewOperationsOnBox, BatchRunsTakeTheCheckedStepsInOrderAndStopAtAFailure)
+{
+    using O = HeaderOption;
+    const std::vector<O> all = { O::IdCheck, O::BlankCheck, O::Write, O::Verify, O::Lock };
+    struct Row {
+        const char* name;
+        std::vector<O> checked;
+        std::function<void(sim::ChipSpec&)> chip;
+        int answer; // to the ID question; 0: none is asked
+        std::vector<std::string> lines; // in this order
+        std::vector<std::uint8_t> notSent; // no step after the failure
+        bool locked;
+        bool failed; // the run (and a running script) failed
+    };
+    const std::vector<Row> rows = {
+        { "all five", all, nullptr, 0,
+            { "ID check OK", "Chip is blank", "Device write completed", "Device is verified", "Device locked." }, {},
+            true, false },
+        { "verify alone starts with the verify", { O::Verify }, [](sim::ChipSpec&) {}, 0, { "Device is verified" },
+            { P_SIGNATURE, P_WRITE_OK, P_SET_LOCK }, false, false },
+        { "a wrong chip answered No", all,
+            [](sim::ChipSpec& c) {
+                c.signature = { 0x1E, 0x52, 0xFF };
+            },
+            IDNO, { "ID check failed." }, { P_READ, P_WRITE_OK, P_SET_LOCK }, false, true },
+        { "a wrong chip answered Yes", all,
+            [](sim::ChipSpec& c) {
+                c.signature = { 0x1E, 0x52, 0xFF };
+            },
+            IDYES,
+            { "ID check failed.", "Chip is blank", "Device write completed", "Device is verified", "Device locked." },
+            {}, true, false },
+        { "not blank", all, nullptr, 0, { "ID check OK", "Blank check failed" }, { P_WRITE_OK, P_SET_LOCK }, false,
+            true },
+        { "a write failure", all, [](sim::ChipSpec& c) { c.conditions.failAt = { 0x100 }; }, 0,
+            { "ID check OK", "Chip is blank", "Write failed" }, { P_SET_LOCK }, false, true },
+        { "a verify mismatch", all,
+            [](sim::ChipSpec& c) {
+                c.conditions.weak.push_back({ sim::ChipMemory::Main, 0x200, 0xFF, sim::WeakMode::NeverProgramsQuiet });
+            },
+            0, { "Device write completed", "Verify Failed, Address=0x000200" }, { P_SET_LOCK }, false, true },
+        { "a lock failure", all, [](sim::ChipSpec& c) { c.hasLock = false; }, 0,
+            { "Device is verified", "Lock failed." }, {}, false, true },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Select(8, 4096);
+        g_CurrentDevice.m_strLockText = "3";
+        sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096);
+        chipSpec.signature = { 0x1E, 0x51, 0xFF };
+        if (row.chip)
+            row.chip(chipSpec);
+        Insert(chipSpec);
+        view->m_CodeBuffer = Pattern(4096, 9);
+        if (!row.chip && std::string(row.name) == "not blank")
+            SetChipByte(0x1234 % 4096, 0x00);
+        if (std::string(row.name).rfind("verify alone", 0) == 0) {
+            std::lock_guard lock(box->Mutex());
+            box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = view->m_CodeBuffer;
+        }
+        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
+            header->SetOption(static_cast<HeaderOption>(i), false);
+        for (O option : row.checked)
+            header->SetOption(option, true);
+        view->MessageLog().OnClearAll();
+        boxes.Clear();
+        if (row.answer)
+            boxes.QueueAnswer(row.answer);
+        tap->Reset();
+        g_bScriptRunning = true;
+        g_bScriptCommandDone = false;
+
+        view->OnBatchRun();
+        RunToEnd();
+        const std::string log = Log();
+        EXPECT_TRUE(InOrder(log, row.lines));
+        for (std::uint8_t code : row.notSent)
+            EXPECT_EQ(tap->Sends(code), 0) << "packet " << int(code) << " after the run ended\n" << log;
+        {
+            std::lock_guard lock(box->Mutex());
+            EXPECT_EQ(box->ChipSocket().Get()->LockLevel() == 3, row.locked);
+        }
+        if (row.locked) {
+            EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+        }
+        EXPECT_EQ(!g_bScriptRunning, row.failed) << "the script goes on only after a run that did not fail";
+        if (std::string(row.name) == "a lock failure") {
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text, "Lock failed.");
+            EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+        }
+        g_bScriptRunning = false;
+    }
+}
+
+TEST_F(ViewOperationsOnBox, BatchWithNothingCheckedRunsNothingAndALaterReadStopsAfterReading)
+{
+    Select(8, 4096);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096));
+    header->SetOption(HeaderOption::Erase, false);
+    view->OnBatchRun();
+    RunToEnd();
+    EXPECT_FALSE(view->Control().Flags().autoRun);
+    EXPECT_EQ(tap->Sends(P_READ) + tap->Sends(P_SIGNATURE) + tap->Sends(P_WRITE_OK), 0);
+
+    // The Read box checked now: a plain Read reads and stops there.
+    header->SetOption(HeaderOption::Read, true);
+    header->SetOption(HeaderOption::Erase, true);
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_NE(Log().find("Read completed."), std::string::npos);
+    EXPECT_EQ(tap->Sends(P_ERASE), 0) << "the read ran on into an erase";
 }
 
 } // namespace
