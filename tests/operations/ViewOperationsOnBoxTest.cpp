@@ -614,4 +614,128 @@ TEST_F(ViewOperationsOnBox, BatchWithNothingCheckedRunsNothingAndALaterReadStops
     EXPECT_EQ(tap->Sends(P_ERASE), 0) << "the read ran on into an erase";
 }
 
+TEST_F(ViewOperationsOnBox, APicReadFillsEachBufferAndAFlippedEepromByteStopsTheVerifyThere)
+{
+    Select(313, 4096, 128);
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, 4096);
+    chipSpec.data.size = 128;
+    Insert(chipSpec);
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        std::vector<std::uint8_t> code = Pattern(4096, 12);
+        for (std::size_t i = 0; i < code.size(); i += 2)
+            code[i] &= 0x3F;
+        chip.Contents(sim::ChipMemory::Main) = code;
+        chip.Contents(sim::ChipMemory::Data) = Pattern(128, 13);
+        auto& config = chip.Contents(sim::ChipMemory::Config);
+        for (std::size_t i = 0; i + 1 < config.size(); i += 2) {
+            config[i] = 0x00;
+            config[i + 1] = static_cast<std::uint8_t>(i + 1);
+        }
+    }
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Read completed."), 3u) << Log();
+    EXPECT_TRUE(view->m_CodeBuffer == Chip());
+    EXPECT_TRUE(view->m_DataBuffer == Chip(sim::ChipMemory::Data));
+    EXPECT_TRUE(view->m_ConfigBuffer == Chip(sim::ChipMemory::Config));
+    EXPECT_EQ(view->GetBufferIndex(), 0);
+
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_NE(Log().find("Device is verified"), std::string::npos) << Log();
+
+    {
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Get()->Contents(sim::ChipMemory::Data)[7] ^= 0x04;
+    }
+    view->MessageLog().OnClearAll();
+    tap->Reset();
+    g_bScriptRunning = true;
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_NE(Log().find("Verify Failed, Address=0x000007"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Device is verified"), std::string::npos) << Log();
+    EXPECT_EQ(tap->Sends(P_READ_CFG), 0) << "the walk went on to the configuration memory";
+    EXPECT_FALSE(g_bScriptRunning);
+}
+
+TEST_F(ViewOperationsOnBox, ACancelledReadSaysSoAndTheNextReadIsRight)
+{
+    Select(200, 0x40000);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x40000));
+    {
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = Pattern(0x40000, 14);
+    }
+    CancelOn(P_READ, 4);
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_NE(Log().find("Read cancelled."), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Read completed."), std::string::npos) << Log();
+    EXPECT_TRUE(view->Buffers().IsIncomplete(0));
+
+    tap->Reset();
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_NE(Log().find("Read completed."), std::string::npos) << Log();
+    EXPECT_TRUE(view->m_CodeBuffer == Chip());
+}
+
+TEST_F(ViewOperationsOnBox, CommandsDuringARunningReadChangeNothing)
+{
+    Select(200, 0x40000);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x40000));
+    {
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = Pattern(0x40000, 15);
+    }
+    int commandsAt = 0;
+    tap->Reset([&](std::uint8_t code, int nth) {
+        if (code != P_READ || nth != 3)
+            return;
+        platform::send([&] {
+            commandsAt = g_nOperationState;
+            view->OnDeviceWrite();
+            view->OnDeviceVerify();
+            view->OnDeviceBlankCheck();
+            view->OnDeviceRead();
+            view->OnBatchRun();
+            view->OnTimer(CTonrigView::kTimerLock);
+            view->OnTimer(CTonrigView::kTimerIdCheck);
+        });
+    });
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_EQ(commandsAt, 3);
+    EXPECT_EQ(Count(Log(), "Read completed."), 1u) << Log();
+    EXPECT_TRUE(view->m_CodeBuffer == Chip());
+    EXPECT_EQ(tap->Sends(P_WRITE_OK) + tap->Sends(P_SIGNATURE) + tap->Sends(P_SET_LOCK), 0);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(ViewOperationsOnBox, WriteVerifyAndLockOnAPicWalkEveryBufferThenLock)
+{
+    Select(313, 4096, 128);
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, 4096);
+    chipSpec.data.size = 128;
+    Insert(chipSpec);
+    std::vector<std::uint8_t> code = Pattern(4096, 16);
+    for (std::size_t i = 0; i < code.size(); i += 2)
+        code[i] &= 0x3F;
+    view->m_CodeBuffer = code;
+    view->m_DataBuffer = Pattern(128, 17);
+    view->m_ConfigBuffer = Chip(sim::ChipMemory::Config);
+    for (HeaderOption option : { HeaderOption::Write, HeaderOption::Verify, HeaderOption::Lock })
+        header->SetOption(option, true);
+    view->OnBatchRun();
+    RunToEnd();
+    EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+    EXPECT_TRUE(Chip(sim::ChipMemory::Data) == view->m_DataBuffer);
+    EXPECT_TRUE(InOrder(Log(),
+        { "Device write completed", "Device write completed", "Device write completed", "OK", "OK", "OK",
+            "Device is verified", "The function is not supported by this device." }));
+}
+
 } // namespace
