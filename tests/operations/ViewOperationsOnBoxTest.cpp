@@ -738,4 +738,111 @@ TEST_F(ViewOperationsOnBox, WriteVerifyAndLockOnAPicWalkEveryBufferThenLock)
             "Device is verified", "The function is not supported by this device." }));
 }
 
+TEST_F(ViewOperationsOnBox, TheIdCheckStep)
+{
+    struct Row {
+        const char* name;
+        std::string id;
+        std::vector<std::uint8_t> signature;
+        int answer; // 0: no question
+        const char* line;
+        bool goesOn;
+    };
+    const Row rows[] = {
+        { "no signature to compare", "XXXXX", { 0x1E, 0x51, 0xFF }, 0, "ID check skipped", true },
+        { "a match", "1E51FF", { 0x1E, 0x51, 0xFF }, 0, "ID check OK", true },
+        { "a mismatch answered Yes", "1E51FF", { 0x1E, 0x52, 0xFF }, IDYES, "ID check failed.", true },
+        { "a mismatch answered No", "1E51FF", { 0x1E, 0x52, 0xFF }, IDNO, "ID check failed.", false },
+        { "no chip answers all 0xFF", "1E51FF", { 0xFF, 0xFF, 0xFF }, IDNO, "ID check failed.", false },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Select(8, 4096);
+        g_CurrentDevice.m_strId = row.id;
+        sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096);
+        chipSpec.signature = row.signature;
+        Insert(chipSpec);
+        header->SetOption(HeaderOption::IdCheck, true);
+        header->SetOption(HeaderOption::BlankCheck, true);
+        view->MessageLog().OnClearAll();
+        boxes.Clear();
+        if (row.answer)
+            boxes.QueueAnswer(row.answer);
+        tap->Reset();
+        view->OnBatchRun();
+        RunToEnd();
+        const std::string log = Log();
+        EXPECT_NE(log.find(row.line), std::string::npos) << log;
+        EXPECT_EQ(tap->Sends(P_SIGNATURE), row.id == "XXXXX" ? 0 : 1);
+        EXPECT_EQ(log.find("Chip is blank") != std::string::npos, row.goesOn) << log;
+        if (row.answer) {
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text,
+                "ID check failed.\r\nPlease check device type, chip's orientation and pin contact.\r\nSome OEM chips "
+                "may have compatible chip ID\r\nContinue?");
+            EXPECT_EQ(boxes.Boxes()[0].caption, "ID Check");
+        } else {
+            EXPECT_EQ(boxes.Count(), 0u);
+        }
+    }
+}
+
+TEST_F(ViewOperationsOnBox, StepsStartOnlyWhenTheyMay)
+{
+    Select(200, 0x1000);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x1000));
+
+    // Not connected: the demo line, nothing sent.
+    g_nOperationState = kStateDisconnected;
+    view->OnDeviceBlankCheck();
+    EXPECT_NE(Log().find("Did not get response from programmer."), std::string::npos);
+    g_nOperationState = kStateIdle;
+
+    // The link held by a device setup: "Please wait...".
+    view->MessageLog().OnClearAll();
+    ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Setup));
+    view->OnDeviceBlankCheck();
+    g_LinkLease.Release(LeaseHolder::Setup);
+    EXPECT_NE(Log().find("Please wait..."), std::string::npos);
+
+    // No device.
+    g_nCurrentClass = kNoDeviceClass;
+    view->OnDeviceBlankCheck();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "No device selected.");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(tap->Sends(P_READ), 0);
+
+    // A class with an adapter: the reminder once per command; Cancel refuses.
+    Select(310, 0x1000);
+    g_CurrentDevice.m_strAdapter = "Use the 8-pin adapter.";
+    boxes.Clear();
+    boxes.QueueAnswer(IDCANCEL);
+    view->OnDeviceBlankCheck();
+    RunToEnd();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Use the 8-pin adapter.");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Adapter");
+    EXPECT_EQ(tap->Sends(P_READ), 0);
+    boxes.QueueAnswer(IDOK);
+    view->OnDeviceBlankCheck();
+    RunToEnd();
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_GT(tap->Sends(P_READ), 0);
+}
+
+TEST_F(ViewOperationsOnBox, ADetectedDeviceIsSetUp)
+{
+    view->OnMessage(WM_DEVICE_DETECTED, 0, kNoDeviceClass);
+    EXPECT_EQ(boxes.Count(), 0u);
+    g_nOperationState = kStateDisconnected;
+    view->OnMessage(WM_DEVICE_DETECTED, 0, 200);
+    EXPECT_EQ(g_nOperationState, kStateIdle);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Device:" + g_DeviceClassTable[200].m_strName + " detected!");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Detected");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !view->DeviceSetupOwner().Setup().Busy(); }, 60s));
+    EXPECT_EQ(g_nCurrentClass, 200);
+}
+
 } // namespace
