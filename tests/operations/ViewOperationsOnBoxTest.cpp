@@ -845,4 +845,47 @@ TEST_F(ViewOperationsOnBox, ADetectedDeviceIsSetUp)
     EXPECT_EQ(g_nCurrentClass, 200);
 }
 
+TEST_F(ViewOperationsOnBox, DoubleWriteHoldsTheBitsOfAWeakChip)
+{
+    const auto insertWeak = [&] {
+        Select(200, 0x2000);
+        sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x2000);
+        // Programmed once, these bits come back after a while; a second pass holds them.
+        chipSpec.conditions.weak.push_back({ sim::ChipMemory::Main, 0x300, 0x0F, sim::WeakMode::FlipsBack });
+        Insert(chipSpec);
+        view->m_CodeBuffer = Pattern(0x2000, 18);
+        view->m_CodeBuffer[0x300] = 0x50;
+    };
+
+    insertWeak();
+    header->SetOption(HeaderOption::DoubleWrite, true);
+    view->OnDeviceWrite();
+    RunToEnd();
+    const int onePass = tap->Sends(P_WRITE_OK) / 2;
+    EXPECT_GT(onePass, 0);
+    EXPECT_EQ(tap->Sends(P_WRITE_OK), 2 * onePass) << "two passes";
+    EXPECT_EQ(Count(Log(), "Device write completed"), 1u) << Log();
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_NE(Log().find("Device is verified"), std::string::npos) << Log();
+    EXPECT_FALSE(view->Control().Flags().writeRepeated);
+
+    tap->Reset();
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(tap->Sends(P_WRITE_OK), 2 * onePass) << "the next write doubles again";
+
+    // Without it the bits come back and the verify finds them.
+    insertWeak();
+    header->SetOption(HeaderOption::DoubleWrite, false);
+    tap->Reset();
+    view->MessageLog().OnClearAll();
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(tap->Sends(P_WRITE_OK), onePass);
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_NE(Log().find("Verify Failed, Address=0x000300, Buffer=0x50, Device=0x5F"), std::string::npos) << Log();
+}
+
 } // namespace
