@@ -2,6 +2,7 @@
 
 #include "link/LinkLease.h"
 #include "operations/ui/View2Header.h"
+#include "operations/ui/ViewSetup.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 
@@ -205,6 +206,23 @@ TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)
     EXPECT_TRUE(view.m_strFileName.empty());
     view.OnRead(); // free again: on to the device check
     EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(MainView, BufferRefreshDeviceSetupAndScriptTextMessages)
+{
+    tonrig::test::RecordingMessageBox boxes;
+    CTonrigView view;
+    g_pMainView = &view;
+    EXPECT_EQ(view.OnMessage(WM_BUFFER_REFRESH, 0, 0), 0);
+    EXPECT_FALSE(view.GetDlgItem(CTonrigView::IDC_HEX_VIEW)->isHidden());
+    // No device: nothing to set up.
+    EXPECT_EQ(view.OnMessage(WM_DEVICE_SETUP, 0, 0), 0);
+    EXPECT_FALSE(view.DeviceSetupOwner().Setup().Busy());
+    ASSERT_TRUE(CTonrigView::PostRunScriptText("READ"));
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] {
+        return view.MessageLog().GetText().find("Script engine not available yet: READ") != std::string::npos;
+    }));
+    g_pMainView = nullptr;
 }
 
 TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)

@@ -236,10 +236,13 @@ TEST_F(MainFrame, ForwardedCommandsReachTheViewWhicheverPaneHasFocus)
         SCOPED_TRACE(focus->metaObject()->className());
         focus->setFocus();
         view->MessageLog().OnClearAll();
-        const std::size_t before = boxes.Count();
-        frame->Commands().Action(32773)->trigger();
-        ASSERT_EQ(boxes.Count(), before + 1) << "Read reached the view";
-        EXPECT_EQ(boxes.Boxes().back().text, "No device selected.");
+        // The Device menu's and the toolbar's operations: each reaches the view's device check.
+        for (UINT id : { 32803u, 32804u, 32805u, 32808u, 32772u, 32773u, 32775u, 32778u, 32782u }) {
+            const std::size_t before = boxes.Count();
+            frame->Commands().Action(id)->trigger();
+            ASSERT_EQ(boxes.Count(), before + 1) << id << " reached the view";
+            EXPECT_EQ(boxes.Boxes().back().text, "No device selected.");
+        }
 
         view->m_CodeBuffer[0] = 0x12;
         view->m_CodeBuffer[1] = 0x34;
