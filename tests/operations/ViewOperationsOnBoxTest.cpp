@@ -31,6 +31,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -582,10 +583,17 @@ TEST_F(ViewOperationsOnBox, BatchRunsTakeTheCheckedStepsInOrderAndStopAtAFailure
             std::lock_guard lock(box->Mutex());
             EXPECT_EQ(box->ChipSocket().Get()->LockLevel() == 3, row.locked);
         }
+        const bool scriptFailed = !g_bScriptRunning;
         if (row.locked) {
             EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+            // Locked at level 3, the chip reads 0x00.
+            g_bScriptRunning = false;
+            view->OnDeviceRead();
+            RunToEnd();
+            EXPECT_TRUE(std::all_of(
+                view->m_CodeBuffer.begin(), view->m_CodeBuffer.end(), [](std::uint8_t b) { return b == 0x00; }));
         }
-        EXPECT_EQ(!g_bScriptRunning, row.failed) << "the script goes on only after a run that did not fail";
+        EXPECT_EQ(scriptFailed, row.failed) << "the script goes on only after a run that did not fail";
         if (std::string(row.name) == "a lock failure") {
             ASSERT_EQ(boxes.Count(), 1u);
             EXPECT_EQ(boxes.Boxes()[0].text, "Lock failed.");
