@@ -191,9 +191,14 @@ OperationPump::Flow OperationPump::SendRequest()
     return Flow::Going;
 }
 
+bool OperationPump::Skipped(int offset) const
+{
+    return offset >= m_job.skipFrom && offset < m_job.skipFrom + m_job.skipCount;
+}
+
 bool OperationPump::IsBlank(int offset, std::uint8_t value) const
 {
-    if (offset >= m_job.skipFrom && offset < m_job.skipFrom + m_job.skipCount)
+    if (Skipped(offset))
         return true;
     if (value == 0xFF)
         return true;
@@ -221,7 +226,7 @@ bool OperationPump::TakeData(const std::uint8_t* data, int n)
                     same = false;
                 else
                     expected = buffer[static_cast<std::size_t>(offset)];
-                same = same && data[k] == expected;
+                same = (same && data[k] == expected) || Skipped(offset);
             } else {
                 same = IsBlank(offset, data[k]);
             }

@@ -166,6 +166,18 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     region = std::clamp<std::int64_t>(region, 0, 0x7FFFFFFF);
     job.regionBytes = static_cast<int>(region);
 
+    // The OSCCAL word holds the chip's calibration, not the buffer's data: after an erase it is
+    // written back, so neither a blank check nor a verify of program memory looks at it.
+    if (job.bufferIndex == 0 && s.classIndex >= kFirstPicClass && s.classIndex <= kLastPicClass && pic
+        && pic->m_bHasOscCal
+        && (s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify)) {
+        const std::int64_t osccal = 2 * static_cast<std::int64_t>(pic->m_nOscCalAddress) - offset;
+        if (osccal >= 0 && osccal + 2 <= region - offset) {
+            job.skipFrom = static_cast<int>(osccal);
+            job.skipCount = 2;
+        }
+    }
+
     if (s.classIndex >= kFirstPicClass && pic && job.bufferIndex != 1
         && (pic->m_nCoreBits == 12 || pic->m_nCoreBits == 14))
         job.blankEvenAlternative = pic->m_nCoreBits == 12 ? 0x0F : 0x3F;

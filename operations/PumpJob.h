@@ -69,7 +69,9 @@ struct PumpJob {
     bool class90 = false; // no status byte after a read block
     // A blank byte at an even offset may also read this (12- and 14-bit PIC cores); 0: none.
     std::uint8_t blankEvenAlternative = 0;
-    // Bytes a blank check skips (a PIC's read-only device-ID word): [skipFrom, skipFrom + skipCount).
+    // Buffer offsets a blank check or verify does not compare: [skipFrom, skipFrom + skipCount).
+    // Blank check of configuration memory: the read-only device-ID word; blank check and verify
+    // of a PIC's program memory: its OSCCAL word.
     int skipFrom = 0;
     int skipCount = 0;
 
