@@ -138,27 +138,28 @@ std::string OsccalNoteText(const OsccalWord& word, std::uint32_t address)
     return platform::Format("0x%02x%02x at address 0x%04x", word[0], word[1], address);
 }
 
-EraseDonePlan PlanEraseDone(PumpKind kind, int classIndex, const CPicConfigInfo* pic, bool keepOsccal)
+EraseDonePlan PlanEraseDone(StepKind kind, int classIndex, const CPicConfigInfo* pic, bool keepOsccal)
 {
     EraseDonePlan plan;
     switch (kind) {
-    case PumpKind::Done:
+    case StepKind::Done:
         plan.kind = StepKind::Done;
         plan.restoreOsccal = HasOsccalWord(classIndex, pic) && !keepOsccal;
         plan.line = ReportLine { Text(59) + "\r\n", LineTone::Success };
         plan.continuesRun = true;
         break;
-    case PumpKind::Cancelled:
+    case StepKind::Cancelled:
         plan.kind = StepKind::Cancelled;
         plan.line = ReportLine { Text(55) + "\r\n", LineTone::Info };
         plan.setupAgain = true;
         break;
-    case PumpKind::Failed:
+    case StepKind::Failed:
+    case StepKind::Refused:
         plan.kind = StepKind::Failed;
         plan.boxText = EraseFailedText();
         plan.boxCaption = Text(50);
         break;
-    case PumpKind::LinkLost:
+    case StepKind::LinkLost:
         plan.kind = StepKind::LinkLost;
         break;
     }

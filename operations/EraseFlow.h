@@ -6,7 +6,7 @@
 
 #include "catalogue/DeviceClass.h"
 #include "operations/CompletionReport.h"
-#include "operations/PumpJob.h"
+#include "operations/OperationFlow.h"
 
 #include <array>
 #include <cstdint>
@@ -81,7 +81,8 @@ struct EraseDonePlan {
     bool setupAgain = false; // a cancel sets the device up again
     bool continuesRun = false; // only done goes on (a batch starts the blank check)
 };
-EraseDonePlan PlanEraseDone(PumpKind kind, int classIndex, const CPicConfigInfo* pic, bool keepOsccal);
+// `kind` is the pump's ending as the completions see it (Refused counts as Failed).
+EraseDonePlan PlanEraseDone(StepKind kind, int classIndex, const CPicConfigInfo* pic, bool keepOsccal);
 
 // The end of the OSCCAL restore: the write's own failure ("Write failed" alone), or a word that
 // did not stick ("Write OSCCAL Failed."); either fails the erase.

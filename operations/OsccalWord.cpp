@@ -8,6 +8,8 @@
 #include <chrono>
 #include <vector>
 
+OsccalWord g_OscCalSaved {};
+
 namespace {
 
 constexpr int kSilentReadsBeforeFailure = 3;

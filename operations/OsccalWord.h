@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <span>
 
+// The OSCCAL word saved before an erase and written back after it (GUI thread only).
+extern OsccalWord g_OscCalSaved;
+
 inline constexpr std::uint8_t kOsccalReadType = 6;
 inline constexpr std::uint8_t kOsccalWriteType = 7;
 

@@ -152,7 +152,7 @@ TEST_F(EraseDone, EachEndingHasItsLineBoxAndContinuation)
     const CPicConfigInfo osccal = PicWithOsccal(true);
     const CPicConfigInfo plain = PicWithOsccal(false);
 
-    const EraseDonePlan done = PlanEraseDone(PumpKind::Done, 200, nullptr, false);
+    const EraseDonePlan done = PlanEraseDone(StepKind::Done, 200, nullptr, false);
     EXPECT_EQ(done.kind, StepKind::Done);
     ASSERT_TRUE(done.line);
     EXPECT_EQ(done.line->text, "Erase completed.\r\n");
@@ -160,19 +160,19 @@ TEST_F(EraseDone, EachEndingHasItsLineBoxAndContinuation)
     EXPECT_FALSE(done.restoreOsccal);
     EXPECT_TRUE(done.boxText.empty());
 
-    EXPECT_TRUE(PlanEraseDone(PumpKind::Done, 313, &osccal, false).restoreOsccal);
-    EXPECT_FALSE(PlanEraseDone(PumpKind::Done, 313, &osccal, true).restoreOsccal) << "keep-OSCCAL set";
-    EXPECT_FALSE(PlanEraseDone(PumpKind::Done, 313, &plain, false).restoreOsccal);
-    EXPECT_FALSE(PlanEraseDone(PumpKind::Failed, 313, &osccal, false).restoreOsccal);
+    EXPECT_TRUE(PlanEraseDone(StepKind::Done, 313, &osccal, false).restoreOsccal);
+    EXPECT_FALSE(PlanEraseDone(StepKind::Done, 313, &osccal, true).restoreOsccal) << "keep-OSCCAL set";
+    EXPECT_FALSE(PlanEraseDone(StepKind::Done, 313, &plain, false).restoreOsccal);
+    EXPECT_FALSE(PlanEraseDone(StepKind::Failed, 313, &osccal, false).restoreOsccal);
 
-    const EraseDonePlan cancelled = PlanEraseDone(PumpKind::Cancelled, 200, nullptr, false);
+    const EraseDonePlan cancelled = PlanEraseDone(StepKind::Cancelled, 200, nullptr, false);
     EXPECT_EQ(cancelled.kind, StepKind::Cancelled);
     ASSERT_TRUE(cancelled.line);
     EXPECT_EQ(cancelled.line->text, "Cancelled\r\n");
     EXPECT_TRUE(cancelled.setupAgain);
     EXPECT_FALSE(cancelled.continuesRun);
 
-    const EraseDonePlan failed = PlanEraseDone(PumpKind::Failed, 1, nullptr, false);
+    const EraseDonePlan failed = PlanEraseDone(StepKind::Failed, 1, nullptr, false);
     EXPECT_EQ(failed.kind, StepKind::Failed);
     EXPECT_FALSE(failed.line);
     EXPECT_EQ(failed.boxText,
@@ -180,7 +180,7 @@ TEST_F(EraseDone, EachEndingHasItsLineBoxAndContinuation)
     EXPECT_EQ(failed.boxCaption, "Error");
     EXPECT_FALSE(failed.continuesRun);
 
-    const EraseDonePlan lost = PlanEraseDone(PumpKind::LinkLost, 200, nullptr, false);
+    const EraseDonePlan lost = PlanEraseDone(StepKind::LinkLost, 200, nullptr, false);
     EXPECT_EQ(lost.kind, StepKind::LinkLost);
     EXPECT_FALSE(lost.line);
     EXPECT_TRUE(lost.boxText.empty());
