@@ -565,6 +565,94 @@ TEST_F(ChipCommands, SignatureLockAndFuses)
     EXPECT_EQ(Read(), Bytes { 1 });
 }
 
+TEST_F(ChipCommands, LockLevelsUntilAnErase)
+{
+    Start();
+    struct Case {
+        const char* name;
+        ChipSpec chipSpec;
+        int level;
+    };
+    const Case cases[] = {
+        { "8051, level 2", chips::At89C51(), 2 },
+        { "8051, level 3", chips::At89C51(), 3 },
+        { "AVR, level 2", chips::ATmega8(), 2 },
+        { "AVR, level 3", chips::ATmega8(), 3 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Insert(c.chipSpec);
+        const bool data = TheChip().Size(ChipMemory::Data) > 0;
+        EXPECT_EQ(WriteBlock(7, 0x10, { 0x12, 0x34 }), Bytes { 0 });
+        if (data) {
+            EXPECT_EQ(WriteBlock(49, 0x10, { 0x56 }), Bytes { 0 });
+        }
+        Send({ 12, static_cast<std::uint8_t>(c.level) });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        Send({ 11 });
+        EXPECT_EQ(Read()[0], c.level);
+
+        // Level 3 hides code and data; both levels refuse writes, naming the first byte.
+        const bool hidden = c.level == 3;
+        EXPECT_EQ(ReadBlock(4, 0x10, 2), hidden ? (Bytes { 0x00, 0x00 }) : (Bytes { 0x12, 0x34 }));
+        const std::uint8_t back = hidden ? 0x00 : 0xFF;
+        EXPECT_EQ(WriteBlock(7, 0x20, { 0x55 }), (Bytes { 1, 0, 0, 0, 0x20, back, 0x55 }));
+        if (data) {
+            EXPECT_EQ(ReadBlock(46, 0x10, 1), Bytes { std::uint8_t(hidden ? 0x00 : 0x56) });
+            EXPECT_EQ(WriteBlock(49, 0x11, { 0x66 }).size(), 7u);
+        }
+        // The signature stays readable; a lower level asked for later changes nothing.
+        Send({ 10 });
+        const Bytes sig = Read();
+        ASSERT_EQ(sig.size(), 64u);
+        EXPECT_TRUE(std::equal(c.chipSpec.signature.begin(), c.chipSpec.signature.end(), sig.begin()));
+        Send({ 12, 2 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        Send({ 11 });
+        EXPECT_EQ(Read()[0], c.level);
+
+        // An erase unlocks: code blank, writes taken again.
+        Send({ 9, 0 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(ReadBlock(4, 0x10, 2), (Bytes { 0xFF, 0xFF }));
+        EXPECT_EQ(WriteBlock(7, 0x20, { 0x55 }), Bytes { 0 });
+    }
+
+    // Chips without such a lock answer [1]: a PIC, a 1-Wire part, a level the chip lacks, and an
+    // AT34C02 asked for level 2 (it knows only its protection, level 1).
+    struct Refusal {
+        ChipSpec chipSpec;
+        std::uint8_t level;
+    };
+    for (const Refusal& r : { Refusal { chips::Pic16F84A(), 3 }, Refusal { chips::OneWire2431(), 2 },
+             Refusal { chips::At89C51(), 4 }, Refusal { chips::Eeprom24C02(true), 2 } }) {
+        SCOPED_TRACE(r.chipSpec.name);
+        Insert(r.chipSpec);
+        Send({ 12, r.level });
+        EXPECT_EQ(Read(), Bytes { 1 });
+    }
+}
+
+TEST_F(ChipCommands, PicSignatureIsItsDeviceIdWord)
+{
+    Start();
+    Insert(chips::Pic16F84A());
+    Send({ 10 });
+    const Bytes sig = Read();
+    ASSERT_EQ(sig.size(), 64u);
+    EXPECT_EQ(Bytes(sig.begin(), sig.begin() + 3), (Bytes { 0x05, 0x60, 0xFF }));
+    // Configuration memory shows the same word at its address, and no write changes it.
+    Send({ 57, 0, 0, 0x20, 0x06, 2, 7, 0, 0, 0 });
+    const Bytes word = Read();
+    ASSERT_EQ(word.size(), 64u);
+    EXPECT_EQ(Bytes(word.begin(), word.begin() + 2), (Bytes { 0x05, 0x60 }));
+    Send({ 58, 0, 0, 0x20, 0x06, 2, 7, 0x00, 0x00 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    Send({ 9, 0 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(50, 0x200C, 2), (Bytes { 0x05, 0x60 })); // byte 12 of configuration memory
+}
+
 TEST_F(ChipCommands, WeakChipsAndTheAlgorithmGate)
 {
     Start();
