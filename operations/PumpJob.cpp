@@ -90,8 +90,10 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     job.m_nWriteStep = std::clamp(s.writeStep, 1, kPacketData);
     job.m_nWriteBlockSize = std::max(64, s.writeBlockSize);
     job.wordMode = s.classEntry.m_nBusWidth == 2;
-    // A word-addressed device takes whole words: a packet must not split one.
-    if (job.wordMode && job.m_nWriteStep % 2 && job.m_nWriteStep > 1)
+    // A word-addressed device, and a PIC (programmed a word at a time), take whole words: a
+    // packet must not split one.
+    const bool picWords = s.classIndex >= kFirstPicClass && s.classIndex <= kLastPicClass;
+    if ((job.wordMode || picWords) && job.m_nWriteStep % 2 && job.m_nWriteStep > 1)
         --job.m_nWriteStep;
     if (s.model > 3) {
         if (s.classEntry.m_strPackage == "DIP24" && s.classEntry.m_nPackageCode == 2)

@@ -354,6 +354,19 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
     const Target t = Map(memory, address);
     const bool vpp = chip && driven && !t.gated && t.size && VppReaches(*chip);
     Duration cost { 0 };
+    // The PIC algorithms skip a program word sent as all ones (both its bytes in this packet):
+    // it is never programmed, so it never fails, whatever the word holds.
+    const bool picMain = chip && chip->Facts().category == ChipCategory::Pic && t.memory == ChipMemory::Main;
+    const std::uint8_t highMask = chip ? PicHighMask(chip->Facts().pic.coreBits) : 0xFF;
+    const auto blankWord = [&](std::size_t j) {
+        if (!picMain)
+            return false;
+        const bool low = Offset(t, address, j) % 2 != 0;
+        if (low && j == 0)
+            return false;
+        const std::size_t high = low ? j - 1 : j;
+        return high + 1 < count && (data[high] & highMask) == highMask && data[high + 1] == 0xFF;
+    };
     for (std::size_t j = 0; j < count; ++j) {
         std::uint8_t readBack = kFloating;
         bool ok = false;
@@ -361,7 +374,9 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
             readBack = kHoldUnpowered;
         } else if (chip && t.size) {
             const std::uint32_t offset = Offset(t, address, j);
-            if (vpp)
+            if (vpp && blankWord(j))
+                ok = true;
+            else if (vpp)
                 ok = chip->Program(t.memory, offset, data[j], m_unprotect);
             readBack = chip->Read(t.memory, offset);
             // The 8051 drives the byte onto the socket, programs it and reads it back.

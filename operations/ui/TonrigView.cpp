@@ -841,9 +841,7 @@ void CTonrigView::OnRead()
 }
 void CTonrigView::OnErase()
 {
-    if (!CheckLinkFree("Erase"))
-        return;
-    NotAvailableYet("Erase");
+    EraseDevice();
 }
 void CTonrigView::OnVerify()
 {

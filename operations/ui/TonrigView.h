@@ -32,6 +32,8 @@
 #include <vector>
 
 class CBufferCommands;
+class CEraseOptionsDlg;
+struct EraseStart;
 class CHexView;
 class COperationControl;
 class ExchangeLink;
@@ -223,6 +225,27 @@ public:
     // WM_RUN_SCRIPT_TEXT: the text by value.
     void OnRunScriptText(const std::string& text);
     static bool PostRunScriptText(std::string text);
+
+    // --- erase (operations/ui/ViewErase.cpp)
+    // Menu 32806, toolbar 32774 (OnErase) and button 126: the checks, then RunErase.
+    void EraseDevice();
+    // Timer 3 and the command after its checks: the OSCCAL read and the triple erase where they
+    // apply, the question or the options dialog, then the pump's erase step.
+    void RunErase();
+    // How the erase options dialog runs: true for OK. Tests answer it; by default it is modal.
+    using EraseOptionsRunner = std::function<bool(CEraseOptionsDlg& dialog)>;
+    void SetEraseOptionsRunner(EraseOptionsRunner runner) { m_runEraseOptions = std::move(runner); }
+    // Set by the options dialog: the saved OSCCAL word is not written back after the erase.
+    // Batches and scripts clear it.
+    BYTE m_bKeepOscCal = 0;
+
+private:
+    void AskAndErase(const EraseStart& start);
+    void BeginErase(std::uint8_t option);
+    void RestoreOsccal(const StepResult& result);
+    EraseOptionsRunner m_runEraseOptions;
+
+public:
     // The command channel the pump talks through and how it sets the transfer sizes for the
     // current device; without a channel no step starts.
     void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);

@@ -194,7 +194,7 @@ void CTonrigView::OnStepTimer(UINT id)
         RunWriteStep();
         break;
     case kTimerErase:
-        RunEraseStep(0);
+        RunErase();
         break;
     case kTimerVerify:
         RunVerifyStep();

@@ -34,6 +34,7 @@ constexpr ViewCommand kViewCommands[] = {
     { 32777, &CTonrigView::OnSignatureId },
     { 32778, &CTonrigView::OnBlankCheck },
     { 32782, &CTonrigView::OnBatchRun },
+    { 32806, &CTonrigView::EraseDevice },
     { 32811, &CTonrigView::OnFillBufferFF },
     { 32900, &CTonrigView::OnSetCfgBits },
     { 32918, &CTonrigView::OnByteSwap },

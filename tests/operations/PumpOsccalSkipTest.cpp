@@ -159,3 +159,23 @@ TEST(PumpOsccalSkipJob, OnlyProgramMemoryOfAPicWithTheWord)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PumpPicWords, AWritePacketNeverSplitsAPicWord)
+{
+    for (int classIndex : { 200, 312, 313, 325 }) {
+        SCOPED_TRACE(classIndex);
+        PumpSnapshot s;
+        s.operation = PumpOperation::Write;
+        s.device.m_nCodeSize = kCodeBytes;
+        s.classEntry = s.device;
+        s.classIndex = classIndex;
+        s.bufferBytes = kCodeBytes;
+        s.writeStep = 59;
+        const PumpJob job = std::get<PumpJob>(MakePumpJob(s));
+        EXPECT_EQ(job.m_nWriteStep, classIndex >= 312 ? 58 : 59);
+    }
+}
+
+} // namespace
