@@ -50,7 +50,8 @@ EraseStart PlanEraseStart(int classIndex, const CPicConfigInfo* pic, bool autoRu
     if (start.readsOsccal)
         start.osccalAddress = static_cast<std::uint32_t>(pic->m_nOscCalAddress);
     start.tripleErase = !start.interactive && classIndex > 311 && classIndex <= kLastPicClass;
-    start.clearsKeepOsccal = !start.interactive;
+    // The flag belongs to the dialog that set it: every erase without one restores the word.
+    start.clearsKeepOsccal = start.question != EraseQuestion::OptionsDialog;
     return start;
 }
 

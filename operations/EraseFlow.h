@@ -31,7 +31,7 @@ struct EraseStart {
     std::uint32_t osccalAddress = 0; // word address
     // A batch or script erases a PIC three times before the step.
     bool tripleErase = false;
-    // Batches and scripts always restore the OSCCAL word.
+    // Batches, scripts and the Yes/No question always restore the OSCCAL word.
     bool clearsKeepOsccal = false;
 };
 

@@ -153,7 +153,7 @@ OsccalRestore RunOsccalRestore(ExchangeLink& link, std::uint32_t address, const 
     const StepKind written = WriteOsccal(link, address, saved, kOsccalWriteType);
     if (written != StepKind::Done) {
         restore.end = PowerDown(link, written) == StepKind::LinkLost ? OsccalRestoreEnd::LinkLost
-                                                                      : OsccalRestoreEnd::WriteFailed;
+                                                                     : OsccalRestoreEnd::WriteFailed;
         return restore;
     }
     const OsccalRead read = ReadOsccalWord(link, address);

@@ -23,8 +23,7 @@ struct OsccalRead {
 // The read voltages, P_PIC_MEM_READ [57, a3, a2, a1, a0, length, type, 0, 0, 0], a 64-byte reply
 // whose first `length` bytes are the data, then P_POWER_DOWN. Fewer than `length` bytes fail.
 // `out` receives what came (up to its size).
-StepKind ReadOsccal(
-    ExchangeLink& link, std::uint32_t address, std::span<std::uint8_t> out, int length = 2,
+StepKind ReadOsccal(ExchangeLink& link, std::uint32_t address, std::span<std::uint8_t> out, int length = 2,
     std::uint8_t type = kOsccalReadType);
 OsccalRead ReadOsccalWord(ExchangeLink& link, std::uint32_t address);
 

@@ -288,10 +288,11 @@ void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::functio
 {
     std::lock_guard lock(m_mutex);
     auto& clock = platform::GetClock();
-    if (at <= clock.Now()) {
+    if (at <= clock.Now() && m_timedReplies == 0) {
         QueueReply(std::move(unit));
         return;
     }
+    ++m_timedReplies;
     std::weak_ptr<Box> weak = weak_from_this();
     const std::uint64_t epoch = m_replyEpoch;
     clock.Schedule(at, [weak, epoch, still = std::move(still), unit = std::move(unit)]() mutable {
@@ -301,6 +302,7 @@ void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::functio
         std::shared_ptr<platform::usb::VirtualPort> port;
         {
             std::lock_guard lock(box->m_mutex);
+            --box->m_timedReplies;
             if (epoch != box->m_replyEpoch || (still && !still()))
                 return;
             box->QueueReply(std::move(unit), false);

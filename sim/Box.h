@@ -168,6 +168,10 @@ private:
     bool m_programmed = false; // enumerated as the programmer
     std::uint64_t m_bootSeq = 0;
     std::uint64_t m_replyEpoch = 0;
+    // Replies scheduled on the clock and not yet queued. While there are any, a reply already due
+    // goes through the clock too (in time order, equal times in order of scheduling): on a clock
+    // that moves by itself it would otherwise overtake one scheduled for the same time.
+    int m_timedReplies = 0;
     std::deque<std::vector<std::uint8_t>> m_in;
     int m_boots = 0;
     std::size_t m_bytesReceived = 0;

@@ -110,8 +110,7 @@ void CTonrigView::AskAndErase(const EraseStart& start)
         setup.word = g_OscCalSaved;
         setup.osccalAddress = start.osccalAddress;
         CEraseOptionsDlg dialog(setup, this);
-        dialog.SetCalReader([this, address = start.osccalAddress](
-                                std::function<void(std::optional<OsccalWord>)> done) {
+        dialog.SetCalReader([this, address = start.osccalAddress](std::function<void(std::optional<OsccalWord>)> done) {
             const bool started = RunExchangeFor<OsccalRead>(
                 [address](ExchangeLink& link, std::stop_token) { return ReadOsccalWord(link, address); },
                 [done](OsccalRead read, bool linkLost) {
@@ -144,9 +143,11 @@ void CTonrigView::BeginErase(std::uint8_t option)
     const bool unprotect = g_pView2Header && g_pView2Header->Snapshot().TempUnprotect();
     option = EraseStepOption(g_nCurrentClass, unprotect, option);
     m_Status->setText(QString::fromStdString(EraseStatusText()));
-    Log(g_Language.GetText(74) + "\r\n", log_colours::kInfo);
-    if (!RunEraseStep(option))
+    if (!RunEraseStep(option)) {
+        m_Status->clear();
         return;
+    }
+    Log(g_Language.GetText(74) + "\r\n", log_colours::kInfo);
     // The erase reports no progress: the window runs on the time the class is expected to take.
     m_pProgress->m_bLockCancel = !EraseCancelStaysEnabled(g_nCurrentClass);
     m_pProgress->Start(EraseExpectedSeconds(g_nCurrentClass, g_CurrentDevice.m_strName));
@@ -184,8 +185,7 @@ void CTonrigView::RestoreOsccal(const StepResult& result)
             return RunOsccalRestore(link, address, saved);
         },
         [this, result](OsccalRestore restore, bool linkLost) {
-            const OsccalRestorePlan plan
-                = PlanOsccalRestore(linkLost ? OsccalRestoreEnd::LinkLost : restore.end);
+            const OsccalRestorePlan plan = PlanOsccalRestore(linkLost ? OsccalRestoreEnd::LinkLost : restore.end);
             StepResult step = result;
             step.kind = plan.kind;
             if (plan.kind == StepKind::Done)

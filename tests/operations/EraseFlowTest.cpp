@@ -43,8 +43,8 @@ TEST(EraseStartPlan, QuestionOsccalReadAndTripleEraseByClassAndRun)
         { "PIC with OSCCAL, batch", 313, &osccal, true, false, EraseQuestion::None, true, true },
         { "PIC without OSCCAL, script", 316, &plain, false, true, EraseQuestion::None, false, true },
         { "PIC18, batch", 325, &plain, true, false, EraseQuestion::None, false, true },
-        { "an OSCCAL flag outside the PIC classes counts for nothing", 200, &osccal, true, false,
-            EraseQuestion::None, false, false },
+        { "an OSCCAL flag outside the PIC classes counts for nothing", 200, &osccal, true, false, EraseQuestion::None,
+            false, false },
         { "class 311, batch", 311, nullptr, true, false, EraseQuestion::None, false, false },
     };
     for (const Row& row : rows) {
@@ -57,7 +57,7 @@ TEST(EraseStartPlan, QuestionOsccalReadAndTripleEraseByClassAndRun)
             EXPECT_EQ(start.osccalAddress, 0x3FFu);
         }
         EXPECT_EQ(start.tripleErase, row.triple);
-        EXPECT_EQ(start.clearsKeepOsccal, !start.interactive);
+        EXPECT_EQ(start.clearsKeepOsccal, row.question != EraseQuestion::OptionsDialog);
     }
 }
 

@@ -143,8 +143,8 @@ TEST_F(OsccalExchange, TripleEraseReadsPastKeepAlivesToEachFinalStatus)
 {
     // Keep-alives between the finals: reading one reply per packet would take a [2] as the
     // second erase's answer and leave the rest for whoever reads next.
-    link.reads = { { Bytes { 2 } }, { Bytes { 2 } }, { Bytes { 0 } }, { Bytes { 2 } }, { Bytes { 0 } },
-        { Bytes { 0 } } };
+    link.reads
+        = { { Bytes { 2 } }, { Bytes { 2 } }, { Bytes { 0 } }, { Bytes { 2 } }, { Bytes { 0 } }, { Bytes { 0 } } };
     const platform::Duration before = clock->Now();
     EXPECT_EQ(RunTripleErase(link, 0x05), StepKind::Done);
     EXPECT_GE(clock->Now() - before, std::chrono::milliseconds(100)) << "the pause after the third";

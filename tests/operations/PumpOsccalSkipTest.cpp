@@ -1,8 +1,8 @@
 // After an erase a PIC's OSCCAL word holds the calibration again, which no file carries: the blank
 // check and the verify of program memory pass over its two bytes, and nowhere else.
 
-#include "operations/OperationPump.h"
 #include "PumpFakes.h"
+#include "operations/OperationPump.h"
 
 #include "platform/Clock.h"
 
