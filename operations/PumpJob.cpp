@@ -171,8 +171,7 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     // The OSCCAL word holds the chip's calibration, not the buffer's data: after an erase it is
     // written back, so neither a blank check nor a verify of program memory looks at it.
     if (job.bufferIndex == 0 && s.classIndex >= kFirstPicClass && s.classIndex <= kLastPicClass && pic
-        && pic->m_bHasOscCal
-        && (s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify)) {
+        && pic->m_bHasOscCal && (s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify)) {
         const std::int64_t osccal = 2 * static_cast<std::int64_t>(pic->m_nOscCalAddress) - offset;
         if (osccal >= 0 && osccal + 2 <= region - offset) {
             job.skipFrom = static_cast<int>(osccal);
