@@ -12,13 +12,11 @@
 #include "operations/ScriptFlags.h"
 #include "operations/ui/EraseOptionsDlg.h"
 #include "operations/ui/View2Header.h"
-#include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
 #include "shell/Language.h"
 #include "shell/ui/ProgressDlg.h"
 
 #include <QLabel>
-#include <QPointer>
 
 #include <chrono>
 
@@ -89,11 +87,8 @@ void CTonrigView::RunErase()
             }
             if (start.readsOsccal)
                 g_OscCalSaved = prologue.word;
-            // The question opens from a fresh event, not inside the exchange's completion.
-            platform::post([self = QPointer<CTonrigView>(this), start] {
-                if (self && !self->IsShutDown())
-                    self->AskAndErase(start);
-            });
+            // At once: nothing may start between the word's read and the erase that needs it.
+            AskAndErase(start);
         });
     if (!started)
         m_pControl->OnResult(EraseResult(StepKind::Refused));
