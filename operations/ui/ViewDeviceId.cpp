@@ -13,6 +13,8 @@
 #include "operations/ScriptFlags.h"
 #include "platform/MessageBox.h"
 
+#include <QPointer>
+
 CDeviceIdDlg& CTonrigView::DeviceIdDlg()
 {
     if (!m_pDeviceIdDlg)
@@ -50,10 +52,13 @@ void CTonrigView::ReadDeviceId()
         CDeviceIdDlg& dialog = DeviceIdDlg();
         dialog.DecodeDeviceId(reading.id, reading.length, reading.code, reading.revision);
         dialog.OnInitDialog();
+        const QPointer<CTonrigView> self(this);
         if (m_runDeviceIdDlg)
             m_runDeviceIdDlg(dialog);
         else
             dialog.exec();
+        if (!self)
+            return;
         // The pin drivers as the device wants them again, under the lease: while the dialog was
         // open a device setup may have taken the link, and then it sets them itself.
         if (!m_bShutDown && g_nOperationState == kStateIdle && g_LinkLease.Take(LeaseHolder::Operation)) {

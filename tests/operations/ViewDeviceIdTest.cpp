@@ -20,6 +20,7 @@
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 #include "sim/Box.h"
+#include "sim/FaultPlan.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
@@ -208,6 +209,24 @@ TEST_F(ViewDeviceIdOnBox, GetIdRefusalsAndTheEpromWarning)
     EXPECT_EQ(shown[0].id, "8F04");
     EXPECT_EQ(shown[0].type, g_DeviceClassTable[122].m_strName);
     EXPECT_EQ(Sent(P_SIGNATURE).size(), 1u);
+}
+
+TEST_F(ViewDeviceIdOnBox, AGetIdWithoutAnAnswerIsLoggedAndShowsNoDialog)
+{
+    Select(27);
+    Insert(Chip(ChipCategory::Avr, { 0x1E, 0x91, 0x0A }));
+    box->AddFault(sim::Fault::OnCode(P_SIGNATURE, sim::FaultAction::WithholdReply));
+    view->ReadDeviceId();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return Logged("No reply from the programmer.\n"); })) << Log();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // The programmer answers the next one.
+    view->ReadDeviceId();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown[0].id, "1E910A");
 }
 
 TEST_F(ViewDeviceIdOnBox, LockSetsTheChipsLevel)
