@@ -9,6 +9,7 @@
 
 #include "catalogue/DeviceClass.h"
 #include "operations/OperationFlow.h"
+#include "operations/OperationText.h"
 #include "operations/StepExchange.h"
 
 #include <cstdint>
@@ -34,7 +35,7 @@ DeviceIdPlan PlanDeviceId(const CDeviceClass& device, int classIndex);
 // The box of a refusal, captioned with the application's name; empty for Read.
 std::string DeviceIdRefusalText(DeviceIdVerdict verdict);
 
-inline constexpr const char* kNotSupportedText = "The function is not supported by this device.";
+inline constexpr const char* kNotSupportedText = kLockNotSupportedText;
 inline constexpr const char* kSignatureLengthErrorText = "Signature length error.Please report this bug.";
 inline constexpr const char* kEpromIdWarningText = "Reading the ID puts 12 V on pin A9 of an EPROM.\r\nContinue?";
 inline constexpr const char* kEpromIdWarningCaption = "Warring";
