@@ -118,7 +118,7 @@ void ChipCommands::Register()
         bool driven = true;
         std::vector<std::uint8_t> unit(kReplySize, kFloating);
         if (Chip* chip = Live(driven)) {
-            const auto& sig = chip->Facts().signature;
+            const auto& sig = chip->Facts().conditions.signature.value_or(chip->Facts().signature);
             std::copy_n(sig.begin(), std::min(sig.size(), kReplySize), unit.begin());
             if (!driven)
                 std::fill(unit.begin(), unit.end(), kHoldUnpowered);
@@ -138,7 +138,7 @@ void ChipCommands::Register()
         PowerSocket();
         bool driven = true;
         Chip* chip = Live(driven);
-        const bool done = chip && driven && chip->SetLock(p[1]);
+        const bool done = chip && driven && !chip->Facts().conditions.lockRefused && chip->SetLock(p[1]);
         Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
     });
     b.Register(64, [this](DispatchContext&, const std::uint8_t*, std::size_t) {

@@ -206,4 +206,27 @@ TEST_F(ChipFaults, WritesThatPassAndVerifiesThatDoNot)
     }
 }
 
+TEST_F(ChipFaults, ARefusedLockAndAnotherSignature)
+{
+    Start();
+    Insert(chips::At89C51());
+    Switch([](ChipConditions& c) {
+        c.lockRefused = true;
+        c.signature = Bytes { 0x1E, 0x52, 0x06 };
+    });
+    Send({ 12, 3 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    Send({ 11 });
+    EXPECT_EQ(Read()[0], 1) << "still unlocked";
+    Send({ 10 });
+    const Bytes sig = Read();
+    ASSERT_EQ(sig.size(), 64u);
+    EXPECT_EQ(Bytes(sig.begin(), sig.begin() + 4), (Bytes { 0x1E, 0x52, 0x06, 0xFF }));
+    Switch([](ChipConditions& c) { c = ChipConditions {}; });
+    Send({ 12, 3 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    Send({ 10 });
+    EXPECT_EQ(Read()[1], 0x51);
+}
+
 } // namespace
