@@ -373,9 +373,9 @@ TEST_F(ChipCommands, PicEraseBlanksProgramConfigurationAndOsccal)
         std::uint8_t option;
         bool dataKept, configKept, idKept;
     };
-    for (const Case& c : { Case { 0x00, false, false, false }, Case { 0x01, true, false, false },
-             Case { 0x02, false, true, false }, Case { 0x04, false, false, true }, Case { 0x06, false, true, true },
-             Case { 0x07, true, true, true } }) {
+    for (const Case& c :
+        { Case { 0x00, false, false, false }, Case { 0x01, true, false, false }, Case { 0x02, false, true, false },
+            Case { 0x04, false, false, true }, Case { 0x06, false, true, true }, Case { 0x07, true, true, true } }) {
         SCOPED_TRACE(int(c.option));
         Insert(chips::Pic12F675());
         EXPECT_EQ(WriteBlock(7, 0, { 0x12, 0x34, 0x05, 0x67 }), Bytes { 0 });

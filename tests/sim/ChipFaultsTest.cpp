@@ -181,14 +181,16 @@ TEST_F(ChipFaults, WritesThatPassAndVerifiesThatDoNot)
     };
     const Case cases[] = {
         { "flash needing two passes", chips::Flash29F010(),
-            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); },
-            { 0 }, Bytes(4, 0xFF), { 0 }, data },
+            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); }, { 0 },
+            Bytes(4, 0xFF), { 0 }, data },
         { "PIC program words needing two passes", chips::Pic16F84A(),
-            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); },
-            { 0 }, { 0x3F, 0xFF, 0x3F, 0xFF }, { 0 }, { 0x12, 0x34, 0x16, 0x78 } }, // 14-bit words
+            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); }, { 0 },
+            { 0x3F, 0xFF, 0x3F, 0xFF }, { 0 }, { 0x12, 0x34, 0x16, 0x78 } }, // 14-bit words
         { "a byte flipped after its write", chips::Eeprom28C64(),
-            [](ChipConditions& c) { c.flipAfterWrite.push_back({ ChipMemory::Main, 2, 0x01 }); }, { 0 },
-            { 0x12, 0x34, 0x57, 0x78 }, { 0 }, { 0x12, 0x34, 0x57, 0x78 } },
+            [](ChipConditions& c) {
+                c.flipAfterWrite.push_back({ ChipMemory::Main, 2, 0x01 });
+            },
+            { 0 }, { 0x12, 0x34, 0x57, 0x78 }, { 0 }, { 0x12, 0x34, 0x57, 0x78 } },
         { "a byte that never programs", chips::Flash29F010(), [](ChipConditions& c) { c.failAt = { 1 }; },
             { 1, 0, 0, 0, 1, 0xFF, 0x34 }, { 0x12, 0xFF, 0x56, 0x78 }, { 1, 0, 0, 0, 1, 0xFF, 0x34 },
             { 0x12, 0xFF, 0x56, 0x78 } },
