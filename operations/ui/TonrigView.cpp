@@ -779,6 +779,11 @@ void CTonrigView::OnFileOpen()
     m_pBufferCommands->OnFileOpen();
 }
 
+void CTonrigView::OnCombineFiles()
+{
+    m_pBufferCommands->OnCombineFiles();
+}
+
 void CTonrigView::OnFileSave()
 {
     m_pBufferCommands->OnFileSave();
@@ -864,7 +869,7 @@ void CTonrigView::OnBatchRun()
 }
 void CTonrigView::OnFillBufferFF()
 {
-    NotAvailableYet("Fill buffer");
+    m_pBufferCommands->OnFillBufferFF();
 }
 void CTonrigView::OnSetCfgBits()
 {
