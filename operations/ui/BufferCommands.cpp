@@ -448,6 +448,9 @@ void CBufferCommands::OnFileOpen()
     CFileOptionsDlg options(choice.path, &m_view);
     if (!m_runOptions(options))
         return;
+    // The dialogs ran an event loop: a worker may have taken the link meanwhile.
+    if (!BufferFree("Open"))
+        return;
 
     SetFileOffsetText(options.m_strOffset);
     buffer::COpenedFileEntry entry;

@@ -501,6 +501,22 @@ TEST_F(FileCommands, NoFileCommandTouchesTheBuffersWhileTheLinkIsHeldOrAnOperati
     EXPECT_NE(Log().find("Open: the programmer is busy with"), std::string::npos);
     EXPECT_NE(Log().find("Fill buffer: an operation is running."), std::string::npos);
 
+    // The link taken while the options dialog is open: nothing is remembered or loaded.
+    commands->SetOptionsRunner([](CFileOptionsDlg& dialog) {
+        EXPECT_TRUE(g_LinkLease.Take(LeaseHolder::Setup));
+        dialog.accept();
+        return true;
+    });
+    for (UINT id : { static_cast<UINT>(ID_FILE_OPEN), kCombineFiles }) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(Execute(id));
+        EXPECT_EQ(Main(), Counting(16));
+        EXPECT_EQ(Title(), "before");
+        EXPECT_EQ(Setting("LastOpenedFileName"), "");
+        EXPECT_EQ(Slots(), std::vector<std::string>(buffer::kOpenedFileSlots));
+        g_LinkLease.Release(LeaseHolder::Setup);
+    }
+
     // Free again: the same commands act.
     ASSERT_TRUE(Execute(kFillBufferFF));
     EXPECT_EQ(Main(), Bytes(16, 0xFF));
