@@ -796,6 +796,11 @@ void CTonrigView::OnFileOpen()
     m_pBufferCommands->OnFileOpen();
 }
 
+void CTonrigView::OnCombineFiles()
+{
+    m_pBufferCommands->OnCombineFiles();
+}
+
 void CTonrigView::OnFileSave()
 {
     m_pBufferCommands->OnFileSave();
@@ -863,7 +868,7 @@ void CTonrigView::OnBlankCheck()
 }
 void CTonrigView::OnFillBufferFF()
 {
-    NotAvailableYet("Fill buffer");
+    m_pBufferCommands->OnFillBufferFF();
 }
 void CTonrigView::OnSetCfgBits()
 {
