@@ -32,8 +32,7 @@ void CTonrigView::ReadDeviceId()
         MessageBox(DeviceIdRefusalText(plan.verdict));
         return;
     }
-    if (plan.askEprom
-        && MessageBox(kEpromIdWarningText, kEpromIdWarningCaption, MB_YESNO | MB_ICONWARNING) != IDYES) {
+    if (plan.askEprom && MessageBox(kEpromIdWarningText, kEpromIdWarningCaption, MB_YESNO | MB_ICONWARNING) != IDYES) {
         m_pControl->EndRun();
         return;
     }

@@ -59,8 +59,8 @@ protected:
         g_nOperationState = kStateIdle;
         view = std::make_unique<CTonrigView>();
         view->SetDeviceIdDialogRunner([this](CDeviceIdDlg& dialog) {
-            shown.push_back({ dialog.m_strDeviceId, dialog.m_strManufacturerText, dialog.m_strType,
-                dialog.m_strRevision });
+            shown.push_back(
+                { dialog.m_strDeviceId, dialog.m_strManufacturerText, dialog.m_strType, dialog.m_strRevision });
         });
     }
     void TearDown() override
@@ -104,9 +104,8 @@ protected:
     // The command's exchange has ended and the view is idle again.
     bool WaitIdle()
     {
-        return tonrig::test::ProcessEventsUntil([&] {
-            return !view->ExchangeRunning() && !g_LinkLease.IsHeld() && g_nOperationState == kStateIdle;
-        });
+        return tonrig::test::ProcessEventsUntil(
+            [&] { return !view->ExchangeRunning() && !g_LinkLease.IsHeld() && g_nOperationState == kStateIdle; });
     }
     std::string Log() const { return view->MessageLog().GetText(); }
     bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
