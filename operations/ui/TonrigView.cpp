@@ -796,6 +796,11 @@ void CTonrigView::OnFileOpen()
     m_pBufferCommands->OnFileOpen();
 }
 
+void CTonrigView::OnCombineFiles()
+{
+    m_pBufferCommands->OnCombineFiles();
+}
+
 void CTonrigView::OnFileSave()
 {
     m_pBufferCommands->OnFileSave();
@@ -849,15 +854,11 @@ void CTonrigView::OnVerify()
 }
 void CTonrigView::OnLock()
 {
-    if (!CheckLinkFree("Lock/Unlock"))
-        return;
-    NotAvailableYet("Lock/Unlock");
+    LockDevice();
 }
 void CTonrigView::OnSignatureId()
 {
-    if (!CheckLinkFree("Signature ID"))
-        return;
-    NotAvailableYet("Signature ID");
+    ReadDeviceId();
 }
 void CTonrigView::OnBlankCheck()
 {
@@ -865,7 +866,7 @@ void CTonrigView::OnBlankCheck()
 }
 void CTonrigView::OnFillBufferFF()
 {
-    NotAvailableYet("Fill buffer");
+    m_pBufferCommands->OnFillBufferFF();
 }
 void CTonrigView::OnSetCfgBits()
 {

@@ -33,6 +33,8 @@ constexpr ViewCommand kViewCommands[] = {
     { 32776, &CTonrigView::OnLock },
     { 32777, &CTonrigView::OnSignatureId },
     { 32778, &CTonrigView::OnBlankCheck },
+    { 32807, &CTonrigView::ReadDeviceId },
+    { 32809, &CTonrigView::LockDevice },
     { 32782, &CTonrigView::OnBatchRun },
     { 32806, &CTonrigView::EraseDevice },
     { 32811, &CTonrigView::OnFillBufferFF },
@@ -40,6 +42,7 @@ constexpr ViewCommand kViewCommands[] = {
     { 32918, &CTonrigView::OnByteSwap },
     { 32920, &CTonrigView::OnByteSwap },
     { 32922, &CTonrigView::OnCalculator },
+    { 32970, &CTonrigView::OnCombineFiles },
     { ID_FILE_SAVE, &CTonrigView::OnFileSave },
     { ID_FILE_SAVE_AS, &CTonrigView::OnFileSaveAs },
 };
