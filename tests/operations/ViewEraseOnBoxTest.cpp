@@ -7,6 +7,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
+#include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "link/ProgrammerModel.h"
 #include "operations/DeviceSetup.h"
@@ -228,6 +229,8 @@ protected:
     std::unique_ptr<CView2Header> header;
     std::unique_ptr<CTonrigView> view;
     int dialogs = 0;
+    std::mutex erasesMutex;
+    std::vector<std::vector<std::uint8_t>> erases;
     std::string shownNote;
     std::string shownEdit;
 };
@@ -258,6 +261,15 @@ TEST_F(ViewEraseOnBox, FlashEraseAsksAndOnlyYesErases)
     EXPECT_EQ(Count(log, "Elapsed time: "), 1u) << log;
     EXPECT_EQ(Count(log, "Erase completed."), 1u) << log;
     EXPECT_EQ(boxes.Count(), 3u) << ::testing::PrintToString(BoxTexts());
+
+    // A script asks nothing.
+    SetChip(sim::ChipMemory::Main, Pattern(0x10000));
+    g_bScriptRunning = true;
+    view->EraseDevice();
+    RunToEnd();
+    EXPECT_TRUE(Chip() == std::vector<std::uint8_t>(0x10000, 0xFF));
+    EXPECT_EQ(boxes.Count(), 3u);
+    EXPECT_TRUE(g_bScriptRunning) << "a done erase goes on";
 }
 
 TEST_F(ViewEraseOnBox, AnEpromCannotBeErased)
@@ -430,6 +442,10 @@ TEST_F(ViewEraseOnBox, ABatchOfEraseBlankCheckWriteVerifyKeepsTheCalibration)
     for (int i = 0; i < 4; ++i)
         view->m_ConfigBuffer.insert(view->m_ConfigBuffer.end(), { 0x3F, 0xFF });
     view->m_bKeepOscCal = 1; // left over from an earlier dialog: a batch restores all the same
+    box->Observe(P_ERASE, [this](const std::uint8_t* p, std::size_t n) {
+        std::lock_guard lock(erasesMutex);
+        erases.emplace_back(p, p + n);
+    });
     for (HeaderOption option :
         { HeaderOption::Erase, HeaderOption::BlankCheck, HeaderOption::Write, HeaderOption::Verify })
         header->SetOption(option, true);
@@ -445,6 +461,9 @@ TEST_F(ViewEraseOnBox, ABatchOfEraseBlankCheckWriteVerifyKeepsTheCalibration)
     expected[0x7FF] = 0x80;
     EXPECT_TRUE(Chip() == expected);
     EXPECT_TRUE(Chip(sim::ChipMemory::Data) == view->m_DataBuffer);
+    // Three erases read to their end before the step's own, all of everything.
+    std::lock_guard lock(erasesMutex);
+    EXPECT_EQ(erases, (std::vector<std::vector<std::uint8_t>>(4, { P_ERASE, 0 })));
 }
 
 TEST_F(ViewEraseOnBox, AnOsccalWriteThatDoesNotStickStopsTheBatch)
