@@ -293,6 +293,9 @@ TEST_F(ViewEraseOnBox, CancelInASlowEraseSetsTheDeviceUpAgainAndTheNextEraseWork
     view->EraseDevice();
     CProgressDlg& progress = view->ProgressDlg();
     ASSERT_TRUE(ProcessEventsUntil([&] { return view->Pump().Running() && progress.isVisible(); }, 60s));
+    EXPECT_EQ(static_cast<QLabel*>(view->GetDlgItem(CTonrigView::IDC_STATUS))->text().toStdString(),
+        "Please wait...Erasing...");
+    EXPECT_EQ(progress.CaptionText().rfind("Erasing...", 0), 0u) << progress.CaptionText();
     progress.OnTimer(CProgressDlg::kTimedTimer);
     auto* cancel = progress.findChild<QPushButton*>();
     ASSERT_NE(cancel, nullptr);
