@@ -2,6 +2,7 @@
 
 #include "LanguageFixture.h"
 
+#include "ScriptedExchangeLink.h"
 #include "link/ProgrammerCommand.h"
 
 #include <deque>
@@ -10,49 +11,6 @@
 namespace {
 
 using Status = ExchangeLink::Status;
-
-// A link that records what is sent and answers reads from a script.
-class ScriptedLink : public ExchangeLink {
-public:
-    struct Answer {
-        std::vector<std::uint8_t> bytes;
-        Status status = Status::Ok;
-    };
-
-    std::vector<std::vector<std::uint8_t>> sent;
-    std::vector<Voltages> voltages;
-    std::deque<Answer> reads;
-    int goneAtSend = -1; // the send (0-based) at which the programmer leaves
-
-    void SetVoltages(Voltages v) override { voltages.push_back(v); }
-    Status Send(std::span<const std::uint8_t> packet) override
-    {
-        if (static_cast<int>(sent.size()) == goneAtSend)
-            return Status::Gone;
-        sent.emplace_back(packet.begin(), packet.end());
-        return Status::Ok;
-    }
-    int Read(std::span<std::uint8_t> buffer, Status& status) override
-    {
-        if (reads.empty()) {
-            status = Status::Timeout;
-            return 0;
-        }
-        Answer a = reads.front();
-        reads.pop_front();
-        status = a.status;
-        const std::size_t n = std::min(a.bytes.size(), buffer.size());
-        std::copy_n(a.bytes.begin(), n, buffer.begin());
-        return static_cast<int>(n);
-    }
-};
-
-std::vector<std::uint8_t> Packet(std::initializer_list<std::uint8_t> head)
-{
-    std::vector<std::uint8_t> p(head);
-    p.resize(64, 0x00);
-    return p;
-}
 
 using Bytes = std::vector<std::vector<std::uint8_t>>;
 
@@ -72,9 +30,9 @@ TEST_F(StepExchangeTest, SignatureExchangeAndItsVerdict)
     };
     const Bytes full { { P_SIGNATURE }, { P_POWER_DOWN } };
     const Case cases[] = {
-        { "match", { { Packet({ 0x1E, 0x95, 0x0F }) } }, -1, full, StepKind::Done, IdCheckVerdict::Match,
+        { "match", { { Reply64({ 0x1E, 0x95, 0x0F }) } }, -1, full, StepKind::Done, IdCheckVerdict::Match,
             "ID check OK\r\n", false },
-        { "mismatch", { { Packet({ 0x1E, 0x95, 0x14 }) } }, -1, full, StepKind::Done, IdCheckVerdict::Mismatch,
+        { "mismatch", { { Reply64({ 0x1E, 0x95, 0x14 }) } }, -1, full, StepKind::Done, IdCheckVerdict::Mismatch,
             "ID check failed.\r\n", true },
         { "no chip", { { std::vector<std::uint8_t>(64, 0xFF) } }, -1, full, StepKind::Done, IdCheckVerdict::NoChip,
             "ID check failed.\r\n", true },
@@ -83,7 +41,7 @@ TEST_F(StepExchangeTest, SignatureExchangeAndItsVerdict)
         { "gone on the read", { { {}, Status::Gone } }, -1, { { P_SIGNATURE } }, StepKind::LinkLost,
             IdCheckVerdict::Mismatch, "", false },
         { "gone on the command", {}, 0, {}, StepKind::LinkLost, IdCheckVerdict::Mismatch, "", false },
-        { "gone on the power-down", { { Packet({ 0x1E, 0x95, 0x0F }) } }, 1, { { P_SIGNATURE } }, StepKind::LinkLost,
+        { "gone on the power-down", { { Reply64({ 0x1E, 0x95, 0x0F }) } }, 1, { { P_SIGNATURE } }, StepKind::LinkLost,
             IdCheckVerdict::Mismatch, "", false },
     };
     for (const Case& c : cases) {
