@@ -247,6 +247,17 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
         const int walkStep = NextWalkStep(result.operation, flags.bufferIndex);
         if (walkStep != 0)
             return PlanWalk(walkStep, flags, shape, checked);
+        const bool writeOrVerify
+            = result.operation == StepOperation::Write || result.operation == StepOperation::Verify;
+        if (writeOrVerify && flags.bufferIndex == 2 && shape.hasConfig) {
+            if (shape.configSupplied) {
+                plan.configWords = result.operation;
+                return plan;
+            }
+            plan = EndWalk(result.operation, flags, checked);
+            plan.configWordsSkipped = true;
+            return plan;
+        }
         if (result.operation == StepOperation::Write || result.operation == StepOperation::Verify
             || result.operation == StepOperation::BlankCheck)
             return EndWalk(result.operation, flags, checked);
@@ -261,6 +272,13 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
     flags.autoRun = false;
     plan.enableControls = true;
     return plan;
+}
+
+StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked)
+{
+    if (kind != StepKind::Done)
+        return PlanCancelBetweenSteps(flags);
+    return EndWalk(walked, flags, checked);
 }
 
 void CancelRun(OperationRunFlags& flags)

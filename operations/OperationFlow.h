@@ -60,6 +60,7 @@ struct OperationRunFlags {
 struct DeviceShape {
     bool hasData = false; // a data (EEPROM) size above 0
     bool hasConfig = false; // a configuration descriptor (PIC)
+    bool configSupplied = false; // its configuration words were loaded, read or set by the user
 };
 
 // The header pane's check box of an operation number (IsAutoStepEnabled).
@@ -102,6 +103,11 @@ struct StepPlan {
     bool walkEnded = false; // a buffer walk reached its normal end here
     bool failScript = false; // a running script fails (g_bScriptRunning 0, g_bScriptCommandDone 1)
     bool secondPass = false; // the second pass of a double write is armed (timer 2, 500 ms)
+    // Write or Verify: a write or verify walk has done buffer 2, and the configuration words come
+    // next; their result goes to PlanAfterConfigWords. Nothing else is planned.
+    StepOperation configWords = StepOperation::None;
+    // The walk ended without the configuration words, which nobody supplied: the view says so.
+    bool configWordsSkipped = false;
 };
 
 // StartOperation(step): 3 to 10 go on with the automatic run from that operation's place, 13 to
@@ -120,6 +126,10 @@ int NextWalkStep(StepOperation operation, int bufferIndex);
 // operation of the automatic run, or the end. Updates `flags`.
 StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, const DeviceShape& shape,
     bool doubleWriteChecked, const AutoStepQuery& checked);
+
+// After the configuration words of a write or verify walk (`walked`): done ends the walk as the
+// last buffer would have, and the run goes on; anything else ends the run and fails a script.
+StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
 
 // The end of a run by a cancel (WM_CANCEL_OPERATION): the three run flags cleared.
 void CancelRun(OperationRunFlags& flags);
