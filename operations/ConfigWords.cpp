@@ -73,11 +73,14 @@ void FinalPowerDown(ExchangeLink& link, StepKind& kind)
 
 // The narrow cores' head: P_POWER_DOWN, the pause, then [code, a3..a0, length, 7].
 bool SettleAndHead(ExchangeLink& link, const ConfigWordsJob& job, std::uint8_t code, std::vector<std::uint8_t>& packet,
-    StepKind& kind)
+    StepKind& kind, std::stop_token stop)
 {
     if (!PowerDown(link, kind))
         return false;
-    platform::GetClock().SleepFor(kSettle);
+    if (!platform::GetClock().SleepFor(kSettle, stop)) {
+        kind = StepKind::Failed;
+        return false;
+    }
     const std::uint32_t a = job.address;
     packet = { code, static_cast<std::uint8_t>(a >> 24), static_cast<std::uint8_t>(a >> 16),
         static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(job.length),
@@ -146,7 +149,7 @@ std::string ConfigWordsStartLine(ConfigWordsAction action)
     return {};
 }
 
-ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job)
+ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop)
 {
     ConfigWordsRead result;
     if (!LengthOk(job.length)) {
@@ -179,7 +182,7 @@ ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob
         }
     } else {
         std::vector<std::uint8_t> packet;
-        if (SettleAndHead(link, job, P_PIC_MEM_READ, packet, kind)) {
+        if (SettleAndHead(link, job, P_PIC_MEM_READ, packet, kind, stop)) {
             packet.insert(packet.end(), { 0, 0, 0 });
             if (Send(link, packet, kind) && Receive(link, reply, kind)) {
                 if (reply.size() < length)
@@ -199,7 +202,7 @@ ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob
     return result;
 }
 
-StepKind WriteConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job)
+StepKind WriteConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop)
 {
     if (!LengthOk(job.length))
         return StepKind::Failed;
@@ -219,7 +222,7 @@ StepKind WriteConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job)
         }
     } else {
         std::vector<std::uint8_t> packet;
-        if (SettleAndHead(link, job, P_PIC_MEM_WRITE, packet, kind)) {
+        if (SettleAndHead(link, job, P_PIC_MEM_WRITE, packet, kind, stop)) {
             for (std::size_t i = 0; i < length; i += 2) {
                 packet.push_back(job.values[i + 1]);
                 packet.push_back(job.values[i]);
@@ -276,15 +279,16 @@ std::string ConfigMismatchLine(const ConfigMismatch& mismatch)
         platform::Format(value, static_cast<unsigned>(mismatch.device)).c_str());
 }
 
-ConfigWordsOutcome RunConfigWords(ConfigWordsAction action, ExchangeLink& link, const ConfigWordsJob& job)
+ConfigWordsOutcome RunConfigWords(
+    ConfigWordsAction action, ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop)
 {
     ConfigWordsOutcome outcome;
     outcome.action = action;
     if (action == ConfigWordsAction::Write) {
-        outcome.kind = WriteConfigWordsExchange(link, job);
+        outcome.kind = WriteConfigWordsExchange(link, job, stop);
         return outcome;
     }
-    ConfigWordsRead read = ReadConfigWordsExchange(link, job);
+    ConfigWordsRead read = ReadConfigWordsExchange(link, job, stop);
     outcome.kind = read.kind;
     outcome.bytes = std::move(read.bytes);
     if (action == ConfigWordsAction::Verify && outcome.kind == StepKind::Done) {
@@ -359,6 +363,13 @@ CfgBitsAction PlanSetCfgBits(int classIndex, bool hasDescriptor)
     if (classIndex >= 41 && classIndex <= 55)
         return CfgBitsAction::EepromAddressDialog;
     return CfgBitsAction::NotSupported;
+}
+
+bool StandInChipDialogs::Run(Dialog dialog)
+{
+    if (m_log)
+        m_log(ChipDialogMissingLine(dialog));
+    return false;
 }
 
 const char* ChipDialogName(ChipDialogs::Dialog dialog)

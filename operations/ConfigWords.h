@@ -14,7 +14,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -60,8 +62,9 @@ struct ConfigWordsRead {
     StepKind kind = StepKind::Done; // Done, Failed or LinkLost
     std::vector<std::uint8_t> bytes;
 };
-ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job);
-StepKind WriteConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job);
+// A stop request cuts the narrow cores' pause short and fails the exchange.
+ConfigWordsRead ReadConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop = {});
+StepKind WriteConfigWordsExchange(ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop = {});
 
 // The comparison of a verify: 16-bit cores byte by byte under m_ConfigMask[i], skipping bytes not
 // marked present once any is; narrower cores word by word under the mask word. The first
@@ -86,7 +89,8 @@ struct ConfigWordsOutcome {
     std::vector<std::uint8_t> bytes; // read and verify: the chip's bytes
     ConfigMismatch mismatch; // a verify that found a difference (kind Failed)
 };
-ConfigWordsOutcome RunConfigWords(ConfigWordsAction action, ExchangeLink& link, const ConfigWordsJob& job);
+ConfigWordsOutcome RunConfigWords(
+    ConfigWordsAction action, ExchangeLink& link, const ConfigWordsJob& job, std::stop_token stop = {});
 
 // What the GUI thread shows of an outcome: a log line ("\r\n" ended, none for a lost link, which
 // the link watch reports) and for a failed write the box kConfigWriteFailedText.
@@ -121,6 +125,19 @@ public:
     virtual ~ChipDialogs() = default;
     // True when the chip changed.
     virtual bool Run(Dialog dialog) = 0;
+};
+
+// Until the dialogs exist: each logs that it is not there and changes nothing.
+class StandInChipDialogs final : public ChipDialogs {
+public:
+    explicit StandInChipDialogs(std::function<void(const std::string&)> log)
+        : m_log(std::move(log))
+    {
+    }
+    bool Run(Dialog dialog) override;
+
+private:
+    std::function<void(const std::string&)> m_log;
 };
 
 // The name a dialog goes by in the log ("Configuration dialog", ...).

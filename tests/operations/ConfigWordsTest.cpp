@@ -375,7 +375,21 @@ TEST_F(ConfigWordsTest, SetCfgBitsByClass)
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlanSetCfgBits(c.classIndex, c.descriptor), c.action) << c.classIndex;
-    EXPECT_EQ(ChipDialogMissingLine(ChipDialogs::Dialog::AvrFuse), "AVR fuse dialog is not available yet.\r\n");
+    std::vector<std::string> lines;
+    StandInChipDialogs standIn([&](const std::string& line) { lines.push_back(line); });
+    EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::AvrFuse));
+    EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::Configuration));
+    EXPECT_EQ(lines, (std::vector<std::string> { "AVR fuse dialog is not available yet.\r\n",
+                         "Configuration dialog is not available yet.\r\n" }));
+}
+
+TEST_F(ConfigWordsTest, AStopCutsTheNarrowPauseShortAndSendsNoCommand)
+{
+    std::stop_source stop;
+    stop.request_stop();
+    ScriptedLink link;
+    EXPECT_EQ(ReadConfigWordsExchange(link, NarrowJob(), stop.get_token()).kind, StepKind::Failed);
+    EXPECT_EQ(link.sent, (Packets { { P_POWER_DOWN }, { P_POWER_DOWN } }));
 }
 
 } // namespace
