@@ -278,7 +278,19 @@ StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunF
 {
     if (kind != StepKind::Done)
         return PlanCancelBetweenSteps(flags);
-    return EndWalk(walked, flags, checked);
+    if (flags.bufferRun)
+        return EndWalk(walked, flags, checked);
+    // A step of their own (buffer 3): the run goes on as after the operation.
+    StepPlan plan;
+    const int next = NextStepAfter(walked);
+    if (flags.autoRun && next != 0) {
+        plan = PlanAutoRun(next, flags, checked);
+        plan.result = false;
+        return plan;
+    }
+    flags.autoRun = false;
+    plan.enableControls = true;
+    return plan;
 }
 
 void CancelRun(OperationRunFlags& flags)

@@ -127,8 +127,9 @@ int NextWalkStep(StepOperation operation, int bufferIndex);
 StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, const DeviceShape& shape,
     bool doubleWriteChecked, const AutoStepQuery& checked);
 
-// After the configuration words of a write or verify walk (`walked`): done ends the walk as the
-// last buffer would have, and the run goes on; anything else ends the run and fails a script.
+// After the configuration words were written or verified (`walked`), at the end of a walk or as a
+// step of their own on buffer 3: done ends the walk as its last buffer would have, or goes on as
+// after that operation; anything else ends the run and fails a script.
 StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
 
 // The end of a run by a cancel (WM_CANCEL_OPERATION): the three run flags cleared.

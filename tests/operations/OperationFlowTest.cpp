@@ -349,6 +349,28 @@ TEST(OperationFlow, WriteAndVerifyWalksEndWithSuppliedConfigurationWords)
     }
 }
 
+TEST(OperationFlow, ConfigurationWordsAsAStepOfTheirOwn)
+{
+    // A manual write of buffer 3: the controls come back, the buffer stays.
+    OperationRunFlags flags;
+    flags.bufferIndex = 3;
+    StepPlan plan = PlanAfterConfigWords(Wr, StepKind::Done, flags, {});
+    EXPECT_TRUE(plan.enableControls);
+    EXPECT_FALSE(plan.failScript);
+    EXPECT_FALSE(plan.showBufferTab);
+    EXPECT_EQ(flags.bufferIndex, 3);
+
+    plan = PlanAfterConfigWords(Vf, StepKind::Failed, flags, {});
+    EXPECT_TRUE(plan.enableControls);
+    EXPECT_TRUE(plan.failScript);
+    EXPECT_EQ(flags.bufferIndex, 3);
+
+    // In an automatic run a verify goes on to the lock.
+    flags.autoRun = true;
+    plan = PlanAfterConfigWords(Vf, StepKind::Done, flags, [](int op) { return op == 10; });
+    EXPECT_EQ(plan.timer, 7);
+}
+
 TEST(OperationFlow, CancelMidWalkEndsItAtBufferZero)
 {
     OperationRunFlags flags;
