@@ -343,16 +343,6 @@ void ShowConfigWords(const CPicConfigInfo& pic, std::vector<std::uint8_t>& shown
     shown.assign(pic.m_ConfigValue.begin(), pic.m_ConfigValue.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-bool TakeEditedConfigWords(CPicConfigInfo& pic, const std::vector<std::uint8_t>& shown)
-{
-    const std::size_t n = ShownCount(pic);
-    if (n == 0 || shown.size() != n || std::equal(shown.begin(), shown.end(), pic.m_ConfigValue.begin()))
-        return false;
-    std::copy(shown.begin(), shown.end(), pic.m_ConfigValue.begin());
-    pic.m_bConfigSupplied = true;
-    return true;
-}
-
 CfgBitsAction PlanSetCfgBits(int classIndex, bool hasDescriptor)
 {
     if (hasDescriptor)

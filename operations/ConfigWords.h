@@ -106,9 +106,6 @@ ConfigWordsReport ReportConfigWords(const ConfigWordsOutcome& outcome);
 void StoreReadConfigWords(CPicConfigInfo& pic, std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& shown);
 // Buffer 3 shows the descriptor's words again (the first 16 of them).
 void ShowConfigWords(const CPicConfigInfo& pic, std::vector<std::uint8_t>& shown);
-// Buffer 3 was edited when it holds as many bytes as it shows of the descriptor and they differ:
-// the edit goes into the descriptor, which then counts as supplied. True when it did.
-bool TakeEditedConfigWords(CPicConfigInfo& pic, const std::vector<std::uint8_t>& shown);
 
 // --- Set CFG bits ------------------------------------------------------------------------------
 
