@@ -95,6 +95,16 @@ void COperationControl::Cancel()
     }
 }
 
+void COperationControl::EndRun()
+{
+    Apply(PlanCancelBetweenSteps(m_flags));
+}
+
+void COperationControl::EndReadSequence()
+{
+    Apply(PlanEndWalk(StepOperation::Read, m_flags, Query()));
+}
+
 bool COperationControl::PrepareOperation(PrepareInput input)
 {
     input.adapterConfirmed = m_bAdapterConfirmed;

@@ -53,6 +53,13 @@ public:
     void OnResult(const StepResult& result);
     // WM_CANCEL_OPERATION.
     void Cancel();
+    // A step that did not start (refused by its own checks): the run ends, a script fails.
+    void EndRun();
+    // A read sequence's normal end after its last buffer: flags cleared, buffer 0, and the
+    // automatic run going on after the read.
+    void EndReadSequence();
+    // The elapsed line of the operation just ended.
+    void LogElapsed();
 
     const OperationRunFlags& Flags() const { return m_flags; }
     OperationRunFlags& Flags() { return m_flags; }
@@ -61,7 +68,6 @@ public:
 
 private:
     void Apply(const StepPlan& plan);
-    void LogElapsed();
     DeviceShape Shape() const;
     AutoStepQuery Query() const;
 

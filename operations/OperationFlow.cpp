@@ -107,6 +107,7 @@ StepPlan EndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQ
 {
     flags.bufferRun = false;
     flags.bufferRunVerifyData = false;
+    flags.bufferRunWrite = false;
     flags.bufferIndex = 0;
     StepPlan plan;
     if (flags.autoRun && NextStepAfter(walked) != 0)
@@ -293,12 +294,18 @@ StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunF
     return plan;
 }
 
+StepPlan PlanEndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQuery& checked)
+{
+    return EndWalk(walked, flags, checked);
+}
+
 void CancelRun(OperationRunFlags& flags)
 {
     flags.walkCancelled = flags.walkCancelled || flags.bufferRun;
     flags.autoRun = false;
     flags.bufferRun = false;
     flags.bufferRunVerifyData = false;
+    flags.bufferRunWrite = false;
 }
 
 StepPlan PlanCancelBetweenSteps(OperationRunFlags& flags)

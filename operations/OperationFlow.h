@@ -47,6 +47,7 @@ struct OperationRunFlags {
     bool autoRun = false; // m_bAutoRun: a run over the header pane's check boxes
     bool bufferRun = false; // m_bBufferRun: a walk over the device's buffers
     bool bufferRunVerifyData = false; // m_bBufferRunVerifyData
+    bool bufferRunWrite = false; // m_bBufferRunWrite: the walk writes (cleared with bufferRun)
     bool writeRepeated = false; // m_bWriteRepeated: the second pass of a double write is armed
     int bufferIndex = 0; // m_nBufferIndex
     // A cancel stopped a walk; its result (or the cancel itself, between steps) takes the walk
@@ -131,6 +132,11 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
 // step of their own on buffer 3: done ends the walk as its last buffer would have, or goes on as
 // after that operation; anything else ends the run and fails a script.
 StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
+
+// A walk's normal end after `walked` (a read sequence's last buffer, or the last buffer of a
+// write, verify or blank-check walk): flags cleared, buffer 0, and the automatic run going on
+// after the walked operation. Updates `flags`.
+StepPlan PlanEndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQuery& checked);
 
 // The end of a run by a cancel (WM_CANCEL_OPERATION): the three run flags cleared.
 void CancelRun(OperationRunFlags& flags);

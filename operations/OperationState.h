@@ -29,6 +29,14 @@ inline bool IsOperationIdle()
 }
 
 // Messages of the main view.
+constexpr UINT WM_READ_DONE = WM_USER + 0;
+constexpr UINT WM_DEVICE_DETECTED = WM_USER + 3; // lParam: the device class
+constexpr UINT WM_BLANK_CHECK_FAILED = WM_USER + 5;
+constexpr UINT WM_BLANK_CHECK_DONE = WM_USER + 6;
+constexpr UINT WM_VERIFY_DONE = WM_USER + 7;
+constexpr UINT WM_WRITE_DONE = WM_USER + 8;
 constexpr UINT WM_OPEN_FILE = WM_USER + 10;
+constexpr UINT WM_ERASE_DONE = WM_USER + 15;
+constexpr UINT WM_DEVICE_SETUP = WM_USER + 19;
 constexpr UINT WM_BUFFER_REFRESH = WM_USER + 18; // a read block landed inside the hex view's visible rows
 constexpr UINT WM_RUN_SCRIPT_TEXT = WM_USER + 20;

@@ -171,11 +171,7 @@ void CPumpController::OnCompletion(const PumpResult& r)
         return;
     m_port.JoinPumpWorker();
     m_bRunning = false;
-    m_port.SendPowerDown();
-    m_port.ProgressHide();
-    g_LinkLease.Release(LeaseHolder::Operation);
-    g_nOperationState = (r.kind == PumpKind::LinkLost || m_port.LinkMarkedLost()) ? kStateDisconnected : kStateIdle;
-
+    const bool linkLost = r.kind == PumpKind::LinkLost || m_port.LinkMarkedLost();
     if (r.operation == PumpOperation::Read) {
         const bool incomplete = r.kind != PumpKind::Done;
         m_port.SetBufferIncomplete(m_job.bufferIndex, incomplete);
@@ -184,6 +180,14 @@ void CPumpController::OnCompletion(const PumpResult& r)
                            static_cast<unsigned>(r.position), static_cast<unsigned>(r.endPosition)),
                 log_colours::kError);
     }
+    if (onFinished) {
+        onFinished(r, linkLost);
+        return;
+    }
+    m_port.SendPowerDown();
+    m_port.ProgressHide();
+    g_LinkLease.Release(LeaseHolder::Operation);
+    g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
     if (onResult) {
         onResult(ToStepResult(r));
         return;

@@ -73,6 +73,10 @@ public:
     // it.
     void OnCompletion(const PumpResult& result);
     std::function<void(const StepResult&)> onResult;
+    // Set by the view, it takes over after the join and the read's incomplete mark: it gets the
+    // result and whether the link was lost (the link watch's mark, taken here), and does the rest
+    // of the completion itself.
+    std::function<void(const PumpResult&, bool linkLost)> onFinished;
 
     // The language text of a step's progress caption.
     static int CaptionText(PumpOperation operation);

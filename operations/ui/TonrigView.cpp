@@ -9,13 +9,15 @@
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
 #include "operations/CommandChannelPump.h"
-#include "operations/ui/ViewSetup.h"
+#include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
+#include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewPumpPort.h"
+#include "operations/ui/ViewSetup.h"
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
@@ -114,6 +116,8 @@ CTonrigView::CTonrigView(QWidget* parent)
         writeBlockSize = channel.m_nWriteBlockSize;
         writeStep = channel.m_nWriteStep;
     });
+    m_pPump->onFinished = [this](const PumpResult& result, bool linkLost) { FinishOperation(result, linkLost); };
+    m_pControl = std::make_unique<COperationControl>(MakeControlHooks());
 }
 
 CTonrigView::~CTonrigView()
@@ -383,15 +387,23 @@ void CTonrigView::WriteStatusPanes()
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: ---");
 }
 
-LRESULT CTonrigView::OnMessage(UINT msg, WPARAM wParam, LPARAM /*lParam*/)
+LRESULT CTonrigView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_BUFFER_REFRESH:
         ShowBufferTab(0);
         return 0;
     case WM_CANCEL_OPERATION:
-        g_bCancelOperation = 1;
         m_bSequence = false;
+        m_pControl->Cancel();
+        return 0;
+    case WM_DEVICE_DETECTED:
+        OnDeviceDetected(static_cast<int>(lParam));
+        return 0;
+    case WM_DEVICE_SETUP:
+        // Nothing to set up without a device.
+        if (g_nCurrentClass != kNoDeviceClass)
+            StartDeviceSetup(g_nCurrentClass, 1, 1, 1);
         return 0;
     case WM_USB_INIT:
         OnUsbInit();
@@ -417,19 +429,15 @@ void CTonrigView::OnTimer(UINT id)
         LoadLastSession();
         break;
     case kTimerRead:
-        RunReadStep();
-        break;
     case kTimerWrite:
-        RunWriteStep();
-        break;
     case kTimerErase:
-        RunEraseStep(0);
-        break;
     case kTimerVerify:
-        RunVerifyStep();
-        break;
     case kTimerBlankCheck:
-        RunBlankCheckStep();
+    case kTimerLock:
+    case kTimerIdCheck:
+        OnStepTimer(id);
+        break;
+    case kTimerNothing:
         break;
     case kTimerOutOfSync:
         MessageBox("Hardware out of synched!\r\n Please re-connect the programmer.");
@@ -667,44 +675,52 @@ void CTonrigView::SetPumpChannel(PumpChannel* channel, std::function<void(int&, 
     m_pPumpPort->SetChannel(channel, std::move(setTransferSizes));
 }
 
-static bool RunPumpStep(CTonrigView& view, ViewPumpPort& port, CPumpController& pump, PumpOperation operation,
-    BYTE option = 0)
+static bool RunPumpStep(
+    CTonrigView& view, ViewPumpPort& port, CPumpController& pump, PumpOperation operation, BYTE option = 0)
 {
     if (view.IsShutDown())
         return false;
-    if (!port.HasChannel()) {
+    bool started = false;
+    if (!port.HasChannel())
         view.Log(platform::Format("%s: the command channel is not connected.\r\n", PumpOperationName(operation)),
             CTonrigView::kLogError);
-        return false;
+    else if (view.CheckLinkFree(PumpOperationName(operation)))
+        started = pump.RunStep(operation, option);
+    if (started) {
+        g_StopWatch.Start();
+        return true;
     }
-    if (!view.CheckLinkFree(PumpOperationName(operation)))
-        return false;
-    return pump.RunStep(operation, option);
+    // Refused: the run it belongs to ends here, as no result will come.
+    StepResult refused;
+    refused.operation = static_cast<StepOperation>(static_cast<int>(operation));
+    refused.kind = StepKind::Refused;
+    view.Control().OnResult(refused);
+    return false;
 }
 
-void CTonrigView::RunReadStep()
+bool CTonrigView::RunReadStep()
 {
-    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Read);
+    return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Read);
 }
 
-void CTonrigView::RunWriteStep()
+bool CTonrigView::RunWriteStep()
 {
-    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
+    return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
 }
 
-void CTonrigView::RunEraseStep(BYTE option)
+bool CTonrigView::RunEraseStep(BYTE option)
 {
-    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Erase, option);
+    return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Erase, option);
 }
 
-void CTonrigView::RunVerifyStep()
+bool CTonrigView::RunVerifyStep()
 {
-    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
+    return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
 }
 
-void CTonrigView::RunBlankCheckStep()
+bool CTonrigView::RunBlankCheckStep()
 {
-    RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::BlankCheck);
+    return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::BlankCheck);
 }
 
 // ---- Shut-down ----
@@ -714,7 +730,8 @@ void CTonrigView::Shutdown()
     if (m_bShutDown)
         return;
     m_bShutDown = true;
-    for (UINT id : { kTimerRead, kTimerWrite, kTimerErase, kTimerVerify, kTimerBlankCheck })
+    for (UINT id : { kTimerRead, kTimerWrite, kTimerErase, kTimerVerify, kTimerBlankCheck, kTimerLock, kTimerNothing,
+             kTimerIdCheck })
         KillTimer(id);
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
              kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
@@ -816,15 +833,11 @@ void CTonrigView::NotAvailableYet(const char* command)
 
 void CTonrigView::OnWrite()
 {
-    if (!CheckLinkFree("Write"))
-        return;
-    NotAvailableYet("Write");
+    OnDeviceWrite();
 }
 void CTonrigView::OnRead()
 {
-    if (!CheckLinkFree("Read"))
-        return;
-    NotAvailableYet("Read");
+    OnDeviceRead();
 }
 void CTonrigView::OnErase()
 {
@@ -834,9 +847,7 @@ void CTonrigView::OnErase()
 }
 void CTonrigView::OnVerify()
 {
-    if (!CheckLinkFree("Verify"))
-        return;
-    NotAvailableYet("Verify");
+    OnDeviceVerify();
 }
 void CTonrigView::OnLock()
 {
@@ -852,15 +863,7 @@ void CTonrigView::OnSignatureId()
 }
 void CTonrigView::OnBlankCheck()
 {
-    if (!CheckLinkFree("Blank check"))
-        return;
-    NotAvailableYet("Blank check");
-}
-void CTonrigView::OnBatchRun()
-{
-    if (!CheckLinkFree("Batch Run"))
-        return;
-    NotAvailableYet("Batch Run");
+    OnDeviceBlankCheck();
 }
 void CTonrigView::OnFillBufferFF()
 {

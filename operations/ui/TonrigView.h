@@ -11,6 +11,7 @@
 #include "buffer/BufferModel.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
+#include "operations/OperationFlow.h"
 #include "operations/OperationState.h"
 #include "operations/ProgrammerHooks.h"
 #include "platform/Colour.h"
@@ -32,6 +33,10 @@
 
 class CBufferCommands;
 class CHexView;
+class COperationControl;
+class ExchangeLink;
+struct OperationControlHooks;
+struct PumpResult;
 class CProgressDlg;
 class CPumpController;
 class PumpChannel;
@@ -69,6 +74,10 @@ public:
     static constexpr UINT kTimerErase = 3;
     static constexpr UINT kTimerVerify = 4;
     static constexpr UINT kTimerBlankCheck = 5;
+    // The operation control's steps, one-shot.
+    static constexpr UINT kTimerLock = 7;
+    static constexpr UINT kTimerNothing = 8;
+    static constexpr UINT kTimerIdCheck = 9;
     static constexpr UINT kTimerOutOfSync = 101;
     static constexpr UINT kTimerLinkWatch = 102;
     static constexpr UINT kTimerUsbInit = 103;
@@ -116,7 +125,13 @@ public:
     void ShowBufferTab(int flag);
     int GetBufferIndex() const;
 
-    // Commands the shell forwards.
+    // Commands the shell forwards. The toolbar's forward to the Device menu's.
+    void OnDeviceRead();
+    void OnDeviceWrite();
+    void OnDeviceVerify();
+    void OnDeviceBlankCheck();
+    void OnAutoDetect() { }
+    void OnConfigDevice() { }
     void OnWrite();
     void OnRead();
     void OnErase();
@@ -143,12 +158,71 @@ public:
     static int FinishedOperationState();
 
     // The data pump's steps (timers 1 to 5): on the GUI thread, idle, the link free. Each starts
-    // its operation on the pump's worker or refuses with its box.
-    void RunReadStep();
-    void RunWriteStep();
-    void RunEraseStep(BYTE option);
-    void RunVerifyStep();
-    void RunBlankCheckStep();
+    // its operation on the pump's worker and the operation timing, or refuses (with its box where
+    // it has one), which ends a run and fails a running script. True when it started.
+    bool RunReadStep();
+    bool RunWriteStep();
+    bool RunEraseStep(BYTE option);
+    bool RunVerifyStep();
+    bool RunBlankCheckStep();
+
+    // --- operation control (operations/OperationControl.h)
+    COperationControl& Control() { return *m_pControl; }
+    // The run flags: autoRun is m_bAutoRun (Batch Run), bufferRun m_bBufferRun (a walk over the
+    // buffers), bufferRunWrite m_bBufferRunWrite, bufferIndex m_nBufferIndex's walk position.
+    OperationRunFlags& RunFlags();
+    // The checks before every step and command; true when it may start. A refusal is quiet but
+    // for its log line or box, and ends a run.
+    bool PrepareOperation();
+    // The progress window for an operation state (3 to 8): caption, range m_nEndPosition, shown;
+    // the command line disabled.
+    void BeginProgress(int state);
+    // busy: the progress window shown and the command line disabled; else hidden and enabled.
+    void EnableControls(bool busy);
+    // The end position of the step running or last started (the progress range).
+    int m_nEndPosition = 0;
+    // StartOperation(step) of the operation control: 1 for steps 3 to 10.
+    BYTE StartOperation(int step);
+
+    // --- the exchange helper
+    // A short packet exchange with the programmer outside the data pump (ID check, lock, Get ID,
+    // erase helpers, configuration words). `work` runs on the pump's worker slot under the
+    // Operation lease, with g_nOperationState left at 1; it reaches the programmer only through
+    // the ExchangeLink (the command channel and the device's voltages, taken when the exchange
+    // starts) and should end with P_POWER_DOWN, as the StepExchange functions do. Its stop token
+    // is set by the view's shut-down. When it returns, the GUI thread joins the worker, sets the
+    // state (0 when the link watch marked the link lost while it ran), releases the lease and
+    // then calls `done(linkLost)`. The GUI thread never reads the link or waits on the worker.
+    //
+    // False, with neither called, when no channel is set, the view is shutting down, the link is
+    // held or the worker slot is busy (a log line says which); the caller ends its run then.
+    bool RunExchange(std::function<void(ExchangeLink&, std::stop_token)> work, std::function<void(bool linkLost)> done);
+    // The same with a result: `work` returns a T, which `done(T, linkLost)` gets on the GUI
+    // thread. The result travels in a shared slot that the worker fills before the join.
+    template <class T>
+    bool RunExchangeFor(std::function<T(ExchangeLink&, std::stop_token)> work, std::function<void(T, bool)> done)
+    {
+        auto slot = std::make_shared<T>();
+        return RunExchange(
+            [slot, work = std::move(work)](ExchangeLink& link, std::stop_token stop) { *slot = work(link, stop); },
+            [slot, done = std::move(done)](bool linkLost) { done(std::move(*slot), linkLost); });
+    }
+    bool ExchangeRunning() const { return m_bExchangeRunning; }
+
+    // --- completions
+    // The common end of a pump operation on the GUI thread (the pump's worker has ended): the
+    // power-down, the pin drivers, the state, the timing, the lease; then the operation's handler.
+    void FinishOperation(const PumpResult& result, bool linkLost);
+    // WM_READ_DONE and WM_ERASE_DONE, after the common end.
+    void OnReadDone(const StepResult& result);
+    void OnEraseDone(const StepResult& result);
+    // The configuration words of a read sequence's last buffer (operations/ui/ViewConfigWords.cpp).
+    void ReadConfigWords();
+    // WM_DEVICE_DETECTED.
+    void OnDeviceDetected(int classIndex);
+    // WM_RUN_SCRIPT_TEXT: the text by value.
+    void OnRunScriptText(const std::string& text);
+    static bool PostRunScriptText(std::string text);
     // The command channel the pump talks through and how it sets the transfer sizes for the
     // current device; without a channel no step starts.
     void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
@@ -239,6 +313,15 @@ private:
     void WriteStatusPanes();
     void SetStatusPane(UINT id, const std::string& text);
     void NotAvailableYet(const char* command);
+    OperationControlHooks MakeControlHooks();
+    // Timers 1 to 5, 7 and 9.
+    void OnStepTimer(UINT id);
+    void RunIdCheckStep();
+    void RunLockStep();
+    // A command's start: quiet false when it may not (another operation, the checks).
+    bool BeginDeviceCommand();
+    bool IsMultiBuffer() const;
+    void StartBufferCommand(UINT timer, bool write);
 
     // The programmer's arrival and loss.
     void OnUsbInit();
@@ -271,6 +354,9 @@ private:
     std::unique_ptr<ViewPumpPort> m_pPumpPort;
     std::unique_ptr<CPumpController> m_pPump;
     std::unique_ptr<CommandChannelPump> m_pPumpChannel;
+    std::unique_ptr<COperationControl> m_pControl;
+    bool m_bExchangeRunning = false;
+    bool m_bCompletionLinkLost = false;
     unsigned m_nIdentifyGeneration = 0;
     int m_nIdentifications = 0;
     bool m_bLostDuringIdentify = false;

@@ -104,13 +104,11 @@ void ViewPumpPort::SetTitle(const std::string& title)
         top->setWindowTitle(QString::fromStdString(title));
 }
 
-void ViewPumpPort::ProgressStart(const std::string& caption, int range)
+void ViewPumpPort::ProgressStart(const std::string& /*caption*/, int range)
 {
-    CProgressDlg& progress = m_view.ProgressDlg();
-    progress.SetText(caption);
-    progress.SetRange(0, static_cast<std::uint32_t>(std::max(range, 0)));
-    progress.SetPos(0);
-    progress.Show(true);
+    // The operation control's progress set-up, by the state the step has just entered.
+    m_view.m_nEndPosition = range;
+    m_view.BeginProgress(g_nOperationState);
 }
 
 void ViewPumpPort::ProgressSetPos(int position)

@@ -21,9 +21,21 @@
 
 namespace {
 
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 class MainView : public testing::Test {
 protected:
-    void TearDown() override { g_nOperationState = kStateIdle; }
+    void TearDown() override
+    {
+        g_nOperationState = kStateIdle;
+        g_Language.Reset();
+    }
     // No USB devices of the host, no programmer: the default hooks.
     platform::usb::ScopedUsbProvider usb { std::make_shared<platform::usb::VirtualBus>() };
     tonrig::test::ScopedSettingsFile settings;
@@ -163,18 +175,23 @@ TEST_F(MainView, OpenFileRequestsStoreThePathAndNeedALiveView)
     EXPECT_EQ(g_pMainView, nullptr);
 }
 
-TEST_F(MainView, CommandsWithoutTheirOperationsSaySoInTheLog)
+TEST_F(MainView, DeviceCommandsWithoutADeviceShowTheNoDeviceBox)
 {
+    InitLanguageForView();
+    tonrig::test::RecordingMessageBox boxes;
     CTonrigView view;
     view.OnRead();
     view.OnWrite();
-    const std::string log = view.MessageLog().GetText();
-    EXPECT_NE(log.find("Read: not available yet."), std::string::npos);
-    EXPECT_NE(log.find("Write: not available yet."), std::string::npos);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "No device selected.");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(g_nOperationState, kStateIdle);
 }
 
 TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)
 {
+    InitLanguageForView();
+    tonrig::test::RecordingMessageBox boxes;
     CTonrigView view;
     ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Setup));
     view.OnRead();
@@ -182,13 +199,12 @@ TEST_F(MainView, CommandsAndLoadsRefuseWhileAWorkerHoldsTheLink)
     view.OpenFileByName("/data/c.bin");
     g_LinkLease.Release(LeaseHolder::Setup);
     const std::string log = view.MessageLog().GetText();
-    EXPECT_NE(log.find("Read: the programmer is busy with the device setup."), std::string::npos) << log;
-    EXPECT_NE(log.find("Write: the programmer is busy with the device setup."), std::string::npos) << log;
+    EXPECT_EQ(Count(log, "Please wait..."), 2u) << log;
     EXPECT_NE(log.find("Open: the programmer is busy with the device setup."), std::string::npos) << log;
-    EXPECT_EQ(log.find("not available yet"), std::string::npos) << log;
+    EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_TRUE(view.m_strFileName.empty());
-    view.OnRead(); // free again
-    EXPECT_NE(view.MessageLog().GetText().find("Read: not available yet."), std::string::npos);
+    view.OnRead(); // free again: on to the device check
+    EXPECT_EQ(boxes.Count(), 1u);
 }
 
 TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)

@@ -12,6 +12,8 @@
 #include "platform/GuiThread.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
+#include "shell/Language.h"
+#include "shell/LanguageLoader.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
@@ -25,6 +27,7 @@ class ViewPumpStep : public testing::Test {
 protected:
     void SetUp() override
     {
+        InitLanguageForView();
         view = std::make_unique<CTonrigView>();
         g_nOperationState = kStateIdle;
         g_CurrentDevice = CDeviceClass();
@@ -49,6 +52,7 @@ protected:
         g_CurrentDevice = CDeviceClass();
         g_bCancelOperation = 1;
         platform::ResetShutdownForTest();
+        g_Language.Reset();
     }
     bool WaitIdle()
     {
@@ -79,13 +83,13 @@ TEST_F(ViewPumpStep, TimersRunReadVerifyAndWrite)
 
     view->OnTimer(CTonrigView::kTimerVerify);
     ASSERT_TRUE(WaitIdle());
-    EXPECT_NE(view->MessageLog().GetText().find("Verify done."), std::string::npos);
+    EXPECT_NE(view->MessageLog().GetText().find("Device is verified"), std::string::npos);
 
     view->m_CodeBuffer[0x100] ^= 0xFF;
     view->OnTimer(CTonrigView::kTimerWrite);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(channel.chip[0x100], view->m_CodeBuffer[0x100]);
-    EXPECT_NE(view->MessageLog().GetText().find("Write done."), std::string::npos);
+    EXPECT_NE(view->MessageLog().GetText().find("Device write completed"), std::string::npos);
 }
 
 TEST_F(ViewPumpStep, ALostLinkLeavesTheBufferMarkedAndTheStateDisconnected)

@@ -1,0 +1,156 @@
+// The Device menu's operation commands, Batch Run, the end of a read and the view's small
+// messages. A multi-buffer device (a configuration descriptor or a data memory) walks its
+// buffers from buffer 0; other devices run the step on the current buffer.
+
+#include "operations/ui/TonrigView.h"
+
+#include "operations/LogColours.h"
+#include "operations/OperationControl.h"
+#include "operations/ui/BufferCommands.h"
+#include "operations/ui/ViewSetup.h"
+#include "platform/GuiThread.h"
+#include "shell/Language.h"
+
+#include <QPointer>
+
+bool CTonrigView::BeginDeviceCommand()
+{
+    if (m_bShutDown)
+        return false;
+    m_pControl->BeginCommand();
+    return PrepareOperation();
+}
+
+bool CTonrigView::IsMultiBuffer() const
+{
+    return g_CurrentDevice.m_pPicConfig != nullptr || g_CurrentDevice.m_nDataSize > 0;
+}
+
+void CTonrigView::StartBufferCommand(UINT timer, bool write)
+{
+    OperationRunFlags& flags = RunFlags();
+    if (write)
+        flags.writeRepeated = false;
+    if (IsMultiBuffer()) {
+        flags.bufferRun = true;
+        flags.bufferRunWrite = write;
+        flags.bufferIndex = 0;
+        m_nBufferIndex = 0;
+        m_pBufferCommands->SetBufferIndex(0);
+    }
+    ShowBufferTab(1);
+    switch (timer) {
+    case kTimerWrite:
+        RunWriteStep();
+        break;
+    case kTimerVerify:
+        RunVerifyStep();
+        break;
+    case kTimerBlankCheck:
+        RunBlankCheckStep();
+        break;
+    default:
+        RunReadStep();
+        break;
+    }
+}
+
+void CTonrigView::OnDeviceRead()
+{
+    if (!BeginDeviceCommand())
+        return;
+    if (IsMultiBuffer()) {
+        OperationRunFlags& flags = RunFlags();
+        flags.bufferRun = true;
+        flags.bufferRunWrite = false;
+        StartOperation(15);
+        return;
+    }
+    StartBufferCommand(kTimerRead, false);
+}
+
+void CTonrigView::OnDeviceWrite()
+{
+    if (BeginDeviceCommand())
+        StartBufferCommand(kTimerWrite, true);
+}
+
+void CTonrigView::OnDeviceVerify()
+{
+    if (BeginDeviceCommand())
+        StartBufferCommand(kTimerVerify, false);
+}
+
+void CTonrigView::OnDeviceBlankCheck()
+{
+    if (BeginDeviceCommand())
+        StartBufferCommand(kTimerBlankCheck, false);
+}
+
+void CTonrigView::OnBatchRun()
+{
+    if (!BeginDeviceCommand())
+        return;
+    OperationRunFlags& flags = RunFlags();
+    flags.bufferIndex = 0;
+    m_nBufferIndex = 0;
+    m_pBufferCommands->SetBufferIndex(0);
+    ShowBufferTab(1);
+    flags.autoRun = true;
+    // The ID check is the first step of the order; nothing checked clears the batch flag.
+    StartOperation(9);
+}
+
+void CTonrigView::OnReadDone(const StepResult& result)
+{
+    m_pControl->LogElapsed();
+    switch (result.kind) {
+    case StepKind::Done: {
+        Log(g_Language.GetText(57) + "\r\n", log_colours::kSuccess);
+        const OperationRunFlags& flags = RunFlags();
+        if (!flags.bufferRun)
+            m_pControl->OnResult(result); // the batch goes on, or the controls come back
+        else if (flags.bufferIndex == 0)
+            StartOperation(14);
+        else if (flags.bufferIndex == 1)
+            StartOperation(13);
+        else {
+            if (flags.bufferIndex == 2)
+                ReadConfigWords();
+            m_pControl->EndReadSequence();
+        }
+        break;
+    }
+    case StepKind::Cancelled:
+        Log(g_Language.GetText(58) + "\r\n", log_colours::kInfo);
+        m_pControl->OnResult(result);
+        break;
+    default:
+        // A failure or a lost link: no continuation (the lost link's line comes from here).
+        m_pControl->OnResult(result);
+        break;
+    }
+    // The transfer counters: the pump's own end with its job; the block sizes are set again by
+    // every step, and the batch is emptied.
+    m_nEndPosition = 0;
+    m_nBatchFill = 0;
+    m_pSetup->Channel().BeginOperation();
+    ShowBufferTab(1);
+    m_CommandLine->setFocus();
+}
+
+void CTonrigView::OnRunScriptText(const std::string& text)
+{
+    Log("Script engine not available yet: " + text + "\r\n", kLogNote);
+}
+
+bool CTonrigView::PostRunScriptText(std::string text)
+{
+    if (!g_pMainView)
+        return false;
+    QPointer<CTonrigView> view(g_pMainView);
+    return platform::post([view, text = std::move(text)] {
+        if (view)
+            view->OnRunScriptText(text);
+    });
+}
