@@ -398,7 +398,8 @@ void ChipCommands::Erase(const std::uint8_t* p, std::size_t n)
         return;
     }
     const Duration start = std::max(now, m_busyUntil);
-    const Duration end = Busy(start, chip->Facts().times.erase);
+    const ChipSpec& facts = chip->Facts();
+    const Duration end = Busy(start, facts.conditions.eraseTime.value_or(facts.times.erase));
     m_eraseEnd = end;
     m_eraseGeneration = m_generation;
     m_eraseResult = chip->Facts().conditions.eraseFails ? 1 : 0;
@@ -438,6 +439,11 @@ void ChipCommands::PicRead(DispatchContext& ctx, const std::uint8_t* p, std::siz
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
+    if (chip && driven && chip->Facts().conditions.osccalReadUnanswered && length) {
+        const auto& osccal = chip->Facts().pic.osccalAddress;
+        if (osccal && *osccal >= word && *osccal - word < (length + 1u) / 2)
+            return; // the chip never answers this one
+    }
     std::vector<std::uint8_t> unit(kReplySize, kFloating);
     for (std::uint32_t j = 0; chip && j < length; ++j) {
         const auto at = chip->LocateWord(word + j / 2);

@@ -75,6 +75,73 @@ TEST(VirtualSocket, ChipFamilyByClass)
     EXPECT_FALSE(ChipSpecForDevice(g_DeviceClassTable[kNoDeviceClass], kNoDeviceClass));
 }
 
+// CRC-8 of a 1-Wire ROM over all eight bytes: 0 when the last byte is the CRC of the first seven.
+std::uint8_t RomCrc(const Bytes& rom)
+{
+    std::uint8_t crc = 0;
+    for (std::uint8_t byte : rom)
+        for (int bit = 0; bit < 8; ++bit, byte >>= 1)
+            crc = static_cast<std::uint8_t>((crc >> 1) ^ (((crc ^ byte) & 1) ? 0x8C : 0));
+    return crc;
+}
+
+TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
+{
+    InitDeviceClassTable();
+    auto spec = [](int index) { return *ChipSpecForDevice(g_DeviceClassTable[index], index); };
+
+    // 1-Wire: an 8-byte ROM, family code first, CRC last.
+    for (auto [index, family] : { std::pair { 308, 0x2D }, std::pair { 309, 0x23 } }) {
+        SCOPED_TRACE(index);
+        const Bytes rom = spec(index).signature;
+        ASSERT_EQ(rom.size(), 8u);
+        EXPECT_EQ(rom[0], family);
+        EXPECT_EQ(RomCrc(rom), 0);
+    }
+
+    // A 14-bit PIC: its device-ID word is the signature; ID, configuration and device-ID words
+    // where the descriptor puts them; an OSCCAL word only when the descriptor has one.
+    const sim::ChipSpec pic = spec(314);
+    EXPECT_EQ(pic.signature, (Bytes { 0x05, 0x60 }));
+    EXPECT_EQ(pic.pic.idAddress, 0x2000u);
+    EXPECT_EQ(pic.pic.configWordAddress, 0x2007u);
+    EXPECT_EQ(pic.pic.configWordCount, 1u);
+    EXPECT_EQ(pic.pic.deviceIdAddress, 0x2006u);
+    EXPECT_FALSE(pic.pic.osccalAddress);
+    CDeviceClass withOsccal = g_DeviceClassTable[314];
+    withOsccal.m_pPicConfig->m_bHasOscCal = 1;
+    withOsccal.m_pPicConfig->m_nOscCalAddress = 0x3FF;
+    const sim::ChipSpec calibrated = *ChipSpecForDevice(withOsccal, 314);
+    EXPECT_EQ(calibrated.pic.osccalAddress, 0x3FFu);
+    EXPECT_EQ(calibrated.pic.osccalValue, 0x3480);
+
+    // A PIC18: seven configuration words at 0x300000.
+    const sim::ChipSpec pic18 = spec(323);
+    EXPECT_EQ(pic18.pic.coreBits, 16);
+    EXPECT_EQ(pic18.pic.configPosition, 0x300000u);
+    EXPECT_EQ(pic18.pic.configWordCount, 7u);
+
+    // Lock: the 8051 and AVR families; an AT34C02 by its name.
+    EXPECT_TRUE(spec(6).hasLock);
+    CDeviceClass at34 = g_DeviceClassTable[44];
+    at34.m_strName = "AT34C02";
+    EXPECT_TRUE(ChipSpecForDevice(at34, 44)->protectableUpperHalf);
+
+    // The temporary-unprotect classes carry a protected boot sector: top or bottom by the name.
+    struct Case {
+        int index;
+        bool top;
+    };
+    for (const Case& c : { Case { 282, true }, Case { 283, false }, Case { 242, false } }) {
+        SCOPED_TRACE(c.index);
+        const sim::ChipSpec flash = spec(c.index);
+        ASSERT_EQ(flash.protectedBlocks.size(), 1u);
+        EXPECT_EQ(flash.protectedBlocks[0].base, c.top ? flash.main.size - 0x4000 : 0u);
+    }
+    EXPECT_TRUE(spec(277).protectedBlocks.empty());
+    EXPECT_TRUE(spec(186).protectedBlocks.empty());
+}
+
 class VirtualSocketBox : public ChipFixture { };
 
 TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
@@ -110,6 +177,37 @@ TEST_F(VirtualSocketBox, ChipSwappedOnlyWhenTheDeviceChanges)
     selection.Select(310);
     Send({ 22 });
     EXPECT_TRUE(box->ChipSocket().Empty());
+}
+
+TEST_F(VirtualSocketBox, GetIdAndLockOnTheSelectedDevice)
+{
+    Selection selection;
+    Start();
+    {
+        std::lock_guard lock(box->Mutex());
+        WatchVirtualSocket(*box);
+    }
+    auto signature = [this](std::size_t n) {
+        Send({ 10 });
+        const Bytes reply = Read();
+        EXPECT_EQ(reply.size(), 64u);
+        return Bytes(reply.begin(), reply.begin() + static_cast<std::ptrdiff_t>(std::min(n, reply.size())));
+    };
+    selection.Select(308);
+    Send({ 22 });
+    EXPECT_EQ(signature(8), ChipSpecForDevice(g_DeviceClassTable[308], 308)->signature);
+    selection.Select(314);
+    Send({ 22 });
+    EXPECT_EQ(signature(3), (Bytes { 0x05, 0x60, 0xFF }));
+
+    // An 8051 with lock text "3": locked, it reads 0x00 and takes no write until an erase.
+    selection.Select(6);
+    Send({ 22 });
+    EXPECT_EQ(WriteBlock(7, 0, { 0x12 }), Bytes { 0 });
+    Send({ 12, 3 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x00, 0x00 }));
+    EXPECT_EQ(WriteBlock(7, 1, { 0x34 }).size(), 7u);
 }
 
 } // namespace
