@@ -343,6 +343,25 @@ void ShowConfigWords(const CPicConfigInfo& pic, std::vector<std::uint8_t>& shown
     shown.assign(pic.m_ConfigValue.begin(), pic.m_ConfigValue.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
+bool PutConfigWordsInConfigMemory(const CPicConfigInfo& pic, std::vector<std::uint8_t>& configMemory)
+{
+    if (!pic.m_bConfigSupplied || pic.m_nCoreBits > 15 || !LengthOk(pic.m_nConfigBytes))
+        return false;
+    bool changed = false;
+    for (int k = 0; k < pic.m_nConfigBytes / 2; ++k) {
+        const std::int64_t word = static_cast<std::int64_t>(pic.m_nConfigAddress) + k - pic.m_nIdAddress;
+        if (word < 0 || 2 * word + 1 >= static_cast<std::int64_t>(configMemory.size()))
+            continue;
+        const auto at = static_cast<std::size_t>(2 * word);
+        const std::uint8_t high = pic.m_ConfigValue[static_cast<std::size_t>(2 * k + 1)];
+        const std::uint8_t low = pic.m_ConfigValue[static_cast<std::size_t>(2 * k)];
+        changed = changed || configMemory[at] != high || configMemory[at + 1] != low;
+        configMemory[at] = high;
+        configMemory[at + 1] = low;
+    }
+    return changed;
+}
+
 CfgBitsAction PlanSetCfgBits(int classIndex, bool hasDescriptor)
 {
     if (hasDescriptor)

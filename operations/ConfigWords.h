@@ -107,6 +107,12 @@ void StoreReadConfigWords(CPicConfigInfo& pic, std::span<const std::uint8_t> byt
 // Buffer 3 shows the descriptor's words again (the first 16 of them).
 void ShowConfigWords(const CPicConfigInfo& pic, std::vector<std::uint8_t>& shown);
 
+// Where the configuration words lie inside configuration memory (a 14-bit core's word at 0x2007
+// is its last word), buffer 2 holds them too, high byte first: the supplied words go there, so
+// that writing and verifying buffer 2 agree with them. Nothing happens for words not supplied or
+// outside buffer 2. True when a byte changed.
+bool PutConfigWordsInConfigMemory(const CPicConfigInfo& pic, std::vector<std::uint8_t>& configMemory);
+
 // --- Set CFG bits ------------------------------------------------------------------------------
 
 // What Set CFG bits does for a class: buffer 3 (classes 321 to 325), one of the three dialogs, or

@@ -712,6 +712,8 @@ bool CTonrigView::RunWriteStep()
     // Buffer 3 is the configuration words, which have their own exchange.
     if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
         return RunConfigWordsStep(ConfigWordsAction::Write);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
 }
 
@@ -725,6 +727,8 @@ bool CTonrigView::RunVerifyStep()
     // Buffer 3 is the configuration words, which have their own exchange.
     if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
         return RunConfigWordsStep(ConfigWordsAction::Verify);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
 }
 

@@ -346,6 +346,36 @@ TEST_F(ConfigWordsTest, AFileSectionSuppliesTheWords)
     EXPECT_EQ(device.m_pPicConfig->m_ConfigValue[1], 0x3F);
 }
 
+TEST_F(ConfigWordsTest, SuppliedWordsGoIntoConfigurationMemoryWhereTheyLie)
+{
+    CPicConfigInfo pic; // 14-bit layout: ID locations from 0x2000, the word at 0x2007
+    pic.m_ConfigValue[0] = 0x72;
+    pic.m_ConfigValue[1] = 0x3F;
+    Bytes memory(16, 0xFF);
+    EXPECT_FALSE(PutConfigWordsInConfigMemory(pic, memory)) << "not supplied";
+    EXPECT_EQ(memory, Bytes(16, 0xFF));
+
+    pic.m_bConfigSupplied = true;
+    EXPECT_TRUE(PutConfigWordsInConfigMemory(pic, memory));
+    Bytes expected(16, 0xFF);
+    expected[14] = 0x3F;
+    expected[15] = 0x72;
+    EXPECT_EQ(memory, expected);
+    EXPECT_FALSE(PutConfigWordsInConfigMemory(pic, memory)) << "already there";
+
+    Bytes shorter(14, 0xFF); // the word lies past its end
+    EXPECT_FALSE(PutConfigWordsInConfigMemory(pic, shorter));
+    EXPECT_EQ(shorter, Bytes(14, 0xFF));
+
+    CPicConfigInfo wide; // a PIC18's bytes lie apart from its configuration memory
+    wide.m_nCoreBits = 16;
+    wide.m_bConfigSupplied = true;
+    wide.m_nConfigAddress = 0x300000;
+    wide.m_nIdAddress = 0x200000;
+    wide.m_nConfigBytes = 14;
+    EXPECT_FALSE(PutConfigWordsInConfigMemory(wide, memory));
+}
+
 TEST_F(ConfigWordsTest, SetCfgBitsByClass)
 {
     struct Case {

@@ -31,6 +31,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace std::chrono_literals;
 using tonrig::test::ProcessEventsUntil;
 
@@ -109,10 +111,101 @@ protected:
         g_CurrentDevice.m_nReadVpp = 0xFF;
         view->m_CodeBuffer.assign(static_cast<std::size_t>(std::max(g_CurrentDevice.m_nCodeSize, 0)), 0xFF);
         view->m_DataBuffer.assign(static_cast<std::size_t>(std::max(g_CurrentDevice.m_nDataSize, 0)), 0xFF);
-        if (const CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get())
+        if (const CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get()) {
             view->m_ConfigBuffer.assign(static_cast<std::size_t>(pic->ConfigMemoryBytes()), 0xFF);
+            // Blank words as a loaded file leaves them: the high byte within the core width.
+            for (std::vector<std::uint8_t>* buffer : { &view->m_CodeBuffer, &view->m_ConfigBuffer })
+                for (std::size_t i = 0; i < buffer->size(); i += 2)
+                    (*buffer)[i] &= sim::PicHighMask(pic->m_nCoreBits);
+        }
+    }
+    // The header pane's run with exactly these boxes checked.
+    void CheckOnly(std::initializer_list<HeaderOption> options)
+    {
+        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
+            header->SetOption(static_cast<HeaderOption>(i), false);
+        for (HeaderOption option : options)
+            header->SetOption(option, true);
     }
     CPicConfigInfo& Pic() { return *g_CurrentDevice.m_pPicConfig; }
+
+    // A blank chip of the selected PIC class in the socket, laid out as its descriptor says.
+    void InsertPic(sim::ChipConditions conditions = {})
+    {
+        const CPicConfigInfo& pic = Pic();
+        sim::ChipSpec s = sim::ChipSpec::Make(
+            sim::ChipCategory::Pic, static_cast<std::uint32_t>(g_CurrentDevice.m_nCodeSize));
+        s.data.size = static_cast<std::uint32_t>(std::max(g_CurrentDevice.m_nDataSize, 0));
+        s.pic.coreBits = pic.m_nCoreBits;
+        s.pic.idAddress = static_cast<std::uint32_t>(pic.m_nIdAddress);
+        s.pic.configMemoryWords = static_cast<std::uint32_t>(pic.m_nConfigMemoryWords);
+        s.pic.configWordCount = static_cast<std::uint32_t>(pic.m_nConfigBytes / 2);
+        if (pic.m_nCoreBits == 16) {
+            s.pic.configPosition = static_cast<std::uint32_t>(pic.m_nConfigAddress);
+            s.pic.configWordAddress = s.pic.configPosition / 2;
+        } else {
+            s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
+        }
+        // No read-only device-ID word: the write walk writes buffer 2 whole, and the virtual
+        // programmer refuses any write to that word, which is not what these tests are about.
+        s.vppRuleOff = true;
+        s.conditions = std::move(conditions);
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Insert(std::move(s));
+    }
+    // The chip's configuration words as the descriptor holds them: low byte of each word first.
+    // They live where the chip keeps them (a 14-bit core's in its configuration memory).
+    std::vector<std::uint8_t> ChipWords()
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        std::vector<std::uint8_t> v;
+        for (std::uint32_t k = 0; k < chip.Facts().pic.configWordCount; ++k) {
+            const auto at = chip.LocateWord(chip.Facts().pic.configWordAddress + k);
+            if (!at)
+                return {};
+            const std::vector<std::uint8_t>& memory = chip.Contents(at->first);
+            v.push_back(memory[at->second + 1]);
+            v.push_back(memory[at->second]);
+        }
+        return v;
+    }
+    void SetChipWords(const std::vector<std::uint8_t>& words)
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        for (std::uint32_t k = 0; 2 * k + 1 < words.size(); ++k) {
+            const auto at = chip.LocateWord(chip.Facts().pic.configWordAddress + k);
+            ASSERT_TRUE(at);
+            std::vector<std::uint8_t>& memory = chip.Contents(at->first);
+            memory[at->second] = words[2 * k + 1];
+            memory[at->second + 1] = words[2 * k];
+        }
+    }
+    std::vector<std::uint8_t> DescriptorWords()
+    {
+        return { Pic().m_ConfigValue.begin(), Pic().m_ConfigValue.begin() + Pic().m_nConfigBytes };
+    }
+    void SetDescriptorWords(const std::vector<std::uint8_t>& words)
+    {
+        std::copy(words.begin(), words.end(), Pic().m_ConfigValue.begin());
+        Pic().m_bConfigSupplied = true;
+    }
+    // Runs one of the view's configuration-word calls to its result.
+    StepKind RunWords(bool (CTonrigView::*call)(CTonrigView::ConfigWordsDone))
+    {
+        std::optional<StepKind> result;
+        (view.get()->*call)([&](StepKind kind) { result = kind; });
+        EXPECT_TRUE(ProcessEventsUntil([&] { return result.has_value() && Idle(); }, 60s)) << Log();
+        return result.value_or(StepKind::Refused);
+    }
+    // The words a test writes: each class's own, inside its core width.
+    static std::vector<std::uint8_t> WordsFor(int classIndex)
+    {
+        if (classIndex == kPic14)
+            return { 0x72, 0x3F };
+        return { 0x00, 0x27, 0x0F, 0x0E, 0x00, 0x81, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40 };
+    }
 
     std::string Log() const { return view->MessageLog().GetText(); }
     bool Idle() const
@@ -202,6 +295,168 @@ TEST_F(ViewConfigWordsOnBox, ADialogThatChangedTheChipAsksToReadItAgain)
     view->SetChipDialogs(std::make_unique<AnsweringDialogs>(false, &opened));
     view->OnSetCfgBits();
     EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(ViewConfigWordsOnBox, WrittenReadBackAndVerifiedOnBothCores)
+{
+    for (int classIndex : { kPic14, kPic18 }) {
+        SCOPED_TRACE(classIndex);
+        Select(classIndex);
+        InsertPic();
+        view->MessageLog().clear();
+        const std::vector<std::uint8_t> words = WordsFor(classIndex);
+        SetDescriptorWords(words);
+
+        EXPECT_EQ(RunWords(&CTonrigView::WriteConfigWords), StepKind::Done);
+        EXPECT_EQ(ChipWords(), words);
+        EXPECT_EQ(Count(Log(), "Writing..."), 1u);
+        EXPECT_EQ(Count(Log(), "Write Completed"), 1u);
+
+        // A read into a descriptor fresh from the class table.
+        Select(classIndex);
+        EXPECT_FALSE(Pic().m_bConfigSupplied);
+        EXPECT_EQ(RunWords(&CTonrigView::ReadConfigWords), StepKind::Done);
+        EXPECT_EQ(DescriptorWords(), words);
+        EXPECT_TRUE(Pic().m_bConfigSupplied);
+        EXPECT_EQ(view->m_ConfigWordBuffer, words);
+
+        EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Done);
+        EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_TRUE(box->ProtocolErrors().empty());
+    }
+}
+
+TEST_F(ViewConfigWordsOnBox, VerifyLooksOnlyUnderTheMask)
+{
+    Select(kPic14);
+    InsertPic();
+    SetDescriptorWords({ 0x72, 0x3F });
+    // The class masks the low byte with 0x3F: bit 7 is no concern of the verify, bit 0 is.
+    SetChipWords({ 0xF2, 0x3F });
+    EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Done);
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u);
+
+    view->MessageLog().clear();
+    SetChipWords({ 0x73, 0x3F });
+    EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Failed);
+    EXPECT_EQ(Count(Log(), "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F73"), 1u)
+        << Log();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 0u);
+}
+
+TEST_F(ViewConfigWordsOnBox, ARefusedWriteGivesTheBoxAndFailsTheRun)
+{
+    for (int classIndex : { kPic14, kPic18 }) {
+        SCOPED_TRACE(classIndex);
+        Select(classIndex);
+        sim::ChipConditions refused;
+        refused.configWriteRefused = true;
+        InsertPic(refused);
+        view->MessageLog().clear();
+        boxes.Clear();
+        SetDescriptorWords(WordsFor(classIndex));
+        EXPECT_EQ(RunWords(&CTonrigView::WriteConfigWords), StepKind::Failed);
+        EXPECT_EQ(BoxTexts(), std::vector<std::string> { "CFG WORD writen failed." });
+        EXPECT_EQ(Count(Log(), "Write Completed"), 0u) << Log();
+    }
+}
+
+TEST_F(ViewConfigWordsOnBox, AReadSequenceEndsWithTheChipsWordsInBufferThree)
+{
+    for (int classIndex : { kPic14, kPic18 }) {
+        SCOPED_TRACE(classIndex);
+        Select(classIndex);
+        InsertPic();
+        SetChipWords(WordsFor(classIndex));
+        view->OnDeviceRead();
+        RunToEnd();
+        EXPECT_EQ(view->m_ConfigWordBuffer, WordsFor(classIndex)) << Log();
+        EXPECT_EQ(DescriptorWords(), WordsFor(classIndex));
+        EXPECT_TRUE(Pic().m_bConfigSupplied);
+    }
+}
+
+TEST_F(ViewConfigWordsOnBox, AWriteSequenceLeavesTheDescriptorsWordsOnTheChipAndABatchVerifiesThem)
+{
+    CheckOnly({ HeaderOption::Write, HeaderOption::Verify });
+    for (int classIndex : { kPic14, kPic18 }) {
+        SCOPED_TRACE(classIndex);
+        Select(classIndex);
+        InsertPic();
+        view->MessageLog().clear();
+        boxes.Clear();
+        SetDescriptorWords(WordsFor(classIndex));
+        view->OnBatchRun();
+        RunToEnd();
+        EXPECT_EQ(ChipWords(), WordsFor(classIndex)) << Log();
+        EXPECT_EQ(Count(Log(), "Write Completed"), 1u) << Log();
+        EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+        EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+    }
+}
+
+TEST_F(ViewConfigWordsOnBox, AConfigurationMismatchStopsABatch)
+{
+    // A PIC18, whose configuration bytes lie outside buffer 2: the difference reaches them.
+    CheckOnly({ HeaderOption::Verify, HeaderOption::Lock });
+    Select(kPic18);
+    InsertPic();
+    std::vector<std::uint8_t> words = WordsFor(kPic18);
+    SetDescriptorWords(words);
+    words[1] ^= 0x01;
+    SetChipWords(words);
+    view->OnBatchRun();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Configuration Verify Failed"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 0u) << Log();
+    EXPECT_EQ(Count(Log(), "lock"), 0u) << "nothing runs after the failure:\n" << Log();
+    EXPECT_EQ(Count(Log(), "Lock"), 0u) << Log();
+}
+
+TEST_F(ViewConfigWordsOnBox, ABinFileWrittenToA14BitPicLeavesTheConfigurationWordBlank)
+{
+    Select(kPic14);
+    InsertPic();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("program.bin");
+    std::vector<std::uint8_t> program(static_cast<std::size_t>(g_CurrentDevice.m_nCodeSize));
+    for (std::size_t i = 0; i < program.size(); i += 2) {
+        program[i] = static_cast<std::uint8_t>((i / 2) >> 8 & 0x3F); // each word high byte first
+        program[i + 1] = static_cast<std::uint8_t>(i / 2);
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(program.data()), static_cast<qint64>(program.size()));
+    }
+    view->OpenFileByName(path.toStdString());
+    ASSERT_EQ(view->m_CodeBuffer, program) << Log();
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+    const std::vector<std::uint8_t> blank = ChipWords();
+
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(ChipWords(), blank) << "the class defaults (code protection on) reached the chip";
+    EXPECT_EQ(ChipWords(), (std::vector<std::uint8_t> { 0xFF, 0x3F }));
+    EXPECT_EQ(Count(Log(), "Configuration words not written: none loaded or read."), 1u) << Log();
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
+TEST_F(ViewConfigWordsOnBox, YesAfterAChangingDialogRereadsTheChip)
+{
+    std::vector<ChipDialogs::Dialog> opened;
+    Select(kPic14);
+    InsertPic();
+    SetChipWords({ 0x72, 0x3F });
+    view->SetChipDialogs(std::make_unique<AnsweringDialogs>(true, &opened));
+    boxes.QueueAnswer(IDYES);
+    view->OnSetCfgBits();
+    RunToEnd();
+    EXPECT_EQ(opened, std::vector { ChipDialogs::Dialog::Configuration });
+    EXPECT_EQ(view->m_ConfigWordBuffer, (std::vector<std::uint8_t> { 0x72, 0x3F })) << Log();
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
 }
 
 } // namespace
