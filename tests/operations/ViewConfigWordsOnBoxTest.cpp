@@ -444,6 +444,39 @@ TEST_F(ViewConfigWordsOnBox, ABinFileWrittenToA14BitPicLeavesTheConfigurationWor
     EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
 }
 
+TEST_F(ViewConfigWordsOnBox, StepsOnBufferThreeMoveTheConfigurationWords)
+{
+    Select(kPic18);
+    InsertPic();
+    view->OnSetCfgBits();
+    ASSERT_EQ(view->BufferCommands().GetBufferIndex(), 3);
+
+    // Nobody supplied the words: the write step writes nothing and says why.
+    const std::vector<std::uint8_t> blank = ChipWords();
+    view->OnTimer(CTonrigView::kTimerWrite);
+    RunToEnd();
+    EXPECT_EQ(ChipWords(), blank);
+    EXPECT_EQ(Count(Log(), "Configuration words not written: none loaded or read."), 1u) << Log();
+
+    SetDescriptorWords(WordsFor(kPic18));
+    view->OnTimer(CTonrigView::kTimerWrite);
+    RunToEnd();
+    EXPECT_EQ(ChipWords(), WordsFor(kPic18)) << Log();
+    view->OnTimer(CTonrigView::kTimerVerify);
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+
+    // Step 16 of a read walk reads them into buffer 3.
+    Select(kPic18);
+    view->RunFlags().bufferRun = true;
+    view->StartOperation(16);
+    RunToEnd();
+    EXPECT_EQ(view->m_ConfigWordBuffer, WordsFor(kPic18)) << Log();
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
 TEST_F(ViewConfigWordsOnBox, YesAfterAChangingDialogRereadsTheChip)
 {
     std::vector<ChipDialogs::Dialog> opened;
