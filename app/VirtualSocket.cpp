@@ -28,8 +28,8 @@ std::vector<std::uint8_t> SignatureOf(const CDeviceClass& device)
 // first), then the CRC-8 (x^8 + x^5 + x^4 + 1, bits least significant first) of those seven.
 std::vector<std::uint8_t> OneWireRom(int index)
 {
-    std::vector<std::uint8_t> rom { static_cast<std::uint8_t>(index == 309 ? 0x23 : 0x2D), 0x5A, 0x3C, 0x91, 0x07,
-        0x00, 0x00 };
+    std::vector<std::uint8_t> rom { static_cast<std::uint8_t>(index == 309 ? 0x23 : 0x2D), 0x5A, 0x3C, 0x91, 0x07, 0x00,
+        0x00 };
     std::uint8_t crc = 0;
     for (std::uint8_t byte : rom) {
         for (int bit = 0; bit < 8; ++bit) {

@@ -223,6 +223,15 @@ bool Chip::Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) co
         [&](const ChipRegion& b) { return offset >= b.base && offset - b.base < b.size; });
 }
 
+bool Chip::SkipsBlankWord(ChipMemory memory, std::uint32_t offset, std::uint8_t high, std::uint8_t low) const
+{
+    if (m_spec.category != ChipCategory::Pic || memory == ChipMemory::Data || offset % 2 || offset >= Size(memory))
+        return false;
+    const auto [where, at] = Resolve(*this, memory, offset);
+    const std::uint8_t mask = Mask(where, at);
+    return !Replaces(where) && (high & mask) == mask && low == 0xFF;
+}
+
 bool Chip::IsOsccal(ChipMemory memory, std::uint32_t offset) const
 {
     if (m_spec.category != ChipCategory::Pic || !m_spec.pic.osccalAddress)
@@ -285,8 +294,10 @@ bool Chip::Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, 
     Decay(memory, offset);
     const std::uint8_t mask = Mask(memory, offset);
     const ChipConditions& c = m_spec.conditions;
-    if (m_lock >= 2 || Protected(memory, offset, unprotect) || DeviceId(memory, offset))
+    if (m_lock >= 2 || Protected(memory, offset, unprotect))
         return false;
+    if (DeviceId(memory, offset)) // read-only: only its own value reads back as written
+        return (value & mask) == store[offset];
     if (c.configWriteRefused && IsConfigWord(memory, offset))
         return false;
     if (c.osccalWriteIgnored && IsOsccal(memory, offset))

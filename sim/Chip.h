@@ -28,6 +28,10 @@ public:
     // Programs one byte by the memory's rule; false when it does not read back as `value`
     // (within the bits that exist). `unprotect`: the temporary unprotect of flash blocks.
     bool Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, bool unprotect = false);
+    // A PIC word written as all ones (within the core width) over program or configuration words
+    // that only clear bits: the firmware skips it, as programming it would change nothing.
+    // `offset` is the word's high byte.
+    bool SkipsBlankWord(ChipMemory memory, std::uint32_t offset, std::uint8_t high, std::uint8_t low) const;
     // The raw contents, for tests to look at and preset.
     std::vector<std::uint8_t>& Contents(ChipMemory memory);
     // The bits of a byte that exist (PIC streams: the high byte's core-width bits).

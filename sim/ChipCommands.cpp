@@ -118,7 +118,7 @@ void ChipCommands::Register()
         bool driven = true;
         std::vector<std::uint8_t> unit(kReplySize, kFloating);
         if (Chip* chip = Live(driven)) {
-            const auto& sig = chip->Facts().signature;
+            const auto& sig = chip->Facts().conditions.signature.value_or(chip->Facts().signature);
             std::copy_n(sig.begin(), std::min(sig.size(), kReplySize), unit.begin());
             if (!driven)
                 std::fill(unit.begin(), unit.end(), kHoldUnpowered);
@@ -138,7 +138,7 @@ void ChipCommands::Register()
         PowerSocket();
         bool driven = true;
         Chip* chip = Live(driven);
-        const bool done = chip && driven && chip->SetLock(p[1]);
+        const bool done = chip && driven && !chip->Facts().conditions.lockRefused && chip->SetLock(p[1]);
         Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
     });
     b.Register(64, [this](DispatchContext&, const std::uint8_t*, std::size_t) {
@@ -354,6 +354,7 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
     const Target t = Map(memory, address);
     const bool vpp = chip && driven && !t.gated && t.size && VppReaches(*chip);
     Duration cost { 0 };
+    bool skipping = false; // the low byte of a blank PIC word
     for (std::size_t j = 0; j < count; ++j) {
         std::uint8_t readBack = kFloating;
         bool ok = false;
@@ -361,7 +362,12 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
             readBack = kHoldUnpowered;
         } else if (chip && t.size) {
             const std::uint32_t offset = Offset(t, address, j);
-            if (vpp)
+            const bool blankWord
+                = skipping || (j + 1 < count && chip->SkipsBlankWord(t.memory, offset, data[j], data[j + 1]));
+            skipping = blankWord && !skipping;
+            if (blankWord)
+                ok = true;
+            else if (vpp)
                 ok = chip->Program(t.memory, offset, data[j], m_unprotect);
             readBack = chip->Read(t.memory, offset);
             // The 8051 drives the byte onto the socket, programs it and reads it back.
@@ -480,6 +486,10 @@ void ChipCommands::PicWrite(DispatchContext& ctx, const std::uint8_t* p, std::si
     Duration cost { 0 };
     for (std::uint32_t j = 0; ok && j < length; ++j) {
         const auto at = chip->LocateWord(word + j / 2);
+        if (at && j % 2 == 0 && j + 1 < length && chip->SkipsBlankWord(at->first, at->second, p[7 + j], p[8 + j])) {
+            ++j; // a blank word: nothing to program
+            continue;
+        }
         ok = at && chip->Program(at->first, at->second + j % 2, p[7 + j]);
         cost += chip->Facts().times.programPerByte;
     }

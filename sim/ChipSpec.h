@@ -108,6 +108,10 @@ struct ChipConditions {
     bool configWriteRefused = false;
     // Verify mismatches injected after a write.
     std::vector<FlipAfterWrite> flipAfterWrite;
+    // [12] answers [1] and the lock stays as it was.
+    bool lockRefused = false;
+    // [10] answers these bytes instead of the signature (another chip, or a PIC's revision bits).
+    std::optional<std::vector<std::uint8_t>> signature;
 };
 
 struct PicLayout {

@@ -810,6 +810,11 @@ void CTonrigView::OnFileOpen()
     m_pBufferCommands->OnFileOpen();
 }
 
+void CTonrigView::OnCombineFiles()
+{
+    m_pBufferCommands->OnCombineFiles();
+}
+
 void CTonrigView::OnFileSave()
 {
     m_pBufferCommands->OnFileSave();
@@ -881,7 +886,7 @@ void CTonrigView::OnBlankCheck()
 }
 void CTonrigView::OnFillBufferFF()
 {
-    NotAvailableYet("Fill buffer");
+    m_pBufferCommands->OnFillBufferFF();
 }
 
 void CTonrigView::OnDeviceButton()

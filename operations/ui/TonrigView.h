@@ -122,6 +122,7 @@ public:
     CBufferCommands& BufferCommands() { return *m_pBufferCommands; }
     buffer::CBufferModel& Buffers() { return m_Buffers; }
     void OnFileOpen();
+    void OnCombineFiles();
     void OnFileSave();
     void OnFileSaveAs();
     void OnRecentFile();

@@ -210,4 +210,58 @@ TEST_F(VirtualSocketBox, GetIdAndLockOnTheSelectedDevice)
     EXPECT_EQ(WriteBlock(7, 1, { 0x34 }).size(), 7u);
 }
 
+TEST_F(VirtualSocketBox, PicWordsAndProtectedSectorsOfTheSelectedDevice)
+{
+    Selection selection;
+    Start();
+    {
+        std::lock_guard lock(box->Mutex());
+        WatchVirtualSocket(*box);
+    }
+    auto picRead = [this](std::uint32_t word) {
+        Send({ 57, 0, std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word), 2, 6, 0, 0, 0 });
+        const Bytes r = Read();
+        return r.size() == 64 ? Bytes(r.begin(), r.begin() + 2) : r;
+    };
+
+    // A 14-bit PIC whose descriptor has an OSCCAL word: the factory value until an erase.
+    selection.Select(314);
+    g_CurrentDevice.m_pPicConfig->m_bHasOscCal = 1;
+    g_CurrentDevice.m_pPicConfig->m_nOscCalAddress = 0x3FF;
+    Send({ 22 });
+    EXPECT_EQ(picRead(0x3FF), (Bytes { 0x34, 0x80 }));
+    EXPECT_EQ(picRead(0x2006), (Bytes { 0x05, 0x60 }));
+    Send({ 9, 0 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(picRead(0x3FF), (Bytes { 0x3F, 0xFF }));
+    Send({ 58, 0, 0, 0x20, 0x07, 2, 7, 0x3F, 0xF1 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(picRead(0x2007), (Bytes { 0x3F, 0xF1 }));
+
+    // A PIC18: configuration bytes set by index, read back per word at the configuration address.
+    selection.Select(323);
+    Send({ 22 });
+    Send({ 93, 0, 1, 0x22, 0x11 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0x300000, 2), (Bytes { 0x11, 0x22 }));
+
+    // A bottom-boot flash of the temporary-unprotect kind: its first 16 KB refuse writes unless
+    // the setup asks for the unprotect, and survive an erase unless its option is 1.
+    selection.Select(283);
+    Send({ 22 });
+    EXPECT_EQ(WriteBlock(7, 0x10, { 0x00 }).size(), 7u);
+    EXPECT_EQ(WriteBlock(7, 0x4000, { 0x00 }), Bytes { 0 });
+    Send({ 22, 1 });
+    EXPECT_EQ(WriteBlock(7, 0x10, { 0x00 }), Bytes { 0 });
+    for (std::uint8_t option : { 0, 1 }) {
+        SCOPED_TRACE(int(option));
+        Send({ 9, option });
+        Bytes r;
+        while ((r = Read()) == Bytes { 2 }) { }
+        EXPECT_EQ(r, Bytes { 0 });
+        EXPECT_EQ(ReadBlock(4, 0x10, 1), Bytes { std::uint8_t(option ? 0xFF : 0x00) });
+        EXPECT_EQ(ReadBlock(4, 0x4000, 1), Bytes { 0xFF });
+    }
+}
+
 } // namespace

@@ -373,9 +373,9 @@ TEST_F(ChipCommands, PicEraseBlanksProgramConfigurationAndOsccal)
         std::uint8_t option;
         bool dataKept, configKept, idKept;
     };
-    for (const Case& c : { Case { 0x00, false, false, false }, Case { 0x01, true, false, false },
-             Case { 0x02, false, true, false }, Case { 0x04, false, false, true }, Case { 0x06, false, true, true },
-             Case { 0x07, true, true, true } }) {
+    for (const Case& c :
+        { Case { 0x00, false, false, false }, Case { 0x01, true, false, false }, Case { 0x02, false, true, false },
+            Case { 0x04, false, false, true }, Case { 0x06, false, true, true }, Case { 0x07, true, true, true } }) {
         SCOPED_TRACE(int(c.option));
         Insert(chips::Pic12F675());
         EXPECT_EQ(WriteBlock(7, 0, { 0x12, 0x34, 0x05, 0x67 }), Bytes { 0 });
@@ -484,6 +484,31 @@ TEST_F(ChipCommands, PicMemoryByWordAddress)
     const Bytes config = picRead(0x2000, 16, 7);
     EXPECT_EQ(Bytes(config.begin() + 2, config.begin() + 4), (Bytes { 0x00, 0x0A }));
     EXPECT_EQ(Bytes(config.begin() + 12, config.end()), (Bytes { 0x0F, 0xC0, 0x31, 0x84 }));
+}
+
+TEST_F(ChipCommands, PicBlankWordsAreSkippedAndTheDeviceIdTakesOnlyItself)
+{
+    Start();
+    Insert(chips::Pic12F675());
+    // A buffer's 3F FF over the restored OSCCAL word: skipped, the block passes, the word stays.
+    EXPECT_EQ(WriteBlock(7, 0x7FA, { 0x12, 0x34, 0x3F, 0xFF, 0x3F, 0xFF }), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0x7FA, 6), (Bytes { 0x12, 0x34, 0x3F, 0xFF, 0x34, 0x80 }));
+    Send({ 58, 0, 0, 0x03, 0xFF, 2, 7, 0x3F, 0xFF });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0x7FE, 2), (Bytes { 0x34, 0x80 }));
+    // Any other word that would need a bit set still fails, naming its byte.
+    EXPECT_EQ(WriteBlock(7, 0x7FE, { 0x3F, 0xFE }), (Bytes { 1, 0, 0, 0x07, 0xFE, 0x34, 0x3F }));
+    EXPECT_EQ(WriteBlock(7, 0x7FA, { 0x12, 0x35 }), (Bytes { 1, 0, 0, 0x07, 0xFB, 0x34, 0x35 }));
+
+    // Configuration memory as a read left it in buffer 2: its device-ID word is written as it is
+    // and passes; another value there fails.
+    Bytes memory = ReadBlock(50, 0x2000, 16);
+    memory[1] = 0x05; // an ID location
+    memory[15] = 0x84; // the configuration word
+    EXPECT_EQ(WriteBlock(53, 0x2000, memory), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(50, 0x2000, 16), memory);
+    memory[13] = 0x00;
+    EXPECT_EQ(WriteBlock(53, 0x2000, memory), (Bytes { 1, 0, 0, 0x20, 0x0D, 0xC0, 0x00 }));
 }
 
 TEST_F(ChipCommands, SixteenBitConfigurationBytes)

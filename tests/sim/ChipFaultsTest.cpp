@@ -181,14 +181,16 @@ TEST_F(ChipFaults, WritesThatPassAndVerifiesThatDoNot)
     };
     const Case cases[] = {
         { "flash needing two passes", chips::Flash29F010(),
-            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); },
-            { 0 }, Bytes(4, 0xFF), { 0 }, data },
+            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); }, { 0 },
+            Bytes(4, 0xFF), { 0 }, data },
         { "PIC program words needing two passes", chips::Pic16F84A(),
-            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); },
-            { 0 }, { 0x3F, 0xFF, 0x3F, 0xFF }, { 0 }, { 0x12, 0x34, 0x16, 0x78 } }, // 14-bit words
+            [](ChipConditions& c) { c.weak.push_back(sim::WeakBits::NeedsTwoPasses(ChipMemory::Main, 0, 4)); }, { 0 },
+            { 0x3F, 0xFF, 0x3F, 0xFF }, { 0 }, { 0x12, 0x34, 0x16, 0x78 } }, // 14-bit words
         { "a byte flipped after its write", chips::Eeprom28C64(),
-            [](ChipConditions& c) { c.flipAfterWrite.push_back({ ChipMemory::Main, 2, 0x01 }); }, { 0 },
-            { 0x12, 0x34, 0x57, 0x78 }, { 0 }, { 0x12, 0x34, 0x57, 0x78 } },
+            [](ChipConditions& c) {
+                c.flipAfterWrite.push_back({ ChipMemory::Main, 2, 0x01 });
+            },
+            { 0 }, { 0x12, 0x34, 0x57, 0x78 }, { 0 }, { 0x12, 0x34, 0x57, 0x78 } },
         { "a byte that never programs", chips::Flash29F010(), [](ChipConditions& c) { c.failAt = { 1 }; },
             { 1, 0, 0, 0, 1, 0xFF, 0x34 }, { 0x12, 0xFF, 0x56, 0x78 }, { 1, 0, 0, 0, 1, 0xFF, 0x34 },
             { 0x12, 0xFF, 0x56, 0x78 } },
@@ -204,6 +206,29 @@ TEST_F(ChipFaults, WritesThatPassAndVerifiesThatDoNot)
         clock->Advance(10s);
         EXPECT_EQ(ReadBlock(4, 0, 4), c.afterSecond) << "and it holds";
     }
+}
+
+TEST_F(ChipFaults, ARefusedLockAndAnotherSignature)
+{
+    Start();
+    Insert(chips::At89C51());
+    Switch([](ChipConditions& c) {
+        c.lockRefused = true;
+        c.signature = Bytes { 0x1E, 0x52, 0x06 };
+    });
+    Send({ 12, 3 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    Send({ 11 });
+    EXPECT_EQ(Read()[0], 1) << "still unlocked";
+    Send({ 10 });
+    const Bytes sig = Read();
+    ASSERT_EQ(sig.size(), 64u);
+    EXPECT_EQ(Bytes(sig.begin(), sig.begin() + 4), (Bytes { 0x1E, 0x52, 0x06, 0xFF }));
+    Switch([](ChipConditions& c) { c = ChipConditions {}; });
+    Send({ 12, 3 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    Send({ 10 });
+    EXPECT_EQ(Read()[1], 0x51);
 }
 
 } // namespace
