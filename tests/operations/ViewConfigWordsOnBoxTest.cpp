@@ -444,6 +444,38 @@ TEST_F(ViewConfigWordsOnBox, ABinFileWrittenToA14BitPicLeavesTheConfigurationWor
     EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
 }
 
+TEST_F(ViewConfigWordsOnBox, AHexFilesConfigurationSectionReachesTheChip)
+{
+    Select(kPic14);
+    InsertPic();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("program.hex");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(":040000008A01032846\r\n:02400E00723FFF\r\n:00000001FF\r\n");
+    }
+    view->OpenFileByName(path.toStdString());
+    EXPECT_TRUE(Pic().m_bConfigSupplied) << Log();
+    EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0x72, 0x3F }));
+
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(ChipWords(), (std::vector<std::uint8_t> { 0x72, 0x3F })) << Log();
+    EXPECT_EQ(Count(Log(), "Write Completed"), 1u) << Log();
+    {
+        std::lock_guard lock(box->Mutex());
+        const std::vector<std::uint8_t>& main = box->ChipSocket().Get()->Contents(sim::ChipMemory::Main);
+        EXPECT_EQ(std::vector<std::uint8_t>(main.begin(), main.begin() + 4),
+            (std::vector<std::uint8_t> { 0x01, 0x8A, 0x28, 0x03 }));
+    }
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
 TEST_F(ViewConfigWordsOnBox, StepsOnBufferThreeMoveTheConfigurationWords)
 {
     Select(kPic18);
