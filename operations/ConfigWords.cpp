@@ -245,7 +245,8 @@ ConfigMismatch CompareConfigWords(const ConfigWordsJob& job, std::span<const std
         return mismatch;
     }
     if (job.WordByWord()) {
-        const bool anyPresent = std::any_of(job.present.begin(), job.present.begin() + length, [](std::uint8_t p) { return p != 0; });
+        const bool anyPresent
+            = std::any_of(job.present.begin(), job.present.begin() + length, [](std::uint8_t p) { return p != 0; });
         for (int i = 0; i < length; ++i) {
             const auto at = static_cast<std::size_t>(i);
             if (anyPresent && job.present[at] == 0)
@@ -273,8 +274,8 @@ ConfigMismatch CompareConfigWords(const ConfigWordsJob& job, std::span<const std
 std::string ConfigMismatchLine(const ConfigMismatch& mismatch)
 {
     const char* value = mismatch.words ? "%04X" : "%02X";
-    return platform::Format("%s, %s=0x%s, %s=0x%s, %s=0x%s\r\n", VerifyFailedText().c_str(),
-        Text(kTextAddress).c_str(), FormatAddress(mismatch.address).c_str(), Text(kTextBuffer).c_str(),
+    return platform::Format("%s, %s=0x%s, %s=0x%s, %s=0x%s\r\n", VerifyFailedText().c_str(), Text(kTextAddress).c_str(),
+        FormatAddress(mismatch.address).c_str(), Text(kTextBuffer).c_str(),
         platform::Format(value, static_cast<unsigned>(mismatch.expected)).c_str(), Text(kTextDevice).c_str(),
         platform::Format(value, static_cast<unsigned>(mismatch.device)).c_str());
 }

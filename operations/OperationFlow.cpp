@@ -275,7 +275,8 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
     return plan;
 }
 
-StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked)
+StepPlan PlanAfterConfigWords(
+    StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked)
 {
     if (kind != StepKind::Done)
         return PlanCancelBetweenSteps(flags);

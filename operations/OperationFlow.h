@@ -131,7 +131,8 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
 // After the configuration words were written or verified (`walked`), at the end of a walk or as a
 // step of their own on buffer 3: done ends the walk as its last buffer would have, or goes on as
 // after that operation; anything else ends the run and fails a script.
-StepPlan PlanAfterConfigWords(StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
+StepPlan PlanAfterConfigWords(
+    StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
 
 // A walk's normal end after `walked` (a read sequence's last buffer, or the last buffer of a
 // write, verify or blank-check walk): flags cleared, buffer 0, and the automatic run going on

@@ -162,8 +162,8 @@ void CTonrigView::OnSetCfgBits()
     }
     if (!changed)
         return;
-    if (MessageBox(g_Language.GetText(kTextConfirmReload), g_Language.GetText(kTextConfirmCaption),
-            MB_YESNO | MB_ICONQUESTION)
+    if (MessageBox(
+            g_Language.GetText(kTextConfirmReload), g_Language.GetText(kTextConfirmCaption), MB_YESNO | MB_ICONQUESTION)
         != IDYES)
         return;
     OperationRunFlags& flags = RunFlags();

@@ -5,8 +5,8 @@
 
 #include "catalogue/DeviceClass.h"
 #include "catalogue/DeviceClassTable.h"
-#include "operations/BufferDeviceParams.h"
 #include "link/ProgrammerCommand.h"
+#include "operations/BufferDeviceParams.h"
 #include "platform/Clock.h"
 
 #include <gtest/gtest.h>
@@ -228,8 +228,7 @@ TEST_F(ConfigWordsTest, VerifyComparesUnderTheMasks)
             "Configuration Verify Failed, Address=0x300003, Buffer=0x13, Device=0x1F\r\n" },
         { "wide: bytes not present are skipped once any is", present,
             { 0x10, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 }, "" },
-        { "wide: a present byte still counts", present,
-            { 0x10, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 },
+        { "wide: a present byte still counts", present, { 0x10, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 },
             "Configuration Verify Failed, Address=0x300001, Buffer=0x11, Device=0x01\r\n" },
         { "wide: without present flags every byte counts", WideJob(),
             { 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x00 },
@@ -264,9 +263,8 @@ TEST_F(ConfigWordsTest, OutcomesAndWhatTheyShow)
             "Reading the configuration words failed.\r\n", true, "" },
         { "verify equal", ConfigWordsAction::Verify, NarrowJob(), { { Reply64({ 0x3F, 0x72 }) } }, StepKind::Done,
             "Device is verified\r\n", false, "" },
-        { "verify different", ConfigWordsAction::Verify, NarrowJob(), { { Reply64({ 0x3F, 0x70 }) } },
-            StepKind::Failed, "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F70\r\n", true,
-            "" },
+        { "verify different", ConfigWordsAction::Verify, NarrowJob(), { { Reply64({ 0x3F, 0x70 }) } }, StepKind::Failed,
+            "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F70\r\n", true, "" },
         { "verify without answer", ConfigWordsAction::Verify, NarrowJob(), {}, StepKind::Failed,
             "Configuration Verify Failed\r\n", true, "" },
         { "verify, link lost", ConfigWordsAction::Verify, NarrowJob(), { { {}, Status::Gone } }, StepKind::LinkLost, "",
@@ -404,8 +402,9 @@ TEST_F(ConfigWordsTest, SetCfgBitsByClass)
     StandInChipDialogs standIn([&](const std::string& line) { lines.push_back(line); });
     EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::AvrFuse));
     EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::Configuration));
-    EXPECT_EQ(lines, (std::vector<std::string> { "AVR fuse dialog is not available yet.\r\n",
-                         "Configuration dialog is not available yet.\r\n" }));
+    EXPECT_EQ(lines,
+        (std::vector<std::string> {
+            "AVR fuse dialog is not available yet.\r\n", "Configuration dialog is not available yet.\r\n" }));
 }
 
 TEST_F(ConfigWordsTest, AStopCutsTheNarrowPauseShortAndSendsNoCommand)

@@ -62,7 +62,8 @@ struct RunSimulation {
                 // The configuration words, shown as buffer 3.
                 const int index = static_cast<int>(ran.size());
                 ran.push_back({ plan.configWords, 3 });
-                plan = PlanAfterConfigWords(plan.configWords, index == failAt ? failKind : StepKind::Done, flags, query);
+                plan
+                    = PlanAfterConfigWords(plan.configWords, index == failAt ? failKind : StepKind::Done, flags, query);
                 continue;
             }
             periods.push_back(plan.periodMs);

@@ -7,6 +7,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
+#include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "link/ProgrammerModel.h"
 #include "operations/ConfigWords.h"
@@ -22,6 +23,7 @@
 #include "shell/ui/ProgressDlg.h"
 #include "sim/Box.h"
 #include "sim/Electrical.h"
+#include "sim/FaultPlan.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
@@ -133,8 +135,8 @@ protected:
     void InsertPic(sim::ChipConditions conditions = {})
     {
         const CPicConfigInfo& pic = Pic();
-        sim::ChipSpec s = sim::ChipSpec::Make(
-            sim::ChipCategory::Pic, static_cast<std::uint32_t>(g_CurrentDevice.m_nCodeSize));
+        sim::ChipSpec s
+            = sim::ChipSpec::Make(sim::ChipCategory::Pic, static_cast<std::uint32_t>(g_CurrentDevice.m_nCodeSize));
         s.data.size = static_cast<std::uint32_t>(std::max(g_CurrentDevice.m_nDataSize, 0));
         s.pic.coreBits = pic.m_nCoreBits;
         s.pic.idAddress = static_cast<std::uint32_t>(pic.m_nIdAddress);
@@ -340,8 +342,7 @@ TEST_F(ViewConfigWordsOnBox, VerifyLooksOnlyUnderTheMask)
     view->MessageLog().clear();
     SetChipWords({ 0x73, 0x3F });
     EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Failed);
-    EXPECT_EQ(Count(Log(), "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F73"), 1u)
-        << Log();
+    EXPECT_EQ(Count(Log(), "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F73"), 1u) << Log();
     EXPECT_EQ(Count(Log(), "Device is verified"), 0u);
 }
 
@@ -406,12 +407,27 @@ TEST_F(ViewConfigWordsOnBox, AConfigurationMismatchStopsABatch)
     SetDescriptorWords(words);
     words[1] ^= 0x01;
     SetChipWords(words);
+    g_bScriptRunning = true; // as under a script's BATCH line
     view->OnBatchRun();
     RunToEnd();
+    EXPECT_FALSE(g_bScriptRunning) << "the failure ends the script";
     EXPECT_EQ(Count(Log(), "Configuration Verify Failed"), 1u) << Log();
     EXPECT_EQ(Count(Log(), "Device is verified"), 0u) << Log();
     EXPECT_EQ(Count(Log(), "lock"), 0u) << "nothing runs after the failure:\n" << Log();
     EXPECT_EQ(Count(Log(), "Lock"), 0u) << Log();
+}
+
+TEST_F(ViewConfigWordsOnBox, AnUnansweredConfigurationReadFailsTheReadSequence)
+{
+    Select(kPic14);
+    InsertPic();
+    box->AddFault(sim::Fault::OnCode(P_PIC_MEM_READ, sim::FaultAction::WithholdReply));
+    g_bScriptRunning = true;
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Reading the configuration words failed."), 1u) << Log();
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+    EXPECT_FALSE(g_bScriptRunning) << "the failure ends the script";
 }
 
 TEST_F(ViewConfigWordsOnBox, ABinFileWrittenToA14BitPicLeavesTheConfigurationWordBlank)
