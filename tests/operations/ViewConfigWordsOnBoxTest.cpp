@@ -148,8 +148,8 @@ protected:
         } else {
             s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
         }
-        // No read-only device-ID word: the write walk writes buffer 2 whole, and the virtual
-        // programmer refuses any write to that word, which is not what these tests are about.
+        // No device-ID word: a verify of buffer 2 compares it with whatever the buffer holds
+        // there (blank after a file load), which is not what these tests are about.
         s.vppRuleOff = true;
         s.conditions = std::move(conditions);
         std::lock_guard lock(box->Mutex());
