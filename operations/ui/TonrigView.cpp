@@ -870,15 +870,11 @@ void CTonrigView::OnVerify()
 }
 void CTonrigView::OnLock()
 {
-    if (!CheckLinkFree("Lock/Unlock"))
-        return;
-    NotAvailableYet("Lock/Unlock");
+    LockDevice();
 }
 void CTonrigView::OnSignatureId()
 {
-    if (!CheckLinkFree("Signature ID"))
-        return;
-    NotAvailableYet("Signature ID");
+    ReadDeviceId();
 }
 void CTonrigView::OnBlankCheck()
 {

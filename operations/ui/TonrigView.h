@@ -32,6 +32,7 @@
 #include <vector>
 
 class CBufferCommands;
+class CDeviceIdDlg;
 class CHexView;
 class COperationControl;
 class ChipDialogs;
@@ -150,6 +151,26 @@ public:
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
 
+    // --- Get ID and Lock (operations/ui/ViewDeviceId.cpp)
+    // Get ID (32807, button 124, the toolbar's Signature ID): the chip's signature read on the
+    // pump's worker slot, then shown in the chip-ID dialog.
+    void ReadDeviceId();
+    // Lock (32809, the toolbar's Lock/Unlock): the device's lock, or a 1-Wire chip's ROM.
+    void LockDevice();
+    // The lock step of a batch (timer 7), whose checks have run: LockDevice without them.
+    void LockDeviceStep();
+    // How the chip-ID dialog runs; the default runs it modally. Tests answer it here.
+    using DeviceIdDialogRunner = std::function<void(CDeviceIdDlg&)>;
+    void SetDeviceIdDialogRunner(DeviceIdDialogRunner runner) { m_runDeviceIdDlg = std::move(runner); }
+    // The one chip-ID dialog (m_pDeviceIdDlg), made on first use as a child of the view.
+    CDeviceIdDlg& DeviceIdDlg();
+
+private:
+    void RunLock();
+    CDeviceIdDlg* m_pDeviceIdDlg = nullptr;
+    DeviceIdDialogRunner m_runDeviceIdDlg;
+
+public:
     // --- command channel and device setup (operations/ui/ViewSetup.h)
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
     // Button 123.
@@ -336,7 +357,6 @@ private:
     // Timers 1 to 5, 7 and 9.
     void OnStepTimer(UINT id);
     void RunIdCheckStep();
-    void RunLockStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();
     bool IsMultiBuffer() const;

@@ -33,6 +33,8 @@ constexpr ViewCommand kViewCommands[] = {
     { 32776, &CTonrigView::OnLock },
     { 32777, &CTonrigView::OnSignatureId },
     { 32778, &CTonrigView::OnBlankCheck },
+    { 32807, &CTonrigView::ReadDeviceId },
+    { 32809, &CTonrigView::LockDevice },
     { 32782, &CTonrigView::OnBatchRun },
     { 32811, &CTonrigView::OnFillBufferFF },
     { 32900, &CTonrigView::OnSetCfgBits },

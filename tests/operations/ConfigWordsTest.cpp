@@ -17,6 +17,8 @@
 
 namespace {
 
+using tonrig::test::Packet;
+using tonrig::test::ScriptedLink;
 using Status = ExchangeLink::Status;
 using Bytes = std::vector<std::uint8_t>;
 using Packets = std::vector<Bytes>;
@@ -124,7 +126,7 @@ TEST_F(ConfigWordsTest, NarrowCoreSettlesThenMovesAllWordsHighByteFirst)
     job.values[3] = 0x01;
     {
         ScriptedLink link;
-        link.reads = { { Reply64({ 0x3F, 0x72, 0x01, 0xFF }, 0xFF) } };
+        link.reads = { { Packet({ 0x3F, 0x72, 0x01, 0xFF }, 0xFF) } };
         const ConfigWordsRead read = ReadConfigWordsExchange(link, job);
         EXPECT_EQ(read.kind, StepKind::Done);
         EXPECT_EQ(read.bytes, (Bytes { 0x72, 0x3F, 0xFF, 0x01 }));
@@ -159,12 +161,12 @@ TEST_F(ConfigWordsTest, WritesSucceedOnlyOnTheirAcknowledgement)
     std::deque<ScriptedLink::Answer> allWide(7, ScriptedLink::Answer { { 0 } });
     const Case cases[] = {
         { "wide: every word acknowledged", WideJob(), allWide, StepKind::Done, 7 },
-        { "wide: refused at the second word", WideJob(), { { { 0 } }, { Reply64({ 1, 0, 0, 0, 2, 0xFF, 0x0F }) } },
+        { "wide: refused at the second word", WideJob(), { { { 0 } }, { Packet({ 1, 0, 0, 0, 2, 0xFF, 0x0F }) } },
             StepKind::Failed, 2 },
         { "wide: no answer", WideJob(), {}, StepKind::Failed, 1 },
         { "narrow: [0]", NarrowJob(), { { { 0 } } }, StepKind::Done, 2 },
         { "narrow: [1]", NarrowJob(), { { { 1 } } }, StepKind::Failed, 2 },
-        { "narrow: a whole packet is no acknowledgement", NarrowJob(), { { Reply64({ 0 }) } }, StepKind::Failed, 2 },
+        { "narrow: a whole packet is no acknowledgement", NarrowJob(), { { Packet({ 0 }) } }, StepKind::Failed, 2 },
         { "narrow: no answer", NarrowJob(), {}, StepKind::Failed, 2 },
     };
     for (const Case& c : cases) {
@@ -257,13 +259,13 @@ TEST_F(ConfigWordsTest, OutcomesAndWhatTheyShow)
         const char* box;
     };
     const Case cases[] = {
-        { "read", ConfigWordsAction::Read, NarrowJob(), { { Reply64({ 0x3F, 0x72 }) } }, StepKind::Done, "", false,
+        { "read", ConfigWordsAction::Read, NarrowJob(), { { Packet({ 0x3F, 0x72 }) } }, StepKind::Done, "", false,
             "" },
         { "read without answer", ConfigWordsAction::Read, NarrowJob(), {}, StepKind::Failed,
             "Reading the configuration words failed.\r\n", true, "" },
-        { "verify equal", ConfigWordsAction::Verify, NarrowJob(), { { Reply64({ 0x3F, 0x72 }) } }, StepKind::Done,
+        { "verify equal", ConfigWordsAction::Verify, NarrowJob(), { { Packet({ 0x3F, 0x72 }) } }, StepKind::Done,
             "Device is verified\r\n", false, "" },
-        { "verify different", ConfigWordsAction::Verify, NarrowJob(), { { Reply64({ 0x3F, 0x70 }) } }, StepKind::Failed,
+        { "verify different", ConfigWordsAction::Verify, NarrowJob(), { { Packet({ 0x3F, 0x70 }) } }, StepKind::Failed,
             "Configuration Verify Failed, Address=0x002007, Buffer=0x3F72, Device=0x3F70\r\n", true, "" },
         { "verify without answer", ConfigWordsAction::Verify, NarrowJob(), {}, StepKind::Failed,
             "Configuration Verify Failed\r\n", true, "" },

@@ -1,15 +1,16 @@
 #pragma once
-// An ExchangeLink for tests: records what is sent and the voltages asked for, answers reads
-// from a script, and can record the clock time of every send.
+// An ExchangeLink for tests: records what is sent and the voltages set, and answers reads from a
+// script (a time-out once the script is used up), with the clock time of every send.
 
 #include "operations/StepExchange.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <deque>
 #include <initializer_list>
 #include <vector>
+
+namespace tonrig::test {
 
 class ScriptedLink : public ExchangeLink {
 public:
@@ -19,7 +20,7 @@ public:
     };
 
     std::vector<std::vector<std::uint8_t>> sent;
-    std::vector<platform::Duration> sentAt; // clock time of each send
+    std::vector<platform::Duration> sentAt;
     std::vector<Voltages> voltages;
     std::deque<Answer> reads;
     int goneAtSend = -1; // the send (0-based) at which the programmer leaves
@@ -48,10 +49,12 @@ public:
     }
 };
 
-// A 64-byte reply that starts with `head`, the rest `fill`.
-inline std::vector<std::uint8_t> Reply64(std::initializer_list<std::uint8_t> head, std::uint8_t fill = 0x00)
+// A 64-byte reply that starts with `head`, zero behind it.
+inline std::vector<std::uint8_t> Packet(std::initializer_list<std::uint8_t> head, std::uint8_t fill = 0x00)
 {
     std::vector<std::uint8_t> p(head);
     p.resize(64, fill);
     return p;
 }
+
+} // namespace tonrig::test

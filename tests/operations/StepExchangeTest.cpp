@@ -1,8 +1,8 @@
 #include "operations/StepExchange.h"
 
 #include "LanguageFixture.h"
-
 #include "ScriptedExchangeLink.h"
+
 #include "link/ProgrammerCommand.h"
 
 #include <deque>
@@ -11,6 +11,9 @@
 namespace {
 
 using Status = ExchangeLink::Status;
+
+using tonrig::test::Packet;
+using tonrig::test::ScriptedLink;
 
 using Bytes = std::vector<std::vector<std::uint8_t>>;
 
@@ -30,9 +33,9 @@ TEST_F(StepExchangeTest, SignatureExchangeAndItsVerdict)
     };
     const Bytes full { { P_SIGNATURE }, { P_POWER_DOWN } };
     const Case cases[] = {
-        { "match", { { Reply64({ 0x1E, 0x95, 0x0F }) } }, -1, full, StepKind::Done, IdCheckVerdict::Match,
+        { "match", { { Packet({ 0x1E, 0x95, 0x0F }) } }, -1, full, StepKind::Done, IdCheckVerdict::Match,
             "ID check OK\r\n", false },
-        { "mismatch", { { Reply64({ 0x1E, 0x95, 0x14 }) } }, -1, full, StepKind::Done, IdCheckVerdict::Mismatch,
+        { "mismatch", { { Packet({ 0x1E, 0x95, 0x14 }) } }, -1, full, StepKind::Done, IdCheckVerdict::Mismatch,
             "ID check failed.\r\n", true },
         { "no chip", { { std::vector<std::uint8_t>(64, 0xFF) } }, -1, full, StepKind::Done, IdCheckVerdict::NoChip,
             "ID check failed.\r\n", true },
@@ -41,7 +44,7 @@ TEST_F(StepExchangeTest, SignatureExchangeAndItsVerdict)
         { "gone on the read", { { {}, Status::Gone } }, -1, { { P_SIGNATURE } }, StepKind::LinkLost,
             IdCheckVerdict::Mismatch, "", false },
         { "gone on the command", {}, 0, {}, StepKind::LinkLost, IdCheckVerdict::Mismatch, "", false },
-        { "gone on the power-down", { { Reply64({ 0x1E, 0x95, 0x0F }) } }, 1, { { P_SIGNATURE } }, StepKind::LinkLost,
+        { "gone on the power-down", { { Packet({ 0x1E, 0x95, 0x0F }) } }, 1, { { P_SIGNATURE } }, StepKind::LinkLost,
             IdCheckVerdict::Mismatch, "", false },
     };
     for (const Case& c : cases) {
