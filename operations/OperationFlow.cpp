@@ -278,7 +278,8 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
 StepPlan PlanAfterConfigWords(
     StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked)
 {
-    if (kind != StepKind::Done)
+    // A cancel while they were written ended the walk: it ends here, back at buffer 0.
+    if (kind != StepKind::Done || flags.walkCancelled)
         return PlanCancelBetweenSteps(flags);
     if (flags.bufferRun)
         return EndWalk(walked, flags, checked);

@@ -366,6 +366,17 @@ TEST(OperationFlow, ConfigurationWordsAsAStepOfTheirOwn)
     EXPECT_TRUE(plan.failScript);
     EXPECT_EQ(flags.bufferIndex, 3);
 
+    // A cancel while a walk's configuration words were written ends the run at buffer 0.
+    OperationRunFlags walk;
+    walk.autoRun = walk.bufferRun = true;
+    walk.bufferIndex = 2;
+    CancelRun(walk);
+    plan = PlanAfterConfigWords(Wr, StepKind::Done, walk, [](int) { return true; });
+    EXPECT_EQ(plan.timer, 0);
+    EXPECT_TRUE(plan.failScript);
+    EXPECT_TRUE(plan.showBufferTab);
+    EXPECT_EQ(walk, OperationRunFlags {});
+
     // In an automatic run a verify goes on to the lock.
     flags.autoRun = true;
     plan = PlanAfterConfigWords(Vf, StepKind::Done, flags, [](int op) { return op == 10; });
