@@ -9,6 +9,7 @@
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
 #include "operations/CommandChannelPump.h"
+#include "operations/ConfigWords.h"
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
@@ -700,11 +701,19 @@ static bool RunPumpStep(
 
 bool CTonrigView::RunReadStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Read);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Read);
 }
 
 bool CTonrigView::RunWriteStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Write);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
 }
 
@@ -715,6 +724,11 @@ bool CTonrigView::RunEraseStep(BYTE option)
 
 bool CTonrigView::RunVerifyStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Verify);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
 }
 
@@ -867,10 +881,6 @@ void CTonrigView::OnBlankCheck()
 void CTonrigView::OnFillBufferFF()
 {
     m_pBufferCommands->OnFillBufferFF();
-}
-void CTonrigView::OnSetCfgBits()
-{
-    NotAvailableYet("Config device");
 }
 
 void CTonrigView::OnDeviceButton()

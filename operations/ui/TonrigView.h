@@ -37,7 +37,10 @@ class CEraseOptionsDlg;
 struct EraseStart;
 class CHexView;
 class COperationControl;
+class ChipDialogs;
 class ExchangeLink;
+enum class ConfigWordsAction;
+struct ConfigWordsOutcome;
 struct OperationControlHooks;
 struct PumpResult;
 class CProgressDlg;
@@ -240,8 +243,23 @@ public:
     // WM_READ_DONE and WM_ERASE_DONE, after the common end.
     void OnReadDone(const StepResult& result);
     void OnEraseDone(const StepResult& result);
-    // The configuration words of a read sequence's last buffer (operations/ui/ViewConfigWords.cpp).
-    void ReadConfigWords();
+
+    // --- configuration words and Set CFG bits (operations/ui/ViewConfigWords.cpp)
+    // A PIC's configuration words (the descriptor's m_ConfigValue): each logs its first line and
+    // runs its exchange through the exchange helper; `done` then gets, once and on the GUI thread,
+    // how it ended: Done, Failed, LinkLost, or Refused when it never started (no descriptor, a
+    // length the exchanges cannot carry, the helper busy). A read fills the descriptor (supplied
+    // from then on) and buffer 3. True when the exchange started.
+    using ConfigWordsDone = std::function<void(StepKind)>;
+    bool ReadConfigWords(ConfigWordsDone done = {});
+    bool VerifyConfigWords(ConfigWordsDone done = {});
+    bool WriteConfigWords(ConfigWordsDone done = {});
+    // The read, write and verify steps on buffer 3: the configuration words in place of the pump.
+    bool RunConfigWordsStep(ConfigWordsAction action);
+    // Set CFG bits (32900) opens these; stand-ins that log "... is not available yet." until the
+    // dialogs exist. Tests put theirs.
+    ChipDialogs& Dialogs();
+    void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
     // WM_DEVICE_DETECTED.
     void OnDeviceDetected(int classIndex);
     // WM_RUN_SCRIPT_TEXT: the text by value.
@@ -399,6 +417,9 @@ private:
     std::unique_ptr<CPumpController> m_pPump;
     std::unique_ptr<CommandChannelPump> m_pPumpChannel;
     std::unique_ptr<COperationControl> m_pControl;
+    std::unique_ptr<ChipDialogs> m_pChipDialogs;
+    bool RunConfigWordsAction(ConfigWordsAction action, ConfigWordsDone done);
+    void FinishConfigWords(const ConfigWordsOutcome& outcome);
     bool m_bExchangeRunning = false;
     bool m_bCompletionLinkLost = false;
     unsigned m_nIdentifyGeneration = 0;

@@ -135,7 +135,15 @@ OperationControlHooks CTonrigView::MakeControlHooks()
         DeviceShape shape;
         shape.hasData = g_CurrentDevice.m_nDataSize > 0;
         shape.hasConfig = g_CurrentDevice.m_pPicConfig != nullptr;
+        shape.configSupplied = shape.hasConfig && g_CurrentDevice.m_pPicConfig->m_bConfigSupplied;
         return shape;
+    };
+    hooks.runConfigWords = [this](StepOperation operation) {
+        auto then = [this, operation](StepKind kind) { m_pControl->OnConfigWordsResult(operation, kind); };
+        if (operation == StepOperation::Write)
+            WriteConfigWords(then);
+        else
+            VerifyConfigWords(then);
     };
     hooks.requestCancel = [] { g_bCancelOperation = 1; };
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };

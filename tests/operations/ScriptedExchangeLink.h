@@ -1,8 +1,9 @@
 #pragma once
 // An ExchangeLink for tests: records what is sent and the voltages set, and answers reads from a
-// script (a time-out once the script is used up).
+// script (a time-out once the script is used up), with the clock time of every send.
 
 #include "operations/StepExchange.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <deque>
@@ -19,6 +20,7 @@ public:
     };
 
     std::vector<std::vector<std::uint8_t>> sent;
+    std::vector<platform::Duration> sentAt;
     std::vector<Voltages> voltages;
     std::deque<Answer> reads;
     int goneAtSend = -1; // the send (0-based) at which the programmer leaves
@@ -29,6 +31,7 @@ public:
         if (static_cast<int>(sent.size()) == goneAtSend)
             return Status::Gone;
         sent.emplace_back(packet.begin(), packet.end());
+        sentAt.push_back(platform::GetClock().Now());
         return Status::Ok;
     }
     int Read(std::span<std::uint8_t> buffer, Status& status) override
