@@ -480,6 +480,13 @@ TEST_F(ViewEraseOnBox, AnOsccalWriteThatDoesNotStickStopsTheBatch)
     EXPECT_TRUE(HasBox("Write OSCCAL Failed.")) << ::testing::PrintToString(BoxTexts());
     EXPECT_EQ(Count(log, "Erase completed."), 0u) << log;
     EXPECT_EQ(Count(log, "blank"), 0u) << "nothing after it runs: " << log;
+
+    // It fails a running script as well.
+    g_bScriptRunning = true;
+    view->EraseDevice();
+    RunToEnd();
+    EXPECT_FALSE(g_bScriptRunning);
+    EXPECT_EQ(Count(Log(), "Erase completed."), 0u) << Log();
 }
 
 TEST_F(ViewEraseOnBox, AnUnansweredOsccalReadErasesNothing)
