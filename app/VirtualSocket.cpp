@@ -128,6 +128,10 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
         if (pic.m_nCoreBits == 16) {
             s.pic.configPosition = static_cast<std::uint32_t>(pic.m_nConfigAddress);
             s.pic.configWordAddress = s.pic.configPosition / 2;
+        } else if (pic.m_nCoreBits == 12) {
+            // The chip keeps its configuration word past the top of program memory, where the
+            // programming-mode counter starts; the host reaches it as type 7 at word 0.
+            s.pic.configWordAddress = sim::kPic12ConfigWord;
         } else {
             s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
         }

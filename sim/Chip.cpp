@@ -143,7 +143,8 @@ std::pair<ChipMemory, std::uint32_t> Resolve(const Chip& chip, ChipMemory memory
     else
         return { memory, offset };
     const auto at = chip.LocateWord(word);
-    if (!at || at->first == memory)
+    // Configuration words never share program memory's cells, wherever a layout puts them.
+    if (!at || at->first == memory || (memory == ChipMemory::ConfigWords && at->first == ChipMemory::Main))
         return { memory, offset };
     return { at->first, at->second + offset % 2 };
 }

@@ -77,6 +77,22 @@ private:
     Electrical& m_electrical;
 };
 
+using WordPlace = std::optional<std::pair<ChipMemory, std::uint32_t>>;
+
+// Where word k of a [57]/[58] at word address `word` lies. A 12-bit core's programming mode starts
+// its counter at the configuration word, one step before program word 0: a type-7 access at word
+// 0 begins there and steps on into program memory. Everywhere else the address alone picks.
+WordPlace PicWordAt(const Chip& chip, std::uint32_t word, std::uint8_t type, std::uint32_t k)
+{
+    const PicLayout& p = chip.Facts().pic;
+    if (p.coreBits == 12 && type == 7 && word == 0) {
+        if (k < p.configWordCount)
+            return std::pair { ChipMemory::ConfigWords, 2 * k };
+        return chip.LocateWord(k - p.configWordCount);
+    }
+    return chip.LocateWord(word + k);
+}
+
 } // namespace
 
 ChipCommands::ChipCommands(Box& box)
@@ -445,14 +461,15 @@ void ChipCommands::PicRead(DispatchContext& ctx, const std::uint8_t* p, std::siz
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
-    if (chip && driven && chip->Facts().conditions.osccalReadUnanswered && length) {
-        const auto& osccal = chip->Facts().pic.osccalAddress;
-        if (osccal && *osccal >= word && *osccal - word < (length + 1u) / 2)
-            return; // the chip never answers this one
+    if (chip && driven && chip->Facts().conditions.osccalReadUnanswered && chip->Facts().pic.osccalAddress) {
+        const WordPlace osccal = chip->LocateWord(*chip->Facts().pic.osccalAddress);
+        for (std::uint32_t k = 0; osccal && k < (length + 1u) / 2; ++k)
+            if (PicWordAt(*chip, word, type, k) == osccal)
+                return; // the chip never answers this one
     }
     std::vector<std::uint8_t> unit(kReplySize, kFloating);
     for (std::uint32_t j = 0; chip && j < length; ++j) {
-        const auto at = chip->LocateWord(word + j / 2);
+        const WordPlace at = PicWordAt(*chip, word, type, j / 2);
         if (!driven)
             unit[j] = kHoldUnpowered;
         else if (at)
@@ -485,7 +502,7 @@ void ChipCommands::PicWrite(DispatchContext& ctx, const std::uint8_t* p, std::si
     bool ok = chip && driven && VppReaches(*chip);
     Duration cost { 0 };
     for (std::uint32_t j = 0; ok && j < length; ++j) {
-        const auto at = chip->LocateWord(word + j / 2);
+        const WordPlace at = PicWordAt(*chip, word, type, j / 2);
         if (at && j % 2 == 0 && j + 1 < length && chip->SkipsBlankWord(at->first, at->second, p[7 + j], p[8 + j])) {
             ++j; // a blank word: nothing to program
             continue;

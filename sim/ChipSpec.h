@@ -114,12 +114,17 @@ struct ChipConditions {
     std::optional<std::vector<std::uint8_t>> signature;
 };
 
+// Where a 12-bit core keeps its configuration word: past the top of program memory, the word the
+// programming-mode counter starts at before it steps on to program word 0.
+inline constexpr std::uint32_t kPic12ConfigWord = 0xFFF;
+
 struct PicLayout {
     int coreBits = 14; // 12, 14 or 16
     std::uint32_t idAddress = 0x2000; // m_nIdAddress: word address of the ID locations
     std::uint32_t idWords = 4; // ID locations at the start of configuration memory
     std::uint32_t configMemoryWords = 8; // m_nConfigMemoryWords
-    std::uint32_t configWordAddress = 0x2007; // word address of the first configuration word
+    // Word address of the first configuration word (a 12-bit core's: kPic12ConfigWord).
+    std::uint32_t configWordAddress = 0x2007;
     std::uint32_t configWordCount = 1;
     std::optional<std::uint32_t> deviceIdAddress; // word address of the (read-only) device ID
     std::optional<std::uint32_t> osccalAddress; // word address of the OSCCAL word

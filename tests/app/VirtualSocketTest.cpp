@@ -115,6 +115,21 @@ TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
     EXPECT_EQ(calibrated.pic.osccalAddress, 0x3FFu);
     EXPECT_EQ(calibrated.pic.osccalValue, 0x3480);
 
+    // A 12-bit PIC: the table's configuration address is 0, where the host reaches the word; the
+    // chip keeps it apart from program memory, blank, and program word 0 stays a program word.
+    for (int index : { 312, 316 }) {
+        SCOPED_TRACE(index);
+        const sim::ChipSpec pic12 = spec(index);
+        EXPECT_EQ(pic12.pic.coreBits, 12);
+        EXPECT_EQ(pic12.pic.configWordAddress, sim::kPic12ConfigWord);
+        EXPECT_EQ(pic12.pic.configWordCount, 1u);
+        sim::Chip chip(pic12);
+        EXPECT_EQ(chip.LocateWord(pic12.pic.configWordAddress),
+            (std::pair { sim::ChipMemory::ConfigWords, std::uint32_t { 0 } }));
+        EXPECT_EQ(chip.Contents(sim::ChipMemory::ConfigWords), (Bytes { 0x0F, 0xFF }));
+        EXPECT_EQ(chip.LocateWord(0), (std::pair { sim::ChipMemory::Main, std::uint32_t { 0 } }));
+    }
+
     // A PIC18: seven configuration words at 0x300000.
     const sim::ChipSpec pic18 = spec(323);
     EXPECT_EQ(pic18.pic.coreBits, 16);

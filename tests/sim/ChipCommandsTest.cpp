@@ -486,6 +486,65 @@ TEST_F(ChipCommands, PicMemoryByWordAddress)
     EXPECT_EQ(Bytes(config.begin() + 12, config.end()), (Bytes { 0x0F, 0xC0, 0x31, 0x84 }));
 }
 
+TEST_F(ChipCommands, TwelveBitConfigurationWordIsTypeSevenAtWordZero)
+{
+    Start();
+    auto picRead = [this](std::uint32_t word, std::uint8_t length, std::uint8_t type) {
+        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            length, type, 0, 0, 0 });
+        Bytes r = Read();
+        if (r.size() == 64)
+            r.resize(length);
+        return r;
+    };
+    auto picWrite = [this](std::uint32_t word, std::uint8_t type, const Bytes& data) {
+        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            std::uint8_t(data.size()), type };
+        p.insert(p.end(), data.begin(), data.end());
+        Send(p);
+        return Read();
+    };
+    // The chip's own place for the word, and a layout that puts it at program word 0 (as a host
+    // table may): neither lets the configuration word reach the program.
+    for (std::uint32_t configWordAddress : { sim::kPic12ConfigWord, 0u }) {
+        SCOPED_TRACE(configWordAddress);
+        ChipSpec s = chips::Pic12F508();
+        s.pic.configWordAddress = configWordAddress;
+        Insert(s);
+        EXPECT_EQ(WriteBlock(7, 0, { 0x0A, 0x05, 0x0C, 0x12 }), Bytes { 0 }); // program words 0 and 1
+
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF })) << "a blank configuration word";
+        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xEA }), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(ReadBlock(4, 0, 4), (Bytes { 0x0A, 0x05, 0x0C, 0x12 })) << "program memory untouched";
+        // Type 6 at word 0 is program word 0; a longer type-7 access steps on into it.
+        EXPECT_EQ(picRead(0, 2, 6), (Bytes { 0x0A, 0x05 }));
+        EXPECT_EQ(picRead(0, 6, 7), (Bytes { 0x0F, 0xEA, 0x0A, 0x05, 0x0C, 0x12 }));
+        // Programming clears bits only: a set bit back is refused and changes nothing.
+        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xFB }), Bytes { 1 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+
+        // The OSCCAL word keeps its own address: read as type 6, written back as type 7.
+        EXPECT_EQ(picRead(0x1FF, 2, 6), (Bytes { 0x0C, 0x70 }));
+        Send({ 9, 0x02 }); // an erase that spares the configuration word
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x0F, 0xFF }));
+        EXPECT_EQ(picWrite(0x1FF, 7, { 0x0C, 0x70 }), Bytes { 0 });
+        EXPECT_EQ(ReadBlock(4, 0x3FE, 2), (Bytes { 0x0C, 0x70 }));
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        Send({ 9, 0x00 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF }));
+    }
+
+    // A 14-bit core has no such word: type 7 at word 0 is program word 0.
+    Insert(chips::Pic16F84A());
+    EXPECT_EQ(picWrite(0, 7, { 0x28, 0x05 }), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x28, 0x05 }));
+    EXPECT_EQ(ReadBlock(90, 0x2007, 2), (Bytes { 0x3F, 0xFF }));
+}
+
 TEST_F(ChipCommands, PicBlankWordsAreSkippedAndTheDeviceIdTakesOnlyItself)
 {
     Start();
