@@ -4,6 +4,7 @@
 
 #include "operations/ui/TonrigView.h"
 
+#include "app/VirtualSocket.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
@@ -42,6 +43,7 @@ namespace {
 
 constexpr int kPic14 = 313; // a 14-bit PIC with a device ID, one configuration word at 0x2007
 constexpr int kPic18 = 321; // a PIC18: 14 configuration bytes at 0x300000
+constexpr int kPic12 = 312; // a 12-bit PIC: one configuration word, reached at word 0
 
 std::size_t Count(const std::string& text, const std::string& part)
 {
@@ -154,6 +156,23 @@ protected:
         s.conditions = std::move(conditions);
         std::lock_guard lock(box->Mutex());
         box->ChipSocket().Insert(std::move(s));
+    }
+    // The chip the program itself seats for the selected class, without its device-ID word (see
+    // InsertPic).
+    void InsertVirtualChip()
+    {
+        std::optional<sim::ChipSpec> s = ChipSpecForDevice(g_CurrentDevice, g_nCurrentClass);
+        ASSERT_TRUE(s);
+        s->pic.deviceIdAddress.reset();
+        s->vppRuleOff = true;
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Insert(std::move(*s));
+    }
+    std::vector<std::uint8_t> ChipProgram(std::size_t bytes)
+    {
+        std::lock_guard lock(box->Mutex());
+        const std::vector<std::uint8_t>& main = box->ChipSocket().Get()->Contents(sim::ChipMemory::Main);
+        return { main.begin(), main.begin() + static_cast<std::ptrdiff_t>(std::min(bytes, main.size())) };
     }
     // The chip's configuration words as the descriptor holds them: low byte of each word first.
     // They live where the chip keeps them (a 14-bit core's in its configuration memory).
@@ -327,6 +346,63 @@ TEST_F(ViewConfigWordsOnBox, WrittenReadBackAndVerifiedOnBothCores)
         EXPECT_TRUE(boxes.Boxes().empty());
         EXPECT_TRUE(box->ProtocolErrors().empty());
     }
+}
+
+TEST_F(ViewConfigWordsOnBox, ATwelveBitPicsConfigurationWordIsNotProgramWordZero)
+{
+    Select(kPic12);
+    ASSERT_EQ(Pic().m_nConfigAddress, 0);
+    InsertVirtualChip();
+    const std::vector<std::uint8_t> program { 0x0A, 0x05, 0x0C, 0x12 }; // GOTO 5, MOVLW 0x12
+    {
+        std::lock_guard lock(box->Mutex());
+        std::vector<std::uint8_t>& main = box->ChipSocket().Get()->Contents(sim::ChipMemory::Main);
+        std::copy(program.begin(), program.end(), main.begin());
+    }
+    const std::vector<std::uint8_t> words { 0xEA, 0x0F };
+    SetDescriptorWords(words);
+
+    EXPECT_EQ(RunWords(&CTonrigView::WriteConfigWords), StepKind::Done) << Log();
+    EXPECT_EQ(ChipWords(), words);
+    EXPECT_EQ(ChipProgram(program.size()), program) << "program word 0 untouched";
+
+    Select(kPic12);
+    EXPECT_EQ(RunWords(&CTonrigView::ReadConfigWords), StepKind::Done) << Log();
+    EXPECT_EQ(DescriptorWords(), words);
+    EXPECT_EQ(view->m_ConfigWordBuffer, words);
+    EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Done) << Log();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+
+    // A verify compares the chip's configuration word, not the program word at the same address.
+    view->MessageLog().clear();
+    SetChipWords({ 0xE8, 0x0F });
+    EXPECT_EQ(RunWords(&CTonrigView::VerifyConfigWords), StepKind::Failed);
+    EXPECT_EQ(Count(Log(), "Configuration Verify Failed, Address=0x000000, Buffer=0x0FEA, Device=0x0FE8"), 1u) << Log();
+    EXPECT_EQ(ChipProgram(program.size()), program);
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+TEST_F(ViewConfigWordsOnBox, ATwelveBitPicsWriteSequenceKeepsItsCodeAndItsConfigurationWord)
+{
+    // Code through the pump, then the configuration word: the code verifies afterwards.
+    CheckOnly({ HeaderOption::Write, HeaderOption::Verify });
+    Select(kPic12);
+    InsertVirtualChip();
+    for (std::size_t i = 0; i + 1 < view->m_CodeBuffer.size(); i += 2) {
+        view->m_CodeBuffer[i] = static_cast<std::uint8_t>((i / 2) >> 8 & 0x0F);
+        view->m_CodeBuffer[i + 1] = static_cast<std::uint8_t>(i / 2);
+    }
+    view->m_CodeBuffer[0] = 0x0A; // GOTO 5: a word the configuration word would clear bits of
+    view->m_CodeBuffer[1] = 0x05;
+    SetDescriptorWords({ 0xEA, 0x0F });
+    view->OnBatchRun();
+    RunToEnd();
+    EXPECT_EQ(ChipWords(), (std::vector<std::uint8_t> { 0xEA, 0x0F })) << Log();
+    EXPECT_EQ(ChipProgram(view->m_CodeBuffer.size()), view->m_CodeBuffer) << Log();
+    EXPECT_EQ(Count(Log(), "Write Completed"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
 }
 
 TEST_F(ViewConfigWordsOnBox, VerifyLooksOnlyUnderTheMask)
