@@ -303,6 +303,7 @@ TEST_F(ViewEraseOnBox, CancelInASlowEraseSetsTheDeviceUpAgainAndTheNextEraseWork
     cancel->click();
     RunToEnd();
     EXPECT_EQ(Count(Log(), "Cancelled\n"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Elapsed time: "), 1u) << Log();
     EXPECT_EQ(Count(Log(), "Configuration OK!"), 1u) << "set up again: " << Log();
     EXPECT_EQ(Count(Log(), "Erase completed."), 0u) << Log();
 
