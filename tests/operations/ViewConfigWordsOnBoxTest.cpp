@@ -560,8 +560,8 @@ TEST_F(ViewConfigWordsOnBox, ConfigurationMemoryVerifyPassesOverTheDeviceIdAndUn
 
     // A file's configuration memory: ID locations, a blank device-ID word, as no file holds the
     // chip's, and the configuration word with its unimplemented bits (6 and 7) set.
-    view->m_ConfigBuffer = { 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xFF,
-        0x3F, 0xF2 };
+    view->m_ConfigBuffer
+        = { 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xF2 };
     EXPECT_TRUE(verify(CTonrigView::kTimerBlankCheck)) << Log();
     view->OnTimer(CTonrigView::kTimerWrite);
     RunToEnd();
@@ -571,9 +571,8 @@ TEST_F(ViewConfigWordsOnBox, ConfigurationMemoryVerifyPassesOverTheDeviceIdAndUn
     ASSERT_EQ(RunWords(&CTonrigView::WriteConfigWords), StepKind::Done) << Log();
     ASSERT_EQ(ChipWords(), (std::vector<std::uint8_t> { 0x72, 0x3F }));
 
-    // The chip holds 0x3F72, written from the configuration grid's words; then a file whose
-    // configuration section sets the unimplemented bits 6 and 7 (0x3FF2) supplies the words a
-    // verify of configuration memory compares.
+    // Then a file whose configuration section sets the unimplemented bits (0x3FF2) supplies the
+    // words a verify of configuration memory compares.
     SetDescriptorWords({ 0xF2, 0x3F });
     EXPECT_TRUE(verify(CTonrigView::kTimerVerify)) << Log();
     EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
