@@ -548,4 +548,31 @@ TEST_F(ViewEraseOnBox, AFreshPicSetupsBuffersVerifyABlankChip)
     EXPECT_EQ(Count(Log(), "Verify Failed"), 0u) << Log();
 }
 
+// The other pump steps' cancels as the erase's: the cancel logs the elapsed time, the step's
+// completion does not again.
+TEST_F(ViewEraseOnBox, ACancelledReadOrVerifyLogsItsElapsedTimeOnce)
+{
+    struct Row {
+        UINT timer;
+        const char* line;
+    };
+    for (const Row row : { Row { CTonrigView::kTimerVerify, "Device verify cancelled" },
+             Row { CTonrigView::kTimerRead, "Read cancelled." } }) {
+        SCOPED_TRACE(row.line);
+        Select(200, 0x80000);
+        InsertFlash(0x80000);
+        view->m_CodeBuffer = Chip();
+        view->MessageLog().clear();
+        view->OnTimer(row.timer);
+        CProgressDlg& progress = view->ProgressDlg();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->Pump().Running() && progress.isVisible(); }, 60s));
+        auto* cancel = progress.findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+        RunToEnd();
+        EXPECT_EQ(Count(Log(), row.line), 1u) << Log();
+        EXPECT_EQ(Count(Log(), "Elapsed time: "), 1u) << Log();
+    }
+}
+
 } // namespace
