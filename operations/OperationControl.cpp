@@ -69,7 +69,8 @@ void COperationControl::OnResult(const StepResult& given)
     context.secondPassArmed = plan.secondPass;
 
     const CompletionReport report = MakeCompletionReport(result, context);
-    if (report.elapsedFirst)
+    // A cancel has logged the elapsed time already, when it was asked for.
+    if (report.elapsedFirst && result.kind != StepKind::Cancelled)
         LogElapsed();
     if (m_hooks.log) {
         for (const ReportLine& line : report.lines)

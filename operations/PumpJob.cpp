@@ -152,9 +152,22 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
             region = pic->ConfigMemoryBytes();
             job.m_nStartAddress = static_cast<std::uint32_t>(pic->m_nIdAddress);
             const std::int64_t id = 2 * (static_cast<std::int64_t>(pic->m_nDeviceIdAddress) - pic->m_nIdAddress);
-            if (s.operation == PumpOperation::BlankCheck && id >= 0 && id + 2 <= region) {
+            const bool compares = s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify;
+            if (compares && id >= 0 && id + 2 <= region) {
                 job.skipFrom = static_cast<int>(id);
                 job.skipCount = 2;
+            }
+            // The configuration words where configuration memory holds them; the descriptor's
+            // mask keeps low byte first, the buffer holds each word high byte first.
+            const std::int64_t words = 2 * (static_cast<std::int64_t>(pic->m_nConfigAddress) - pic->m_nIdAddress);
+            const int wordBytes = std::clamp(pic->m_nConfigBytes, 0, static_cast<int>(pic->m_ConfigMask.size())) & ~1;
+            if (s.operation == PumpOperation::Verify && wordBytes > 0 && words >= 0 && words < region) {
+                job.maskFrom = static_cast<int>(words);
+                job.maskCount = static_cast<int>(std::min<std::int64_t>(wordBytes, region - words)) & ~1;
+                for (int k = 0; k < job.maskCount; k += 2) {
+                    job.maskBytes[static_cast<std::size_t>(k)] = pic->m_ConfigMask[static_cast<std::size_t>(k + 1)];
+                    job.maskBytes[static_cast<std::size_t>(k + 1)] = pic->m_ConfigMask[static_cast<std::size_t>(k)];
+                }
             }
         } else {
             region = static_cast<std::int64_t>(s.bufferBytes);

@@ -103,7 +103,9 @@ void CTonrigView::OnBatchRun()
 
 void CTonrigView::OnReadDone(const StepResult& result)
 {
-    m_pControl->LogElapsed();
+    // A cancel has logged the elapsed time already, when it was asked for.
+    if (result.kind != StepKind::Cancelled)
+        m_pControl->LogElapsed();
     bool readConfigWords = false;
     switch (result.kind) {
     case StepKind::Done: {

@@ -150,7 +150,9 @@ void CTonrigView::BeginErase(std::uint8_t option)
 
 void CTonrigView::OnEraseDone(const StepResult& result)
 {
-    m_pControl->LogElapsed();
+    // A cancel has logged the elapsed time already, when it was asked for.
+    if (result.kind != StepKind::Cancelled)
+        m_pControl->LogElapsed();
     m_Status->clear();
     const EraseDonePlan plan
         = PlanEraseDone(result.kind, g_nCurrentClass, g_CurrentDevice.m_pPicConfig.get(), m_bKeepOscCal);

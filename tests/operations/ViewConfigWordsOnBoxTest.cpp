@@ -34,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 using namespace std::chrono_literals;
@@ -134,7 +135,7 @@ protected:
     CPicConfigInfo& Pic() { return *g_CurrentDevice.m_pPicConfig; }
 
     // A blank chip of the selected PIC class in the socket, laid out as its descriptor says.
-    void InsertPic(sim::ChipConditions conditions = {})
+    void InsertPic(sim::ChipConditions conditions = {}, std::function<void(sim::ChipSpec&)> adjust = nullptr)
     {
         const CPicConfigInfo& pic = Pic();
         sim::ChipSpec s
@@ -150,10 +151,10 @@ protected:
         } else {
             s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
         }
-        // No device-ID word: a verify of buffer 2 compares it with whatever the buffer holds
-        // there (blank after a file load), which is not what these tests are about.
         s.vppRuleOff = true;
         s.conditions = std::move(conditions);
+        if (adjust)
+            adjust(s);
         std::lock_guard lock(box->Mutex());
         box->ChipSocket().Insert(std::move(s));
     }
@@ -614,6 +615,53 @@ TEST_F(ViewConfigWordsOnBox, YesAfterAChangingDialogRereadsTheChip)
     EXPECT_EQ(opened, std::vector { ChipDialogs::Dialog::Configuration });
     EXPECT_EQ(view->m_ConfigWordBuffer, (std::vector<std::uint8_t> { 0x72, 0x3F })) << Log();
     EXPECT_TRUE(Pic().m_bConfigSupplied);
+}
+
+TEST_F(ViewConfigWordsOnBox, ConfigurationMemoryVerifyPassesOverTheDeviceIdAndUnimplementedBits)
+{
+    Select(kPic14);
+    ASSERT_EQ(Pic().m_nDeviceIdAddress, 0x2006);
+    // A chip whose configuration memory shows its device ID (0x0FA3) at 0x2006: bytes 12 and 13.
+    InsertPic({}, [](sim::ChipSpec& s) {
+        s.pic.deviceIdAddress = 0x2006;
+        s.signature = { 0x0F, 0xA3 };
+    });
+    view->BufferCommands().SetBufferIndex(2);
+    const auto verify = [&](UINT timer) {
+        view->MessageLog().clear();
+        view->OnTimer(timer);
+        RunToEnd();
+        return Count(Log(), "Device is verified") == 1 || Count(Log(), "Chip is blank") == 1;
+    };
+
+    // A file's configuration memory: ID locations, a blank device-ID word, as no file holds the
+    // chip's, and the configuration word with its unimplemented bits (6 and 7) set.
+    view->m_ConfigBuffer
+        = { 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xFF, 0x3F, 0xF2 };
+    EXPECT_TRUE(verify(CTonrigView::kTimerBlankCheck)) << Log();
+    view->OnTimer(CTonrigView::kTimerWrite);
+    RunToEnd();
+    // The configuration words written from the descriptor, with bits 6 and 7 clear as the class
+    // shows them: the chip holds 0x3F72.
+    SetDescriptorWords({ 0x72, 0x3F });
+    ASSERT_EQ(RunWords(&CTonrigView::WriteConfigWords), StepKind::Done) << Log();
+    ASSERT_EQ(ChipWords(), (std::vector<std::uint8_t> { 0x72, 0x3F }));
+
+    // Then a file whose configuration section sets the unimplemented bits (0x3FF2) supplies the
+    // words a verify of configuration memory compares.
+    SetDescriptorWords({ 0xF2, 0x3F });
+    EXPECT_TRUE(verify(CTonrigView::kTimerVerify)) << Log();
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+
+    // The words around still count: an ID location, and an implemented bit of the configuration
+    // word.
+    view->m_ConfigBuffer[11] ^= 0x01;
+    EXPECT_FALSE(verify(CTonrigView::kTimerVerify)) << Log();
+    EXPECT_EQ(Count(Log(), "Verify Failed"), 1u) << Log();
+    view->m_ConfigBuffer[11] ^= 0x01;
+    SetDescriptorWords({ 0xF3, 0x3F });
+    EXPECT_FALSE(verify(CTonrigView::kTimerVerify)) << Log();
+    EXPECT_EQ(Count(Log(), "Verify Failed"), 1u) << Log();
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "operations/OperationControl.h"
 #include "operations/OsccalWord.h"
 #include "operations/ScriptFlags.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/EraseOptionsDlg.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
@@ -303,6 +304,7 @@ TEST_F(ViewEraseOnBox, CancelInASlowEraseSetsTheDeviceUpAgainAndTheNextEraseWork
     cancel->click();
     RunToEnd();
     EXPECT_EQ(Count(Log(), "Cancelled\n"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Elapsed time: "), 1u) << Log();
     EXPECT_EQ(Count(Log(), "Configuration OK!"), 1u) << "set up again: " << Log();
     EXPECT_EQ(Count(Log(), "Erase completed."), 0u) << Log();
 
@@ -511,6 +513,66 @@ TEST_F(ViewEraseOnBox, AnUnansweredOsccalReadErasesNothing)
     EXPECT_FALSE(g_bScriptRunning);
     EXPECT_EQ(Count(Log(), "OSCCAL read failed, erase not started."), 2u) << Log();
     EXPECT_TRUE(Chip() == before);
+}
+
+// Not an erase, but what a verify after one meets: a PIC set up after another class starts with
+// buffers whose blank words hold only the core's bits, as a blank chip reads, and buffer 3 shows
+// the new class's configuration words.
+TEST_F(ViewEraseOnBox, AFreshPicSetupsBuffersVerifyABlankChip)
+{
+    Select(313, kPicCode, kPicData);
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, kPicCode);
+    chipSpec.data.size = kPicData;
+    chipSpec.pic.coreBits = 14;
+    Insert(chipSpec);
+    // The last device was a flash, which left its words in buffer 3.
+    g_nCurrentClass = 200;
+    view->m_ConfigWordBuffer.assign(16, 0x5A);
+    view->m_ConfigBuffer.assign(16, 0xFF);
+
+    view->StartDeviceSetup(313, 1, 1, 1);
+    RunToEnd();
+    ASSERT_EQ(g_nCurrentClass, 313);
+    EXPECT_TRUE(view->m_CodeBuffer == BlankPic(kPicCode));
+    EXPECT_TRUE(view->m_DataBuffer == std::vector<std::uint8_t>(kPicData, 0xFF));
+    EXPECT_TRUE(view->m_ConfigBuffer == BlankPic(16));
+    const CPicConfigInfo& pic = *g_CurrentDevice.m_pPicConfig;
+    EXPECT_EQ(view->m_ConfigWordBuffer,
+        std::vector<std::uint8_t>(pic.m_ConfigValue.begin(), pic.m_ConfigValue.begin() + pic.m_nConfigBytes));
+
+    view->MessageLog().clear();
+    view->BufferCommands().SetBufferIndex(0);
+    view->OnTimer(CTonrigView::kTimerVerify);
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Verify Failed"), 0u) << Log();
+}
+
+// The other pump steps' cancels as the erase's: the cancel logs the elapsed time, the step's
+// completion does not again.
+TEST_F(ViewEraseOnBox, ACancelledReadOrVerifyLogsItsElapsedTimeOnce)
+{
+    struct Row {
+        UINT timer;
+        const char* line;
+    };
+    for (const Row row : { Row { CTonrigView::kTimerVerify, "Device verify cancelled" },
+             Row { CTonrigView::kTimerRead, "Read cancelled." } }) {
+        SCOPED_TRACE(row.line);
+        Select(200, 0x80000);
+        InsertFlash(0x80000);
+        view->m_CodeBuffer = Chip();
+        view->MessageLog().clear();
+        view->OnTimer(row.timer);
+        CProgressDlg& progress = view->ProgressDlg();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->Pump().Running() && progress.isVisible(); }, 60s));
+        auto* cancel = progress.findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+        RunToEnd();
+        EXPECT_EQ(Count(Log(), row.line), 1u) << Log();
+        EXPECT_EQ(Count(Log(), "Elapsed time: "), 1u) << Log();
+    }
 }
 
 } // namespace
