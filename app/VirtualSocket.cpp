@@ -24,6 +24,34 @@ std::vector<std::uint8_t> SignatureOf(const CDeviceClass& device)
     return bytes;
 }
 
+// A 1-Wire chip's 64-bit ROM: family code, a 48-bit serial number (least significant byte
+// first), then the CRC-8 (x^8 + x^5 + x^4 + 1, bits least significant first) of those seven.
+std::vector<std::uint8_t> OneWireRom(int index)
+{
+    std::vector<std::uint8_t> rom { static_cast<std::uint8_t>(index == 309 ? 0x23 : 0x2D), 0x5A, 0x3C, 0x91, 0x07, 0x00,
+        0x00 };
+    std::uint8_t crc = 0;
+    for (std::uint8_t byte : rom) {
+        for (int bit = 0; bit < 8; ++bit) {
+            const bool mix = ((crc ^ byte) & 1) != 0;
+            crc = static_cast<std::uint8_t>(crc >> 1);
+            if (mix)
+                crc ^= 0x8C;
+            byte = static_cast<std::uint8_t>(byte >> 1);
+        }
+    }
+    rom.push_back(crc);
+    return rom;
+}
+
+// The classes whose erase and write take the temporary unprotect: their chips carry a protected
+// boot sector, at the top of a top-boot part ("...T") and at the bottom of the others.
+bool HasProtectedSector(int index)
+{
+    return index == 204 || index == 242 || Between(index, 256, 260) || Between(index, 264, 276)
+        || Between(index, 278, 289) || index == 300;
+}
+
 sim::ChipCategory CategoryOf(const CDeviceClass& device, int index, bool& pageWrite, bool& none)
 {
     using sim::ChipCategory;
@@ -82,6 +110,13 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
     s.packageCode = device.m_nPackageCode;
     s.protectableUpperHalf = device.m_strName.find("AT34C02") != std::string::npos;
     s.noReadStatus = classIndex == 90;
+    if (category == sim::ChipCategory::OneWire)
+        s.signature = OneWireRom(classIndex);
+    if (category == sim::ChipCategory::Flash && HasProtectedSector(classIndex) && s.main.size >= 0x8000) {
+        const std::uint32_t sector = 0x4000;
+        const bool top = !s.name.empty() && s.name.back() == 'T';
+        s.protectedBlocks = { { top ? s.main.size - sector : 0, sector } };
+    }
     if (category == sim::ChipCategory::Avr)
         s.fuses = { 0xE1, 0xD9, 0xFF };
     if (category == sim::ChipCategory::Pic) {
@@ -93,12 +128,20 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
         if (pic.m_nCoreBits == 16) {
             s.pic.configPosition = static_cast<std::uint32_t>(pic.m_nConfigAddress);
             s.pic.configWordAddress = s.pic.configPosition / 2;
+        } else if (pic.m_nCoreBits == 12) {
+            // The chip keeps its configuration word past the top of program memory, where the
+            // programming-mode counter starts; the host reaches it as type 7 at word 0.
+            s.pic.configWordAddress = sim::kPic12ConfigWord;
         } else {
             s.pic.configWordAddress = static_cast<std::uint32_t>(pic.m_nConfigAddress);
         }
         s.pic.deviceIdAddress = static_cast<std::uint32_t>(pic.m_nDeviceIdAddress);
-        if (pic.m_bHasOscCal)
+        if (pic.m_bHasOscCal) {
             s.pic.osccalAddress = static_cast<std::uint32_t>(pic.m_nOscCalAddress);
+            // A factory calibration as the part ships it: MOVLW k on a 12-bit core, RETLW k on a
+            // 14-bit one.
+            s.pic.osccalValue = pic.m_nCoreBits == 12 ? 0x0C70 : 0x3480;
+        }
         if (pic.m_nDeviceId)
             s.signature
                 = { static_cast<std::uint8_t>(pic.m_nDeviceId >> 8), static_cast<std::uint8_t>(pic.m_nDeviceId) };

@@ -81,6 +81,12 @@ struct CPicConfigInfo {
     std::uint8_t m_nProgramLatch = 1; // words written per program-memory write
     std::uint8_t m_nDataLatch = 1;
     std::uint8_t m_nConfigLatch = 1;
+    // m_ConfigValue holds words someone gave: a loaded file's configuration section, a read from
+    // the chip, Set CFG bits or the configuration grid. The class table never sets it, so a
+    // descriptor fresh from the table (a class change) starts without it. Writes and verifies of
+    // the configuration words in a sequence take place only when it is set: the class defaults
+    // are no safe thing to program.
+    bool m_bConfigSupplied = false;
 
     // Length of buffer 2 (configuration memory from m_nIdAddress) and buffer 3 (configuration
     // words) in bytes.

@@ -39,6 +39,7 @@ void StoreConfigWord(const buffer::CBufferModel& model, CDeviceClass& device)
     const std::vector<std::uint8_t>& word = model.ConfigWord();
     const std::size_t count = std::min(word.size(), pic->m_ConfigValue.size());
     std::copy_n(word.begin(), count, pic->m_ConfigValue.begin());
+    pic->m_bConfigSupplied = true;
 }
 
 void LoadConfigWord(buffer::CBufferModel& model, const CDeviceClass& device)

@@ -13,7 +13,7 @@ buffer::CBufferDeviceParams MakeBufferDeviceParams(const CDeviceClass& device, i
 // The same for g_CurrentDevice and g_nCurrentClass.
 buffer::CBufferDeviceParams CurrentBufferDeviceParams();
 
-// Copies the model's configuration word into the device's PIC descriptor, and back. Nothing
-// happens for a device without one.
+// Copies the model's configuration word into the device's PIC descriptor (which then counts as
+// supplied: a file gave it), and back. Nothing happens for a device without one.
 void StoreConfigWord(const buffer::CBufferModel& model, CDeviceClass& device);
 void LoadConfigWord(buffer::CBufferModel& model, const CDeviceClass& device);

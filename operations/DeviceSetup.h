@@ -58,7 +58,8 @@ public:
     virtual void ClearGridLoaded() = 0;
     virtual void LoadDeviceFile() = 0;
     virtual void FillGrid() = 0;
-    // Code and data buffers to these sizes, filled with 0xFF.
+    // Code and data buffers to these sizes, filled with 0xFF (a PIC's words within its core
+    // width, and buffer 3 its class's configuration words).
     virtual void ResetBuffers(int codeSize, int dataSize) = 0;
     virtual void SetSocketPicture(const CDeviceClass& device) = 0;
     virtual void SetJumperPicture(const CDeviceClass& device) = 0;

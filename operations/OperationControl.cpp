@@ -1,5 +1,6 @@
 #include "operations/OperationControl.h"
 
+#include "operations/ConfigWords.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StopWatch.h"
 
@@ -68,15 +69,30 @@ void COperationControl::OnResult(const StepResult& given)
     context.secondPassArmed = plan.secondPass;
 
     const CompletionReport report = MakeCompletionReport(result, context);
-    if (report.elapsedFirst)
+    // A cancel has logged the elapsed time already, when it was asked for.
+    if (report.elapsedFirst && result.kind != StepKind::Cancelled)
         LogElapsed();
     if (m_hooks.log) {
         for (const ReportLine& line : report.lines)
             m_hooks.log(line.text, line.tone);
     }
+    if (plan.configWordsSkipped && m_hooks.log)
+        m_hooks.log(kConfigNotSuppliedLine, LineTone::Info);
     Apply(plan);
     if (!report.boxText.empty() && m_hooks.box)
         m_hooks.box(report.boxText, report.boxCaption, MB_OK);
+    if (plan.configWords != StepOperation::None) {
+        if (m_hooks.runConfigWords)
+            m_hooks.runConfigWords(plan.configWords);
+        else
+            OnConfigWordsResult(plan.configWords, StepKind::Done);
+    }
+}
+
+void COperationControl::OnConfigWordsResult(StepOperation operation, StepKind kind)
+{
+    g_StopWatch.Stop();
+    Apply(PlanAfterConfigWords(operation, kind, m_flags, Query()));
 }
 
 void COperationControl::Cancel()

@@ -32,6 +32,9 @@ struct OperationControlHooks {
     std::function<void(int state)> beginProgress;
     // The adapter reminder of the selected device; true for OK.
     std::function<bool()> confirmAdapter;
+    // A write or verify walk has done buffer 2: writes or verifies the configuration words
+    // (StepOperation Write or Verify) and later hands their result to OnConfigWordsResult.
+    std::function<void(StepOperation operation)> runConfigWords;
 };
 
 class COperationControl {
@@ -51,6 +54,9 @@ public:
     // A step's result, after the common part of the completion: the elapsed line, the result's
     // lines, the run going on or ending, and last its box.
     void OnResult(const StepResult& result);
+    // The configuration words were written or verified (after a walk's buffer 2, or as a step on
+    // buffer 3): the run goes on or ends, as after any step.
+    void OnConfigWordsResult(StepOperation operation, StepKind kind);
     // WM_CANCEL_OPERATION.
     void Cancel();
     // A step that did not start (refused by its own checks): the run ends, a script fails.

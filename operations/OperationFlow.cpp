@@ -248,12 +248,44 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
         const int walkStep = NextWalkStep(result.operation, flags.bufferIndex);
         if (walkStep != 0)
             return PlanWalk(walkStep, flags, shape, checked);
+        const bool writeOrVerify
+            = result.operation == StepOperation::Write || result.operation == StepOperation::Verify;
+        if (writeOrVerify && flags.bufferIndex == 2 && shape.hasConfig) {
+            if (shape.configSupplied) {
+                plan.configWords = result.operation;
+                return plan;
+            }
+            plan = EndWalk(result.operation, flags, checked);
+            plan.configWordsSkipped = true;
+            return plan;
+        }
         if (result.operation == StepOperation::Write || result.operation == StepOperation::Verify
             || result.operation == StepOperation::BlankCheck)
             return EndWalk(result.operation, flags, checked);
     }
 
     const int next = NextStepAfter(result.operation);
+    if (flags.autoRun && next != 0) {
+        plan = PlanAutoRun(next, flags, checked);
+        plan.result = false;
+        return plan;
+    }
+    flags.autoRun = false;
+    plan.enableControls = true;
+    return plan;
+}
+
+StepPlan PlanAfterConfigWords(
+    StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked)
+{
+    // A cancel while they were written ended the walk: it ends here, back at buffer 0.
+    if (kind != StepKind::Done || flags.walkCancelled)
+        return PlanCancelBetweenSteps(flags);
+    if (flags.bufferRun)
+        return EndWalk(walked, flags, checked);
+    // A step of their own (buffer 3): the run goes on as after the operation.
+    StepPlan plan;
+    const int next = NextStepAfter(walked);
     if (flags.autoRun && next != 0) {
         plan = PlanAutoRun(next, flags, checked);
         plan.result = false;

@@ -61,6 +61,7 @@ struct OperationRunFlags {
 struct DeviceShape {
     bool hasData = false; // a data (EEPROM) size above 0
     bool hasConfig = false; // a configuration descriptor (PIC)
+    bool configSupplied = false; // its configuration words were loaded, read or set by the user
 };
 
 // The header pane's check box of an operation number (IsAutoStepEnabled).
@@ -103,6 +104,11 @@ struct StepPlan {
     bool walkEnded = false; // a buffer walk reached its normal end here
     bool failScript = false; // a running script fails (g_bScriptRunning 0, g_bScriptCommandDone 1)
     bool secondPass = false; // the second pass of a double write is armed (timer 2, 500 ms)
+    // Write or Verify: a write or verify walk has done buffer 2, and the configuration words come
+    // next; their result goes to PlanAfterConfigWords. Nothing else is planned.
+    StepOperation configWords = StepOperation::None;
+    // The walk ended without the configuration words, which nobody supplied: the view says so.
+    bool configWordsSkipped = false;
 };
 
 // StartOperation(step): 3 to 10 go on with the automatic run from that operation's place, 13 to
@@ -121,6 +127,12 @@ int NextWalkStep(StepOperation operation, int bufferIndex);
 // operation of the automatic run, or the end. Updates `flags`.
 StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, const DeviceShape& shape,
     bool doubleWriteChecked, const AutoStepQuery& checked);
+
+// After the configuration words were written or verified (`walked`), at the end of a walk or as a
+// step of their own on buffer 3: done ends the walk as its last buffer would have, or goes on as
+// after that operation; anything else ends the run and fails a script.
+StepPlan PlanAfterConfigWords(
+    StepOperation walked, StepKind kind, OperationRunFlags& flags, const AutoStepQuery& checked);
 
 // A walk's normal end after `walked` (a read sequence's last buffer, or the last buffer of a
 // write, verify or blank-check walk): flags cleared, buffer 0, and the automatic run going on

@@ -191,9 +191,22 @@ OperationPump::Flow OperationPump::SendRequest()
     return Flow::Going;
 }
 
+bool OperationPump::Skipped(int offset) const
+{
+    return offset >= m_job.skipFrom && offset < m_job.skipFrom + m_job.skipCount;
+}
+
+std::uint8_t OperationPump::CompareMask(int offset) const
+{
+    const int at = offset - m_job.maskFrom;
+    if (at < 0 || at >= m_job.maskCount)
+        return 0xFF;
+    return m_job.maskBytes[static_cast<std::size_t>(at)];
+}
+
 bool OperationPump::IsBlank(int offset, std::uint8_t value) const
 {
-    if (offset >= m_job.skipFrom && offset < m_job.skipFrom + m_job.skipCount)
+    if (Skipped(offset))
         return true;
     if (value == 0xFF)
         return true;
@@ -221,7 +234,7 @@ bool OperationPump::TakeData(const std::uint8_t* data, int n)
                     same = false;
                 else
                     expected = buffer[static_cast<std::size_t>(offset)];
-                same = same && data[k] == expected;
+                same = (same && ((data[k] ^ expected) & CompareMask(offset)) == 0) || Skipped(offset);
             } else {
                 same = IsBlank(offset, data[k]);
             }

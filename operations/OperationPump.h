@@ -87,6 +87,9 @@ private:
     Flow SendWriteBlock(bool first);
     // Compares or copies n bytes that landed at m_nPosition; false when the host refused them.
     bool TakeData(const std::uint8_t* data, int n);
+    bool Skipped(int offset) const;
+    // The bits of the byte at `offset` a verify compares.
+    std::uint8_t CompareMask(int offset) const;
     bool IsBlank(int offset, std::uint8_t value) const;
     std::uint32_t DeviceByteAddress(std::uint32_t address) const;
 

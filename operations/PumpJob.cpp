@@ -90,8 +90,10 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     job.m_nWriteStep = std::clamp(s.writeStep, 1, kPacketData);
     job.m_nWriteBlockSize = std::max(64, s.writeBlockSize);
     job.wordMode = s.classEntry.m_nBusWidth == 2;
-    // A word-addressed device takes whole words: a packet must not split one.
-    if (job.wordMode && job.m_nWriteStep % 2 && job.m_nWriteStep > 1)
+    // A word-addressed device, and a PIC (programmed a word at a time), take whole words: a
+    // packet must not split one.
+    const bool picWords = s.classIndex >= kFirstPicClass && s.classIndex <= kLastPicClass;
+    if ((job.wordMode || picWords) && job.m_nWriteStep % 2 && job.m_nWriteStep > 1)
         --job.m_nWriteStep;
     if (s.model > 3) {
         if (s.classEntry.m_strPackage == "DIP24" && s.classEntry.m_nPackageCode == 2)
@@ -150,9 +152,22 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
             region = pic->ConfigMemoryBytes();
             job.m_nStartAddress = static_cast<std::uint32_t>(pic->m_nIdAddress);
             const std::int64_t id = 2 * (static_cast<std::int64_t>(pic->m_nDeviceIdAddress) - pic->m_nIdAddress);
-            if (s.operation == PumpOperation::BlankCheck && id >= 0 && id + 2 <= region) {
+            const bool compares = s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify;
+            if (compares && id >= 0 && id + 2 <= region) {
                 job.skipFrom = static_cast<int>(id);
                 job.skipCount = 2;
+            }
+            // The configuration words where configuration memory holds them; the descriptor's
+            // mask keeps low byte first, the buffer holds each word high byte first.
+            const std::int64_t words = 2 * (static_cast<std::int64_t>(pic->m_nConfigAddress) - pic->m_nIdAddress);
+            const int wordBytes = std::clamp(pic->m_nConfigBytes, 0, static_cast<int>(pic->m_ConfigMask.size())) & ~1;
+            if (s.operation == PumpOperation::Verify && wordBytes > 0 && words >= 0 && words < region) {
+                job.maskFrom = static_cast<int>(words);
+                job.maskCount = static_cast<int>(std::min<std::int64_t>(wordBytes, region - words)) & ~1;
+                for (int k = 0; k < job.maskCount; k += 2) {
+                    job.maskBytes[static_cast<std::size_t>(k)] = pic->m_ConfigMask[static_cast<std::size_t>(k + 1)];
+                    job.maskBytes[static_cast<std::size_t>(k + 1)] = pic->m_ConfigMask[static_cast<std::size_t>(k)];
+                }
             }
         } else {
             region = static_cast<std::int64_t>(s.bufferBytes);
@@ -165,6 +180,17 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     }
     region = std::clamp<std::int64_t>(region, 0, 0x7FFFFFFF);
     job.regionBytes = static_cast<int>(region);
+
+    // The OSCCAL word holds the chip's calibration, not the buffer's data: after an erase it is
+    // written back, so neither a blank check nor a verify of program memory looks at it.
+    if (job.bufferIndex == 0 && s.classIndex >= kFirstPicClass && s.classIndex <= kLastPicClass && pic
+        && pic->m_bHasOscCal && (s.operation == PumpOperation::BlankCheck || s.operation == PumpOperation::Verify)) {
+        const std::int64_t osccal = 2 * static_cast<std::int64_t>(pic->m_nOscCalAddress) - offset;
+        if (osccal >= 0 && osccal + 2 <= region - offset) {
+            job.skipFrom = static_cast<int>(osccal);
+            job.skipCount = 2;
+        }
+    }
 
     if (s.classIndex >= kFirstPicClass && pic && job.bufferIndex != 1
         && (pic->m_nCoreBits == 12 || pic->m_nCoreBits == 14))

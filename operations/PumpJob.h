@@ -6,6 +6,7 @@
 #include "catalogue/DeviceClass.h"
 #include "operations/OperationFlow.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -69,9 +70,17 @@ struct PumpJob {
     bool class90 = false; // no status byte after a read block
     // A blank byte at an even offset may also read this (12- and 14-bit PIC cores); 0: none.
     std::uint8_t blankEvenAlternative = 0;
-    // Bytes a blank check skips (a PIC's read-only device-ID word): [skipFrom, skipFrom + skipCount).
+    // Buffer offsets a blank check or verify does not compare: [skipFrom, skipFrom + skipCount).
+    // Blank check and verify of configuration memory: the read-only device-ID word, which no
+    // file holds; blank check and verify of a PIC's program memory: its OSCCAL word.
     int skipFrom = 0;
     int skipCount = 0;
+    // A verify compares the bytes [maskFrom, maskFrom + maskCount) only under maskBytes: the
+    // configuration word(s) inside a 14-bit core's configuration memory, whose unimplemented
+    // bits a file may hold either way.
+    int maskFrom = 0;
+    int maskCount = 0;
+    std::array<std::uint8_t, 32> maskBytes {};
 
     // Turning a failure address from the programmer into a device byte address.
     std::uint32_t forcedAddressBits = 0; // the DIP24/DIP28 line the channel sets

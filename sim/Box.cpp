@@ -288,17 +288,11 @@ void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::functio
 {
     std::lock_guard lock(m_mutex);
     auto& clock = platform::GetClock();
-    // Replies leave in the order they were made: while one is scheduled, a later one is scheduled
-    // behind it even when already due (on a running clock time passes between a block and its
-    // status byte, and the first may not have been queued yet).
-    if (m_scheduledReplies > 0)
-        at = std::max(at, m_lastScheduledReply);
-    else if (at <= clock.Now()) {
+    if (at <= clock.Now() && m_timedReplies == 0) {
         QueueReply(std::move(unit));
         return;
     }
-    ++m_scheduledReplies;
-    m_lastScheduledReply = at;
+    ++m_timedReplies;
     std::weak_ptr<Box> weak = weak_from_this();
     const std::uint64_t epoch = m_replyEpoch;
     clock.Schedule(at, [weak, epoch, still = std::move(still), unit = std::move(unit)]() mutable {
@@ -308,10 +302,8 @@ void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::functio
         std::shared_ptr<platform::usb::VirtualPort> port;
         {
             std::lock_guard lock(box->m_mutex);
-            if (epoch != box->m_replyEpoch)
-                return;
-            --box->m_scheduledReplies;
-            if (still && !still())
+            --box->m_timedReplies;
+            if (epoch != box->m_replyEpoch || (still && !still()))
                 return;
             box->QueueReply(std::move(unit), false);
             port = box->m_port;
@@ -434,7 +426,6 @@ void Box::DropReplies()
 {
     m_in.clear();
     ++m_replyEpoch;
-    m_scheduledReplies = 0;
 }
 
 void Box::WriteCpucs(std::uint8_t value)

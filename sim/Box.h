@@ -36,7 +36,7 @@ struct BoxConfig {
     EzusbChip chip = EzusbChip::Fx2;
     platform::usb::UsbSpeed speed = platform::usb::UsbSpeed::High; // an AN21xx is always full speed
     std::uint16_t productId = 0x8613; // an AN21xx takes the id its test names
-    std::uint16_t vendorId = 0x04B4; // a board built around an AN21xx may carry its maker's
+    std::uint16_t vendorId = 0x04B4;  // a board built around an AN21xx may carry its maker's
     std::string version = "ZV-C Re-2.00";
     std::string serial = "ZV00000001";
     platform::Duration reenumerationDelay = std::chrono::milliseconds(500);
@@ -168,9 +168,10 @@ private:
     bool m_programmed = false; // enumerated as the programmer
     std::uint64_t m_bootSeq = 0;
     std::uint64_t m_replyEpoch = 0;
-    // Replies of this epoch scheduled and not yet queued, and the time of the last of them.
-    int m_scheduledReplies = 0;
-    platform::Duration m_lastScheduledReply { 0 };
+    // Replies scheduled on the clock and not yet queued. While there are any, a reply already due
+    // goes through the clock too (in time order, equal times in order of scheduling): on a clock
+    // that moves by itself it would otherwise overtake one scheduled for the same time.
+    int m_timedReplies = 0;
     std::deque<std::vector<std::uint8_t>> m_in;
     int m_boots = 0;
     std::size_t m_bytesReceived = 0;

@@ -143,7 +143,8 @@ std::pair<ChipMemory, std::uint32_t> Resolve(const Chip& chip, ChipMemory memory
     else
         return { memory, offset };
     const auto at = chip.LocateWord(word);
-    if (!at || at->first == memory)
+    // Configuration words never share program memory's cells, wherever a layout puts them.
+    if (!at || at->first == memory || (memory == ChipMemory::ConfigWords && at->first == ChipMemory::Main))
         return { memory, offset };
     return { at->first, at->second + offset % 2 };
 }
@@ -223,10 +224,38 @@ bool Chip::Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) co
         [&](const ChipRegion& b) { return offset >= b.base && offset - b.base < b.size; });
 }
 
+bool Chip::SkipsBlankWord(ChipMemory memory, std::uint32_t offset, std::uint8_t high, std::uint8_t low) const
+{
+    if (m_spec.category != ChipCategory::Pic || memory == ChipMemory::Data || offset % 2 || offset >= Size(memory))
+        return false;
+    const auto [where, at] = Resolve(*this, memory, offset);
+    const std::uint8_t mask = Mask(where, at);
+    return !Replaces(where) && (high & mask) == mask && low == 0xFF;
+}
+
+bool Chip::IsOsccal(ChipMemory memory, std::uint32_t offset) const
+{
+    if (m_spec.category != ChipCategory::Pic || !m_spec.pic.osccalAddress)
+        return false;
+    if (memory == ChipMemory::Osccal)
+        return true;
+    const auto at = LocateWord(*m_spec.pic.osccalAddress);
+    return at && at->first == memory && offset / 2 == at->second / 2;
+}
+
+bool Chip::IsConfigWord(ChipMemory memory, std::uint32_t offset) const
+{
+    const PicLayout& p = m_spec.pic;
+    if (m_spec.category != ChipCategory::Pic)
+        return false;
+    return memory == ChipMemory::ConfigWords
+        || (memory == ChipMemory::Config && In(p.idAddress + offset / 2, p.configWordAddress, p.configWordCount));
+}
+
 const WeakBits* Chip::Weak(ChipMemory memory, std::uint32_t offset) const
 {
     for (const WeakBits& w : m_spec.conditions.weak)
-        if (w.memory == memory && w.offset == offset)
+        if (w.memory == memory && offset >= w.offset && offset - w.offset < std::max<std::uint32_t>(w.length, 1))
             return &w;
     return nullptr;
 }
@@ -240,7 +269,7 @@ void Chip::Decay(ChipMemory memory, std::uint32_t offset)
     if (it == m_weakState.end() || it->second.times != 1)
         return;
     if (platform::GetClock().Now() - it->second.at >= w->flipAfter)
-        Store(memory)[offset] |= w->mask;
+        Store(memory)[offset] |= w->mask & Mask(memory, offset);
 }
 
 std::uint8_t Chip::Read(ChipMemory memory, std::uint32_t offset)
@@ -257,16 +286,39 @@ std::uint8_t Chip::Read(ChipMemory memory, std::uint32_t offset)
 
 bool Chip::Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, bool unprotect)
 {
+    const ChipMemory asked = memory;
+    const std::uint32_t askedOffset = offset;
     std::tie(memory, offset) = Resolve(*this, memory, offset);
     auto& store = Store(memory);
     if (offset >= store.size())
         return false;
     Decay(memory, offset);
     const std::uint8_t mask = Mask(memory, offset);
+    const ChipConditions& c = m_spec.conditions;
+    if (m_lock >= 2 || Protected(memory, offset, unprotect))
+        return false;
+    if (DeviceId(memory, offset)) // read-only: only its own value reads back as written
+        return (value & mask) == store[offset];
+    if (c.configWriteRefused && IsConfigWord(memory, offset))
+        return false;
+    if (c.osccalWriteIgnored && IsOsccal(memory, offset))
+        return true;
+    for (const FlipAfterWrite& f : c.flipAfterWrite) {
+        if (f.memory == asked && f.offset == askedOffset) {
+            const bool ok = ProgramCell(memory, offset, value);
+            store[offset] ^= f.mask & mask;
+            return ok;
+        }
+    }
+    return ProgramCell(memory, offset, value);
+}
+
+bool Chip::ProgramCell(ChipMemory memory, std::uint32_t offset, std::uint8_t value)
+{
+    auto& store = Store(memory);
+    const std::uint8_t mask = Mask(memory, offset);
     const std::uint8_t want = value & mask;
     const std::uint8_t old = store[offset];
-    if (m_lock >= 2 || Protected(memory, offset, unprotect) || DeviceId(memory, offset))
-        return false;
 
     std::uint8_t now = Replaces(memory) ? want : static_cast<std::uint8_t>(old & want);
     const auto& failAt = m_spec.conditions.failAt;

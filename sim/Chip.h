@@ -18,6 +18,9 @@ public:
     explicit Chip(ChipSpec chipSpec);
 
     const ChipSpec& Facts() const { return m_spec; }
+    // The faults of this chip, to switch on and off while it sits in the socket (under the box's
+    // lock).
+    ChipConditions& Conditions() { return m_spec.conditions; }
 
     std::uint32_t Size(ChipMemory memory) const;
     // A byte as a read shows it now (weak bits that flipped back, lock level 3).
@@ -25,6 +28,10 @@ public:
     // Programs one byte by the memory's rule; false when it does not read back as `value`
     // (within the bits that exist). `unprotect`: the temporary unprotect of flash blocks.
     bool Program(ChipMemory memory, std::uint32_t offset, std::uint8_t value, bool unprotect = false);
+    // A PIC word written as all ones (within the core width) over program or configuration words
+    // that only clear bits: the firmware skips it, as programming it would change nothing.
+    // `offset` is the word's high byte.
+    bool SkipsBlankWord(ChipMemory memory, std::uint32_t offset, std::uint8_t high, std::uint8_t low) const;
     // The raw contents, for tests to look at and preset.
     std::vector<std::uint8_t>& Contents(ChipMemory memory);
     // The bits of a byte that exist (PIC streams: the high byte's core-width bits).
@@ -56,7 +63,12 @@ private:
     bool Replaces(ChipMemory memory) const;
     bool Protected(ChipMemory memory, std::uint32_t offset, bool unprotect) const;
     bool DeviceId(ChipMemory memory, std::uint32_t offset) const; // the read-only device-ID word
+    // Whether a byte (as resolved) belongs to the OSCCAL word or to a configuration word.
+    bool IsOsccal(ChipMemory memory, std::uint32_t offset) const;
+    bool IsConfigWord(ChipMemory memory, std::uint32_t offset) const;
     void Decay(ChipMemory memory, std::uint32_t offset);
+    // Programs a resolved, writable byte by its memory's rule and its weak bits.
+    bool ProgramCell(ChipMemory memory, std::uint32_t offset, std::uint8_t value);
     const WeakBits* Weak(ChipMemory memory, std::uint32_t offset) const;
     void Blank(ChipMemory memory);
     void BlankConfigMemory(bool spareConfigWords, bool spareIds);

@@ -77,6 +77,22 @@ private:
     Electrical& m_electrical;
 };
 
+using WordPlace = std::optional<std::pair<ChipMemory, std::uint32_t>>;
+
+// Where word k of a [57]/[58] at word address `word` lies. A 12-bit core's programming mode starts
+// its counter at the configuration word, one step before program word 0: a type-7 access at word
+// 0 begins there and steps on into program memory. Everywhere else the address alone picks.
+WordPlace PicWordAt(const Chip& chip, std::uint32_t word, std::uint8_t type, std::uint32_t k)
+{
+    const PicLayout& p = chip.Facts().pic;
+    if (p.coreBits == 12 && type == 7 && word == 0) {
+        if (k < p.configWordCount)
+            return std::pair { ChipMemory::ConfigWords, 2 * k };
+        return chip.LocateWord(k - p.configWordCount);
+    }
+    return chip.LocateWord(word + k);
+}
+
 } // namespace
 
 ChipCommands::ChipCommands(Box& box)
@@ -118,7 +134,7 @@ void ChipCommands::Register()
         bool driven = true;
         std::vector<std::uint8_t> unit(kReplySize, kFloating);
         if (Chip* chip = Live(driven)) {
-            const auto& sig = chip->Facts().signature;
+            const auto& sig = chip->Facts().conditions.signature.value_or(chip->Facts().signature);
             std::copy_n(sig.begin(), std::min(sig.size(), kReplySize), unit.begin());
             if (!driven)
                 std::fill(unit.begin(), unit.end(), kHoldUnpowered);
@@ -138,7 +154,7 @@ void ChipCommands::Register()
         PowerSocket();
         bool driven = true;
         Chip* chip = Live(driven);
-        const bool done = chip && driven && chip->SetLock(p[1]);
+        const bool done = chip && driven && !chip->Facts().conditions.lockRefused && chip->SetLock(p[1]);
         Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
     });
     b.Register(64, [this](DispatchContext&, const std::uint8_t*, std::size_t) {
@@ -354,6 +370,7 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
     const Target t = Map(memory, address);
     const bool vpp = chip && driven && !t.gated && t.size && VppReaches(*chip);
     Duration cost { 0 };
+    bool skipping = false; // the low byte of a blank PIC word
     for (std::size_t j = 0; j < count; ++j) {
         std::uint8_t readBack = kFloating;
         bool ok = false;
@@ -361,7 +378,12 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
             readBack = kHoldUnpowered;
         } else if (chip && t.size) {
             const std::uint32_t offset = Offset(t, address, j);
-            if (vpp)
+            const bool blankWord
+                = skipping || (j + 1 < count && chip->SkipsBlankWord(t.memory, offset, data[j], data[j + 1]));
+            skipping = blankWord && !skipping;
+            if (blankWord)
+                ok = true;
+            else if (vpp)
                 ok = chip->Program(t.memory, offset, data[j], m_unprotect);
             readBack = chip->Read(t.memory, offset);
             // The 8051 drives the byte onto the socket, programs it and reads it back.
@@ -398,7 +420,8 @@ void ChipCommands::Erase(const std::uint8_t* p, std::size_t n)
         return;
     }
     const Duration start = std::max(now, m_busyUntil);
-    const Duration end = Busy(start, chip->Facts().times.erase);
+    const ChipSpec& facts = chip->Facts();
+    const Duration end = Busy(start, facts.conditions.eraseTime.value_or(facts.times.erase));
     m_eraseEnd = end;
     m_eraseGeneration = m_generation;
     m_eraseResult = chip->Facts().conditions.eraseFails ? 1 : 0;
@@ -438,9 +461,15 @@ void ChipCommands::PicRead(DispatchContext& ctx, const std::uint8_t* p, std::siz
     PowerSocket();
     bool driven = true;
     Chip* chip = Live(driven);
+    if (chip && driven && chip->Facts().conditions.osccalReadUnanswered && chip->Facts().pic.osccalAddress) {
+        const WordPlace osccal = chip->LocateWord(*chip->Facts().pic.osccalAddress);
+        for (std::uint32_t k = 0; osccal && k < (length + 1u) / 2; ++k)
+            if (PicWordAt(*chip, word, type, k) == osccal)
+                return; // the chip never answers this one
+    }
     std::vector<std::uint8_t> unit(kReplySize, kFloating);
     for (std::uint32_t j = 0; chip && j < length; ++j) {
-        const auto at = chip->LocateWord(word + j / 2);
+        const WordPlace at = PicWordAt(*chip, word, type, j / 2);
         if (!driven)
             unit[j] = kHoldUnpowered;
         else if (at)
@@ -473,7 +502,11 @@ void ChipCommands::PicWrite(DispatchContext& ctx, const std::uint8_t* p, std::si
     bool ok = chip && driven && VppReaches(*chip);
     Duration cost { 0 };
     for (std::uint32_t j = 0; ok && j < length; ++j) {
-        const auto at = chip->LocateWord(word + j / 2);
+        const WordPlace at = PicWordAt(*chip, word, type, j / 2);
+        if (at && j % 2 == 0 && j + 1 < length && chip->SkipsBlankWord(at->first, at->second, p[7 + j], p[8 + j])) {
+            ++j; // a blank word: nothing to program
+            continue;
+        }
         ok = at && chip->Program(at->first, at->second + j % 2, p[7 + j]);
         cost += chip->Facts().times.programPerByte;
     }

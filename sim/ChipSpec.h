@@ -63,6 +63,29 @@ struct WeakBits {
     std::uint8_t mask = 0x01;
     WeakMode mode = WeakMode::NeverPrograms;
     platform::Duration flipAfter = std::chrono::milliseconds(100);
+    std::uint32_t length = 1; // bytes from `offset` with these weak bits
+
+    // Cells that need two programming passes: after one the bits read 1 again at once (so a
+    // verify fails), after a second they hold.
+    static WeakBits NeedsTwoPasses(ChipMemory memory, std::uint32_t offset, std::uint32_t length = 1)
+    {
+        WeakBits w;
+        w.memory = memory;
+        w.offset = offset;
+        w.mask = 0xFF;
+        w.mode = WeakMode::FlipsBack;
+        w.flipAfter = platform::Duration(0);
+        w.length = length;
+        return w;
+    }
+};
+
+// A byte that programs and reads back right while its block is written, and then changes: the
+// next read shows it XORed with `mask`.
+struct FlipAfterWrite {
+    ChipMemory memory = ChipMemory::Main;
+    std::uint32_t offset = 0;
+    std::uint8_t mask = 0x01;
 };
 
 struct ChipConditions {
@@ -73,15 +96,35 @@ struct ChipConditions {
     std::optional<std::uint8_t> gateSubCode;
     // Bytes of the main memory that never program.
     std::vector<std::uint32_t> failAt;
+    // The erase runs its full time (keep-alives included), then answers [1] and erases nothing.
     bool eraseFails = false;
+    // The erase takes this long instead of `ChipTimes::erase` (a slow chip: [2] once a second).
+    std::optional<platform::Duration> eraseTime;
+    // PIC: writes of the OSCCAL word are answered as done but leave it as it was.
+    bool osccalWriteIgnored = false;
+    // PIC: a [57] that covers the OSCCAL word gets no reply at all.
+    bool osccalReadUnanswered = false;
+    // PIC: the configuration words refuse every write ([58] answers [1], [93] the failure).
+    bool configWriteRefused = false;
+    // Verify mismatches injected after a write.
+    std::vector<FlipAfterWrite> flipAfterWrite;
+    // [12] answers [1] and the lock stays as it was.
+    bool lockRefused = false;
+    // [10] answers these bytes instead of the signature (another chip, or a PIC's revision bits).
+    std::optional<std::vector<std::uint8_t>> signature;
 };
+
+// Where a 12-bit core keeps its configuration word: past the top of program memory, the word the
+// programming-mode counter starts at before it steps on to program word 0.
+inline constexpr std::uint32_t kPic12ConfigWord = 0xFFF;
 
 struct PicLayout {
     int coreBits = 14; // 12, 14 or 16
     std::uint32_t idAddress = 0x2000; // m_nIdAddress: word address of the ID locations
     std::uint32_t idWords = 4; // ID locations at the start of configuration memory
     std::uint32_t configMemoryWords = 8; // m_nConfigMemoryWords
-    std::uint32_t configWordAddress = 0x2007; // word address of the first configuration word
+    // Word address of the first configuration word (a 12-bit core's: kPic12ConfigWord).
+    std::uint32_t configWordAddress = 0x2007;
     std::uint32_t configWordCount = 1;
     std::optional<std::uint32_t> deviceIdAddress; // word address of the (read-only) device ID
     std::optional<std::uint32_t> osccalAddress; // word address of the OSCCAL word

@@ -81,7 +81,8 @@ void CFileOptionsDlg::OnFormatChanged(int index)
 void CFileOptionsDlg::accept()
 {
     const int format = m_format->currentIndex();
-    m_strFormat = format >= 0 ? buffer::kFormatChoices[format].pattern : "*.bin";
+    // No entry chosen leaves the format empty: the file's name decides then.
+    m_strFormat = format >= 0 ? buffer::kFormatChoices[format].pattern : "";
     m_nOpenMode = std::max(0, m_readMode->currentIndex());
     m_strFill = buffer::FillText(m_fill->currentIndex());
     m_strOffset = m_offset->text().trimmed().toStdString();

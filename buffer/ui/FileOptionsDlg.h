@@ -18,7 +18,7 @@ public:
 
     // What OK stores.
     std::string m_strPattern; // the file name given
-    std::string m_strFormat; // "*.hex", ...
+    std::string m_strFormat; // "*.hex", ...; empty when no entry is chosen
     std::string m_strOffset = "000000";
     std::string m_strFill = "FF";
     int m_nOpenMode = 0;

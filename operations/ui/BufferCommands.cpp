@@ -1,5 +1,6 @@
 #include "operations/ui/BufferCommands.h"
 
+#include "buffer/FileCombiner.h"
 #include "buffer/FileFormat.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
@@ -48,6 +49,11 @@ std::string Upper(std::string text)
 bool EndsWith(const std::string& text, const std::string& tail)
 {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsHexName(const std::string& path)
+{
+    return EndsWith(Upper(path), ".HEX");
 }
 
 bool IsJamOrStapl(const std::string& path)
@@ -121,10 +127,11 @@ CBufferCommands::CBufferCommands(CTonrigView& view, buffer::CBufferModel& model)
     , m_model(model)
 {
     m_chooseOpen = [this](const std::string& filters, const std::string& lastPath) {
-        QString selected;
-        const QString path = QFileDialog::getOpenFileName(
-            &m_view, "Open", QString::fromStdString(lastPath), ToQtFilters(filters), &selected);
-        return FileChoice { path.toStdString(), selected.toStdString() };
+        QFileDialog dialog(&m_view);
+        PrepareOpenDialog(dialog, filters, lastPath);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return FileChoice {};
+        return FileChoice { dialog.selectedFiles().front().toStdString(), dialog.selectedNameFilter().toStdString() };
     };
     m_chooseSave = [this](const std::string& filters, const std::string& lastPath) {
         QString selected;
@@ -382,8 +389,22 @@ std::string CBufferCommands::OpenFilters(const std::string& lastType)
     return type + " Files (*." + type
         + ");;Binary Files (*.bin);;Hex Files (*.hex);;ROM Files (*.rom);;"
           "Xilinx CPLD STAPL Files (*.stapl);;Altera CPLD JAM Files (*.jam);;Altera CPLD JBC Files (*.jbc);;"
-          "Motorola S Files (*.s *.mot *.srec *.s19 *.s28 *.s37);;JEDEC Files (*.jed);;"
+          "Motorola S Files (*.s *.mot);;JEDEC Files (*.jed);;EMC Files (*.cds);;"
         + kAllFiles;
+}
+
+void CBufferCommands::PrepareOpenDialog(QFileDialog& dialog, const std::string& filters, const std::string& lastPath)
+{
+    dialog.setWindowTitle("Open");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // Files come as "IMAGE.BIN" as often as "image.bin": the filters match either case, which
+    // only Qt's own dialog can be told to do.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(ToQtFilters(filters).split(";;"));
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (!lastPath.empty())
+        dialog.selectFile(QString::fromStdString(lastPath));
 }
 
 std::string CBufferCommands::SaveFilters()
@@ -393,8 +414,31 @@ std::string CBufferCommands::SaveFilters()
         + kAllFiles;
 }
 
+bool CBufferCommands::BufferFree(const char* what)
+{
+    // The pump writes into the buffers while it holds the link or runs an operation.
+    if (!m_view.CheckLinkFree(what))
+        return false;
+    if (!IsOperationIdle()) {
+        m_view.Log(platform::Format("%s: an operation is running.\r\n", what), CTonrigView::kLogError);
+        return false;
+    }
+    return true;
+}
+
+bool CBufferCommands::ScriptTabActive() const
+{
+    return m_tabs && m_tabs->tabText(m_tabs->currentIndex()).startsWith("ZelvoScript");
+}
+
 void CBufferCommands::OnFileOpen()
 {
+    if (ScriptTabActive()) {
+        m_view.Log("Script engine not available yet: no script file was opened.\r\n", CTonrigView::kLogNote);
+        return;
+    }
+    if (!BufferFree("Open"))
+        return;
     const std::string lastType = ReadSetting("LastOpenedFileType", "bin");
     const std::string lastName = ReadSetting("LastOpenedFileName", "");
     const FileChoice choice = m_chooseOpen(OpenFilters(lastType), lastName);
@@ -403,6 +447,9 @@ void CBufferCommands::OnFileOpen()
 
     CFileOptionsDlg options(choice.path, &m_view);
     if (!m_runOptions(options))
+        return;
+    // The dialogs ran an event loop: a worker may have taken the link meanwhile.
+    if (!BufferFree("Open"))
         return;
 
     SetFileOffsetText(options.m_strOffset);
@@ -416,12 +463,58 @@ void CBufferCommands::OnFileOpen()
 
     std::string pattern = options.m_strFormat;
     if (pattern.empty())
-        pattern = EndsWith(choice.path, ".hex") ? "Hex Files (*.hex)" : "Binary Files (*.bin)";
+        pattern = IsHexName(choice.path) ? "Hex Files (*.hex)" : "Binary Files (*.bin)";
     WriteSetting("LastOpenedFileType", QFileInfo(QString::fromStdString(choice.path)).suffix().toStdString());
     WriteSetting("LastOpenedFileName", choice.path);
 
     m_view.m_strFileName = choice.path;
     LoadFile(choice.path, pattern);
+}
+
+void CBufferCommands::OnCombineFiles()
+{
+    if (g_nCurrentClass != kNoDeviceClass) {
+        MessageBox("Device been selected. \r\nTo use this function, please restart software and do not select device.",
+            platform::kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (!BufferFree("Combine"))
+        return;
+    const FileChoice choice = m_chooseOpen("Binary Files (*.bin)", ReadSetting("LastOpenedFileName", ""));
+    if (choice.path.empty())
+        return;
+    CFileOptionsDlg options(choice.path, &m_view);
+    if (!m_runOptions(options))
+        return;
+    SetFileOffsetText(options.m_strOffset);
+    // The dialogs ran an event loop: a worker may have taken the link meanwhile.
+    if (!BufferFree("Combine"))
+        return;
+
+    std::vector<std::uint8_t>& code = m_model.Buffer(buffer::kMainBuffer);
+    if (m_hexView)
+        m_hexView->SetData(nullptr, 0);
+    const buffer::CombineResult result = buffer::CombineFile(
+        code, choice.path, buffer::ParseFileOffset(options.m_strOffset), CurrentBufferDeviceParams().Limit());
+    AttachHexView();
+    ShowBoxes(result.boxes);
+    if (!result.combined)
+        return;
+    m_view.m_nBufferPos = 0;
+    ShowBufferTab(1);
+    if (m_hexView)
+        m_hexView->ScrollToOffset(0);
+    if (g_pMainFrame)
+        g_pMainFrame->setWindowTitle(QString::fromStdString("Zelvo USB Programmer - " + choice.path));
+}
+
+void CBufferCommands::OnFillBufferFF()
+{
+    if (!BufferFree("Fill buffer"))
+        return;
+    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::fill(data.begin(), data.end(), 0xFF);
+    ShowBufferTab(1);
 }
 
 void CBufferCommands::OnFileSave()

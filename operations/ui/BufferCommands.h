@@ -17,6 +17,7 @@
 class CFileOptionsDlg;
 class CHexView;
 class CTonrigView;
+class QFileDialog;
 class QMimeData;
 class QTabBar;
 class QWidget;
@@ -60,7 +61,12 @@ public:
     int OpenDroppedFiles(const QMimeData* data);
     int OpenDroppedFiles(const std::vector<std::string>& paths);
 
+    // File Open asks for the file and its options, remembers them and loads; Combine places a
+    // binary file into the code buffer at an offset (only with no device selected); Fill sets
+    // the current buffer to 0xFF. All three refuse while the link is held or an operation runs.
     void OnFileOpen();
+    void OnCombineFiles();
+    void OnFillBufferFF();
     void OnFileSave();
     void OnFileSaveAs();
     // Saves the current buffer; asks about an incomplete read first. True when saved.
@@ -85,11 +91,17 @@ public:
     // The filter list of the Open dialog, led by the type opened last.
     static std::string OpenFilters(const std::string& lastType);
     static std::string SaveFilters();
+    // Sets up the Open dialog the default chooser runs: the filters (either letter case
+    // matching), the last file preselected.
+    static void PrepareOpenDialog(QFileDialog& dialog, const std::string& filters, const std::string& lastPath);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // False, with a log line, while the buffers must not change.
+    bool BufferFree(const char* what);
+    bool ScriptTabActive() const;
     void ApplyLoadResult(const buffer::LoadResult& result);
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
     void CompileSource(const std::string& source);

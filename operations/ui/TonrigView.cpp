@@ -9,6 +9,7 @@
 #include "link/ProgrammerModel.h"
 #include "operations/ByteSwap.h"
 #include "operations/CommandChannelPump.h"
+#include "operations/ConfigWords.h"
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
@@ -700,11 +701,19 @@ static bool RunPumpStep(
 
 bool CTonrigView::RunReadStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Read);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Read);
 }
 
 bool CTonrigView::RunWriteStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Write);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Write);
 }
 
@@ -715,6 +724,11 @@ bool CTonrigView::RunEraseStep(BYTE option)
 
 bool CTonrigView::RunVerifyStep()
 {
+    // Buffer 3 is the configuration words, which have their own exchange.
+    if (m_pPumpPort->BufferIndex() == 3 && g_CurrentDevice.m_pPicConfig)
+        return RunConfigWordsStep(ConfigWordsAction::Verify);
+    if (m_pPumpPort->BufferIndex() == 2 && g_CurrentDevice.m_pPicConfig)
+        PutConfigWordsInConfigMemory(*g_CurrentDevice.m_pPicConfig, m_ConfigBuffer);
     return RunPumpStep(*this, *m_pPumpPort, *m_pPump, PumpOperation::Verify);
 }
 
@@ -796,6 +810,11 @@ void CTonrigView::OnFileOpen()
     m_pBufferCommands->OnFileOpen();
 }
 
+void CTonrigView::OnCombineFiles()
+{
+    m_pBufferCommands->OnCombineFiles();
+}
+
 void CTonrigView::OnFileSave()
 {
     m_pBufferCommands->OnFileSave();
@@ -841,9 +860,7 @@ void CTonrigView::OnRead()
 }
 void CTonrigView::OnErase()
 {
-    if (!CheckLinkFree("Erase"))
-        return;
-    NotAvailableYet("Erase");
+    EraseDevice();
 }
 void CTonrigView::OnVerify()
 {
@@ -851,15 +868,11 @@ void CTonrigView::OnVerify()
 }
 void CTonrigView::OnLock()
 {
-    if (!CheckLinkFree("Lock/Unlock"))
-        return;
-    NotAvailableYet("Lock/Unlock");
+    LockDevice();
 }
 void CTonrigView::OnSignatureId()
 {
-    if (!CheckLinkFree("Signature ID"))
-        return;
-    NotAvailableYet("Signature ID");
+    ReadDeviceId();
 }
 void CTonrigView::OnBlankCheck()
 {
@@ -867,11 +880,7 @@ void CTonrigView::OnBlankCheck()
 }
 void CTonrigView::OnFillBufferFF()
 {
-    NotAvailableYet("Fill buffer");
-}
-void CTonrigView::OnSetCfgBits()
-{
-    NotAvailableYet("Config device");
+    m_pBufferCommands->OnFillBufferFF();
 }
 
 void CTonrigView::OnDeviceButton()

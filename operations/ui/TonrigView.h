@@ -32,9 +32,15 @@
 #include <vector>
 
 class CBufferCommands;
+class CDeviceIdDlg;
+class CEraseOptionsDlg;
+struct EraseStart;
 class CHexView;
 class COperationControl;
+class ChipDialogs;
 class ExchangeLink;
+enum class ConfigWordsAction;
+struct ConfigWordsOutcome;
 struct OperationControlHooks;
 struct PumpResult;
 class CProgressDlg;
@@ -119,6 +125,7 @@ public:
     CBufferCommands& BufferCommands() { return *m_pBufferCommands; }
     buffer::CBufferModel& Buffers() { return m_Buffers; }
     void OnFileOpen();
+    void OnCombineFiles();
     void OnFileSave();
     void OnFileSaveAs();
     void OnRecentFile();
@@ -146,6 +153,26 @@ public:
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
 
+    // --- Get ID and Lock (operations/ui/ViewDeviceId.cpp)
+    // Get ID (32807, button 124, the toolbar's Signature ID): the chip's signature read on the
+    // pump's worker slot, then shown in the chip-ID dialog.
+    void ReadDeviceId();
+    // Lock (32809, the toolbar's Lock/Unlock): the device's lock, or a 1-Wire chip's ROM.
+    void LockDevice();
+    // The lock step of a batch (timer 7), whose checks have run: LockDevice without them.
+    void LockDeviceStep();
+    // How the chip-ID dialog runs; the default runs it modally. Tests answer it here.
+    using DeviceIdDialogRunner = std::function<void(CDeviceIdDlg&)>;
+    void SetDeviceIdDialogRunner(DeviceIdDialogRunner runner) { m_runDeviceIdDlg = std::move(runner); }
+    // The one chip-ID dialog (m_pDeviceIdDlg), made on first use as a child of the view.
+    CDeviceIdDlg& DeviceIdDlg();
+
+private:
+    void RunLock();
+    CDeviceIdDlg* m_pDeviceIdDlg = nullptr;
+    DeviceIdDialogRunner m_runDeviceIdDlg;
+
+public:
     // --- command channel and device setup (operations/ui/ViewSetup.h)
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
     // Button 123.
@@ -216,13 +243,49 @@ public:
     // WM_READ_DONE and WM_ERASE_DONE, after the common end.
     void OnReadDone(const StepResult& result);
     void OnEraseDone(const StepResult& result);
-    // The configuration words of a read sequence's last buffer (operations/ui/ViewConfigWords.cpp).
-    void ReadConfigWords();
+
+    // --- configuration words and Set CFG bits (operations/ui/ViewConfigWords.cpp)
+    // A PIC's configuration words (the descriptor's m_ConfigValue): each logs its first line and
+    // runs its exchange through the exchange helper; `done` then gets, once and on the GUI thread,
+    // how it ended: Done, Failed, LinkLost, or Refused when it never started (no descriptor, a
+    // length the exchanges cannot carry, the helper busy). A read fills the descriptor (supplied
+    // from then on) and buffer 3. True when the exchange started.
+    using ConfigWordsDone = std::function<void(StepKind)>;
+    bool ReadConfigWords(ConfigWordsDone done = {});
+    bool VerifyConfigWords(ConfigWordsDone done = {});
+    bool WriteConfigWords(ConfigWordsDone done = {});
+    // The read, write and verify steps on buffer 3: the configuration words in place of the pump.
+    bool RunConfigWordsStep(ConfigWordsAction action);
+    // Set CFG bits (32900) opens these; stand-ins that log "... is not available yet." until the
+    // dialogs exist. Tests put theirs.
+    ChipDialogs& Dialogs();
+    void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
     // WM_DEVICE_DETECTED.
     void OnDeviceDetected(int classIndex);
     // WM_RUN_SCRIPT_TEXT: the text by value.
     void OnRunScriptText(const std::string& text);
     static bool PostRunScriptText(std::string text);
+
+    // --- erase (operations/ui/ViewErase.cpp)
+    // Menu 32806, toolbar 32774 (OnErase) and button 126: the checks, then RunErase.
+    void EraseDevice();
+    // Timer 3 and the command after its checks: the OSCCAL read and the triple erase where they
+    // apply, the question or the options dialog, then the pump's erase step.
+    void RunErase();
+    // How the erase options dialog runs: true for OK. Tests answer it; by default it is modal.
+    using EraseOptionsRunner = std::function<bool(CEraseOptionsDlg& dialog)>;
+    void SetEraseOptionsRunner(EraseOptionsRunner runner) { m_runEraseOptions = std::move(runner); }
+    // Set by the options dialog: the saved OSCCAL word is not written back after the erase.
+    // Batches and scripts clear it.
+    BYTE m_bKeepOscCal = 0;
+
+private:
+    void AskAndErase(const EraseStart& start);
+    void BeginErase(std::uint8_t option);
+    void RestoreOsccal(const StepResult& result);
+    EraseOptionsRunner m_runEraseOptions;
+
+public:
     // The command channel the pump talks through and how it sets the transfer sizes for the
     // current device; without a channel no step starts.
     void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
@@ -317,7 +380,6 @@ private:
     // Timers 1 to 5, 7 and 9.
     void OnStepTimer(UINT id);
     void RunIdCheckStep();
-    void RunLockStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();
     bool IsMultiBuffer() const;
@@ -355,6 +417,9 @@ private:
     std::unique_ptr<CPumpController> m_pPump;
     std::unique_ptr<CommandChannelPump> m_pPumpChannel;
     std::unique_ptr<COperationControl> m_pControl;
+    std::unique_ptr<ChipDialogs> m_pChipDialogs;
+    bool RunConfigWordsAction(ConfigWordsAction action, ConfigWordsDone done);
+    void FinishConfigWords(const ConfigWordsOutcome& outcome);
     bool m_bExchangeRunning = false;
     bool m_bCompletionLinkLost = false;
     unsigned m_nIdentifyGeneration = 0;

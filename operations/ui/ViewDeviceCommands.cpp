@@ -103,7 +103,10 @@ void CTonrigView::OnBatchRun()
 
 void CTonrigView::OnReadDone(const StepResult& result)
 {
-    m_pControl->LogElapsed();
+    // A cancel has logged the elapsed time already, when it was asked for.
+    if (result.kind != StepKind::Cancelled)
+        m_pControl->LogElapsed();
+    bool readConfigWords = false;
     switch (result.kind) {
     case StepKind::Done: {
         Log(g_Language.GetText(57) + "\r\n", log_colours::kSuccess);
@@ -114,11 +117,10 @@ void CTonrigView::OnReadDone(const StepResult& result)
             StartOperation(14);
         else if (flags.bufferIndex == 1)
             StartOperation(13);
-        else {
-            if (flags.bufferIndex == 2)
-                ReadConfigWords();
+        else if (flags.bufferIndex == 2)
+            readConfigWords = true; // after the tail below, which resets the channel
+        else
             m_pControl->EndReadSequence();
-        }
         break;
     }
     case StepKind::Cancelled:
@@ -137,6 +139,14 @@ void CTonrigView::OnReadDone(const StepResult& result)
     m_pSetup->Channel().BeginOperation();
     ShowBufferTab(1);
     m_CommandLine->setFocus();
+    // The sequence ends with the configuration words; their result is the sequence's.
+    if (readConfigWords)
+        ReadConfigWords([this](StepKind kind) {
+            if (kind == StepKind::Done)
+                m_pControl->EndReadSequence();
+            else
+                m_pControl->EndRun();
+        });
 }
 
 void CTonrigView::OnRunScriptText(const std::string& text)

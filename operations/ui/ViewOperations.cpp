@@ -135,7 +135,15 @@ OperationControlHooks CTonrigView::MakeControlHooks()
         DeviceShape shape;
         shape.hasData = g_CurrentDevice.m_nDataSize > 0;
         shape.hasConfig = g_CurrentDevice.m_pPicConfig != nullptr;
+        shape.configSupplied = shape.hasConfig && g_CurrentDevice.m_pPicConfig->m_bConfigSupplied;
         return shape;
+    };
+    hooks.runConfigWords = [this](StepOperation operation) {
+        auto then = [this, operation](StepKind kind) { m_pControl->OnConfigWordsResult(operation, kind); };
+        if (operation == StepOperation::Write)
+            WriteConfigWords(then);
+        else
+            VerifyConfigWords(then);
     };
     hooks.requestCancel = [] { g_bCancelOperation = 1; };
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };
@@ -194,7 +202,7 @@ void CTonrigView::OnStepTimer(UINT id)
         RunWriteStep();
         break;
     case kTimerErase:
-        RunEraseStep(0);
+        RunErase();
         break;
     case kTimerVerify:
         RunVerifyStep();
@@ -203,7 +211,7 @@ void CTonrigView::OnStepTimer(UINT id)
         RunBlankCheckStep();
         break;
     case kTimerLock:
-        RunLockStep();
+        LockDeviceStep();
         break;
     case kTimerIdCheck:
         RunIdCheckStep();
@@ -293,7 +301,7 @@ bool CTonrigView::RunExchange(
     return true;
 }
 
-// ---- The ID-check and lock steps ----
+// ---- The ID-check step (the lock step is LockDeviceStep) ----
 
 void CTonrigView::RunIdCheckStep()
 {
@@ -324,41 +332,6 @@ void CTonrigView::RunIdCheckStep()
                     result.kind = AskIdCheckContinue() ? StepKind::Done : StepKind::Failed;
                 m_pControl->OnResult(result);
             });
-    if (!started)
-        m_pControl->EndRun();
-}
-
-void CTonrigView::RunLockStep()
-{
-    const std::optional<std::uint8_t> level = LockLevel(g_CurrentDevice.m_strLockText);
-    StepResult result;
-    result.operation = StepOperation::Lock;
-    if (!level) {
-        const LockOutcome outcome = MakeLockOutcome(level, -1);
-        Log(outcome.line, log_colours::kInfo);
-        result.kind = StepKind::Done;
-        m_pControl->OnResult(result);
-        return;
-    }
-    const std::uint8_t lockLevel = *level;
-    const bool started = RunExchangeFor<ExchangeResult>(
-        [lockLevel](ExchangeLink& link, std::stop_token) { return RunLockExchange(link, lockLevel); },
-        [this, lockLevel, result](ExchangeResult exchange, bool linkLost) mutable {
-            if (linkLost)
-                exchange.kind = StepKind::LinkLost;
-            const LockOutcome outcome = DecideLock(exchange, lockLevel);
-            if (exchange.kind == StepKind::LinkLost) {
-                result.kind = StepKind::LinkLost;
-                m_pControl->OnResult(result);
-                return;
-            }
-            if (!outcome.line.empty())
-                Log(outcome.line, outcome.done ? log_colours::kSuccess : log_colours::kError);
-            result.kind = outcome.done ? StepKind::Done : StepKind::Failed;
-            m_pControl->OnResult(result);
-            if (!outcome.boxText.empty())
-                MessageBox(outcome.boxText, g_Language.GetText(50), MB_OK | MB_ICONERROR);
-        });
     if (!started)
         m_pControl->EndRun();
 }

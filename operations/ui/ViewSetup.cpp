@@ -2,8 +2,11 @@
 
 #include "operations/OperationPump.h"
 
+#include "buffer/BufferLoader.h"
 #include "catalogue/DeviceClass.h"
 #include "link/CFGManager.h"
+#include "operations/BufferDeviceParams.h"
+#include "operations/ConfigWords.h"
 #include "operations/DeviceSwitches.h"
 #include "operations/HeaderModel.h"
 #include "operations/LastSession.h"
@@ -146,6 +149,14 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
     if (codeSize > 0)
         m_view.m_CodeBuffer.assign(static_cast<std::size_t>(codeSize), 0xFF);
     m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
+    // A PIC's blank word holds only the core's bits, as the chip reads it, and buffer 3 shows
+    // the new class's configuration words rather than the last device's.
+    const buffer::CBufferDeviceParams device = CurrentBufferDeviceParams();
+    if (device.pic && g_CurrentDevice.m_pPicConfig) {
+        buffer::MaskBuffer(m_view.Buffers(), 0, device);
+        buffer::MaskBuffer(m_view.Buffers(), 2, device);
+        ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
+    }
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)

@@ -63,6 +63,7 @@ TEST(FileOptionsDialog, OkStoresPatternModeFillAndOffset)
         { 1, 8, 2, "-10", "*.hex", "00", "-10" },
         { 2, 3, 1, "", "*.s", "FF", "0" }, // an empty offset is 0
         { 8, 1, 2, "0x200", "*.cds", "00", "0x200" },
+        { -1, 0, 0, "1", "", "FF", "1" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);

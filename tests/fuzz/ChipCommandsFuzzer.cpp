@@ -69,7 +69,14 @@ sim::ChipSpec Pick(std::uint8_t b)
     s.pic.configWordAddress = (b & 0x04) ? 0x2007 : 0xFFF;
     s.protectableUpperHalf = (b & 0x02) != 0;
     s.noReadStatus = (b & 0x01) != 0;
-    s.conditions.weak = { { sim::ChipMemory::Main, 5, 0x01, sim::WeakMode::FlipsBack } };
+    s.conditions.weak = { { sim::ChipMemory::Main, 5, 0x01, sim::WeakMode::FlipsBack },
+        sim::WeakBits::NeedsTwoPasses(sim::ChipMemory::Main, 0x200, 0x40) };
+    s.conditions.flipAfterWrite = { { sim::ChipMemory::Main, 6, 0x80 } };
+    s.conditions.configWriteRefused = (b & 0x04) != 0;
+    s.conditions.osccalWriteIgnored = (b & 0x08) != 0;
+    s.conditions.osccalReadUnanswered = (b & 0x02) != 0;
+    if (b & 0x01)
+        s.conditions.eraseTime = std::chrono::milliseconds(2500);
     return s;
 }
 

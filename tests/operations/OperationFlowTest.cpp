@@ -14,6 +14,7 @@ constexpr DeviceShape kPlain {}; // an 8051: code only
 constexpr DeviceShape kEeprom { true, false }; // code and data
 constexpr DeviceShape kPicWithEeprom { true, true };
 constexpr DeviceShape kPicWithoutEeprom { false, true };
+constexpr DeviceShape kPicSupplied { true, true, true }; // its configuration words are known
 
 // One step the view would have started: the operation and the buffer it worked on.
 struct Ran {
@@ -50,11 +51,21 @@ struct RunSimulation {
     std::vector<Ran> ran;
     std::vector<int> periods;
     StepPlan last;
+    bool skipped = false; // a walk ended without the configuration words
 
     void Run(StepPlan plan)
     {
         const AutoStepQuery query = [this](int op) { return checked.count(op) != 0; };
-        for (int guard = 0; plan.timer != 0 && guard < 50; ++guard) {
+        for (int guard = 0; (plan.timer != 0 || plan.configWords != StepOperation::None) && guard < 50; ++guard) {
+            skipped = skipped || plan.configWordsSkipped;
+            if (plan.configWords != StepOperation::None) {
+                // The configuration words, shown as buffer 3.
+                const int index = static_cast<int>(ran.size());
+                ran.push_back({ plan.configWords, 3 });
+                plan
+                    = PlanAfterConfigWords(plan.configWords, index == failAt ? failKind : StepKind::Done, flags, query);
+                continue;
+            }
             periods.push_back(plan.periodMs);
             const StepOperation operation = OperationOfTimer(plan.timer);
             MarkWalkOnTimer(plan.timer, flags, shape);
@@ -65,6 +76,7 @@ struct RunSimulation {
             result.kind = index == failAt ? failKind : StepKind::Done;
             plan = PlanAfterResult(result, flags, shape, doubleWrite, query);
         }
+        skipped = skipped || plan.configWordsSkipped;
         last = plan;
     }
 
@@ -299,6 +311,76 @@ TEST(OperationFlow, AManualVerifyWalksOnAPicAndEndsWithTheControlsBack)
     plain.Run(Armed(4));
     EXPECT_EQ(plain.ran, (std::vector<Ran> { { Vf, 0 } }));
     EXPECT_TRUE(plain.last.enableControls);
+}
+
+TEST(OperationFlow, WriteAndVerifyWalksEndWithSuppliedConfigurationWords)
+{
+    struct Case {
+        const char* name;
+        DeviceShape shape;
+        std::set<int> checked;
+        int failAt;
+        std::vector<Ran> expected;
+        bool skipped;
+        bool failScript;
+    };
+    const Case cases[] = {
+        { "supplied: written and verified after buffer 2", kPicSupplied, { 4, 6, 10 }, -1,
+            { { Wr, 0 }, { Wr, 1 }, { Wr, 2 }, { Wr, 3 }, { Vf, 0 }, { Vf, 1 }, { Vf, 2 }, { Vf, 3 }, { Lk, 0 } },
+            false, false },
+        { "not supplied: skipped, the run goes on", kPicWithEeprom, { 4, 6 }, -1,
+            { { Wr, 0 }, { Wr, 1 }, { Wr, 2 }, { Vf, 0 }, { Vf, 1 }, { Vf, 2 } }, true, false },
+        { "a failed configuration write ends the batch", kPicSupplied, { 4, 6, 10 }, 3,
+            { { Wr, 0 }, { Wr, 1 }, { Wr, 2 }, { Wr, 3 } }, false, true },
+        { "a configuration mismatch ends the batch before the lock", kPicSupplied, { 6, 10 }, 3,
+            { { Vf, 0 }, { Vf, 1 }, { Vf, 2 }, { Vf, 3 } }, false, true },
+        { "blank check and read walks have none", kPicSupplied, { 3, 7 }, -1,
+            { { Rd, 0 }, { Bl, 0 }, { Bl, 1 }, { Bl, 2 } }, false, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunSimulation sim { c.shape, c.checked };
+        sim.failAt = c.failAt;
+        sim.BatchRun();
+        EXPECT_EQ(sim.ran, c.expected) << Describe(sim.ran);
+        EXPECT_EQ(sim.skipped, c.skipped);
+        EXPECT_EQ(sim.last.failScript, c.failScript);
+        EXPECT_TRUE(sim.last.enableControls);
+        EXPECT_EQ(sim.flags, OperationRunFlags {});
+    }
+}
+
+TEST(OperationFlow, ConfigurationWordsAsAStepOfTheirOwn)
+{
+    // A manual write of buffer 3: the controls come back, the buffer stays.
+    OperationRunFlags flags;
+    flags.bufferIndex = 3;
+    StepPlan plan = PlanAfterConfigWords(Wr, StepKind::Done, flags, {});
+    EXPECT_TRUE(plan.enableControls);
+    EXPECT_FALSE(plan.failScript);
+    EXPECT_FALSE(plan.showBufferTab);
+    EXPECT_EQ(flags.bufferIndex, 3);
+
+    plan = PlanAfterConfigWords(Vf, StepKind::Failed, flags, {});
+    EXPECT_TRUE(plan.enableControls);
+    EXPECT_TRUE(plan.failScript);
+    EXPECT_EQ(flags.bufferIndex, 3);
+
+    // A cancel while a walk's configuration words were written ends the run at buffer 0.
+    OperationRunFlags walk;
+    walk.autoRun = walk.bufferRun = true;
+    walk.bufferIndex = 2;
+    CancelRun(walk);
+    plan = PlanAfterConfigWords(Wr, StepKind::Done, walk, [](int) { return true; });
+    EXPECT_EQ(plan.timer, 0);
+    EXPECT_TRUE(plan.failScript);
+    EXPECT_TRUE(plan.showBufferTab);
+    EXPECT_EQ(walk, OperationRunFlags {});
+
+    // In an automatic run a verify goes on to the lock.
+    flags.autoRun = true;
+    plan = PlanAfterConfigWords(Vf, StepKind::Done, flags, [](int op) { return op == 10; });
+    EXPECT_EQ(plan.timer, 7);
 }
 
 TEST(OperationFlow, CancelMidWalkEndsItAtBufferZero)

@@ -229,3 +229,57 @@ TEST(MakePumpJob, FailureAddressMapping)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MakePumpJob, PicConfigurationMemorySkipsTheDeviceIdAndMasksTheConfigurationWord)
+{
+    CDeviceClass pic14 = Pic(14);
+    pic14.m_pPicConfig->m_ConfigMask[0] = 0x3F; // low byte: bits 6 and 7 unimplemented
+    pic14.m_pPicConfig->m_ConfigMask[1] = 0x1F;
+    // A 16-bit core: ID locations at 0x200000, the device ID at 0x3FFFFE, the configuration
+    // bytes at 0x300000, none of them inside configuration memory but the ID locations.
+    CDeviceClass pic18 = Pic(16);
+    pic18.m_pPicConfig->m_nIdAddress = 0x200000;
+    pic18.m_pPicConfig->m_nDeviceIdAddress = 0x3FFFFE;
+    pic18.m_pPicConfig->m_nConfigAddress = 0x300000;
+    pic18.m_pPicConfig->m_nConfigBytes = 14;
+    struct Row {
+        const char* name;
+        PumpOperation op;
+        CDeviceClass device;
+        int classIndex;
+        int skipFrom;
+        int skipCount;
+        int maskCount;
+    };
+    const Row rows[] = {
+        { "14-bit verify", PumpOperation::Verify, pic14, 313, 12, 2, 2 },
+        { "14-bit blank check", PumpOperation::BlankCheck, pic14, 313, 12, 2, 0 },
+        { "14-bit read", PumpOperation::Read, pic14, 313, 0, 0, 0 },
+        { "14-bit write", PumpOperation::Write, pic14, 313, 0, 0, 0 },
+        { "16-bit verify", PumpOperation::Verify, pic18, 321, 0, 0, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PumpSnapshot s = Snap(row.op, row.device, 16, row.classIndex);
+        s.bufferIndex = 2;
+        const PumpJob job = std::get<PumpJob>(MakePumpJob(s));
+        EXPECT_EQ(job.skipFrom, row.skipFrom);
+        EXPECT_EQ(job.skipCount, row.skipCount);
+        EXPECT_EQ(job.maskCount, row.maskCount);
+        if (row.maskCount) {
+            // The buffer holds the word high byte first.
+            EXPECT_EQ(job.maskFrom, 14);
+            EXPECT_EQ(job.maskBytes[0], 0x1F);
+            EXPECT_EQ(job.maskBytes[1], 0x3F);
+        }
+    }
+    // Program memory of the same chip takes neither.
+    PumpSnapshot code = Snap(PumpOperation::Verify, pic14, 0x800, 313);
+    const PumpJob job = std::get<PumpJob>(MakePumpJob(code));
+    EXPECT_EQ(job.skipCount, 0);
+    EXPECT_EQ(job.maskCount, 0);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "operations/StepExchange.h"
 
 #include "LanguageFixture.h"
+#include "ScriptedExchangeLink.h"
 
 #include "link/ProgrammerCommand.h"
 
@@ -11,48 +12,8 @@ namespace {
 
 using Status = ExchangeLink::Status;
 
-// A link that records what is sent and answers reads from a script.
-class ScriptedLink : public ExchangeLink {
-public:
-    struct Answer {
-        std::vector<std::uint8_t> bytes;
-        Status status = Status::Ok;
-    };
-
-    std::vector<std::vector<std::uint8_t>> sent;
-    std::vector<Voltages> voltages;
-    std::deque<Answer> reads;
-    int goneAtSend = -1; // the send (0-based) at which the programmer leaves
-
-    void SetVoltages(Voltages v) override { voltages.push_back(v); }
-    Status Send(std::span<const std::uint8_t> packet) override
-    {
-        if (static_cast<int>(sent.size()) == goneAtSend)
-            return Status::Gone;
-        sent.emplace_back(packet.begin(), packet.end());
-        return Status::Ok;
-    }
-    int Read(std::span<std::uint8_t> buffer, Status& status) override
-    {
-        if (reads.empty()) {
-            status = Status::Timeout;
-            return 0;
-        }
-        Answer a = reads.front();
-        reads.pop_front();
-        status = a.status;
-        const std::size_t n = std::min(a.bytes.size(), buffer.size());
-        std::copy_n(a.bytes.begin(), n, buffer.begin());
-        return static_cast<int>(n);
-    }
-};
-
-std::vector<std::uint8_t> Packet(std::initializer_list<std::uint8_t> head)
-{
-    std::vector<std::uint8_t> p(head);
-    p.resize(64, 0x00);
-    return p;
-}
+using tonrig::test::Packet;
+using tonrig::test::ScriptedLink;
 
 using Bytes = std::vector<std::vector<std::uint8_t>>;
 

@@ -135,6 +135,8 @@ TEST_F(MainFrame, CommandTable)
         { 32974, "New Device Request", {}, false },
         { 32803, "&Read", { "Ctrl+R" }, true },
         { 32804, "Write", { "Ctrl+W" }, true },
+        { 32807, "Get &ID", { "Ctrl+I" }, true },
+        { 32809, "&Lock", { "Ctrl+L" }, true },
         { 32918, "B&uffer Byte Swap", { "Ctrl+U" }, true },
         { 32962, "Run &Script", { "F5" }, false },
         { 32963, "Stop Script", { "Esc" }, false },

@@ -1,5 +1,6 @@
 #include "shell/ui/TonrigApp.h"
 
+#include "catalogue/DeviceLibrary.h"
 #include "catalogue/ui/DeviceSelectDlg.h"
 #include "link/LinkLease.h"
 #include "operations/DeviceSetup.h"
@@ -33,6 +34,9 @@ void Drain()
 
 class Application : public testing::Test {
 protected:
+    // Each test starts a program of its own: the device records of an earlier one would come
+    // back as duplicates when its view loads the lists again.
+    void SetUp() override { g_DeviceLibrary.FreeAll(); }
     void TearDown() override { g_nOperationState = kStateIdle; }
     tonrig::test::ScopedSettingsFile settings;
 };

@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 using namespace platform;
@@ -435,76 +434,6 @@ TEST_F(BoxTest, EveryListedImageBootsOnABoxThatAcceptsIt)
         EXPECT_EQ(box->RunningImage(), img.number);
         box->Port()->Unplug();
     }
-}
-
-} // namespace
-
-namespace {
-
-// A clock whose scheduled events run only when the test says, however far its time has moved:
-// the timer thread of a running clock that has not got to them yet.
-class LateClock final : public platform::Clock {
-public:
-    platform::Duration Now() override
-    {
-        std::lock_guard lock(m_mutex);
-        return m_now;
-    }
-    bool WaitUntil(std::unique_lock<std::mutex>&, std::condition_variable_any&, platform::Duration,
-        const std::function<bool()>& pred, std::stop_token) override
-    {
-        return pred();
-    }
-    void Schedule(platform::Duration at, std::function<void()> fn) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_events.emplace(at, std::move(fn));
-    }
-    void Set(platform::Duration now)
-    {
-        std::lock_guard lock(m_mutex);
-        m_now = now;
-    }
-    void RunDue()
-    {
-        for (;;) {
-            std::function<void()> fn;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_events.empty() || m_events.begin()->first > m_now)
-                    return;
-                fn = std::move(m_events.begin()->second);
-                m_events.erase(m_events.begin());
-            }
-            fn();
-        }
-    }
-
-private:
-    std::mutex m_mutex;
-    platform::Duration m_now { 0 };
-    std::multimap<platform::Duration, std::function<void()>> m_events;
-};
-
-TEST(BoxReplies, AReplyMadeLaterNeverOvertakesOneStillScheduled)
-{
-    auto late = std::make_shared<LateClock>();
-    platform::ScopedClock scoped { late };
-    platform::usb::VirtualBus bus;
-    auto box = sim::Box::PlugInto(bus, {});
-    // A block due at 10 ms, then its status byte made at 20 ms, when the block is due but its
-    // event has not run yet.
-    box->QueueReplyAt(std::chrono::milliseconds(10), std::vector<std::uint8_t>(600, 0x5A));
-    late->Set(std::chrono::milliseconds(20));
-    box->QueueReplyAt(std::chrono::milliseconds(10), { 0 });
-    late->RunDue();
-    const std::uint8_t in = box->InEndpoint();
-    std::vector<std::size_t> sizes;
-    while (const auto* packet = box->PeekIn(in)) {
-        sizes.push_back(packet->size());
-        box->PopIn(in);
-    }
-    EXPECT_EQ(sizes, (std::vector<std::size_t> { 512, 88, 1 }));
 }
 
 } // namespace

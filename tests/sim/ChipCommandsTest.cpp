@@ -373,7 +373,9 @@ TEST_F(ChipCommands, PicEraseBlanksProgramConfigurationAndOsccal)
         std::uint8_t option;
         bool dataKept, configKept, idKept;
     };
-    for (const Case& c : { Case { 0x01, true, false, false }, Case { 0x06, false, true, true } }) {
+    for (const Case& c :
+        { Case { 0x00, false, false, false }, Case { 0x01, true, false, false }, Case { 0x02, false, true, false },
+            Case { 0x04, false, false, true }, Case { 0x06, false, true, true }, Case { 0x07, true, true, true } }) {
         SCOPED_TRACE(int(c.option));
         Insert(chips::Pic12F675());
         EXPECT_EQ(WriteBlock(7, 0, { 0x12, 0x34, 0x05, 0x67 }), Bytes { 0 });
@@ -426,6 +428,146 @@ TEST_F(ChipCommands, PicWordsBlanksAndConfiguration)
     EXPECT_EQ(config[0], 0x0F);
     EXPECT_EQ(config[1], 0xEA);
     EXPECT_EQ(ReadBlock(50, 0x200, 2), (Bytes { 0x0F, 0xFF })) << "ID locations apart from it";
+}
+
+TEST_F(ChipCommands, PicMemoryByWordAddress)
+{
+    Start();
+    Insert(chips::Pic12F675());
+    auto picRead = [this](std::uint32_t word, std::uint8_t length, std::uint8_t type) {
+        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            length, type, 0, 0, 0 });
+        Bytes r = Read();
+        if (r.size() == 64)
+            r.resize(length);
+        return r;
+    };
+    auto picWrite = [this](std::uint32_t word, std::uint8_t type, const Bytes& data) {
+        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            std::uint8_t(data.size()), type };
+        p.insert(p.end(), data.begin(), data.end());
+        Send(p);
+        return Read();
+    };
+    EXPECT_EQ(picRead(0x3FF, 2, 6), (Bytes { 0x34, 0x80 })) << "the factory OSCCAL";
+
+    // The word address alone picks the memory: program words (with the OSCCAL word) below the ID
+    // address, configuration memory from it on. Each write is seen by the memory's own reads.
+    struct Case {
+        const char* name;
+        std::uint32_t word;
+        std::uint8_t type;
+        Bytes data;
+        Bytes reply;
+        std::uint8_t blockCode; // a block read that shows the same bytes
+        std::uint32_t blockAddress;
+    };
+    const Case cases[] = {
+        { "program word", 0x10, 7, { 0x12, 0x34 }, { 0 }, 4, 0x20 },
+        { "OSCCAL word, type 6", 0x3FF, 6, { 0x34, 0x00 }, { 0 }, 4, 0x7FE }, // programming clears bits
+        { "ID location", 0x2001, 7, { 0x00, 0x0A }, { 0 }, 50, 0x2002 },
+        { "configuration word", 0x2007, 7, { 0x31, 0x84 }, { 0 }, 90, 0x2007 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(picWrite(c.word, c.type, c.data), c.reply);
+        EXPECT_EQ(picRead(c.word, 2, c.type ^ 1), c.data) << "read with the other type";
+        EXPECT_EQ(ReadBlock(c.blockCode, c.blockAddress, 2), c.data);
+    }
+    // Refused: the read-only device ID, a word nothing holds, another memory type.
+    EXPECT_EQ(picWrite(0x2006, 7, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(picWrite(0x2010, 7, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(picRead(0x2010, 2, 7), (Bytes { 0xFF, 0xFF }));
+    EXPECT_EQ(picWrite(0x10, 5, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(picRead(0x10, 2, 5), Bytes { 1 });
+    // One read spans words of configuration memory, high byte first.
+    const Bytes config = picRead(0x2000, 16, 7);
+    EXPECT_EQ(Bytes(config.begin() + 2, config.begin() + 4), (Bytes { 0x00, 0x0A }));
+    EXPECT_EQ(Bytes(config.begin() + 12, config.end()), (Bytes { 0x0F, 0xC0, 0x31, 0x84 }));
+}
+
+TEST_F(ChipCommands, TwelveBitConfigurationWordIsTypeSevenAtWordZero)
+{
+    Start();
+    auto picRead = [this](std::uint32_t word, std::uint8_t length, std::uint8_t type) {
+        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            length, type, 0, 0, 0 });
+        Bytes r = Read();
+        if (r.size() == 64)
+            r.resize(length);
+        return r;
+    };
+    auto picWrite = [this](std::uint32_t word, std::uint8_t type, const Bytes& data) {
+        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            std::uint8_t(data.size()), type };
+        p.insert(p.end(), data.begin(), data.end());
+        Send(p);
+        return Read();
+    };
+    // The chip's own place for the word, and a layout that puts it at program word 0 (as a host
+    // table may): neither lets the configuration word reach the program.
+    for (std::uint32_t configWordAddress : { sim::kPic12ConfigWord, 0u }) {
+        SCOPED_TRACE(configWordAddress);
+        ChipSpec s = chips::Pic12F508();
+        s.pic.configWordAddress = configWordAddress;
+        Insert(s);
+        EXPECT_EQ(WriteBlock(7, 0, { 0x0A, 0x05, 0x0C, 0x12 }), Bytes { 0 }); // program words 0 and 1
+
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF })) << "a blank configuration word";
+        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xEA }), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(ReadBlock(4, 0, 4), (Bytes { 0x0A, 0x05, 0x0C, 0x12 })) << "program memory untouched";
+        // Type 6 at word 0 is program word 0; a longer type-7 access steps on into it.
+        EXPECT_EQ(picRead(0, 2, 6), (Bytes { 0x0A, 0x05 }));
+        EXPECT_EQ(picRead(0, 6, 7), (Bytes { 0x0F, 0xEA, 0x0A, 0x05, 0x0C, 0x12 }));
+        // Programming clears bits only: a set bit back is refused and changes nothing.
+        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xFB }), Bytes { 1 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+
+        // The OSCCAL word keeps its own address: read as type 6, written back as type 7.
+        EXPECT_EQ(picRead(0x1FF, 2, 6), (Bytes { 0x0C, 0x70 }));
+        Send({ 9, 0x02 }); // an erase that spares the configuration word
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x0F, 0xFF }));
+        EXPECT_EQ(picWrite(0x1FF, 7, { 0x0C, 0x70 }), Bytes { 0 });
+        EXPECT_EQ(ReadBlock(4, 0x3FE, 2), (Bytes { 0x0C, 0x70 }));
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        Send({ 9, 0x00 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF }));
+    }
+
+    // A 14-bit core has no such word: type 7 at word 0 is program word 0.
+    Insert(chips::Pic16F84A());
+    EXPECT_EQ(picWrite(0, 7, { 0x28, 0x05 }), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x28, 0x05 }));
+    EXPECT_EQ(ReadBlock(90, 0x2007, 2), (Bytes { 0x3F, 0xFF }));
+}
+
+TEST_F(ChipCommands, PicBlankWordsAreSkippedAndTheDeviceIdTakesOnlyItself)
+{
+    Start();
+    Insert(chips::Pic12F675());
+    // A buffer's 3F FF over the restored OSCCAL word: skipped, the block passes, the word stays.
+    EXPECT_EQ(WriteBlock(7, 0x7FA, { 0x12, 0x34, 0x3F, 0xFF, 0x3F, 0xFF }), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0x7FA, 6), (Bytes { 0x12, 0x34, 0x3F, 0xFF, 0x34, 0x80 }));
+    Send({ 58, 0, 0, 0x03, 0xFF, 2, 7, 0x3F, 0xFF });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0x7FE, 2), (Bytes { 0x34, 0x80 }));
+    // Any other word that would need a bit set still fails, naming its byte.
+    EXPECT_EQ(WriteBlock(7, 0x7FE, { 0x3F, 0xFE }), (Bytes { 1, 0, 0, 0x07, 0xFE, 0x34, 0x3F }));
+    EXPECT_EQ(WriteBlock(7, 0x7FA, { 0x12, 0x35 }), (Bytes { 1, 0, 0, 0x07, 0xFB, 0x34, 0x35 }));
+
+    // Configuration memory as a read left it in buffer 2: its device-ID word is written as it is
+    // and passes; another value there fails.
+    Bytes memory = ReadBlock(50, 0x2000, 16);
+    memory[1] = 0x05; // an ID location
+    memory[15] = 0x84; // the configuration word
+    EXPECT_EQ(WriteBlock(53, 0x2000, memory), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(50, 0x2000, 16), memory);
+    memory[13] = 0x00;
+    EXPECT_EQ(WriteBlock(53, 0x2000, memory), (Bytes { 1, 0, 0, 0x20, 0x0D, 0xC0, 0x00 }));
 }
 
 TEST_F(ChipCommands, SixteenBitConfigurationBytes)
@@ -563,6 +705,94 @@ TEST_F(ChipCommands, SignatureLockAndFuses)
     Insert(chips::At89C51());
     Send({ 65, 0xE4, 0xC9, 0x00 });
     EXPECT_EQ(Read(), Bytes { 1 });
+}
+
+TEST_F(ChipCommands, LockLevelsUntilAnErase)
+{
+    Start();
+    struct Case {
+        const char* name;
+        ChipSpec chipSpec;
+        int level;
+    };
+    const Case cases[] = {
+        { "8051, level 2", chips::At89C51(), 2 },
+        { "8051, level 3", chips::At89C51(), 3 },
+        { "AVR, level 2", chips::ATmega8(), 2 },
+        { "AVR, level 3", chips::ATmega8(), 3 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Insert(c.chipSpec);
+        const bool data = TheChip().Size(ChipMemory::Data) > 0;
+        EXPECT_EQ(WriteBlock(7, 0x10, { 0x12, 0x34 }), Bytes { 0 });
+        if (data) {
+            EXPECT_EQ(WriteBlock(49, 0x10, { 0x56 }), Bytes { 0 });
+        }
+        Send({ 12, static_cast<std::uint8_t>(c.level) });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        Send({ 11 });
+        EXPECT_EQ(Read()[0], c.level);
+
+        // Level 3 hides code and data; both levels refuse writes, naming the first byte.
+        const bool hidden = c.level == 3;
+        EXPECT_EQ(ReadBlock(4, 0x10, 2), hidden ? (Bytes { 0x00, 0x00 }) : (Bytes { 0x12, 0x34 }));
+        const std::uint8_t back = hidden ? 0x00 : 0xFF;
+        EXPECT_EQ(WriteBlock(7, 0x20, { 0x55 }), (Bytes { 1, 0, 0, 0, 0x20, back, 0x55 }));
+        if (data) {
+            EXPECT_EQ(ReadBlock(46, 0x10, 1), Bytes { std::uint8_t(hidden ? 0x00 : 0x56) });
+            EXPECT_EQ(WriteBlock(49, 0x11, { 0x66 }).size(), 7u);
+        }
+        // The signature stays readable; a lower level asked for later changes nothing.
+        Send({ 10 });
+        const Bytes sig = Read();
+        ASSERT_EQ(sig.size(), 64u);
+        EXPECT_TRUE(std::equal(c.chipSpec.signature.begin(), c.chipSpec.signature.end(), sig.begin()));
+        Send({ 12, 2 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        Send({ 11 });
+        EXPECT_EQ(Read()[0], c.level);
+
+        // An erase unlocks: code blank, writes taken again.
+        Send({ 9, 0 });
+        EXPECT_EQ(Read(), Bytes { 0 });
+        EXPECT_EQ(ReadBlock(4, 0x10, 2), (Bytes { 0xFF, 0xFF }));
+        EXPECT_EQ(WriteBlock(7, 0x20, { 0x55 }), Bytes { 0 });
+    }
+
+    // Chips without such a lock answer [1]: a PIC, a 1-Wire part, a level the chip lacks, and an
+    // AT34C02 asked for level 2 (it knows only its protection, level 1).
+    struct Refusal {
+        ChipSpec chipSpec;
+        std::uint8_t level;
+    };
+    for (const Refusal& r : { Refusal { chips::Pic16F84A(), 3 }, Refusal { chips::OneWire2431(), 2 },
+             Refusal { chips::At89C51(), 4 }, Refusal { chips::Eeprom24C02(true), 2 } }) {
+        SCOPED_TRACE(r.chipSpec.name);
+        Insert(r.chipSpec);
+        Send({ 12, r.level });
+        EXPECT_EQ(Read(), Bytes { 1 });
+    }
+}
+
+TEST_F(ChipCommands, PicSignatureIsItsDeviceIdWord)
+{
+    Start();
+    Insert(chips::Pic16F84A());
+    Send({ 10 });
+    const Bytes sig = Read();
+    ASSERT_EQ(sig.size(), 64u);
+    EXPECT_EQ(Bytes(sig.begin(), sig.begin() + 3), (Bytes { 0x05, 0x60, 0xFF }));
+    // Configuration memory shows the same word at its address, and no write changes it.
+    Send({ 57, 0, 0, 0x20, 0x06, 2, 7, 0, 0, 0 });
+    const Bytes word = Read();
+    ASSERT_EQ(word.size(), 64u);
+    EXPECT_EQ(Bytes(word.begin(), word.begin() + 2), (Bytes { 0x05, 0x60 }));
+    Send({ 58, 0, 0, 0x20, 0x06, 2, 7, 0x00, 0x00 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    Send({ 9, 0 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(50, 0x200C, 2), (Bytes { 0x05, 0x60 })); // byte 12 of configuration memory
 }
 
 TEST_F(ChipCommands, WeakChipsAndTheAlgorithmGate)

@@ -1,0 +1,321 @@
+// Get ID and Lock through the main view against the virtual programmer: the chip-ID dialog as the
+// user sees it, the questions answered by the test, the chip's lock afterwards, and the view idle
+// with the link free when each ends.
+
+#include "operations/ui/TonrigView.h"
+
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/ui/DeviceIdDlg.h"
+#include "link/CFGManager.h"
+#include "link/LinkLease.h"
+#include "link/ProgrammerCommand.h"
+#include "link/ProgrammerLink.h"
+#include "link/ProgrammerModel.h"
+#include "operations/OperationControl.h"
+#include "operations/OperationState.h"
+#include "platform/Clock.h"
+#include "platform/GuiThread.h"
+#include "platform/usb/UsbProviders.h"
+#include "platform/usb/VirtualBus.h"
+#include "shell/Language.h"
+#include "shell/LanguageLoader.h"
+#include "sim/Box.h"
+#include "sim/FaultPlan.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+namespace {
+
+using sim::ChipCategory;
+using sim::ChipSpec;
+
+struct ShownId {
+    std::string id, manufacturer, type, revision;
+};
+
+class ViewDeviceIdOnBox : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        InitLanguageForView();
+        InitDeviceClassTable();
+        g_ProgrammerLink.ResetForTest(bus);
+        sim::BoxConfig config;
+        config.version = "ZV-C Re-2.00";
+        box = sim::Box::PlugInto(*bus, config);
+        g_ProgrammerLink.ResetForTest(bus);
+        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
+        g_nProgrammerModel = sim::ModelOfVersion(config.version);
+        for (std::uint8_t code : { std::uint8_t(P_SIGNATURE), std::uint8_t(P_SET_LOCK) })
+            box->Observe(code, [this](const std::uint8_t* p, std::size_t n) {
+                std::lock_guard lock(sentMutex);
+                sent.emplace_back(p, p + n);
+            });
+        g_CFGManager.ResetState();
+        g_nOperationState = kStateIdle;
+        view = std::make_unique<CTonrigView>();
+        view->SetDeviceIdDialogRunner([this](CDeviceIdDlg& dialog) {
+            shown.push_back(
+                { dialog.m_strDeviceId, dialog.m_strManufacturerText, dialog.m_strType, dialog.m_strRevision });
+        });
+    }
+    void TearDown() override
+    {
+        view.reset();
+        g_ProgrammerLink.ResetForTest();
+        g_LinkLease.Release(LeaseHolder::Operation);
+        g_LinkLease.TakeLinkLost();
+        g_nOperationState = kStateIdle;
+        g_nCurrentClass = kNoDeviceClass;
+        g_CurrentDevice = CDeviceClass();
+        g_nProgrammerModel = kModelZvC;
+        g_bCancelOperation = 1;
+        g_CFGManager.ResetState();
+        g_Language.Reset();
+        platform::ResetShutdownForTest();
+    }
+
+    void Select(int index)
+    {
+        g_nCurrentClass = index;
+        g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
+    }
+    sim::Chip& Insert(ChipSpec spec)
+    {
+        spec.vppRuleOff = true;
+        std::lock_guard lock(box->Mutex());
+        return box->ChipSocket().Insert(std::move(spec));
+    }
+    ChipSpec Chip(ChipCategory category, std::vector<std::uint8_t> signature)
+    {
+        ChipSpec spec = ChipSpec::Make(category, 0x800);
+        spec.signature = std::move(signature);
+        return spec;
+    }
+    int LockLevel()
+    {
+        std::lock_guard lock(box->Mutex());
+        return box->ChipSocket().Get()->LockLevel();
+    }
+    // The command's exchange has ended and the view is idle again.
+    bool WaitIdle()
+    {
+        return tonrig::test::ProcessEventsUntil(
+            [&] { return !view->ExchangeRunning() && !g_LinkLease.IsHeld() && g_nOperationState == kStateIdle; });
+    }
+    std::string Log() const { return view->MessageLog().GetText(); }
+    bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+
+    // Slow enough that the link's time-outs never fire on a loaded machine.
+    std::shared_ptr<platform::Clock> clock = platform::MakeScaledClock(20);
+    platform::ScopedClock scoped { clock };
+    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
+    platform::usb::ScopedUsbProvider usb { bus };
+    tonrig::test::ScopedSettingsFile settings;
+    tonrig::test::RecordingMessageBox boxes;
+    std::shared_ptr<sim::Box> box;
+    std::unique_ptr<CTonrigView> view;
+    std::vector<ShownId> shown;
+    std::mutex sentMutex;
+    std::vector<std::vector<std::uint8_t>> sent; // the box's P_SIGNATURE and P_SET_LOCK packets
+
+    std::vector<std::vector<std::uint8_t>> Sent(std::uint8_t code)
+    {
+        std::lock_guard lock(sentMutex);
+        std::vector<std::vector<std::uint8_t>> out;
+        for (const auto& packet : sent)
+            if (packet[0] == code)
+                out.push_back(packet);
+        return out;
+    }
+};
+
+TEST_F(ViewDeviceIdOnBox, GetIdShowsTheChipInTheDialog)
+{
+    struct Case {
+        const char* name;
+        int classIndex;
+        ChipCategory category;
+        std::vector<std::uint8_t> signature;
+        ShownId expected;
+    };
+    const Case cases[] = {
+        { "an AVR, the selected chip", 27, ChipCategory::Avr, { 0x1E, 0x91, 0x0A },
+            { "1E910A", g_DeviceClassTable[27].m_strManufacturer, "ATTINY2313", "-" } },
+        { "another AVR in the socket", 27, ChipCategory::Avr, { 0x1E, 0x93, 0x06 },
+            { "1E9306", "Not in library", "Unknown Device", "-" } },
+        { "a 14-bit PIC: its ID word masked, the revision beside it", 313, ChipCategory::Pic, { 0x10, 0x66 },
+            { "1060", "Not in library", "Unknown Device", "6" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(c.classIndex);
+        Insert(Chip(c.category, c.signature));
+        shown.clear();
+        const std::size_t asked = Sent(P_SIGNATURE).size();
+        view->OnSignatureId();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+        EXPECT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].id, c.expected.id);
+        EXPECT_EQ(shown[0].manufacturer, c.expected.manufacturer);
+        EXPECT_EQ(shown[0].type, c.expected.type);
+        EXPECT_EQ(shown[0].revision, c.expected.revision);
+        EXPECT_EQ(Sent(P_SIGNATURE).size(), asked + 1);
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+TEST_F(ViewDeviceIdOnBox, GetIdRefusalsAndTheEpromWarning)
+{
+    Select(312); // a 12-bit PIC: no device-ID word
+    Insert(Chip(ChipCategory::Pic, { 0x0F, 0xFF }));
+    view->OnSignatureId();
+    Select(41);
+    g_CurrentDevice.m_strId = "XXXXX";
+    view->OnSignatureId();
+    g_CurrentDevice.m_strId = "1E930601020304";
+    view->OnSignatureId();
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "The function is not supported by this device.");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Tonrig");
+    EXPECT_EQ(boxes.Boxes()[1].text, "The function is not supported by this device.");
+    EXPECT_EQ(boxes.Boxes()[2].text, "Signature length error.Please report this bug.");
+
+    boxes.Clear();
+    Select(122); // an EPROM: the ID puts 12 V on A9
+    g_CurrentDevice.m_strId = "8F04";
+    Insert(Chip(ChipCategory::Eprom, { 0x8F, 0x04 }));
+    boxes.QueueAnswer(IDNO);
+    view->ReadDeviceId();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Reading the ID puts 12 V on pin A9 of an EPROM.\r\nContinue?");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Warring");
+    EXPECT_EQ(boxes.Boxes()[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+
+    EXPECT_TRUE(Sent(P_SIGNATURE).empty());
+    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(view->ExchangeRunning());
+
+    boxes.QueueAnswer(IDYES);
+    view->ReadDeviceId();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown[0].id, "8F04");
+    EXPECT_EQ(shown[0].type, g_DeviceClassTable[122].m_strName);
+    EXPECT_EQ(Sent(P_SIGNATURE).size(), 1u);
+}
+
+TEST_F(ViewDeviceIdOnBox, AGetIdWithoutAnAnswerIsLoggedAndShowsNoDialog)
+{
+    Select(27);
+    Insert(Chip(ChipCategory::Avr, { 0x1E, 0x91, 0x0A }));
+    box->AddFault(sim::Fault::OnCode(P_SIGNATURE, sim::FaultAction::WithholdReply));
+    view->ReadDeviceId();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return Logged("No reply from the programmer.\n"); })) << Log();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // The programmer answers the next one.
+    view->ReadDeviceId();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown[0].id, "1E910A");
+}
+
+TEST_F(ViewDeviceIdOnBox, LockSetsTheChipsLevel)
+{
+    struct Case {
+        const char* name;
+        int classIndex;
+        ChipCategory category;
+        bool hasLock;
+        int level; // the chip's afterwards
+        const char* line;
+        const char* box;
+    };
+    const Case cases[] = {
+        { "an 8051 at level 3", 8, ChipCategory::Mcu8051, true, 3, "Device locked.", "" },
+        { "an AVR at level 2", 27, ChipCategory::Avr, true, 2, "Device locked.", "" },
+        { "a chip that refuses", 8, ChipCategory::Mcu8051, false, 1, "Lock failed.", "Lock failed." },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.Clear();
+        Select(c.classIndex);
+        ChipSpec spec = Chip(c.category, { 0x1E, 0x51, 0xFF });
+        spec.hasLock = c.hasLock;
+        Insert(spec);
+        view->OnLock();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return Logged(c.line); })) << Log();
+        EXPECT_EQ(LockLevel(), c.level);
+        if (*c.box) {
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text, c.box);
+            EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+        } else {
+            EXPECT_EQ(boxes.Count(), 0u);
+        }
+        view->MessageLog().clear();
+    }
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+TEST_F(ViewDeviceIdOnBox, LockReadsAOneWireRomAndRefusesADeviceWithoutALock)
+{
+    Select(308);
+    Insert(Chip(ChipCategory::OneWire, { 0x2D, 0x54, 0xD2, 0xEF, 0x00, 0x00, 0x00, 0x2B }));
+    view->LockDevice();
+    ASSERT_TRUE(WaitIdle());
+    const std::string rom = "64 bits ROM: 2D 54 D2 EF 00 00 00 2B";
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(boxes.Boxes()[0].text, rom);
+    EXPECT_TRUE(Logged(rom + "\n")) << Log();
+    EXPECT_TRUE(Sent(P_SET_LOCK).empty());
+
+    boxes.Clear();
+    Select(41); // a serial EEPROM without lock bits
+    Insert(Chip(ChipCategory::SerialEeprom, {}));
+    view->LockDevice();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "The function is not supported by this device.");
+    EXPECT_TRUE(Sent(P_SET_LOCK).empty());
+    EXPECT_FALSE(view->ExchangeRunning());
+    EXPECT_EQ(g_nOperationState, kStateIdle);
+}
+
+TEST_F(ViewDeviceIdOnBox, TheAt34c02IsAskedByAUserButNotInABatch)
+{
+    Select(41);
+    g_CurrentDevice.m_strName = "AT34C02";
+    ChipSpec spec = Chip(ChipCategory::SerialEeprom, {});
+    spec.protectableUpperHalf = true;
+    Insert(spec);
+
+    boxes.QueueAnswer(IDNO);
+    view->LockDevice();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "This write protection cannot be undone.\r\nContinue?");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Lock");
+    EXPECT_TRUE(Sent(P_SET_LOCK).empty());
+
+    // The batch's lock step: timer 7, nobody asked.
+    boxes.Clear();
+    view->RunFlags().autoRun = true;
+    view->OnTimer(CTonrigView::kTimerLock);
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return Logged("Device locked."); })) << Log();
+    EXPECT_EQ(boxes.Count(), 0u);
+    ASSERT_EQ(Sent(P_SET_LOCK).size(), 1u);
+    EXPECT_EQ(Sent(P_SET_LOCK)[0][1], 1);
+    EXPECT_FALSE(view->RunFlags().autoRun); // the lock ends the batch
+}
+
+} // namespace
