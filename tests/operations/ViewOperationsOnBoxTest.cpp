@@ -5,6 +5,8 @@
 
 #include "operations/ui/TonrigView.h"
 
+#include "app/VirtualSocket.h"
+#include "buffer/ui/FileOptionsDlg.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
@@ -14,6 +16,7 @@
 #include "operations/CommandChannelPump.h"
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewSetup.h"
@@ -29,7 +32,9 @@
 #include "support/TestEnvironment.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <map>
@@ -56,6 +61,31 @@ std::vector<std::uint8_t> Pattern(std::size_t n, unsigned seed = 1)
     for (std::size_t i = 0; i < n; ++i)
         v[i] = static_cast<std::uint8_t>((i * 37 + seed * 11) ^ (i >> 8));
     return v;
+}
+
+// Intel HEX text of `image` (bytes at their file addresses; absent bytes are left out), 16 bytes a
+// record, all below 64 KB.
+std::string HexText(const std::map<std::uint32_t, std::uint8_t>& image)
+{
+    std::string text;
+    auto record = [&text](std::uint32_t address, const std::vector<std::uint8_t>& bytes, int type) {
+        unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8 & 0xFF) + (address & 0xFF) + type;
+        text += platform::Format(":%02X%04X%02X", static_cast<unsigned>(bytes.size()), address & 0xFFFF, type);
+        for (std::uint8_t b : bytes) {
+            text += platform::Format("%02X", b);
+            sum += b;
+        }
+        text += platform::Format("%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    };
+    for (auto it = image.begin(); it != image.end();) {
+        const std::uint32_t start = it->first;
+        std::vector<std::uint8_t> bytes;
+        while (it != image.end() && it->first == start + bytes.size() && bytes.size() < 16)
+            bytes.push_back((it++)->second);
+        record(start, bytes, 0);
+    }
+    record(0, {}, 1);
+    return text;
 }
 
 // The view's command channel with a hook on each packet the pump or an exchange sends.
@@ -667,6 +697,114 @@ TEST_F(ViewOperationsOnBox, APicReadFillsEachBufferAndAFlippedEepromByteStopsThe
     EXPECT_EQ(Log().find("Device is verified"), std::string::npos) << Log();
     EXPECT_EQ(tap->Sends(P_READ_CFG), 0) << "the walk went on to the configuration memory";
     EXPECT_FALSE(g_bScriptRunning);
+}
+
+TEST_F(ViewOperationsOnBox, APicWrittenFromAHexFileHoldsTheFileInEveryMemory)
+{
+    constexpr int kPic14 = 313; // 2048 program words, 128 EEPROM bytes
+    const CDeviceClass& table = g_DeviceClassTable[kPic14];
+    Select(kPic14, table.m_nCodeSize, table.m_nDataSize);
+    ASSERT_NE(g_CurrentDevice.m_pPicConfig, nullptr);
+    const CPicConfigInfo& pic = *g_CurrentDevice.m_pPicConfig;
+    ASSERT_EQ(pic.m_nCoreBits, 14);
+    // The chip the program seats for the class, device-ID word and all.
+    std::optional<sim::ChipSpec> chipSpec = ChipSpecForDevice(g_CurrentDevice, kPic14);
+    ASSERT_TRUE(chipSpec);
+    Insert(*chipSpec);
+
+    // The file, low byte of each word first: program words, the ID locations, the configuration
+    // word and the EEPROM, each EEPROM byte the low byte of a word.
+    const std::size_t words = static_cast<std::size_t>(table.m_nCodeSize) / 2;
+    const std::vector<std::uint8_t> seed = Pattern(2 * words, 19);
+    std::vector<std::uint8_t> program(2 * words); // as the buffer holds it, high byte first
+    std::map<std::uint32_t, std::uint8_t> image;
+    for (std::size_t w = 0; w < words; ++w) {
+        program[2 * w] = seed[2 * w] & 0x3F;
+        program[2 * w + 1] = seed[2 * w + 1];
+        image[static_cast<std::uint32_t>(2 * w)] = program[2 * w + 1];
+        image[static_cast<std::uint32_t>(2 * w + 1)] = program[2 * w];
+    }
+    const std::vector<std::uint16_t> ids { 0x0001, 0x1234, 0x2ABC, 0x3FFE };
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+        image[static_cast<std::uint32_t>(pic.m_nIdHexAddress + 2 * k)] = static_cast<std::uint8_t>(ids[k]);
+        image[static_cast<std::uint32_t>(pic.m_nIdHexAddress + 2 * k + 1)] = static_cast<std::uint8_t>(ids[k] >> 8);
+    }
+    const std::uint16_t configWord = 0x3F72;
+    image[static_cast<std::uint32_t>(pic.m_nConfigHexAddress)] = static_cast<std::uint8_t>(configWord);
+    image[static_cast<std::uint32_t>(pic.m_nConfigHexAddress + 1)] = static_cast<std::uint8_t>(configWord >> 8);
+    const std::vector<std::uint8_t> eeprom = Pattern(static_cast<std::size_t>(table.m_nDataSize), 20);
+    for (std::size_t i = 0; i < eeprom.size(); ++i) {
+        image[static_cast<std::uint32_t>(pic.m_nEepromHexAddress + 2 * i)] = eeprom[i];
+        image[static_cast<std::uint32_t>(pic.m_nEepromHexAddress + 2 * i + 1)] = 0x00;
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("FIRMWARE.HEX").toStdString();
+    {
+        QFile file(QString::fromStdString(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(HexText(image)));
+    }
+
+    // File Open, the file chosen and the options taken as the dialog offers them.
+    int optionsRuns = 0;
+    view->BufferCommands().SetOpenFileChooser([&](const std::string&, const std::string&) {
+        return CBufferCommands::FileChoice { path, {} };
+    });
+    view->BufferCommands().SetOptionsRunner([&](CFileOptionsDlg& dialog) {
+        ++optionsRuns;
+        dialog.accept();
+        return true;
+    });
+    view->OnFileOpen();
+    EXPECT_EQ(optionsRuns, 1);
+    ASSERT_TRUE(view->m_CodeBuffer == program) << Log();
+    ASSERT_TRUE(view->m_DataBuffer == eeprom);
+    ASSERT_EQ(view->m_ConfigBuffer.size(), static_cast<std::size_t>(pic.ConfigMemoryBytes()));
+    for (std::size_t k = 0; k < ids.size(); ++k)
+        EXPECT_EQ(view->m_ConfigBuffer[2 * k] << 8 | view->m_ConfigBuffer[2 * k + 1], ids[k]) << k;
+    EXPECT_TRUE(pic.m_bConfigSupplied);
+    EXPECT_EQ(pic.m_ConfigValue[1] << 8 | pic.m_ConfigValue[0], configWord);
+    EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
+
+    view->MessageLog().OnClearAll();
+    view->OnDeviceWrite();
+    RunToEnd();
+    // Program memory, EEPROM and configuration memory through the pump, then the configuration word.
+    EXPECT_EQ(Count(Log(), "Device write completed"), 3u) << Log();
+    EXPECT_EQ(Count(Log(), "Write Completed"), 1u) << Log();
+    EXPECT_TRUE(Chip() == program) << Log();
+    EXPECT_TRUE(Chip(sim::ChipMemory::Data) == eeprom) << Log();
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        const auto word = [&chip](std::uint32_t address) -> int {
+            const auto at = chip.LocateWord(address);
+            if (!at)
+                return -1;
+            const std::vector<std::uint8_t>& memory = chip.Contents(at->first);
+            return memory[at->second] << 8 | memory[at->second + 1];
+        };
+        // Configuration memory word by word, within the 14 bits a word holds; the device-ID word
+        // is the chip's own.
+        for (int k = 0; k < pic.m_nConfigMemoryWords; ++k) {
+            const std::uint32_t address = static_cast<std::uint32_t>(pic.m_nIdAddress + k);
+            if (address == static_cast<std::uint32_t>(pic.m_nDeviceIdAddress))
+                continue;
+            const std::size_t at = 2 * static_cast<std::size_t>(k);
+            EXPECT_EQ(word(address), (view->m_ConfigBuffer[at] << 8 | view->m_ConfigBuffer[at + 1]) & 0x3FFF)
+                << std::hex << address;
+        }
+        EXPECT_EQ(word(static_cast<std::uint32_t>(pic.m_nConfigAddress)), configWord);
+    }
+
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_TRUE(InOrder(Log(), { "OK", "OK", "OK", "Device is verified" }));
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+    EXPECT_EQ(Log().find("Verify Failed"), std::string::npos) << Log();
+    EXPECT_EQ(view->GetBufferIndex(), 0);
+    EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
 }
 
 TEST_F(ViewOperationsOnBox, ACancelledReadSaysSoAndTheNextReadIsRight)
