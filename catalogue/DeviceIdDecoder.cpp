@@ -18,7 +18,6 @@ std::string Upper(std::string_view text)
 
 constexpr int kTextNotInLibrary = 115;
 constexpr int kTextUnknownDevice = 116;
-constexpr std::string_view kMicrochipCode = "29";
 
 } // namespace
 

@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+// The manufacturer code of the PIC classes: a word-wide ID read from one of them carries it,
+// and only with it does the revision beside the ID mean something.
+constexpr std::string_view kMicrochipCode = "29";
+
 class CDeviceIdDecoder {
 public:
     // `id`: the ID as hex text, in either letter case. `length` is not used. `code`: the

@@ -1,12 +1,12 @@
 #include "operations/DeviceIdCommand.h"
 
+#include "catalogue/DeviceIdDecoder.h"
 #include "platform/TextFormat.h"
 
 namespace {
 
 constexpr int kMinSignatureBytes = 2;
 constexpr int kMaxSignatureBytes = 6;
-constexpr const char* kMicrochipCode = "29";
 
 } // namespace
 
@@ -65,7 +65,7 @@ DeviceIdReading ReadDeviceIdReply(const DeviceIdPlan& plan, const ExchangeResult
         const unsigned wordMask = plan.wordBits >= 16 ? 0xFFFFu : (1u << plan.wordBits) - 1;
         reading.id = platform::Format("%04x", word & plan.mask);
         reading.revision = platform::Format("%x", word & ~static_cast<unsigned>(plan.mask) & wordMask);
-        reading.code = kMicrochipCode;
+        reading.code = std::string(kMicrochipCode);
         reading.length = 2;
         return reading;
     }

@@ -63,6 +63,7 @@ CEraseOptionsDlg::CEraseOptionsDlg(const Setup& setup, QWidget* parent)
     m_restore->setEnabled(setup.hasOsccal);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &CEraseOptionsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CEraseOptionsDlg::reject);
     connect(m_calRead, &QPushButton::clicked, this, &CEraseOptionsDlg::OnCalRead);
@@ -82,12 +83,16 @@ void CEraseOptionsDlg::OnCalRead()
 {
     if (!m_readCal || !m_setup.hasOsccal)
         return;
+    m_bReading = true;
     m_calRead->setEnabled(false);
+    m_ok->setEnabled(false);
     QPointer<CEraseOptionsDlg> self(this);
     m_readCal([self](std::optional<OsccalWord> word) {
         if (!self)
             return;
+        self->m_bReading = false;
         self->m_calRead->setEnabled(true);
+        self->m_ok->setEnabled(true);
         if (word)
             self->ShowWord(*word);
     });
@@ -95,6 +100,8 @@ void CEraseOptionsDlg::OnCalRead()
 
 void CEraseOptionsDlg::accept()
 {
+    if (m_bReading)
+        return;
     if (m_setup.hasOsccal) {
         const std::optional<OsccalWord> word = ParseOsccalText(m_edit->text().toStdString());
         if (!word) {

@@ -42,7 +42,8 @@ public:
     std::uint8_t OptionByte() const { return EraseOptionByte(m_Choice); }
     bool KeepOsccal() const { return !m_Choice.restoreOsccal; }
 
-    // OK: an edit that is not 1 to 4 hex digits keeps the dialog open.
+    // OK: an edit that is not 1 to 4 hex digits keeps the dialog open, and so does a Cal. Read
+    // still running: the read holds the programmer, so the erase OK starts would be refused.
     void accept() override;
 
     QCheckBox* EepromBox() const { return m_eeprom; }
@@ -52,6 +53,7 @@ public:
     QLineEdit* OsccalEdit() const { return m_edit; }
     QLabel* NoteLabel() const { return m_note; }
     QPushButton* CalReadButton() const { return m_calRead; }
+    QPushButton* OkButton() const { return m_ok; }
 
 private:
     Setup m_setup;
@@ -59,6 +61,8 @@ private:
     QLabel* m_note = nullptr;
     QLineEdit* m_edit = nullptr;
     QPushButton* m_calRead = nullptr;
+    QPushButton* m_ok = nullptr;
+    bool m_bReading = false;
     QCheckBox* m_eeprom = nullptr;
     QCheckBox* m_config = nullptr;
     QCheckBox* m_id = nullptr;

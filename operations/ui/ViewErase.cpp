@@ -22,21 +22,6 @@
 
 namespace {
 
-COLORREF ColourOf(LineTone tone)
-{
-    switch (tone) {
-    case LineTone::Success:
-        return log_colours::kSuccess;
-    case LineTone::Info:
-        return log_colours::kInfo;
-    case LineTone::Error:
-        return log_colours::kError;
-    case LineTone::Normal:
-        break;
-    }
-    return log_colours::kNormal;
-}
-
 StepResult EraseResult(StepKind kind)
 {
     StepResult result;
@@ -161,7 +146,7 @@ void CTonrigView::OnEraseDone(const StepResult& result)
         return;
     }
     if (plan.line)
-        Log(plan.line->text, ColourOf(plan.line->tone));
+        Log(plan.line->text, log_colours::OfTone(plan.line->tone));
     StepResult step = result;
     step.kind = plan.kind;
     m_pControl->OnResult(step);

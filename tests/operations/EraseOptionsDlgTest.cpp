@@ -88,8 +88,15 @@ TEST_F(EraseOptionsDlg, CalReadShowsTheWordWhenItComes)
     dialog->CalReadButton()->click();
     ASSERT_TRUE(pending);
     EXPECT_FALSE(dialog->CalReadButton()->isEnabled()) << "one read at a time";
+    // The read holds the programmer: an OK now would start an erase that is refused.
+    EXPECT_FALSE(dialog->OkButton()->isEnabled());
+    dialog->show();
+    dialog->accept();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
     pending(OsccalWord { 0x34, 0x7C });
     EXPECT_TRUE(dialog->CalReadButton()->isEnabled());
+    EXPECT_TRUE(dialog->OkButton()->isEnabled());
     EXPECT_EQ(dialog->OsccalEdit()->text().toStdString(), "347c");
     EXPECT_EQ(dialog->NoteLabel()->text().toStdString(), "0x347c at address 0x03ff");
 
@@ -97,6 +104,7 @@ TEST_F(EraseOptionsDlg, CalReadShowsTheWordWhenItComes)
     dialog->CalReadButton()->click();
     pending(std::nullopt);
     EXPECT_EQ(dialog->OsccalEdit()->text().toStdString(), "347c");
+    EXPECT_TRUE(dialog->OkButton()->isEnabled()) << "a failed read gives OK back too";
 
     // An answer after the dialog closed reaches nothing.
     dialog->CalReadButton()->click();

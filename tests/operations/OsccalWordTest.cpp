@@ -3,6 +3,8 @@
 
 #include "operations/OsccalWord.h"
 
+#include "ScriptedExchangeLink.h"
+
 #include "link/ProgrammerCommand.h"
 #include "platform/Clock.h"
 
@@ -16,49 +18,7 @@ namespace {
 using Status = ExchangeLink::Status;
 using Bytes = std::vector<std::uint8_t>;
 
-class ScriptedLink : public ExchangeLink {
-public:
-    struct Answer {
-        Bytes bytes;
-        Status status = Status::Ok;
-    };
-
-    std::vector<Bytes> sent;
-    std::vector<Voltages> voltages;
-    std::deque<Answer> reads;
-    int goneAtSend = -1; // the send (0-based) at which the programmer leaves
-    int readsDone = 0;
-
-    void SetVoltages(Voltages v) override { voltages.push_back(v); }
-    Status Send(std::span<const std::uint8_t> packet) override
-    {
-        if (static_cast<int>(sent.size()) == goneAtSend)
-            return Status::Gone;
-        sent.emplace_back(packet.begin(), packet.end());
-        return Status::Ok;
-    }
-    int Read(std::span<std::uint8_t> buffer, Status& status) override
-    {
-        ++readsDone;
-        if (reads.empty()) {
-            status = Status::Timeout;
-            return 0;
-        }
-        Answer a = reads.front();
-        reads.pop_front();
-        status = a.status;
-        const std::size_t n = std::min(a.bytes.size(), buffer.size());
-        std::copy_n(a.bytes.begin(), n, buffer.begin());
-        return static_cast<int>(n);
-    }
-    int Count(std::uint8_t code) const
-    {
-        int n = 0;
-        for (const Bytes& p : sent)
-            n += !p.empty() && p[0] == code;
-        return n;
-    }
-};
+using tonrig::test::ScriptedLink;
 
 Bytes Packet(std::initializer_list<std::uint8_t> head, std::uint8_t fill = 0xFF)
 {

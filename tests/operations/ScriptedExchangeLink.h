@@ -47,6 +47,14 @@ public:
         std::copy_n(a.bytes.begin(), n, buffer.begin());
         return static_cast<int>(n);
     }
+    // How many packets sent start with `code`.
+    int Count(std::uint8_t code) const
+    {
+        int n = 0;
+        for (const auto& p : sent)
+            n += !p.empty() && p[0] == code;
+        return n;
+    }
 };
 
 // A 64-byte reply that starts with `head`, zero behind it.

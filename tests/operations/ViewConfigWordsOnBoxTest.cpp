@@ -28,6 +28,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "ViewGlobalsReset.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -92,20 +94,7 @@ protected:
     {
         view.reset();
         header.reset();
-        g_ProgrammerLink.ResetForTest();
-        for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
-            g_LinkLease.Release(holder);
-        g_LinkLease.TakeLinkLost();
-        g_nOperationState = kStateIdle;
-        g_nProgrammerModel = kModelZvC;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-        g_bScriptRunning = false;
-        g_bCancelOperation = 1;
-        g_CFGManager.ResetState();
-        InitDeviceClassTable();
-        g_Language.Reset();
-        platform::ResetShutdownForTest();
+        tonrig::test::ResetViewGlobals();
     }
 
     // Selects class `index` as the selection would and sizes the buffers to it.

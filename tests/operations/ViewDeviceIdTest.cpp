@@ -24,6 +24,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "ViewGlobalsReset.h"
+
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -66,17 +68,7 @@ protected:
     void TearDown() override
     {
         view.reset();
-        g_ProgrammerLink.ResetForTest();
-        g_LinkLease.Release(LeaseHolder::Operation);
-        g_LinkLease.TakeLinkLost();
-        g_nOperationState = kStateIdle;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-        g_nProgrammerModel = kModelZvC;
-        g_bCancelOperation = 1;
-        g_CFGManager.ResetState();
-        g_Language.Reset();
-        platform::ResetShutdownForTest();
+        tonrig::test::ResetViewGlobals();
     }
 
     void Select(int index)

@@ -434,22 +434,7 @@ TEST_F(ChipCommands, PicMemoryByWordAddress)
 {
     Start();
     Insert(chips::Pic12F675());
-    auto picRead = [this](std::uint32_t word, std::uint8_t length, std::uint8_t type) {
-        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            length, type, 0, 0, 0 });
-        Bytes r = Read();
-        if (r.size() == 64)
-            r.resize(length);
-        return r;
-    };
-    auto picWrite = [this](std::uint32_t word, std::uint8_t type, const Bytes& data) {
-        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            std::uint8_t(data.size()), type };
-        p.insert(p.end(), data.begin(), data.end());
-        Send(p);
-        return Read();
-    };
-    EXPECT_EQ(picRead(0x3FF, 2, 6), (Bytes { 0x34, 0x80 })) << "the factory OSCCAL";
+    EXPECT_EQ(PicRead(0x3FF, 2, 6), (Bytes { 0x34, 0x80 })) << "the factory OSCCAL";
 
     // The word address alone picks the memory: program words (with the OSCCAL word) below the ID
     // address, configuration memory from it on. Each write is seen by the memory's own reads.
@@ -470,18 +455,18 @@ TEST_F(ChipCommands, PicMemoryByWordAddress)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(picWrite(c.word, c.type, c.data), c.reply);
-        EXPECT_EQ(picRead(c.word, 2, c.type ^ 1), c.data) << "read with the other type";
+        EXPECT_EQ(PicWrite(c.word, c.type, c.data), c.reply);
+        EXPECT_EQ(PicRead(c.word, 2, c.type ^ 1), c.data) << "read with the other type";
         EXPECT_EQ(ReadBlock(c.blockCode, c.blockAddress, 2), c.data);
     }
     // Refused: the read-only device ID, a word nothing holds, another memory type.
-    EXPECT_EQ(picWrite(0x2006, 7, { 0x00, 0x00 }), Bytes { 1 });
-    EXPECT_EQ(picWrite(0x2010, 7, { 0x00, 0x00 }), Bytes { 1 });
-    EXPECT_EQ(picRead(0x2010, 2, 7), (Bytes { 0xFF, 0xFF }));
-    EXPECT_EQ(picWrite(0x10, 5, { 0x00, 0x00 }), Bytes { 1 });
-    EXPECT_EQ(picRead(0x10, 2, 5), Bytes { 1 });
+    EXPECT_EQ(PicWrite(0x2006, 7, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(PicWrite(0x2010, 7, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(PicRead(0x2010, 2, 7), (Bytes { 0xFF, 0xFF }));
+    EXPECT_EQ(PicWrite(0x10, 5, { 0x00, 0x00 }), Bytes { 1 });
+    EXPECT_EQ(PicRead(0x10, 2, 5), Bytes { 1 });
     // One read spans words of configuration memory, high byte first.
-    const Bytes config = picRead(0x2000, 16, 7);
+    const Bytes config = PicRead(0x2000, 16, 7);
     EXPECT_EQ(Bytes(config.begin() + 2, config.begin() + 4), (Bytes { 0x00, 0x0A }));
     EXPECT_EQ(Bytes(config.begin() + 12, config.end()), (Bytes { 0x0F, 0xC0, 0x31, 0x84 }));
 }
@@ -489,21 +474,6 @@ TEST_F(ChipCommands, PicMemoryByWordAddress)
 TEST_F(ChipCommands, TwelveBitConfigurationWordIsTypeSevenAtWordZero)
 {
     Start();
-    auto picRead = [this](std::uint32_t word, std::uint8_t length, std::uint8_t type) {
-        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            length, type, 0, 0, 0 });
-        Bytes r = Read();
-        if (r.size() == 64)
-            r.resize(length);
-        return r;
-    };
-    auto picWrite = [this](std::uint32_t word, std::uint8_t type, const Bytes& data) {
-        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            std::uint8_t(data.size()), type };
-        p.insert(p.end(), data.begin(), data.end());
-        Send(p);
-        return Read();
-    };
     // The chip's own place for the word, and a layout that puts it at program word 0 (as a host
     // table may): neither lets the configuration word reach the program.
     for (std::uint32_t configWordAddress : { sim::kPic12ConfigWord, 0u }) {
@@ -513,34 +483,34 @@ TEST_F(ChipCommands, TwelveBitConfigurationWordIsTypeSevenAtWordZero)
         Insert(s);
         EXPECT_EQ(WriteBlock(7, 0, { 0x0A, 0x05, 0x0C, 0x12 }), Bytes { 0 }); // program words 0 and 1
 
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF })) << "a blank configuration word";
-        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xEA }), Bytes { 0 });
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xFF })) << "a blank configuration word";
+        EXPECT_EQ(PicWrite(0, 7, { 0x0F, 0xEA }), Bytes { 0 });
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
         EXPECT_EQ(ReadBlock(4, 0, 4), (Bytes { 0x0A, 0x05, 0x0C, 0x12 })) << "program memory untouched";
         // Type 6 at word 0 is program word 0; a longer type-7 access steps on into it.
-        EXPECT_EQ(picRead(0, 2, 6), (Bytes { 0x0A, 0x05 }));
-        EXPECT_EQ(picRead(0, 6, 7), (Bytes { 0x0F, 0xEA, 0x0A, 0x05, 0x0C, 0x12 }));
+        EXPECT_EQ(PicRead(0, 2, 6), (Bytes { 0x0A, 0x05 }));
+        EXPECT_EQ(PicRead(0, 6, 7), (Bytes { 0x0F, 0xEA, 0x0A, 0x05, 0x0C, 0x12 }));
         // Programming clears bits only: a set bit back is refused and changes nothing.
-        EXPECT_EQ(picWrite(0, 7, { 0x0F, 0xFB }), Bytes { 1 });
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(PicWrite(0, 7, { 0x0F, 0xFB }), Bytes { 1 });
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
 
         // The OSCCAL word keeps its own address: read as type 6, written back as type 7.
-        EXPECT_EQ(picRead(0x1FF, 2, 6), (Bytes { 0x0C, 0x70 }));
+        EXPECT_EQ(PicRead(0x1FF, 2, 6), (Bytes { 0x0C, 0x70 }));
         Send({ 9, 0x02 }); // an erase that spares the configuration word
         EXPECT_EQ(Read(), Bytes { 0 });
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
         EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x0F, 0xFF }));
-        EXPECT_EQ(picWrite(0x1FF, 7, { 0x0C, 0x70 }), Bytes { 0 });
+        EXPECT_EQ(PicWrite(0x1FF, 7, { 0x0C, 0x70 }), Bytes { 0 });
         EXPECT_EQ(ReadBlock(4, 0x3FE, 2), (Bytes { 0x0C, 0x70 }));
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xEA }));
         Send({ 9, 0x00 });
         EXPECT_EQ(Read(), Bytes { 0 });
-        EXPECT_EQ(picRead(0, 2, 7), (Bytes { 0x0F, 0xFF }));
+        EXPECT_EQ(PicRead(0, 2, 7), (Bytes { 0x0F, 0xFF }));
     }
 
     // A 14-bit core has no such word: type 7 at word 0 is program word 0.
     Insert(chips::Pic16F84A());
-    EXPECT_EQ(picWrite(0, 7, { 0x28, 0x05 }), Bytes { 0 });
+    EXPECT_EQ(PicWrite(0, 7, { 0x28, 0x05 }), Bytes { 0 });
     EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0x28, 0x05 }));
     EXPECT_EQ(ReadBlock(90, 0x2007, 2), (Bytes { 0x3F, 0xFF }));
 }

@@ -25,24 +25,6 @@ protected:
         change(TheChip().Conditions());
     }
 
-    Bytes PicRead(std::uint32_t word, std::uint8_t length)
-    {
-        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            length, 6, 0, 0, 0 });
-        Bytes r = Read();
-        if (r.size() == 64)
-            r.resize(length);
-        return r;
-    }
-    Bytes PicWrite(std::uint32_t word, std::uint8_t type, const Bytes& data)
-    {
-        Bytes p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
-            std::uint8_t(data.size()), type };
-        p.insert(p.end(), data.begin(), data.end());
-        Send(p);
-        return Read();
-    }
-
     // Sends [9, option] and reads replies to the final one: the [2]s, their clock times from the
     // start, and the final reply.
     struct EraseRun {

@@ -262,6 +262,27 @@ protected:
         return data;
     }
 
+    // A [57] read of `length` bytes from PIC word `word` with memory type `type`; the reply cut to
+    // `length` when a whole packet came, else as it came.
+    std::vector<std::uint8_t> PicRead(std::uint32_t word, std::uint8_t length, std::uint8_t type = 6)
+    {
+        Send({ 57, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            length, type, 0, 0, 0 });
+        std::vector<std::uint8_t> r = Read();
+        if (r.size() == 64)
+            r.resize(length);
+        return r;
+    }
+    // A [58] write of `data` from PIC word `word` with memory type `type`, and its reply.
+    std::vector<std::uint8_t> PicWrite(std::uint32_t word, std::uint8_t type, const std::vector<std::uint8_t>& data)
+    {
+        std::vector<std::uint8_t> p { 58, std::uint8_t(word >> 24), std::uint8_t(word >> 16), std::uint8_t(word >> 8),
+            std::uint8_t(word), std::uint8_t(data.size()), type };
+        p.insert(p.end(), data.begin(), data.end());
+        Send(p);
+        return Read();
+    }
+
     // The packets of one write block: [ok, address, step bytes], then [plain, ...], the address
     // advancing by step / unit.
     static std::vector<std::vector<std::uint8_t>> WritePackets(std::uint8_t ok, std::uint32_t address,
