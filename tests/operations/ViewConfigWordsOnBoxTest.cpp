@@ -28,7 +28,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
-#include "ViewGlobalsReset.h"
+#include "ViewOnBoxFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,6 +40,7 @@
 #include <optional>
 
 using namespace std::chrono_literals;
+using tonrig::test::Count;
 using tonrig::test::ProcessEventsUntil;
 
 namespace {
@@ -47,14 +48,6 @@ namespace {
 constexpr int kPic14 = 313; // a 14-bit PIC with a device ID, one configuration word at 0x2007
 constexpr int kPic18 = 321; // a PIC18: 14 configuration bytes at 0x300000
 constexpr int kPic12 = 312; // a 12-bit PIC: one configuration word, reached at word 0
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
 
 // A dialog that answers as told and counts its calls.
 class AnsweringDialogs final : public ChipDialogs {
@@ -75,26 +68,11 @@ private:
     std::vector<Dialog>* m_opened;
 };
 
-class ViewConfigWordsOnBox : public testing::Test {
+class ViewConfigWordsOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
-    void SetUp() override
+    ViewConfigWordsOnBox()
+        : ViewOnBoxFixture({ .version = "ZV-C Re-2.00" })
     {
-        InitLanguageForView();
-        InitDeviceClassTable();
-        box = sim::Box::PlugInto(*bus, sim::BoxConfig {});
-        g_ProgrammerLink.ResetForTest(bus);
-        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-        g_nProgrammerModel = sim::ModelOfVersion("ZV-C Re-2.00");
-        g_CFGManager.ResetState();
-        header = std::make_unique<CView2Header>();
-        view = std::make_unique<CTonrigView>();
-        g_nOperationState = kStateIdle;
-    }
-    void TearDown() override
-    {
-        view.reset();
-        header.reset();
-        tonrig::test::ResetViewGlobals();
     }
 
     // Selects class `index` as the selection would and sizes the buffers to it.
@@ -218,12 +196,6 @@ protected:
         return { 0x00, 0x27, 0x0F, 0x0E, 0x00, 0x81, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0x40 };
     }
 
-    std::string Log() const { return view->MessageLog().GetText(); }
-    bool Idle() const
-    {
-        return !view->Pump().Running() && !view->ExchangeRunning() && view->Control().ArmedTimer() == 0
-            && !g_LinkLease.IsHeld() && g_nOperationState <= kStateIdle;
-    }
     void RunToEnd()
     {
         ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
@@ -239,15 +211,6 @@ protected:
             out.push_back(b.text);
         return out;
     }
-
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped { clock };
-    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
-    std::shared_ptr<sim::Box> box;
-    std::unique_ptr<CView2Header> header;
-    std::unique_ptr<CTonrigView> view;
 };
 
 TEST_F(ViewConfigWordsOnBox, SetCfgBitsByClass)

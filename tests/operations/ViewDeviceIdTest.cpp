@@ -24,7 +24,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
-#include "ViewGlobalsReset.h"
+#include "ViewOnBoxFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -39,48 +39,33 @@ struct ShownId {
     std::string id, manufacturer, type, revision;
 };
 
-class ViewDeviceIdOnBox : public testing::Test {
+class ViewDeviceIdOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
+    ViewDeviceIdOnBox()
+        : ViewOnBoxFixture(
+            { .manualClock = false, .version = "ZV-C Re-2.00", .header = false, .packageOfClass = false })
+    {
+    }
     void SetUp() override
     {
-        InitLanguageForView();
-        InitDeviceClassTable();
-        g_ProgrammerLink.ResetForTest(bus);
-        sim::BoxConfig config;
-        config.version = "ZV-C Re-2.00";
-        box = sim::Box::PlugInto(*bus, config);
-        g_ProgrammerLink.ResetForTest(bus);
-        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-        g_nProgrammerModel = sim::ModelOfVersion(config.version);
+        ViewOnBoxFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         for (std::uint8_t code : { std::uint8_t(P_SIGNATURE), std::uint8_t(P_SET_LOCK) })
             box->Observe(code, [this](const std::uint8_t* p, std::size_t n) {
                 std::lock_guard lock(sentMutex);
                 sent.emplace_back(p, p + n);
             });
-        g_CFGManager.ResetState();
-        g_nOperationState = kStateIdle;
-        view = std::make_unique<CTonrigView>();
         view->SetDeviceIdDialogRunner([this](CDeviceIdDlg& dialog) {
             shown.push_back(
                 { dialog.m_strDeviceId, dialog.m_strManufacturerText, dialog.m_strType, dialog.m_strRevision });
         });
-    }
-    void TearDown() override
-    {
-        view.reset();
-        tonrig::test::ResetViewGlobals();
     }
 
     void Select(int index)
     {
         g_nCurrentClass = index;
         g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
-    }
-    sim::Chip& Insert(ChipSpec spec)
-    {
-        spec.vppRuleOff = true;
-        std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(spec));
     }
     ChipSpec Chip(ChipCategory category, std::vector<std::uint8_t> signature)
     {
@@ -99,18 +84,9 @@ protected:
         return tonrig::test::ProcessEventsUntil(
             [&] { return !view->ExchangeRunning() && !g_LinkLease.IsHeld() && g_nOperationState == kStateIdle; });
     }
-    std::string Log() const { return view->MessageLog().GetText(); }
     bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
 
-    // Slow enough that the link's time-outs never fire on a loaded machine.
-    std::shared_ptr<platform::Clock> clock = platform::MakeScaledClock(20);
-    platform::ScopedClock scoped { clock };
-    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     platform::usb::ScopedUsbProvider usb { bus };
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    std::shared_ptr<sim::Box> box;
-    std::unique_ptr<CTonrigView> view;
     std::vector<ShownId> shown;
     std::mutex sentMutex;
     std::vector<std::vector<std::uint8_t>> sent; // the box's P_SIGNATURE and P_SET_LOCK packets

@@ -28,7 +28,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
-#include "ViewGlobalsReset.h"
+#include "ViewOnBoxFixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -38,6 +38,8 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
+using tonrig::test::Count;
+using tonrig::test::Pattern;
 using tonrig::test::ProcessEventsUntil;
 
 namespace {
@@ -45,22 +47,6 @@ namespace {
 constexpr int kPicCode = 0x800; // 1 K words of 14 bits
 constexpr int kPicData = 128;
 constexpr std::uint32_t kOsccalWord = 0x3FF; // bytes 0x7FE, 0x7FF
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-std::vector<std::uint8_t> Pattern(std::size_t n, unsigned seed = 1)
-{
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = static_cast<std::uint8_t>((i * 37 + seed * 11) ^ (i >> 8));
-    return v;
-}
 
 // 14-bit words, high byte first.
 std::vector<std::uint8_t> PicCode(std::size_t n, unsigned seed)
@@ -79,48 +65,20 @@ std::vector<std::uint8_t> BlankPic(std::size_t n)
     return v;
 }
 
-class ViewEraseOnBox : public testing::Test {
+class ViewEraseOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
+    ViewEraseOnBox()
+        : ViewOnBoxFixture({ .manualClock = false })
+    {
+    }
     void SetUp() override
     {
-        InitLanguageForView();
-        InitDeviceClassTable();
-        sim::BoxConfig config;
-        config.version = "ZV-CQ Re-2.00";
-        box = sim::Box::PlugInto(*bus, config);
-        g_ProgrammerLink.ResetForTest(bus);
-        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-        g_nProgrammerModel = sim::ModelOfVersion(config.version);
-        g_CFGManager.ResetState();
-        header = std::make_unique<CView2Header>();
-        view = std::make_unique<CTonrigView>();
-        g_nOperationState = kStateIdle;
+        ViewOnBoxFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         g_OscCalSaved = {};
     }
-    void TearDown() override
-    {
-        view.reset();
-        header.reset();
-        tonrig::test::ResetViewGlobals();
-    }
 
-    void Select(int index, int size, int dataSize = 0)
-    {
-        g_nCurrentClass = index;
-        g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
-        g_CurrentDevice.m_nCodeSize = size;
-        g_CurrentDevice.m_nDataSize = dataSize;
-        g_CurrentDevice.m_nReadVpp = 0xFF;
-        view->m_CodeBuffer.assign(static_cast<std::size_t>(size), 0xFF);
-        view->m_DataBuffer.assign(static_cast<std::size_t>(dataSize), 0xFF);
-    }
-    sim::Chip& Insert(sim::ChipSpec chipSpec)
-    {
-        chipSpec.vppRuleOff = true;
-        chipSpec.packageCode = g_DeviceClassTable[static_cast<std::size_t>(g_nCurrentClass)].m_nPackageCode;
-        std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(chipSpec));
-    }
     // A flash chip of the selected class holding a pattern.
     void InsertFlash(int size, std::function<void(sim::ChipSpec&)> adjust = nullptr)
     {
@@ -151,11 +109,6 @@ protected:
         SetChip(sim::ChipMemory::Main, code);
         SetChip(sim::ChipMemory::Data, Pattern(kPicData, 6));
     }
-    std::vector<std::uint8_t> Chip(sim::ChipMemory memory = sim::ChipMemory::Main)
-    {
-        std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Get()->Contents(memory);
-    }
     void SetChip(sim::ChipMemory memory, const std::vector<std::uint8_t>& bytes)
     {
         std::lock_guard lock(box->Mutex());
@@ -163,17 +116,7 @@ protected:
         std::copy_n(bytes.begin(), std::min(bytes.size(), contents.size()), contents.begin());
     }
     sim::ChipConditions& Conditions() { return box->ChipSocket().Get()->Conditions(); }
-    bool Powered()
-    {
-        std::lock_guard lock(box->Mutex());
-        return box->Electrical().RailsOn();
-    }
-    std::string Log() const { return view->MessageLog().GetText(); }
-    bool Idle() const
-    {
-        return !view->Pump().Running() && !view->ExchangeRunning() && view->Control().ArmedTimer() == 0
-            && !g_LinkLease.IsHeld() && g_nOperationState <= kStateIdle && g_bSetupIdle.load() == 1;
-    }
+    bool Idle() const override { return ViewOnBoxFixture::Idle() && g_bSetupIdle.load() == 1; }
     void RunToEnd()
     {
         ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
@@ -182,13 +125,6 @@ protected:
         EXPECT_FALSE(view->ProgressDlg().isVisible());
         EXPECT_FALSE(view->Control().Flags().autoRun);
         EXPECT_TRUE(box->ProtocolErrors().empty());
-    }
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> out;
-        for (const auto& b : boxes.Boxes())
-            out.push_back(b.text + " | " + b.caption);
-        return out;
     }
     bool HasBox(const std::string& text, const std::string& caption = {}) const
     {
@@ -211,13 +147,6 @@ protected:
         });
     }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    platform::ScopedClock clock { platform::MakeScaledClock(20) };
-    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
-    std::shared_ptr<sim::Box> box;
-    std::unique_ptr<CView2Header> header;
-    std::unique_ptr<CTonrigView> view;
     int dialogs = 0;
     std::mutex erasesMutex;
     std::vector<std::vector<std::uint8_t>> erases;

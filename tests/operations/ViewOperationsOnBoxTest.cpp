@@ -31,6 +31,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "ViewOnBoxFixture.h"
+
 #include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
@@ -43,25 +45,11 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
+using tonrig::test::Count;
+using tonrig::test::Pattern;
 using tonrig::test::ProcessEventsUntil;
 
 namespace {
-
-std::size_t Count(const std::string& text, const std::string& part)
-{
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-std::vector<std::uint8_t> Pattern(std::size_t n, unsigned seed = 1)
-{
-    std::vector<std::uint8_t> v(n);
-    for (std::size_t i = 0; i < n; ++i)
-        v[i] = static_cast<std::uint8_t>((i * 37 + seed * 11) ^ (i >> 8));
-    return v;
-}
 
 // Intel HEX text of `image` (bytes at their file addresses; absent bytes are left out), 16 bytes a
 // record, all below 64 KB.
@@ -134,18 +122,15 @@ private:
     std::function<void(std::uint8_t, int)> onSend;
 };
 
-class ViewOperationsOnBox : public testing::Test {
+class ViewOperationsOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
     void SetUp() override
     {
-        InitLanguageForView();
-        InitDeviceClassTable();
-        Plug();
-        header = std::make_unique<CView2Header>();
+        ViewOnBoxFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
             header->SetOption(static_cast<HeaderOption>(i), false);
-        view = std::make_unique<CTonrigView>();
-        g_nOperationState = kStateIdle;
         // The program's channel, tapped.
         CommandChannel& channel = view->DeviceSetupOwner().Channel();
         pumpChannel = std::make_unique<CommandChannelPump>(channel);
@@ -174,79 +159,10 @@ protected:
         EXPECT_TRUE(cancel->isEnabled());
         cancel->click();
     }
-    // A box of this version, brought up as the program's identification leaves it.
-    void Plug(const std::string& version = "ZV-CQ Re-2.00")
-    {
-        if (box)
-            box->Port()->Disconnect();
-        sim::BoxConfig config;
-        config.version = version;
-        box = sim::Box::PlugInto(*bus, config);
-        g_ProgrammerLink.ResetForTest(bus);
-        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
-        g_nProgrammerModel = sim::ModelOfVersion(version);
-        g_CFGManager.ResetState();
-    }
-    void TearDown() override
-    {
-        view.reset();
-        header.reset();
-        g_ProgrammerLink.ResetForTest();
-        for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
-            g_LinkLease.Release(holder);
-        g_LinkLease.TakeLinkLost();
-        g_nOperationState = kStateIdle;
-        g_nProgrammerModel = kModelZvC;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-        g_bScriptRunning = false;
-        g_bCancelOperation = 1;
-        g_CFGManager.ResetState();
-        InitDeviceClassTable();
-        g_Language.Reset();
-        platform::ResetShutdownForTest();
-    }
-
-    // Selects class `index` as the selection would, with `size` bytes of main memory (and
-    // `dataSize` of data), and sizes the buffers to it.
-    void Select(int index, int size, int dataSize = 0)
-    {
-        g_nCurrentClass = index;
-        g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
-        g_CurrentDevice.m_nCodeSize = size;
-        g_CurrentDevice.m_nDataSize = dataSize;
-        g_CurrentDevice.m_nReadVpp = 0xFF;
-        view->m_CodeBuffer.assign(static_cast<std::size_t>(size), 0xFF);
-        view->m_DataBuffer.assign(static_cast<std::size_t>(dataSize), 0xFF);
-    }
-    sim::Chip& Insert(sim::ChipSpec chipSpec)
-    {
-        chipSpec.vppRuleOff = true;
-        chipSpec.packageCode = g_DeviceClassTable[static_cast<std::size_t>(g_nCurrentClass)].m_nPackageCode;
-        std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(chipSpec));
-    }
-    std::vector<std::uint8_t> Chip(sim::ChipMemory memory = sim::ChipMemory::Main)
-    {
-        std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Get()->Contents(memory);
-    }
     void SetChipByte(std::uint32_t at, std::uint8_t value)
     {
         std::lock_guard lock(box->Mutex());
         box->ChipSocket().Get()->Contents(sim::ChipMemory::Main)[at] = value;
-    }
-    bool Powered()
-    {
-        std::lock_guard lock(box->Mutex());
-        return box->Electrical().RailsOn();
-    }
-
-    std::string Log() const { return view->MessageLog().GetText(); }
-    bool Idle() const
-    {
-        return !view->Pump().Running() && !view->ExchangeRunning() && view->Control().ArmedTimer() == 0
-            && !g_LinkLease.IsHeld() && g_nOperationState <= kStateIdle;
     }
     // Waits for the command's run to end, then checks the state every case ends in.
     void RunToEnd(int state = kStateIdle)
@@ -260,25 +176,9 @@ protected:
         EXPECT_FALSE(view->Control().Flags().bufferRun);
         EXPECT_TRUE(box->ProtocolErrors().empty());
     }
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> out;
-        for (const auto& b : boxes.Boxes())
-            out.push_back(b.text + " | " + b.caption);
-        return out;
-    }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    // The chip's replies come when its work is done on the clock: the manual clock moves to them.
-    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped { clock };
-    std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
-    std::shared_ptr<sim::Box> box;
-    std::unique_ptr<CView2Header> header;
     std::unique_ptr<CommandChannelPump> pumpChannel;
     std::unique_ptr<TapChannel> tap;
-    std::unique_ptr<CTonrigView> view;
 };
 
 TEST_F(ViewOperationsOnBox, WriteVerifyAndBlankCheckOnAFlashChip)
