@@ -382,6 +382,8 @@ private:
     void RunIdCheckStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();
+    // An operation of a run holds the link: the pump, or an exchange (which leaves the state idle).
+    bool RunInFlight() const;
     bool IsMultiBuffer() const;
     void StartBufferCommand(UINT timer, bool write);
 

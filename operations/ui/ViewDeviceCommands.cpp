@@ -17,7 +17,9 @@ bool CTonrigView::BeginDeviceCommand()
 {
     if (m_bShutDown)
         return false;
-    m_pControl->BeginCommand();
+    // A command refused because a run is in flight keeps that run's answer to the adapter reminder.
+    if (!RunInFlight())
+        m_pControl->BeginCommand();
     return PrepareOperation();
 }
 

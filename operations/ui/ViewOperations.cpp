@@ -167,10 +167,17 @@ bool CTonrigView::PrepareOperation()
     PrepareInput input;
     input.state = g_nOperationState;
     input.leaseHeld = g_LinkLease.IsHeld() || m_pSetup->Setup().Busy();
+    input.exchangeRunning = RunInFlight();
     input.classIndex = g_nCurrentClass;
     input.setupMessage = m_pSetup->Setup().NotReadyReason();
     input.setupReady = input.setupMessage.empty();
     return m_pControl->PrepareOperation(input);
+}
+
+bool CTonrigView::RunInFlight() const
+{
+    // An exchange leaves the state at idle; the lease says an operation holds the link all the same.
+    return m_bExchangeRunning || g_LinkLease.Holder() == LeaseHolder::Operation;
 }
 
 void CTonrigView::BeginProgress(int state)
