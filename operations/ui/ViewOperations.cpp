@@ -276,10 +276,18 @@ bool CTonrigView::RunExchange(
         Log("The command channel is not connected.\r\n", kLogError);
         return false;
     }
-    if (m_bExchangeRunning || m_pPump->Running() || !CheckLinkFree("Exchange"))
+    if (m_bExchangeRunning || m_pPump->Running()) {
+        Log(platform::Format("Exchange: the programmer is busy with %s.\r\n", LeaseHolderName(LeaseHolder::Operation)),
+            kLogNote);
         return false;
-    if (!g_LinkLease.Take(LeaseHolder::Operation))
+    }
+    if (!CheckLinkFree("Exchange"))
         return false;
+    if (!g_LinkLease.Take(LeaseHolder::Operation)) {
+        // Taken between the check and here: the log names who has it.
+        CheckLinkFree("Exchange");
+        return false;
+    }
     auto link = std::make_shared<ViewExchangeLink>(m_pPumpPort->Channel(), m_pPumpPort->Voltages(), g_CurrentDevice);
     m_pSetup->Channel().BeginOperation();
     m_bExchangeRunning = true;
@@ -303,6 +311,7 @@ bool CTonrigView::RunExchange(
     if (!started) {
         m_bExchangeRunning = false;
         g_LinkLease.Release(LeaseHolder::Operation);
+        Log("Exchange: the previous exchange has not ended yet.\r\n", kLogNote);
         return false;
     }
     return true;

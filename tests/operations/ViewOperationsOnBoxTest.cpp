@@ -917,6 +917,35 @@ void ViewOperationsOnBox::RunBatchWithCommandsDuringTheIdCheck(int classIndex)
     g_bScriptRunning = false;
 }
 
+TEST_F(ViewOperationsOnBox, AnExchangeRefusedWhileTheLinkIsBusySaysWhy)
+{
+    Select(8, 4096);
+    g_CurrentDevice.m_strId = "1E51FF";
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096);
+    chipSpec.signature = { 0x1E, 0x51, 0xFF };
+    Insert(chipSpec);
+    header->SetOption(HeaderOption::IdCheck, true);
+    header->SetOption(HeaderOption::Read, true);
+    // During the ID check's exchange and during the pump's read.
+    std::vector<std::string> refusals;
+    tap->Reset([&](std::uint8_t code, int nth) {
+        if ((code != P_SIGNATURE && code != P_READ) || nth != 1)
+            return;
+        platform::send([&] {
+            const std::size_t before = Log().size();
+            const bool started = view->RunExchange([](ExchangeLink&, std::stop_token) {}, [](bool) {});
+            EXPECT_FALSE(started);
+            refusals.push_back(Log().substr(before));
+        });
+    });
+    view->OnBatchRun();
+    RunToEnd();
+    ASSERT_EQ(refusals.size(), 2u) << Log();
+    for (const std::string& line : refusals)
+        EXPECT_EQ(line, "Exchange: the programmer is busy with an operation.\n");
+    EXPECT_TRUE(InOrder(Log(), { "ID check OK", "Read completed." })) << Log();
+}
+
 TEST_F(ViewOperationsOnBox, WriteVerifyAndLockOnAPicWalkEveryBufferThenLock)
 {
     Select(313, 4096, 128);
