@@ -379,6 +379,8 @@ private:
     OperationControlHooks MakeControlHooks();
     // Timers 1 to 5, 7 and 9.
     void OnStepTimer(UINT id);
+    // Starts the step of step timer `id`, its checks passed.
+    void RunStepOfTimer(UINT id);
     void RunIdCheckStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();

@@ -41,20 +41,7 @@ void CTonrigView::StartBufferCommand(UINT timer, bool write)
         m_pBufferCommands->SetBufferIndex(0);
     }
     ShowBufferTab(1);
-    switch (timer) {
-    case kTimerWrite:
-        RunWriteStep();
-        break;
-    case kTimerVerify:
-        RunVerifyStep();
-        break;
-    case kTimerBlankCheck:
-        RunBlankCheckStep();
-        break;
-    default:
-        RunReadStep();
-        break;
-    }
+    RunStepOfTimer(timer);
 }
 
 void CTonrigView::OnDeviceRead()

@@ -201,6 +201,11 @@ void CTonrigView::OnStepTimer(UINT id)
     m_pControl->OnStepTimer(static_cast<int>(id));
     if (!PrepareOperation())
         return;
+    RunStepOfTimer(id);
+}
+
+void CTonrigView::RunStepOfTimer(UINT id)
+{
     switch (id) {
     case kTimerRead:
         RunReadStep();
