@@ -30,21 +30,6 @@
 
 namespace {
 
-COLORREF ColourOf(LineTone tone)
-{
-    switch (tone) {
-    case LineTone::Info:
-        return log_colours::kInfo;
-    case LineTone::Success:
-        return log_colours::kSuccess;
-    case LineTone::Error:
-        return log_colours::kError;
-    case LineTone::Normal:
-        break;
-    }
-    return log_colours::kNormal;
-}
-
 // The voltages of an exchange: a read's or a write's, with the device's switch bytes.
 PumpVoltages ExchangeVoltages(const CDeviceClass& d, bool write)
 {
@@ -124,7 +109,7 @@ OperationControlHooks CTonrigView::MakeControlHooks()
         ShowBufferTab(1);
     };
     hooks.enableControls = [this](bool busy) { EnableControls(busy); };
-    hooks.log = [this](const std::string& line, LineTone tone) { Log(line, ColourOf(tone)); };
+    hooks.log = [this](const std::string& line, LineTone tone) { Log(line, log_colours::OfTone(tone)); };
     hooks.box = [](const std::string& text, const std::string& caption, UINT type) {
         return MessageBox(text, caption, type);
     };
