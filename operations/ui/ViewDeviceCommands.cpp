@@ -92,8 +92,9 @@ void CTonrigView::OnBatchRun()
 
 void CTonrigView::OnReadDone(const StepResult& result)
 {
-    // A cancel has logged the elapsed time already, when it was asked for.
-    if (result.kind != StepKind::Cancelled)
+    // A cancel has logged the elapsed time already, when it was asked for; a read that never
+    // started has none.
+    if (result.kind != StepKind::Cancelled && result.kind != StepKind::Refused)
         m_pControl->LogElapsed();
     bool readConfigWords = false;
     switch (result.kind) {
