@@ -343,6 +343,10 @@ PrepareDecision CheckPrepareOperation(const PrepareInput& input)
         }
         return decision;
     }
+    if (input.exchangeRunning) {
+        decision.verdict = PrepareVerdict::Busy;
+        return decision;
+    }
     if (input.leaseHeld) {
         decision.verdict = PrepareVerdict::LeaseHeld;
         decision.logLine = g_Language.GetText(73) + "\r\n";

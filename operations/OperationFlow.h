@@ -149,6 +149,7 @@ StepPlan PlanCancelBetweenSteps(OperationRunFlags& flags);
 struct PrepareInput {
     int state = 1; // g_nOperationState
     bool leaseHeld = false; // the programmer lease is held (a device setup runs)
+    bool exchangeRunning = false; // a run's short exchange holds the link while the state stays 1
     int classIndex = 0; // g_nCurrentClass
     bool setupReady = true; // the last device setup left the device ready
     std::string setupMessage; // why it did not
@@ -158,7 +159,7 @@ struct PrepareInput {
 enum class PrepareVerdict {
     Go,
     Disconnected, // state 0: text 49 logged
-    Busy, // another state but 1: BeginProgress(state) for 3 to 7
+    Busy, // another state but 1 (BeginProgress(state) for 3 to 7), or a run's exchange in flight
     LeaseHeld, // text 73 logged
     NoDevice, // box text 81, caption text 50
     NotReady, // the setup's message in a box

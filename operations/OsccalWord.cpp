@@ -118,7 +118,7 @@ StepKind WriteOsccal(ExchangeLink& link, std::uint32_t address, std::span<const 
     return n == 1 && reply[0] == 0 ? StepKind::Done : StepKind::Failed;
 }
 
-StepKind RunTripleErase(ExchangeLink& link, std::uint8_t option)
+StepKind RunTripleErase(ExchangeLink& link, std::uint8_t option, std::stop_token stop)
 {
     link.SetVoltages(ExchangeLink::Voltages::Write);
     for (int i = 0; i < 3; ++i) {
@@ -126,11 +126,12 @@ StepKind RunTripleErase(ExchangeLink& link, std::uint8_t option)
         if (kind != StepKind::Done)
             return PowerDown(link, kind);
     }
-    platform::GetClock().SleepFor(std::chrono::milliseconds(100));
+    if (!platform::GetClock().SleepFor(std::chrono::milliseconds(100), stop))
+        return PowerDown(link, StepKind::Failed);
     return StepKind::Done;
 }
 
-ErasePrologue RunErasePrologue(ExchangeLink& link, const EraseStart& start, std::uint8_t option)
+ErasePrologue RunErasePrologue(ExchangeLink& link, const EraseStart& start, std::uint8_t option, std::stop_token stop)
 {
     ErasePrologue prologue;
     if (start.readsOsccal) {
@@ -143,7 +144,7 @@ ErasePrologue RunErasePrologue(ExchangeLink& link, const EraseStart& start, std:
         prologue.word = read.word;
     }
     if (start.tripleErase)
-        prologue.kind = RunTripleErase(link, option);
+        prologue.kind = RunTripleErase(link, option, stop);
     return prologue;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <stop_token>
 
 // The OSCCAL word saved before an erase and written back after it (GUI thread only).
 extern OsccalWord g_OscCalSaved;
@@ -34,8 +35,8 @@ StepKind WriteOsccal(ExchangeLink& link, std::uint32_t address, std::span<const 
 
 // P_ERASE [9, option] three times, each read until its final status ([0] done, [1] not erasable;
 // keep-alives [2] and anything else read past), then a 100 ms pause. A [1], or three reads in a
-// row that bring nothing, fail it.
-StepKind RunTripleErase(ExchangeLink& link, std::uint8_t option);
+// row that bring nothing, fail it. A stop during the pause fails it with a power-down.
+StepKind RunTripleErase(ExchangeLink& link, std::uint8_t option, std::stop_token stop = {});
 
 // What a batch or script does before the erase step, and what an interactive erase of an OSCCAL
 // part does before its question: the OSCCAL word first when `start` reads it, then the triple
@@ -45,7 +46,8 @@ struct ErasePrologue {
     bool osccalFailed = false; // the read failed: the erase does not start
     OsccalWord word {};
 };
-ErasePrologue RunErasePrologue(ExchangeLink& link, const EraseStart& start, std::uint8_t option);
+ErasePrologue RunErasePrologue(
+    ExchangeLink& link, const EraseStart& start, std::uint8_t option, std::stop_token stop = {});
 
 // The completion's restore: the saved word written back and read again. Restored only when the
 // write was answered [0] and the word reads back equal.

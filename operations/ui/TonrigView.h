@@ -379,9 +379,13 @@ private:
     OperationControlHooks MakeControlHooks();
     // Timers 1 to 5, 7 and 9.
     void OnStepTimer(UINT id);
+    // Starts the step of step timer `id`, its checks passed.
+    void RunStepOfTimer(UINT id);
     void RunIdCheckStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();
+    // An operation of a run holds the link: the pump, or an exchange (which leaves the state idle).
+    bool RunInFlight() const;
     bool IsMultiBuffer() const;
     void StartBufferCommand(UINT timer, bool write);
 

@@ -17,7 +17,9 @@ bool CTonrigView::BeginDeviceCommand()
 {
     if (m_bShutDown)
         return false;
-    m_pControl->BeginCommand();
+    // A command refused because a run is in flight keeps that run's answer to the adapter reminder.
+    if (!RunInFlight())
+        m_pControl->BeginCommand();
     return PrepareOperation();
 }
 
@@ -39,20 +41,7 @@ void CTonrigView::StartBufferCommand(UINT timer, bool write)
         m_pBufferCommands->SetBufferIndex(0);
     }
     ShowBufferTab(1);
-    switch (timer) {
-    case kTimerWrite:
-        RunWriteStep();
-        break;
-    case kTimerVerify:
-        RunVerifyStep();
-        break;
-    case kTimerBlankCheck:
-        RunBlankCheckStep();
-        break;
-    default:
-        RunReadStep();
-        break;
-    }
+    RunStepOfTimer(timer);
 }
 
 void CTonrigView::OnDeviceRead()
@@ -103,8 +92,9 @@ void CTonrigView::OnBatchRun()
 
 void CTonrigView::OnReadDone(const StepResult& result)
 {
-    // A cancel has logged the elapsed time already, when it was asked for.
-    if (result.kind != StepKind::Cancelled)
+    // A cancel has logged the elapsed time already, when it was asked for; a read that never
+    // started has none.
+    if (result.kind != StepKind::Cancelled && result.kind != StepKind::Refused)
         m_pControl->LogElapsed();
     bool readConfigWords = false;
     switch (result.kind) {

@@ -51,7 +51,7 @@ void CTonrigView::RunErase()
     }
     // Batches and scripts send option 0: everything but program memory is erased too.
     const bool started = RunExchangeFor<ErasePrologue>(
-        [start](ExchangeLink& link, std::stop_token) { return RunErasePrologue(link, start, 0); },
+        [start](ExchangeLink& link, std::stop_token stop) { return RunErasePrologue(link, start, 0, stop); },
         [this, start](ErasePrologue prologue, bool linkLost) {
             if (linkLost)
                 prologue.kind = StepKind::LinkLost;

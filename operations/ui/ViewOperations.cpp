@@ -30,21 +30,6 @@
 
 namespace {
 
-COLORREF ColourOf(LineTone tone)
-{
-    switch (tone) {
-    case LineTone::Info:
-        return log_colours::kInfo;
-    case LineTone::Success:
-        return log_colours::kSuccess;
-    case LineTone::Error:
-        return log_colours::kError;
-    case LineTone::Normal:
-        break;
-    }
-    return log_colours::kNormal;
-}
-
 // The voltages of an exchange: a read's or a write's, with the device's switch bytes.
 PumpVoltages ExchangeVoltages(const CDeviceClass& d, bool write)
 {
@@ -124,7 +109,7 @@ OperationControlHooks CTonrigView::MakeControlHooks()
         ShowBufferTab(1);
     };
     hooks.enableControls = [this](bool busy) { EnableControls(busy); };
-    hooks.log = [this](const std::string& line, LineTone tone) { Log(line, ColourOf(tone)); };
+    hooks.log = [this](const std::string& line, LineTone tone) { Log(line, log_colours::OfTone(tone)); };
     hooks.box = [](const std::string& text, const std::string& caption, UINT type) {
         return MessageBox(text, caption, type);
     };
@@ -167,10 +152,17 @@ bool CTonrigView::PrepareOperation()
     PrepareInput input;
     input.state = g_nOperationState;
     input.leaseHeld = g_LinkLease.IsHeld() || m_pSetup->Setup().Busy();
+    input.exchangeRunning = RunInFlight();
     input.classIndex = g_nCurrentClass;
     input.setupMessage = m_pSetup->Setup().NotReadyReason();
     input.setupReady = input.setupMessage.empty();
     return m_pControl->PrepareOperation(input);
+}
+
+bool CTonrigView::RunInFlight() const
+{
+    // An exchange leaves the state at idle; the lease says an operation holds the link all the same.
+    return m_bExchangeRunning || g_LinkLease.Holder() == LeaseHolder::Operation;
 }
 
 void CTonrigView::BeginProgress(int state)
@@ -194,6 +186,11 @@ void CTonrigView::OnStepTimer(UINT id)
     m_pControl->OnStepTimer(static_cast<int>(id));
     if (!PrepareOperation())
         return;
+    RunStepOfTimer(id);
+}
+
+void CTonrigView::RunStepOfTimer(UINT id)
+{
     switch (id) {
     case kTimerRead:
         RunReadStep();
@@ -269,10 +266,18 @@ bool CTonrigView::RunExchange(
         Log("The command channel is not connected.\r\n", kLogError);
         return false;
     }
-    if (m_bExchangeRunning || m_pPump->Running() || !CheckLinkFree("Exchange"))
+    if (m_bExchangeRunning || m_pPump->Running()) {
+        Log(platform::Format("Exchange: the programmer is busy with %s.\r\n", LeaseHolderName(LeaseHolder::Operation)),
+            kLogNote);
         return false;
-    if (!g_LinkLease.Take(LeaseHolder::Operation))
+    }
+    if (!CheckLinkFree("Exchange"))
         return false;
+    if (!g_LinkLease.Take(LeaseHolder::Operation)) {
+        // Taken between the check and here: the log names who has it.
+        CheckLinkFree("Exchange");
+        return false;
+    }
     auto link = std::make_shared<ViewExchangeLink>(m_pPumpPort->Channel(), m_pPumpPort->Voltages(), g_CurrentDevice);
     m_pSetup->Channel().BeginOperation();
     m_bExchangeRunning = true;
@@ -296,6 +301,7 @@ bool CTonrigView::RunExchange(
     if (!started) {
         m_bExchangeRunning = false;
         g_LinkLease.Release(LeaseHolder::Operation);
+        Log("Exchange: the previous exchange has not ended yet.\r\n", kLogNote);
         return false;
     }
     return true;

@@ -115,6 +115,12 @@ PrepareInput Input(
     return input;
 }
 
+PrepareInput Exchange(PrepareInput input)
+{
+    input.exchangeRunning = true;
+    return input;
+}
+
 constexpr auto Id = StepOperation::IdCheck;
 constexpr auto Rd = StepOperation::Read;
 constexpr auto Er = StepOperation::Erase;
@@ -443,6 +449,7 @@ TEST_F(PrepareOperationTest, ChecksInOrder)
         { "identifying", Input(2, false, 200), PrepareVerdict::Busy, 0, "", "", "" },
         { "state before the lease", Input(3, true, kNoDeviceClass), PrepareVerdict::Busy, 3, "", "", "" },
         { "setup running", Input(1, true, 200), PrepareVerdict::LeaseHeld, 0, "Please wait...\r\n", "", "" },
+        { "a run's exchange in flight", Exchange(Input(1, true, kNoDeviceClass)), PrepareVerdict::Busy, 0, "", "", "" },
         { "no device", Input(1, false, kNoDeviceClass), PrepareVerdict::NoDevice, 0, "", "No device selected.",
             "Error" },
         { "not ready", Input(1, false, 200, false, "Firmware missing."), PrepareVerdict::NotReady, 0, "",

@@ -112,6 +112,18 @@ TEST_F(OsccalExchange, TripleEraseReadsPastKeepAlivesToEachFinalStatus)
     EXPECT_EQ(link.sent, (std::vector<Bytes>(3, Bytes { P_ERASE, 0x05 })));
 }
 
+TEST_F(OsccalExchange, AStopDuringTheTripleErasesPauseEndsItPoweredDown)
+{
+    link.reads = { { Bytes { 0 } }, { Bytes { 0 } }, { Bytes { 0 } } };
+    std::stop_source source;
+    source.request_stop();
+    const platform::Duration before = clock->Now();
+    EXPECT_EQ(RunTripleErase(link, 0, source.get_token()), StepKind::Failed);
+    EXPECT_LT(clock->Now() - before, std::chrono::milliseconds(100)) << "the pause ran to its end";
+    EXPECT_EQ(link.Count(P_ERASE), 3);
+    EXPECT_EQ(link.Count(P_POWER_DOWN), 1);
+}
+
 TEST_F(OsccalExchange, TripleEraseFailures)
 {
     struct Row {

@@ -459,6 +459,21 @@ TEST_F(ViewConfigWordsOnBox, AnUnansweredConfigurationReadFailsTheReadSequence)
     EXPECT_FALSE(g_bScriptRunning) << "the failure ends the script";
 }
 
+TEST_F(ViewConfigWordsOnBox, AReadOfBufferThreeThatNeverStartsLogsNoElapsedTime)
+{
+    Select(kPic14);
+    InsertPic();
+    Pic().m_nConfigBytes = 3; // no length the words can have: refused before anything is sent
+    view->BufferCommands().SetBufferIndex(3);
+    view->MessageLog().clear();
+    g_bScriptRunning = true;
+    view->OnTimer(CTonrigView::kTimerRead);
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "nothing was sent"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Elapsed time"), 0u) << Log();
+    EXPECT_FALSE(g_bScriptRunning) << "the refusal ends the script";
+}
+
 TEST_F(ViewConfigWordsOnBox, ABinFileWrittenToA14BitPicLeavesTheConfigurationWordBlank)
 {
     Select(kPic14);

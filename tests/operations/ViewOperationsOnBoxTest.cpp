@@ -176,6 +176,9 @@ protected:
         EXPECT_FALSE(view->Control().Flags().bufferRun);
         EXPECT_TRUE(box->ProtocolErrors().empty());
     }
+    // A batch (ID check, blank check, write) on class `classIndex`, with Read, Write, Verify,
+    // Blank Check and Batch Run pressed while the ID check's exchange is in flight.
+    void RunBatchWithCommandsDuringTheIdCheck(int classIndex);
 
     std::unique_ptr<CommandChannelPump> pumpChannel;
     std::unique_ptr<TapChannel> tap;
@@ -759,6 +762,88 @@ TEST_F(ViewOperationsOnBox, CommandsDuringARunningReadChangeNothing)
     EXPECT_TRUE(view->m_CodeBuffer == Chip());
     EXPECT_EQ(tap->Sends(P_WRITE_OK) + tap->Sends(P_SIGNATURE) + tap->Sends(P_SET_LOCK), 0);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(ViewOperationsOnBox, CommandsDuringABatchsIdCheckChangeNothing)
+{
+    // Class 3 shows the adapter reminder once for the run; the refused commands do not ask it again.
+    for (int classIndex : { 8, 3 }) {
+        SCOPED_TRACE(classIndex);
+        RunBatchWithCommandsDuringTheIdCheck(classIndex);
+    }
+}
+
+void ViewOperationsOnBox::RunBatchWithCommandsDuringTheIdCheck(int classIndex)
+{
+    Select(classIndex, 4096);
+    const bool adapter = classIndex == 3;
+    g_CurrentDevice.m_strAdapter = "Use the adapter.";
+    g_CurrentDevice.m_strId = "1E51FF";
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096);
+    chipSpec.signature = { 0x1E, 0x51, 0xFF };
+    Insert(chipSpec);
+    view->m_CodeBuffer = Pattern(4096, 21);
+    for (HeaderOption option : { HeaderOption::IdCheck, HeaderOption::BlankCheck, HeaderOption::Write })
+        header->SetOption(option, true);
+    int commandsAt = -1;
+    tap->Reset([&](std::uint8_t code, int nth) {
+        if (code != P_SIGNATURE || nth != 1)
+            return;
+        platform::send([&] {
+            commandsAt = g_nOperationState;
+            view->OnDeviceRead();
+            view->OnDeviceWrite();
+            view->OnDeviceVerify();
+            view->OnDeviceBlankCheck();
+            view->OnBatchRun();
+        });
+    });
+    view->MessageLog().OnClearAll();
+    boxes.Clear();
+    if (adapter)
+        boxes.QueueAnswer(IDOK);
+    g_bScriptRunning = true;
+    g_bScriptCommandDone = false;
+    view->OnBatchRun();
+    RunToEnd();
+    EXPECT_EQ(commandsAt, kStateIdle) << "the ID check was not in flight";
+    EXPECT_TRUE(InOrder(Log(), { "ID check OK", "Chip is blank", "Device write completed" })) << Log();
+    EXPECT_EQ(Log().find("Please wait"), std::string::npos) << Log();
+    EXPECT_EQ(Count(Log(), "Read completed."), 0u) << Log();
+    EXPECT_EQ(tap->Sends(P_SIGNATURE), 1);
+    EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+    EXPECT_TRUE(g_bScriptRunning) << "the running script was failed";
+    EXPECT_EQ(boxes.Count(), adapter ? 1u : 0u) << ::testing::PrintToString(BoxTexts());
+    g_bScriptRunning = false;
+}
+
+TEST_F(ViewOperationsOnBox, AnExchangeRefusedWhileTheLinkIsBusySaysWhy)
+{
+    Select(8, 4096);
+    g_CurrentDevice.m_strId = "1E51FF";
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096);
+    chipSpec.signature = { 0x1E, 0x51, 0xFF };
+    Insert(chipSpec);
+    header->SetOption(HeaderOption::IdCheck, true);
+    header->SetOption(HeaderOption::Read, true);
+    // During the ID check's exchange and during the pump's read.
+    std::vector<std::string> refusals;
+    tap->Reset([&](std::uint8_t code, int nth) {
+        if ((code != P_SIGNATURE && code != P_READ) || nth != 1)
+            return;
+        platform::send([&] {
+            const std::size_t before = Log().size();
+            const bool started = view->RunExchange([](ExchangeLink&, std::stop_token) {}, [](bool) {});
+            EXPECT_FALSE(started);
+            refusals.push_back(Log().substr(before));
+        });
+    });
+    view->OnBatchRun();
+    RunToEnd();
+    ASSERT_EQ(refusals.size(), 2u) << Log();
+    for (const std::string& line : refusals)
+        EXPECT_EQ(line, "Exchange: the programmer is busy with an operation.\n");
+    EXPECT_TRUE(InOrder(Log(), { "ID check OK", "Read completed." })) << Log();
 }
 
 TEST_F(ViewOperationsOnBox, WriteVerifyAndLockOnAPicWalkEveryBufferThenLock)
