@@ -384,7 +384,8 @@ private:
     void RunIdCheckStep();
     // A command's start: quiet false when it may not (another operation, the checks).
     bool BeginDeviceCommand();
-    // An operation of a run holds the link: the pump, or an exchange (which leaves the state idle).
+    // A run is under way: the pump or an exchange holds the link (an exchange leaves the state
+    // idle), or its next step is armed.
     bool RunInFlight() const;
     bool IsMultiBuffer() const;
     void StartBufferCommand(UINT timer, bool write);

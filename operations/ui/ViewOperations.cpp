@@ -162,7 +162,8 @@ bool CTonrigView::PrepareOperation()
 bool CTonrigView::RunInFlight() const
 {
     // An exchange leaves the state at idle; the lease says an operation holds the link all the same.
-    return m_bExchangeRunning || g_LinkLease.Holder() == LeaseHolder::Operation;
+    // Between two steps of a run the next one is armed: a command there would take the link from it.
+    return m_bExchangeRunning || g_LinkLease.Holder() == LeaseHolder::Operation || m_pControl->ArmedTimer() != 0;
 }
 
 void CTonrigView::BeginProgress(int state)

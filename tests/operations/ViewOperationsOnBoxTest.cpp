@@ -764,6 +764,28 @@ TEST_F(ViewOperationsOnBox, CommandsDuringARunningReadChangeNothing)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
+TEST_F(ViewOperationsOnBox, ACommandBetweenTwoStepsOfABatchChangesNothing)
+{
+    Select(8, 4096);
+    Insert(sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 4096));
+    view->m_CodeBuffer = Pattern(4096, 5);
+    for (HeaderOption option : { HeaderOption::BlankCheck, HeaderOption::Write })
+        header->SetOption(option, true);
+    g_bScriptRunning = true;
+    g_bScriptCommandDone = false;
+    view->OnBatchRun();
+    // The blank check has ended and the write is armed: Read pressed now must not take its place.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->Control().ArmedTimer() == CTonrigView::kTimerWrite; }, 60s))
+        << Log();
+    view->OnDeviceRead();
+    RunToEnd();
+    EXPECT_TRUE(InOrder(Log(), { "Chip is blank", "Device write completed" })) << Log();
+    EXPECT_EQ(Count(Log(), "Read completed."), 0u) << Log();
+    EXPECT_TRUE(Chip() == view->m_CodeBuffer);
+    EXPECT_TRUE(g_bScriptRunning) << "the running script was failed";
+    g_bScriptRunning = false;
+}
+
 TEST_F(ViewOperationsOnBox, CommandsDuringABatchsIdCheckChangeNothing)
 {
     // Class 3 shows the adapter reminder once for the run; the refused commands do not ask it again.
