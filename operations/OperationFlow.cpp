@@ -101,6 +101,22 @@ StepPlan PlanAutoRun(int step, OperationRunFlags& flags, const AutoStepQuery& ch
     return plan;
 }
 
+// After a done operation: the automatic run goes on with what follows it, or the run ends and
+// the controls come back.
+StepPlan GoOnAfter(StepOperation done, OperationRunFlags& flags, const AutoStepQuery& checked)
+{
+    StepPlan plan;
+    const int next = NextStepAfter(done);
+    if (flags.autoRun && next != 0) {
+        plan = PlanAutoRun(next, flags, checked);
+        plan.result = false;
+        return plan;
+    }
+    flags.autoRun = false;
+    plan.enableControls = true;
+    return plan;
+}
+
 // A walk's normal end: back to buffer 0, then the automatic run goes on after the walked
 // operation.
 StepPlan EndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQuery& checked)
@@ -109,14 +125,7 @@ StepPlan EndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQ
     flags.bufferRunVerifyData = false;
     flags.bufferRunWrite = false;
     flags.bufferIndex = 0;
-    StepPlan plan;
-    if (flags.autoRun && NextStepAfter(walked) != 0)
-        plan = PlanAutoRun(NextStepAfter(walked), flags, checked);
-    else {
-        flags.autoRun = false;
-        plan.enableControls = true;
-    }
-    plan.result = false;
+    StepPlan plan = GoOnAfter(walked, flags, checked);
     plan.showBufferTab = true;
     plan.walkEnded = true;
     return plan;
@@ -264,15 +273,7 @@ StepPlan PlanAfterResult(const StepResult& result, OperationRunFlags& flags, con
             return EndWalk(result.operation, flags, checked);
     }
 
-    const int next = NextStepAfter(result.operation);
-    if (flags.autoRun && next != 0) {
-        plan = PlanAutoRun(next, flags, checked);
-        plan.result = false;
-        return plan;
-    }
-    flags.autoRun = false;
-    plan.enableControls = true;
-    return plan;
+    return GoOnAfter(result.operation, flags, checked);
 }
 
 StepPlan PlanAfterConfigWords(
@@ -284,16 +285,7 @@ StepPlan PlanAfterConfigWords(
     if (flags.bufferRun)
         return EndWalk(walked, flags, checked);
     // A step of their own (buffer 3): the run goes on as after the operation.
-    StepPlan plan;
-    const int next = NextStepAfter(walked);
-    if (flags.autoRun && next != 0) {
-        plan = PlanAutoRun(next, flags, checked);
-        plan.result = false;
-        return plan;
-    }
-    flags.autoRun = false;
-    plan.enableControls = true;
-    return plan;
+    return GoOnAfter(walked, flags, checked);
 }
 
 StepPlan PlanEndWalk(StepOperation walked, OperationRunFlags& flags, const AutoStepQuery& checked)
