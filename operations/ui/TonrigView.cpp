@@ -845,11 +845,6 @@ void CTonrigView::Log(const std::string& text, COLORREF colour)
     m_MessageLog->AppendText(text, colour);
 }
 
-void CTonrigView::NotAvailableYet(const char* command)
-{
-    Log(platform::Format("%s: not available yet.\r\n", command), kLogNote);
-}
-
 void CTonrigView::OnWrite()
 {
     OnDeviceWrite();

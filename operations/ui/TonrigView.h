@@ -375,7 +375,6 @@ private:
     void StartLinkWatch();
     void WriteStatusPanes();
     void SetStatusPane(UINT id, const std::string& text);
-    void NotAvailableYet(const char* command);
     OperationControlHooks MakeControlHooks();
     // Timers 1 to 5, 7 and 9.
     void OnStepTimer(UINT id);
