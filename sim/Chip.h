@@ -3,7 +3,7 @@
 // of a memory; a PIC's word memories are kept as their high-byte-first byte streams, the bits
 // above the core width reading 0. Addresses, units and the protocol live in ChipCommands.
 
-#include "sim/ChipSpec.h"
+#include "sim/ChipDescription.h"
 
 #include <array>
 #include <cstdint>

@@ -88,12 +88,12 @@ std::uint8_t RomCrc(const Bytes& rom)
 TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
 {
     InitDeviceClassTable();
-    auto spec = [](int index) { return *ChipSpecForDevice(g_DeviceClassTable[index], index); };
+    auto chipOf = [](int index) { return *ChipSpecForDevice(g_DeviceClassTable[index], index); };
 
     // 1-Wire: an 8-byte ROM, family code first, CRC last.
     for (auto [index, family] : { std::pair { 308, 0x2D }, std::pair { 309, 0x23 } }) {
         SCOPED_TRACE(index);
-        const Bytes rom = spec(index).signature;
+        const Bytes rom = chipOf(index).signature;
         ASSERT_EQ(rom.size(), 8u);
         EXPECT_EQ(rom[0], family);
         EXPECT_EQ(RomCrc(rom), 0);
@@ -101,7 +101,7 @@ TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
 
     // A 14-bit PIC: its device-ID word is the signature; ID, configuration and device-ID words
     // where the descriptor puts them; an OSCCAL word only when the descriptor has one.
-    const sim::ChipSpec pic = spec(314);
+    const sim::ChipSpec pic = chipOf(314);
     EXPECT_EQ(pic.signature, (Bytes { 0x05, 0x60 }));
     EXPECT_EQ(pic.pic.idAddress, 0x2000u);
     EXPECT_EQ(pic.pic.configWordAddress, 0x2007u);
@@ -119,7 +119,7 @@ TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
     // chip keeps it apart from program memory, blank, and program word 0 stays a program word.
     for (int index : { 312, 316 }) {
         SCOPED_TRACE(index);
-        const sim::ChipSpec pic12 = spec(index);
+        const sim::ChipSpec pic12 = chipOf(index);
         EXPECT_EQ(pic12.pic.coreBits, 12);
         EXPECT_EQ(pic12.pic.configWordAddress, sim::kPic12ConfigWord);
         EXPECT_EQ(pic12.pic.configWordCount, 1u);
@@ -131,13 +131,13 @@ TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
     }
 
     // A PIC18: seven configuration words at 0x300000.
-    const sim::ChipSpec pic18 = spec(323);
+    const sim::ChipSpec pic18 = chipOf(323);
     EXPECT_EQ(pic18.pic.coreBits, 16);
     EXPECT_EQ(pic18.pic.configPosition, 0x300000u);
     EXPECT_EQ(pic18.pic.configWordCount, 7u);
 
     // Lock: the 8051 and AVR families; an AT34C02 by its name.
-    EXPECT_TRUE(spec(6).hasLock);
+    EXPECT_TRUE(chipOf(6).hasLock);
     CDeviceClass at34 = g_DeviceClassTable[44];
     at34.m_strName = "AT34C02";
     EXPECT_TRUE(ChipSpecForDevice(at34, 44)->protectableUpperHalf);
@@ -149,12 +149,12 @@ TEST(VirtualSocket, FactsTheDeviceCommandsNeed)
     };
     for (const Case& c : { Case { 282, true }, Case { 283, false }, Case { 242, false } }) {
         SCOPED_TRACE(c.index);
-        const sim::ChipSpec flash = spec(c.index);
+        const sim::ChipSpec flash = chipOf(c.index);
         ASSERT_EQ(flash.protectedBlocks.size(), 1u);
         EXPECT_EQ(flash.protectedBlocks[0].base, c.top ? flash.main.size - 0x4000 : 0u);
     }
-    EXPECT_TRUE(spec(277).protectedBlocks.empty());
-    EXPECT_TRUE(spec(186).protectedBlocks.empty());
+    EXPECT_TRUE(chipOf(277).protectedBlocks.empty());
+    EXPECT_TRUE(chipOf(186).protectedBlocks.empty());
 }
 
 class VirtualSocketBox : public ChipFixture { };

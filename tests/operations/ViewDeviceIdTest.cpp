@@ -69,9 +69,9 @@ protected:
     }
     ChipSpec Chip(ChipCategory category, std::vector<std::uint8_t> signature)
     {
-        ChipSpec spec = ChipSpec::Make(category, 0x800);
-        spec.signature = std::move(signature);
-        return spec;
+        ChipSpec chipSpec = ChipSpec::Make(category, 0x800);
+        chipSpec.signature = std::move(signature);
+        return chipSpec;
     }
     int LockLevel()
     {
@@ -217,9 +217,9 @@ TEST_F(ViewDeviceIdOnBox, LockSetsTheChipsLevel)
         SCOPED_TRACE(c.name);
         boxes.Clear();
         Select(c.classIndex);
-        ChipSpec spec = Chip(c.category, { 0x1E, 0x51, 0xFF });
-        spec.hasLock = c.hasLock;
-        Insert(spec);
+        ChipSpec chipSpec = Chip(c.category, { 0x1E, 0x51, 0xFF });
+        chipSpec.hasLock = c.hasLock;
+        Insert(chipSpec);
         view->OnLock();
         ASSERT_TRUE(WaitIdle());
         ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return Logged(c.line); })) << Log();
@@ -263,9 +263,9 @@ TEST_F(ViewDeviceIdOnBox, TheAt34c02IsAskedByAUserButNotInABatch)
 {
     Select(41);
     g_CurrentDevice.m_strName = "AT34C02";
-    ChipSpec spec = Chip(ChipCategory::SerialEeprom, {});
-    spec.protectableUpperHalf = true;
-    Insert(spec);
+    ChipSpec chipSpec = Chip(ChipCategory::SerialEeprom, {});
+    chipSpec.protectableUpperHalf = true;
+    Insert(chipSpec);
 
     boxes.QueueAnswer(IDNO);
     view->LockDevice();
