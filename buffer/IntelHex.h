@@ -114,18 +114,6 @@ template <typename F> std::size_t ForEachLine(std::string_view text, F&& line)
     return n;
 }
 
-// Hex digit value, or -1.
-inline int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Decodes 2*n hex digits into bytes; false on a non-digit.
 bool DecodeHexBytes(const char* text, std::size_t n, std::uint8_t* out);
 

@@ -1,22 +1,12 @@
 #include "operations/ChipIdCheck.h"
 
 #include "operations/OperationText.h"
+#include "shell/HexParse.h"
 #include "shell/Language.h"
 
 #include <algorithm>
 
 namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Hex digits [from, from + count) of `text` as a number; nullopt when one is not a hex digit.
 std::optional<std::uint32_t> HexValue(std::string_view text, std::size_t from, std::size_t count)
