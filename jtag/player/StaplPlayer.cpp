@@ -2,6 +2,7 @@
 
 #include "jtag/JtagLayer.h"
 #include "jtag/player/PlayerTexts.h"
+#include "jtag/player/StaplInterpreter.h"
 #include "link/ProgrammerCommand.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
@@ -52,16 +53,6 @@ void Power(IJtagPort& port, bool on)
     const std::uint8_t packet[2] = { P_VCC, static_cast<std::uint8_t>(on ? 1 : 0) };
     port.Send(packet);
 }
-
-// Stands in for the interpreter until it exists: every image is an illegal instruction.
-class StubInterpreter final : public IStaplInterpreter {
-public:
-    StaplExecution Execute(const StaplImage&, std::span<std::uint8_t>, const StaplRunOptions&, JtagLayer&,
-        const std::function<void(const std::string&)>&, std::stop_token) override
-    {
-        return { 21, 0, 0 };
-    }
-};
 
 } // namespace
 
@@ -153,8 +144,8 @@ std::string StaplExitText(int version, int exitCode)
 
 IStaplInterpreter& DefaultStaplInterpreter()
 {
-    static StubInterpreter stub;
-    return stub;
+    static StaplInterpreter interpreter;
+    return interpreter;
 }
 
 bool StaplLoadFile(const std::string& path, std::vector<std::uint8_t>& image, std::string& error)

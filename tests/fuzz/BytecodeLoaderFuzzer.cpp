@@ -1,10 +1,15 @@
 // Any byte string through the byte-code loader: the validation, every reader, every note by
-// index and by key, every action's listing, and the player's information run. Nothing may read
-// outside the input, and the readers must agree with the validation.
+// index and by key, every action's listing, and the player's information run; then the
+// interpreter runs the image (its first action, or a Jam 1.1 image's code) against a port that
+// answers nothing, on an instruction budget. Nothing may read outside the input, and the readers
+// must agree with the validation.
 
+#include "jtag/JtagLayer.h"
 #include "jtag/JtagPort.h"
 #include "jtag/player/StaplImage.h"
+#include "jtag/player/StaplInterpreter.h"
 #include "jtag/player/StaplPlayer.h"
+#include "platform/Clock.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -80,5 +85,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     Host host(image);
     RunStaplPlayer(host, { "not used", "-i" });
+
+    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
+    const auto view = StaplImage::Open(image);
+    StaplRunOptions options;
+    if (actions > 0) {
+        bool has = false;
+        options.hasAction = StaplGetActionInfo(*view, 0, options.action, description, has, procs) == 0;
+    }
+    NullPort port;
+    JtagLayer layer(port);
+    StaplInterpreter interpreter;
+    interpreter.SetInstructionBudget(20000);
+    const StaplExecution e = interpreter.Execute(*view, {}, options, layer, [](const std::string&) {}, {});
+    if (e.result < 0 || e.result > 24)
+        std::abort();
     return 0;
 }
