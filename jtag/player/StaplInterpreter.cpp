@@ -2,6 +2,7 @@
 
 #include "jtag/JtagLayer.h"
 #include "jtag/Opcodes.h"
+#include "jtag/player/StaplArrays.h"
 #include "platform/TextFormat.h"
 
 #include <array>
@@ -169,6 +170,7 @@ private:
     std::span<const std::uint8_t> m_code;
 
     std::vector<Symbol> m_symbols;
+    StaplArrays m_arrays;
     std::array<Entry, kStackEntries> m_stack {};
     std::size_t m_sp = 0;
     std::string m_print;
@@ -236,6 +238,8 @@ int Machine::Setup()
         const StaplImage::Symbol s = m_image.SymbolAt(i);
         m_symbols.push_back({ s.attribute, static_cast<std::int32_t>(s.value), s.size });
     }
+    if (const int r = m_arrays.Setup(m_image); r != kOk)
+        return r;
 
     if (!m_image.IsStapl()) {
         // Jam 1.1: defines set the initial values of the scalars they name.
@@ -596,13 +600,56 @@ int Machine::Step()
     }
 
     // Arrays.
-    case Op::LoadElement:
-    case Op::StoreElement:
-    case Op::LoadSlice:
-    case Op::StoreSlice:
-    case Op::Copy:
-    case Op::ExportBool:
-        return kTypeMismatch;
+    case Op::LoadElement: {
+        std::int32_t index = 0, value = 0;
+        if (const int r = PopValue(index); r != kOk)
+            return r;
+        if (const int r = m_arrays.LoadElement(operand[0], index, value); r != kOk)
+            return r;
+        return PushValue(value);
+    }
+    case Op::StoreElement: {
+        std::array<std::int32_t, 2> v {}; // index, value
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        return m_arrays.StoreElement(operand[0], v[0], v[1]);
+    }
+    case Op::LoadSlice: {
+        std::array<std::int32_t, 2> v {}; // first, last
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        std::int32_t value = 0;
+        if (const int r = m_arrays.LoadSlice(operand[0], v[0], v[1], value); r != kOk)
+            return r;
+        return PushValue(value);
+    }
+    case Op::StoreSlice: {
+        std::array<std::int32_t, 3> v {}; // first, last, value
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        return m_arrays.StoreSlice(operand[0], v[0], v[1], v[2]);
+    }
+    case Op::Copy: {
+        std::array<std::int32_t, 3> v {}; // count, dstStart, srcStart
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        return m_arrays.Copy(operand[0], operand[1], v[0], v[1], v[2]);
+    }
+    case Op::ExportBool: {
+        std::array<std::int32_t, 3> v {}; // symbol, count, start
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        const auto key = m_image.StringAt(m_image.stringTable, operand[0]);
+        if (!key)
+            return kBoundsError;
+        std::vector<std::string> lines;
+        if (const int r = m_arrays.Hex(static_cast<std::uint32_t>(v[0]), v[2], v[1], lines); r != kOk)
+            return r;
+        if (m_options.verbose)
+            for (const std::string& line : lines)
+                m_output(platform::Format("Export: key = \"%s\", value = %s", std::string(*key).c_str(), line.c_str()));
+        return kOk;
+    }
 
     // JTAG.
     case Op::Frequency:
