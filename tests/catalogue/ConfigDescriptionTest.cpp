@@ -380,4 +380,92 @@ TEST_F(ConfigDescriptionTest, AFileThatIsNotThereOrNotAPlainNameIsAnOpenError)
     }
 }
 
+// ---- robustness ----
+
+std::string ShippedText(const char* name)
+{
+    QFile file(QString(":/devices/descriptions/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+// Every number of the records, without the descriptions' text.
+std::vector<std::int64_t> Numbers(const CConfigDescription& r)
+{
+    std::vector<std::int64_t> out;
+    for (int w = 0; w < r.WordCount(); ++w) {
+        const CFG_WORD_DESC& word = r.Word(w);
+        out.insert(out.end(), { word.m_nAddress, word.m_nValue, word.m_nMask, word.m_nUnused,
+                                  static_cast<std::int64_t>(std::hash<std::string>()(word.m_strName)) });
+        for (int f = 0; f < CConfigDescription::FieldCount(word); ++f) {
+            const CFG_FIELD_DESC& field = word.m_Fields[f];
+            out.insert(out.end(), { -1, field.m_nMask, field.m_nInit,
+                                      static_cast<std::int64_t>(std::hash<std::string>()(field.m_strKey)) });
+            for (int s = 0; s < CConfigDescription::SettingCount(field); ++s)
+                out.insert(out.end(), { -2, field.m_Settings[s].m_nReq, field.m_Settings[s].m_nValue });
+        }
+    }
+    return out;
+}
+
+TEST_F(ConfigDescriptionTest, KeywordsMovedIntoDescriptionsChangeNoRecord)
+{
+    for (const char* name : { "PIC16F886.dev", "PIC18F4550.dev" }) {
+        SCOPED_TRACE(name);
+        const std::string text = ShippedText(name);
+        ASSERT_FALSE(text.empty());
+        const int index = std::string(name).find("PIC18") == 0 ? 321 : 319;
+        const CDeviceClass plain = Load(text, index);
+        const std::vector<std::int64_t> expected = Numbers(*records);
+        ASSERT_FALSE(expected.empty());
+
+        std::string moved = text;
+        const std::string noise = "cfgbits field setting devid key=X addr=0x7 mask=0x1 req=0x9 value=0x7 init=0x3) ";
+        for (std::size_t at = moved.find("desc=\""); at != std::string::npos; at = moved.find("desc=\"", at + 1))
+            moved.insert(at + 6, noise);
+        warnings.clear();
+        const CDeviceClass device = Load(moved, index);
+        EXPECT_EQ(Numbers(*records), expected);
+        EXPECT_EQ(device.m_nCodeSize, plain.m_nCodeSize);
+        EXPECT_EQ(device.m_pPicConfig->m_nConfigBytes, plain.m_pPicConfig->m_nConfigBytes);
+        EXPECT_TRUE(warnings.empty());
+    }
+}
+
+TEST_F(ConfigDescriptionTest, MutatedFilesStayWithinTheRecords)
+{
+    const std::string base = ShippedText("PIC18F4550.dev");
+    ASSERT_FALSE(base.empty());
+    std::uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    const char pieces[][24] = { "cfgbits ", "field ", "setting ", "desc=\"", "\"", ")", "-", "\n", "\r", "init=0)",
+        "cfgmem (region=0x", "0xFFFFFFF" };
+    for (int round = 0; round < 300; ++round) {
+        std::string text = base;
+        for (int m = 0, count = 1 + static_cast<int>(next() % 20); m < count; ++m) {
+            const std::size_t at = next() % (text.size() + 1);
+            switch (next() % 3) {
+            case 0:
+                text.insert(at, pieces[next() % std::size(pieces)]);
+                break;
+            case 1:
+                if (at < text.size())
+                    text[at] = static_cast<char>(next());
+                break;
+            default:
+                text.erase(at, next() % 40);
+                break;
+            }
+        }
+        for (int index : { 313, 321 }) {
+            CDeviceClass device = Load(text, index);
+            device.m_strDeviceFile = "t.dev";
+            ASSERT_GE(device.m_pPicConfig->m_nConfigBytes, 0);
+            ASSERT_LE(device.m_pPicConfig->m_nConfigBytes, 32);
+            ASSERT_LE(records->CountFieldRows(), 32 * 16);
+            records->StoreWords(*device.m_pPicConfig);
+            records->LoadFromDevice(device);
+        }
+    }
+}
+
 } // namespace
