@@ -92,8 +92,46 @@ CConfigDescription::CConfigDescription()
 
 void CConfigDescription::ResetRecords()
 {
-    for (CFG_WORD_DESC& w : m_Words)
-        w.Reset();
+    if (m_bAllTouched) {
+        for (CFG_WORD_DESC& w : m_Words)
+            w.Reset();
+        m_bAllTouched = false;
+        m_nWordsTouched = 0;
+        for (auto& f : m_nFieldsTouched)
+            f = 0;
+        for (auto& word : m_nSettingsTouched)
+            for (auto& n : word)
+                n = 0;
+        return;
+    }
+    for (int w = 0; w < m_nWordsTouched; ++w)
+        ResetWord(w);
+    m_nWordsTouched = 0;
+}
+
+void CConfigDescription::ResetField(int w, int f)
+{
+    CFG_FIELD_DESC& field = m_Words[static_cast<std::size_t>(w)].m_Fields[f];
+    field.m_strKey.clear();
+    field.m_nMask = 0;
+    field.m_nInit = CFG_FIELD_DESC::kNoInit;
+    field.m_strDesc.clear();
+    for (int s = 0; s < m_nSettingsTouched[w][f]; ++s)
+        field.m_Settings[s].Reset();
+    m_nSettingsTouched[w][f] = 0;
+}
+
+void CConfigDescription::ResetWord(int w)
+{
+    CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(w)];
+    word.m_strName.clear();
+    word.m_nAddress = 0;
+    word.m_nValue = 0;
+    word.m_nMask = 0;
+    word.m_nUnused = 0;
+    for (int f = 0; f < m_nFieldsTouched[w]; ++f)
+        ResetField(w, f);
+    m_nFieldsTouched[w] = 0;
 }
 
 int CConfigDescription::WordCount() const
@@ -227,7 +265,7 @@ void CConfigDescription::LoadDeviceText(CDeviceClass& device, std::string_view t
     }
     // The last word read carries its unused bits as set.
     if (m_nWordsRead > 0 && m_nWordsRead <= kMaxWords) {
-        CFG_WORD_DESC& last = Word(m_nWordsRead - 1);
+        CFG_WORD_DESC& last = m_Words[static_cast<std::size_t>(m_nWordsRead - 1)];
         last.m_nValue |= last.m_nUnused;
     }
 }
@@ -289,8 +327,13 @@ void CConfigDescription::ProcessLine(
             m_bWordLimitWarned = true;
             m_nWordsRead = kMaxWords + 1; // the fields and settings that follow have no word
         } else {
-            CFG_WORD_DESC& word = Word(m_nWordsRead++);
-            word.Reset();
+            const int w = m_nWordsRead++;
+            CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(w)];
+            if (m_bAllTouched)
+                word.Reset();
+            else
+                ResetWord(w);
+            m_nWordsTouched = std::max(m_nWordsTouched, m_nWordsRead);
             word.m_nUnused = ParseDeviceId(ExtractValue("unused=0x", line, ')'));
             word.m_strName = ExtractValue("key=", line, ' ');
             word.m_nAddress = ParseDeviceId(ExtractValue("addr=0x", line, ' '));
@@ -301,7 +344,7 @@ void CConfigDescription::ProcessLine(
         if (m_nWordsRead == 0) {
             Warn(fileName, lineNumber, "field before any cfgbits ignored");
         } else if (m_nWordsRead <= kMaxWords) {
-            CFG_WORD_DESC& word = Word(m_nWordsRead - 1);
+            CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(m_nWordsRead - 1)];
             const int next = m_nCurrentField + 1;
             if (next >= kMaxFields) {
                 if (!m_bFieldLimitWarned)
@@ -310,8 +353,13 @@ void CConfigDescription::ProcessLine(
                 m_nCurrentField = kMaxFields; // the settings that follow have no field
             } else {
                 m_nCurrentField = next;
+                const int w = m_nWordsRead - 1;
                 CFG_FIELD_DESC& field = word.m_Fields[next];
-                field.Reset();
+                if (m_bAllTouched)
+                    field.Reset();
+                else
+                    ResetField(w, next);
+                m_nFieldsTouched[w] = static_cast<std::uint8_t>(std::max<int>(m_nFieldsTouched[w], next + 1));
                 field.m_strKey = ExtractValue("key=", line, ' ');
                 field.m_nMask = ParseDeviceId(ExtractValue("mask=0x", line, ' '));
                 field.m_strDesc = ExtractValue(kDesc, line, '"');
@@ -330,13 +378,16 @@ void CConfigDescription::ProcessLine(
         if (m_nWordsRead == 0 || m_nCurrentField < 0) {
             Warn(fileName, lineNumber, "setting before any field ignored");
         } else if (m_nWordsRead <= kMaxWords && m_nCurrentField < kMaxFields) {
-            CFG_FIELD_DESC& field = Word(m_nWordsRead - 1).m_Fields[m_nCurrentField];
+            CFG_FIELD_DESC& field = m_Words[static_cast<std::size_t>(m_nWordsRead - 1)].m_Fields[m_nCurrentField];
             const int next = SettingCount(field);
             if (next >= kMaxSettings) {
                 if (!m_bSettingLimitWarned)
                     Warn(fileName, lineNumber, "more than 128 settings in a field; the rest are ignored");
                 m_bSettingLimitWarned = true;
             } else {
+                const int w = m_nWordsRead - 1;
+                m_nSettingsTouched[w][m_nCurrentField]
+                    = static_cast<std::uint8_t>(std::max<int>(m_nSettingsTouched[w][m_nCurrentField], next + 1));
                 CFG_SETTING_DESC& setting = field.m_Settings[next];
                 setting.m_strDesc = ExtractValue(kDesc, line, '"');
                 setting.m_nReq = ParseDeviceId(ExtractValue("req=0x", line, ' '));
@@ -359,13 +410,14 @@ void CConfigDescription::LoadFromDevice(const CDeviceClass& device)
     const int words = WordCount();
     if (info->m_nCoreBits < 16) {
         for (int k = 0; k < words && 2 * k + 1 < length; ++k)
-            Word(k).m_nValue = info->m_ConfigValue[2 * k + 1] * 256 + info->m_ConfigValue[2 * k];
+            m_Words[static_cast<std::size_t>(k)].m_nValue = info->m_ConfigValue[2 * k + 1] * 256 + info->m_ConfigValue[2 * k];
         return;
     }
     for (int i = 0; i < length; ++i) {
         for (int w = 0; w < words; ++w) {
-            if (Word(w).m_nAddress == info->m_nConfigAddress + i)
-                Word(w).m_nValue = info->m_ConfigValue[i];
+            CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(w)];
+            if (word.m_nAddress == info->m_nConfigAddress + i)
+                word.m_nValue = info->m_ConfigValue[i];
         }
     }
 }

@@ -95,7 +95,11 @@ public:
     // The defined words are those before the first without a name (at most 32).
     int WordCount() const;
     const CFG_WORD_DESC& Word(int i) const { return m_Words[static_cast<std::size_t>(i)]; }
-    CFG_WORD_DESC& Word(int i) { return m_Words[static_cast<std::size_t>(i)]; }
+    CFG_WORD_DESC& Word(int i)
+    {
+        m_bAllTouched = true; // the caller may write anything
+        return m_Words[static_cast<std::size_t>(i)];
+    }
     static int FieldCount(const CFG_WORD_DESC& word);
     static int SettingCount(const CFG_FIELD_DESC& field);
 
@@ -107,6 +111,13 @@ private:
 
     std::string m_strValue; // the last extracted value
     std::vector<CFG_WORD_DESC> m_Words; // always 32
+    // What a load wrote, so that a reset touches only that: the records hold 65,536 settings.
+    void ResetWord(int w);
+    void ResetField(int w, int f);
+    bool m_bAllTouched = false;
+    int m_nWordsTouched = 0;
+    std::uint8_t m_nFieldsTouched[kMaxWords] {};
+    std::uint8_t m_nSettingsTouched[kMaxWords][kMaxFields] {};
     // State of one load.
     std::string m_strMasked; // the line with quoted text blanked, for key searches
     int m_nWordsRead = 0;
