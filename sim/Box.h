@@ -209,8 +209,8 @@ private:
 
     std::vector<std::function<void()>> m_readHooks;
     std::vector<std::function<void()>> m_powerDownHooks;
-    std::unique_ptr<ChipCommands> m_chipCommands; // its handlers point at it
-    std::unique_ptr<JtagHandler> m_jtag; // likewise
+    std::unique_ptr<JtagHandler> m_jtag; // its handlers and the electrical model's hooks point at it
+    std::unique_ptr<ChipCommands> m_chipCommands; // last: its handlers point at it, and it may still change the load
 };
 
 } // namespace sim
