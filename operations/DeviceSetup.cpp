@@ -428,6 +428,9 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
             }
             if (cell.configuration)
                 RunConfiguration(request, cell.configuration);
+            // The base image keeps running: its JTAG packets are to reach the socket's chain.
+            if (row.Has(kExtraJtagSocket) && model == kModelZvD && cell.firmware == 0)
+                SendPacket({ P_JTAG_IO, 5, 1 });
             if (cell.box != SetupBox::None) {
                 if (cell.box != SetupBox::LoadFirmwareNow)
                     return EndWith(boxText(cell.box), true, SetupBoxCaptionText(cell.box));
