@@ -32,6 +32,19 @@ std::string ProgressCaption(int state)
     return g_Language.GetText(kCaptions[state - 3]);
 }
 
+std::string StatePaneText(int state, int progressState)
+{
+    if (state == 0)
+        return kNoProgrammerText;
+    if (const std::string caption = ProgressCaption(progressState); !caption.empty())
+        return caption;
+    if (state == 2)
+        return ProgressCaption(8);
+    if (const std::string caption = ProgressCaption(state); !caption.empty())
+        return caption;
+    return kIdleText;
+}
+
 std::string AdapterDialogText(const std::string& adapter, const std::string& message)
 {
     if (adapter.empty() && message.empty())

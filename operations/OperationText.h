@@ -18,6 +18,13 @@ std::string TimeLine(std::int64_t seconds);
 // empty for any other state.
 std::string ProgressCaption(int state);
 
+// The state pane (103) of the status bar: the caption of the step running (`progressState`, the
+// state its progress window was opened for), else by the operation state: "No programmer" (0),
+// "Idle" (1), text 79 while the programmer is identified (2), the state's caption (3 to 8).
+inline constexpr const char* kNoProgrammerText = "No programmer";
+inline constexpr const char* kIdleText = "Idle";
+std::string StatePaneText(int state, int progressState);
+
 // The reminder before an operation on a class that needs an adapter or jumpers: the device's
 // adapter and message texts (the non-empty ones, a line break between), or a general reminder
 // when both are empty.
@@ -34,6 +41,8 @@ std::string DeviceDetectedText(const std::string& name);
 inline constexpr const char* kDeviceDetectedCaption = "Detected";
 
 inline constexpr const char* kLinkLostLine = "USB connection lost!";
+// Byte Swap's log line, with the number of 16-bit words swapped.
+inline constexpr const char* kByteSwapLine = "Buffer bytes swapped (%u words).\r\n";
 inline constexpr const char* kDeviceLockedText = "Device locked.";
 inline constexpr const char* kLockFailedText = "Lock failed.";
 inline constexpr const char* kLockNotSupportedText = "The function is not supported by this device.";

@@ -11,6 +11,7 @@
 #include "operations/CommandChannelPump.h"
 #include "operations/ConfigWords.h"
 #include "operations/OperationControl.h"
+#include "operations/OperationText.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/StopWatch.h"
@@ -148,6 +149,9 @@ void CTonrigView::CreatePanes()
     }
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    // Each button is a command: pane 0 lets go of the last failure first.
+    for (QPushButton* button : m_Buttons)
+        connect(button, &QPushButton::clicked, this, [this] { ClearFailureNote(); });
     connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnDeviceButton(); });
     connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnSignatureId(); });
     connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnRead(); });
@@ -279,6 +283,7 @@ void CTonrigView::OnInitialUpdate()
         g_nOperationState = kStateDisconnected;
         SetTimer(kTimerDriverInstaller, 500, true);
     }
+    UpdateStatePane();
 
     // 9. The system line.
     Log(LinuxVersionLine(ReadOsRelease(), KernelRelease()), kLogNote);
@@ -451,6 +456,7 @@ void CTonrigView::OnTimer(UINT id)
         break;
     case kTimerInitFailed:
         g_nOperationState = kStateDisconnected;
+        UpdateStatePane();
         Log(g_Language.GetText(52) + "\r\n", kLogError);
         break;
     case kTimerDriverVersion:
@@ -482,6 +488,7 @@ void CTonrigView::OnUsbInit()
         return;
     }
     g_nOperationState = kStateIdentifying;
+    UpdateStatePane();
     m_bLostDuringIdentify = false;
     m_pSplash->ShowSplash(true);
     ResetPinDriverState();
@@ -518,6 +525,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
             kLogError);
         SetTimer(kTimerInitFailed, 100, true);
         g_LinkLease.Release(LeaseHolder::Identify);
+        UpdateStatePane();
         return;
     }
     ++m_nIdentifications;
@@ -528,6 +536,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     InvalidatePinDriverCache();
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     Log(g_Language.GetText(51) + "\r\n", kLogNote);
     LoadDeviceLists(true);
     WriteSettingsDword("USBDriverOK", 1);
@@ -564,6 +573,7 @@ void CTonrigView::OnProgrammerChanged(WPARAM kind)
         break;
     }
     g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnLinkWatch()
@@ -572,6 +582,7 @@ void CTonrigView::OnLinkWatch()
     const bool connected = m_pMonitor && m_pMonitor->IsConnected();
     if (g_nOperationState == kStateIdentifying && g_LinkLease.Holder() != LeaseHolder::Identify && !connected)
         g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnDriverInstaller()
@@ -948,9 +959,12 @@ bool CTonrigView::DisconnectProgrammer()
 
 void CTonrigView::OnByteSwap()
 {
-    if (!IsOperationIdle())
+    if (!IsOperationIdle() || !CheckLinkFree("Byte swap"))
         return;
-    SwapBytePairs(m_CodeBuffer.data(), m_CodeBuffer.size());
+    std::vector<BYTE>& data = m_Buffers.Buffer(m_pBufferCommands->GetBufferIndex());
+    SwapBytePairs(data.data(), data.size());
+    ShowBufferTab(1);
+    Log(platform::Format(kByteSwapLine, static_cast<unsigned>(data.size() / 2)));
 }
 
 void CTonrigView::OnCalculator()

@@ -22,9 +22,13 @@
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
+#include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
+#include "shell/ui/StatusBar.h"
 
 #include <QPointer>
+#include <QScrollBar>
+#include <QTextCursor>
 
 #include <algorithm>
 
@@ -134,6 +138,7 @@ OperationControlHooks CTonrigView::MakeControlHooks()
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };
     hooks.beginProgress = [this](int state) { BeginProgress(state); };
     hooks.confirmAdapter = [] { return ConfirmAdapter(g_CurrentDevice.m_strAdapter, g_CurrentDevice.m_strMessage); };
+    hooks.showFailure = [this] { ShowFailure(); };
     return hooks;
 }
 
@@ -174,12 +179,77 @@ void CTonrigView::BeginProgress(int state)
     progress.SetPos(0);
     progress.Show(true);
     m_CommandLine->setEnabled(false);
+    m_nProgressState = state;
+    UpdateStatePane();
 }
 
 void CTonrigView::EnableControls(bool busy)
 {
     m_pProgress->Show(busy);
     m_CommandLine->setEnabled(!busy);
+    if (!busy) {
+        m_nProgressState = 0;
+        UpdateStatePane();
+    }
+}
+
+// ---- The status bar and the tabs ----
+
+void CTonrigView::UpdateStatePane()
+{
+    SetStatusPane(CStatusBar::ID_INDICATOR_STATE, StatePaneText(g_nOperationState, m_nProgressState));
+}
+
+void CTonrigView::MarkCompletionStart()
+{
+    m_nCompletionLogMark = m_MessageLog->GetText().size();
+}
+
+void CTonrigView::ShowFailure()
+{
+    if (m_bShutDown)
+        return;
+    if (!m_pBufferCommands->ScriptTabActive())
+        m_pBufferCommands->ShowLogTab();
+    m_MessageLog->moveCursor(QTextCursor::End);
+    m_MessageLog->ensureCursorVisible();
+    if (QScrollBar* bar = m_MessageLog->verticalScrollBar())
+        bar->setValue(bar->maximum());
+
+    // The first line the completion logged, past the elapsed time; else the log's last line.
+    const std::string text = m_MessageLog->GetText();
+    const std::string elapsed = ElapsedLine(0.0);
+    const std::string elapsedHead = elapsed.substr(0, elapsed.find(':') + 1);
+    std::string first;
+    std::string last;
+    std::size_t at = std::min(m_nCompletionLogMark, text.size());
+    // A mark inside a line (an append without its line end) starts at that line's beginning.
+    if (at > 0 && text[at - 1] != '\n') {
+        const std::size_t start = text.rfind('\n', at - 1);
+        at = start == std::string::npos ? 0 : start + 1;
+    }
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty()) {
+            last = line;
+            if (pos >= at && first.empty() && line.rfind(elapsedHead, 0) != 0)
+                first = line;
+        }
+        pos = end + 1;
+    }
+    if (g_pStatusBar)
+        g_pStatusBar->HoldMessage(first.empty() ? last : first);
+}
+
+void CTonrigView::ClearFailureNote()
+{
+    if (g_pStatusBar)
+        g_pStatusBar->ReleaseMessage();
 }
 
 void CTonrigView::OnStepTimer(UINT id)
@@ -223,6 +293,7 @@ void CTonrigView::RunStepOfTimer(UINT id)
 
 void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
 {
+    MarkCompletionStart();
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
     if (!linkLost) {
@@ -231,6 +302,8 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
         SetPinDrivers();
     }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
+    m_nProgressState = 0;
+    UpdateStatePane();
     g_StopWatch.Stop();
     // Last: its release may start a setup that waited for the link.
     g_LinkLease.Release(LeaseHolder::Operation);
@@ -292,8 +365,10 @@ bool CTonrigView::RunExchange(
                       return;
                   self->StopWorker(WorkerSlot::Pump);
                   self->m_bExchangeRunning = false;
+                  self->MarkCompletionStart();
                   const bool lost = FinishedOperationState() == kStateDisconnected;
                   g_nOperationState = lost ? kStateDisconnected : kStateIdle;
+                  self->UpdateStatePane();
                   g_LinkLease.Release(LeaseHolder::Operation);
                   if (*finish)
                       (*finish)(lost);
@@ -350,6 +425,7 @@ void CTonrigView::OnDeviceDetected(int classIndex)
     if (!IsDetectableClass(classIndex))
         return;
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     MessageBox(DeviceDetectedText(g_DeviceClassTable[static_cast<std::size_t>(classIndex)].m_strName),
         kDeviceDetectedCaption, MB_OK);
     StartDeviceSetup(classIndex, 1, 1, 1);
