@@ -122,8 +122,7 @@ TEST_F(MainFrame, StatusBarHasItsSevenPanes)
     // The state pane says what the view found at its start: no programmer answers here.
     ASSERT_EQ(g_nOperationState, kStateDisconnected);
     const std::vector<std::pair<UINT, std::string>> panes { { 0, "Ready" }, { 110, "Checksum: 0xFFFF" },
-        { 103, "No programmer" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" },
-        { 59139, "SCRL" } };
+        { 103, "No programmer" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" }, { 59139, "SCRL" } };
     ASSERT_EQ(g_pStatusBar->GetCount(), 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(g_pStatusBar->GetItemID(i), panes[i].first) << i;
