@@ -140,10 +140,13 @@ void CTonrigView::OnReadDone(const StepResult& result)
     // The sequence ends with the configuration words; their result is the sequence's.
     if (readConfigWords)
         ReadConfigWords([this](StepKind kind) {
-            if (kind == StepKind::Done)
+            if (kind == StepKind::Done) {
                 m_pControl->EndReadSequence();
-            else
+            } else {
                 m_pControl->EndRun();
+                if (kind != StepKind::Refused)
+                    ShowFailure();
+            }
         });
 }
 

@@ -235,9 +235,9 @@ void CTonrigView::ShowFailure()
         std::string line = text.substr(pos, end - pos);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
-        if (!line.empty()) {
+        if (!line.empty() && line.rfind(elapsedHead, 0) != 0) {
             last = line;
-            if (pos >= at && first.empty() && line.rfind(elapsedHead, 0) != 0)
+            if (pos >= at && first.empty())
                 first = line;
         }
         pos = end + 1;

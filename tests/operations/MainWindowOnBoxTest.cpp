@@ -211,6 +211,19 @@ TEST_F(MainWindowOnBox, AFailedOperationShowsTheLogAndItsFirstLineInPaneZero)
                     [](sim::ChipSpec& c) { c.conditions.failAt = { 0x100 }; });
             },
             [&] { view->OnBatchRun(); }, 0, "Write failed, Address=0x000100" },
+        { "an erase the chip refuses",
+            [&] {
+                Select(122, 2048);
+                Insert(sim::ChipSpec::Make(sim::ChipCategory::Eprom, 2048));
+                boxes.QueueAnswer(IDYES);
+            },
+            [&] { view->EraseDevice(); }, 0, "Erase Failed." },
+        { "a lock failure", [&] { mcu({ HeaderOption::Lock }, [](sim::ChipSpec& c) { c.hasLock = false; }); },
+            [&] {
+                g_CurrentDevice.m_strLockText = "3";
+                view->OnBatchRun();
+            },
+            0, "Lock failed." },
         { "a cancel",
             [&] {
                 flash(0x40000);
