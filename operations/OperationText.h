@@ -3,6 +3,7 @@
 // them, the time line, the progress captions, the adapter reminder, the ID-check question and the
 // detection box. Language texts are read by number from g_Language.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,11 @@ std::string ProgressCaption(int state);
 inline constexpr const char* kNoProgrammerText = "No programmer";
 inline constexpr const char* kIdleText = "Idle";
 std::string StatePaneText(int state, int progressState);
+
+// The line status pane 0 holds after a failure: the first line of `log` ("\n" ended lines)
+// written from `mark` on (the log's length when the completion began), the elapsed-time line
+// passed over; without one, the log's last such line.
+std::string FailureLine(const std::string& log, std::size_t mark);
 
 // The reminder before an operation on a class that needs an adapter or jumpers: the device's
 // adapter and message texts (the non-empty ones, a line break between), or a general reminder

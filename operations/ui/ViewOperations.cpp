@@ -28,7 +28,6 @@
 
 #include <QPointer>
 #include <QScrollBar>
-#include <QTextCursor>
 
 #include <algorithm>
 
@@ -211,39 +210,12 @@ void CTonrigView::ShowFailure()
         return;
     if (!m_pBufferCommands->ScriptTabActive())
         m_pBufferCommands->ShowLogTab();
-    m_MessageLog->moveCursor(QTextCursor::End);
-    m_MessageLog->ensureCursorVisible();
+    // Scrolled, not the caret moved: a selection the user made stays.
     if (QScrollBar* bar = m_MessageLog->verticalScrollBar())
         bar->setValue(bar->maximum());
 
-    // The first line the completion logged, past the elapsed time; else the log's last line.
-    const std::string text = m_MessageLog->GetText();
-    const std::string elapsed = ElapsedLine(0.0);
-    const std::string elapsedHead = elapsed.substr(0, elapsed.find(':') + 1);
-    std::string first;
-    std::string last;
-    std::size_t at = std::min(m_nCompletionLogMark, text.size());
-    // A mark inside a line (an append without its line end) starts at that line's beginning.
-    if (at > 0 && text[at - 1] != '\n') {
-        const std::size_t start = text.rfind('\n', at - 1);
-        at = start == std::string::npos ? 0 : start + 1;
-    }
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
-        if (!line.empty() && line.rfind(elapsedHead, 0) != 0) {
-            last = line;
-            if (pos >= at && first.empty())
-                first = line;
-        }
-        pos = end + 1;
-    }
     if (g_pStatusBar)
-        g_pStatusBar->HoldMessage(first.empty() ? last : first);
+        g_pStatusBar->HoldMessage(FailureLine(m_MessageLog->GetText(), m_nCompletionLogMark));
 }
 
 void CTonrigView::ClearFailureNote()
