@@ -224,6 +224,12 @@ TEST_F(MainWindowOnBox, AFailedOperationShowsTheLogAndItsFirstLineInPaneZero)
                 view->OnBatchRun();
             },
             0, "Lock failed." },
+        { "a Get ID without an answer",
+            [&] {
+                mcu({}, nullptr);
+                box->AddFault(sim::Fault::OnCode(P_SIGNATURE, sim::FaultAction::WithholdReply));
+            },
+            [&] { view->ReadDeviceId(); }, 0, "No reply from the programmer." },
         { "a cancel",
             [&] {
                 flash(0x40000);
