@@ -23,12 +23,14 @@
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
+#include "platform/OsVersion.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
+#include "shell/WindowsVersion.h"
 #include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/SplashDlg.h"
@@ -285,8 +287,10 @@ void CTonrigView::OnInitialUpdate()
     }
     UpdateStatePane();
 
-    // 9. The system line.
-    Log(LinuxVersionLine(ReadOsRelease(), KernelRelease()), kLogNote);
+    // 9. The system: the design's one question on it, and the log's line.
+    GetWindowsVersion();
+    const platform::OsFacts system = platform::ProbeOsVersion();
+    Log(LinuxVersionLine(system.prettyName, system.kernel), kLogNote);
     m_MessageLog->SetBackColor(kLogBack);
 
     // 10, 11.
@@ -597,18 +601,17 @@ void CTonrigView::OnDriverInstaller()
     }
     if (driverOk == 1)
         return;
-    const std::string system = LinuxSystemName(ReadOsRelease());
+    const platform::OsFacts facts = platform::ProbeOsVersion();
+    const std::string system = LinuxSystemName(facts.prettyName);
     const std::string text = platform::Format("Did not find programmer or USB driver. \r\nYou can install %s USB "
                                               "driver now? \r\nIf USB driver has been installed then skip it.\r\n"
                                               "       Yes/No(skip)?",
         system.c_str());
     if (MessageBox(text, "Did not find programmer.", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    const std::string kernel = KernelRelease();
-    unsigned major = 0, minor = 0;
-    std::sscanf(kernel.c_str(), "%u.%u", &major, &minor);
     const bool is64 = QSysInfo::WordSize == 64;
-    const InstallerChoice choice = ChooseDriverInstaller(major, minor, is64);
+    const InstallerChoice choice = ChooseDriverInstaller(
+        static_cast<unsigned>(facts.kernel.major), static_cast<unsigned>(facts.kernel.minor), is64);
     std::string target = platform::ProgramFolder() + choice.path;
     std::replace(target.begin(), target.end(), '\\', '/');
     platform::OpenResult result;
@@ -965,6 +968,18 @@ void CTonrigView::OnByteSwap()
     SwapBytePairs(data.data(), data.size());
     ShowBufferTab(1);
     Log(platform::Format(kByteSwapLine, static_cast<unsigned>(data.size() / 2)));
+}
+
+bool CTonrigView::GetWindowsVersion()
+{
+    WINDOWS_VERSION_INFO info {};
+    CWindowsVersion version;
+    if (!version.Detect(info)) {
+        MessageBox("Failed in call to detect OS Version\n");
+        return false;
+    }
+    return info.dwEmulatedPlatformId == windows_version::kPlatform9x
+        && (version.IsWindows98SE(info) || version.IsWindowsMe(info));
 }
 
 void CTonrigView::OnCalculator()

@@ -152,6 +152,9 @@ public:
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
+    // The design's start-up question on the system: true only on Windows 98 SE or Me (platform
+    // code 2), so never here. A failed detection shows its box and answers false.
+    bool GetWindowsVersion();
 
     // --- Get ID and Lock (operations/ui/ViewDeviceId.cpp)
     // Get ID (32807, button 124, the toolbar's Signature ID): the chip's signature read on the
