@@ -5,6 +5,8 @@
 
 #include "platform/ui/ImageList.h"
 
+#include "platform/ui/QtServices.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
@@ -41,6 +43,118 @@ std::optional<QSize> CGridCellBase::ImageSize(int image) const
     if (!images || image < 0 || image >= images->GetImageCount())
         return std::nullopt;
     return images->ImageSize();
+}
+
+BOOL CGridCellBase::Draw(QPainter* painter, int row, int col, WinRect rect, BOOL eraseBackground)
+{
+    CGridCtrl* grid = GetGrid();
+    if (!grid || !painter || rect.Width() <= 0 || rect.Height() <= 0)
+        return FALSE;
+    const CGridDefaultCell* def = GetDefaultCell();
+    if (!def)
+        return FALSE;
+    painter->save();
+
+    COLORREF text = GetTextColour() == CLR_GRID_DEFAULT ? def->GetTextColour() : GetTextColour();
+    COLORREF back = def->GetBackColour();
+    if (GetBackColour() != CLR_GRID_DEFAULT) {
+        back = GetBackColour();
+        eraseBackground = TRUE;
+    }
+    const bool lines = grid->GetLineStyle() != 0;
+
+    if (IsFocused() || IsDropHighlighted()) {
+        if (IsSelected()) {
+            back = GetSysColor(COLOR_HIGHLIGHT);
+            text = GetSysColor(COLOR_HIGHLIGHTTEXT);
+            eraseBackground = TRUE;
+        }
+        rect.right++;
+        rect.bottom++;
+        if (eraseBackground)
+            FillSolidRect(*painter, rect, back);
+        // With grid lines the frame stays off them; without, it encloses the whole cell.
+        if (lines) {
+            rect.right--;
+            rect.bottom--;
+        }
+        if (grid->FramesFocusCell())
+            FrameRect(*painter, rect, text);
+        if (!lines) {
+            rect.right--;
+            rect.bottom--;
+        }
+    } else if (IsSelected()) {
+        FillSolidRect(
+            *painter, WinRect { rect.left, rect.top, rect.right + 1, rect.bottom + 1 }, GetSysColor(COLOR_HIGHLIGHT));
+        text = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    } else if (eraseBackground) {
+        FillSolidRect(*painter, WinRect { rect.left, rect.top, rect.right + 1, rect.bottom + 1 }, back);
+    }
+
+    if (IsFixed() && lines) {
+        const CGridCellPos focus = grid->GetFocusCell();
+        if (grid->MarksFocusHeaders() && grid->IsValid(focus) && (focus.row == row || focus.col == col)) {
+            rect.right++;
+            rect.bottom++;
+            DrawEdge(*painter, rect, BDR_SUNKENINNER, BF_RECT);
+            rect.Deflate(1, 1);
+        } else {
+            const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+            const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+            DrawLine(*painter, rect.right, rect.top, rect.left, rect.top, light);
+            DrawLine(*painter, rect.left, rect.top, rect.left, rect.bottom, light);
+            DrawLine(*painter, rect.right, rect.top, rect.right, rect.bottom, dark);
+            DrawLine(*painter, rect.right, rect.bottom, rect.left, rect.bottom, dark);
+            rect.Deflate(1, 1);
+        }
+    }
+
+    painter->setFont(GetFontObject());
+    const int margin = static_cast<int>(GetMargin());
+    rect.Deflate(margin, margin);
+    rect.right++;
+    rect.bottom++;
+
+    const ImageList* images = grid->GetImages();
+    if (const auto size = ImageSize(GetImage()); size && images)
+        if (rect.Width() >= size->width() && rect.Height() >= size->height())
+            images->Draw(*painter, GetImage(), rect.left, rect.top);
+
+    if (row == 0 && col == grid->GetSortedColumn()) {
+        const int mark = std::min(QFontMetrics(painter->font()).height(), rect.Height()) - 4;
+        if (mark > 0 && rect.left + mark < rect.right) {
+            const int top = rect.bottom - 2 - mark;
+            const int left = rect.right - mark;
+            const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+            const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+            // Highlight one pixel right and down, then the shadow in place.
+            for (int offset : { 1, 0 }) {
+                const COLORREF colour = offset ? light : shadow;
+                const int x = left + offset;
+                const int y = top + offset;
+                if (grid->IsSortUp()) {
+                    DrawLine(*painter, x, y + mark, x + mark / 2, y, colour);
+                    DrawLine(*painter, x + mark / 2, y, x + mark, y + mark, colour);
+                    DrawLine(*painter, x + mark, y + mark, x, y + mark, colour);
+                } else {
+                    DrawLine(*painter, x, y, x + mark / 2, y + mark, colour);
+                    DrawLine(*painter, x + mark / 2, y + mark, x + mark, y, colour);
+                    DrawLine(*painter, x + mark, y, x, y, colour);
+                }
+            }
+            rect.right -= mark;
+        }
+    }
+
+    GetTextRect(rect);
+    rect.right++;
+    rect.bottom++;
+    painter->setPen(platform::ToQColor(text));
+    DrawText(*painter, GetText(), rect, GetFormat() | DT_NOPREFIX);
+
+    painter->restore();
+    return TRUE;
 }
 
 BOOL CGridCellBase::GetTextRect(WinRect& rect)

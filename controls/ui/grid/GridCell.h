@@ -70,6 +70,9 @@ public:
     virtual void CopyFrom(const CGridCellBase& other);
     virtual void Reset() { m_nState = 0; }
 
+    // Draws the cell into `rect`, which leaves out its right and bottom grid lines; fills the
+    // background only when asked or when the cell has a colour of its own.
+    virtual BOOL Draw(QPainter* painter, int row, int col, WinRect rect, BOOL eraseBackground = TRUE);
     // Moves the rectangle's left edge past the cell's image. Returns TRUE.
     virtual BOOL GetTextRect(WinRect& rect);
     virtual WinRect GetTipRect(const WinRect& rect);

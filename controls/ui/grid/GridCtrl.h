@@ -24,6 +24,7 @@ class ImageList;
 class QMimeData;
 class QPainter;
 class QPrinter;
+class QScrollBar;
 
 class CGridCtrl;
 
@@ -55,6 +56,8 @@ public:
     // The owner's notification handler; without one nothing is sent and every answer is 0.
     void SetOwnerHandler(OwnerHandler handler) { m_ownerHandler = std::move(handler); }
     virtual LRESULT NotifyOwner(int row, int col, int code);
+    // The cache hint of virtual mode: the span about to be drawn.
+    LRESULT NotifyCacheHint(const CGridCellSpan& span);
 
     // Counts.
     virtual BOOL SetRowCount(int rows);
@@ -138,9 +141,55 @@ public:
     // Drop every selected cell's bit, the previous selection and the focus.
     virtual void ResetSelectedRange();
 
+    // Geometry, in viewport pixels. A cell's rectangle runs from its first pixel to its last but
+    // one: the last column and row of pixels are its right and bottom grid lines.
+    BOOL GetCellOrigin(int row, int col, QPoint* point);
+    BOOL GetCellOrigin(const CGridCellPos& cell, QPoint* point) { return GetCellOrigin(cell.row, cell.col, point); }
+    BOOL GetCellRect(int row, int col, WinRect& rect);
+    BOOL GetCellRect(const CGridCellPos& cell, WinRect& rect) { return GetCellRect(cell.row, cell.col, rect); }
+    BOOL GetCellTextRect(int row, int col, WinRect& rect);
+    BOOL GetCellRangeRect(const CGridCellSpan& span, WinRect& rect);
+    // The cell under a viewport point, (-1, -1) for none; fixed cells only with allowFixed.
+    CGridCellPos GetCellFromPt(QPoint point, BOOL allowFixed = TRUE);
+    CGridCellPos GetTopleftNonFixedCell(BOOL force = FALSE);
+    CGridCellSpan GetVisibleNonFixedCellRange(WinRect* rect = nullptr, BOOL force = FALSE);
+    CGridCellSpan GetUnobstructedNonFixedCellRange(BOOL force = FALSE);
+    CGridCellSpan GetCellRange() const { return { 0, 0, m_nRowCount - 1, m_nColumnCount - 1 }; }
+    BOOL IsOverRowBorder(QPoint point);
+    BOOL IsOverColumnBorder(QPoint point);
+    BOOL IsCellVisible(int row, int col);
+    BOOL IsCellVisible(const CGridCellPos& cell) { return IsCellVisible(cell.row, cell.col); }
+    // The viewport as the cells see it.
+    WinRect GetClientRect() const;
+
+    // Scroll bars: bar GRID_SB_HORZ or GRID_SB_VERT (GRID_SB_BOTH for EnableScrollBars).
+    int GetScrollPos32(int bar, BOOL track = FALSE) const;
+    BOOL SetScrollPos32(int bar, int pos, BOOL redraw = TRUE);
+    void EnableScrollBars(int bar, BOOL show = TRUE);
+    int GetScrollBarsShown() const { return m_nScrollBarsShown; }
+    int GetVertRange() const { return m_nVertRange; }
+    int GetHorzRange() const { return m_nHorzRange; }
+
     virtual void UpdateScrollBars();
     virtual void Refresh();
+    // Qt paints only in paint events: the redraws schedule an update of the cells' pixels.
     virtual BOOL RedrawCell(int row, int col, QPainter* painter = nullptr);
+    BOOL RedrawCell(const CGridCellPos& cell, QPainter* painter = nullptr)
+    {
+        return RedrawCell(cell.row, cell.col, painter);
+    }
+    BOOL RedrawRow(int row);
+    BOOL RedrawColumn(int col);
+    BOOL InvalidateCellRect(int row, int col);
+    BOOL InvalidateCellRect(const CGridCellPos& cell) { return InvalidateCellRect(cell.row, cell.col); }
+    BOOL InvalidateCellSpan(const CGridCellSpan& span);
+    void SetRedraw(BOOL allow, BOOL resetScrollBars = FALSE);
+    BOOL GetRedraw() const { return m_bRedrawOn; }
+    void SetGridLines(int style = 3);
+    COLORREF GetGridLineColour() const { return m_crLineColour; }
+    void SetGridLineColour(COLORREF colour) { m_crLineColour = colour; }
+    // The normal default cell's font.
+    QFont OnGetFont() const { return m_DefaultCell.GetFontObject(); }
 
     // The grid's operations a subclass may replace.
     virtual void ClearSelectedText();
@@ -180,6 +229,9 @@ public:
     // The rows one wheel notch scrolls.
     static int QueryWheelLines();
 
+    // The grid lost the mouse: no auto-scroll, no drag out of the grid.
+    void OnCaptureChanged();
+
 signals:
     // The bits of a toggle-bit grid changed (the owner reads the "1" cells back).
     void bitsToggled();
@@ -187,6 +239,19 @@ signals:
     void cellReleased(int controlId);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+    void EraseBackground(QPainter* painter, const WinRect& clip);
+    // The cursor for the mouse mode at the last mouse point.
+    virtual BOOL OnSetCursor();
+    void OnSysColorChange();
+    QScrollBar* ScrollBar(int bar) const;
+
     // Deletes every cell of row `row` (the row array stays).
     void DeleteRowCells(int row);
     CGridCellBase* CellAt(int row, int col) const;
@@ -276,4 +341,5 @@ protected:
 
 private:
     OwnerHandler m_ownerHandler;
+    bool m_bInOnSize = false; // this grid's re-entry guard
 };

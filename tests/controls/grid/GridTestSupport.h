@@ -30,10 +30,13 @@ class TestGrid : public CGridCtrl {
 public:
     using CGridCtrl::CGridCtrl;
     using CGridCtrl::m_bOwnerData;
+    using CGridCtrl::m_bSortUp;
     using CGridCtrl::m_DefaultCell;
     using CGridCtrl::m_DefaultCornerCell;
     using CGridCtrl::m_DefaultHeaderColumnCell;
     using CGridCtrl::m_DefaultHeaderRowCell;
+    using CGridCtrl::m_nBorderGrip;
+    using CGridCtrl::m_nMouseState;
     using CGridCtrl::m_nSortedColumn;
     using CGridCtrl::m_Selection;
 
