@@ -1,6 +1,7 @@
 #include "controls/ui/grid/GridCtrl.h"
 
 #include "platform/MessageBox.h"
+#include "platform/Resources.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -12,6 +13,8 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 
+#include <cstdarg>
+#include <cstdlib>
 #include <new>
 #include <numeric>
 #include <stdexcept>
@@ -77,6 +80,8 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
 
 CGridCtrl::~CGridCtrl()
 {
+    // An owner that holds the grid as a child is half gone by now: it hears nothing more.
+    m_ownerHandler = nullptr;
     DeleteAllItems();
 }
 
@@ -344,7 +349,6 @@ void CGridCtrl::DeleteRowCells(int row)
 BOOL CGridCtrl::DeleteAllItems()
 {
     ResetSelectedRange();
-    m_PrevSelection.clear();
     for (int row = 0; row < static_cast<int>(m_Rows.size()); ++row)
         DeleteRowCells(row);
     m_Rows.clear();
@@ -375,7 +379,71 @@ CGridCellBase* CGridCtrl::GetCell(int row, int col) const
 {
     if (!IsValid(row, col))
         return nullptr;
+    if (m_bOwnerData)
+        return VirtualCell(row, col);
     return CellAt(row, col);
+}
+
+CGridCellBase* CGridCtrl::VirtualCell(int row, int col) const
+{
+    CGridCtrl* self = const_cast<CGridCtrl*>(this);
+    const bool fixedRow = row < m_nHeaderRows;
+    const bool fixedCol = col < m_nHeaderColumns;
+    CGridDefaultCell* def = self->DefaultCellFor(fixedRow, fixedCol);
+    m_VirtualCell.Reset();
+    m_VirtualCell.SetGrid(self);
+    m_VirtualCell.SetFormat(def->GetFormat());
+    m_VirtualCell.SetMargin(def->GetMargin());
+    UINT state = 0;
+    if (m_Selection.count(CGridCellPos(row, col)))
+        state |= GCS_SELECTED;
+    if (fixedRow)
+        state |= GCS_FIXED | GCS_FIXEDROW;
+    if (fixedCol)
+        state |= GCS_FIXED | GCS_FIXEDCOL;
+    if (m_FocusCell == CGridCellPos(row, col))
+        state |= GCS_FOCUSED;
+    m_VirtualCell.SetState(state);
+    m_VirtualCell.SetCoords(row, col);
+
+    // The owner completes the record; only the fields it leaves in the mask count.
+    GRID_ITEM item;
+    item.row = row;
+    item.col = col;
+    item.mask = GI_TEXT | GI_IMAGE | GI_DATA | GI_STATE | GI_FORMAT | GI_BKCOLOUR | GI_FGCOLOUR | GI_MARGIN;
+    item.nState = state;
+    item.nFormat = m_VirtualCell.GetFormat();
+    item.iImage = -1;
+    item.nMargin = m_VirtualCell.GetMargin();
+    if (m_ownerHandler) {
+        GridNotify notify;
+        notify.grid = self;
+        notify.controlId = GetDlgCtrlID();
+        notify.code = GN_GETCELL;
+        notify.row = row;
+        notify.col = col;
+        notify.item = &item;
+        m_ownerHandler(notify);
+    }
+    if (item.mask & GI_TEXT)
+        m_VirtualCell.SetText(item.strText);
+    if (item.mask & GI_IMAGE)
+        m_VirtualCell.SetImage(item.iImage);
+    if (item.mask & GI_DATA)
+        m_VirtualCell.SetData(item.lParam);
+    if (item.mask & GI_STATE)
+        m_VirtualCell.SetState(item.nState);
+    if (item.mask & GI_FORMAT)
+        m_VirtualCell.SetFormat(item.nFormat);
+    if (item.mask & GI_BKCOLOUR)
+        m_VirtualCell.SetBackColour(item.crBkClr);
+    if (item.mask & GI_FGCOLOUR)
+        m_VirtualCell.SetTextColour(item.crFgClr);
+    if (item.mask & GI_FONT)
+        m_VirtualCell.SetFont(&item.lfFont);
+    if (item.mask & GI_MARGIN)
+        m_VirtualCell.SetMargin(item.nMargin);
+    return &m_VirtualCell;
 }
 
 BOOL CGridCtrl::SetCell(int row, int col, std::unique_ptr<CGridCellBase> cell)
@@ -711,13 +779,26 @@ BOOL CGridCtrl::IsValid(const CGridCellSpan& span) const
         && span.maxCol < m_nColumnCount && span.minRow <= span.maxRow && span.minCol <= span.maxCol;
 }
 
-void CGridCtrl::ResetSelectedRange()
+void CGridCtrl::ClearSelection()
 {
     m_PrevSelection.clear();
-    const std::set<CGridCellPos> selected = m_Selection;
-    for (const CGridCellPos& pos : selected)
-        SetItemState(pos.row, pos.col, GetItemState(pos.row, pos.col) & ~GCS_SELECTED);
+    SelectCells(-1, -1, -1, -1, FALSE, TRUE);
+    // Entries that selection switched off could not visit.
+    for (const CGridCellPos& pos : std::set<CGridCellPos>(m_Selection))
+        SetSelectedBit(pos.row, pos.col, false);
     m_Selection.clear();
+}
+
+void CGridCtrl::SetSelectedBit(int row, int col, bool selected)
+{
+    // In virtual mode the map is the selection: the owner is not asked for the state.
+    const UINT state = m_bOwnerData ? 0 : GetItemState(row, col);
+    SetItemState(row, col, selected ? (state | GCS_SELECTED) : (state & ~GCS_SELECTED));
+}
+
+void CGridCtrl::ResetSelectedRange()
+{
+    ClearSelection();
     SetFocusCell(-1, -1);
 }
 
@@ -1507,4 +1588,666 @@ BOOL CGridCtrl::OnSetCursor()
     }
     viewport()->setCursor(Qt::ArrowCursor);
     return TRUE;
+}
+
+// ---- items ----------------------------------------------------------------------------------
+
+BOOL CGridCtrl::SetItemTextFmt(int row, int col, const char* format, ...)
+{
+    if (!format)
+        return FALSE;
+    va_list args;
+    va_start(args, format);
+    const QString text = QString::vasprintf(format, args);
+    va_end(args);
+    return SetItemText(row, col, text);
+}
+
+BOOL CGridCtrl::SetItemTextFmtID(int row, int col, UINT id, ...)
+{
+    const std::optional<QByteArray> format = platform::LoadResource("STRING", static_cast<int>(id));
+    if (!format)
+        return FALSE;
+    const QByteArray text = *format; // keeps the terminating zero of constData()
+    va_list args;
+    va_start(args, id);
+    const QString result = QString::vasprintf(text.constData(), args);
+    va_end(args);
+    return SetItemText(row, col, result);
+}
+
+BOOL CGridCtrl::SetItemData(int row, int col, qintptr data)
+{
+    if (m_bOwnerData)
+        return FALSE;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetData(data);
+    SetModified(TRUE, row, col);
+    return TRUE;
+}
+
+qintptr CGridCtrl::GetItemData(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetData() : 0;
+}
+
+BOOL CGridCtrl::SetItemImage(int row, int col, int image)
+{
+    if (m_bOwnerData)
+        return FALSE;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetImage(image);
+    SetModified(TRUE, row, col);
+    return TRUE;
+}
+
+int CGridCtrl::GetItemImage(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetImage() : -1;
+}
+
+BOOL CGridCtrl::SetItemFormat(int row, int col, UINT format)
+{
+    CGridCellBase* cell = m_bOwnerData ? nullptr : GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetFormat(format);
+    return TRUE;
+}
+
+UINT CGridCtrl::GetItemFormat(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetFormat() : 0;
+}
+
+BOOL CGridCtrl::SetItemBkColour(int row, int col, COLORREF colour)
+{
+    CGridCellBase* cell = m_bOwnerData ? nullptr : GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetBackColour(colour);
+    return TRUE;
+}
+
+COLORREF CGridCtrl::GetItemBkColour(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetBackColour() : 0;
+}
+
+BOOL CGridCtrl::SetItemFgColour(int row, int col, COLORREF colour)
+{
+    CGridCellBase* cell = m_bOwnerData ? nullptr : GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetTextColour(colour);
+    return TRUE;
+}
+
+COLORREF CGridCtrl::GetItemFgColour(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetTextColour() : 0;
+}
+
+BOOL CGridCtrl::SetItemFont(int row, int col, const LogFont* font)
+{
+    CGridCellBase* cell = m_bOwnerData ? nullptr : GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    cell->SetFont(font);
+    return TRUE;
+}
+
+const LogFont* CGridCtrl::GetItemFont(int row, int col) const
+{
+    if (const CGridCellBase* cell = GetCell(row, col))
+        return cell->GetFont();
+    return DefaultCellFor(row >= 0 && row < m_nHeaderRows, col >= 0 && col < m_nHeaderColumns)->GetFont();
+}
+
+BOOL CGridCtrl::IsItemEditing(int row, int col) const
+{
+    const CGridCellBase* cell = GetCell(row, col);
+    return cell && cell->IsEditing() ? TRUE : FALSE;
+}
+
+QSize CGridCtrl::GetTextExtent(int row, int col, const QString& text)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    return cell ? cell->GetTextExtent(text) : QSize(0, 0);
+}
+
+// ---- structure ------------------------------------------------------------------------------
+
+int CGridCtrl::InsertColumn(const QString& heading, UINT format, int col)
+{
+    if (col != -1 && (col < m_nHeaderColumns || col > m_nColumnCount))
+        return -1;
+    if (col == m_nColumnCount)
+        col = -1;
+    ClearSelection();
+    const bool addedRow = m_nRowCount < 1;
+    if (addedRow && !SetRowCount(1))
+        return -1;
+
+    const int index = col < 0 ? m_nColumnCount : col;
+    const bool inserted = GuardAllocation([&] {
+        m_ColumnWidths.reserve(m_ColumnWidths.size() + 1);
+        for (auto& cells : m_Rows)
+            cells.reserve(cells.size() + 1);
+        std::vector<std::unique_ptr<CGridCellBase>> made;
+        if (!m_bOwnerData) {
+            made.reserve(m_Rows.size());
+            for (int row = 0; row < m_nRowCount; ++row)
+                made.push_back(NewCell(row, index));
+        }
+        // Nothing below allocates: the column goes in whole.
+        m_ColumnWidths.insert(m_ColumnWidths.begin() + index, 0);
+        for (size_t row = 0; row < made.size(); ++row)
+            m_Rows[row].insert(m_Rows[row].begin() + index, std::move(made[row]));
+    });
+    if (!inserted) {
+        if (addedRow)
+            SetRowCount(0);
+        MessageBox(kOutOfMemory, platform::kAppTitle, MB_OK | MB_ICONERROR);
+        return -1;
+    }
+    ++m_nColumnCount;
+    if (m_FocusCell.IsValid() && m_FocusCell.col >= index)
+        ++m_FocusCell.col;
+
+    SetItemText(0, index, heading);
+    for (int row = 0; row < m_nRowCount; ++row)
+        SetItemFormat(row, index, format);
+    m_ColumnWidths[static_cast<size_t>(index)]
+        = static_cast<UINT>(std::max(0, GetTextExtent(0, index, heading).width()));
+
+    m_TopLeftCache = CGridCellPos(-1, -1);
+    UpdateScrollBars();
+    SetModified();
+    return index;
+}
+
+int CGridCtrl::InsertRow(const QString& heading, int row)
+{
+    if (row != -1 && (row < m_nHeaderRows || row >= m_nRowCount))
+        return -1;
+    ClearSelection();
+    const bool addedColumn = m_nColumnCount < 1;
+    if (addedColumn && !SetColumnCount(1))
+        return -1;
+
+    const int index = row < 0 ? m_nRowCount : row;
+    const bool inserted = GuardAllocation([&] {
+        m_RowHeights.reserve(m_RowHeights.size() + 1);
+        std::vector<std::unique_ptr<CGridCellBase>> cells;
+        if (!m_bOwnerData) {
+            m_Rows.reserve(m_Rows.size() + 1);
+            cells.reserve(static_cast<size_t>(m_nColumnCount));
+            for (int col = 0; col < m_nColumnCount; ++col)
+                cells.push_back(NewCell(index, col));
+            m_Rows.insert(m_Rows.begin() + index, std::move(cells));
+        }
+        m_RowHeights.insert(m_RowHeights.begin() + index, 0);
+    });
+    if (!inserted) {
+        if (addedColumn)
+            SetColumnCount(0);
+        MessageBox(kOutOfMemory, platform::kAppTitle, MB_OK | MB_ICONERROR);
+        return -1;
+    }
+    ++m_nRowCount;
+    if (m_FocusCell.IsValid() && m_FocusCell.row >= index)
+        ++m_FocusCell.row;
+
+    SetItemText(index, 0, heading);
+    const int height
+        = heading.isEmpty() ? m_DefaultHeaderRowCell.GetHeight() : GetTextExtent(index, 0, heading).height();
+    m_RowHeights[static_cast<size_t>(index)] = static_cast<UINT>(std::max(0, height));
+
+    m_TopLeftCache = CGridCellPos(-1, -1);
+    UpdateScrollBars();
+    SetModified();
+    return index;
+}
+
+BOOL CGridCtrl::DeleteColumn(int col)
+{
+    if (col < 0 || col >= m_nColumnCount)
+        return FALSE;
+    ClearSelection();
+    if (!m_bOwnerData)
+        for (int row = 0; row < static_cast<int>(m_Rows.size()); ++row) {
+            DeleteCell(row, col);
+            auto& cells = m_Rows[static_cast<size_t>(row)];
+            cells.erase(cells.begin() + col);
+        }
+    m_ColumnWidths.erase(m_ColumnWidths.begin() + col);
+    --m_nColumnCount;
+    if (col < m_nHeaderColumns)
+        --m_nHeaderColumns;
+    if (m_FocusCell.col == col)
+        m_FocusCell = CGridCellPos(-1, -1);
+    else if (m_FocusCell.IsValid() && m_FocusCell.col > col)
+        --m_FocusCell.col;
+    m_TopLeftCache = CGridCellPos(-1, -1);
+    UpdateScrollBars();
+    SetModified();
+    return TRUE;
+}
+
+BOOL CGridCtrl::DeleteRow(int row)
+{
+    if (row < 0 || row >= m_nRowCount)
+        return FALSE;
+    ClearSelection();
+    if (!m_bOwnerData) {
+        DeleteRowCells(row);
+        m_Rows.erase(m_Rows.begin() + row);
+    }
+    m_RowHeights.erase(m_RowHeights.begin() + row);
+    --m_nRowCount;
+    if (row < m_nHeaderRows)
+        --m_nHeaderRows;
+    if (m_FocusCell.row == row)
+        m_FocusCell = CGridCellPos(-1, -1);
+    else if (m_FocusCell.IsValid() && m_FocusCell.row > row)
+        --m_FocusCell.row;
+    m_TopLeftCache = CGridCellPos(-1, -1);
+    UpdateScrollBars();
+    SetModified();
+    return TRUE;
+}
+
+BOOL CGridCtrl::DeleteNonFixedRows()
+{
+    for (int row = m_nRowCount - 1; row >= m_nHeaderRows; --row)
+        DeleteRow(row);
+    return TRUE;
+}
+
+void CGridCtrl::FillClientArea()
+{
+    const QRect client = viewport()->rect();
+    const int width = std::max(1, m_DefaultCell.GetWidth());
+    const int height = std::max(1, m_DefaultCell.GetHeight());
+    SetColumnCount(client.width() / width + 1);
+    SetRowCount(client.height() / height + 1);
+    SetFixedRowCount(1);
+    SetFixedColumnCount(1);
+    ExpandToFit(TRUE);
+}
+
+// ---- automatic sizing -----------------------------------------------------------------------
+
+namespace {
+
+// The rows that sizing flags take: bit 1 the fixed rows, bit 2 the others.
+std::pair<int, int> SizedRows(UINT flags, int fixedRows, int rows)
+{
+    const int first = (flags & 1) ? 0 : fixedRows;
+    const int last = (flags & 2) ? rows - 1 : fixedRows - 1;
+    return { first, last };
+}
+
+} // namespace
+
+BOOL CGridCtrl::AutoSizeColumn(int col, UINT flags, BOOL resetScrollBars)
+{
+    if (col < 0 || col >= m_nColumnCount || GetColumnWidth(col) == 0)
+        return FALSE;
+    if (flags == 0)
+        flags = static_cast<UINT>(m_nFitStyle);
+    const auto [first, last] = SizedRows(flags, m_nHeaderRows, m_nRowCount);
+    int width = -1;
+    for (int row = first; row <= last; ++row)
+        if (CGridCellBase* cell = GetCell(row, col))
+            width = std::max(width, cell->GetCellExtent().width());
+    // A column that no row measured keeps its width.
+    if (width >= 0)
+        m_ColumnWidths[static_cast<size_t>(col)] = static_cast<UINT>(width);
+    if (resetScrollBars)
+        UpdateScrollBars();
+    return TRUE;
+}
+
+BOOL CGridCtrl::AutoSizeRow(int row, BOOL resetScrollBars)
+{
+    if (row < 0 || row >= m_nRowCount || GetRowHeight(row) == 0)
+        return FALSE;
+    int height = -1;
+    for (int col = 0; col < m_nColumnCount; ++col)
+        if (CGridCellBase* cell = GetCell(row, col))
+            height = std::max(height, cell->GetCellExtent().height());
+    if (height >= 0)
+        m_RowHeights[static_cast<size_t>(row)] = static_cast<UINT>(height);
+    if (resetScrollBars)
+        UpdateScrollBars();
+    return TRUE;
+}
+
+void CGridCtrl::AutoSizeColumns(UINT flags)
+{
+    for (int col = 0; col < m_nColumnCount; ++col)
+        if (GetColumnWidth(col) > 0)
+            AutoSizeColumn(col, flags, FALSE);
+    UpdateScrollBars();
+}
+
+void CGridCtrl::AutoSizeRows()
+{
+    for (int row = 0; row < m_nRowCount; ++row)
+        if (GetRowHeight(row) > 0)
+            AutoSizeRow(row, FALSE);
+    UpdateScrollBars();
+}
+
+void CGridCtrl::AutoSize(UINT flags)
+{
+    if (flags == 0)
+        flags = static_cast<UINT>(m_nFitStyle);
+    const auto [first, last] = SizedRows(flags, m_nHeaderRows, m_nRowCount);
+    // Only lines that something measured change; hidden ones stay hidden.
+    std::vector<int> heights(static_cast<size_t>(std::max(0, m_nRowCount)), -1);
+    for (int col = 0; col < m_nColumnCount; ++col) {
+        if (GetColumnWidth(col) == 0)
+            continue;
+        int width = -1;
+        for (int row = first; row <= last; ++row) {
+            if (GetRowHeight(row) == 0)
+                continue;
+            CGridCellBase* cell = GetCell(row, col);
+            if (!cell)
+                continue;
+            const QSize extent = cell->GetCellExtent();
+            width = std::max(width, extent.width());
+            heights[static_cast<size_t>(row)] = std::max(heights[static_cast<size_t>(row)], extent.height());
+        }
+        if (width >= 0)
+            m_ColumnWidths[static_cast<size_t>(col)] = static_cast<UINT>(width);
+    }
+    for (int row = first; row <= last; ++row)
+        if (heights[static_cast<size_t>(row)] >= 0)
+            m_RowHeights[static_cast<size_t>(row)] = static_cast<UINT>(std::max(1, heights[static_cast<size_t>(row)]));
+    UpdateScrollBars();
+    Refresh();
+}
+
+// ---- filling the client area ----------------------------------------------------------------
+
+void CGridCtrl::ApplyExpansion(std::vector<UINT>& sizes, int first, int total, int client)
+{
+    int expandable = 0;
+    for (size_t i = static_cast<size_t>(first); i < sizes.size(); ++i)
+        if (sizes[i] > 0)
+            ++expandable;
+    if (expandable == 0)
+        return;
+    const int difference = client - total;
+    const int share = difference / expandable;
+    // Sizes are unsigned: a line narrower than its share stops at 1 rather than wrapping.
+    const auto add
+        = [](UINT size, int delta) { return static_cast<UINT>(std::max(1, static_cast<int>(size) + delta)); };
+    for (size_t i = static_cast<size_t>(first); i < sizes.size(); ++i)
+        if (sizes[i] > 0)
+            sizes[i] = add(sizes[i], share);
+    const int remainder = std::abs(difference - share * expandable);
+    const int step = difference < 0 ? -1 : 1;
+    for (int i = first; i < first + remainder && i < static_cast<int>(sizes.size()); ++i)
+        if (sizes[static_cast<size_t>(i)] > 0)
+            sizes[static_cast<size_t>(i)] = add(sizes[static_cast<size_t>(i)], step);
+}
+
+void CGridCtrl::ExpandColumnsToFit(BOOL expandFixed)
+{
+    if (expandFixed ? m_nColumnCount <= 0 : m_nColumnCount <= m_nHeaderColumns)
+        return;
+    EnableScrollBars(GRID_SB_HORZ, FALSE);
+    ApplyExpansion(m_ColumnWidths, expandFixed ? 0 : m_nHeaderColumns, GetVirtualWidth(), viewport()->width());
+    Refresh();
+    UpdateScrollBars();
+}
+
+void CGridCtrl::ExpandRowsToFit(BOOL expandFixed)
+{
+    if (expandFixed ? m_nRowCount <= 0 : m_nRowCount <= m_nHeaderRows)
+        return;
+    EnableScrollBars(GRID_SB_VERT, FALSE);
+    ApplyExpansion(m_RowHeights, expandFixed ? 0 : m_nHeaderRows, GetVirtualHeight(), viewport()->height());
+    Refresh();
+    UpdateScrollBars();
+}
+
+void CGridCtrl::ExpandToFit(BOOL expandFixed)
+{
+    ExpandColumnsToFit(expandFixed);
+    ExpandRowsToFit(expandFixed);
+    ExpandColumnsToFit(expandFixed);
+    Refresh();
+}
+
+void CGridCtrl::ExpandLastColumn()
+{
+    int last = m_nColumnCount - 1;
+    while (last >= 0 && GetColumnWidth(last) <= 0)
+        --last;
+    if (last <= 0)
+        return;
+    EnableScrollBars(GRID_SB_HORZ, FALSE);
+    const int difference = viewport()->width() - GetVirtualWidth();
+    if (difference > 0)
+        m_ColumnWidths[static_cast<size_t>(last)] += static_cast<UINT>(difference);
+    Refresh();
+}
+
+// ---- queries and switches -------------------------------------------------------------------
+
+BOOL CGridCtrl::IsCellFixed(int row, int col) const
+{
+    return row < m_nHeaderRows || col < m_nHeaderColumns;
+}
+
+BOOL CGridCtrl::IsCellEditable(int row, int col) const
+{
+    return CanEditCell(row, col);
+}
+
+CGridCellPos CGridCtrl::GetNextItem(const CGridCellPos& start, UINT flags) const
+{
+    // Condition flags name state bits, but for "modified", which is bit 0x80 of a cell.
+    UINT wanted = flags & 0x1F;
+    if (flags & 0x20)
+        wanted |= GCS_MODIFIED;
+    const auto matches = [&](int row, int col) {
+        if (wanted == 0)
+            return true;
+        const CGridCellBase* cell = GetCell(row, col);
+        return cell && (cell->GetState() & wanted) != 0;
+    };
+
+    if ((flags & 0xE00) == 0xE00) {
+        int row = start.row <= 0 ? m_nHeaderRows : start.row;
+        for (; row < m_nRowCount; ++row)
+            for (int col = row == start.row ? start.col + 1 : m_nHeaderColumns; col < m_nColumnCount; ++col)
+                if (matches(row, col))
+                    return { row, col };
+        return {};
+    }
+    if ((flags & 0xE00) == 0xA00) {
+        for (int row = start.row <= 0 ? m_nHeaderRows : start.row; row < m_nRowCount; ++row)
+            for (int col = start.col + 1; col < m_nColumnCount; ++col)
+                if (matches(row, col))
+                    return { row, col };
+        return {};
+    }
+    if (!IsValid(start))
+        return {};
+    if (flags & 0x100)
+        for (int row = start.row - 1; row >= 0; --row)
+            if (matches(row, start.col))
+                return { row, start.col };
+    if (flags & 0x200)
+        for (int row = start.row + 1; row < m_nRowCount; ++row)
+            if (matches(row, start.col))
+                return { row, start.col };
+    if (flags & 0x400)
+        for (int col = start.col - 1; col >= 0; --col)
+            if (matches(start.row, col))
+                return { start.row, col };
+    if (flags & 0x800)
+        for (int col = start.col + 1; col < m_nColumnCount; ++col)
+            if (matches(start.row, col))
+                return { start.row, col };
+    return {};
+}
+
+void CGridCtrl::SetListMode(BOOL enable)
+{
+    ResetSelectedRange();
+    m_nSortedColumn = -1;
+    m_bRowMode = enable;
+    m_bRowHeaderSelects = FALSE;
+    Refresh();
+}
+
+void CGridCtrl::SetVirtualMode(BOOL virtualMode)
+{
+    DeleteAllItems();
+    m_bOwnerData = virtualMode;
+    if (virtualMode) {
+        m_bEditEnabled = FALSE;
+        m_bHeaderSorts = FALSE;
+        m_bRowHeaderSelects = FALSE;
+        m_bColumnHeaderSelects = FALSE;
+        m_nFitStyle = 1;
+    }
+}
+
+// ---- selection ------------------------------------------------------------------------------
+
+void CGridCtrl::SelectCells(int minRow, int minCol, int maxRow, int maxCol, BOOL /*forceRepaint*/, BOOL select)
+{
+    if (!m_bSelectEnabled)
+        return;
+    // Redraws are updates scheduled at once, forced or not.
+    if (minRow >= 0 && minRow < m_nHeaderRows)
+        minRow = m_nHeaderRows;
+    if (maxRow >= 0 && maxRow < m_nHeaderRows)
+        maxRow = m_nHeaderRows;
+    if (minCol >= 0 && minCol < m_nHeaderColumns)
+        minCol = m_nHeaderColumns;
+    if (maxCol >= 0 && maxCol < m_nHeaderColumns)
+        maxCol = m_nHeaderColumns;
+    const CGridCellSpan span(minRow, minCol, maxRow, maxCol);
+    const bool allBounds = minRow >= 0 && minCol >= 0 && maxRow >= 0 && maxCol >= 0;
+
+    if (select) {
+        for (const CGridCellPos& pos : std::set<CGridCellPos>(m_Selection)) {
+            if (!IsValid(pos)) {
+                m_Selection.erase(pos);
+                continue;
+            }
+            SetSelectedBit(pos.row, pos.col, false);
+            if (!span.Contains(pos))
+                RedrawCell(pos);
+        }
+        if (!IsOneRowOnly() && allBounds)
+            for (const CGridCellPos& pos : m_PrevSelection) {
+                if (!IsValid(pos))
+                    continue;
+                SetSelectedBit(pos.row, pos.col, true);
+                RedrawCell(pos);
+            }
+    }
+
+    if (allBounds && maxRow < m_nRowCount && maxCol < m_nColumnCount && minRow <= maxRow && minCol <= maxCol)
+        for (int row = minRow; row <= maxRow; ++row)
+            for (int col = minCol; col <= maxCol; ++col) {
+                const bool selected = m_Selection.count(CGridCellPos(row, col)) != 0;
+                if (selected == static_cast<bool>(select))
+                    continue;
+                SetSelectedBit(row, col, select);
+                RedrawCell(row, col);
+            }
+}
+
+void CGridCtrl::SelectAllCells()
+{
+    if (!m_bSelectEnabled)
+        return;
+    SetSelectedRange(m_nHeaderRows, m_nHeaderColumns, m_nRowCount - 1, m_nColumnCount - 1, FALSE, TRUE);
+}
+
+void CGridCtrl::SelectColumns(const CGridCellPos& cell, BOOL forceRepaint, BOOL select)
+{
+    if (!m_bSelectEnabled || !IsValid(cell) || cell.col < m_nHeaderColumns)
+        return;
+    if (m_bOneColumnOnly)
+        SetSelectedRange(m_nHeaderRows, cell.col, m_nRowCount - 1, cell.col, forceRepaint, select);
+    else
+        SetSelectedRange(m_nHeaderRows, std::min(m_AnchorCell.col, cell.col), m_nRowCount - 1,
+            std::max(m_AnchorCell.col, cell.col), forceRepaint, select);
+}
+
+void CGridCtrl::SelectRows(const CGridCellPos& cell, BOOL forceRepaint, BOOL select)
+{
+    if (!m_bSelectEnabled || !IsValid(cell) || cell.row < m_nHeaderRows)
+        return;
+    if (IsOneRowOnly())
+        SetSelectedRange(cell.row, m_nHeaderColumns, cell.row, m_nColumnCount - 1, forceRepaint, select);
+    else
+        SetSelectedRange(std::min(m_AnchorCell.row, cell.row), m_nHeaderColumns, std::max(m_AnchorCell.row, cell.row),
+            m_nColumnCount - 1, forceRepaint, select);
+}
+
+void CGridCtrl::SelectCellRange(const CGridCellPos& cell, BOOL forceRepaint, BOOL select)
+{
+    if (!m_bSelectEnabled || !IsValid(cell) || IsCellFixed(cell.row, cell.col))
+        return;
+    SetSelectedRange(std::min(m_AnchorCell.row, cell.row), std::min(m_AnchorCell.col, cell.col),
+        std::max(m_AnchorCell.row, cell.row), std::max(m_AnchorCell.col, cell.col), forceRepaint, select);
+}
+
+void CGridCtrl::OnSelecting(const CGridCellPos& cell)
+{
+    if (!m_bSelectEnabled)
+        return;
+    switch (m_nMouseState) {
+    case GRID_MOUSE_SELECT_ALL:
+        SelectAllCells();
+        break;
+    case GRID_MOUSE_SELECT_COLUMNS:
+        SelectColumns(cell, FALSE);
+        break;
+    case GRID_MOUSE_SELECT_ROWS:
+        SelectRows(cell, FALSE);
+        break;
+    case GRID_MOUSE_SELECT_CELLS:
+        SelectCellRange(cell, FALSE);
+        break;
+    default:
+        break;
+    }
+}
+
+CGridCellSpan CGridCtrl::GetSelectedCellRange() const
+{
+    CGridCellSpan span(m_nRowCount, m_nColumnCount, -1, -1);
+    for (const CGridCellPos& pos : m_Selection) {
+        if (!IsValid(pos))
+            continue;
+        span.minRow = std::min(span.minRow, pos.row);
+        span.minCol = std::min(span.minCol, pos.col);
+        span.maxRow = std::max(span.maxRow, pos.row);
+        span.maxCol = std::max(span.maxCol, pos.col);
+    }
+    return span;
 }

@@ -14,6 +14,7 @@
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPoint>
+#include <QSize>
 
 #include <functional>
 #include <memory>
@@ -76,6 +77,80 @@ public:
     virtual BOOL SetItemText(int row, int col, const QString& text);
     virtual QString GetItemText(int row, int col) const;
     virtual BOOL SetItemState(int row, int col, UINT state);
+    // printf-style; the ID form reads its format from the "STRING" resources.
+    BOOL SetItemTextFmt(int row, int col, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    BOOL SetItemTextFmtID(int row, int col, UINT id, ...);
+    virtual BOOL SetItemData(int row, int col, qintptr data);
+    virtual qintptr GetItemData(int row, int col) const;
+    virtual BOOL SetItemImage(int row, int col, int image);
+    virtual int GetItemImage(int row, int col) const;
+    virtual BOOL SetItemFormat(int row, int col, UINT format);
+    virtual UINT GetItemFormat(int row, int col) const;
+    virtual BOOL SetItemBkColour(int row, int col, COLORREF colour = CLR_GRID_DEFAULT);
+    virtual COLORREF GetItemBkColour(int row, int col) const;
+    virtual BOOL SetItemFgColour(int row, int col, COLORREF colour = CLR_GRID_DEFAULT);
+    virtual COLORREF GetItemFgColour(int row, int col) const;
+    virtual BOOL SetItemFont(int row, int col, const LogFont* font);
+    virtual const LogFont* GetItemFont(int row, int col) const;
+    BOOL IsItemEditing(int row, int col) const;
+    // The size `text` needs in the cell's font and margins; (0, 0) without a cell.
+    QSize GetTextExtent(int row, int col, const QString& text);
+
+    // Structure.
+    virtual int InsertColumn(
+        const QString& heading, UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE, int col = -1);
+    virtual int InsertRow(const QString& heading, int row = -1);
+    virtual BOOL DeleteColumn(int col);
+    virtual BOOL DeleteRow(int row);
+    BOOL DeleteNonFixedRows();
+    // As many default-sized lines as the window holds, one fixed row and column, expanded to fit.
+    void FillClientArea();
+
+    // Automatic sizing; flags 1 the fixed rows, 2 the others, 3 all, 0 the fit style.
+    BOOL AutoSizeColumn(int col, UINT flags = 0, BOOL resetScrollBars = TRUE);
+    BOOL AutoSizeRow(int row, BOOL resetScrollBars = TRUE);
+    void AutoSizeColumns(UINT flags = 0);
+    void AutoSizeRows();
+    void AutoSize(UINT flags = 0);
+    void SetFitStyle(int style) { m_nFitStyle = style; }
+    int GetFitStyle() const { return m_nFitStyle; }
+    void ExpandColumnsToFit(BOOL expandFixed = TRUE);
+    void ExpandRowsToFit(BOOL expandFixed = TRUE);
+    void ExpandToFit(BOOL expandFixed = TRUE);
+    void ExpandLastColumn();
+
+    // Queries and switches.
+    BOOL IsCellFixed(int row, int col) const;
+    BOOL IsCellEditable(int row, int col) const;
+    BOOL IsCellEditable(const CGridCellPos& cell) const { return IsCellEditable(cell.row, cell.col); }
+    // The next cell from `start` in the directions and with the states `flags` name.
+    CGridCellPos GetNextItem(const CGridCellPos& start, UINT flags) const;
+    void SetListMode(BOOL enable = TRUE);
+    BOOL GetListMode() const { return m_bRowMode; }
+    void SetSingleRowSelection(BOOL single = TRUE) { m_bOneRowOnly = single; }
+    void SetSingleColSelection(BOOL single = TRUE) { m_bOneColumnOnly = single; }
+    BOOL IsOneRowOnly() const { return m_bRowMode && m_bOneRowOnly; }
+    BOOL IsOneColumnOnly() const { return m_bOneColumnOnly; }
+    void EnableSelection(BOOL enable = TRUE) { m_bSelectEnabled = enable; }
+    // Switching empties the grid; in virtual mode the owner serves every cell (GN_GETCELL).
+    void SetVirtualMode(BOOL virtualMode);
+
+    // Selection.
+    void SelectCells(int minRow, int minCol, int maxRow, int maxCol, BOOL forceRepaint = FALSE, BOOL select = TRUE);
+    void SetSelectedRange(const CGridCellSpan& span, BOOL forceRepaint = FALSE, BOOL select = TRUE)
+    {
+        SelectCells(span.minRow, span.minCol, span.maxRow, span.maxCol, forceRepaint, select);
+    }
+    void SetSelectedRange(int minRow, int minCol, int maxRow, int maxCol, BOOL forceRepaint = FALSE, BOOL select = TRUE)
+    {
+        SelectCells(minRow, minCol, maxRow, maxCol, forceRepaint, select);
+    }
+    void SelectAllCells();
+    void SelectColumns(const CGridCellPos& cell, BOOL forceRepaint = TRUE, BOOL select = TRUE);
+    void SelectRows(const CGridCellPos& cell, BOOL forceRepaint = TRUE, BOOL select = TRUE);
+    void SelectCellRange(const CGridCellPos& cell, BOOL forceRepaint = TRUE, BOOL select = TRUE);
+    void OnSelecting(const CGridCellPos& cell);
+    CGridCellSpan GetSelectedCellRange() const;
     virtual UINT GetItemState(int row, int col) const;
 
     // Cells.
@@ -252,6 +327,14 @@ protected:
     void OnSysColorChange();
     QScrollBar* ScrollBar(int bar) const;
 
+    // Drops the selection (and the previous one) but keeps the focus.
+    void ClearSelection();
+    // Sets or clears the selected bit of one cell, through SetItemState.
+    void SetSelectedBit(int row, int col, bool selected);
+    void ApplyExpansion(std::vector<UINT>& sizes, int first, int total, int client);
+    // The virtual mode's one cell, filled for (row, col) and completed by the owner.
+    CGridCellBase* VirtualCell(int row, int col) const;
+
     // Deletes every cell of row `row` (the row array stays).
     void DeleteRowCells(int row);
     CGridCellBase* CellAt(int row, int col) const;
@@ -341,5 +424,6 @@ protected:
 
 private:
     OwnerHandler m_ownerHandler;
+    mutable CGridCell m_VirtualCell;
     bool m_bInOnSize = false; // this grid's re-entry guard
 };

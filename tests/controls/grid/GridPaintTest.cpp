@@ -25,53 +25,9 @@ using tonrig::test::TestPaletteColor;
 
 namespace {
 
-QRgb Role(QPalette::ColorRole role)
-{
-    return TestPaletteColor(QPalette::Active, role).rgb();
-}
+using gridtest::Role;
 
-class GridWindow : public gridtest::GridFontTest {
-protected:
-    void SetUp() override
-    {
-        GridFontTest::SetUp();
-        m_palette = std::make_unique<tonrig::test::ScopedTestPalette>();
-        m_style.reset(QStyleFactory::create("Fusion"));
-    }
-    void TearDown() override
-    {
-        m_palette.reset();
-        GridFontTest::TearDown();
-    }
-
-    // A grid with the given sizes, its viewport `width` x `height` pixels.
-    std::unique_ptr<TestGrid> MakeGrid(const std::vector<int>& widths, const std::vector<int>& heights, int fixedRows,
-        int fixedCols, int width, int height)
-    {
-        auto grid = std::make_unique<TestGrid>(
-            static_cast<int>(heights.size()), static_cast<int>(widths.size()), fixedRows, fixedCols);
-        grid->setStyle(m_style.get());
-        for (size_t i = 0; i < widths.size(); ++i)
-            grid->SetColumnWidth(static_cast<int>(i), widths[i]);
-        for (size_t i = 0; i < heights.size(); ++i)
-            grid->SetRowHeight(static_cast<int>(i), heights[i]);
-        const int frame = grid->frameWidth();
-        grid->resize(width + 2 * frame, height + 2 * frame);
-        grid->show();
-        grid->UpdateScrollBars();
-        return grid;
-    }
-
-    // The viewport's pixels.
-    static QImage Paint(TestGrid& grid)
-    {
-        const QImage image = grid.grab().toImage();
-        return image.copy(grid.viewport()->geometry());
-    }
-
-    std::unique_ptr<tonrig::test::ScopedTestPalette> m_palette;
-    std::unique_ptr<QStyle> m_style;
-};
+class GridWindow : public gridtest::GridWindowTest { };
 
 struct GeometryCase {
     const char* name;

@@ -3,12 +3,19 @@
 
 #include "controls/ui/grid/GridCtrl.h"
 
+#include "support/TestPalette.h"
+
 #include <QApplication>
 #include <QFont>
+#include <QImage>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
+#include <vector>
 
 namespace gridtest {
 
@@ -29,7 +36,12 @@ private:
 class TestGrid : public CGridCtrl {
 public:
     using CGridCtrl::CGridCtrl;
+    using CGridCtrl::m_AnchorCell;
+    using CGridCtrl::m_bColumnHeaderSelects;
+    using CGridCtrl::m_bEditEnabled;
+    using CGridCtrl::m_bHeaderSorts;
     using CGridCtrl::m_bOwnerData;
+    using CGridCtrl::m_bRowHeaderSelects;
     using CGridCtrl::m_bSortUp;
     using CGridCtrl::m_DefaultCell;
     using CGridCtrl::m_DefaultCornerCell;
@@ -38,6 +50,7 @@ public:
     using CGridCtrl::m_nBorderGrip;
     using CGridCtrl::m_nMouseState;
     using CGridCtrl::m_nSortedColumn;
+    using CGridCtrl::m_PrevSelection;
     using CGridCtrl::m_Selection;
 
     // The cells whose state has the selected bit.
@@ -68,10 +81,61 @@ public:
                 if (static_cast<int>(cells.size()) != GetColumnCount())
                     return ::testing::AssertionFailure() << "a row of " << cells.size() << " cells";
         }
-        if (m_Selection != SelectedBits())
+        // A virtual grid has no cells of its own: its map is its selection.
+        if (!m_bOwnerData && m_Selection != SelectedBits())
             return ::testing::AssertionFailure() << "the selection differs from the selected bits";
         return ::testing::AssertionSuccess();
     }
+};
+
+// The test palette's colour of a role.
+inline QRgb Role(QPalette::ColorRole role)
+{
+    return tonrig::test::TestPaletteColor(QPalette::Active, role).rgb();
+}
+
+// Grids in a window: the test palette, Fusion, and a viewport of a given size.
+class GridWindowTest : public GridFontTest {
+protected:
+    void SetUp() override
+    {
+        GridFontTest::SetUp();
+        m_palette = std::make_unique<tonrig::test::ScopedTestPalette>();
+        m_style.reset(QStyleFactory::create("Fusion"));
+    }
+    void TearDown() override
+    {
+        m_palette.reset();
+        GridFontTest::TearDown();
+    }
+
+    // A grid with the given sizes, its viewport `width` x `height` pixels.
+    std::unique_ptr<TestGrid> MakeGrid(const std::vector<int>& widths, const std::vector<int>& heights, int fixedRows,
+        int fixedCols, int width, int height)
+    {
+        auto grid = std::make_unique<TestGrid>(
+            static_cast<int>(heights.size()), static_cast<int>(widths.size()), fixedRows, fixedCols);
+        grid->setStyle(m_style.get());
+        for (size_t i = 0; i < widths.size(); ++i)
+            grid->SetColumnWidth(static_cast<int>(i), widths[i]);
+        for (size_t i = 0; i < heights.size(); ++i)
+            grid->SetRowHeight(static_cast<int>(i), heights[i]);
+        const int frame = grid->frameWidth();
+        grid->resize(width + 2 * frame, height + 2 * frame);
+        grid->show();
+        grid->UpdateScrollBars();
+        return grid;
+    }
+
+    // The viewport's pixels.
+    static QImage Paint(TestGrid& grid)
+    {
+        const QImage image = grid.grab().toImage();
+        return image.copy(grid.viewport()->geometry());
+    }
+
+    std::unique_ptr<tonrig::test::ScopedTestPalette> m_palette;
+    std::unique_ptr<QStyle> m_style;
 };
 
 } // namespace gridtest
