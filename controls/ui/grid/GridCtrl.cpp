@@ -4,7 +4,10 @@
 #include "platform/Resources.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -50,6 +53,12 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this,
+        [this](int action) { OnScrollBarAction(GRID_SB_HORZ, action); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+        [this](int action) { OnScrollBarAction(GRID_SB_VERT, action); });
 
     m_crSysWindowText = GetSysColor(COLOR_WINDOWTEXT);
     m_crSysWindow = GetSysColor(COLOR_WINDOW);
@@ -852,7 +861,7 @@ void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
 void CGridCtrl::BuildDragImage() { }
 void CGridCtrl::OnHeaderColumnClick(int) { }
 void CGridCtrl::OnHeaderRowClick(int) { }
-void CGridCtrl::BeginCellEdit(int, int, QPoint, UINT) { }
+void CGridCtrl::BeginCellEdit(int, int, QPoint, GridEditStart) { }
 void CGridCtrl::FinishCellEdit(int, int, const QString&) { }
 BOOL CGridCtrl::ValidateCellText(int, int, const QString&)
 {
@@ -1265,22 +1274,24 @@ void CGridCtrl::UpdateScrollBars()
     m_TopLeftCache = CGridCellPos(-1, -1);
 }
 
-void CGridCtrl::scrollContentsBy(int dx, int dy)
+void CGridCtrl::scrollContentsBy(int /*dx*/, int /*dy*/)
 {
-    // Whole cells are drawn from the top-left one: only the scrolling part is repainted, the
-    // fixed rows and columns stay.
+    // Whole cells are drawn from the top-left one: only a new top-left cell needs pixels, and
+    // only the scrolling part; the fixed rows and columns stay.
     m_TopLeftCache = CGridCellPos(-1, -1);
     if (!m_bRedrawOn)
         return;
+    const CGridCellPos topLeft = GetTopleftNonFixedCell();
     const QRect client = viewport()->rect();
-    if (dx != 0) {
+    if (topLeft.col != m_DrawnTopLeft.col) {
         const int fixedWidth = GetFixedColumnWidth();
         viewport()->update(QRect(fixedWidth, 0, client.width() - fixedWidth, client.height()));
     }
-    if (dy != 0) {
+    if (topLeft.row != m_DrawnTopLeft.row) {
         const int fixedHeight = GetFixedRowHeight();
         viewport()->update(QRect(0, fixedHeight, client.width(), client.height() - fixedHeight));
     }
+    m_DrawnTopLeft = topLeft;
 }
 
 // ---- redrawing ------------------------------------------------------------------------------
@@ -1409,6 +1420,7 @@ void CGridCtrl::OnDraw(QPainter* painter, const WinRect& clip)
     const int fixedWidth = GetFixedColumnWidth();
     WinRect visibleRect;
     const CGridCellSpan visible = GetVisibleNonFixedCellRange(&visibleRect);
+    m_DrawnTopLeft = visible.TopLeft();
     if (m_bOwnerData)
         NotifyCacheHint(visible);
 
@@ -2250,4 +2262,459 @@ CGridCellSpan CGridCtrl::GetSelectedCellRange() const
         span.maxCol = std::max(span.maxCol, pos.col);
     }
     return span;
+}
+
+// ---- scrolling ------------------------------------------------------------------------------
+
+void CGridCtrl::OnScrollBarAction(int bar, int action)
+{
+    // Qt has moved the slider by its own step; the grid's step replaces it before Qt applies
+    // it (the scroll below sets the value, which Qt then leaves alone).
+    UINT code = GRID_SB_ENDSCROLL;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+        code = GRID_SB_LINEDOWN;
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        code = GRID_SB_LINEUP;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        code = GRID_SB_PAGEDOWN;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        code = GRID_SB_PAGEUP;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        code = GRID_SB_TOP;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        code = GRID_SB_BOTTOM;
+        break;
+    case QAbstractSlider::SliderMove:
+        code = GRID_SB_THUMBTRACK;
+        break;
+    default:
+        return;
+    }
+    QScrollBar* scrollBar = ScrollBar(bar);
+    const int track = scrollBar->sliderPosition();
+    // Back to where the grid stands, so that a step the grid refuses leaves it there.
+    scrollBar->setSliderPosition(scrollBar->value());
+    if (bar == GRID_SB_HORZ)
+        OnHScroll(code, track);
+    else
+        OnVScroll(code, track);
+    scrollBar->setSliderPosition(scrollBar->value());
+}
+
+int CGridCtrl::VisibleColumn(int from, int step) const
+{
+    for (int col = from; col >= m_nHeaderColumns && col < m_nColumnCount; col += step)
+        if (GetColumnWidth(col) > 0)
+            return col;
+    return -1;
+}
+
+int CGridCtrl::VisibleRow(int from, int step) const
+{
+    for (int row = from; row >= m_nHeaderRows && row < m_nRowCount; row += step)
+        if (GetRowHeight(row) > 0)
+            return row;
+    return -1;
+}
+
+void CGridCtrl::OnHScroll(UINT code, int trackPos)
+{
+    Scroll(GRID_SB_HORZ, code, trackPos);
+}
+
+void CGridCtrl::OnVScroll(UINT code, int trackPos)
+{
+    Scroll(GRID_SB_VERT, code, trackPos);
+}
+
+void CGridCtrl::Scroll(int bar, UINT code, int trackPos)
+{
+    EndFocusCellEdit();
+    const bool horizontal = bar == GRID_SB_HORZ;
+    const int position = GetScrollPos32(bar);
+    const int range = horizontal ? m_nHorzRange : m_nVertRange;
+    const CGridCellPos topLeft = GetTopleftNonFixedCell();
+    const int topLine = horizontal ? topLeft.col : topLeft.row;
+    const int firstLine = horizontal ? m_nHeaderColumns : m_nHeaderRows;
+    const int lineCount = horizontal ? m_nColumnCount : m_nRowCount;
+    const auto size = [&](int line) { return horizontal ? GetColumnWidth(line) : GetRowHeight(line); };
+    const QRect client = viewport()->rect();
+    const int fixedExtent = horizontal ? GetFixedColumnWidth() : GetFixedRowHeight();
+    const QRect scrolling = horizontal ? QRect(fixedExtent, 0, client.width() - fixedExtent, client.height())
+                                       : QRect(0, fixedExtent, client.width(), client.height() - fixedExtent);
+    const int page = (horizontal ? client.width() : client.height()) - fixedExtent;
+
+    bool changed = false;
+    bool whole = false;
+    switch (code) {
+    case GRID_SB_LINEDOWN:
+        if (position < range) {
+            int step = 0;
+            for (int line = topLine; line >= 0 && line < lineCount; ++line)
+                if ((step = size(line)) > 0)
+                    break;
+            SetScrollPos32(bar, position + step);
+            changed = GetScrollPos32(bar) != position;
+        }
+        break;
+    case GRID_SB_LINEUP:
+        if (position > 0 && topLine > firstLine) {
+            int step = 0;
+            for (int line = topLine - 1; line >= firstLine; --line)
+                if ((step = size(line)) > 0)
+                    break;
+            SetScrollPos32(bar, std::max(0, position - step));
+            changed = true;
+        }
+        break;
+    case GRID_SB_PAGEDOWN:
+        if (position < range) {
+            SetScrollPos32(bar, std::min(range, position + page));
+            changed = true;
+        }
+        break;
+    case GRID_SB_PAGEUP:
+        if (position > 0) {
+            SetScrollPos32(bar, std::max(0, position - page));
+            changed = true;
+        }
+        break;
+    case GRID_SB_THUMBPOSITION:
+    case GRID_SB_THUMBTRACK: {
+        SetScrollPos32(bar, trackPos >= 0 ? trackPos : ScrollBar(bar)->sliderPosition());
+        const CGridCellPos now = GetTopleftNonFixedCell();
+        changed = (horizontal ? now.col : now.row) != topLine;
+        break;
+    }
+    case GRID_SB_TOP:
+        if (position > 0) {
+            SetScrollPos32(bar, 0);
+            changed = whole = true;
+        }
+        break;
+    case GRID_SB_BOTTOM:
+        if (position < range) {
+            SetScrollPos32(bar, range);
+            changed = whole = true;
+        }
+        break;
+    default:
+        break;
+    }
+    if (changed && m_bRedrawOn)
+        viewport()->update(whole ? client : scrolling);
+}
+
+void CGridCtrl::EnsureVisible(int row, int col)
+{
+    if (!m_bRedrawOn || !IsValid(row, col))
+        return;
+    const CGridCellSpan visible = GetVisibleNonFixedCellRange();
+    for (int c = visible.maxCol + 1; c <= col; ++c)
+        if (GetColumnWidth(c) > 0)
+            OnHScroll(GRID_SB_LINERIGHT);
+    for (int c = visible.minCol - 1; c >= col && c >= m_nHeaderColumns; --c)
+        if (GetColumnWidth(c) > 0)
+            OnHScroll(GRID_SB_LINELEFT);
+    for (int r = visible.maxRow + 1; r <= row; ++r)
+        if (GetRowHeight(r) > 0)
+            OnVScroll(GRID_SB_LINEDOWN);
+    for (int r = visible.minRow - 1; r >= row && r >= m_nHeaderRows; --r)
+        if (GetRowHeight(r) > 0)
+            OnVScroll(GRID_SB_LINEUP);
+
+    // A cell seen only in part: one line more while that still shows more of it. A scroll that
+    // no longer moves ends the loop (the end of the range).
+    WinRect rect;
+    const WinRect client = GetClientRect();
+    while (GetCellRect(row, col, rect) && rect.right > client.right && rect.left > GetFixedColumnWidth()
+        && (m_nScrollBarsShown & 1)) {
+        const int before = GetScrollPos32(GRID_SB_HORZ);
+        OnHScroll(GRID_SB_LINERIGHT);
+        if (GetScrollPos32(GRID_SB_HORZ) == before)
+            break;
+    }
+    while (GetCellRect(row, col, rect) && rect.bottom > client.bottom && rect.top > GetFixedRowHeight()
+        && (m_nScrollBarsShown & 2)) {
+        const int before = GetScrollPos32(GRID_SB_VERT);
+        OnVScroll(GRID_SB_LINEDOWN);
+        if (GetScrollPos32(GRID_SB_VERT) == before)
+            break;
+    }
+}
+
+void CGridCtrl::OnTimer(UINT id)
+{
+    if (id != GRID_SCROLL_TIMER)
+        return;
+    QPoint point = m_ptLastMouse;
+    const WinRect client = GetClientRect();
+    const int fixedHeight = GetFixedRowHeight();
+    const int fixedWidth = GetFixedColumnWidth();
+    if (point.y() > client.bottom) {
+        OnKeyDown(Qt::Key_Down, Qt::NoModifier);
+        point.setX(std::clamp(point.x(), 0, client.right));
+        point.setY(client.bottom);
+    } else if (point.y() < fixedHeight) {
+        OnKeyDown(Qt::Key_Up, Qt::NoModifier);
+        point.setX(std::clamp(point.x(), 0, client.right));
+        point.setY(fixedHeight + 1);
+    } else if (point.x() > client.right) {
+        OnKeyDown(Qt::Key_Right, Qt::NoModifier);
+        point.setY(std::clamp(point.y(), 0, client.bottom));
+        point.setX(client.right);
+    } else if (point.x() < fixedWidth) {
+        OnKeyDown(Qt::Key_Left, Qt::NoModifier);
+        point.setY(std::clamp(point.y(), 0, client.bottom));
+        point.setX(fixedWidth + 1);
+    } else {
+        return;
+    }
+    OnSelecting(GetCellFromPt(point, TRUE));
+}
+
+// ---- keyboard -------------------------------------------------------------------------------
+
+bool CGridCtrl::focusNextPrevChild(bool next)
+{
+    // A grid that wants Tab keeps it: Tab and Backtab reach keyPressEvent.
+    if (m_bWantTab)
+        return false;
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (!IsValid(m_FocusCell))
+        return false;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool tab = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    const bool backtab = key == Qt::Key_Backtab || (key == Qt::Key_Tab && shift);
+
+    if (ctrl) {
+        if (key == Qt::Key_Insert || key == Qt::Key_C)
+            OnEditCopy();
+        else if (key == Qt::Key_A)
+            OnEditSelectAll();
+        else if (key == Qt::Key_V)
+            OnEditPaste();
+        else if (key == Qt::Key_X)
+            OnEditCut();
+    } else if (shift && key == Qt::Key_Insert) {
+        OnEditPaste();
+    }
+
+    CGridCellPos next = m_FocusCell;
+    bool lineChange = false;
+    bool handled = true;
+    UINT lineScroll = GRID_SB_ENDSCROLL; // the one-line scroll towards a cell out of view
+    int lineBar = GRID_SB_VERT;
+    bool ctrlHome = false;
+    bool ctrlEnd = false;
+    if (key == Qt::Key_Left || backtab) {
+        lineScroll = GRID_SB_LINELEFT;
+        lineBar = GRID_SB_HORZ;
+        const int col = VisibleColumn(next.col - 1, -1);
+        if (col >= 0) {
+            next.col = col;
+        } else if (backtab) {
+            const int row = VisibleRow(next.row - 1, -1);
+            const int last = VisibleColumn(m_nColumnCount - 1, -1);
+            if (row >= 0 && last >= 0) {
+                next = CGridCellPos(row, last);
+                lineChange = true;
+            }
+        }
+    } else if (key == Qt::Key_Right || tab) {
+        lineScroll = GRID_SB_LINERIGHT;
+        lineBar = GRID_SB_HORZ;
+        const int col = VisibleColumn(next.col + 1, 1);
+        if (col >= 0) {
+            next.col = col;
+        } else if (tab) {
+            const int row = VisibleRow(next.row + 1, 1);
+            const int first = VisibleColumn(m_nHeaderColumns, 1);
+            if (row >= 0 && first >= 0) {
+                next = CGridCellPos(row, first);
+                lineChange = true;
+            }
+        }
+    } else if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        const int step = key == Qt::Key_Up ? -1 : 1;
+        lineScroll = step < 0 ? GRID_SB_LINEUP : GRID_SB_LINEDOWN;
+        const int row = VisibleRow(next.row + step, step);
+        if (row >= 0)
+            next.row = row;
+    } else if (key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+        const bool up = key == Qt::Key_PageUp;
+        lineScroll = up ? GRID_SB_LINEUP : GRID_SB_LINEDOWN;
+        const int before = GetTopleftNonFixedCell().row;
+        OnVScroll(up ? GRID_SB_PAGEUP : GRID_SB_PAGEDOWN);
+        const int moved = GetTopleftNonFixedCell().row - before;
+        if (moved == 0)
+            next.row = up ? m_nHeaderRows : m_nRowCount - 1;
+        else
+            next.row = std::clamp(next.row + moved, m_nHeaderRows, m_nRowCount - 1);
+        // A hidden row is stepped over, in the key's direction first.
+        if (GetRowHeight(next.row) == 0) {
+            int row = VisibleRow(next.row, up ? -1 : 1);
+            if (row < 0)
+                row = VisibleRow(next.row, up ? 1 : -1);
+            if (row >= 0)
+                next.row = row;
+        }
+    } else if (key == Qt::Key_Home) {
+        const int col = VisibleColumn(m_nHeaderColumns, 1);
+        if (col >= 0)
+            next.col = col;
+        if (ctrl) {
+            const int row = VisibleRow(m_nHeaderRows, 1);
+            if (row >= 0)
+                next.row = row;
+            OnVScroll(GRID_SB_TOP);
+            ctrlHome = true;
+        }
+        OnHScroll(GRID_SB_LEFT);
+    } else if (key == Qt::Key_End) {
+        int col = m_nColumnCount - 1;
+        while (col > m_nHeaderColumns && GetColumnWidth(col) == 0)
+            --col;
+        next.col = col;
+        if (ctrl) {
+            int row = m_nRowCount - 1;
+            while (row > m_nHeaderRows && GetRowHeight(row) == 0)
+                --row;
+            next.row = row;
+            OnVScroll(GRID_SB_BOTTOM);
+            ctrlEnd = true;
+        }
+        OnHScroll(GRID_SB_RIGHT);
+    } else if (key == Qt::Key_F2) {
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, QPoint(-1, -1), GridEditStart::Key(GRID_KEY_F2));
+    } else if (key == Qt::Key_Delete) {
+        ClearSelectedText();
+    } else {
+        handled = false;
+    }
+
+    if (!(next == m_FocusCell)) {
+        if (m_nMouseState == GRID_MOUSE_NOTHING) {
+            m_PrevSelection.clear();
+            m_nMouseState = m_bRowMode ? GRID_MOUSE_SELECT_ROWS : GRID_MOUSE_SELECT_CELLS;
+            if (!shift || tab)
+                m_AnchorCell = next;
+            NotifyOwner(next.row, next.col, GN_SELCHANGING);
+            OnSelecting(next);
+            NotifyOwner(next.row, next.col, GN_SELCHANGED);
+            m_nMouseState = GRID_MOUSE_NOTHING;
+        }
+        SetFocusCell(next);
+        if (!IsCellVisible(next)) {
+            if (lineChange) {
+                OnVScroll(backtab ? GRID_SB_LINEUP : GRID_SB_LINEDOWN);
+                SetScrollPos32(GRID_SB_HORZ, backtab ? m_nHorzRange : 0);
+            } else if (lineScroll != GRID_SB_ENDSCROLL) {
+                if (lineBar == GRID_SB_HORZ)
+                    OnHScroll(lineScroll);
+                else
+                    OnVScroll(lineScroll);
+            }
+            EnsureVisible(next);
+            viewport()->update();
+        }
+        EnsureVisible(next);
+        if (ctrlHome) {
+            OnVScroll(GRID_SB_ENDSCROLL);
+            OnHScroll(GRID_SB_ENDSCROLL);
+        } else if (ctrlEnd) {
+            OnVScroll(GRID_SB_ENDSCROLL);
+        }
+    }
+    return handled;
+}
+
+void CGridCtrl::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const int key = event->key();
+    // Alt combinations are the system's keys: default processing only.
+    if (modifiers & Qt::AltModifier) {
+        event->ignore();
+        return;
+    }
+    if (!IsValid(m_FocusCell)) {
+        event->ignore();
+        return;
+    }
+    const bool tab = key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    const bool handled = OnKeyDown(key, modifiers);
+    // A wanted Tab stays in the grid even where the focus could not move.
+    if (handled || (tab && m_bWantTab))
+        event->accept();
+    else
+        event->ignore();
+
+    // One event carries the key and its character: the character follows the key's steps.
+    if (modifiers & Qt::ControlModifier)
+        return;
+    const bool inDialog = qobject_cast<QDialog*>(window()) != nullptr;
+    std::optional<UINT> ch;
+    switch (key) {
+    case Qt::Key_Escape:
+    case Qt::Key_Delete:
+        break;
+    case Qt::Key_Backspace:
+        ch = 8;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // In a dialog the default button takes Return, as the dialog did before the grid.
+        if (!inDialog)
+            ch = 13;
+        break;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (!m_bWantTab)
+            ch = 9;
+        break;
+    default:
+        if (const QString text = event->text(); !text.isEmpty() && text.at(0).isPrint())
+            ch = text.at(0).unicode();
+        break;
+    }
+    if (ch) {
+        OnChar(GridEditStart::Char(*ch));
+        if (m_nMouseState == GRID_MOUSE_NOTHING && !(*ch == 9 && m_bWantTab))
+            event->accept();
+    }
+}
+
+void CGridCtrl::OnChar(GridEditStart ch)
+{
+    // keyPressEvent passes no character while Control is held.
+    if (m_nMouseState != GRID_MOUSE_NOTHING || ch.code == 27 || (ch.code == 9 && m_bWantTab))
+        return;
+    BeginCellEdit(m_FocusCell.row, m_FocusCell.col, QPoint(-1, -1), ch);
+}
+
+LRESULT CGridCtrl::OnImeChar(UINT ch)
+{
+    if (m_nMouseState == GRID_MOUSE_NOTHING && ch != 27 && !(ch == 9 && m_bWantTab))
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, QPoint(-1, -1), GridEditStart::Char(ch));
+    return 0;
+}
+
+void CGridCtrl::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString text = event->commitString();
+    for (const QChar c : text)
+        OnImeChar(c.unicode());
+    event->accept();
 }

@@ -243,6 +243,20 @@ public:
     void EnableScrollBars(int bar, BOOL show = TRUE);
     int GetScrollBarsShown() const { return m_nScrollBarsShown; }
     int GetVertRange() const { return m_nVertRange; }
+    // Scrolling by the scroll bars' codes; `trackPos` is the thumb's position for the thumb
+    // codes (the bar's slider position when -1).
+    virtual void OnHScroll(UINT code, int trackPos = -1);
+    virtual void OnVScroll(UINT code, int trackPos = -1);
+    // Scrolls until the cell is whole in the window (as far as the scroll range allows).
+    void EnsureVisible(int row, int col);
+    void EnsureVisible(const CGridCellPos& cell) { EnsureVisible(cell.row, cell.col); }
+    void OnTimer(UINT id) override;
+    // The key-down steps: moves the focus, selects, scrolls, runs the clipboard keys. False when
+    // the key is left to the default processing.
+    virtual bool OnKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    virtual void OnChar(GridEditStart ch);
+    virtual LRESULT OnImeChar(UINT ch);
+    void SetWantTab(BOOL want = TRUE) { m_bWantTab = want; }
     int GetHorzRange() const { return m_nHorzRange; }
 
     virtual void UpdateScrollBars();
@@ -292,7 +306,7 @@ public:
     virtual void BuildDragImage();
     virtual void OnHeaderColumnClick(int col);
     virtual void OnHeaderRowClick(int row);
-    virtual void BeginCellEdit(int row, int col, QPoint point, UINT firstChar);
+    virtual void BeginCellEdit(int row, int col, QPoint point, GridEditStart first);
     virtual void FinishCellEdit(int row, int col, const QString& text);
     virtual BOOL ValidateCellText(int row, int col, const QString& text);
     virtual void EndFocusCellEdit();
@@ -319,6 +333,9 @@ protected:
     void changeEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
     void EraseBackground(QPainter* painter, const WinRect& clip);
@@ -326,6 +343,12 @@ protected:
     virtual BOOL OnSetCursor();
     void OnSysColorChange();
     QScrollBar* ScrollBar(int bar) const;
+    void OnScrollBarAction(int bar, int action);
+    void Scroll(int bar, UINT code, int trackPos);
+    // The nearest line of non-zero size from `from` in steps of `step` within [first, end); -1
+    // when there is none.
+    int VisibleColumn(int from, int step) const;
+    int VisibleRow(int from, int step) const;
 
     // Drops the selection (and the previous one) but keeps the focus.
     void ClearSelection();
@@ -425,5 +448,6 @@ protected:
 private:
     OwnerHandler m_ownerHandler;
     mutable CGridCell m_VirtualCell;
+    CGridCellPos m_DrawnTopLeft; // the top-left cell of the last paint
     bool m_bInOnSize = false; // this grid's re-entry guard
 };

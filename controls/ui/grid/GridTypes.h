@@ -134,6 +134,50 @@ constexpr int GN_RCLICK = -5;
 constexpr int GN_GETCELL = -150; // virtual mode: the owner fills the record's item
 constexpr int GN_CACHEHINT = -113; // virtual mode: the span about to be drawn, then (-1, -1, -1, -1)
 
+// Scroll requests, by the scroll bars' codes.
+enum GridScrollCode : UINT {
+    GRID_SB_LINEUP = 0,
+    GRID_SB_LINELEFT = 0,
+    GRID_SB_LINEDOWN = 1,
+    GRID_SB_LINERIGHT = 1,
+    GRID_SB_PAGEUP = 2,
+    GRID_SB_PAGELEFT = 2,
+    GRID_SB_PAGEDOWN = 3,
+    GRID_SB_PAGERIGHT = 3,
+    GRID_SB_THUMBPOSITION = 4,
+    GRID_SB_THUMBTRACK = 5,
+    GRID_SB_TOP = 6,
+    GRID_SB_LEFT = 6,
+    GRID_SB_BOTTOM = 7,
+    GRID_SB_RIGHT = 7,
+    GRID_SB_ENDSCROLL = 8,
+};
+
+// What starts a cell edit: a typed character, or a key (or the mouse) that is not one. Keys use
+// the system's key numbers: Tab 9, Page Up to Down arrow 0x21..0x28, F2 0x71.
+struct GridEditStart {
+    UINT code = 0;
+    bool isKey = false;
+
+    static GridEditStart Char(UINT ch) { return { ch, false }; }
+    static GridEditStart Key(UINT key) { return { key, true }; }
+    friend bool operator==(const GridEditStart&, const GridEditStart&) = default;
+};
+constexpr UINT GRID_KEY_MOUSE = 1; // an edit started by the mouse
+constexpr UINT GRID_KEY_TAB = 0x09;
+constexpr UINT GRID_KEY_PRIOR = 0x21;
+constexpr UINT GRID_KEY_NEXT = 0x22;
+constexpr UINT GRID_KEY_END = 0x23;
+constexpr UINT GRID_KEY_HOME = 0x24;
+constexpr UINT GRID_KEY_LEFT = 0x25;
+constexpr UINT GRID_KEY_UP = 0x26;
+constexpr UINT GRID_KEY_RIGHT = 0x27;
+constexpr UINT GRID_KEY_DOWN = 0x28;
+constexpr UINT GRID_KEY_F2 = 0x71;
+
+// The auto-scroll timer while the mouse selects beyond the window.
+constexpr UINT GRID_SCROLL_TIMER = 513;
+
 // The scroll bars, as EnableScrollBars and the scroll positions name them.
 constexpr int GRID_SB_HORZ = 0;
 constexpr int GRID_SB_VERT = 1;

@@ -110,10 +110,11 @@ protected:
     }
 
     // A grid with the given sizes, its viewport `width` x `height` pixels.
-    std::unique_ptr<TestGrid> MakeGrid(const std::vector<int>& widths, const std::vector<int>& heights, int fixedRows,
+    template <typename Grid = TestGrid>
+    std::unique_ptr<Grid> MakeGrid(const std::vector<int>& widths, const std::vector<int>& heights, int fixedRows,
         int fixedCols, int width, int height)
     {
-        auto grid = std::make_unique<TestGrid>(
+        auto grid = std::make_unique<Grid>(
             static_cast<int>(heights.size()), static_cast<int>(widths.size()), fixedRows, fixedCols);
         grid->setStyle(m_style.get());
         for (size_t i = 0; i < widths.size(); ++i)
