@@ -113,17 +113,10 @@ int CGridCtrl::GetDlgCtrlID() const
 
 LRESULT CGridCtrl::NotifyCacheHint(const CGridCellSpan& span)
 {
-    if (!m_ownerHandler)
-        return 0;
-    GridNotify notify;
-    notify.grid = this;
-    notify.controlId = GetDlgCtrlID();
-    notify.code = GN_CACHEHINT;
-    notify.span = span;
-    return m_ownerHandler(notify);
+    return NotifyOwner(-1, -1, GN_CACHEHINT, nullptr, span);
 }
 
-LRESULT CGridCtrl::NotifyOwner(int row, int col, int code)
+LRESULT CGridCtrl::NotifyOwner(int row, int col, int code, GRID_ITEM* item, const CGridCellSpan& span)
 {
     if (!m_ownerHandler)
         return 0;
@@ -133,6 +126,8 @@ LRESULT CGridCtrl::NotifyOwner(int row, int col, int code)
     notify.code = code;
     notify.row = row;
     notify.col = col;
+    notify.item = item;
+    notify.span = span;
     return m_ownerHandler(notify);
 }
 
@@ -424,16 +419,7 @@ CGridCellBase* CGridCtrl::VirtualCell(int row, int col) const
     item.nFormat = m_VirtualCell.GetFormat();
     item.iImage = -1;
     item.nMargin = m_VirtualCell.GetMargin();
-    if (m_ownerHandler) {
-        GridNotify notify;
-        notify.grid = self;
-        notify.controlId = GetDlgCtrlID();
-        notify.code = GN_GETCELL;
-        notify.row = row;
-        notify.col = col;
-        notify.item = &item;
-        m_ownerHandler(notify);
-    }
+    self->NotifyOwner(row, col, GN_GETCELL, &item);
     if (item.mask & GI_TEXT)
         m_VirtualCell.SetText(item.strText);
     if (item.mask & GI_IMAGE)

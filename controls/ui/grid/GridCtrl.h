@@ -56,7 +56,8 @@ public:
 
     // The owner's notification handler; without one nothing is sent and every answer is 0.
     void SetOwnerHandler(OwnerHandler handler) { m_ownerHandler = std::move(handler); }
-    virtual LRESULT NotifyOwner(int row, int col, int code);
+    // The record carries `item` for GN_ENDEDIT and GN_GETCELL and `span` for GN_CACHEHINT.
+    virtual LRESULT NotifyOwner(int row, int col, int code, GRID_ITEM* item = nullptr, const CGridCellSpan& span = {});
     // The cache hint of virtual mode: the span about to be drawn.
     LRESULT NotifyCacheHint(const CGridCellSpan& span);
 

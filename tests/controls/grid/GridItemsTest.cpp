@@ -335,6 +335,20 @@ TEST_F(GridItems, ExpandingSharesTheDifference)
     EXPECT_EQ(only->GetColumnWidth(0), 30) << "column 0 alone is never expanded";
 }
 
+TEST_F(GridItems, FillClientAreaMakesDefaultLinesThatFitExactly)
+{
+    auto grid = MakeGrid({ 50 }, { 20 }, 0, 0, 300, 200);
+    grid->FillClientArea();
+    EXPECT_EQ(grid->GetColumnCount(), 300 / grid->m_DefaultCell.GetWidth() + 1);
+    EXPECT_EQ(grid->GetRowCount(), 200 / grid->m_DefaultCell.GetHeight() + 1);
+    EXPECT_EQ(grid->GetFixedRowCount(), 1);
+    EXPECT_EQ(grid->GetFixedColumnCount(), 1);
+    EXPECT_EQ(grid->GetScrollBarsShown(), 0);
+    EXPECT_EQ(grid->GetVirtualWidth(), grid->viewport()->width());
+    EXPECT_EQ(grid->GetVirtualHeight(), grid->viewport()->height());
+    EXPECT_TRUE(grid->Consistent());
+}
+
 TEST_F(GridItems, NextItemScansByDirectionAndState)
 {
     TestGrid grid(6, 5, 1, 1);

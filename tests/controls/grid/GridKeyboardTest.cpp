@@ -271,7 +271,7 @@ TEST_F(GridKeys, EnsureVisibleBringsTheWholeCellIn)
         { "below", 0, 0, { 11, 2 } },
         { "to the left", 1000, 0, { 3, 1 } },
         { "above", 0, 1000, { 1, 3 } },
-        { "a partly visible last column", 0, 0, { 2, 4 } },
+        { "a partly visible last column", 0, 0, { 2, 5 } },
         { "the last cell", 0, 0, { 11, 6 } },
     };
     for (const Case& c : cases) {
@@ -279,6 +279,12 @@ TEST_F(GridKeys, EnsureVisibleBringsTheWholeCellIn)
         auto grid = MakeGrid<RecordingGrid>({ 40, 30, 0, 50, 60, 70, 80 }, std::vector<int>(12, 20), 1, 1, 200, 100);
         grid->horizontalScrollBar()->setValue(c.hpos);
         grid->verticalScrollBar()->setValue(c.vpos);
+        if (c.cell.col == 5) {
+            WinRect before;
+            ASSERT_TRUE(grid->GetCellRect(c.cell, before));
+            ASSERT_TRUE(grid->IsCellVisible(c.cell));
+            ASSERT_GT(before.right, grid->GetClientRect().right) << "starts partly visible";
+        }
         grid->EnsureVisible(c.cell);
         WinRect rect;
         ASSERT_TRUE(grid->GetCellRect(c.cell, rect)) << "scrolled out still";
