@@ -50,11 +50,15 @@ public:
     // its checksum into status pane 1.
     void ShowBufferTab(int flag);
     void ShowLogTab();
+    // The script editor's pane, shown in place of the log while the script tab is selected.
+    void AttachScriptPane(QWidget* pane) { m_script = pane; }
+    // The selected tab is the script editor's.
+    bool ScriptTabActive() const;
     const std::string& ChecksumText() const { return m_strChecksum; }
 
     // Loads a file into the current buffer with its remembered options, then does what the
-    // load asks (boxes, log, title, recent file, checksum, compiler).
-    void LoadFile(const std::string& path, const std::string& pattern);
+    // load asks (boxes, log, title, recent file, checksum, compiler). True when the file was read.
+    bool LoadFile(const std::string& path, const std::string& pattern);
     LRESULT OpenFileByName(const std::string& path);
     void OnRecentFile();
     // Loads every local file of a drop; 0 when the drop holds none, else 1.
@@ -101,7 +105,6 @@ protected:
 private:
     // False, with a log line, while the buffers must not change.
     bool BufferFree(const char* what);
-    bool ScriptTabActive() const;
     void ApplyLoadResult(const buffer::LoadResult& result);
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
     void CompileSource(const std::string& source);
@@ -114,6 +117,7 @@ private:
     QTabBar* m_tabs = nullptr;
     CHexView* m_hexView = nullptr;
     QWidget* m_log = nullptr;
+    QWidget* m_script = nullptr;
     std::string m_strChecksum;
     std::string m_strSavePath; // where Save writes: the file last loaded or saved
     std::string m_strFileOffset = "0"; // stands in for the header pane's field

@@ -218,10 +218,10 @@ TEST_F(MainView, BufferRefreshDeviceSetupAndScriptTextMessages)
     // No device: nothing to set up.
     EXPECT_EQ(view.OnMessage(WM_DEVICE_SETUP, 0, 0), 0);
     EXPECT_FALSE(view.DeviceSetupOwner().Setup().Busy());
-    ASSERT_TRUE(CTonrigView::PostRunScriptText("READ"));
-    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] {
-        return view.MessageLog().GetText().find("Script engine not available yet: READ") != std::string::npos;
-    }));
+    ASSERT_TRUE(CTonrigView::PostRunScriptText("LOG typed"));
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil(
+        [&] { return view.MessageLog().GetText().find("typed\n") != std::string::npos; }));
+    EXPECT_EQ(view.MessageLog().GetText().find("LOG typed"), std::string::npos) << "a LOG line is not echoed";
     g_pMainView = nullptr;
 }
 
