@@ -329,7 +329,6 @@ private:
     std::unique_ptr<CScriptEditor> m_pScriptEditor;
 
 public:
-
     // --- erase (operations/ui/ViewErase.cpp)
     // Menu 32806, toolbar 32774 (OnErase) and button 126: the checks, then RunErase.
     void EraseDevice();

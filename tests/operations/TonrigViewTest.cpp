@@ -90,9 +90,10 @@ TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
     EXPECT_EQ(tab->tabText(1), "Buffer");
     EXPECT_EQ(tab->font().pixelSize(), 16);
     EXPECT_EQ(view.GetDlgItem(CTonrigView::IDC_MESSAGE_LOG), &view.MessageLog());
-    for (int id : { 101, 133, 135 })
+    // The script pane shows only with its tab; the command line sits under the log.
+    for (int id : { 101, 133, 134 })
         EXPECT_TRUE(view.GetDlgItem(id)->isHidden()) << id;
-    for (int id : { 121, 131, 132, 134 })
+    for (int id : { 121, 131, 132, 135 })
         EXPECT_FALSE(view.GetDlgItem(id)->isHidden()) << id;
     EXPECT_EQ(qobject_cast<QLabel*>(view.GetDlgItem(131))->text(), "-");
     EXPECT_EQ(view.GetDlgItem(999), nullptr);
