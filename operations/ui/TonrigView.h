@@ -319,11 +319,16 @@ private:
     void RunScriptCommand(const ScriptParse& parse, ScriptSource source, std::function<void(bool)> done);
     void FinishScriptLine(ScriptSource source, const std::function<void(bool)>& done, bool ok);
     void FinishOpenLine(OpenLine& line, bool ok);
+    // The operation control's end of a run: the script's run ends its line.
+    void OnRunEnded(bool done);
+    void RunDeviceCommand(const ScriptParse& parse, ScriptSource source, std::function<void(bool)> done);
     std::string ScriptPath(const std::string& path, ScriptSource source) const;
     void OnCommandLineEnter();
     void AttachCommandLine();
     std::deque<KeptLine> m_keptLines;
     OpenLine m_waitLine;
+    OpenLine m_deviceLine; // DEVICE: its setup
+    OpenLine m_scriptRun; // READ to BLANKCHECK: the run its handler started
     std::string m_strRunningScript; // the file of the script thread started last
     int m_nScriptGotoLine = 0;
     std::unique_ptr<CScriptEditor> m_pScriptEditor;

@@ -7,6 +7,7 @@
 #include "buffer/FileFormat.h"
 #include "link/LinkLease.h"
 #include "operations/ByteSwap.h"
+#include "operations/LastSession.h"
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/script/ScriptLine.h"
@@ -254,8 +255,7 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
     case ScriptCommand::Verify:
     case ScriptCommand::Erase:
     case ScriptCommand::BlankCheck:
-        Log("Not available yet: " + Trim(p.keyword) + "\r\n", kLogError);
-        finish(false);
+        RunDeviceCommand(p, source, std::move(done));
         return;
     case ScriptCommand::Message:
         g_bScriptMessageOpen = source == ScriptSource::Script;
@@ -419,6 +419,59 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
     }
 }
 
+void CTonrigView::RunDeviceCommand(const ScriptParse& p, ScriptSource source, std::function<void(bool)> done)
+{
+    if (p.command == ScriptCommand::Device) {
+        // Never under a running operation or setup: the line runs only when the view is not busy.
+        const int classIndex = SelectDeviceByName(p.argument);
+        if (classIndex < 0) {
+            Log("Device not found!\r\n", kLogError);
+            FinishScriptLine(source, done, false);
+            return;
+        }
+        FinishOpenLine(m_deviceLine, false);
+        m_deviceLine = OpenLine { source, std::move(done), true };
+        StartDeviceSetup(classIndex, 1, 1, 1);
+        // After a pending request too. At start-up the file follows a setup that failed as well:
+        // it lands in buffers sized for the device.
+        m_pSetup->Setup().WhenDone([this, source] {
+            const bool ready = m_pSetup->Setup().NotReadyReason().empty();
+            FinishOpenLine(m_deviceLine, ready || source == ScriptSource::LastSession);
+        });
+        return;
+    }
+    // The run the handler starts is this line's; its end (OnRunEnded) ends the line.
+    FinishOpenLine(m_scriptRun, false);
+    m_scriptRun = OpenLine { source, std::move(done), true };
+    switch (p.command) {
+    case ScriptCommand::Read:
+        OnRead();
+        break;
+    case ScriptCommand::Write:
+        OnWrite();
+        break;
+    case ScriptCommand::Verify:
+        OnVerify();
+        break;
+    case ScriptCommand::Erase:
+        OnErase();
+        break;
+    default:
+        OnBlankCheck();
+        break;
+    }
+    // A handler that started nothing (and said so through no plan) fails the line here.
+    const OperationRunFlags& flags = m_pControl->Flags();
+    const bool started = RunInFlight() || flags.autoRun || flags.bufferRun || g_nOperationState > kStateIdle;
+    if (m_scriptRun.open && !started)
+        FinishOpenLine(m_scriptRun, false);
+}
+
+void CTonrigView::OnRunEnded(bool done)
+{
+    FinishOpenLine(m_scriptRun, done);
+}
+
 // ---- Run and Stop Script, the editor's commands ----
 
 void CTonrigView::OnRunScript()
@@ -447,6 +500,11 @@ void CTonrigView::OnStopScript()
     // A WAIT ends at once; its line's end has nobody waiting for it now.
     KillTimer(kTimerScriptWait);
     m_waitLine = OpenLine {};
+    // An operation or a setup the script started runs to its end; nothing waits on it now.
+    if (m_scriptRun.source == ScriptSource::Script)
+        m_scriptRun = OpenLine {};
+    if (m_deviceLine.source == ScriptSource::Script)
+        m_deviceLine = OpenLine {};
     m_keptLines.erase(std::remove_if(m_keptLines.begin(), m_keptLines.end(),
                           [](const KeptLine& line) { return line.source == ScriptSource::Script; }),
         m_keptLines.end());
