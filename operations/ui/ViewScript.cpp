@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QTabBar>
 #include <QTextCursor>
 
 #include <algorithm>
@@ -176,7 +177,6 @@ void CTonrigView::StartScriptThread(std::string file, std::string label)
         });
     };
     host.box = [](const std::string& text) { MessageBox(text, platform::kAppTitle, MB_OK | MB_ICONERROR); };
-    // The thread sets the flag itself; set here too, so a line that follows at once sees it.
     StartWorker(WorkerSlot::Script, [start = std::move(start), host = std::move(host)](std::stop_token stop) mutable {
         ScriptThreadProc(std::move(start), host, stop);
     });
@@ -488,6 +488,8 @@ void CTonrigView::OnRunScript()
     m_strLastOpenedScriptFileName = m_strScriptFile;
     if (!m_strScriptFile.empty()) {
         m_nScriptGotoLine = 0;
+        // What the script does shows in the log.
+        m_Tab->setCurrentIndex(CBufferCommands::kLogTab);
         StartScriptThread(m_strScriptFile, {});
     }
 }

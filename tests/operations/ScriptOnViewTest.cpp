@@ -386,6 +386,9 @@ TEST_F(ScriptOnView, TheEditorSavesAndRunsAndAsksBeforeDroppingEdits)
         std::vector<std::uint8_t>(
             { 'L', 'O', 'G', ' ', 'f', 'r', 'o', 'm', ' ', 't', 'h', 'e', ' ', 'e', 'd', 'i', 't', 'o', 'r', '\n' }));
     EXPECT_EQ(tabs->tabText(2).toStdString(), "ZelvoScript - edited.zvs");
+    EXPECT_EQ(tabs->currentIndex(), 0) << "a run shows the log";
+    EXPECT_TRUE(Pane(CTonrigView::IDC_MESSAGE_LOG).isVisibleTo(view.get()));
+    tabs->setCurrentIndex(2);
 
     // Edited again: Close asks first; No keeps the script.
     Pane(CTonrigView::IDC_SCRIPT_PANE).insertPlainText("LOG changed\n");
