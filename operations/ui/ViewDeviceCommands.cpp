@@ -1,5 +1,6 @@
-// The Device menu's operation commands, Batch Run and the end of a read. A multi-buffer device (a configuration descriptor or a data memory) walks its
-// buffers from buffer 0; other devices run the step on the current buffer.
+// The Device menu's operation commands, Batch Run and the end of a read. A multi-buffer device (a
+// configuration descriptor or a data memory) walks its buffers from buffer 0; other devices run the
+// step on the current buffer.
 
 #include "operations/ui/TonrigView.h"
 
@@ -8,7 +9,6 @@
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/ViewSetup.h"
 #include "shell/Language.h"
-
 
 bool CTonrigView::BeginDeviceCommand()
 {
