@@ -288,6 +288,7 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
     const Case cases[] = {
         { "READ with no device selected", "READ", 2, {}, g_Language.GetText(81) },
         { "an unknown device", "DEVICE NO-SUCH-CHIP", 2, {}, "Device not found!" },
+        { "a device whose setup fails", "DEVICE AT89C51(ZIF)", 2, {}, "Error 1011!" },
         { "LOAD of a missing file", "DEVICE SST27SF512\nLOAD missing.hex", 3, {}, "missing.hex" },
         { "an erase answering [1]", "DEVICE SST27SF512\nERASE", 3,
             [](sim::ChipSpec& c) { c.conditions.eraseFails = true; }, "" },
