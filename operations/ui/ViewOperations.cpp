@@ -137,6 +137,7 @@ OperationControlHooks CTonrigView::MakeControlHooks()
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };
     hooks.beginProgress = [this](int state) { BeginProgress(state); };
     hooks.confirmAdapter = [] { return ConfirmAdapter(g_CurrentDevice.m_strAdapter, g_CurrentDevice.m_strMessage); };
+    hooks.runEnded = [this](bool done) { OnRunEnded(done); };
     hooks.showFailure = [this] { ShowFailure(); };
     return hooks;
 }
