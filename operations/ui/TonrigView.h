@@ -9,7 +9,6 @@
 // before anything they use goes away.
 
 #include "buffer/BufferModel.h"
-#include "catalogue/ConfigDescription.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
 #include "operations/OperationFlow.h"
@@ -55,6 +54,7 @@ class CommandChannelPump;
 class ViewPumpPort;
 class CSplashDlg;
 class CViewSetup;
+class CConfigGrid;
 class QLabel;
 class QPushButton;
 class QTabBar;
@@ -193,10 +193,21 @@ public:
     // Button 123.
     void OnDeviceButton();
     // Reads the current PIC's description file (operations/ui/ViewDeviceFile.cpp): its words,
-    // fields and settings into m_ConfigDescription, its sizes, ID and configuration defaults into
-    // g_CurrentDevice. True when records came from a file.
+    // fields and settings into the configuration grid's records, its sizes, ID and configuration
+    // defaults into g_CurrentDevice. True when records came from a file.
     bool LoadDeviceFile();
-    CConfigDescription m_ConfigDescription;
+    CConfigGrid& ConfigGrid() { return *m_ConfigGrid; }
+    // The words changed outside the grid (a read, a file): its records and cells follow the
+    // current device's bytes.
+    void RefillConfigGrid();
+    // Buffer 3 shows the grid in place of the hex view: a PIC18 class whose file is loaded.
+    bool ConfigGridShown() const;
+
+private:
+    // A pick in the grid: the user gave the words; buffer 3 shows them.
+    void OnConfigGridPick();
+
+public:
 
     // False, with a log line naming the holder, while a worker holds the programmer link; the
     // device commands, the selection and loads into the active buffer ask it first.
@@ -492,7 +503,7 @@ private:
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
     CHexView* m_HexView = nullptr;
-    QWidget* m_ConfigGrid = nullptr;
+    CConfigGrid* m_ConfigGrid = nullptr;
     QLabel* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
     std::array<QPushButton*, 8> m_Buttons {};

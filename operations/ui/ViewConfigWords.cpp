@@ -9,6 +9,8 @@
 #include "operations/OperationControl.h"
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ConfigGrid.h"
+#include "operations/ui/ViewSetup.h"
 #include "platform/MessageBox.h"
 #include "shell/Language.h"
 
@@ -32,6 +34,30 @@ StepOperation OperationOf(ConfigWordsAction action)
 }
 
 } // namespace
+
+bool CTonrigView::ConfigGridShown() const
+{
+    return GetBufferIndex() == 3 && g_nCurrentClass >= 321 && g_nCurrentClass <= 325 && m_pSetup
+        && m_pSetup->GridLoaded();
+}
+
+void CTonrigView::RefillConfigGrid()
+{
+    if (!m_pSetup || !m_pSetup->GridLoaded())
+        return;
+    m_ConfigGrid->LoadFromDevice();
+    m_ConfigGrid->FillGrid();
+}
+
+void CTonrigView::OnConfigGridPick()
+{
+    CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get();
+    if (!pic)
+        return;
+    pic->m_bConfigSupplied = true;
+    ShowConfigWords(*pic, m_ConfigWordBuffer);
+    m_pBufferCommands->BuffersChanged();
+}
 
 bool CTonrigView::ReadConfigWords(ConfigWordsDone done)
 {
@@ -87,6 +113,7 @@ void CTonrigView::FinishConfigWords(const ConfigWordsOutcome& outcome)
     if (outcome.action == ConfigWordsAction::Read && outcome.kind == StepKind::Done) {
         if (CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get()) {
             StoreReadConfigWords(*pic, outcome.bytes, m_ConfigWordBuffer);
+            RefillConfigGrid();
             if (m_nBufferIndex == 3 || GetBufferIndex() == 3)
                 ShowBufferTab(1);
         }
@@ -142,6 +169,11 @@ void CTonrigView::OnSetCfgBits()
     bool changed = false;
     switch (PlanSetCfgBits(g_nCurrentClass, pic != nullptr)) {
     case CfgBitsAction::ShowConfigWords:
+        // Showing supplies nothing: only a pick in the grid does.
+        if (DeviceSetupOwner().GridLoaded()) {
+            m_ConfigGrid->LoadFromDevice();
+            m_ConfigGrid->FillGrid();
+        }
         ShowConfigWords(*pic, m_ConfigWordBuffer);
         m_nBufferIndex = 3;
         m_pBufferCommands->SetBufferIndex(3);
