@@ -86,9 +86,12 @@ void CConfigGrid::FillGrid()
             const CFG_FIELD_DESC& field = word.m_Fields[f];
             SetRowHeight(row, kRowHeight);
             if (f == 0) {
-                SetCell(row, kAddressColumn, "0x" + Upper(platform::Format("%x", word.m_nAddress)), kBodyFormat,
-                    kNoEditor);
-                SetCell(row, kValueColumn, "0x" + Upper(narrow ? platform::Format("%04x", word.m_nValue) : platform::Format("%02x", word.m_nValue)),
+                SetCell(
+                    row, kAddressColumn, "0x" + Upper(platform::Format("%x", word.m_nAddress)), kBodyFormat, kNoEditor);
+                SetCell(row, kValueColumn,
+                    "0x"
+                        + Upper(
+                            narrow ? platform::Format("%04x", word.m_nValue) : platform::Format("%02x", word.m_nValue)),
                     kBodyFormat, kNoEditor);
             } else {
                 SetCell(row, kAddressColumn, " ", kBodyFormat | DT_RIGHT, kNoEditor);

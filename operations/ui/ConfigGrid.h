@@ -57,8 +57,9 @@ public:
     // While true no editor opens (an operation reads the bytes); default: the link lease is held.
     std::function<bool()> editsLocked;
 
-protected:
+    // A pick in a setting cell's list.
     BOOL OnSelectionChanged(int index) override;
+    // A setting cell takes only one of its choices.
     BOOL ValidateCellText(int row, int col, const QString& text) override;
 
 private:

@@ -208,7 +208,6 @@ private:
     void OnConfigGridPick();
 
 public:
-
     // False, with a log line naming the holder, while a worker holds the programmer link; the
     // device commands, the selection and loads into the active buffer ask it first.
     bool CheckLinkFree(const char* what);
