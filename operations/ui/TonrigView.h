@@ -34,6 +34,7 @@
 class CBufferCommands;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
+class CVoltageTestDlg;
 struct EraseStart;
 class CHexView;
 class COperationControl;
@@ -266,6 +267,20 @@ public:
     void OnRunScriptText(const std::string& text);
     static bool PostRunScriptText(std::string text);
 
+    // --- the voltage self-test (operations/ui/ViewVoltageTest.cpp)
+    // Tools -> "Test H/W Voltage" (32923): in state 1 with the link free and nothing in flight,
+    // the "Voltage Diagnostic" dialog, modal. Once it has closed and its chain has ended, the
+    // selected device is set up again (state 1 only).
+    void OnTestVoltage();
+    // How the dialog runs; by default modally. Tests press its buttons here.
+    using VoltageTestRunner = std::function<void(CVoltageTestDlg& dialog)>;
+    void SetVoltageTestRunner(VoltageTestRunner runner) { m_runVoltageTest = std::move(runner); }
+
+private:
+    void AfterVoltageTest();
+    VoltageTestRunner m_runVoltageTest;
+
+public:
     // --- erase (operations/ui/ViewErase.cpp)
     // Menu 32806, toolbar 32774 (OnErase) and button 126: the checks, then RunErase.
     void EraseDevice();

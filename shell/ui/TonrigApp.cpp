@@ -48,6 +48,7 @@ constexpr ViewCommand kViewCommands[] = {
     { 32918, &CTonrigView::OnByteSwap },
     { 32920, &CTonrigView::OnByteSwap },
     { 32922, &CTonrigView::OnCalculator },
+    { 32923, &CTonrigView::OnTestVoltage },
     { 32970, &CTonrigView::OnCombineFiles },
     { ID_FILE_SAVE, &CTonrigView::OnFileSave },
     { ID_FILE_SAVE_AS, &CTonrigView::OnFileSaveAs },
