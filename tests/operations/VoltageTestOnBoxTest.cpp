@@ -302,10 +302,26 @@ TEST_F(VoltageTestOnBox, TheCommandRefusesUnlessIdleAndSetsUpOnlyADevice)
     EXPECT_EQ(tonrig::test::Count(Log(), text73), before73 + 1);
     EXPECT_EQ(opened, 0);
 
+    // A held link: the dialog says so and "Test" comes back.
+    view->SetVoltageTestRunner([this](CVoltageTestDlg& dialog) {
+        ++opened;
+        ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Identify));
+        dialog.TestButton()->click();
+        g_LinkLease.Release(LeaseHolder::Identify);
+        lines = Lines(dialog.Log());
+        testEnabled = dialog.TestButton()->isEnabled();
+    });
+    view->OnTestVoltage();
+    EXPECT_EQ(opened, 1);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().text, "The programmer is busy; try again.");
+    EXPECT_EQ(lines.back().colour, kVoltageFailed);
+    EXPECT_TRUE(testEnabled);
+
     // With no device selected nothing is set up afterwards.
     const auto boots = box->Boots();
     RunDialog();
-    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(opened, 2);
     EXPECT_EQ(box->Boots(), boots);
     EXPECT_TRUE(box->Recorded(P_DEVICE).empty());
 }
