@@ -512,6 +512,10 @@ bool DeviceSetup::Tail(SetupRequest& request, std::stop_token stop)
         Gui([&] {
             m_view.LoadDeviceFile();
             m_view.FillGrid();
+            // The description file may have changed the device's sizes and configuration words:
+            // what follows sends and sizes by them.
+            if (g_CurrentDevice.m_strName == request.device.m_strName)
+                request.device = g_CurrentDevice;
         });
     }
     if (live && device.m_pPicConfig) {

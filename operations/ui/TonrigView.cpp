@@ -11,6 +11,7 @@
 #include "operations/CommandChannelPump.h"
 #include "operations/ConfigWords.h"
 #include "operations/OperationControl.h"
+#include "operations/OperationText.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/StopWatch.h"
@@ -22,12 +23,14 @@
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
+#include "platform/OsVersion.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
+#include "shell/WindowsVersion.h"
 #include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/SplashDlg.h"
@@ -148,6 +151,9 @@ void CTonrigView::CreatePanes()
     }
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    // Each button is a command: pane 0 lets go of the last failure first.
+    for (QPushButton* button : m_Buttons)
+        connect(button, &QPushButton::clicked, this, [this] { ClearFailureNote(); });
     connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnDeviceButton(); });
     connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnSignatureId(); });
     connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnRead(); });
@@ -279,9 +285,12 @@ void CTonrigView::OnInitialUpdate()
         g_nOperationState = kStateDisconnected;
         SetTimer(kTimerDriverInstaller, 500, true);
     }
+    UpdateStatePane();
 
-    // 9. The system line.
-    Log(LinuxVersionLine(ReadOsRelease(), KernelRelease()), kLogNote);
+    // 9. The system: the design's one question on it, and the log's line.
+    GetWindowsVersion();
+    const platform::OsFacts system = platform::ProbeOsVersion();
+    Log(LinuxVersionLine(system.prettyName, system.kernel), kLogNote);
     m_MessageLog->SetBackColor(kLogBack);
 
     // 10, 11.
@@ -451,6 +460,7 @@ void CTonrigView::OnTimer(UINT id)
         break;
     case kTimerInitFailed:
         g_nOperationState = kStateDisconnected;
+        UpdateStatePane();
         Log(g_Language.GetText(52) + "\r\n", kLogError);
         break;
     case kTimerDriverVersion:
@@ -482,6 +492,7 @@ void CTonrigView::OnUsbInit()
         return;
     }
     g_nOperationState = kStateIdentifying;
+    UpdateStatePane();
     m_bLostDuringIdentify = false;
     m_pSplash->ShowSplash(true);
     ResetPinDriverState();
@@ -518,6 +529,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
             kLogError);
         SetTimer(kTimerInitFailed, 100, true);
         g_LinkLease.Release(LeaseHolder::Identify);
+        UpdateStatePane();
         return;
     }
     ++m_nIdentifications;
@@ -528,6 +540,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     InvalidatePinDriverCache();
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     Log(g_Language.GetText(51) + "\r\n", kLogNote);
     LoadDeviceLists(true);
     WriteSettingsDword("USBDriverOK", 1);
@@ -564,6 +577,7 @@ void CTonrigView::OnProgrammerChanged(WPARAM kind)
         break;
     }
     g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnLinkWatch()
@@ -572,6 +586,7 @@ void CTonrigView::OnLinkWatch()
     const bool connected = m_pMonitor && m_pMonitor->IsConnected();
     if (g_nOperationState == kStateIdentifying && g_LinkLease.Holder() != LeaseHolder::Identify && !connected)
         g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnDriverInstaller()
@@ -586,18 +601,17 @@ void CTonrigView::OnDriverInstaller()
     }
     if (driverOk == 1)
         return;
-    const std::string system = LinuxSystemName(ReadOsRelease());
+    const platform::OsFacts facts = platform::ProbeOsVersion();
+    const std::string system = LinuxSystemName(facts.prettyName);
     const std::string text = platform::Format("Did not find programmer or USB driver. \r\nYou can install %s USB "
                                               "driver now? \r\nIf USB driver has been installed then skip it.\r\n"
                                               "       Yes/No(skip)?",
         system.c_str());
     if (MessageBox(text, "Did not find programmer.", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    const std::string kernel = KernelRelease();
-    unsigned major = 0, minor = 0;
-    std::sscanf(kernel.c_str(), "%u.%u", &major, &minor);
     const bool is64 = QSysInfo::WordSize == 64;
-    const InstallerChoice choice = ChooseDriverInstaller(major, minor, is64);
+    const InstallerChoice choice = ChooseDriverInstaller(
+        static_cast<unsigned>(facts.kernel.major), static_cast<unsigned>(facts.kernel.minor), is64);
     std::string target = platform::ProgramFolder() + choice.path;
     std::replace(target.begin(), target.end(), '\\', '/');
     platform::OpenResult result;
@@ -948,9 +962,24 @@ bool CTonrigView::DisconnectProgrammer()
 
 void CTonrigView::OnByteSwap()
 {
-    if (!IsOperationIdle())
+    if (!IsOperationIdle() || !CheckLinkFree("Byte swap"))
         return;
-    SwapBytePairs(m_CodeBuffer.data(), m_CodeBuffer.size());
+    std::vector<BYTE>& data = m_Buffers.Buffer(m_pBufferCommands->GetBufferIndex());
+    SwapBytePairs(data.data(), data.size());
+    ShowBufferTab(1);
+    Log(platform::Format(kByteSwapLine, static_cast<unsigned>(data.size() / 2)));
+}
+
+bool CTonrigView::GetWindowsVersion()
+{
+    WINDOWS_VERSION_INFO info {};
+    CWindowsVersion version;
+    if (!version.Detect(info)) {
+        MessageBox("Failed in call to detect OS Version\n");
+        return false;
+    }
+    return info.dwEmulatedPlatformId == windows_version::kPlatform9x
+        && (version.IsWindows98SE(info) || version.IsWindowsMe(info));
 }
 
 void CTonrigView::OnCalculator()

@@ -9,6 +9,7 @@
 // before anything they use goes away.
 
 #include "buffer/BufferModel.h"
+#include "catalogue/ConfigDescription.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
 #include "operations/OperationFlow.h"
@@ -153,6 +154,9 @@ public:
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
+    // The design's start-up question on the system: true only on Windows 98 SE or Me (platform
+    // code 2), so never here. A failed detection shows its box and answers false.
+    bool GetWindowsVersion();
 
     // --- Get ID and Lock (operations/ui/ViewDeviceId.cpp)
     // Get ID (32807, button 124, the toolbar's Signature ID): the chip's signature read on the
@@ -178,6 +182,11 @@ public:
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
     // Button 123.
     void OnDeviceButton();
+    // Reads the current PIC's description file (operations/ui/ViewDeviceFile.cpp): its words,
+    // fields and settings into m_ConfigDescription, its sizes, ID and configuration defaults into
+    // g_CurrentDevice. True when records came from a file.
+    bool LoadDeviceFile();
+    CConfigDescription m_ConfigDescription;
 
     // False, with a log line naming the holder, while a worker holds the programmer link; the
     // device commands, the selection and loads into the active buffer ask it first.
@@ -378,6 +387,16 @@ public:
     std::shared_ptr<platform::ManualResetEvent> m_hPaused;
     std::shared_ptr<platform::ManualResetEvent> m_hCommandReady;
 
+    // --- what the status bar and the tabs say of the operations (operations/ui/ViewOperations.cpp)
+    // An operation or a step of a run ended in a failure, a cancel or a lost link: the Message
+    // Log tab at its last line (the script tab stays where it is), and status pane 0 holding the
+    // failure's first log line until the next command.
+    void ShowFailure();
+    // The next command has come: pane 0 says "Ready" again.
+    void ClearFailureNote();
+    // Pane 103 from the operation state and the step running (StatePaneText).
+    void UpdateStatePane();
+
     // Identifications run since start-up.
     int IdentificationCount() const { return m_nIdentifications; }
     LinkMonitor* Monitor() const { return m_pMonitor.get(); }
@@ -441,6 +460,12 @@ private:
     void FinishConfigWords(const ConfigWordsOutcome& outcome);
     bool m_bExchangeRunning = false;
     bool m_bCompletionLinkLost = false;
+    // The state the progress window was opened for, while its step runs; 0 otherwise.
+    int m_nProgressState = 0;
+    // Where the message log ended when the completion running now began: its failure's first
+    // line is logged after this.
+    std::size_t m_nCompletionLogMark = 0;
+    void MarkCompletionStart();
     unsigned m_nIdentifyGeneration = 0;
     int m_nIdentifications = 0;
     bool m_bLostDuringIdentify = false;

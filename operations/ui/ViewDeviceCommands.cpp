@@ -17,6 +17,7 @@ bool CTonrigView::BeginDeviceCommand()
 {
     if (m_bShutDown)
         return false;
+    ClearFailureNote();
     // A command refused because a run is in flight keeps that run's answer to the adapter reminder.
     if (!RunInFlight())
         m_pControl->BeginCommand();
@@ -127,15 +128,25 @@ void CTonrigView::OnReadDone(const StepResult& result)
     m_nEndPosition = 0;
     m_nBatchFill = 0;
     m_pSetup->Channel().BeginOperation();
-    ShowBufferTab(1);
+    // The buffer holds the chip's bytes now (or part of them), not the file's.
+    if (result.kind != StepKind::Refused)
+        m_pBufferCommands->ForgetSavedState();
+    // A read that did not end well leaves the log in sight (ShowFailure).
+    if (result.kind == StepKind::Done || result.kind == StepKind::Refused)
+        ShowBufferTab(1);
+    else
+        m_pBufferCommands->BuffersChanged();
     m_CommandLine->setFocus();
     // The sequence ends with the configuration words; their result is the sequence's.
     if (readConfigWords)
         ReadConfigWords([this](StepKind kind) {
-            if (kind == StepKind::Done)
+            if (kind == StepKind::Done) {
                 m_pControl->EndReadSequence();
-            else
+            } else {
                 m_pControl->EndRun();
+                if (kind != StepKind::Refused)
+                    ShowFailure();
+            }
         });
 }
 

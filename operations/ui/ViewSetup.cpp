@@ -11,6 +11,7 @@
 #include "operations/HeaderModel.h"
 #include "operations/LastSession.h"
 #include "operations/OperationState.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
 #include "platform/Trace.h"
@@ -132,15 +133,13 @@ void CViewSetup::ProgressHide()
 
 void CViewSetup::LoadDeviceFile()
 {
-    if (onLoadDeviceFile)
-        onLoadDeviceFile();
+    m_bGridLoaded = m_view.LoadDeviceFile();
 }
 
 void CViewSetup::FillGrid()
 {
     if (onFillGrid)
         onFillGrid();
-    m_bGridLoaded = true;
 }
 
 void CViewSetup::ResetBuffers(int codeSize, int dataSize)
@@ -157,6 +156,8 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         buffer::MaskBuffer(m_view.Buffers(), 2, device);
         ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
     }
+    m_view.BufferCommands().ForgetSavedState();
+    m_view.BufferCommands().BuffersChanged();
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)

@@ -6,6 +6,7 @@
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 
+#include "platform/OsVersion.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
@@ -281,6 +282,20 @@ TEST_F(MainView, HeaderPaneHasTheChipLocationButton)
     view.MessageLog().OnClearAll();
     button->click();
     EXPECT_NE(view.MessageLog().GetText().find("Chip location: not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, TheWindowsQuestionIsNoHereAndAFailedDetectionSaysSoOnce)
+{
+    tonrig::test::RecordingMessageBox boxes;
+    CTonrigView view;
+    EXPECT_FALSE(view.GetWindowsVersion());
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    const platform::ScopedOsVersionProbe failing([] { return platform::OsFacts {}; });
+    EXPECT_FALSE(view.GetWindowsVersion());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Failed in call to detect OS Version\n");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Tonrig");
 }
 
 } // namespace
