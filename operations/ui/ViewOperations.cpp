@@ -4,6 +4,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClassTable.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
 #include "operations/ChipIdCheck.h"
@@ -87,6 +88,18 @@ public:
     {
         PumpChannel::Status got = PumpChannel::Status::Ok;
         const int n = m_channel.ReadResponse(buffer.data(), static_cast<int>(buffer.size()), got);
+        status = FromPump(got);
+        return n;
+    }
+    void SetVcc(std::uint8_t code) override { g_CFGManager.SetVcc(code); }
+    void SetVpp(std::uint8_t code) override { g_CFGManager.SetVpp(code); }
+    void Drain() override { m_channel.Drain(); }
+    int ReadFor(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout, std::stop_token stop,
+        Status& status) override
+    {
+        PumpChannel::Status got = PumpChannel::Status::Ok;
+        const int n = m_channel.ReadResponseFor(
+            buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(timeout.count()), std::move(stop), got);
         status = FromPump(got);
         return n;
     }

@@ -398,4 +398,28 @@ TEST_F(JtagOnBox, FaultsReachTheLayer)
     EXPECT_NE(errors.Errors()[0].find("start code 1"), std::string::npos);
 }
 
+TEST_F(JtagOnBox, MalformedPacketsAreProtocolErrorsThatChangeNothing)
+{
+    Start(sim::kJtagProgrammerImage);
+    ASSERT_EQ(jtag.StaplGotoJtagState(IDLE), 0);
+    const std::vector<Bytes> packets = {
+        { 0x56 }, // no sub-command
+        { 0x56, 6 }, // unknown sub-command
+        { 0x56, 0, 2, 0, 0 }, // TMS 2
+        { 0x56, 0, 0 }, // a clock too short
+        { 0x56, 3, 3 }, // start code 3
+        { 0x56, 4, 0, 0, 10, 1 }, // the reset flag outside Test-Logic-Reset
+        { 0x56, 2, 0, 8, 1, 0 }, // a shift in IDLE: its data byte follows and is no command
+        { 0x00 },
+    };
+    tonrig::test::CapturedProtocolErrors errors;
+    for (const Bytes& p : packets)
+        Raw(p);
+    EXPECT_EQ(errors.Count(), packets.size() - 1);
+    EXPECT_EQ(box->Jtag().ProgrammerChain().State(), sim::TapState::RunTestIdle);
+    // The layer's model still matches the box's.
+    EXPECT_EQ(Dr(32), sim::kProgrammerCpldIdcode);
+    EXPECT_EQ(errors.Count(), packets.size() - 1);
+}
+
 } // namespace
