@@ -138,11 +138,11 @@ TEST_F(JtagOnBox, TwoDevicesAddressedThroughPreambleAndPostamble)
 {
     constexpr std::uint32_t kOtherId = 0x0BADC0DF;
     auto other = [] {
-        sim::JtagDeviceSpec spec;
-        spec.irLength = 4;
-        spec.idcode = kOtherId;
-        spec.idcodeInstruction = 0x6;
-        return std::make_unique<sim::JtagDevice>(spec);
+        sim::JtagDeviceSpec facts;
+        facts.irLength = 4;
+        facts.idcode = kOtherId;
+        facts.idcodeInstruction = 0x6;
+        return std::make_unique<sim::JtagDevice>(facts);
     };
     struct Case {
         bool cpldFirst; // nearer TDI
@@ -212,7 +212,7 @@ protected:
         Start(kSocketImage);
         PowerSocket();
         std::vector<std::unique_ptr<sim::JtagDevice>> devices;
-        devices.push_back(std::make_unique<sim::ModelCpld>(spec));
+        devices.push_back(std::make_unique<sim::ModelCpld>(facts));
         SocketChain(std::move(devices));
     }
     void Enable() { ASSERT_EQ(Ir(sim::kCpldIspEnable), 0); }
@@ -240,7 +240,7 @@ protected:
         return SocketCpld().Rows();
     }
 
-    sim::ModelCpldSpec spec;
+    sim::ModelCpldSpec facts;
 };
 
 TEST_F(CpldOnBox, EraseProgramVerifyAndUsercode)
@@ -307,7 +307,7 @@ TEST_F(CpldOnBox, WaitsReachTheBoxScaledBySpeedLevel)
     // 1000 clocks at level 3 are 125 on the wire: enough for an operation of 125, not of 126.
     for (std::uint64_t need : { 125u, 126u }) {
         box->Port()->Unplug();
-        spec.programClocks = need;
+        facts.programClocks = need;
         SetUp();
         Enable();
         Address(0);
