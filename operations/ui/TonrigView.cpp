@@ -23,6 +23,7 @@
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/SettingsStore.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
@@ -254,6 +255,9 @@ void CTonrigView::OnInitialUpdate()
     InitLanguageForView();
     ApplyLanguage();
     ReadPaneSettings();
+    // Why settings are back to their defaults: the store was read before this log existed.
+    for (const std::string& line : platform::SettingsStore::Instance().TakeLoadMessages())
+        Log(line + "\r\n", kLogError);
 
     // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
     WriteStatusPanes();
