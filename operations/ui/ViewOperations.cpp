@@ -225,11 +225,12 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
 {
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
-    if (!linkLost) {
-        // P_POWER_DOWN through the channel the pump used (the command channel in the program).
-        m_pPumpPort->SendPowerDown();
+    // P_POWER_DOWN through the channel the pump used (the command channel in the program), on a
+    // lost link too: a programmer that stopped answering may still take it, and the chip should
+    // not stay powered; a programmer that is gone refuses it at once.
+    m_pPumpPort->SendPowerDown();
+    if (!linkLost)
         SetPinDrivers();
-    }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
     g_StopWatch.Stop();
     // Last: its release may start a setup that waited for the link.
