@@ -117,7 +117,9 @@ std::optional<SettingValue> ValueFromJson(const QJsonValue& json, QString& why)
         const qint64 n = data.isDouble() ? data.toInteger(-1) : -1;
         if (n >= 0 && n <= 0xFFFFFFFFLL)
             return SettingValue::Dword(static_cast<std::uint32_t>(n));
-        why = data.isDouble() ? "out of range" : "not a number";
+        why = !data.isDouble()                                         ? "not a number"
+            : data.toDouble() != static_cast<double>(data.toInteger()) ? "not a whole number"
+                                                                       : "out of range";
     } else if (type == "binary") {
         if (data.isString() && IsHexText(data.toString())) {
             const QByteArray bytes = QByteArray::fromHex(data.toString().toLatin1());

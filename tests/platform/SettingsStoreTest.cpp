@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -153,7 +154,7 @@ TEST_F(SettingsStoreTest, FilesOfTheWrongShapeAreSetAsideAndBadValuesDroppedAlon
                       "Hex": {"type": "binary", "data": "zz"}, "Odd": {"type": "binary", "data": "123"},
                       "Half": {"type": "dword", "data": 1.5}, "Kind": {"type": "float", "data": 1},
                       "Lone": {"type": "string", "data": "\ud800"}, "Bare": 5}}}}}}}})"),
-            "(out of range)", { "Big", "Neg", "Hex", "Odd", "Half", "Kind", "Lone", "Bare" } },
+            "Settings\\Big (out of range)", { "Big", "Neg", "Hex", "Odd", "Half", "Kind", "Lone", "Bare" } },
     };
     const QString folder = m_dir.path() + "/nested";
     for (const auto& c : cases) {
@@ -174,6 +175,9 @@ TEST_F(SettingsStoreTest, FilesOfTheWrongShapeAreSetAsideAndBadValuesDroppedAlon
         EXPECT_NE(m_log[0].find(c.message), std::string::npos) << m_log[0];
         for (const std::string& name : c.dropped)
             EXPECT_NE(m_log[0].find("Settings\\" + name + " ("), std::string::npos) << name << ": " << m_log[0];
+        if (std::find(c.dropped.begin(), c.dropped.end(), "Half") != c.dropped.end()) {
+            EXPECT_NE(m_log[0].find("Settings\\Half (not a whole number)"), std::string::npos) << m_log[0];
+        }
         EXPECT_NE(m_log[0].find(damaged ? "; defaults are used, the file was kept as "
                                         : "; their defaults are used, the file was kept as "),
             std::string::npos)
