@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <mutex>
+#include <utility>
 
 std::vector<std::unique_ptr<CDeviceRecord>> g_DeviceRecords;
 CDeviceLibrary g_DeviceLibrary;
@@ -43,6 +44,30 @@ void DeviceListLog(const std::string& text, COLORREF colour)
         TraceText(text + "\n");
 }
 
+LineErrorBoxes::LineErrorBoxes(std::string fileName, std::string caption)
+    : m_fileName(std::move(fileName))
+    , m_caption(std::move(caption))
+{
+}
+
+void LineErrorBoxes::Show(const std::string& text)
+{
+    if (m_shown < 3) {
+        ++m_shown;
+        MessageBox(text, m_caption, MB_OK);
+    } else {
+        m_heldBack = true;
+    }
+}
+
+void LineErrorBoxes::Finish()
+{
+    if (m_heldBack)
+        MessageBox(platform::Format("More lines of %s have errors; see the message log.", m_fileName.c_str()),
+            m_caption, MB_OK);
+    m_heldBack = false;
+}
+
 bool CDeviceLibrary::LoadDeviceList(const std::string& path, int* deviceLines)
 {
     QFile file(QString::fromStdString(path));
@@ -63,8 +88,7 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
     Sync();
     const int model = g_nProgrammerModel.load();
     const devicelist::ClassNameIndex classes;
-    int boxes = 0;
-    bool moreErrors = false;
+    LineErrorBoxes boxes(fileName, "Parse Error");
     int deviceLines = 0;
     int otherLines = 0;
     int firstOther = 0;
@@ -92,14 +116,8 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
         if (!cut)
             outcome = devicelist::ParseDeviceLine(line, model, classes);
         if (!outcome.record) {
-            if (!outcome.box.empty()) {
-                if (boxes < 3) {
-                    ++boxes;
-                    MessageBox(outcome.box, "Parse Error", MB_OK);
-                } else {
-                    moreErrors = true;
-                }
-            }
+            if (!outcome.box.empty())
+                boxes.Show(outcome.box);
             DeviceListLog(
                 platform::Format("#ERROR# Line syntax error: \"%s\"", std::string(line).c_str()), kErrorColour);
             continue;
@@ -120,9 +138,7 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
         DeviceListLog(platform::Format("%d lines of %s are not device lines, the first at line %d.", otherLines,
                           fileName.c_str(), firstOther),
             kWarningColour);
-    if (moreErrors)
-        MessageBox(platform::Format("More lines of %s have errors; see the message log.", fileName.c_str()),
-            "Parse Error", MB_OK);
+    boxes.Finish();
     return deviceLines;
 }
 

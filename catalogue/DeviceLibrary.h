@@ -23,6 +23,22 @@ using DeviceListLogSink = std::function<void(const std::string& text, COLORREF c
 void SetDeviceListLogSink(DeviceListLogSink sink);
 void DeviceListLog(const std::string& text, COLORREF colour);
 
+// The message boxes of one file's bad lines: the first three are shown, later ones are summed
+// up in one closing box when the file is done. Every line is logged besides, by the caller.
+class LineErrorBoxes {
+public:
+    LineErrorBoxes(std::string fileName, std::string caption);
+    void Show(const std::string& text);
+    // "More lines of <file> have errors; see the message log." when boxes were held back.
+    void Finish();
+
+private:
+    std::string m_fileName;
+    std::string m_caption;
+    int m_shown = 0;
+    bool m_heldBack = false;
+};
+
 class CDeviceLibrary {
 public:
     // Reads one device list file and appends its accepted lines to g_DeviceRecords. False when

@@ -4,6 +4,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "catalogue/ui/DeviceIdDlg.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -269,6 +270,12 @@ void CTonrigView::OnInitialUpdate()
                 self->Log(text, colour);
         });
     });
+    // The chip-ID dialog's manufacturer table and signatures, once, from the main list as the
+    // first start installs it.
+    InstallShippedDeviceLists();
+    CDeviceIdDlg& ids = DeviceIdDlg();
+    ids.FillManufacturerTable();
+    ids.LoadDeviceSignatures(GetAppDataFolder() + "/devices.txt");
     LoadDeviceLists(false);
 
     // 6, 7. The connection monitor and the link watch.
