@@ -494,7 +494,8 @@ void AddBank(std::vector<CManufacturerEntry>& rows, int bank, const std::array<c
 {
     for (std::size_t i = 0; i < N; ++i) {
         const int index = static_cast<int>(i) + 1;
-        // The design's table carries a second Atmel row, at the even-parity code, before the real one.
+        // A second Atmel row at the even-parity code 1E, before the real one: IDs read with that
+        // byte name Atmel too.
         if (bank == 1 && index == 0x1F)
             rows.push_back({ "Atmel", "1E", {} });
         rows.push_back({ names[i], StandardCode(bank, index), {} });

@@ -38,7 +38,7 @@ TEST(ManufacturerTable, HoldsTheRowsOfTheFourBanksInOrder)
         ASSERT_EQ(code.size() % 2, 0u);
         for (std::size_t at = 0; i != 0 && at + 2 < code.size(); at += 2)
             EXPECT_EQ(code.substr(at, 2), "7F") << "continuations first";
-        // Bit 7 makes every standard code's last byte odd; the three rows of the design's own do not.
+        // Bit 7 makes every standard code's last byte odd; the three rows of our own do not.
         const unsigned last = static_cast<unsigned>(std::stoul(code.substr(code.size() - 2), nullptr, 16));
         const bool standard = i != 0 && code != "1E" && code != "7F7F";
         if (standard) {
@@ -72,7 +72,7 @@ TEST(ManufacturerTable, HoldsTheRowsOfTheFourBanksInOrder)
         EXPECT_EQ(rows[n.row].m_strName, n.name) << n.row;
         EXPECT_EQ(rows[n.row].m_strCode, n.code) << n.row;
     }
-    // Names the design quotes in their short forms.
+    // Names in the short forms the program shows.
     std::set<std::string> names;
     for (const auto& row : rows)
         names.insert(row.m_strName);
