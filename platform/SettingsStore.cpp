@@ -158,6 +158,10 @@ void NodeFromJson(const QJsonValue& json, SettingsStore::Node& node, const QStri
     }
     const QJsonObject keys = object.value("keys").toObject();
     for (auto it = keys.begin(); it != keys.end(); ++it) {
+        if (!it.key().isValidUtf16()) {
+            result.damage = "a key name below " + (path.isEmpty() ? QString("the root") : path) + " is not text";
+            return;
+        }
         const std::string name = it.key().toStdString();
         auto& child = node.children[Lower(name)];
         if (child) {
@@ -175,7 +179,10 @@ void NodeFromJson(const QJsonValue& json, SettingsStore::Node& node, const QStri
         const std::string name = it.key().toStdString();
         QString why;
         std::optional<SettingValue> value = ValueFromJson(it.value(), why);
-        if (value && node.values.count(Lower(name))) {
+        if (value && !it.key().isValidUtf16()) {
+            value.reset();
+            why = "its name is not text";
+        } else if (value && node.values.count(Lower(name))) {
             value.reset();
             why = "named twice";
         }

@@ -138,6 +138,8 @@ TEST_F(SettingsStoreTest, FilesOfTheWrongShapeAreSetAsideAndBadValuesDroppedAlon
             {} },
         { "a later version", R"({"format": "tonrig-settings", "version": 2, "root": {}})",
             "is damaged (written by another version)", {} },
+        { "a key name that is no text", OurFile(R"({"keys": {"\udc00": {}}})"),
+            "is damaged (a key name below the root is not text)", {} },
         { "two keys of one name", OurFile(R"({"keys": {"A": {}, "a": {}}})"), "is damaged (two keys named a)", {} },
         { "500 keys deep", Nested(500), "is damaged (", {} },
         { "33 keys deep", Nested(SettingsStore::kMaxKeyDepth + 1), "is damaged (keys nested deeper than 32)", {} },
