@@ -10,6 +10,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -81,6 +83,7 @@ bool CDeviceIdDecoder::LoadDeviceSignatures(const std::string& path)
 void CDeviceIdDecoder::ImportDeviceSignatures(const QByteArray& bytes)
 {
     LineErrorBoxes boxes("devices.txt", kImportCaption);
+    std::unordered_map<const CManufacturerEntry*, std::unordered_set<std::string>> held;
     const auto error = [&boxes](const std::string& text) {
         DeviceListLog(text, kErrorColour);
         boxes.Show(text);
@@ -113,9 +116,15 @@ void CDeviceIdDecoder::ImportDeviceSignatures(const QByteArray& bytes)
             continue;
         }
         // The same device again moves to the end; another name with this code stays beside it.
-        const CDeviceSignature signature { name, split.device };
-        std::erase(row->m_Signatures, signature);
-        row->m_Signatures.push_back(signature);
+        // Each row's (name, code) pairs are kept aside, so a list of one maker stays linear.
+        auto [known, fresh] = held.try_emplace(row);
+        if (fresh)
+            for (const CDeviceSignature& s : row->m_Signatures)
+                known->second.insert(s.m_strName + '\0' + s.m_strId);
+        CDeviceSignature signature { std::move(name), split.device };
+        if (!known->second.insert(signature.m_strName + '\0' + signature.m_strId).second)
+            std::erase(row->m_Signatures, signature);
+        row->m_Signatures.push_back(std::move(signature));
     }
     boxes.Finish();
 }
