@@ -149,7 +149,12 @@ TEST_F(SettingsStoreTest, FilesOfTheWrongShapeAreSetAsideAndBadValuesDroppedAlon
                 + kGoodValues + R"(, "Programmer": {"type": "dword", "data": "7"}}}}}}}}})"),
             "holds values that cannot be read: Software\\Zelvo USB Programmer\\Settings\\Programmer (not a number)",
             { "Programmer" } },
-        { "an out-of-range value and a bad one",
+        { "an out-of-range value",
+            OurFile(R"({"keys": {"Software": {"keys": {"Zelvo USB Programmer": {"keys": {"Settings": {"values": {)"
+                + kGoodValues + R"(, "LastDevice": {"type": "dword", "data": 4294967296}}}}}}}}})"),
+            "holds values that cannot be read: Software\\Zelvo USB Programmer\\Settings\\LastDevice (out of range)",
+            { "LastDevice" } },
+        { "every kind of bad value",
             OurFile(R"({"keys": {"Software": {"keys": {"Zelvo USB Programmer": {"keys": {"Settings": {"values": {)"
                 + kGoodValues +
                 R"(, "Big": {"type": "dword", "data": 4294967296}, "Neg": {"type": "dword", "data": -5},
