@@ -192,16 +192,16 @@ int main(int argc, char** argv)
     std::printf("records loaded: %zu of %zu lines\n", g_DeviceRecords.size(), names.size());
 
     // The chip-ID decoding's import of the same file (every line one maker's), beside the same floor.
-    std::vector<double> import;
+    std::vector<double> importRuns;
     std::size_t signatures = 0;
     for (int r = 0; r < 5; ++r) {
         CDeviceIdDecoder decoder;
         decoder.FillManufacturerTable();
-        import.push_back(bench::Seconds([&] { decoder.LoadDeviceSignatures(path); }));
+        importRuns.push_back(bench::Seconds([&] { decoder.LoadDeviceSignatures(path); }));
         signatures = decoder.FindManufacturer("BF")->m_Signatures.size();
     }
     std::printf("signature import 10,000 lines: %8.2f ms  (floor: read and split %6.2f ms, ratio %.1f; %zu kept)\n",
-        bench::Median(import) * 1e3, bench::Median(floor) * 1e3, bench::Median(import) / bench::Median(floor),
+        bench::Median(importRuns) * 1e3, bench::Median(floor) * 1e3, bench::Median(importRuns) / bench::Median(floor),
         signatures);
 
     std::unordered_map<std::string, int> bare;

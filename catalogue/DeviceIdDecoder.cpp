@@ -28,7 +28,7 @@ std::string Upper(std::string_view text)
 
 } // namespace
 
-IdSplit SplitDeviceId(std::string_view upperId, bool import)
+IdSplit SplitDeviceId(std::string_view upperId, bool forImport)
 {
     IdSplit split;
     for (std::size_t at = 0; at < upperId.size(); at += 2) {
@@ -45,7 +45,7 @@ IdSplit SplitDeviceId(std::string_view upperId, bool import)
         }
         split.manufacturer += pair;
         split.device = std::string(upperId.substr(at + pair.size()));
-        if (last && !import)
+        if (last && !forImport)
             split.manufacturer.clear();
         return split;
     }

@@ -40,8 +40,8 @@ struct IdSplit {
 };
 // Pairs of "FF" or "00" before the manufacturer byte are skipped, "7F" pairs are continuations;
 // an ID that ends on them has no manufacturer. An ID whose manufacturer byte is its last pair has
-// one only for the import (`import`), never for the decoding. `upperId` is upper case.
-IdSplit SplitDeviceId(std::string_view upperId, bool import);
+// one only for the import (`forImport`), never for the decoding. `upperId` is upper case.
+IdSplit SplitDeviceId(std::string_view upperId, bool forImport);
 
 class CDeviceIdDecoder {
 public:

@@ -85,7 +85,7 @@ TEST(ManufacturerTable, SplitsAnIdIntoManufacturerAndDevice)
 {
     const struct {
         const char* id;
-        bool import;
+        bool forImport;
         const char* manufacturer;
         const char* device;
     } cases[] = {
@@ -103,9 +103,9 @@ TEST(ManufacturerTable, SplitsAnIdIntoManufacturerAndDevice)
         { "", false, "", "" },
     };
     for (const auto& c : cases) {
-        const IdSplit split = SplitDeviceId(c.id, c.import);
-        EXPECT_EQ(split.manufacturer, c.manufacturer) << c.id << " " << c.import;
-        EXPECT_EQ(split.device, c.device) << c.id << " " << c.import;
+        const IdSplit split = SplitDeviceId(c.id, c.forImport);
+        EXPECT_EQ(split.manufacturer, c.manufacturer) << c.id << " " << c.forImport;
+        EXPECT_EQ(split.device, c.device) << c.id << " " << c.forImport;
     }
 }
 
