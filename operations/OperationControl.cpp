@@ -43,6 +43,11 @@ void COperationControl::Apply(const StepPlan& plan)
         m_hooks.enableControls(false);
     if (plan.failScript)
         FailRunningScript();
+    // A plan that arms no further step and hands nothing to the configuration words ends the run.
+    const bool ended
+        = plan.failScript || (plan.enableControls && plan.timer == 0 && plan.configWords == StepOperation::None);
+    if (ended && m_hooks.runEnded)
+        m_hooks.runEnded(!plan.failScript);
 }
 
 bool COperationControl::StartOperation(int step)

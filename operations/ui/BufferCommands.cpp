@@ -217,6 +217,8 @@ void CBufferCommands::ShowBufferTab(int flag)
     }
     if (m_log)
         m_log->hide();
+    if (m_script)
+        m_script->hide();
     AttachHexView();
     if (m_hexView) {
         m_hexView->show();
@@ -234,16 +236,25 @@ void CBufferCommands::ShowLogTab()
     }
     if (m_hexView)
         m_hexView->hide();
+    if (m_script)
+        m_script->hide();
     if (m_log)
         m_log->show();
 }
 
 void CBufferCommands::OnTabChanged(int index)
 {
-    if (index == kBufferTab)
+    if (index == kBufferTab) {
         ShowBufferTab(1);
-    else
+    } else if (ScriptTabActive() && m_script) {
+        if (m_hexView)
+            m_hexView->hide();
+        if (m_log)
+            m_log->hide();
+        m_script->show();
+    } else {
         ShowLogTab();
+    }
 }
 
 std::string CBufferCommands::FileOffsetText() const
@@ -273,22 +284,22 @@ void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
     }
 }
 
-void CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
+bool CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
 {
     if (m_bLoading)
-        return;
+        return false;
     // A load replaces the buffers, which a worker holding the link may be filling.
     if (!m_view.CheckLinkFree("Open"))
-        return;
+        return false;
     if (!IsOperationIdle()) {
         m_view.Log(platform::Format("\"%s\" was not loaded: an operation is running.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
     if (IsJamOrStapl(path) && ReadSetting(kCompilerValue, "").empty()) {
         m_view.Log(platform::Format("No JAM/STAPL compiler is configured: \"%s\" was not loaded.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
 
     m_bLoading = true;
@@ -318,6 +329,7 @@ void CBufferCommands::LoadFile(const std::string& path, const std::string& patte
         progress.Show(false);
     m_bLoading = false;
     ApplyLoadResult(result);
+    return result.readOk;
 }
 
 void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
@@ -457,7 +469,7 @@ bool CBufferCommands::ScriptTabActive() const
 void CBufferCommands::OnFileOpen()
 {
     if (ScriptTabActive()) {
-        m_view.Log("Script engine not available yet: no script file was opened.\r\n", CTonrigView::kLogNote);
+        m_view.OnOpenScript();
         return;
     }
     if (!BufferFree("Open"))

@@ -51,6 +51,9 @@ public:
     // its checksum into status pane 1.
     void ShowBufferTab(int flag);
     void ShowLogTab();
+    // The script editor's pane, shown in place of the log while the script tab is selected.
+    void AttachScriptPane(QWidget* pane) { m_script = pane; }
+    // The selected tab is the script editor's.
     bool ScriptTabActive() const;
     const std::string& ChecksumText() const { return m_strChecksum; }
     // The current buffer's checksum into status pane 1.
@@ -65,8 +68,8 @@ public:
     bool SaveGoesToPath() const;
 
     // Loads a file into the current buffer with its remembered options, then does what the
-    // load asks (boxes, log, title, recent file, checksum, compiler).
-    void LoadFile(const std::string& path, const std::string& pattern);
+    // load asks (boxes, log, title, recent file, checksum, compiler). True when the file was read.
+    bool LoadFile(const std::string& path, const std::string& pattern);
     LRESULT OpenFileByName(const std::string& path);
     void OnRecentFile();
     // Loads every local file of a drop; 0 when the drop holds none, else 1.
@@ -130,6 +133,7 @@ private:
     QTabBar* m_tabs = nullptr;
     CHexView* m_hexView = nullptr;
     QWidget* m_log = nullptr;
+    QWidget* m_script = nullptr;
     std::string m_strChecksum;
     std::string m_strSavePath; // where Save writes: the file last loaded or saved
     int m_nSavePathBuffer = buffer::kMainBuffer; // the buffer it was loaded into or saved from

@@ -4,6 +4,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "catalogue/ui/DeviceIdDlg.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -17,6 +18,7 @@
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/PumpController.h"
+#include "operations/ui/ScriptEditor.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewPumpPort.h"
 #include "operations/ui/ViewSetup.h"
@@ -25,6 +27,7 @@
 #include "platform/MessageBox.h"
 #include "platform/OsVersion.h"
 #include "platform/Process.h"
+#include "platform/SettingsStore.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
@@ -105,6 +108,9 @@ CTonrigView::CTonrigView(QWidget* parent)
     CreatePanes();
     m_pBufferCommands = std::make_unique<CBufferCommands>(*this, m_Buffers);
     m_pBufferCommands->AttachWidgets(m_Tab, m_HexView, m_MessageLog);
+    m_pBufferCommands->AttachScriptPane(m_ScriptPane);
+    m_pScriptEditor = std::make_unique<CScriptEditor>(this, m_Tab, m_ScriptPane);
+    AttachCommandLine();
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
     m_pSetup = std::make_unique<CViewSetup>(*this);
@@ -184,17 +190,21 @@ void CTonrigView::CreatePanes()
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
 
+    // The script editor takes the log's place when its tab is chosen.
+    m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
+    m_ScriptPane->SetFaceName("OUTLOOK");
+    m_ScriptPane->SetFontSize(10);
+    m_ScriptPane->hide();
+    layout->addWidget(m_ScriptPane, 4);
+
+    // The command line under the log: Enter runs its text as a script line.
     m_CommandLine = MakeRichEdit(this, IDC_COMMAND_LINE);
     m_CommandLine->SetFaceName("OUTLOOK");
     m_CommandLine->SetFontSize(12);
     m_CommandLine->SetBackColor(kCommandLineBack);
-    m_CommandLine->hide();
-    layout->addWidget(m_CommandLine, 1);
-
-    m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
-    m_ScriptPane->SetFaceName("OUTLOOK");
-    m_ScriptPane->SetFontSize(10);
-    layout->addWidget(m_ScriptPane, 1);
+    m_CommandLine->setAcceptRichText(false);
+    m_CommandLine->setMaximumHeight(m_CommandLine->fontMetrics().height() * 3);
+    layout->addWidget(m_CommandLine, 0);
 
     m_ConfigGrid = new QWidget(this);
     m_ConfigGrid->setObjectName(QString::number(IDC_CONFIG_GRID));
@@ -260,6 +270,9 @@ void CTonrigView::OnInitialUpdate()
     InitLanguageForView();
     ApplyLanguage();
     ReadPaneSettings();
+    // Why settings are back to their defaults: the store was read before this log existed.
+    for (const std::string& line : platform::SettingsStore::Instance().TakeLoadMessages())
+        Log(line + "\r\n", kLogError);
 
     // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
     WriteStatusPanes();
@@ -271,6 +284,12 @@ void CTonrigView::OnInitialUpdate()
                 self->Log(text, colour);
         });
     });
+    // The chip-ID dialog's manufacturer table and signatures, once, from the main list as the
+    // first start installs it.
+    InstallShippedDeviceLists();
+    CDeviceIdDlg& ids = DeviceIdDlg();
+    ids.FillManufacturerTable();
+    ids.LoadDeviceSignatures(GetAppDataFolder() + "/devices.txt");
     LoadDeviceLists(false);
 
     // 6, 7. The connection monitor and the link watch.
@@ -448,6 +467,14 @@ void CTonrigView::OnTimer(UINT id)
         OnStepTimer(id);
         break;
     case kTimerNothing:
+        break;
+    case kTimerScriptLine:
+    case kTimerScriptGoto:
+    case kTimerScriptStart:
+    case kTimerCommandLine:
+    case kTimerScriptWait:
+    case kTimerScriptRetry:
+        OnScriptTimer(id);
         break;
     case kTimerOutOfSync:
         MessageBox("Hardware out of synched!\r\n Please re-connect the programmer.");
@@ -663,9 +690,16 @@ int CTonrigView::FinishedOperationState()
 bool CTonrigView::StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work)
 {
     std::jthread& thread = m_Workers[SlotIndex(slot)];
-    if (m_bShutDown || thread.joinable() || !work)
+    std::shared_ptr<std::atomic<bool>>& active = m_workerActive[SlotIndex(slot)];
+    if (m_bShutDown || !work || WorkerRunning(slot))
         return false;
-    thread = std::jthread(std::move(work));
+    if (thread.joinable())
+        thread.join(); // its work has returned
+    active = std::make_shared<std::atomic<bool>>(true);
+    thread = std::jthread([active, work = std::move(work)](std::stop_token stop) {
+        work(stop);
+        *active = false;
+    });
     return true;
 }
 
@@ -680,7 +714,8 @@ void CTonrigView::StopWorker(WorkerSlot slot)
 
 bool CTonrigView::WorkerRunning(WorkerSlot slot) const
 {
-    return m_Workers[SlotIndex(slot)].joinable();
+    const std::shared_ptr<std::atomic<bool>>& active = m_workerActive[SlotIndex(slot)];
+    return m_Workers[SlotIndex(slot)].joinable() && active && *active;
 }
 
 // ---- The data pump's steps ----
@@ -764,6 +799,10 @@ void CTonrigView::Shutdown()
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
              kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
         KillTimer(id);
+    for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart, kTimerCommandLine, kTimerScriptWait,
+             kTimerScriptRetry })
+        KillTimer(id);
+    m_keptLines.clear();
 
     m_bWriting = false;
     m_bSequence = false;

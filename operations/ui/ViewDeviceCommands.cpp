@@ -1,6 +1,6 @@
-// The Device menu's operation commands, Batch Run, the end of a read and the view's small
-// messages. A multi-buffer device (a configuration descriptor or a data memory) walks its
-// buffers from buffer 0; other devices run the step on the current buffer.
+// The Device menu's operation commands, Batch Run and the end of a read. A multi-buffer device (a
+// configuration descriptor or a data memory) walks its buffers from buffer 0; other devices run the
+// step on the current buffer.
 
 #include "operations/ui/TonrigView.h"
 
@@ -8,10 +8,7 @@
 #include "operations/OperationControl.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/ViewSetup.h"
-#include "platform/GuiThread.h"
 #include "shell/Language.h"
-
-#include <QPointer>
 
 bool CTonrigView::BeginDeviceCommand()
 {
@@ -148,20 +145,4 @@ void CTonrigView::OnReadDone(const StepResult& result)
                     ShowFailure();
             }
         });
-}
-
-void CTonrigView::OnRunScriptText(const std::string& text)
-{
-    Log("Script engine not available yet: " + text + "\r\n", kLogNote);
-}
-
-bool CTonrigView::PostRunScriptText(std::string text)
-{
-    if (!g_pMainView)
-        return false;
-    QPointer<CTonrigView> view(g_pMainView);
-    return platform::post([view, text = std::move(text)] {
-        if (view)
-            view->OnRunScriptText(text);
-    });
 }

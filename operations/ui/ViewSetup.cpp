@@ -84,11 +84,9 @@ void CViewSetup::Start(int classIndex, std::uint8_t mode, std::uint8_t probe, st
 void CViewSetup::LoadLastSession()
 {
     LastSessionHost host;
-    host.log = [this](const std::string& text) { m_view.Log(text); };
-    host.selectDevice = SelectDeviceByName;
-    host.startSetup = [this](int classIndex) { Start(classIndex, 1, 1, 1); };
-    host.whenSetupDone = [this](std::function<void()> then) { m_setup.WhenDone(std::move(then)); };
-    host.openFile = [this](const std::string& path) { m_view.OpenFileByName(path); };
+    host.runLine = [this](const std::string& line, std::function<void(bool)> done) {
+        m_view.ExecuteScriptLine(line, CTonrigView::ScriptSource::LastSession, std::move(done));
+    };
     ::LoadLastSession(host);
 }
 
