@@ -38,6 +38,7 @@ class CScriptEditor;
 struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
+class CVoltageTestDlg;
 struct EraseStart;
 class CHexView;
 class COperationControl;
@@ -351,6 +352,20 @@ private:
     std::string m_strRunningScript; // the file of the script thread started last
     int m_nScriptGotoLine = 0;
     std::unique_ptr<CScriptEditor> m_pScriptEditor;
+
+public:
+    // --- the voltage self-test (operations/ui/ViewVoltageTest.cpp)
+    // Tools -> "Test H/W Voltage" (32923): in state 1 with the link free and nothing in flight,
+    // the "Voltage Diagnostic" dialog, modal. Once it has closed and its chain has ended, the
+    // selected device is set up again (state 1 only).
+    void OnTestVoltage();
+    // How the dialog runs; by default modally. Tests press its buttons here.
+    using VoltageTestRunner = std::function<void(CVoltageTestDlg& dialog)>;
+    void SetVoltageTestRunner(VoltageTestRunner runner) { m_runVoltageTest = std::move(runner); }
+
+private:
+    void AfterVoltageTest();
+    VoltageTestRunner m_runVoltageTest;
 
 public:
     // --- erase (operations/ui/ViewErase.cpp)

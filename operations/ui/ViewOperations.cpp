@@ -4,6 +4,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClassTable.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
 #include "operations/ChipIdCheck.h"
@@ -87,6 +88,18 @@ public:
     {
         PumpChannel::Status got = PumpChannel::Status::Ok;
         const int n = m_channel.ReadResponse(buffer.data(), static_cast<int>(buffer.size()), got);
+        status = FromPump(got);
+        return n;
+    }
+    void SetVcc(std::uint8_t code) override { g_CFGManager.SetVcc(code); }
+    void SetVpp(std::uint8_t code) override { g_CFGManager.SetVpp(code); }
+    void Drain() override { m_channel.Drain(); }
+    int ReadFor(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout, std::stop_token stop,
+        Status& status) override
+    {
+        PumpChannel::Status got = PumpChannel::Status::Ok;
+        const int n = m_channel.ReadResponseFor(
+            buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(timeout.count()), std::move(stop), got);
         status = FromPump(got);
         return n;
     }
@@ -269,11 +282,12 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
     MarkCompletionStart();
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
-    if (!linkLost) {
-        // P_POWER_DOWN through the channel the pump used (the command channel in the program).
-        m_pPumpPort->SendPowerDown();
+    // P_POWER_DOWN through the channel the pump used (the command channel in the program), on a
+    // lost link too: a programmer that stopped answering may still take it, and the chip should
+    // not stay powered; a programmer that is gone refuses it at once.
+    m_pPumpPort->SendPowerDown();
+    if (!linkLost)
         SetPinDrivers();
-    }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
     m_nProgressState = 0;
     UpdateStatePane();

@@ -48,6 +48,7 @@ constexpr ViewCommand kViewCommands[] = {
     { 32918, &CTonrigView::OnByteSwap },
     { 32920, &CTonrigView::OnByteSwap },
     { 32922, &CTonrigView::OnCalculator },
+    { 32923, &CTonrigView::OnTestVoltage },
     { 32970, &CTonrigView::OnCombineFiles },
     { 32962, &CTonrigView::OnRunScript },
     { 32963, &CTonrigView::OnStopScript },

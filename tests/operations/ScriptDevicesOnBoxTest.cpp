@@ -205,16 +205,16 @@ protected:
         const CDeviceClass previous = g_PreviousDevice;
         const int index = SelectDeviceByName(name);
         EXPECT_GE(index, 0) << name;
-        std::optional<sim::ChipSpec> spec = ChipSpecForDevice(g_CurrentDevice, index);
+        std::optional<sim::ChipSpec> facts = ChipSpecForDevice(g_CurrentDevice, index);
         g_CurrentDevice = current;
         g_PreviousDevice = previous;
-        EXPECT_TRUE(spec.has_value());
-        spec->vppRuleOff = true;
-        spec->pic.deviceIdAddress.reset();
+        EXPECT_TRUE(facts.has_value());
+        facts->vppRuleOff = true;
+        facts->pic.deviceIdAddress.reset();
         if (adjust)
-            adjust(*spec);
+            adjust(*facts);
         std::lock_guard lock(box->Mutex());
-        return box->ChipSocket().Insert(std::move(*spec));
+        return box->ChipSocket().Insert(std::move(*facts));
     }
     void SetChip(const std::vector<std::uint8_t>& bytes, sim::ChipMemory memory = sim::ChipMemory::Main)
     {

@@ -1,5 +1,7 @@
 #include "controls/ui/grid/GridCell.h"
 
+#include "controls/ui/grid/GridInPlaceList.h"
+
 #include "controls/ui/FontFromLogFont.h"
 #include "controls/ui/grid/GridCtrl.h"
 
@@ -296,4 +298,40 @@ void CGridDefaultCell::SetFontObject(const QFont& font)
     const QString sample = QStringLiteral(" XXXXXXXXXXXX ");
     m_nMargin = static_cast<UINT>(metrics.horizontalAdvance(QLatin1Char(' ')));
     m_Size = QSize(metrics.horizontalAdvance(sample), metrics.height() * 3 / 2);
+}
+
+// ---- editing --------------------------------------------------------------------------------
+
+BOOL CGridCell::Edit(int row, int col, const WinRect& rect, QPoint /*point*/, UINT id, GridEditStart ch)
+{
+    if (!m_pGrid)
+        return FALSE;
+    if (m_bEditing) {
+        if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(m_pEditor.data()))
+            editor->TypeCharacter(ch);
+        return TRUE;
+    }
+    // Kind 0 opens nothing and leaves the cell as it was.
+    if (m_nEditorKind != 1 && m_nEditorKind != 2)
+        return TRUE;
+    const UINT format = GetFormat();
+    const UINT alignment = (format & DT_RIGHT) ? DT_RIGHT : (format & DT_CENTER) ? DT_CENTER : DT_LEFT;
+    m_bEditing = TRUE;
+    if (m_nEditorKind == 1)
+        m_pEditor = new CGridInPlaceEdit(m_pGrid, rect, alignment, id, row, col, GetText(), ch);
+    else
+        m_pEditor = new CGridInPlaceList(m_pGrid, rect, GRID_CBS_DROPDOWN, id, row, col, m_Choices, GetText(), ch);
+    return TRUE;
+}
+
+void CGridCell::EndEdit()
+{
+    if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(m_pEditor.data()))
+        editor->EndEdit();
+}
+
+void CGridCell::OnEndEdit()
+{
+    m_bEditing = FALSE;
+    m_pEditor = nullptr;
 }

@@ -1,9 +1,12 @@
 #include "controls/ui/grid/GridCtrl.h"
 
+#include "controls/ui/grid/GridInPlaceEdit.h"
+
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -67,6 +70,7 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
     m_crOutsideBack = m_crSysButtonShadow;
 
     m_nWheelLines = QueryWheelLines();
+    m_Tip.SetParentWnd(viewport());
 
     for (CGridDefaultCell* cell :
         { &m_DefaultCell, &m_DefaultHeaderColumnCell, &m_DefaultHeaderRowCell, &m_DefaultCornerCell }) {
@@ -91,6 +95,9 @@ CGridCtrl::~CGridCtrl()
 {
     // An owner that holds the grid as a child is half gone by now: it hears nothing more.
     m_ownerHandler = nullptr;
+    for (QObject* child : viewport()->children())
+        if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(child))
+            editor->Abandon();
     DeleteAllItems();
 }
 
@@ -847,13 +854,95 @@ void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
 void CGridCtrl::BuildDragImage() { }
 void CGridCtrl::OnHeaderColumnClick(int) { }
 void CGridCtrl::OnHeaderRowClick(int) { }
-void CGridCtrl::BeginCellEdit(int, int, QPoint, GridEditStart) { }
-void CGridCtrl::FinishCellEdit(int, int, const QString&) { }
-BOOL CGridCtrl::ValidateCellText(int, int, const QString&)
+void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, GridEditStart first)
 {
+    m_Tip.Hide();
+    if (!IsValid(row, col) || !CanEditCell(row, col))
+        return;
+    EnsureVisible(row, col);
+    WinRect rect;
+    if (!IsCellVisible(row, col) || !GetCellRect(row, col, rect))
+        return;
+    if (NotifyOwner(row, col, GN_BEGINEDIT) < 0)
+        return;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return;
+    if (!m_bToggleBits) {
+        cell->Edit(row, col, rect, point, GRID_EDIT_ID, first);
+        return;
+    }
+    // Toggle-bit mode flips a "1" or "0" cell in place; the owner hears of it either way.
+    const QString text = cell->GetText();
+    if (text.startsWith(QLatin1Char('1')))
+        cell->SetText(QStringLiteral("0"));
+    else if (text.startsWith(QLatin1Char('0')))
+        cell->SetText(QStringLiteral("1"));
+    Refresh();
+    emit bitsToggled();
+}
+
+void CGridCtrl::FinishCellEdit(int row, int col, const QString& text)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return;
+    const QString old = cell->GetText();
+    if (text != old) {
+        cell->SetText(text);
+        GRID_ITEM item;
+        item.row = row;
+        item.col = col;
+        item.mask = GI_TEXT;
+        item.strText = text;
+        if (ValidateCellText(row, col, text) && NotifyOwner(row, col, GN_ENDEDIT, &item) >= 0) {
+            SetModified(TRUE, row, col);
+            RedrawCell(row, col);
+        } else {
+            cell->SetText(old);
+        }
+    }
+    // The owner may have deleted the cell meanwhile.
+    if (CGridCellBase* still = GetCell(row, col))
+        still->OnEndEdit();
+}
+
+LRESULT CGridCtrl::OnInPlaceEditDone(GRID_EDIT_NOTIFY* notify)
+{
+    if (!notify)
+        return 0;
+    const GRID_ITEM& item = notify->item;
+    FinishCellEdit(item.row, item.col, item.strText);
+    const UINT key = static_cast<UINT>(item.lParam);
+    static const std::pair<UINT, int> keys[]
+        = { { GRID_KEY_TAB, Qt::Key_Tab }, { GRID_KEY_PRIOR, Qt::Key_PageUp }, { GRID_KEY_NEXT, Qt::Key_PageDown },
+              { GRID_KEY_END, Qt::Key_End }, { GRID_KEY_HOME, Qt::Key_Home }, { GRID_KEY_LEFT, Qt::Key_Left },
+              { GRID_KEY_UP, Qt::Key_Up }, { GRID_KEY_RIGHT, Qt::Key_Right }, { GRID_KEY_DOWN, Qt::Key_Down } };
+    for (const auto& [code, qtKey] : keys) {
+        if (code != key)
+            continue;
+        // The modifiers stay with the key (Shift+Tab moves back); Ctrl only made the key leave.
+        OnKeyDown(qtKey, notify->modifiers & Qt::ShiftModifier);
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, QPoint(-1, -1), GridEditStart::Key(key));
+        break;
+    }
+    return 0;
+}
+
+BOOL CGridCtrl::ValidateCellText(int row, int col, const QString& text)
+{
+    if (CGridCellBase* cell = GetCell(row, col))
+        return cell->ValidateEdit(text);
     return TRUE;
 }
-void CGridCtrl::EndFocusCellEdit() { }
+
+void CGridCtrl::EndFocusCellEdit()
+{
+    if (!IsValid(m_FocusCell))
+        return;
+    if (CGridCellBase* cell = GetCell(m_FocusCell.row, m_FocusCell.col))
+        cell->EndEdit();
+}
 
 // ---- geometry -------------------------------------------------------------------------------
 
@@ -1562,7 +1651,40 @@ void CGridCtrl::OnCaptureChanged()
 void CGridCtrl::mouseMoveEvent(QMouseEvent* event)
 {
     m_ptLastMouse = event->position().toPoint();
+    TitleTipHover(m_ptLastMouse, event->buttons() & Qt::LeftButton);
     OnSetCursor();
+}
+
+void CGridCtrl::TitleTipHover(QPoint point, bool buttonDown)
+{
+    if (m_Tip.isVisible()) {
+        if (m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(viewport()->mapToGlobal(point))))
+            return;
+        m_Tip.Hide();
+    }
+    if (buttonDown || m_nMouseState != GRID_MOUSE_NOTHING || !m_bShowTips)
+        return;
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos))
+        return;
+    CGridCellBase* cell = GetCell(pos.row, pos.col);
+    if (!cell || cell->IsEditing())
+        return;
+    const QString tip = cell->GetTipText();
+    WinRect cellRect;
+    if (tip.isEmpty() || !GetCellRect(pos, cellRect))
+        return;
+    const WinRect tipRect = cell->GetTipRect(cellRect);
+    m_Tip.Show(tipRect, tip, 0, &cellRect, cell->GetFont(), m_crTipText, m_crTipBack);
+}
+
+bool CGridCtrl::viewportEvent(QEvent* event)
+{
+    // Leaving for the tip over a cell keeps it.
+    if (event->type() == QEvent::Leave && m_Tip.isVisible()
+        && !m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(QCursor::pos())))
+        m_Tip.Hide();
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 BOOL CGridCtrl::OnSetCursor()
@@ -2322,6 +2444,7 @@ void CGridCtrl::OnVScroll(UINT code, int trackPos)
 void CGridCtrl::Scroll(int bar, UINT code, int trackPos)
 {
     EndFocusCellEdit();
+    m_Tip.Hide();
     const bool horizontal = bar == GRID_SB_HORZ;
     const int position = GetScrollPos32(bar);
     const int range = horizontal ? m_nHorzRange : m_nVertRange;
@@ -2628,6 +2751,7 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 void CGridCtrl::keyPressEvent(QKeyEvent* event)
 {
+    m_Tip.Hide();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const int key = event->key();
     // Alt combinations are the system's keys: default processing only.

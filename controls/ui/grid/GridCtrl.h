@@ -6,6 +6,7 @@
 // reports to its owner through one handler.
 
 #include "controls/ui/grid/GridCell.h"
+#include "controls/ui/grid/GridTitleTip.h"
 #include "controls/ui/grid/GridTypes.h"
 
 #include "platform/ui/GdiShim.h"
@@ -311,6 +312,11 @@ public:
     virtual void FinishCellEdit(int row, int col, const QString& text);
     virtual BOOL ValidateCellText(int row, int col, const QString& text);
     virtual void EndFocusCellEdit();
+    // An editor's end: the text back through FinishCellEdit; a Tab or a paging or arrow key
+    // moves the focus as that key would and goes on editing there.
+    virtual LRESULT OnInPlaceEditDone(GRID_EDIT_NOTIFY* notify);
+    void SetTipTextColour(COLORREF colour) { m_crTipText = colour; }
+    COLORREF GetTipTextColour() const { return m_crTipText; }
     virtual void OnDraw(QPainter* painter, const WinRect& clip);
     virtual std::unique_ptr<CGridCellBase> NewCell(int row, int col);
     // Drops the cell from the selection and deletes it.
@@ -338,6 +344,10 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    // Hides the title tip once `point` (viewport pixels) leaves its hover rectangle; shows a
+    // cut-off cell's tip while the mouse rests in mode 0.
+    void TitleTipHover(QPoint point, bool buttonDown);
 
     void EraseBackground(QPainter* painter, const WinRect& clip);
     // The cursor for the mouse mode at the last mouse point.
@@ -445,6 +455,8 @@ protected:
     int m_nTopMarginLines = 0;
     int m_nBottomMarginLines = 0;
     int m_nGapLines = 0;
+
+    CGridTitleTip m_Tip;
 
 private:
     OwnerHandler m_ownerHandler;
