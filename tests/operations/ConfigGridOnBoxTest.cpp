@@ -8,6 +8,7 @@
 #include "buffer/ui/HexView.h"
 #include "catalogue/DeviceClassTable.h"
 #include "controls/ui/grid/GridCell.h"
+#include "controls/ui/grid/GridInPlaceList.h"
 #include "link/LinkLease.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
@@ -19,9 +20,12 @@
 
 #include "ViewOnBoxFixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +111,32 @@ protected:
     {
         Grid().SetFocusCell(row, row < 0 ? -1 : CConfigGrid::kSettingColumn);
         Grid().OnSelectionChanged(k);
+    }
+
+    // The view on screen with the grid on its Buffer tab.
+    void ShowGrid()
+    {
+        view->resize(900, 600);
+        view->show();
+        QApplication::setActiveWindow(view.get());
+        view->BufferCommands().SetBufferIndex(3);
+        view->BufferCommands().ShowBufferTab(1);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(Grid().isVisible());
+    }
+    // F2 on `row`'s setting cell; the list editor it opens, or null.
+    CGridInPlaceList* OpenList(int row)
+    {
+        Grid().SetFocusCell(row, CConfigGrid::kSettingColumn);
+        Grid().setFocus();
+        Grid().BeginCellEdit(row, CConfigGrid::kSettingColumn, QPoint(-1, -1), GridEditStart::Key(GRID_KEY_F2));
+        return Grid().viewport()->findChild<CGridInPlaceList*>();
+    }
+    // Lets a closed editor go.
+    static void Settle()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
     }
 
     QString m_devices;
@@ -253,16 +283,25 @@ TEST_F(ConfigGridOnBox, APickThatNamesNoSettingOrFieldChangesNothing)
 TEST_F(ConfigGridOnBox, ASettingCellTakesOnlyItsChoicesAndNoEditorOpensWhileTheLinkIsHeld)
 {
     LoadFile(kPic18, "TEST18", kTwoWordPic18);
-    CGridCtrl& grid = Grid();
-    EXPECT_TRUE(grid.ValidateCellText(1, CConfigGrid::kSettingColumn, "RC"));
-    EXPECT_FALSE(grid.ValidateCellText(1, CConfigGrid::kSettingColumn, "foo"));
-    EXPECT_FALSE(grid.ValidateCellText(1, CConfigGrid::kSettingColumn, ""));
-    EXPECT_TRUE(grid.ValidateCellText(1, CConfigGrid::kCategoryColumn, "foo"));
+    ShowGrid();
+    CConfigGrid& grid = Grid();
+    CGridInPlaceList* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    list->Edit()->selectAll();
+    QTest::keyClicks(list->Edit(), "foo");
+    QTest::keyClick(list->Edit(), Qt::Key_Return);
+    EXPECT_FALSE(grid.IsItemEditing(1, CConfigGrid::kSettingColumn));
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+    EXPECT_EQ(grid.Description().Word(0).m_nValue, 0x22);
+    // Other columns are the grid's as ever.
+    EXPECT_TRUE(static_cast<CGridCtrl&>(grid).ValidateCellText(1, CConfigGrid::kCategoryColumn, "foo"));
+    Settle();
 
-    EXPECT_EQ(grid.NotifyOwner(1, CConfigGrid::kSettingColumn, GN_BEGINEDIT), 0);
     ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Operation));
-    EXPECT_LT(grid.NotifyOwner(1, CConfigGrid::kSettingColumn, GN_BEGINEDIT), 0);
+    EXPECT_EQ(OpenList(1), nullptr);
+    EXPECT_FALSE(grid.IsItemEditing(1, CConfigGrid::kSettingColumn));
     g_LinkLease.Release(LeaseHolder::Operation);
+    EXPECT_NE(OpenList(1), nullptr);
 }
 
 // ---- a shipped PIC18 against the virtual programmer ----
@@ -364,7 +403,21 @@ TEST_F(ConfigGridShippedOnBox, APic18sConfigurationIsEditedInTheGridAndWritten)
     const QStringList choices = Cell(oscillator, CConfigGrid::kSettingColumn).m_Choices;
     const int intio = static_cast<int>(choices.indexOf("INTIO: internal oscillator, port on RA6, EC used by USB"));
     ASSERT_GE(intio, 0);
-    Pick(oscillator, intio);
+    view->resize(900, 600);
+    view->show();
+    QApplication::setActiveWindow(view.get());
+    CGridInPlaceList* list = OpenList(oscillator);
+    ASSERT_NE(list, nullptr);
+    list->showPopup();
+    QAbstractItemView* popup = list->view();
+    ASSERT_TRUE(popup->isVisible());
+    const QModelIndex item = list->model()->index(intio, 0);
+    popup->scrollTo(item); // the list shows four at a time
+    QTest::mouseClick(popup->viewport(), Qt::LeftButton, {}, popup->visualRect(item).center());
+    Settle();
+    EXPECT_FALSE(Grid().IsItemEditing(oscillator, CConfigGrid::kSettingColumn));
+    EXPECT_EQ(Text(oscillator, CConfigGrid::kSettingColumn), choices[intio]);
+    EXPECT_EQ(Text(oscillator, CConfigGrid::kValueColumn), "0x08");
     EXPECT_EQ(g_CurrentDevice.m_pPicConfig->m_ConfigValue[1], 0x08);
     EXPECT_EQ(view->m_ConfigWordBuffer[1], 0x08);
     CheckOnly({ HeaderOption::Write, HeaderOption::Verify });
