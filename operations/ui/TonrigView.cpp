@@ -192,6 +192,13 @@ void CTonrigView::CreatePanes()
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
 
+    // The configuration-bit grid takes the hex view's place while buffer 3 of a PIC18 is shown.
+    m_ConfigGrid = new CConfigGrid;
+    m_ConfigGrid->Create(QRect(), this, IDC_CONFIG_GRID);
+    m_ConfigGrid->hide();
+    m_ConfigGrid->onWordsChanged = [this] { OnConfigGridPick(); };
+    layout->addWidget(m_ConfigGrid, 4);
+
     // The script editor takes the log's place when its tab is chosen.
     m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
     m_ScriptPane->SetFaceName("OUTLOOK");
@@ -208,12 +215,6 @@ void CTonrigView::CreatePanes()
     m_CommandLine->setMaximumHeight(m_CommandLine->fontMetrics().height() * 3);
     layout->addWidget(m_CommandLine, 0);
 
-    // The configuration-bit grid takes the hex view's place while buffer 3 of a PIC18 is shown.
-    m_ConfigGrid = new CConfigGrid;
-    m_ConfigGrid->Create(QRect(), this, IDC_CONFIG_GRID);
-    m_ConfigGrid->hide();
-    m_ConfigGrid->onWordsChanged = [this] { OnConfigGridPick(); };
-    layout->addWidget(m_ConfigGrid, 4);
 
     auto* fields = new QHBoxLayout;
     m_DeviceName = new QLabel("-", this);
