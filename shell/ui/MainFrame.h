@@ -4,6 +4,7 @@
 // window widens the right pane). It opens 940 by 610 pixels, centred on the primary screen.
 
 #include "platform/WinTypes.h"
+#include "controls/ui/menu/VarnMenu.h"
 #include "platform/ui/CommandTable.h"
 
 #include <QMainWindow>
@@ -12,7 +13,6 @@
 class CStatusBar;
 class CTonrigView;
 class CView2Header;
-class QMenu;
 class QToolBar;
 
 // The fixed 1 by 2 split: the left column keeps its width, the right column takes the rest,
@@ -51,7 +51,9 @@ public:
     CViewSplitter* Splitter() const { return m_splitter; }
     CStatusBar* StatusBar() const { return m_statusBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
-    QMenu* FileMenu() const { return m_fileMenu; }
+    VarnMenu* FileMenu() const { return m_fileMenu; }
+    // The owner-drawn main menu: its top menu stands for the bar.
+    VarnMenu& Menu() { return m_menu; }
 
     // Does nothing; device setup calls it.
     void SwitchView(int /*viewId*/, int /*show*/) { }
@@ -62,18 +64,20 @@ protected:
 
 private:
     void CreateCommands();
-    void CreateMenu();
+    // Loads menu 128 into m_menu, binds the six menu images and puts the popups on the bar.
+    VarnMenu* LoadMenuImages();
     void CreateToolBar();
     void CreateClient();
     void MoveFocusToPane(int step);
 
     platform::CommandTable m_commands;
+    VarnMenu m_menu;
     CStatusBar* m_statusBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     CViewSplitter* m_splitter = nullptr;
     CTonrigView* m_view = nullptr;
     CView2Header* m_header = nullptr;
-    QMenu* m_fileMenu = nullptr;
+    VarnMenu* m_fileMenu = nullptr;
 };
 
 extern CMainFrame* g_pMainFrame;

@@ -10,17 +10,20 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 namespace {
@@ -192,6 +195,69 @@ TEST_F(MainFrame, MenuBarFollowsTheMenuTable)
             expected.push_back(item.id);
         EXPECT_EQ(shown, expected);
     }
+}
+
+TEST_F(MainFrame, MenuLoadsFromTemplate128WithItsImages)
+{
+    VarnMenu& menu = frame->Menu();
+    EXPECT_TRUE(menu.IsLoadedFromTemplate());
+    const auto& table = MainMenuTable();
+    ASSERT_EQ(menu.OwnPopups().size(), table.size());
+    ASSERT_EQ(frame->menuBar()->actions().size(), 8);
+    EXPECT_EQ(frame->FileMenu(), menu.OwnPopups()[0].get());
+    for (size_t p = 0; p < table.size(); ++p) {
+        VarnMenu* popup = menu.OwnPopups()[p].get();
+        EXPECT_EQ(frame->menuBar()->actions()[static_cast<qsizetype>(p)], popup->menuAction());
+        EXPECT_EQ(menu.ItemRecords()[p]->m_nFlags, MF_BYPOSITION | MF_POPUP);
+        EXPECT_TRUE(VarnMenu::IsOwnMenu(popup));
+        ASSERT_EQ(popup->ItemRecords().size(), table[p].items.size()) << table[p].title;
+        for (size_t i = 0; i < table[p].items.size(); ++i) {
+            const VarnMenuItemRecord& record = *popup->ItemRecords()[i];
+            EXPECT_TRUE(record.m_nFlags & MF_OWNERDRAW);
+            EXPECT_EQ(record.m_nCommand, table[p].items[i].id);
+            if (table[p].items[i].text) {
+                EXPECT_EQ(record.m_pszText.left(3), QString::fromUtf8(table[p].items[i].text).left(3));
+            }
+        }
+    }
+
+    // The six images: one per command, Save and Save As alike, Find and Find Next alike.
+    std::map<UINT, int> images;
+    for (UINT id : { 32959u, 57601u, 57603u, 57604u, 32947u, 32948u }) {
+        const VarnMenuItemRecord* record = menu.FindItemRecord(id);
+        ASSERT_NE(record, nullptr) << id;
+        EXPECT_GE(record->m_nGlobalImage, 0) << id;
+        images[id] = record->m_nGlobalImage;
+    }
+    EXPECT_EQ(g_VarnMenuImages.Image(images[57603]), g_VarnMenuImages.Image(images[57604]));
+    EXPECT_EQ(g_VarnMenuImages.Image(images[32947]), g_VarnMenuImages.Image(images[32948]));
+    EXPECT_NE(g_VarnMenuImages.Image(images[57601]), g_VarnMenuImages.Image(images[57603]));
+    EXPECT_EQ(menu.FindItemRecord(57665)->m_nGlobalImage, -1);
+
+    // Two recent files: records of their own at the next opening.
+    QTemporaryDir dir;
+    for (const char* name : { "a.bin", "b.hex" }) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    app.AddToRecentFileList(dir.filePath("a.bin").toStdString());
+    app.AddToRecentFileList(dir.filePath("b.hex").toStdString());
+    VarnMenu* file = frame->FileMenu();
+    const size_t before = file->ItemRecords().size();
+    file->popup(QPoint(0, 0));
+    file->hide();
+    ASSERT_EQ(file->ItemRecords().size(), before + 1);
+    int position = -1;
+    ASSERT_EQ(menu.FindCommandItem(ID_FILE_MRU_FILE1, position), file);
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position)]->m_pszText.startsWith("&1 "));
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position)]->m_pszText.endsWith("b.hex"));
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position) + 1]->m_pszText.startsWith("&2 "));
+
+    // Loading again replaces the tree without leaving popups behind.
+    const size_t popups = g_VarnMenuPopups.size();
+    ASSERT_TRUE(menu.LoadMenuTemplate(128));
+    ASSERT_TRUE(menu.LoadMenuTemplate(128));
+    EXPECT_EQ(g_VarnMenuPopups.size(), popups);
 }
 
 TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)
