@@ -3,6 +3,8 @@
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/ui/GdiShim.h"
+#include "platform/ui/QtServices.h"
 #include "shell/MenuTable.h"
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
@@ -24,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -258,6 +261,53 @@ TEST_F(MainFrame, MenuLoadsFromTemplate128WithItsImages)
     ASSERT_TRUE(menu.LoadMenuTemplate(128));
     ASSERT_TRUE(menu.LoadMenuTemplate(128));
     EXPECT_EQ(g_VarnMenuPopups.size(), popups);
+}
+
+TEST_F(MainFrame, EveryPopupIsMeasuredAndDrawnByTheMenu)
+{
+    auto colours = [](const QImage& img, const QRect& r) {
+        std::set<COLORREF> out;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                out.insert(platform::FromQColor(img.pixelColor(x, y)));
+        return out;
+    };
+    const int K = g_nVarnMenuImageWidth + 4;
+    const COLORREF xpColumn = LightenColor(GetSysColor(COLOR_BTNFACE), 0.25);
+    for (int look : { 1, 0 }) {
+        VarnMenu::SelectDrawStyle(look);
+        for (const auto& owned : frame->Menu().OwnPopups()) {
+            VarnMenu* popup = owned.get();
+            SCOPED_TRACE(popup->title().toStdString() + (look ? " XP" : " classic"));
+            popup->popup(QPoint(300, 200));
+            int widest = 0;
+            for (int i = 0; i < popup->GetMenuItemCount(); ++i) {
+                QAction* action = popup->ActionAt(i);
+                VarnMenuMeasureRecord measure;
+                measure.itemData = popup->RecordFor(action);
+                ASSERT_NE(measure.itemData, nullptr);
+                popup->MeasureItem(measure);
+                EXPECT_EQ(popup->actionGeometry(action).height(), static_cast<int>(measure.itemHeight)) << i;
+                widest = std::max(widest, static_cast<int>(measure.itemWidth));
+            }
+            EXPECT_GE(popup->width(), widest);
+            const QImage shot = popup->grab().toImage();
+            // The image column of an item without image: F in the XP look, never in the classic one.
+            const QRect last = popup->actionGeometry(popup->ActionAt(popup->GetMenuItemCount() - 1));
+            const std::set<COLORREF> column = colours(shot, QRect(last.left() + 1, last.top() + 1, K - 2, 2));
+            EXPECT_EQ(column.count(xpColumn), look == 1 ? 1u : 0u);
+            if (popup == frame->FileMenu()) {
+                for (UINT id : { ID_FILE_OPEN, ID_FILE_SAVE }) {
+                    const QRect item = popup->actionGeometry(frame->Commands().Action(id));
+                    EXPECT_TRUE(colours(shot, QRect(item.left(), item.top(), K, item.height()))
+                                    .count(GetSysColor(COLOR_BTNTEXT)))
+                        << id;
+                }
+            }
+            popup->hide();
+        }
+    }
+    VarnMenu::SelectDrawStyle(1);
 }
 
 TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)

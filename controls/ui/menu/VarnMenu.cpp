@@ -1,5 +1,7 @@
 #include "controls/ui/menu/VarnMenu.h"
 
+#include "controls/ui/menu/VarnMenuStyle.h"
+
 #include "platform/Resources.h"
 #include "platform/SettingsStore.h"
 #include "platform/ui/GdiShim.h"
@@ -165,6 +167,7 @@ VarnMenu::VarnMenu(QWidget* parent)
 {
     // Devices ends with a separator and Tools starts with one; both stay.
     setSeparatorsCollapsible(false);
+    setStyle(VarnMenuStyle::Instance());
     connect(this, &QMenu::aboutToShow, this, [this] { PrepareSubMenus(this); });
 }
 
@@ -177,6 +180,12 @@ void VarnMenu::SelectDrawStyle(int mode)
 {
     g_nVarnMenuDrawModeThemed = mode;
     g_nVarnMenuDrawModeOther = mode;
+    // The looks measure differently: every popup lays its items out again.
+    for (VarnMenu* popup : g_VarnMenuPopups) {
+        QEvent changed(QEvent::StyleChange);
+        QCoreApplication::sendEvent(popup, &changed);
+        popup->update();
+    }
 }
 
 void VarnMenu::SetImageSize(int width, int height)
@@ -387,6 +396,12 @@ LRESULT VarnMenu::FindShortcutKey(QChar character, UINT flags, VarnMenu* menu)
         }
     }
     return 0;
+}
+
+void VarnMenu::initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const
+{
+    QMenu::initStyleOption(option, action);
+    m_styledAction = action;
 }
 
 void VarnMenu::keyPressEvent(QKeyEvent* event)

@@ -6,6 +6,7 @@
 
 #include "platform/Colour.h"
 #include "platform/WinTypes.h"
+#include "platform/ui/GdiShim.h"
 #include "platform/ui/ImageList.h"
 
 #include <QImage>
@@ -20,7 +21,9 @@
 #include <string>
 #include <vector>
 
+class QPainter;
 class QPixmap;
+class QStyleOptionMenuItem;
 class QToolBar;
 class VarnMenu;
 
@@ -52,6 +55,27 @@ struct VarnMenuItemRecord {
 
     void SetText(const QString& text) { m_pszText = text; }
     QString GetText() const { return m_pszText; }
+};
+
+// Item state bits of a draw record.
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_GRAYED = 0x0002;
+constexpr UINT ODS_CHECKED = 0x0008;
+
+// What the style asks of an item's size: the record in, width and height out.
+struct VarnMenuMeasureRecord {
+    VarnMenuItemRecord* itemData = nullptr;
+    UINT itemWidth = 0;
+    UINT itemHeight = 0;
+};
+
+// What the style hands over to draw an item.
+struct VarnMenuDrawRecord {
+    VarnMenuItemRecord* itemData = nullptr;
+    UINT itemState = 0; // ODS_ bits
+    bool radio = false; // a checked action of an exclusive group: a dot, not a tick
+    QPainter* painter = nullptr;
+    WinRect rcItem;
 };
 
 // One item of a menu template, in resource order.
@@ -107,6 +131,32 @@ public:
     static void SetCommandActions(std::function<QAction*(UINT)> actions);
     // Replaces the menu font's text measure of AlignAccelerators; empty restores it.
     static void SetTextMeasure(std::function<int(const QString&)> measure);
+
+    // ---- measuring and drawing --------------------------------------------------------------
+    virtual void MeasureItem(VarnMenuMeasureRecord& measure);
+    virtual void DrawItem(VarnMenuDrawRecord& draw);
+    void DrawItemXPStyle(VarnMenuDrawRecord& draw);
+    void DrawItemClassic(VarnMenuDrawRecord& draw);
+    // The action QMenu last asked the style about (measured or drawn).
+    const QAction* StyledAction() const { return m_styledAction; }
+    // The system's menu-bar height: the menu font's height + 4.
+    static int MenuBarHeight();
+    // A display with a palette draws the classic look; none here, unless a test says so.
+    static bool IsPaletteDisplay();
+    static void SetPaletteDisplay(std::optional<bool> palette);
+
+    static COLORREF LightenColor(COLORREF colour, double factor) { return ::LightenColor(colour, factor); }
+    static COLORREF DarkenColor(COLORREF colour, double factor) { return ::DarkenColor(colour, factor); }
+    static void DrawCheckBoxClassic(QPainter& dc, const WinRect& box, bool selected, bool radio);
+    static void DrawCheckBoxXP(QPainter& dc, const WinRect& box, bool radio, COLORREF colour, bool selected);
+    static void DrawCheckTick(QPainter& dc, int x, int y, COLORREF colour, bool narrow);
+    static void DrawRadioDot(QPainter& dc, int x, int y, COLORREF colour);
+    // The image over COLOR_BTNFACE, W × H.
+    static QImage RenderImageToBitmap(const ImageList* images, int index);
+    static void ShadeImage(QImage& bitmap, COLORREF replacement);
+    static void DrawShadedImage(QPainter& dc, int x, int y, QImage bitmap, COLORREF background);
+    static void DrawEmbossedImage(QPainter& dc, int x, int y, const QImage& bitmap, COLORREF background);
+    static void DrawMaskEmbossedImage(QPainter& dc, int x, int y, const QImage& bitmap, COLORREF background);
 
     // ---- the data model -------------------------------------------------------------------
     virtual BOOL LoadMenuTemplate(int resource);
@@ -200,11 +250,21 @@ public:
     int m_nUnselectedCheckBitmap = -1;
 
 protected:
+    void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
     void keyPressEvent(QKeyEvent* event) override;
     void actionEvent(QActionEvent* event) override;
 
 private:
     enum class Removal { Remove, Delete };
+    // The image of an item as its record resolves it; `resource` -1 for none.
+    struct ItemImage {
+        const ImageList* list = nullptr;
+        int index = -1;
+        int resource = -1;
+    };
+    static ItemImage ResolveImage(const VarnMenuItemRecord& record);
+    static void DrawItemText(QPainter& dc, const QString& text, const WinRect& item, int left, COLORREF colour);
+    void DrawDisabledImage(QPainter& dc, const ItemImage& image, int x, int y, COLORREF background) const;
     BOOL AddItem(int position, const QString& text, UINT flags, UINT command, std::unique_ptr<VarnMenu> popup,
         std::unique_ptr<VarnMenuItemRecord> record);
     std::unique_ptr<VarnMenuItemRecord> NewRecord(const QString& text, UINT command, int imageResource);
@@ -224,4 +284,5 @@ private:
     std::vector<std::unique_ptr<VarnMenu>> m_OwnPopups;
     BOOL m_bLoadedFromTemplate = FALSE;
     bool m_recordsStale = false;
+    mutable const QAction* m_styledAction = nullptr;
 };
