@@ -22,9 +22,12 @@
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
+#include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
+#include "shell/ui/StatusBar.h"
 
 #include <QPointer>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -134,6 +137,8 @@ OperationControlHooks CTonrigView::MakeControlHooks()
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };
     hooks.beginProgress = [this](int state) { BeginProgress(state); };
     hooks.confirmAdapter = [] { return ConfirmAdapter(g_CurrentDevice.m_strAdapter, g_CurrentDevice.m_strMessage); };
+    hooks.runEnded = [this](bool done) { OnRunEnded(done); };
+    hooks.showFailure = [this] { ShowFailure(); };
     return hooks;
 }
 
@@ -174,12 +179,50 @@ void CTonrigView::BeginProgress(int state)
     progress.SetPos(0);
     progress.Show(true);
     m_CommandLine->setEnabled(false);
+    m_nProgressState = state;
+    UpdateStatePane();
 }
 
 void CTonrigView::EnableControls(bool busy)
 {
     m_pProgress->Show(busy);
     m_CommandLine->setEnabled(!busy);
+    if (!busy) {
+        m_nProgressState = 0;
+        UpdateStatePane();
+    }
+}
+
+// ---- The status bar and the tabs ----
+
+void CTonrigView::UpdateStatePane()
+{
+    SetStatusPane(CStatusBar::ID_INDICATOR_STATE, StatePaneText(g_nOperationState, m_nProgressState));
+}
+
+void CTonrigView::MarkCompletionStart()
+{
+    m_nCompletionLogMark = m_MessageLog->GetText().size();
+}
+
+void CTonrigView::ShowFailure()
+{
+    if (m_bShutDown)
+        return;
+    if (!m_pBufferCommands->ScriptTabActive())
+        m_pBufferCommands->ShowLogTab();
+    // Scrolled, not the caret moved: a selection the user made stays.
+    if (QScrollBar* bar = m_MessageLog->verticalScrollBar())
+        bar->setValue(bar->maximum());
+
+    if (g_pStatusBar)
+        g_pStatusBar->HoldMessage(FailureLine(m_MessageLog->GetText(), m_nCompletionLogMark));
+}
+
+void CTonrigView::ClearFailureNote()
+{
+    if (g_pStatusBar)
+        g_pStatusBar->ReleaseMessage();
 }
 
 void CTonrigView::OnStepTimer(UINT id)
@@ -223,6 +266,7 @@ void CTonrigView::RunStepOfTimer(UINT id)
 
 void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
 {
+    MarkCompletionStart();
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
     if (!linkLost) {
@@ -231,6 +275,8 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
         SetPinDrivers();
     }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
+    m_nProgressState = 0;
+    UpdateStatePane();
     g_StopWatch.Stop();
     // Last: its release may start a setup that waited for the link.
     g_LinkLease.Release(LeaseHolder::Operation);
@@ -292,8 +338,10 @@ bool CTonrigView::RunExchange(
                       return;
                   self->StopWorker(WorkerSlot::Pump);
                   self->m_bExchangeRunning = false;
+                  self->MarkCompletionStart();
                   const bool lost = FinishedOperationState() == kStateDisconnected;
                   g_nOperationState = lost ? kStateDisconnected : kStateIdle;
+                  self->UpdateStatePane();
                   g_LinkLease.Release(LeaseHolder::Operation);
                   if (*finish)
                       (*finish)(lost);
@@ -350,6 +398,7 @@ void CTonrigView::OnDeviceDetected(int classIndex)
     if (!IsDetectableClass(classIndex))
         return;
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     MessageBox(DeviceDetectedText(g_DeviceClassTable[static_cast<std::size_t>(classIndex)].m_strName),
         kDeviceDetectedCaption, MB_OK);
     StartDeviceSetup(classIndex, 1, 1, 1);

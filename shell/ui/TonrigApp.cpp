@@ -49,6 +49,13 @@ constexpr ViewCommand kViewCommands[] = {
     { 32920, &CTonrigView::OnByteSwap },
     { 32922, &CTonrigView::OnCalculator },
     { 32970, &CTonrigView::OnCombineFiles },
+    { 32962, &CTonrigView::OnRunScript },
+    { 32963, &CTonrigView::OnStopScript },
+    { 32964, &CTonrigView::OnOpenScript },
+    { 32965, &CTonrigView::OnSaveScript },
+    { 32966, &CTonrigView::OnSaveScriptAs },
+    { 32967, &CTonrigView::OnNewScript },
+    { 32968, &CTonrigView::OnCloseScript },
     { ID_FILE_SAVE, &CTonrigView::OnFileSave },
     { ID_FILE_SAVE_AS, &CTonrigView::OnFileSaveAs },
 };
