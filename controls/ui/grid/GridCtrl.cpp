@@ -4,18 +4,29 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
+#include "platform/ui/ImageList.h"
+#include "platform/ui/QtServices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDialog>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScrollBar>
 
@@ -812,33 +823,315 @@ int CGridCtrl::QueryWheelLines()
 
 // ---- operations that later parts of the grid fill -------------------------------------------
 
-void CGridCtrl::ClearSelectedText() { }
+// ---- text changes, clipboard, drag and drop ------------------------------------------------
+
+BOOL CGridCtrl::ReplaceCellText(int row, int col, const QString& text)
+{
+    if (!CanEditCell(row, col) || NotifyOwner(row, col, GN_BEGINEDIT) < 0)
+        return FALSE;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    const QString old = cell->GetText();
+    if (text == old)
+        return FALSE;
+    cell->SetText(text);
+    GRID_ITEM item;
+    item.row = row;
+    item.col = col;
+    item.mask = GI_TEXT;
+    item.strText = text;
+    if (ValidateCellText(row, col, text) && NotifyOwner(row, col, GN_ENDEDIT, &item) >= 0) {
+        SetModified(TRUE, row, col);
+        RedrawCell(row, col);
+        return TRUE;
+    }
+    if (CGridCellBase* still = GetCell(row, col))
+        still->SetText(old);
+    return FALSE;
+}
+
+void CGridCtrl::ClearCells(const CGridCellSpan& span)
+{
+    if (!IsValid(span))
+        return;
+    for (int row = span.minRow; row <= span.maxRow; ++row)
+        for (int col = span.minCol; col <= span.maxCol; ++col)
+            if (GetRowHeight(row) > 0 && GetColumnWidth(col) > 0)
+                ReplaceCellText(row, col, QString());
+    Refresh();
+}
+
+void CGridCtrl::ClearSelectedText()
+{
+    if (!m_bEditEnabled)
+        return;
+    const std::set<CGridCellPos> selected = m_Selection;
+    for (const CGridCellPos& pos : selected)
+        ReplaceCellText(pos.row, pos.col, QString());
+}
+
 std::unique_ptr<QMimeData> CGridCtrl::CopySelectionAsText()
 {
-    return nullptr;
+    const CGridCellSpan range = GetSelectedCellRange();
+    if (!IsValid(range))
+        return nullptr;
+    if (m_bOwnerData)
+        NotifyCacheHint(range);
+    QString text;
+    for (int row = range.minRow; row <= range.maxRow; ++row) {
+        if (GetRowHeight(row) == 0)
+            continue;
+        for (int col = range.minCol; col <= range.maxCol; ++col) {
+            if (GetColumnWidth(col) == 0)
+                continue;
+            if (const CGridCellBase* cell = GetCell(row, col); cell && IsCellSelected(row, col))
+                text += cell->GetText();
+            if (col != range.maxCol)
+                text += QLatin1Char('\t');
+        }
+        if (row != range.maxRow)
+            text += QStringLiteral("\r\n");
+    }
+    if (m_bOwnerData)
+        NotifyCacheHint(CGridCellSpan());
+    auto data = std::make_unique<QMimeData>();
+    data->setText(text);
+    return data;
 }
-BOOL CGridCtrl::PasteTextIntoCells(int, int, const QMimeData*, BOOL)
+
+BOOL CGridCtrl::PasteTextIntoCells(int row, int col, const QMimeData* data, BOOL selectPasted)
 {
-    return FALSE;
+    if (!IsValid(row, col) || !IsCellEditable(row, col) || !data || !data->hasText())
+        return FALSE;
+    QStringList lines = data->text().split(QLatin1Char('\n'));
+    // A closing line end starts no further line.
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    static const QRegularExpression delimiters(QStringLiteral("[\t,]"));
+    CGridCellSpan pasted(row, col, row, col);
+    int target = row;
+    for (const QString& line : lines) {
+        while (target < m_nRowCount && GetRowHeight(target) == 0)
+            ++target;
+        if (target >= m_nRowCount)
+            break;
+        // Every delimiter ends one field: "a\t\tc" has an empty second field.
+        const QStringList fields = line.split(delimiters);
+        int column = col;
+        for (const QString& field : fields) {
+            while (column < m_nColumnCount && GetColumnWidth(column) == 0)
+                ++column;
+            if (column >= m_nColumnCount)
+                break;
+            ReplaceCellText(target, column, field.trimmed());
+            SetItemState(target, column, GetItemState(target, column) & ~GCS_SELECTED);
+            pasted.maxRow = std::max(pasted.maxRow, target);
+            pasted.maxCol = std::max(pasted.maxCol, column);
+            ++column;
+        }
+        ++target;
+    }
+    if (selectPasted) {
+        SetSelectedRange(pasted, TRUE);
+        viewport()->update();
+    } else {
+        ResetSelectedRange();
+        Refresh();
+    }
+    return TRUE;
 }
-void CGridCtrl::OnBeginDrag() { }
-int CGridCtrl::OnDragEnter(const QMimeData*, DWORD, QPoint)
+
+void CGridCtrl::OnEditCopy()
 {
-    return 0;
+    if (std::unique_ptr<QMimeData> data = CopySelectionAsText())
+        QGuiApplication::clipboard()->setMimeData(data.release());
 }
-int CGridCtrl::OnDragOver(const QMimeData*, DWORD, QPoint)
+
+void CGridCtrl::OnEditCut()
 {
-    return 0;
+    if (!m_bEditEnabled)
+        return;
+    OnEditCopy();
+    ClearSelectedText();
 }
-void CGridCtrl::OnDragLeave() { }
-BOOL CGridCtrl::OnDrop(const QMimeData*, int, QPoint)
+
+void CGridCtrl::OnEditPaste()
 {
-    return FALSE;
+    if (!m_bEditEnabled)
+        return;
+    CGridCellPos start = GetSelectedCellRange().TopLeft();
+    if (!IsValid(start))
+        start = m_FocusCell;
+    if (!IsValid(start))
+        start = GetTopleftNonFixedCell();
+    if (!IsValid(start))
+        return;
+    if (CGridCellBase* cell = GetCell(start.row, start.col); cell && cell->IsEditing()) {
+        if (auto* edit = qobject_cast<QLineEdit*>(cell->GetEditor())) {
+            edit->paste();
+            return;
+        }
+    }
+    PasteTextIntoCells(start.row, start.col, QGuiApplication::clipboard()->mimeData(), TRUE);
 }
-void CGridCtrl::OnEditCut() { }
-void CGridCtrl::OnEditCopy() { }
-void CGridCtrl::OnEditPaste() { }
-void CGridCtrl::OnEditSelectAll() { }
+
+void CGridCtrl::OnEditSelectAll()
+{
+    NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+    SelectAllCells();
+    NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+}
+
+BOOL CGridCtrl::OnUpdateEditCopy() const
+{
+    return GetSelectedCount() > 0 ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditCut() const
+{
+    return m_bEditEnabled && GetSelectedCount() > 0 ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditPaste() const
+{
+    if (!IsValid(m_FocusCell) || !CanEditCell(m_FocusCell.row, m_FocusCell.col))
+        return FALSE;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText() ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditSelectAll() const
+{
+    return m_bSelectEnabled;
+}
+
+void CGridCtrl::OnBeginDrag()
+{
+    if (!m_bDragEnabled)
+        return;
+    std::unique_ptr<QMimeData> data = CopySelectionAsText();
+    if (!data)
+        return;
+    const CGridCellPos topLeft = GetSelectedCellRange().TopLeft();
+    NotifyOwner(topLeft.row, topLeft.col, GN_BEGINDRAG);
+    m_nMouseState = GRID_MOUSE_DRAGGING;
+    m_bLeftDown = FALSE;
+    const Qt::DropAction result = RunDrag(data.release());
+    if (result == Qt::MoveAction)
+        ClearSelectedText();
+    OnCaptureChanged();
+}
+
+Qt::DropAction CGridCtrl::RunDrag(QMimeData* data)
+{
+    auto* drag = new QDrag(viewport());
+    drag->setMimeData(data);
+    return drag->exec(Qt::CopyAction | Qt::MoveAction);
+}
+
+int CGridCtrl::OnDragEnter(const QMimeData* data, DWORD keyState, QPoint point)
+{
+    if (!m_bDragEnabled || !data || !data->hasText())
+        return GRID_DROPEFFECT_NONE;
+    m_LastDragCell = GetCellFromPt(point);
+    if (!IsValid(m_LastDragCell) || !IsCellEditable(m_LastDragCell))
+        return GRID_DROPEFFECT_NONE;
+    SetItemState(
+        m_LastDragCell.row, m_LastDragCell.col, GetItemState(m_LastDragCell.row, m_LastDragCell.col) | GCS_DROPHILITED);
+    RedrawCell(m_LastDragCell);
+    return (keyState & GRID_MK_CONTROL) ? GRID_DROPEFFECT_COPY : GRID_DROPEFFECT_MOVE;
+}
+
+int CGridCtrl::OnDragOver(const QMimeData* data, DWORD keyState, QPoint point)
+{
+    if (!m_bDragEnabled || !m_bEditEnabled || !data || !data->hasText())
+        return GRID_DROPEFFECT_NONE;
+    const CGridCellPos pos = GetCellFromPt(point);
+    if (!IsValid(pos)) {
+        OnDragLeave();
+        m_LastDragCell = CGridCellPos(-1, -1);
+        return GRID_DROPEFFECT_NONE;
+    }
+    if (!IsCellEditable(pos))
+        return GRID_DROPEFFECT_NONE;
+    if (!(pos == m_LastDragCell)) {
+        if (IsValid(m_LastDragCell)) {
+            SetItemState(m_LastDragCell.row, m_LastDragCell.col,
+                GetItemState(m_LastDragCell.row, m_LastDragCell.col) & ~GCS_DROPHILITED);
+            RedrawCell(m_LastDragCell);
+        }
+        m_LastDragCell = pos;
+        SetItemState(pos.row, pos.col, GetItemState(pos.row, pos.col) | GCS_DROPHILITED);
+        RedrawCell(pos);
+    }
+    return (keyState & GRID_MK_CONTROL) ? GRID_DROPEFFECT_COPY : GRID_DROPEFFECT_MOVE;
+}
+
+void CGridCtrl::OnDragLeave()
+{
+    if (!IsValid(m_LastDragCell))
+        return;
+    SetItemState(m_LastDragCell.row, m_LastDragCell.col,
+        GetItemState(m_LastDragCell.row, m_LastDragCell.col) & ~GCS_DROPHILITED);
+    RedrawCell(m_LastDragCell);
+}
+
+BOOL CGridCtrl::OnDrop(const QMimeData* data, int /*dropEffect*/, QPoint /*point*/)
+{
+    m_nMouseState = GRID_MOUSE_NOTHING;
+    if (!m_bDragEnabled || !IsCellEditable(m_LastDragCell))
+        return FALSE;
+    OnDragLeave();
+    return PasteTextIntoCells(m_LastDragCell.row, m_LastDragCell.col, data, FALSE);
+}
+
+void CGridCtrl::dragEnterEvent(QDragEnterEvent* event)
+{
+    m_DropSite.OnDragEnter(viewport(), event);
+}
+
+void CGridCtrl::dragMoveEvent(QDragMoveEvent* event)
+{
+    m_DropSite.OnDragOver(viewport(), event);
+}
+
+void CGridCtrl::dragLeaveEvent(QDragLeaveEvent* /*event*/)
+{
+    m_DropSite.OnDragLeave(viewport());
+}
+
+void CGridCtrl::dropEvent(QDropEvent* event)
+{
+    m_DropSite.OnDrop(viewport(), event);
+}
+
+std::unique_ptr<ImageList> CGridCtrl::BuildDragImage(QPoint* hotSpot)
+{
+    WinRect rect;
+    if (!IsValid(m_FocusCell) || !GetCellRect(m_FocusCell, rect))
+        return nullptr;
+    const int width = rect.Width();
+    const int height = rect.Height();
+    CGridCellBase* cell = GetCell(m_FocusCell.row, m_FocusCell.col);
+    auto images = std::make_unique<ImageList>();
+    if (!cell || !images->Create(width, height))
+        return nullptr;
+    if (hotSpot)
+        *hotSpot = QPoint(width, height);
+    const COLORREF transparent = m_DefaultCell.GetBackColour();
+    QImage image(width, height, QImage::Format_RGB32);
+    // What the cell leaves undrawn is the transparent colour.
+    image.fill(platform::ToQColor(transparent));
+    {
+        QPainter painter(&image);
+        cell->Draw(&painter, m_FocusCell.row, m_FocusCell.col, WinRect { 0, 0, width, height }, FALSE);
+    }
+    if (images->Add(image, transparent) < 0)
+        return nullptr;
+    return images;
+}
+
 void CGridCtrl::OnBeginPrinting(QPainter*, QPrinter*) { }
 void CGridCtrl::OnPrint(QPainter*, QPrinter*, int) { }
 void CGridCtrl::OnEndPrinting(QPainter*, QPrinter*) { }
@@ -851,7 +1144,6 @@ void CGridCtrl::PrintHeadingRows(QPainter*, QPrinter*, int, int&) { }
 void CGridCtrl::PrintTitle(QPainter*, QPrinter*) { }
 void CGridCtrl::PrintPageNumber(QPainter*, QPrinter*, int) { }
 void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
-void CGridCtrl::BuildDragImage() { }
 void CGridCtrl::OnHeaderColumnClick(int) { }
 void CGridCtrl::OnHeaderRowClick(int) { }
 void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, GridEditStart first)
@@ -1591,6 +1883,8 @@ void CGridCtrl::resizeEvent(QResizeEvent* event)
     if (m_bInOnSize)
         return;
     m_bInOnSize = true;
+    if (!m_DropSite.IsRegistered())
+        m_DropSite.Register(this);
     EndFocusCellEdit();
     UpdateScrollBars();
     m_bInOnSize = false;

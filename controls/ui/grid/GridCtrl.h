@@ -6,6 +6,7 @@
 // reports to its owner through one handler.
 
 #include "controls/ui/grid/GridCell.h"
+#include "controls/ui/grid/GridDropTarget.h"
 #include "controls/ui/grid/GridTitleTip.h"
 #include "controls/ui/grid/GridTypes.h"
 
@@ -282,11 +283,23 @@ public:
     // The normal default cell's font.
     QFont OnGetFont() const { return m_DefaultCell.GetFontObject(); }
 
+    // Text changes for the user, each asked of the owner (GN_BEGINEDIT, then GN_ENDEDIT).
+    virtual BOOL ReplaceCellText(int row, int col, const QString& text);
+    void ClearCells(const CGridCellSpan& span);
+    // Whether the edit commands can run now.
+    BOOL OnUpdateEditCopy() const;
+    BOOL OnUpdateEditCut() const;
+    BOOL OnUpdateEditPaste() const;
+    BOOL OnUpdateEditSelectAll() const;
+    CGridDropTarget& DropTarget() { return m_DropSite; }
+
     // The grid's operations a subclass may replace.
     virtual void ClearSelectedText();
     virtual std::unique_ptr<QMimeData> CopySelectionAsText();
     virtual BOOL PasteTextIntoCells(int row, int col, const QMimeData* data, BOOL selectPasted = TRUE);
     virtual void OnBeginDrag();
+    // The modal drag loop; takes the data. A test replaces it.
+    virtual Qt::DropAction RunDrag(QMimeData* data);
     virtual int OnDragEnter(const QMimeData* data, DWORD keyState, QPoint point);
     virtual int OnDragOver(const QMimeData* data, DWORD keyState, QPoint point);
     virtual void OnDragLeave();
@@ -305,7 +318,9 @@ public:
     virtual void PrintTitle(QPainter* painter, QPrinter* printer);
     virtual void PrintPageNumber(QPainter* painter, QPrinter* printer, int page);
     virtual void PrintLabelColumns(QPainter* painter, int row, int& y);
-    virtual void BuildDragImage();
+    // The focus cell drawn into a one-image list, its hot spot the bottom-right corner; null
+    // without a focus cell rectangle.
+    virtual std::unique_ptr<ImageList> BuildDragImage(QPoint* hotSpot = nullptr);
     virtual void OnHeaderColumnClick(int col);
     virtual void OnHeaderRowClick(int row);
     virtual void BeginCellEdit(int row, int col, QPoint point, GridEditStart first);
@@ -345,6 +360,10 @@ protected:
     bool focusNextPrevChild(bool next) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Hides the title tip once `point` (viewport pixels) leaves its hover rectangle; shows a
     // cut-off cell's tip while the mouse rests in mode 0.
     void TitleTipHover(QPoint point, bool buttonDown);
@@ -457,6 +476,7 @@ protected:
     int m_nGapLines = 0;
 
     CGridTitleTip m_Tip;
+    CGridDropTarget m_DropSite;
 
 private:
     OwnerHandler m_ownerHandler;
