@@ -43,6 +43,7 @@ struct EraseStart;
 class CHexView;
 class COperationControl;
 class ChipDialogs;
+class CChipBitsDlg;
 class ExchangeLink;
 enum class ConfigWordsAction;
 struct ConfigWordsOutcome;
@@ -292,6 +293,8 @@ public:
     // dialogs exist. Tests put theirs.
     ChipDialogs& Dialogs();
     void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
+    // The dialogs of the program, each run through `runner` in place of a modal run.
+    void SetChipDialogRunner(std::function<void(CChipBitsDlg&)> runner);
     // WM_DEVICE_DETECTED.
     void OnDeviceDetected(int classIndex);
     // WM_RUN_SCRIPT_TEXT: the text by value, run as a typed line.

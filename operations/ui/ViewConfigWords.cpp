@@ -9,6 +9,7 @@
 #include "operations/OperationControl.h"
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ChipDialogs.h"
 #include "operations/ui/ConfigGrid.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/MessageBox.h"
@@ -148,12 +149,19 @@ bool CTonrigView::RunConfigWordsStep(ConfigWordsAction action)
     return RunConfigWordsAction(action, std::move(done));
 }
 
-// The dialogs Set CFG bits opens; stand-ins until they exist.
+// The dialogs Set CFG bits opens.
 ChipDialogs& CTonrigView::Dialogs()
 {
     if (!m_pChipDialogs)
-        m_pChipDialogs = std::make_unique<StandInChipDialogs>([this](const std::string& line) { Log(line, kLogNote); });
+        m_pChipDialogs = std::make_unique<CChipDialogs>(*this);
     return *m_pChipDialogs;
+}
+
+void CTonrigView::SetChipDialogRunner(std::function<void(CChipBitsDlg&)> runner)
+{
+    auto dialogs = std::make_unique<CChipDialogs>(*this);
+    dialogs->SetRunner(std::move(runner));
+    m_pChipDialogs = std::move(dialogs);
 }
 
 void CTonrigView::SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs)
