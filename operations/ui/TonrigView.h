@@ -39,6 +39,8 @@ class CScriptEditor;
 struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
+class COthersDlg;
+class QColorDialog;
 class CVoltageTestDlg;
 struct EraseStart;
 class CHexView;
@@ -187,6 +189,22 @@ private:
     void RunLock();
     CDeviceIdDlg* m_pDeviceIdDlg = nullptr;
     DeviceIdDialogRunner m_runDeviceIdDlg;
+
+public:
+    // --- the Setting menu (operations/ui/ViewSettings.cpp)
+    // Background Color (32959): the message log's background, for this run only.
+    void OnBackgroundColor();
+    // Others (32971): the two start-up options, stored on OK.
+    void OnOthers();
+    // How the colour and Others dialogs run: true for OK. Tests answer them; by default modal.
+    using ColorDialogRunner = std::function<bool(QColorDialog&)>;
+    void SetColorDialogRunner(ColorDialogRunner runner) { m_runColorDlg = std::move(runner); }
+    using OthersDialogRunner = std::function<bool(COthersDlg&)>;
+    void SetOthersDialogRunner(OthersDialogRunner runner) { m_runOthersDlg = std::move(runner); }
+
+private:
+    ColorDialogRunner m_runColorDlg;
+    OthersDialogRunner m_runOthersDlg;
 
 public:
     // --- command channel and device setup (operations/ui/ViewSetup.h)

@@ -50,6 +50,8 @@ constexpr ViewCommand kViewCommands[] = {
     { 32922, &CTonrigView::OnCalculator },
     { 32923, &CTonrigView::OnTestVoltage },
     { 32970, &CTonrigView::OnCombineFiles },
+    { 32959, &CTonrigView::OnBackgroundColor },
+    { 32971, &CTonrigView::OnOthers },
     { 32962, &CTonrigView::OnRunScript },
     { 32963, &CTonrigView::OnStopScript },
     { 32964, &CTonrigView::OnOpenScript },
