@@ -4,6 +4,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "controls/ui/IconButton.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -54,8 +55,10 @@ namespace {
 
 constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
 
-// Buttons 123 to 130: caption text numbers.
+// Buttons 123 to 130: caption text numbers, and the icons they show (hot, normal).
 constexpr int kButtonTexts[8] = { 3, 173, 18, 21, 20, 19, 23, 38 };
+constexpr int kButtonHotIcon = 160;
+constexpr int kButtonNormalIcon = 161;
 
 std::size_t SlotIndex(WorkerSlot slot)
 {
@@ -148,8 +151,11 @@ void CTonrigView::CreatePanes()
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(2);
     for (int i = 0; i < 8; ++i) {
-        auto* button = new QPushButton(this);
+        auto* button = new CIconButton(this);
         button->setObjectName(QString::number(IDC_DEVICE_BUTTON + i));
+        button->SetIcon(kButtonHotIcon, kButtonNormalIcon);
+        button->SetFlat(true);
+        button->SetImageAlign(0); // the icon left of the caption
         buttons->addWidget(button);
         m_Buttons[i] = button;
     }

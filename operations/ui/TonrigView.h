@@ -44,6 +44,7 @@ class QColorDialog;
 class CVoltageTestDlg;
 struct EraseStart;
 class CHexView;
+class CIconButton;
 class COperationControl;
 class ChipDialogs;
 class ExchangeLink;
@@ -528,7 +529,7 @@ private:
     QWidget* m_ConfigGrid = nullptr;
     QLabel* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
-    std::array<QPushButton*, 8> m_Buttons {};
+    std::array<CIconButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr; // a child panel
     std::unique_ptr<CBufferCommands> m_pBufferCommands;
