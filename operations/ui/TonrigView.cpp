@@ -43,6 +43,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QSysInfo>
@@ -56,6 +57,53 @@ CTonrigView* g_pMainView = nullptr;
 namespace {
 
 constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
+
+// The menu's commands and their texts; the suffix after a tab names the shortcut.
+struct MenuText {
+    UINT id;
+    int text;
+    const char* suffix;
+};
+constexpr MenuText kMenuTexts[] = {
+    { 57601, 8, "\tCtl+O" },
+    { 57603, 9, "\tCtl+S" },
+    { 57604, 10, "" },
+    { 57665, 11, "" },
+    { 32947, 12, "\tCtl+F" },
+    { 32948, 13, "\tF3" },
+    { 32812, 14, "" },
+    { 59392, 15, "" },
+    { 59393, 16, "" },
+    { 32945, 17, "\tCtl+D" },
+    { 32803, 18, "\tCtl+R" },
+    { 32804, 19, "\tCtl+W" },
+    { 32805, 20, "\tCtl+B" },
+    { 32806, 21, "\tCtl+E" },
+    { 32807, 22, "\tCtl+I" },
+    { 32967, 187, "" },
+    { 32964, 188, "" },
+    { 32965, 189, "" },
+    { 32966, 190, "" },
+    { 32808, 23, "\tCtrl+Y" },
+    { 32809, 24, "\tCtl+L" },
+    { 32918, 25, "\tCtl+U" },
+    { 32896, 26, "\tCtrl+T" },
+    { 32949, 27, "" },
+    { 32826, 28, "" },
+    { 32923, 29, "" },
+    { 32952, 206, "" },
+    { 32975, 207, "" },
+    { 32951, 7, "" },
+    { 32950, 32, "" },
+    { 57664, 33, "" },
+    { 32958, 31, "" },
+    { 32959, 172, "" },
+    { 32969, 183, "" },
+    { 32960, 185, "" },
+    { 32970, 186, "" },
+    { 32971, 192, "" },
+    { 32968, 191, "" },
+};
 
 // Buttons 123 to 130: caption text numbers, and the icons they show (hot, normal).
 constexpr int kButtonTexts[8] = { 3, 173, 18, 21, 20, 19, 23, 38 };
@@ -326,6 +374,7 @@ void CTonrigView::OnInitialUpdate()
 
 void CTonrigView::ApplyLanguage()
 {
+    ApplyLanguageToMenu();
     m_strOffsetTitle = g_Language.GetText(177);
     for (int i = 0; i < 8; ++i)
         m_Buttons[i]->setText(QString::fromStdString(g_Language.GetText(kButtonTexts[i])));
@@ -334,6 +383,21 @@ void CTonrigView::ApplyLanguage()
     m_pBufferCommands->ApplyLanguage();
     if (g_pView2Header)
         g_pView2Header->ApplyLanguage();
+}
+
+void CTonrigView::ApplyLanguageToMenu()
+{
+    if (!g_pMainFrame)
+        return;
+    // The top-level menus by position, then the commands by id. A Qt menu repaints a changed
+    // action at once; the owner-drawn pop-ups take the new texts when they next open.
+    const QList<QAction*> bar = g_pMainFrame->menuBar()->actions();
+    for (int i = 0; i < 8 && i < bar.size(); ++i)
+        bar[i]->setText(QString::fromStdString(g_Language.GetText(i)));
+    platform::CommandTable& commands = g_pMainFrame->Commands();
+    for (const MenuText& entry : kMenuTexts)
+        if (QAction* action = commands.Action(entry.id))
+            action->setText(QString::fromStdString(g_Language.GetText(entry.text) + entry.suffix));
 }
 
 void CTonrigView::ReadStartupFlags(bool firstStart)

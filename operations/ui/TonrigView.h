@@ -19,6 +19,7 @@
 #include "platform/Event.h"
 #include "platform/WinTypes.h"
 #include "platform/ui/MessageTarget.h"
+#include "shell/ProgramInfo.h"
 #include "shell/RegistryKey.h"
 
 #include <QWidget>
@@ -40,6 +41,7 @@ struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
 class COthersDlg;
+class CLanguageDlg;
 class QColorDialog;
 class CVoltageTestDlg;
 struct EraseStart;
@@ -109,7 +111,7 @@ public:
     static constexpr UINT kTimerDriverInstaller = 124;
 
     static constexpr int kProgramVersion = 741; // "Re. 7.41"
-    static constexpr const char* kVersionText = "Re. 7.41";
+    static constexpr const char* kVersionText = kProgramRevision;
 
     static constexpr std::size_t kCodeBufferSize = 0x80000;
     static constexpr std::size_t kDataBufferSize = 4096;
@@ -122,6 +124,8 @@ public:
 
     // The view's start-up, once its window exists (see the class comment).
     void OnInitialUpdate();
+    // The current texts on the menu bar and the commands (when the main frame exists), the
+    // command buttons, the offset title, the tabs, the buffer commands and the header pane.
     void ApplyLanguage();
     // Stops the monitor and every worker and frees the buffers. Runs once; later calls return.
     void Shutdown();
@@ -203,7 +207,16 @@ public:
     using OthersDialogRunner = std::function<bool(COthersDlg&)>;
     void SetOthersDialogRunner(OthersDialogRunner runner) { m_runOthersDlg = std::move(runner); }
 
+    // Language (32958): the language dialog, then the header pane's texts whatever it ended with.
+    void OnLanguage();
+    using LanguageDialogRunner = std::function<void(CLanguageDlg&)>;
+    void SetLanguageDialogRunner(LanguageDialogRunner runner) { m_runLanguageDlg = std::move(runner); }
+    // The one language dialog, made on first use as a child of the view.
+    CLanguageDlg& LanguageDlg();
+
 private:
+    CLanguageDlg* m_pLanguageDlg = nullptr;
+    LanguageDialogRunner m_runLanguageDlg;
     ColorDialogRunner m_runColorDlg;
     OthersDialogRunner m_runOthersDlg;
 
@@ -489,6 +502,7 @@ public:
     LinkMonitor* Monitor() const { return m_pMonitor.get(); }
 
 private:
+    void ApplyLanguageToMenu();
     void CreatePanes();
     void ReadStartupFlags(bool firstStart);
     void ReadPaneSettings();

@@ -1,8 +1,10 @@
-// The view's Setting menu: Background Color and Others.
+// The view's Setting menu: Language, Background Color and Others.
 
 #include "operations/ui/TonrigView.h"
 
 #include "platform/ui/QtServices.h"
+#include "operations/ui/View2Header.h"
+#include "shell/ui/LanguageDlg.h"
 #include "shell/ui/OthersDlg.h"
 
 #include <QColorDialog>
@@ -12,6 +14,24 @@ namespace {
 constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
 
 } // namespace
+
+CLanguageDlg& CTonrigView::LanguageDlg()
+{
+    if (!m_pLanguageDlg)
+        m_pLanguageDlg = new CLanguageDlg(this);
+    return *m_pLanguageDlg;
+}
+
+void CTonrigView::OnLanguage()
+{
+    CLanguageDlg& dialog = LanguageDlg();
+    if (m_runLanguageDlg)
+        m_runLanguageDlg(dialog);
+    else
+        dialog.exec();
+    if (g_pView2Header)
+        g_pView2Header->ApplyLanguage();
+}
 
 void CTonrigView::OnBackgroundColor()
 {

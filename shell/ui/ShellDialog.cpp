@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShowEvent>
 
 CShellDialog::CShellDialog(int templateId, const QString& title, QSize units, QWidget* parent)
     : QDialog(parent)
@@ -19,10 +20,9 @@ CShellDialog::CShellDialog(int templateId, const QString& title, QSize units, QW
 
 void CShellDialog::showEvent(QShowEvent* event)
 {
-    if (!m_bOpened) {
-        m_bOpened = true;
+    // Every opening, as a dialog held for reuse opens again; not a restore from minimised.
+    if (!event->spontaneous())
         OnInitDialog();
-    }
     QDialog::showEvent(event);
 }
 

@@ -28,7 +28,7 @@ public:
 
 protected:
     // The opening: labels from the language table and the first values of the controls. Runs
-    // once, when the dialog is first shown.
+    // each time the dialog is shown.
     virtual void OnInitDialog() { }
     void showEvent(QShowEvent* event) override;
 
@@ -43,5 +43,4 @@ protected:
 
 private:
     int m_nTemplateId;
-    bool m_bOpened = false;
 };

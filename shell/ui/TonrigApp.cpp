@@ -50,6 +50,7 @@ constexpr ViewCommand kViewCommands[] = {
     { 32922, &CTonrigView::OnCalculator },
     { 32923, &CTonrigView::OnTestVoltage },
     { 32970, &CTonrigView::OnCombineFiles },
+    { 32958, &CTonrigView::OnLanguage },
     { 32959, &CTonrigView::OnBackgroundColor },
     { 32971, &CTonrigView::OnOthers },
     { 32962, &CTonrigView::OnRunScript },
