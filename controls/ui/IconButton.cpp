@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -485,7 +486,8 @@ void CIconButton::CancelHover()
 void CIconButton::enterEvent(QEnterEvent* event)
 {
     QPushButton::enterEvent(event);
-    Hover(event->position(), event->buttons());
+    // An enter event carries no buttons: the application knows which are held.
+    Hover(event->position(), event->buttons() | QGuiApplication::mouseButtons());
 }
 
 void CIconButton::mouseMoveEvent(QMouseEvent* event)
