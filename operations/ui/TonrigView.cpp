@@ -8,6 +8,7 @@
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "catalogue/ui/DeviceIdDlg.h"
+#include "catalogue/ui/DeviceSelectDlg.h"
 #include "controls/ui/IconButton.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
@@ -183,10 +184,13 @@ CTonrigView::CTonrigView(QWidget* parent)
     });
     m_pPump->onFinished = [this](const PumpResult& result, bool linkLost) { FinishOperation(result, linkLost); };
     m_pControl = std::make_unique<COperationControl>(MakeControlHooks());
+    // The selection dialog's "Request a new chip support" asks over that dialog.
+    CDeviceSelectDlg::SetRequestNewChipHook([this](CDeviceSelectDlg& dialog) { RequestNewChip(&dialog); });
 }
 
 CTonrigView::~CTonrigView()
 {
+    CDeviceSelectDlg::SetRequestNewChipHook({});
     Shutdown();
     m_pPump.reset();
     m_pPumpPort.reset();

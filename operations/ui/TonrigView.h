@@ -41,6 +41,8 @@ struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
 class COthersDlg;
+class CChipRequestDlg;
+class CUserRegisterDlg;
 class CLanguageDlg;
 class QColorDialog;
 class CVoltageTestDlg;
@@ -195,6 +197,30 @@ private:
     void RunLock();
     CDeviceIdDlg* m_pDeviceIdDlg = nullptr;
     DeviceIdDialogRunner m_runDeviceIdDlg;
+
+public:
+    // --- web requests and the user folder (operations/ui/ViewWebRequests.cpp)
+    // New Chip Support Request (32975), New Device Request (32974) and the selection dialog's
+    // button 1433: the request form over `parent`, then the request is sent and this returns at
+    // once; the answer comes in a box. Without a configured server a box says so and no form opens.
+    void OnNewChipSupportRequest();
+    void OnNewDeviceRequest();
+    void RequestNewChip(QWidget* parent);
+    // Warranty Register (32952): the registration form, which stays open until Cancel.
+    void OnWarrantyRegister();
+    // User Folder (32976): the application-data folder in the desktop's file browser.
+    void OnUserFolder();
+    // How the request and registration forms run (true: OK); by default modal. Tests answer them.
+    using ChipRequestRunner = std::function<bool(CChipRequestDlg&)>;
+    void SetChipRequestRunner(ChipRequestRunner runner) { m_runChipRequest = std::move(runner); }
+    using UserRegisterRunner = std::function<void(CUserRegisterDlg&)>;
+    void SetUserRegisterRunner(UserRegisterRunner runner) { m_runUserRegister = std::move(runner); }
+
+private:
+    void PostNewDeviceRequest(const std::string& address);
+    void PostRegistration(const std::string& address);
+    ChipRequestRunner m_runChipRequest;
+    UserRegisterRunner m_runUserRegister;
 
 public:
     // --- the Setting menu (operations/ui/ViewSettings.cpp)

@@ -185,7 +185,7 @@ TEST_F(MainFrame, CommandTable)
         { 59393, "Status Bar", {}, true },
         { 32945, "Device List\tCtl+D", { "Ctrl+D" }, true },
         { 32946, "Select Device", {}, true },
-        { 32974, "New Device Request", {}, false },
+        { 32974, "New Device Request", {}, true },
         { 32803, "Read\tCtl+R", { "Ctrl+R" }, true },
         { 32804, "Write\tCtl+W", { "Ctrl+W" }, true },
         { 32807, "Get ID\tCtl+I", { "Ctrl+I" }, true },
