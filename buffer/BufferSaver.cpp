@@ -1,5 +1,6 @@
 #include "buffer/BufferSaver.h"
 
+#include "buffer/BufferTexts.h"
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
 #include "buffer/SRecord.h"
@@ -8,36 +9,18 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <cctype>
 
 namespace buffer {
 
 namespace {
 constexpr std::size_t kSegmentFormLimit = 0x100000;
-
-std::string LowerExtension(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 } // namespace
 
 FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
 {
     if (!pattern.empty())
         return FormatFromPattern(pattern);
-    const std::string ext = LowerExtension(path);
-    if (ext == "hex")
-        return FileFormat::IntelHex;
-    if (ext == "s" || ext == "mot" || ext == "srec" || ext == "s19" || ext == "s28" || ext == "s37")
-        return FileFormat::SRecord;
-    return FileFormat::Binary;
+    return FormatForFileName(path).value_or(FileFormat::Binary);
 }
 
 std::string FormatBuffer(
@@ -81,14 +64,14 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
     const std::string text = FormatBuffer(model, bufferIndex, result.format, device);
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) {
-        result.boxes.push_back({ "Error opening file", MB_OK | MB_ICONERROR });
+        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }
     if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
         || !file.commit()) {
         file.cancelWriting();
-        result.boxes.push_back({ "Error writing file", MB_OK | MB_ICONERROR });
+        result.boxes.push_back({ kTextWriteError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }

@@ -3,6 +3,7 @@
 // written through QSaveFile: a failed save leaves the old file in place.
 
 #include "buffer/BufferModel.h"
+#include "buffer/BufferTexts.h"
 #include "buffer/BufferTypes.h"
 #include "buffer/FileFormat.h"
 
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace buffer {
-
-// The question asked before a buffer the data pump marked incomplete is saved (Yes/No, caption
-// language text 61).
-inline constexpr const char* kIncompleteQuestion = "The buffer holds an incomplete read. Save it anyway?";
 
 struct SaveOptions {
     std::string pattern; // a format pattern or filter text; empty: the extension decides
@@ -28,8 +25,8 @@ struct SaveResult {
     std::vector<BoxMessage> boxes;
 };
 
-// The format a save uses: by pattern when given, else by the extension (".hex" Intel HEX; ".s",
-// ".mot", ".srec", ".s19", ".s28", ".s37" S-records; anything else binary).
+// The format a save uses: by pattern when given, else by the extension (kFormatExtensions;
+// anything not in it binary).
 FileFormat SaveFormatFor(const std::string& path, const std::string& pattern);
 
 // The text or bytes of a buffer in a format. A PIC main buffer in Intel HEX is written as its

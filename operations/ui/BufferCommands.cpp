@@ -255,22 +255,22 @@ void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
     }
 }
 
-void CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
+bool CBufferCommands::LoadFile(const std::string& path, const std::string& pattern, bool askPerson)
 {
     if (m_bLoading)
-        return;
+        return false;
     // A load replaces the buffers, which a worker holding the link may be filling.
     if (!m_view.CheckLinkFree("Open"))
-        return;
+        return false;
     if (!IsOperationIdle()) {
         m_view.Log(platform::Format("\"%s\" was not loaded: an operation is running.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
     if (IsJamOrStapl(path) && ReadSetting(kCompilerValue, "").empty()) {
         m_view.Log(platform::Format("No JAM/STAPL compiler is configured: \"%s\" was not loaded.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
 
     m_bLoading = true;
@@ -295,11 +295,24 @@ void CBufferCommands::LoadFile(const std::string& path, const std::string& patte
     // The hex view points into the buffers, which the load may replace.
     if (m_hexView)
         m_hexView->SetData(nullptr, 0);
-    const buffer::LoadResult result = buffer::LoadFile(m_model, path, pattern, request);
+    buffer::LoadResult result = buffer::LoadFile(m_model, path, pattern, request);
     if (progressShown)
         progress.Show(false);
+    if (result.needsConfirmation) {
+        // Nothing has changed yet: the buffers stay on show while the question is open.
+        AttachHexView();
+        ShowBoxes(result.boxes);
+        bool keep = askPerson
+            && MessageBox(result.question, platform::kAppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+        // The box ran an event loop: the buffers may have been taken meanwhile.
+        keep = keep && IsOperationIdle();
+        if (m_hexView)
+            m_hexView->SetData(nullptr, 0);
+        result = keep ? buffer::KeepReadData(m_model, result) : buffer::DeclineReadData(result);
+    }
     m_bLoading = false;
     ApplyLoadResult(result);
+    return result.readOk;
 }
 
 void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
@@ -310,8 +323,9 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
     if (result.readOk && result.compileSource && !log.empty())
         log.pop_back(); // the compiler's line takes the place of the path's
     for (const std::string& line : log)
-        m_view.Log(line + "\r\n");
-    SetFileOffsetText(result.offsetText);
+        m_view.Log(line + "\r\n", result.readOk ? CTonrigView::kLogText : CTonrigView::kLogError);
+    if (!result.offsetText.empty())
+        SetFileOffsetText(result.offsetText);
     if (!result.title.empty() && g_pMainFrame)
         g_pMainFrame->setWindowTitle(QString::fromStdString(result.title));
     if (result.addToRecent && !result.path.empty())

@@ -53,8 +53,10 @@ public:
     const std::string& ChecksumText() const { return m_strChecksum; }
 
     // Loads a file into the current buffer with its remembered options, then does what the
-    // load asks (boxes, log, title, recent file, checksum, compiler).
-    void LoadFile(const std::string& path, const std::string& pattern);
+    // load asks (boxes, log, title, recent file, checksum, compiler). A file with bad records
+    // asks whether to keep what could be read; without a person to ask (a script's LOAD) the
+    // answer is No and the reason goes to the log. True when the data went in.
+    bool LoadFile(const std::string& path, const std::string& pattern, bool askPerson = true);
     LRESULT OpenFileByName(const std::string& path);
     void OnRecentFile();
     // Loads every local file of a drop; 0 when the drop holds none, else 1.
