@@ -4,11 +4,14 @@
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
 #include "buffer/SRecord.h"
+#include "platform/FileSync.h"
 #include "platform/MessageBox.h"
 
 #include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
+#include <cstring>
 
 namespace buffer {
 
@@ -52,6 +55,62 @@ std::string FormatBuffer(
     return out;
 }
 
+namespace {
+
+// Writes the buffer's text in slices, so that no text of the whole image is held at once, and
+// starts each slice on its way to disk while the next is formatted: the commit's sync then waits
+// for little. False on a failed write.
+bool WriteText(QSaveFile& file, const std::vector<std::uint8_t>& data, FileFormat format)
+{
+    constexpr std::size_t kSlice = 1 << 20; // image bytes per slice: a multiple of 64 KB
+    constexpr qint64 kWriteback = 4 << 20;
+    const bool hex = format == FileFormat::IntelHex;
+    const bool shortForm = data.size() <= 0xFFFF;
+    std::string text;
+    text.resize(std::max(IntelHexLinearBound(kSlice), SRecordsBound(kSlice)) + 64);
+    std::uint64_t upper = kNoUpper;
+    qint64 written = 0, started = 0;
+    for (std::size_t p = 0; p < data.size() || p == 0; p += kSlice) {
+        const std::size_t n = std::min(kSlice, data.size() - p);
+        char* end = hex ? PutIntelHexLinear(text.data(), data.data() + p, n, static_cast<std::uint32_t>(p), upper)
+                        : PutSRecords(text.data(), data.data() + p, n, static_cast<std::uint32_t>(p), shortForm);
+        if (p + n >= data.size()) {
+            const char* tail = hex ? ":00000001FF\r\n" : "S9030000FC\r\n";
+            const std::size_t length = std::char_traits<char>::length(tail);
+            std::memcpy(end, tail, length);
+            end += length;
+        }
+        const qint64 size = static_cast<qint64>(end - text.data());
+        if (file.write(text.data(), size) != size)
+            return false;
+        written += size;
+        if (written - started >= kWriteback && file.flush()) {
+            platform::StartWriteback(file.handle(), started, written - started);
+            started = written;
+        }
+        if (p + n >= data.size())
+            break;
+    }
+    return true;
+}
+
+bool WriteBytes(QSaveFile& file, const CBufferModel& model, int bufferIndex, FileFormat format,
+    const CBufferDeviceParams& device)
+{
+    const std::vector<std::uint8_t>& data = model.Buffer(bufferIndex);
+    if (format == FileFormat::Binary)
+        return file.write(reinterpret_cast<const char*>(data.data()), static_cast<qint64>(data.size()))
+            == static_cast<qint64>(data.size());
+    const bool combined = format == FileFormat::IntelHex && device.pic && bufferIndex == kMainBuffer;
+    const bool segmentForm = format == FileFormat::IntelHex && data.size() < kSegmentFormLimit;
+    if (!combined && !segmentForm)
+        return WriteText(file, data, format);
+    const std::string text = FormatBuffer(model, bufferIndex, format, device);
+    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+}
+
+} // namespace
+
 SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
     const CBufferDeviceParams& device, const SaveOptions& options)
 {
@@ -61,15 +120,13 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
         result.needsConfirmation = true;
         return result;
     }
-    const std::string text = FormatBuffer(model, bufferIndex, result.format, device);
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) {
         result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
-        || !file.commit()) {
+    if (!WriteBytes(file, model, bufferIndex, result.format, device) || !file.commit()) {
         file.cancelWriting();
         result.boxes.push_back({ kTextWriteError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());

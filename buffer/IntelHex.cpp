@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace buffer {
 
@@ -28,9 +29,27 @@ constexpr PairTable kPairs;
 
 inline void PutByte(char*& p, std::uint8_t v)
 {
-    p[0] = kPairs.pairs[v][0];
-    p[1] = kPairs.pairs[v][1];
+    std::memcpy(p, kPairs.pairs[v], 2);
     p += 2;
+}
+
+// Writes one record without checks; the caller keeps count within 0..255 and the room.
+inline char* PutRecord(char* p, int count, std::uint16_t address, std::uint8_t type, const std::uint8_t* data)
+{
+    *p++ = ':';
+    unsigned sum = static_cast<unsigned>(count + (address >> 8) + (address & 0xFF) + type);
+    PutByte(p, static_cast<std::uint8_t>(count));
+    PutByte(p, static_cast<std::uint8_t>(address >> 8));
+    PutByte(p, static_cast<std::uint8_t>(address));
+    PutByte(p, type);
+    for (int i = 0; i < count; ++i) {
+        sum += data[i];
+        PutByte(p, data[i]);
+    }
+    PutByte(p, static_cast<std::uint8_t>(0u - sum));
+    p[0] = '\r';
+    p[1] = '\n';
+    return p + 2;
 }
 
 // Appends one record without checks; the caller keeps count within 0..255.
@@ -39,20 +58,7 @@ inline void AppendRecord(
 {
     const std::size_t start = out.size();
     out.resize(start + 13 + 2 * static_cast<std::size_t>(count));
-    char* p = out.data() + start;
-    *p++ = ':';
-    std::uint8_t sum = static_cast<std::uint8_t>(count + (address >> 8) + (address & 0xFF) + type);
-    PutByte(p, static_cast<std::uint8_t>(count));
-    PutByte(p, static_cast<std::uint8_t>(address >> 8));
-    PutByte(p, static_cast<std::uint8_t>(address));
-    PutByte(p, type);
-    for (int i = 0; i < count; ++i) {
-        sum = static_cast<std::uint8_t>(sum + data[i]);
-        PutByte(p, data[i]);
-    }
-    PutByte(p, static_cast<std::uint8_t>(-sum));
-    *p++ = '\r';
-    *p++ = '\n';
+    PutRecord(out.data() + start, count, address, type, data);
 }
 
 struct DigitTable {
@@ -136,6 +142,13 @@ int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t
 {
     if (!data || recordLength < 1 || recordLength > 255)
         return 0;
+    if (recordLength == 16) {
+        const std::size_t at = out.size();
+        out.resize(at + IntelHexLinearBound(length));
+        char* end = PutIntelHexLinear(out.data() + at, data, length, start, lastUpper);
+        out.resize(static_cast<std::size_t>(end - out.data()));
+        return 1;
+    }
     const std::size_t records
         = (length + static_cast<std::size_t>(recordLength) - 1) / static_cast<std::size_t>(recordLength);
     out.reserve(out.size() + records * (13 + 2 * static_cast<std::size_t>(recordLength)) + 2 * length
@@ -159,23 +172,58 @@ int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t
     return 1;
 }
 
-bool DecodeHexBytes(const char* text, std::size_t n, std::uint8_t* out)
+std::size_t IntelHexLinearBound(std::size_t length)
 {
-    int bad = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const int hi = kTable.value[static_cast<unsigned char>(text[2 * i])];
-        const int lo = kTable.value[static_cast<unsigned char>(text[2 * i + 1])];
-        bad |= hi | lo;
-        out[i] = static_cast<std::uint8_t>((hi << 4) | (lo & 15));
-    }
-    return bad >= 0;
+    const std::size_t uppers = (length >> 16) + 2;
+    return (length / 16 + uppers) * 45 + uppers * 17;
 }
 
-int HexPairValue(const char* text)
+char* PutIntelHexLinear(
+    char* out, const std::uint8_t* data, std::size_t length, std::uint32_t start, std::uint64_t& lastUpper)
 {
-    const int hi = kTable.value[static_cast<unsigned char>(text[0])];
-    const int lo = kTable.value[static_cast<unsigned char>(text[1])];
-    return (hi | lo) < 0 ? -1 : (hi << 4 | lo);
+    std::size_t p = 0;
+    while (p < length) {
+        const std::uint64_t address = static_cast<std::uint64_t>(start) + p;
+        const std::uint64_t upper = address >> 16;
+        if (upper != lastUpper) {
+            const std::uint8_t bytes[2] = { static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper) };
+            out = PutRecord(out, 2, 0, 4, bytes);
+            lastUpper = upper;
+        }
+        // Whole records up to the next 64 KB boundary, then what is left before it.
+        const std::size_t low = address & 0xFFFF;
+        const std::size_t run = std::min<std::size_t>(0x10000 - low, length - p);
+        std::size_t q = 0;
+        for (; q + 16 <= run; q += 16)
+            out = PutRecord(out, 16, static_cast<std::uint16_t>(low + q), 0, data + p + q);
+        if (q < run)
+            out = PutRecord(out, static_cast<int>(run - q), static_cast<std::uint16_t>(low + q), 0, data + p + q);
+        p += run;
+    }
+    return out;
+}
+
+namespace {
+struct PairValueTable {
+    std::int16_t value[1 << 16] {};
+    constexpr PairValueTable()
+    {
+        for (int i = 0; i < (1 << 16); ++i) {
+            const int hi = kTable.value[static_cast<std::size_t>(i & 0xFF)];
+            const int lo = kTable.value[static_cast<std::size_t>(i >> 8)];
+            value[i] = static_cast<std::int16_t>((hi | lo) < 0 ? -1 : (hi << 4 | lo));
+        }
+    }
+};
+constexpr PairValueTable kPairValues;
+} // namespace
+
+const std::int16_t* const kHexPairValues = kPairValues.value;
+
+bool DecodeHexBytes(const char* text, std::size_t n, std::uint8_t* out)
+{
+    unsigned sum = 0;
+    return DecodeHexSum(text, n, out, sum);
 }
 
 std::string_view TrimLineEnd(std::string_view line)
@@ -345,19 +393,17 @@ std::size_t CIntelHexReader::Parse(const TextBlock& block)
         if (*p == ':' && end - p >= 3) {
             const int count = HexPairValue(p + 1);
             const std::size_t length = 11 + 2 * static_cast<std::size_t>(count);
+            unsigned sum = 0;
             if (count >= 0 && static_cast<std::size_t>(end - p) >= length
-                && DecodeHexBytes(p + 1, 5 + static_cast<std::size_t>(count), bytes)) {
+                && DecodeHexSum(p + 1, 5 + static_cast<std::size_t>(count), bytes, sum)) {
                 const char* next = nullptr;
                 const int ends = RecordEndsAt(p + length, end, block, next);
                 if (ends < 0 && !block.force)
                     break;
                 if (ends > 0) {
-                    std::uint8_t sum = 0;
-                    for (int i = 0; i < 5 + count; ++i)
-                        sum = static_cast<std::uint8_t>(sum + bytes[i]);
                     ++m_lineNo;
                     const std::string_view line(p, length);
-                    if (sum != 0)
+                    if ((sum & 0xFF) != 0)
                         Problem(ProblemKind::Checksum, line);
                     else
                         Record(bytes, line);

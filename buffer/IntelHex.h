@@ -45,6 +45,12 @@ int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t
 // The end record.
 void WriteIntelHexEnd(std::string& out);
 
+// The same records of 16 bytes as WriteIntelHexSection, written into memory the caller holds:
+// at most IntelHexLinearBound(length) characters from `out`; returns their end.
+std::size_t IntelHexLinearBound(std::size_t length);
+char* PutIntelHexLinear(
+    char* out, const std::uint8_t* data, std::size_t length, std::uint32_t start, std::uint64_t& lastUpper);
+
 // Which line parser a read uses.
 enum class HexParser {
     Main, // main buffer: bad records are refused and counted, the read goes on
@@ -121,10 +127,31 @@ template <typename F> std::size_t ForEachLine(std::string_view text, F&& line)
     return n;
 }
 
+// The byte of every pair of characters (the first in the low 8 bits of the index), -1 for a
+// pair that is not two hex digits: one lookup per byte.
+extern const std::int16_t* const kHexPairValues;
+
+// The byte of two hex digits, or -1.
+inline int HexPairValue(const char* text)
+{
+    return kHexPairValues[static_cast<unsigned char>(text[0]) | static_cast<unsigned char>(text[1]) << 8];
+}
+
+// Decodes 2*n hex digits into bytes and adds them to `sum`; false on a non-digit.
+inline bool DecodeHexSum(const char* text, std::size_t n, std::uint8_t* out, unsigned& sum)
+{
+    int bad = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int v = HexPairValue(text + 2 * i);
+        bad |= v;
+        sum += static_cast<unsigned>(v);
+        out[i] = static_cast<std::uint8_t>(v);
+    }
+    return bad >= 0;
+}
+
 // Decodes 2*n hex digits into bytes; false on a non-digit.
 bool DecodeHexBytes(const char* text, std::size_t n, std::uint8_t* out);
-// The byte of two hex digits, or -1.
-int HexPairValue(const char* text);
 
 // The line without trailing CR, LF, blanks, tabs and DOS end-of-file marks (0x1A).
 std::string_view TrimLineEnd(std::string_view line);

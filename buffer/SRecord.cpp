@@ -5,6 +5,7 @@
 #include "platform/TextFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace buffer {
 
@@ -12,10 +13,23 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
+// The two digits of every byte value, for writing a byte with one copy.
+struct PairTable {
+    char pairs[256][2] {};
+    constexpr PairTable()
+    {
+        for (int v = 0; v < 256; ++v) {
+            pairs[v][0] = kDigits[v >> 4];
+            pairs[v][1] = kDigits[v & 15];
+        }
+    }
+};
+constexpr PairTable kPairs;
+
 inline void PutByte(char*& p, std::uint8_t v)
 {
-    *p++ = kDigits[v >> 4];
-    *p++ = kDigits[v & 15];
+    std::memcpy(p, kPairs.pairs[v], 2);
+    p += 2;
 }
 
 int AddressBytes(int type)
@@ -38,29 +52,34 @@ int AddressBytes(int type)
     }
 }
 
-void AppendSRecord(
-    std::string& out, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
+char* PutSRecord(char* p, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
 {
     const int length = static_cast<int>(count) + addressBytes + 1;
-    const std::size_t start = out.size();
-    out.resize(start + 4 + 2 * static_cast<std::size_t>(length) + 2);
-    char* p = out.data() + start;
     *p++ = 'S';
     *p++ = static_cast<char>('0' + type);
     PutByte(p, static_cast<std::uint8_t>(length));
-    std::uint8_t sum = static_cast<std::uint8_t>(length);
+    unsigned sum = static_cast<unsigned>(length);
     for (int i = addressBytes - 1; i >= 0; --i) {
         const std::uint8_t b = static_cast<std::uint8_t>(address >> (8 * i));
-        sum = static_cast<std::uint8_t>(sum + b);
+        sum += b;
         PutByte(p, b);
     }
     for (std::size_t i = 0; i < count; ++i) {
-        sum = static_cast<std::uint8_t>(sum + data[i]);
+        sum += data[i];
         PutByte(p, data[i]);
     }
     PutByte(p, static_cast<std::uint8_t>(~sum));
-    *p++ = '\r';
-    *p++ = '\n';
+    p[0] = '\r';
+    p[1] = '\n';
+    return p + 2;
+}
+
+void AppendSRecord(
+    std::string& out, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
+{
+    const std::size_t start = out.size();
+    out.resize(start + 4 + 2 * (count + static_cast<std::size_t>(addressBytes) + 1) + 2);
+    PutSRecord(out.data() + start, type, address, addressBytes, data, count);
 }
 
 } // namespace
@@ -74,15 +93,32 @@ bool WriteSRecord(std::string& out, int type, std::uint32_t address, const std::
     return true;
 }
 
-void WriteSRecords(std::string& out, const std::uint8_t* data, std::size_t length)
+std::size_t SRecordsBound(std::size_t length)
 {
-    const bool shortForm = length <= 0xFFFF;
+    return (length + 15) / 16 * 48;
+}
+
+char* PutSRecords(char* out, const std::uint8_t* data, std::size_t length, std::uint32_t start, bool shortForm)
+{
     const int type = shortForm ? 1 : 3;
     const int addressBytes = shortForm ? 2 : 4;
-    out.reserve(out.size() + (length + 15) / 16 * (shortForm ? 44 : 48) + 64);
     for (std::size_t p = 0; p < length; p += 16)
-        AppendSRecord(
-            out, type, static_cast<std::uint32_t>(p), addressBytes, data + p, std::min<std::size_t>(16, length - p));
+        out = PutSRecord(out, type, static_cast<std::uint32_t>(start + p), addressBytes, data + p,
+            std::min<std::size_t>(16, length - p));
+    return out;
+}
+
+void WriteSRecords(std::string& out, const std::uint8_t* data, std::size_t length)
+{
+    const std::size_t at = out.size();
+    out.resize(at + SRecordsBound(length));
+    char* end = PutSRecords(out.data() + at, data, length, 0, length <= 0xFFFF);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+    WriteSRecordsEnd(out);
+}
+
+void WriteSRecordsEnd(std::string& out)
+{
     out += "S9030000FC\r\n";
 }
 
@@ -213,16 +249,15 @@ std::size_t CSRecordReader::Parse(const TextBlock& block)
             const int type = p[1] - '0';
             const int length = HexPairValue(p + 2);
             const std::size_t chars = 4 + 2 * static_cast<std::size_t>(length);
+            unsigned sum = 0;
             if (length > AddressBytes(type) && static_cast<std::size_t>(end - p) >= chars
-                && DecodeHexBytes(p + 2, 1 + static_cast<std::size_t>(length), bytes)) {
+                && DecodeHexSum(p + 2, static_cast<std::size_t>(length), bytes, sum)
+                && DecodeHexBytes(p + 2 + 2 * static_cast<std::size_t>(length), 1, bytes + length)) {
                 const char* next = nullptr;
                 const int ends = RecordEndsAt(p + chars, end, block, next);
                 if (ends < 0 && !block.force)
                     break;
                 if (ends > 0) {
-                    std::uint8_t sum = 0;
-                    for (int i = 0; i < length; ++i)
-                        sum = static_cast<std::uint8_t>(sum + bytes[i]);
                     ++m_lineNo;
                     ++m_dataLines;
                     if (static_cast<std::uint8_t>(~sum) != bytes[length])

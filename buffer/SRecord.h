@@ -16,6 +16,13 @@ namespace buffer {
 // S3 records (32-bit addresses) above, 16 data bytes each, upper-case digits, CR LF, and the end
 // record "S9030000FC".
 void WriteSRecords(std::string& out, const std::uint8_t* data, std::size_t length);
+void WriteSRecordsEnd(std::string& out);
+
+// The data records of WriteSRecords for data[0, length) at `start` (S1 when `shortForm`, else
+// S3), written into memory the caller holds: at most SRecordsBound(length) characters from
+// `out`; returns their end.
+std::size_t SRecordsBound(std::size_t length);
+char* PutSRecords(char* out, const std::uint8_t* data, std::size_t length, std::uint32_t start, bool shortForm);
 
 // One record of the given type (1, 2, 3 data; 5, 7, 8, 9 others); false when the data would not
 // fit a record.
