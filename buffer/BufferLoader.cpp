@@ -1,10 +1,10 @@
 #include "buffer/BufferLoader.h"
 
+#include "buffer/BufferTexts.h"
 #include "buffer/FileFormat.h"
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
 #include "buffer/SRecord.h"
-#include "buffer/BufferTexts.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 
@@ -108,8 +108,8 @@ template <typename Reader> bool ReadBlocks(QFile& file, Reader& reader)
             skip = 3; // a UTF-8 byte-order mark
         first = false;
         const std::size_t used = skip
-            + reader.Parse(TextBlock { std::string_view(block.data() + skip, size - skip), position + skip, last,
-                room == 0 });
+            + reader.Parse(
+                TextBlock { std::string_view(block.data() + skip, size - skip), position + skip, last, room == 0 });
         if (last || reader.Done())
             return true;
         std::memmove(block.data(), block.data() + used, size - used);
@@ -148,8 +148,8 @@ TextRead FinishRead(const CRecordImage& image, const std::string& name, LoadResu
     if (image.AllPastLimit()) {
         const unsigned long long lowest = image.LowestAddress();
         Refuse(result,
-            platform::Format(kFormatPastLimit, name.c_str(), lowest, static_cast<unsigned long long>(image.Limit()),
-                lowest));
+            platform::Format(
+                kFormatPastLimit, name.c_str(), lowest, static_cast<unsigned long long>(image.Limit()), lowest));
         return read;
     }
     read.ok = true;
@@ -206,7 +206,8 @@ void FinishTitle(const std::string& path, LoadResult& result)
 }
 
 // Reads a file into the main buffer of `staging` (whose fill byte and read mode apply).
-LoadResult StageMain(CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
+LoadResult StageMain(
+    CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
     LoadResult result;
     result.path = path;
@@ -283,7 +284,8 @@ LoadResult StageMain(CBufferModel& staging, const std::string& path, const std::
 }
 
 // Reads a file into the data buffer of `staging`.
-LoadResult StageData(CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
+LoadResult StageData(
+    CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
     LoadResult result;
     result.path = path;

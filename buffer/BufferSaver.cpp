@@ -94,8 +94,8 @@ bool WriteText(QSaveFile& file, const std::vector<std::uint8_t>& data, FileForma
     return true;
 }
 
-bool WriteBytes(QSaveFile& file, const CBufferModel& model, int bufferIndex, FileFormat format,
-    const CBufferDeviceParams& device)
+bool WriteBytes(
+    QSaveFile& file, const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device)
 {
     const std::vector<std::uint8_t>& data = model.Buffer(bufferIndex);
     if (format == FileFormat::Binary)

@@ -37,7 +37,8 @@ inline constexpr const char* kFormatPastLimit
     = "The data in %s start at address 0x%08llX, past the buffer limit of 0x%08llX. A File Offset (Hex) of "
       "-%llX moves them down to address 0.";
 // Lines after an S7, S8 or S9 end record: name, first such line.
-inline constexpr const char* kFormatAfterEnd = "%s: the records from line %d on follow the end record and were ignored.";
+inline constexpr const char* kFormatAfterEnd
+    = "%s: the records from line %d on follow the end record and were ignored.";
 
 // The question asked before a buffer that holds an incomplete read is saved (Yes/No, caption
 // language text 61).

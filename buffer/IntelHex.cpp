@@ -310,9 +310,9 @@ int CIntelHexReader::Problem(ProblemKind kind, std::string_view line)
     if (m_parser == HexParser::Main)
         return 1;
     const char* text = kind == ProblemKind::Checksum ? kTextHexChecksum
-        : kind == ProblemKind::UnknownType          ? kTextHexInvalid
-        : kind == ProblemKind::PastLimit            ? kTextHexLimit
-                                                    : kTextHexError;
+        : kind == ProblemKind::UnknownType           ? kTextHexInvalid
+        : kind == ProblemKind::PastLimit             ? kTextHexLimit
+                                                     : kTextHexError;
     m_stopBox = BoxMessage { text, MB_OK };
     m_stopLine = std::string(line);
     m_stopped = true;
@@ -328,8 +328,8 @@ int CIntelHexReader::Record(const std::uint8_t* bytes, std::string_view line)
     const std::uint8_t* data = bytes + 4;
     switch (bytes[3]) {
     case 0:
-        switch (m_image.Store(static_cast<std::uint64_t>(m_addressBase) + address16, data,
-            static_cast<std::size_t>(count))) {
+        switch (m_image.Store(
+            static_cast<std::uint64_t>(m_addressBase) + address16, data, static_cast<std::size_t>(count))) {
         case CRecordImage::Stored::Ok:
             return 1;
         case CRecordImage::Stored::Overlap:

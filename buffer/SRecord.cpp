@@ -52,7 +52,8 @@ int AddressBytes(int type)
     }
 }
 
-char* PutSRecord(char* p, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
+char* PutSRecord(
+    char* p, int type, std::uint32_t address, int addressBytes, const std::uint8_t* data, std::size_t count)
 {
     const int length = static_cast<int>(count) + addressBytes + 1;
     *p++ = 'S';
@@ -122,7 +123,8 @@ void WriteSRecordsEnd(std::string& out)
     out += "S9030000FC\r\n";
 }
 
-CSRecordReader::CSRecordReader(std::vector<std::uint8_t>& buffer, std::uint8_t fill, std::size_t limit, std::int64_t offset)
+CSRecordReader::CSRecordReader(
+    std::vector<std::uint8_t>& buffer, std::uint8_t fill, std::size_t limit, std::int64_t offset)
     : m_image(buffer, fill, limit, offset)
 {
 }

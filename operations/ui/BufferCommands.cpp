@@ -302,8 +302,7 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
         // Nothing has changed yet: the buffers stay on show while the question is open.
         AttachHexView();
         ShowBoxes(result.boxes);
-        bool keep = askPerson
-            && MessageBox(result.question, platform::kAppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+        bool keep = askPerson && MessageBox(result.question, platform::kAppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
         // The box ran an event loop: the buffers may have been taken meanwhile.
         keep = keep && IsOperationIdle();
         if (m_hexView)

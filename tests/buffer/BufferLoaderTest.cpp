@@ -82,8 +82,8 @@ TEST(FileFormat, OptionsDialogChoices)
 {
     const std::pair<const char*, const char*> names[] = { { "a.HEX", "*.hex" }, { "a.s", "*.s" }, { "a.rom", "*.rom" },
         { "a.stapl", "*.stapl" }, { "a.jam", "*.jam" }, { "a.jbc", "*.jbc" }, { "a.jed", "*.jed" },
-        { "a.cds", "*.bin" }, { "a.bin", "*.bin" }, { "a.MOT", "*.s" }, { "a.srec", "*.s" },
-        { "a.s19", "*.s" }, { "a.S28", "*.s" }, { "a.s37", "*.s" }, { "a.s3", "*.bin" } };
+        { "a.cds", "*.bin" }, { "a.bin", "*.bin" }, { "a.MOT", "*.s" }, { "a.srec", "*.s" }, { "a.s19", "*.s" },
+        { "a.S28", "*.s" }, { "a.s37", "*.s" }, { "a.s3", "*.bin" } };
     for (const auto& [name, pattern] : names)
         EXPECT_STREQ(kFormatChoices[PreselectedFormat(name)].pattern, pattern) << name;
     EXPECT_EQ(FillText(0), "FF");
@@ -194,7 +194,7 @@ TEST_F(BufferLoaderTest, OffsetThenFitThenReadMode)
     const std::string path = m_dir.Write("order.bin", Seq(8));
     m_model.SetReadMode(2);
     Main(path, "*.bin", Device(16), "4");
-    EXPECT_EQ(m_model.Buffer(0), (Bytes {0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 4, 6, 0xFF, 0xFF}));
+    EXPECT_EQ(m_model.Buffer(0), (Bytes { 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 4, 6, 0xFF, 0xFF }));
 }
 
 TEST_F(BufferLoaderTest, FailuresLeaveTheBufferAsItWas)
@@ -272,15 +272,14 @@ TEST_F(BufferLoaderTest, IntelHexAndSRecordLoads)
     // A .stapl file is binary even though "*.s" is a prefix of its pattern.
     Main(m_dir.Write("x.stapl", srec), GetFormatPattern("x.stapl"), CBufferDeviceParams {});
     EXPECT_EQ(m_model.Buffer(0).size(), srec.size());
-
 }
 
 // A file with refused records changes nothing until the question is answered: Yes keeps what
 // could be read and marks the buffer incomplete, No leaves everything as it was.
 TEST_F(BufferLoaderTest, BadRecordsWaitForTheQuestion)
 {
-    const std::string bad = m_dir.Write("bad.hex",
-        ":0400000001020304F2\n:04000400FFFFFFFF00\n:04000800FFFFFFFF00\n:0400100001020304E2\n:00000001FF\n");
+    const std::string bad = m_dir.Write(
+        "bad.hex", ":0400000001020304F2\n:04000400FFFFFFFF00\n:04000800FFFFFFFF00\n:0400100001020304E2\n:00000001FF\n");
     for (bool yes : { true, false }) {
         SCOPED_TRACE(yes);
         m_model.Buffer(0) = Seq(10, 0x40);
@@ -289,9 +288,11 @@ TEST_F(BufferLoaderTest, BadRecordsWaitForTheQuestion)
         LoadResult r = Main(bad, "*.hex", CBufferDeviceParams {});
         EXPECT_FALSE(r.readOk);
         EXPECT_TRUE(r.needsConfirmation);
-        EXPECT_EQ(r.question, "2 bad records in bad.hex, the first at line 2 (checksum). Keep the data that could be read?");
+        EXPECT_EQ(
+            r.question, "2 bad records in bad.hex, the first at line 2 (checksum). Keep the data that could be read?");
         EXPECT_EQ(r.problemCount, 2);
-        EXPECT_EQ(r.problems, (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::Checksum } }));
+        EXPECT_EQ(
+            r.problems, (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::Checksum } }));
         EXPECT_TRUE(r.title.empty());
         EXPECT_EQ(m_model.Buffer(0), Seq(10, 0x40)) << "nothing changes before the answer";
         if (yes) {
@@ -301,7 +302,8 @@ TEST_F(BufferLoaderTest, BadRecordsWaitForTheQuestion)
             EXPECT_EQ(kept.title, "Zelvo USB Programmer - " + bad);
             Bytes want(0x14, 0x00);
             for (int i = 0; i < 4; ++i)
-                want[static_cast<std::size_t>(i)] = want[static_cast<std::size_t>(0x10 + i)] = static_cast<std::uint8_t>(i + 1);
+                want[static_cast<std::size_t>(i)] = want[static_cast<std::size_t>(0x10 + i)]
+                    = static_cast<std::uint8_t>(i + 1);
             EXPECT_EQ(m_model.Buffer(0), want);
             EXPECT_TRUE(m_model.IsIncomplete(0));
         } else {
@@ -311,7 +313,8 @@ TEST_F(BufferLoaderTest, BadRecordsWaitForTheQuestion)
             EXPECT_TRUE(declined.title.empty());
             EXPECT_FALSE(declined.addToRecent);
             EXPECT_EQ(declined.log,
-                std::vector<std::string> { "2 bad records in bad.hex, the first at line 2 (checksum). Nothing was loaded." });
+                std::vector<std::string> {
+                    "2 bad records in bad.hex, the first at line 2 (checksum). Nothing was loaded." });
             EXPECT_EQ(m_model.Buffer(0), Seq(10, 0x40));
             EXPECT_FALSE(m_model.IsIncomplete(0));
         }
@@ -344,7 +347,8 @@ TEST_F(BufferLoaderTest, ValidFilesFromOtherTools)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const LoadResult r = Main(m_dir.Write(c.name, c.text), GetFormatPattern(c.name), CBufferDeviceParams {}, c.offset);
+        const LoadResult r
+            = Main(m_dir.Write(c.name, c.text), GetFormatPattern(c.name), CBufferDeviceParams {}, c.offset);
         EXPECT_TRUE(r.readOk);
         EXPECT_TRUE(r.boxes.empty()) << r.boxes[0].text;
         EXPECT_EQ(r.problemCount, 0);

@@ -180,8 +180,8 @@ TEST(IntelHexReader, MainParserCountsRefusedRecords)
                              ":00000001FF\r\n";
     EXPECT_EQ(reader.ParseText(text), 1);
     EXPECT_EQ(reader.ProblemCount(), 2);
-    EXPECT_EQ(reader.Problems(),
-        (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::NotARecord } }));
+    EXPECT_EQ(
+        reader.Problems(), (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::NotARecord } }));
     EXPECT_EQ(buffer.size(), 12u);
     EXPECT_EQ(buffer[4], 0x00); // the refused record's place keeps the fill byte
     EXPECT_EQ(buffer[8], 0x05);
@@ -207,8 +207,7 @@ TEST(IntelHexReader, AddressBasesAndHighestEnd)
         { "data segment", HexParser::Data, ":020000020010EC\n:01000000AB54\n", 0x101, 0x100 },
         { "highest end, not the last record", HexParser::Main, ":01100000AB44\n:01000000CD32\n", 0x1001, 0x1000 },
         // A record crossing 64 KB in the segment form is placed linearly.
-        { "segment record across 64 KB", HexParser::Main, ":02000002F0000C\n:02FFFF00CDAB88\n", 0x100001,
-            0x100000 },
+        { "segment record across 64 KB", HexParser::Main, ":02000002F0000C\n:02FFFF00CDAB88\n", 0x100001, 0x100000 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -134,7 +134,8 @@ TEST_F(SrecCatConformance, EveryFormOfBothToolsLoadsByteExact)
     std::string errors;
     if (objcopy) {
         ASSERT_TRUE(Run(kObjcopy,
-            { "-I", "binary", "-O", "elf32-little", "--change-addresses", "0x08000000", in, QString::fromStdString(elf) },
+            { "-I", "binary", "-O", "elf32-little", "--change-addresses", "0x08000000", in,
+                QString::fromStdString(elf) },
             errors))
             << errors;
     }
@@ -147,7 +148,10 @@ TEST_F(SrecCatConformance, EveryFormOfBothToolsLoadsByteExact)
         if (form.tool == kSrecCat)
             args << in;
         for (const QString& arg : form.args)
-            args << (arg == "@" ? QString::fromStdString(out) : arg == "#" ? in : arg == "%" ? QString::fromStdString(elf) : arg);
+            args << (arg == "@"  ? QString::fromStdString(out)
+                    : arg == "#" ? in
+                    : arg == "%" ? QString::fromStdString(elf)
+                                 : arg);
         ASSERT_TRUE(Run(form.tool, args, errors)) << errors;
         const Bytes loaded = LoadOurs(out, form.offset);
         ASSERT_EQ(loaded.size(), image.size());

@@ -330,7 +330,7 @@ TEST_F(DamagedFiles, EveryReaderEveryDamage)
                 else if (!strict)
                     text = std::string(r.file) + " holds no data: ";
                 else
-                    text = *d.kind == buffer::ProblemKind::Checksum  ? "Checksum Error reading Hexfile"
+                    text = *d.kind == buffer::ProblemKind::Checksum   ? "Checksum Error reading Hexfile"
                         : *d.kind == buffer::ProblemKind::UnknownType ? "Invailid line in hex file."
                                                                       : "Error reading Hexfile";
                 ASSERT_EQ(boxes.Count(), 1u);
@@ -345,8 +345,7 @@ TEST_F(DamagedFiles, EveryReaderEveryDamage)
 
             // The question names the file, the count, the first bad line and its kind.
             // The S5 record counts S1 to S3 records: an S4, or one more S1, makes it wrong too.
-            const bool extraCount
-                = !hex && (std::string(d.name) == "unknown type" || std::string(d.name) == "overlap");
+            const bool extraCount = !hex && (std::string(d.name) == "unknown type" || std::string(d.name) == "overlap");
             const std::string statement = extraCount
                 ? platform::Format("2 bad records in %s, the first at line %d (%s).", r.file, line, kind.c_str())
                 : platform::Format("1 bad record in %s, at line %d (%s).", r.file, line, kind.c_str());
