@@ -151,6 +151,19 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
     return s;
 }
 
+void FillJtagChain(sim::JtagChain& chain, int classIndex)
+{
+    chain.Clear();
+    if (classIndex == 310 || classIndex == 311) {
+        chain.Add(std::make_unique<sim::ModelCpld>());
+    } else if (classIndex == 3 || classIndex == 4) {
+        // The jig's CPLD, which configuration 486 programs, answers like the programmer's.
+        sim::ModelCpldSpec spec;
+        spec.idcode = sim::kProgrammerCpldIdcode;
+        chain.Add(std::make_unique<sim::ModelCpld>(spec));
+    }
+}
+
 void WatchVirtualSocket(sim::Box& box)
 {
     struct State {
@@ -162,10 +175,10 @@ void WatchVirtualSocket(sim::Box& box)
     auto state = std::make_shared<State>();
     auto follow = [state, &box](const std::uint8_t*, std::size_t) {
         const int index = g_nCurrentClass;
-        const CDeviceClass device = g_CurrentDevice;
         std::lock_guard lock(state->mutex);
-        if (state->known && state->index == index && state->name == device.m_strName)
+        if (state->known && state->index == index && state->name == g_CurrentDevice.m_strName)
             return; // the same device set up again: its chip keeps what it holds
+        const CDeviceClass device = g_CurrentDevice;
         state->known = true;
         state->index = index;
         state->name = device.m_strName;
@@ -176,7 +189,10 @@ void WatchVirtualSocket(sim::Box& box)
         } else {
             socket.Remove();
         }
+        FillJtagChain(box.Jtag().SocketChain(), index);
     };
     box.Observe(22, follow);
     box.Observe(23, follow);
+    // A JTAG part's setup may send neither: its first JTAG packet brings its chain.
+    box.Observe(0x56, follow);
 }

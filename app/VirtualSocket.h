@@ -6,12 +6,17 @@
 
 #include "catalogue/DeviceClass.h"
 #include "sim/Box.h"
+#include "sim/JtagHandler.h"
 
 #include <optional>
 
 // The chip of a device class (`classIndex` its index in the class table); nullopt for classes
 // that hold no memory chip (JTAG parts, logic).
 std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int classIndex);
+
+// The socket's JTAG chain of a device class: one model CPLD for the JTAG parts (310, 311) and for
+// the jig classes 3 and 4 (with the programmer CPLD's IDCODE), empty for every other class.
+void FillJtagChain(sim::JtagChain& chain, int classIndex);
 
 // Keeps `box`'s socket in step with g_CurrentDevice and g_nCurrentClass.
 void WatchVirtualSocket(sim::Box& box);

@@ -66,6 +66,27 @@ void RunPending()
     }
 }
 
+// The description files the program ships, into "<appdata>/devices/": a file that is there in
+// any letter case is the user's and stays.
+void InstallShippedDeviceDescriptions(const QString& folder)
+{
+    const QString devices = folder + "/devices";
+    const QDir shipped(":/devices/descriptions");
+    const QStringList names = shipped.entryList(QDir::Files, QDir::Name);
+    if (names.isEmpty() || !QDir().mkpath(devices))
+        return;
+    for (const QString& name : names) {
+        if (!ResolveFileCaseInsensitive(devices.toStdString(), name.toStdString()).empty())
+            continue;
+        QFile source(shipped.filePath(name));
+        QFile file(devices + "/" + name);
+        if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+            || file.write(source.readAll()) != source.size())
+            DeviceListLog(platform::Format("#ERROR# Cannot install %s", file.fileName().toStdString().c_str()),
+                RGB(192, 0, 0));
+    }
+}
+
 } // namespace
 
 void SetShippedDeviceListSource(ShippedDeviceListSource source)
@@ -75,10 +96,11 @@ void SetShippedDeviceListSource(ShippedDeviceListSource source)
 
 void InstallShippedDeviceLists()
 {
+    const QString folder = QString::fromStdString(GetAppDataFolder());
+    InstallShippedDeviceDescriptions(folder);
     const std::vector<ShippedDeviceList> lists = g_source ? g_source() : ResourceLists();
     if (lists.empty())
         return;
-    const QString folder = QString::fromStdString(GetAppDataFolder());
     for (const ShippedDeviceList& list : lists) {
         const QString path = folder + "/" + QString::fromStdString(list.fileName);
         if (QFileInfo::exists(path))

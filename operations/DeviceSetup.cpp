@@ -428,6 +428,9 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
             }
             if (cell.configuration)
                 RunConfiguration(request, cell.configuration);
+            // The base image keeps running: its JTAG packets are to reach the socket's chain.
+            if (row.Has(kExtraJtagSocket) && model == kModelZvD && cell.firmware == 0)
+                SendPacket({ P_JTAG_IO, 5, 1 });
             if (cell.box != SetupBox::None) {
                 if (cell.box != SetupBox::LoadFirmwareNow)
                     return EndWith(boxText(cell.box), true, SetupBoxCaptionText(cell.box));
@@ -509,6 +512,10 @@ bool DeviceSetup::Tail(SetupRequest& request, std::stop_token stop)
         Gui([&] {
             m_view.LoadDeviceFile();
             m_view.FillGrid();
+            // The description file may have changed the device's sizes and configuration words:
+            // what follows sends and sizes by them.
+            if (g_CurrentDevice.m_strName == request.device.m_strName)
+                request.device = g_CurrentDevice;
         });
     }
     if (live && device.m_pPicConfig) {

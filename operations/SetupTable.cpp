@@ -141,7 +141,7 @@ constexpr std::array kRows {
     // 308 - 309 would be -1; the rule never goes below 0.
     Minus(308, 308, kZvD453, Q7(489), Fw(171), 309),
     Minus(309, 309, kZvD453, Q7(491), Fw(171), 309),
-    Row(310, 311, Cf(385, 0), Cf(385, 358), Cf(385, 288), SubCodeRule::NoPacket, 0),
+    Row(310, 311, Cf(385, 0), Cf(385, 358), Cf(385, 288), SubCodeRule::NoPacket, 0, kExtraJtagSocket),
     Minus(312, 319, None, Cf(442, 388), Fw(220), 312, kExtraPic),
     Minus(320, 320, Fw(239), Fw(239), Fw(239), 320, kExtraPic),
     Minus(321, 321, None, Cf(443, 438), Fw(325), 321, kExtraPic),

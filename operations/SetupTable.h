@@ -53,6 +53,7 @@ enum SetupExtra : std::uint16_t {
     kExtraBracket = 1 << 5, // classes 3 and 4: P_ACK 0x89, jumper, Vcc on, configuration 486, P_ACK 0x8A
     kExtraByRevision = 1 << 6, // models other than 7 and 8 pick the firmware by revision text
     kExtraRowBox = 1 << 7, // the row's box for every model, and setup ends
+    kExtraJtagSocket = 1 << 8, // ZV-D without firmware to load: [P_JTAG_IO, 5, 1] after the configuration
 };
 
 struct SetupRow {

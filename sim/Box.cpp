@@ -2,6 +2,7 @@
 
 #include "platform/Trace.h"
 #include "sim/ChipCommands.h"
+#include "sim/JtagHandler.h"
 #include "sim/Electrical.h"
 #include "sim/FirmwareDescriptor.h"
 
@@ -75,6 +76,7 @@ Box::Box(BoxConfig config)
     RegisterProtocol();
     m_electrical = std::make_unique<sim::Electrical>(*this);
     m_chipCommands = std::make_unique<ChipCommands>(*this);
+    m_jtag = std::make_unique<JtagHandler>(*this);
 }
 
 Box::~Box() = default;
@@ -282,6 +284,11 @@ Duration Box::TransferArrived() const
 Socket& Box::ChipSocket()
 {
     return m_chipCommands->GetSocket();
+}
+
+JtagHandler& Box::Jtag()
+{
+    return *m_jtag;
 }
 
 void Box::QueueReplyAt(Duration at, std::vector<std::uint8_t> unit, std::function<bool()> still)

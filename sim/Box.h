@@ -29,6 +29,7 @@ namespace sim {
 
 class Electrical;
 class ChipCommands;
+class JtagHandler;
 
 enum class EzusbChip { Fx2, An21xx };
 
@@ -120,6 +121,8 @@ public:
     // The socket and the commands that work on its chip (sim/ChipCommands.h). Hold Mutex()
     // while the box may be in use.
     Socket& ChipSocket();
+    // The JTAG chains behind P_JTAG_IO (sim/JtagHandler.h). Hold Mutex() likewise.
+    JtagHandler& Jtag();
 
     // --- platform::usb::VirtualDevice
     void AttachPort(std::shared_ptr<platform::usb::VirtualPort> port) override;
@@ -206,7 +209,8 @@ private:
 
     std::vector<std::function<void()>> m_readHooks;
     std::vector<std::function<void()>> m_powerDownHooks;
-    std::unique_ptr<ChipCommands> m_chipCommands; // last: its handlers point at it
+    std::unique_ptr<JtagHandler> m_jtag; // its handlers and the electrical model's hooks point at it
+    std::unique_ptr<ChipCommands> m_chipCommands; // last: its handlers point at it, and it may still change the load
 };
 
 } // namespace sim

@@ -1,6 +1,6 @@
 #pragma once
 // What a transfer costs: the wire's share (latency plus bytes over bandwidth, by speed; see
-// VirtualWireModel) and the device's (per OUT transfer, and per byte the 8051 moves). Wire time
+// VirtualWireModel) and the device's (per OUT transfer, per byte the 8051 moves, per JTAG clock). Wire time
 // is charged by the bus; the box adds its own to each OUT transfer. Zero() gives exact clock
 // figures in tests that count milliseconds.
 
@@ -12,6 +12,7 @@ struct TimeModel {
     platform::usb::VirtualWireModel wire;
     platform::Duration perOutTransfer = std::chrono::microseconds(20);
     platform::Duration perByte = std::chrono::nanoseconds(500);
+    platform::Duration tck = std::chrono::microseconds(1); // one JTAG clock
 
     static TimeModel Zero()
     {
@@ -19,6 +20,7 @@ struct TimeModel {
         t.wire.enabled = false;
         t.perOutTransfer = platform::Duration(0);
         t.perByte = platform::Duration(0);
+        t.tck = platform::Duration(0);
         return t;
     }
 

@@ -9,6 +9,7 @@
 // before anything they use goes away.
 
 #include "buffer/BufferModel.h"
+#include "catalogue/ConfigDescription.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
 #include "operations/OperationFlow.h"
@@ -177,6 +178,11 @@ public:
     void StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload);
     // Button 123.
     void OnDeviceButton();
+    // Reads the current PIC's description file (operations/ui/ViewDeviceFile.cpp): its words,
+    // fields and settings into m_ConfigDescription, its sizes, ID and configuration defaults into
+    // g_CurrentDevice. True when records came from a file.
+    bool LoadDeviceFile();
+    CConfigDescription m_ConfigDescription;
 
     // False, with a log line naming the holder, while a worker holds the programmer link; the
     // device commands, the selection and loads into the active buffer ask it first.

@@ -132,15 +132,13 @@ void CViewSetup::ProgressHide()
 
 void CViewSetup::LoadDeviceFile()
 {
-    if (onLoadDeviceFile)
-        onLoadDeviceFile();
+    m_bGridLoaded = m_view.LoadDeviceFile();
 }
 
 void CViewSetup::FillGrid()
 {
     if (onFillGrid)
         onFillGrid();
-    m_bGridLoaded = true;
 }
 
 void CViewSetup::ResetBuffers(int codeSize, int dataSize)

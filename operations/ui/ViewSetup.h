@@ -39,8 +39,7 @@ public:
     std::string FieldText(int id) const;
     bool GridLoaded() const { return m_bGridLoaded; }
 
-    // Device-description file and configuration grid, until they are in.
-    std::function<void()> onLoadDeviceFile;
+    // The configuration grid, until it is in.
     std::function<void()> onFillGrid;
     std::function<void(const CDeviceClass&)> onSocketPicture;
     std::function<void(const CDeviceClass&)> onJumperPicture;

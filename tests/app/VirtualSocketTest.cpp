@@ -280,3 +280,46 @@ TEST_F(VirtualSocketBox, PicWordsAndProtectedSectorsOfTheSelectedDevice)
 }
 
 } // namespace
+
+TEST_F(VirtualSocketBox, JtagPartsAndJigsGetACpldChain)
+{
+    Selection selection;
+    Start();
+    {
+        std::lock_guard lock(box->Mutex());
+        WatchVirtualSocket(*box);
+    }
+    struct Case {
+        int index;
+        std::optional<std::uint32_t> idcode;
+    };
+    const Case cases[] = {
+        { 310, sim::kSocketCpldIdcode },
+        { 311, sim::kSocketCpldIdcode },
+        { 3, sim::kProgrammerCpldIdcode }, // the jig's CPLD
+        { 4, sim::kProgrammerCpldIdcode },
+        { 186, std::nullopt },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        selection.Select(c.index);
+        Send({ 0x56, 5, 0 }); // the first JTAG packet of a part whose setup sent neither [22] nor [23]
+        std::lock_guard lock(box->Mutex());
+        auto& chain = box->Jtag().SocketChain();
+        ASSERT_EQ(chain.Size(), c.idcode ? 1u : 0u);
+        if (c.idcode) {
+            EXPECT_EQ(chain.Device(0).Spec().idcode, *c.idcode);
+        }
+    }
+
+    // The same part set up again keeps what its CPLD holds.
+    selection.Select(310);
+    Send({ 22 });
+    {
+        std::lock_guard lock(box->Mutex());
+        static_cast<sim::ModelCpld&>(box->Jtag().SocketChain().Device(0)).SetRow(2, 0x1234);
+    }
+    Send({ 22 });
+    std::lock_guard lock(box->Mutex());
+    EXPECT_EQ(static_cast<sim::ModelCpld&>(box->Jtag().SocketChain().Device(0)).Rows()[2], 0x1234u);
+}

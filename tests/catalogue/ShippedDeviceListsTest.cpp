@@ -5,7 +5,9 @@
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -72,7 +74,8 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
                 || r->m_nCategory == kCategorySram || r->m_nCategory == kCategoryGalCpld)
                 << r->m_strName;
             EXPECT_EQ(r->m_nCategory == kCategoryGalCpld, r->m_nClassIndex == 310 || r->m_nClassIndex == 311);
-            EXPECT_EQ(r->m_strDeviceFile, "-1");
+            // A PIC's description file is its name and ".dev", but for a variant that shares one.
+            EXPECT_EQ(r->m_strDeviceFile, r->m_strName == "PIC16F628A(ICSP)" ? "PIC16F628A.DEV" : "-1");
             // On the ZV-D the configuration a class needs comes with it.
             const CDeviceClass& cls = g_DeviceClassTable[static_cast<std::size_t>(r->m_nClassIndex)];
             if (model == kModelZvD && !cls.m_strFirmwareIdQ8U.empty()) {
@@ -110,7 +113,7 @@ TEST_F(ShippedDeviceListsTest, TheFilesKeepTheirForm)
         EXPECT_TRUE(text.startsWith(";"));
         EXPECT_TRUE(text.endsWith("\r\n"));
         EXPECT_FALSE(text.contains("XILINX 5V DEVICES"));
-        EXPECT_FALSE(text.contains("DeviceFile="));
+        EXPECT_EQ(text.count("DeviceFile="), 2); // the key's comment and the ICSP variant
         for (char c : text)
             ASSERT_TRUE(static_cast<unsigned char>(c) < 0x80) << "not ASCII";
         EXPECT_EQ(text.count("\r\n"), text.count("\n"));
@@ -149,4 +152,33 @@ TEST_F(ShippedDeviceListsTest, InstalledOnceAndNeverOverwritten)
     InstallShippedDeviceLists();
     ASSERT_TRUE(main.open(QIODevice::ReadOnly));
     EXPECT_EQ(main.readAll(), QByteArray("; mine\r\n"));
+}
+
+TEST_F(ShippedDeviceListsTest, DescriptionFilesAreInstalledWhenMissingInAnyCase)
+{
+    const QString devices = QString::fromStdString(m_folder + "/devices");
+    QDir(devices).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(devices));
+    {
+        // The user's own file, in another letter case, stays the one in use.
+        QFile mine(devices + "/pic16f84a.dev");
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("; mine\r\n");
+    }
+    InstallShippedDeviceLists();
+    const QStringList shipped = QDir(":/devices/descriptions").entryList(QDir::Files);
+    EXPECT_EQ(shipped.size(), 18);
+    for (const QString& name : shipped) {
+        if (name == "PIC16F84A.dev") {
+            EXPECT_FALSE(QFileInfo::exists(devices + "/" + name));
+            continue;
+        }
+        QFile installed(devices + "/" + name);
+        ASSERT_TRUE(installed.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(installed.readAll(), Resource(("descriptions/" + name).toUtf8().constData()));
+    }
+    QFile mine(devices + "/pic16f84a.dev");
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), QByteArray("; mine\r\n"));
+    QDir(devices).removeRecursively();
 }

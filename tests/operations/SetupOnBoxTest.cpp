@@ -4,6 +4,8 @@
 
 #include "operations/DeviceSetup.h"
 
+#include "jtag/JtagLayer.h"
+
 #include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/CFGManager.h"
@@ -22,6 +24,7 @@
 #include "sim/Box.h"
 #include "sim/Electrical.h"
 #include "sim/FaultPlan.h"
+#include "sim/JtagHandler.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
@@ -236,6 +239,47 @@ TEST_F(SetupOnBox, TheBoxKeepsWhatTheExtraStepsGaveIt)
     Plug("ZV-B Re-1.20");
     Run(Request(70, "ZV-B Re-1.20"));
     EXPECT_EQ(box->PortValue(5), 0x2D);
+}
+
+// The IDCODE of the one device on the chain the box routes JTAG packets to.
+std::uint32_t ReadIdcode()
+{
+    LinkJtagPort port;
+    JtagLayer jtag(port);
+    jtag.StaplJtagInit();
+    const std::uint8_t instruction = sim::kCpldIdcode;
+    std::uint8_t zero[4] = {}, capture[4] = {};
+    EXPECT_EQ(jtag.StaplIrScan(8, &instruction, 0), 0);
+    EXPECT_EQ(jtag.StaplDrScanCapture(32, zero, 0, capture, 0), 0);
+    jtag.StaplJtagFree(1);
+    return std::uint32_t { capture[0] } | std::uint32_t { capture[1] } << 8 | std::uint32_t { capture[2] } << 16
+        | std::uint32_t { capture[3] } << 24;
+}
+
+TEST_F(SetupOnBox, ZvDJtagPartsReachTheSocketUnderTheBaseImage)
+{
+    Plug("ZV-D Re-1.00");
+    {
+        std::lock_guard lock(box->Mutex());
+        box->Jtag().SocketChain().Add(std::make_unique<sim::ModelCpld>());
+    }
+    Run(Request(310, "ZV-D Re-1.00"));
+    EXPECT_EQ(box->RunningImage().value_or(-1), kBaseFirmware);
+    const std::uint8_t vccOn[2] = { P_VCC, 1 };
+    g_ProgrammerLink.SendData(vccOn, 2);
+    EXPECT_EQ(ReadIdcode(), sim::kSocketCpldIdcode);
+    // The next download ends the selection.
+    ASSERT_EQ(g_ProgrammerLink.LoadFirmwareIfReady(kBaseFirmware).outcome, FirmwareLoadResult::Loaded);
+    EXPECT_EQ(ReadIdcode(), sim::kProgrammerCpldIdcode);
+
+    // The other models load a firmware for the class and never select.
+    Plug("ZV-CQ Re-1.00");
+    Run(Request(310, "ZV-CQ Re-1.00"));
+    EXPECT_EQ(box->RunningImage().value_or(-1), 358);
+    EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Socket);
+    ASSERT_EQ(g_ProgrammerLink.LoadFirmwareIfReady(kBaseFirmware).outcome, FirmwareLoadResult::Loaded);
+    EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Programmer);
+    EXPECT_TRUE(box->ProtocolErrors().empty());
 }
 
 TEST_F(SetupOnBox, ARefusedModelLeavesTheDeviceNotReadyWithItsBox)

@@ -439,10 +439,6 @@ TEST_F(ViewEraseOnBox, AnUnansweredOsccalReadErasesNothing)
 TEST_F(ViewEraseOnBox, AFreshPicSetupsBuffersVerifyABlankChip)
 {
     Select(313, kPicCode, kPicData);
-    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, kPicCode);
-    chipSpec.data.size = kPicData;
-    chipSpec.pic.coreBits = 14;
-    Insert(chipSpec);
     // The last device was a flash, which left its words in buffer 3.
     g_nCurrentClass = 200;
     view->m_ConfigWordBuffer.assign(16, 0x5A);
@@ -451,8 +447,15 @@ TEST_F(ViewEraseOnBox, AFreshPicSetupsBuffersVerifyABlankChip)
     view->StartDeviceSetup(313, 1, 1, 1);
     RunToEnd();
     ASSERT_EQ(g_nCurrentClass, 313);
-    EXPECT_TRUE(view->m_CodeBuffer == BlankPic(kPicCode));
-    EXPECT_TRUE(view->m_DataBuffer == std::vector<std::uint8_t>(kPicData, 0xFF));
+    // The sizes are the device's after its description file.
+    const int code = g_CurrentDevice.m_nCodeSize;
+    const int data = g_CurrentDevice.m_nDataSize;
+    sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Pic, static_cast<std::uint32_t>(code));
+    chipSpec.data.size = static_cast<std::uint32_t>(data);
+    chipSpec.pic.coreBits = 14;
+    Insert(chipSpec);
+    EXPECT_TRUE(view->m_CodeBuffer == BlankPic(static_cast<std::size_t>(code)));
+    EXPECT_TRUE(view->m_DataBuffer == std::vector<std::uint8_t>(static_cast<std::size_t>(data), 0xFF));
     EXPECT_TRUE(view->m_ConfigBuffer == BlankPic(16));
     const CPicConfigInfo& pic = *g_CurrentDevice.m_pPicConfig;
     EXPECT_EQ(view->m_ConfigWordBuffer,

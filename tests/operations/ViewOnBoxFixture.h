@@ -7,6 +7,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLists.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerLink.h"
@@ -78,6 +79,9 @@ protected:
     {
         InitLanguageForView();
         InitDeviceClassTable();
+        // What the program's start leaves in the data folder: the shipped lists and a PIC's
+        // description files.
+        InstallShippedDeviceLists();
         Plug();
         if (HasFatalFailure())
             return;

@@ -124,7 +124,7 @@ TEST_F(ViewSetup, AnUnknownLastDeviceSaysSoAndLoadsNothing)
 TEST_F(ViewSetup, AReplugSetsTheSelectedDeviceUpAgainWithoutReloading)
 {
     int deviceFileLoads = 0;
-    setup->onLoadDeviceFile = [&] { ++deviceFileLoads; };
+    setup->onFillGrid = [&] { ++deviceFileLoads; };
     setup->OnProgrammerIdentified(); // the first identification at start-up
     EXPECT_TRUE(box->loads.empty());
 

@@ -1,0 +1,69 @@
+// The view's side of the device description files: which file a PIC reads, and what of it the
+// current device keeps.
+
+#include "operations/ui/TonrigView.h"
+
+#include "catalogue/DeviceClass.h"
+#include "platform/Folders.h"
+#include "platform/MessageBox.h"
+#include "platform/TextFormat.h"
+
+#include <QFile>
+
+namespace {
+
+// The name a device's description file has when its record names none: the device name up to
+// its first "*" or blank, and ".dev".
+std::string DerivedDeviceFileName(const std::string& deviceName)
+{
+    return deviceName.substr(0, deviceName.find_first_of("* ")) + ".dev";
+}
+
+} // namespace
+
+bool CTonrigView::LoadDeviceFile()
+{
+    CDeviceClass& device = g_CurrentDevice;
+    CPicConfigInfo* info = device.m_pPicConfig.get();
+    if (!info)
+        return false;
+
+    if (device.m_strDeviceFile.empty()) {
+        device.m_strDeviceFile = DerivedDeviceFileName(device.m_strName);
+        const std::string path = CConfigDescription::DeviceFilePath(device.m_strDeviceFile);
+        QFile file(QString::fromStdString(path));
+        if (path.empty() || !file.open(QIODevice::ReadOnly)) {
+            const std::string shown = path.empty() ? GetAppDataFolder() + "/devices/" + device.m_strDeviceFile : path;
+            MessageBox(platform::Format("File open error: %s device file", shown.c_str()), platform::kAppTitle, MB_OK);
+            device.m_strDeviceFile.clear();
+        }
+    }
+
+    const std::uint8_t programLatch = info->m_nProgramLatch;
+    const std::uint8_t dataLatch = info->m_nDataLatch;
+    const std::uint8_t configLatch = info->m_nConfigLatch;
+    const std::int32_t codeSize = device.m_nCodeSize;
+
+    bool loaded = false;
+    if (!device.m_strDeviceFile.empty()) {
+        loaded = m_ConfigDescription.LoadDeviceFile(device);
+        if (loaded) {
+            if (info->m_bConfigSupplied) {
+                // Words someone gave (a file, a read, the grid) stay; the records follow them.
+                m_ConfigDescription.LoadFromDevice(device);
+            } else if (m_ConfigDescription.StoreWords(*info)) {
+                // The file's defaults are words a write may program.
+                info->m_bConfigSupplied = true;
+            }
+        }
+    }
+
+    if (g_nCurrentClass < 321) {
+        info->m_nProgramLatch = programLatch;
+        info->m_nDataLatch = dataLatch;
+        info->m_nConfigLatch = configLatch;
+        if (codeSize % 64 != 0)
+            device.m_nCodeSize = codeSize;
+    }
+    return loaded;
+}

@@ -1,0 +1,298 @@
+// A PIC's description file as the view loads it: which file, what the current device keeps of
+// it, and a setup against the virtual programmer that takes sizes, ID and configuration defaults
+// from the shipped files.
+
+#include "operations/ui/TonrigView.h"
+
+#include "app/VirtualSocket.h"
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLists.h"
+#include "operations/DeviceSetup.h"
+#include "operations/ui/BufferCommands.h"
+#include "operations/ui/ViewSetup.h"
+#include "platform/Folders.h"
+#include "sim/Box.h"
+
+#include "ViewOnBoxFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace std::chrono_literals;
+using tonrig::test::Count;
+using tonrig::test::ProcessEventsUntil;
+
+namespace {
+
+constexpr int kPic14 = 313;
+constexpr int kPic18 = 321;
+
+const char* const kFourteenBit = "pgmmem (region=0x0-0x3FF)\n"
+                                 "eedata (region=0x0-0x3F)\n"
+                                 "cfgmem (region=0x2007-0x2007)\n"
+                                 "latches(pgm=4 eedata=2 cfg=3)\n"
+                                 "devid (idmask=0x3FE0 id=0x1234)\n"
+                                 "cfgbits (key=CONFIG addr=0x2007 unused=0x3F00)\n"
+                                 "field (key=FOSC mask=0x3 desc=\"Oscillator\" init=0x1)\n"
+                                 "setting (req=0x3 value=0x1 desc=\"XT\")\n"
+                                 "field (key=CP mask=0xC0 desc=\"Code\")\n";
+
+class DeviceFileOnBox : public tonrig::test::ViewOnBoxFixture {
+protected:
+    DeviceFileOnBox()
+        : ViewOnBoxFixture({ .version = "ZV-C Re-2.00" })
+    {
+    }
+    void SetUp() override
+    {
+        ViewOnBoxFixture::SetUp();
+        m_devices = QString::fromStdString(GetAppDataFolder() + "/devices");
+        QDir(m_devices).removeRecursively();
+        QDir().mkpath(m_devices);
+    }
+    void TearDown() override
+    {
+        QDir(m_devices).removeRecursively();
+        ViewOnBoxFixture::TearDown();
+    }
+    bool Idle() const override { return ViewOnBoxFixture::Idle() && g_bSetupIdle.load() == 1; }
+
+    void WriteDevice(const QString& name, const std::string& text)
+    {
+        QFile file(m_devices + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    void Current(int index, const std::string& name)
+    {
+        g_nCurrentClass = index;
+        g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
+        g_CurrentDevice.m_strName = name;
+    }
+    CPicConfigInfo& Pic() { return *g_CurrentDevice.m_pPicConfig; }
+    std::vector<std::uint8_t> DescriptorWords()
+    {
+        return { Pic().m_ConfigValue.begin(), Pic().m_ConfigValue.begin() + Pic().m_nConfigBytes };
+    }
+    void RunToEnd()
+    {
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
+        EXPECT_EQ(g_nOperationState, kStateIdle) << Log();
+    }
+
+    QString m_devices;
+};
+
+TEST_F(DeviceFileOnBox, TheFileIsNamedAfterTheDeviceUpToItsFirstStarOrBlank)
+{
+    WriteDevice("TESTPIC.dev", kFourteenBit);
+    for (const char* name : { "TESTPIC", "TESTPIC*X", "TESTPIC B" }) {
+        SCOPED_TRACE(name);
+        Current(kPic14, name);
+        EXPECT_TRUE(view->LoadDeviceFile());
+        EXPECT_EQ(g_CurrentDevice.m_strDeviceFile, "TESTPIC.dev");
+        EXPECT_EQ(g_CurrentDevice.m_strId, "1234");
+    }
+    // A record's upper-cased name finds the file in another case.
+    WriteDevice("MixedCase.dev", kFourteenBit);
+    Current(kPic14, "OTHER");
+    g_CurrentDevice.m_strDeviceFile = "MIXEDCASE.DEV";
+    EXPECT_TRUE(view->LoadDeviceFile());
+    EXPECT_EQ(g_CurrentDevice.m_strId, "1234");
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(DeviceFileOnBox, AFileThatCannotBeReadIsABoxAndLoadsNothing)
+{
+    struct Row {
+        const char* name;
+        const char* deviceFile;
+        std::string shownPath;
+        const char* nameAfter;
+    };
+    const std::string folder = GetAppDataFolder() + "/devices/";
+    for (const Row& row : { Row { "NOFILE", "", folder + "NOFILE.dev", "" },
+             Row { "TESTPIC", "../x.dev", folder + "../x.dev", "../x.dev" } }) {
+        SCOPED_TRACE(row.name);
+        boxes.Clear();
+        Current(kPic14, row.name);
+        g_CurrentDevice.m_strDeviceFile = row.deviceFile;
+        const std::string idBefore = g_CurrentDevice.m_strId;
+        EXPECT_FALSE(view->LoadDeviceFile());
+        ASSERT_EQ(BoxTexts(), (std::vector<std::string> { "File open error: " + row.shownPath + " device file | Tonrig" }));
+        EXPECT_EQ(g_CurrentDevice.m_strDeviceFile, row.nameAfter);
+        EXPECT_EQ(g_CurrentDevice.m_strId, idBefore);
+        EXPECT_FALSE(Pic().m_bConfigSupplied);
+        EXPECT_EQ(view->m_ConfigDescription.WordCount(), 0);
+    }
+    // A device without a PIC descriptor never looks for one.
+    boxes.Clear();
+    Current(200, "27C256");
+    EXPECT_FALSE(view->LoadDeviceFile());
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(g_CurrentDevice.m_strDeviceFile.empty());
+}
+
+TEST_F(DeviceFileOnBox, NarrowCoresKeepTheirClassLatchesAndOddCodeSizes)
+{
+    WriteDevice("TESTPIC.dev", kFourteenBit);
+    // Below the PIC18 classes the latches are the class's, and a code size that is not a
+    // multiple of 64 stays.
+    Current(kPic14, "TESTPIC");
+    g_CurrentDevice.m_nCodeSize = 4096;
+    ASSERT_TRUE(view->LoadDeviceFile());
+    EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 2048);
+    EXPECT_EQ(Pic().m_nProgramLatch, 1);
+    EXPECT_EQ(Pic().m_nDataLatch, 1);
+    EXPECT_EQ(g_CurrentDevice.m_nDataSize, 64);
+
+    Current(kPic14, "TESTPIC");
+    g_CurrentDevice.m_nCodeSize = 1000;
+    ASSERT_TRUE(view->LoadDeviceFile());
+    EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 1000);
+
+    // A PIC18 class keeps what the file gives.
+    WriteDevice("TEST18.dev", "pgmmem (region=0x0-0x3FFF)\nlatches(pgm=16 eedata=2 cfg=3)\n"
+                              "cfgmem (region=0x300000-0x30000D)\n"
+                              "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
+                              "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
+                              "cfgbits (key=CONFIG2H addr=0x300003 unused=0xE0)\n"
+                              "field (key=WDT mask=0x1F desc=\"Watchdog\")\n");
+    Current(kPic18, "TEST18");
+    g_CurrentDevice.m_nCodeSize = 1000;
+    ASSERT_TRUE(view->LoadDeviceFile());
+    EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 0x4000);
+    EXPECT_EQ(Pic().m_nProgramLatch, 16);
+    EXPECT_EQ(Pic().m_nConfigLatch, 3);
+    // PIC18 bytes by address, present only where a word stands.
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x02);
+    EXPECT_EQ(Pic().m_ConfigValue[3], 0xFF);
+    EXPECT_EQ(Pic().m_ConfigPresent[1], 1);
+    EXPECT_EQ(Pic().m_ConfigPresent[2], 0);
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+}
+
+TEST_F(DeviceFileOnBox, TheFilesWordsBecomeTheDevicesUnlessSomeoneSuppliedOthers)
+{
+    WriteDevice("TESTPIC.dev", kFourteenBit);
+    Current(kPic14, "TESTPIC");
+    Pic().m_ConfigValue[0] = Pic().m_ConfigValue[1] = 0;
+    ASSERT_TRUE(view->LoadDeviceFile());
+    // 0x3F00 unused, CP 0xC0 set, FOSC 1: the word in bytes 0 (low) and 1 (high).
+    EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0xC1, 0x3F }));
+    EXPECT_EQ(Pic().m_ConfigPresent[0] + Pic().m_ConfigPresent[1], 2);
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+
+    // A reload over supplied words keeps them, and the records follow.
+    Pic().m_ConfigValue[0] = 0x42;
+    Pic().m_ConfigValue[1] = 0x3F;
+    ASSERT_TRUE(view->LoadDeviceFile());
+    EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0x42, 0x3F }));
+    EXPECT_EQ(view->m_ConfigDescription.Word(0).m_nValue, 0x3F42);
+
+    // A file without words supplies none.
+    WriteDevice("NOWORDS.dev", "pgmmem (region=0x0-0x3FF)\ncfgmem (region=0x2007-0x2007)\n");
+    Current(kPic14, "NOWORDS");
+    ASSERT_TRUE(view->LoadDeviceFile());
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// ---- the shipped files, end to end ----
+
+class ShippedDeviceFileOnBox : public DeviceFileOnBox {
+protected:
+    void SetUp() override
+    {
+        DeviceFileOnBox::SetUp();
+        InstallShippedDeviceLists();
+    }
+    void SetUpDevice(int index, const std::string& name, int recordCode, int recordData)
+    {
+        g_nCurrentClass = kNoDeviceClass;
+        g_CurrentDevice = g_DeviceClassTable[static_cast<std::size_t>(index)];
+        g_CurrentDevice.m_strName = name;
+        g_CurrentDevice.m_nCodeSize = recordCode;
+        g_CurrentDevice.m_nDataSize = recordData;
+        std::optional<sim::ChipSpec> chip = ChipSpecForDevice(g_CurrentDevice, index);
+        ASSERT_TRUE(chip);
+        chip->pic.deviceIdAddress.reset();
+        chip->vppRuleOff = true;
+        {
+            std::lock_guard lock(box->Mutex());
+            box->ChipSocket().Insert(std::move(*chip));
+        }
+        view->StartDeviceSetup(index, 1, 1, 1);
+        RunToEnd();
+        ASSERT_EQ(g_nCurrentClass, index) << Log();
+    }
+};
+
+TEST_F(ShippedDeviceFileOnBox, APic18TakesItsSizesIdAndDefaultsFromItsFile)
+{
+    SetUpDevice(323, "PIC18F452", 32768, 256);
+    EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 32768);
+    EXPECT_EQ(g_CurrentDevice.m_nDataSize, 256);
+    EXPECT_EQ(g_CurrentDevice.m_strId, "0420");
+    EXPECT_EQ(Pic().m_nIdMask, 0xFFE0);
+    EXPECT_EQ(Pic().m_nConfigBytes, 14);
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+    // The datasheet's unprogrammed values; the bytes that are not implemented stay 0.
+    EXPECT_EQ(DescriptorWords(),
+        (std::vector<std::uint8_t> { 0x00, 0x27, 0x0F, 0x0F, 0x00, 0x01, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0xFF }));
+    EXPECT_EQ(view->m_CodeBuffer.size(), 32768u);
+    EXPECT_EQ(view->m_DataBuffer.size(), 256u);
+    EXPECT_TRUE(view->DeviceSetupOwner().GridLoaded());
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
+TEST_F(ShippedDeviceFileOnBox, ABinFileWrittenToA14BitPicProgramsTheFilesConfigurationWord)
+{
+    SetUpDevice(kPic14, "PIC16F628A", 4096, 128);
+    EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 4096);
+    EXPECT_EQ(g_CurrentDevice.m_nDataSize, 128);
+    EXPECT_EQ(g_CurrentDevice.m_strId, "1060");
+    EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0xFF, 0x3F }));
+    EXPECT_EQ(view->m_DataBuffer.size(), 128u);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("program.bin");
+    std::vector<std::uint8_t> program(4096);
+    for (std::size_t i = 0; i < program.size(); i += 2) {
+        program[i] = static_cast<std::uint8_t>((i / 2) >> 8 & 0x3F);
+        program[i + 1] = static_cast<std::uint8_t>(i / 2);
+    }
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(program.data()), static_cast<qint64>(program.size()));
+    }
+    view->OpenFileByName(path.toStdString());
+    ASSERT_EQ(view->m_CodeBuffer, program) << Log();
+
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Write Completed"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), "Configuration words not written"), 0u) << Log();
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        const auto at = chip.LocateWord(chip.Facts().pic.configWordAddress);
+        ASSERT_TRUE(at);
+        const std::vector<std::uint8_t>& memory = chip.Contents(at->first);
+        EXPECT_EQ(memory[at->second], 0x3F) << "the class zeros (code protection on) reached the chip";
+        EXPECT_EQ(memory[at->second + 1], 0xFF);
+    }
+    view->OnDeviceVerify();
+    RunToEnd();
+    EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
+} // namespace
