@@ -357,6 +357,7 @@ LoadResult Commit(CBufferModel& model, StagedLoad& staged, bool incomplete)
             continue;
         model.Buffer(index) = std::move(staged.buffers.Buffer(index));
         model.SetIncomplete(index, incomplete);
+        model.SetModified(index, false);
     }
     if (result.configWordChanged)
         model.ConfigWord() = std::move(staged.buffers.ConfigWord());

@@ -111,8 +111,8 @@ bool WriteBytes(
 
 } // namespace
 
-SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-    const CBufferDeviceParams& device, const SaveOptions& options)
+SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& path, const CBufferDeviceParams& device,
+    const SaveOptions& options)
 {
     SaveResult result;
     result.format = SaveFormatFor(path, options.pattern);
@@ -133,6 +133,7 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
         return result;
     }
     result.saved = true;
+    model.SetModified(bufferIndex, false);
     result.log.push_back("Saved " + path + ".");
     return result;
 }

@@ -36,7 +36,8 @@ FileFormat SaveFormatFor(const std::string& path, const std::string& pattern);
 std::string FormatBuffer(
     const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device);
 
-SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-    const CBufferDeviceParams& device, const SaveOptions& options = {});
+// Saves the buffer; a saved buffer is no longer marked modified.
+SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& path, const CBufferDeviceParams& device,
+    const SaveOptions& options = {});
 
 } // namespace buffer

@@ -4,8 +4,9 @@
 #include "buffer/FileFormat.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
+#include "link/LinkLease.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
@@ -148,7 +149,7 @@ CBufferCommands::~CBufferCommands()
         m_hexView->SetData(nullptr, 0);
 }
 
-void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog)
+void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexEditBase* hexView, QWidget* messageLog)
 {
     m_tabs = tabs;
     m_hexView = hexView;
@@ -166,7 +167,42 @@ void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* m
     if (m_hexView) {
         m_hexView->viewport()->installEventFilter(this);
         m_hexView->setAcceptDrops(true);
+        // Keys change nothing while the buffers must not change; they only beep.
+        m_hexView->SetGate([](const char*) { return !g_LinkLease.IsHeld() && IsOperationIdle(); });
+        connect(m_hexView, &CHexEditBase::changed, this, &CBufferCommands::OnEditorChanged);
     }
+}
+
+void CBufferCommands::OnEditorChanged(std::size_t /*offset*/, std::size_t /*count*/)
+{
+    m_model.SetModified(m_nBufferIndex, true);
+    UpdateModifiedTitle();
+    // One checksum after a burst of typing: re-arming replaces the timer.
+    m_view.SetTimer(CTonrigView::kTimerChecksum, 1000, true);
+}
+
+void CBufferCommands::WriteChecksumPane()
+{
+    m_view.KillTimer(CTonrigView::kTimerChecksum);
+    m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
+    if (g_pStatusBar)
+        g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
+}
+
+void CBufferCommands::UpdateModifiedTitle()
+{
+    if (!g_pMainFrame)
+        return;
+    QString title = g_pMainFrame->windowTitle();
+    const bool marked = title.endsWith(" *");
+    const bool modified = m_model.IsModified(m_nBufferIndex);
+    if (marked && !modified)
+        title.chop(2);
+    else if (!marked && modified)
+        title += " *";
+    else
+        return;
+    g_pMainFrame->setWindowTitle(title);
 }
 
 void CBufferCommands::ApplyLanguage()
@@ -183,7 +219,7 @@ void CBufferCommands::AttachHexView()
 {
     if (!m_hexView)
         return;
-    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
     m_hexView->SetOffsetTitle(m_view.m_strOffsetTitle);
     m_hexView->SetData(data.data(), data.size());
 }
@@ -327,6 +363,7 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
         SetFileOffsetText(result.offsetText);
     if (!result.title.empty() && g_pMainFrame)
         g_pMainFrame->setWindowTitle(QString::fromStdString(result.title));
+    UpdateModifiedTitle();
     if (result.addToRecent && !result.path.empty())
         if (CTonrigApp* app = TheApp())
             app->AddToRecentFileList(result.path);
@@ -580,6 +617,7 @@ bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern
         m_view.Log(line + "\r\n", result.saved ? CTonrigView::kLogText : CTonrigView::kLogError);
     if (result.saved)
         m_strSavePath = path;
+    UpdateModifiedTitle();
     return result.saved;
 }
 

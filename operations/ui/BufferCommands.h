@@ -15,7 +15,7 @@
 #include <vector>
 
 class CFileOptionsDlg;
-class CHexView;
+class CHexEditBase;
 class CTonrigView;
 class QFileDialog;
 class QMimeData;
@@ -37,9 +37,9 @@ public:
 
     // Takes over the view's tab bar (115), hex view (101) and message log: the tab bar switches
     // between the log and the hex view, and files dropped on any of them open.
-    void AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog);
+    void AttachWidgets(QTabBar* tabs, CHexEditBase* hexView, QWidget* messageLog);
     QTabBar* Tabs() const { return m_tabs; }
-    CHexView* HexView() const { return m_hexView; }
+    CHexEditBase* HexView() const { return m_hexView; }
     // Takes the texts of the tabs and the offset title from the language table again.
     void ApplyLanguage();
 
@@ -51,6 +51,10 @@ public:
     void ShowBufferTab(int flag);
     void ShowLogTab();
     const std::string& ChecksumText() const { return m_strChecksum; }
+    // Writes "Checksum: 0x%04X" of the current buffer into status pane 1 (timer 113).
+    void WriteChecksumPane();
+    // The main window's title ends with " *" while the current buffer is modified.
+    void UpdateModifiedTitle();
 
     // Loads a file into the current buffer with its remembered options, then does what the
     // load asks (boxes, log, title, recent file, checksum, compiler). A file with bad records
@@ -108,13 +112,14 @@ private:
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
     void CompileSource(const std::string& source);
     void AttachHexView();
+    void OnEditorChanged(std::size_t offset, std::size_t count);
     void OnTabChanged(int index);
 
     CTonrigView& m_view;
     buffer::CBufferModel& m_model;
     int m_nBufferIndex = buffer::kMainBuffer;
     QTabBar* m_tabs = nullptr;
-    CHexView* m_hexView = nullptr;
+    CHexEditBase* m_hexView = nullptr;
     QWidget* m_log = nullptr;
     std::string m_strChecksum;
     std::string m_strSavePath; // where Save writes: the file last loaded or saved

@@ -1,6 +1,6 @@
 #include "operations/ui/TonrigView.h"
 
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
@@ -173,7 +173,7 @@ void CTonrigView::CreatePanes()
 
     // The hex view takes the log's place when the Buffer tab is chosen (the buffer commands
     // switch them).
-    m_HexView = new CHexView(this);
+    m_HexView = new CHexEditBase(this);
     m_HexView->setObjectName(QString::number(IDC_HEX_VIEW));
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
@@ -465,6 +465,9 @@ void CTonrigView::OnTimer(UINT id)
     case kTimerDriverInstaller:
         OnDriverInstaller();
         break;
+    case kTimerChecksum:
+        BufferCommands().WriteChecksumPane();
+        break;
     default:
         break;
     }
@@ -748,7 +751,7 @@ void CTonrigView::Shutdown()
              kTimerIdCheck })
         KillTimer(id);
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
-             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
+             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller, kTimerChecksum })
         KillTimer(id);
 
     m_bWriting = false;

@@ -36,7 +36,7 @@ class CBufferCommands;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
 struct EraseStart;
-class CHexView;
+class CHexEditBase;
 class COperationControl;
 class ChipDialogs;
 class ExchangeLink;
@@ -90,6 +90,7 @@ public:
     static constexpr UINT kTimerUsbInit = 103;
     static constexpr UINT kTimerInitFailed = 104;
     static constexpr UINT kTimerDriverVersion = 107;
+    static constexpr UINT kTimerChecksum = 113; // status pane 1 after a burst of edits
     static constexpr UINT kTimerHeader = 120;
     static constexpr UINT kTimerDriverInstaller = 124;
 
@@ -410,7 +411,7 @@ private:
     CRichEditCtrlExtend* m_CommandLine = nullptr;
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
-    CHexView* m_HexView = nullptr;
+    CHexEditBase* m_HexView = nullptr;
     QWidget* m_ConfigGrid = nullptr;
     QLabel* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;

@@ -3,7 +3,7 @@
 
 #include "BenchUtil.h"
 
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     for (auto& byte : data)
         byte = static_cast<std::uint8_t>(rng());
 
-    CHexView view;
+    CHexEditBase view;
     view.resize(700, 500);
     view.show();
     QPixmap pixmap(view.viewport()->size());
