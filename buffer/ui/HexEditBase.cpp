@@ -62,6 +62,11 @@ void CHexEditBase::SetData(std::uint8_t* data, std::size_t size)
 
 void CHexEditBase::SetData(const std::uint8_t* data, std::size_t size)
 {
+    if (data && size && data == m_data && size == m_size) {
+        m_writable = nullptr; // the same block again: cursor and selection stay
+        viewport()->update();
+        return;
+    }
     m_data = size ? data : nullptr;
     m_writable = nullptr;
     m_size = data ? size : 0;

@@ -30,7 +30,7 @@ public:
     explicit CHexEditBase(QWidget* parent = nullptr);
 
     // A writable block, or a read-only one. A new block keeps the cursor inside it and drops
-    // the selection.
+    // the selection; the same block again keeps both.
     void SetData(std::uint8_t* data, std::size_t size);
     void SetData(const std::uint8_t* data, std::size_t size);
     void SetData(std::nullptr_t, std::size_t) { SetData(static_cast<const std::uint8_t*>(nullptr), 0); }

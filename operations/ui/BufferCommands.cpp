@@ -1,9 +1,11 @@
 #include "operations/ui/BufferCommands.h"
 
+#include "buffer/BufferEdit.h"
 #include "buffer/FileCombiner.h"
 #include "buffer/FileFormat.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
+#include "buffer/ui/FillBufferDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
 #include "link/LinkLease.h"
@@ -23,12 +25,17 @@
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTextEdit>
 #include <QUrl>
 
 #include <algorithm>
@@ -141,6 +148,7 @@ CBufferCommands::CBufferCommands(CTonrigView& view, buffer::CBufferModel& model)
         return FileChoice { path.toStdString(), selected.toStdString() };
     };
     m_runOptions = [](CFileOptionsDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
+    m_runFill = [](CFillBufferDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
 }
 
 CBufferCommands::~CBufferCommands()
@@ -563,8 +571,138 @@ void CBufferCommands::OnFillBufferFF()
     if (!BufferFree("Fill buffer"))
         return;
     std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
-    std::fill(data.begin(), data.end(), 0xFF);
+    if (!data.empty())
+        buffer::FillRange(data, 0, data.size() - 1, { 0xFF });
+    m_model.SetModified(m_nBufferIndex, !data.empty() || m_model.IsModified(m_nBufferIndex));
+    UpdateModifiedTitle();
     ShowBufferTab(1);
+}
+
+void CBufferCommands::BytesChanged(std::size_t offset, std::size_t count)
+{
+    if (m_hexView)
+        m_hexView->RefreshBytes(offset, count);
+    m_model.SetModified(m_nBufferIndex, true);
+    UpdateModifiedTitle();
+    WriteChecksumPane();
+}
+
+void CBufferCommands::OnFillBufferHex()
+{
+    if (!BufferFree("Fill"))
+        return;
+    ShowBufferTab(1);
+    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    const bool selection = m_hexView && m_hexView->HasSelection();
+    const std::size_t last = data.empty() ? 0 : data.size() - 1;
+    CFillBufferDlg dialog(data.size(), selection ? m_hexView->SelectionStart() : 0,
+        selection ? m_hexView->SelectionEnd() : last, &m_view);
+    if (!m_runFill(dialog))
+        return;
+    // The dialog ran an event loop: a worker may have taken the link meanwhile.
+    if (!BufferFree("Fill"))
+        return;
+    if (!buffer::FillRange(data, dialog.m_nFrom, dialog.m_nTo, dialog.m_Data))
+        return;
+    BytesChanged(dialog.m_nFrom, dialog.m_nTo - dialog.m_nFrom + 1);
+}
+
+QWidget* CBufferCommands::FocusedTextPane() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QLineEdit*>(focus))
+        return focus;
+    return nullptr;
+}
+
+bool CBufferCommands::CanCopy() const
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        if (auto* edit = qobject_cast<QTextEdit*>(pane))
+            return edit->textCursor().hasSelection();
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(pane))
+            return edit->textCursor().hasSelection();
+        return qobject_cast<QLineEdit*>(pane)->hasSelectedText();
+    }
+    return m_hexView && m_hexView->HasSelection();
+}
+
+bool CBufferCommands::CanPaste() const
+{
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && (mime->hasFormat(kBinaryMime) || mime->hasText());
+}
+
+void CBufferCommands::OnEditCopy()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "copy");
+        return;
+    }
+    if (!m_hexView || !m_hexView->HasSelection())
+        return;
+    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    const std::size_t first = m_hexView->SelectionStart();
+    const std::size_t count = m_hexView->SelectionEnd() - first + 1;
+    if (first + count > data.size())
+        return;
+    auto* mime = new QMimeData;
+    mime->setData(
+        kBinaryMime, QByteArray(reinterpret_cast<const char*>(data.data() + first), static_cast<qsizetype>(count)));
+    mime->setText(QString::fromStdString(buffer::FormatHexBytes(data.data() + first, count)));
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void CBufferCommands::OnEditCut()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "cut");
+        return;
+    }
+    if (!m_hexView || !m_hexView->HasSelection() || !BufferFree("Cut"))
+        return;
+    OnEditCopy();
+    const std::size_t first = m_hexView->SelectionStart(), last = m_hexView->SelectionEnd();
+    if (buffer::FillRange(m_model.Buffer(m_nBufferIndex), first, last, { 0xFF }))
+        BytesChanged(first, last - first + 1);
+}
+
+void CBufferCommands::OnEditPaste()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "paste");
+        return;
+    }
+    if (!m_hexView || !BufferFree("Paste"))
+        return;
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    std::vector<std::uint8_t> bytes;
+    if (mime && mime->hasFormat(kBinaryMime)) {
+        const QByteArray raw = mime->data(kBinaryMime);
+        bytes.assign(raw.begin(), raw.end());
+    } else if (mime && mime->hasText()) {
+        if (m_hexView->CursorColumn() == CHexEditBase::Column::Hex) {
+            bytes = buffer::ParseHexBytes(mime->text().toStdString()).bytes;
+        } else {
+            const QByteArray latin = mime->text().toLatin1();
+            bytes.assign(latin.begin(), latin.end());
+        }
+    }
+    if (bytes.empty()) {
+        m_view.Log("Paste: the clipboard holds no hex bytes.\r\n", CTonrigView::kLogError);
+        return;
+    }
+    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    const std::size_t at = m_hexView->SelectionStart();
+    const std::size_t room = at < data.size() ? data.size() - at : 0;
+    if (bytes.size() > room) {
+        m_view.Log(platform::Format("Paste: %zu bytes do not fit, %zu remain.\r\n", bytes.size(), room),
+            CTonrigView::kLogError);
+        return;
+    }
+    std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    m_hexView->Select(at, at + bytes.size() - 1);
+    BytesChanged(at, bytes.size());
 }
 
 void CBufferCommands::OnFileSave()

@@ -15,6 +15,7 @@
 #include <vector>
 
 class CFileOptionsDlg;
+class CFillBufferDlg;
 class CHexEditBase;
 class CTonrigView;
 class QFileDialog;
@@ -73,6 +74,17 @@ public:
     void OnFileOpen();
     void OnCombineFiles();
     void OnFillBufferFF();
+    // Fill Buffer(Hex): the range and bytes from CFillBufferDlg, preset with the selection.
+    void OnFillBufferHex();
+    // Copy, Cut and Paste go to a focused log pane, else to the hex editor. Cut sets the bytes
+    // it copied to 0xFF: the buffer keeps the chip's size, so nothing moves.
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    bool CanCopy() const;
+    bool CanPaste() const;
+    // The clipboard format of raw bytes.
+    static constexpr const char* kBinaryMime = "application/x-binarydata";
     void OnFileSave();
     void OnFileSaveAs();
     // Saves the current buffer; asks about an incomplete read first. True when saved.
@@ -90,6 +102,8 @@ public:
     };
     using FileChooser = std::function<FileChoice(const std::string& filters, const std::string& lastPath)>;
     using OptionsRunner = std::function<bool(CFileOptionsDlg& dialog)>;
+    using FillRunner = std::function<bool(CFillBufferDlg& dialog)>;
+    void SetFillRunner(FillRunner runner) { m_runFill = std::move(runner); }
     void SetOpenFileChooser(FileChooser chooser) { m_chooseOpen = std::move(chooser); }
     void SetSaveFileChooser(FileChooser chooser) { m_chooseSave = std::move(chooser); }
     void SetOptionsRunner(OptionsRunner runner) { m_runOptions = std::move(runner); }
@@ -113,6 +127,9 @@ private:
     void CompileSource(const std::string& source);
     void AttachHexView();
     void OnEditorChanged(std::size_t offset, std::size_t count);
+    // After the view itself changed bytes of the current buffer: repaint, mark, checksum at once.
+    void BytesChanged(std::size_t offset, std::size_t count);
+    QWidget* FocusedTextPane() const;
     void OnTabChanged(int index);
 
     CTonrigView& m_view;
@@ -128,4 +145,5 @@ private:
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
     OptionsRunner m_runOptions;
+    FillRunner m_runFill;
 };

@@ -881,6 +881,26 @@ void CTonrigView::OnFillBufferFF()
     m_pBufferCommands->OnFillBufferFF();
 }
 
+void CTonrigView::OnFillBufferHex()
+{
+    m_pBufferCommands->OnFillBufferHex();
+}
+
+void CTonrigView::OnEditCopy()
+{
+    m_pBufferCommands->OnEditCopy();
+}
+
+void CTonrigView::OnEditCut()
+{
+    m_pBufferCommands->OnEditCut();
+}
+
+void CTonrigView::OnEditPaste()
+{
+    m_pBufferCommands->OnEditPaste();
+}
+
 void CTonrigView::OnDeviceButton()
 {
     // The one way into the selection dialog, with its gate (idle, link free).

@@ -150,6 +150,10 @@ public:
     void OnBlankCheck();
     void OnBatchRun();
     void OnFillBufferFF();
+    void OnFillBufferHex();
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
     void OnSetCfgBits();
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }

@@ -127,7 +127,7 @@ TEST_F(MainFrame, CommandTable)
         { 57635, "Cu&t", { "Ctrl+X", "Shift+Del" }, false },
         { 32947, "&Find", { "Ctrl+F" }, false },
         { 32948, "Find &Next", { "F3" }, false },
-        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, false },
+        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, true },
         { 59392, "&Toolbar", {}, true },
         { 59393, "&Status Bar", {}, true },
         { 32945, "Device List", { "Ctrl+D" }, true },
