@@ -6,6 +6,7 @@
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
 #include "buffer/ui/FillBufferDlg.h"
+#include "buffer/ui/FindDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
 #include "link/LinkLease.h"
@@ -149,6 +150,7 @@ CBufferCommands::CBufferCommands(CTonrigView& view, buffer::CBufferModel& model)
     };
     m_runOptions = [](CFileOptionsDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
     m_runFill = [](CFillBufferDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
+    m_runFind = [](CFindDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
 }
 
 CBufferCommands::~CBufferCommands()
@@ -605,6 +607,53 @@ void CBufferCommands::OnFillBufferHex()
     if (!buffer::FillRange(data, dialog.m_nFrom, dialog.m_nTo, dialog.m_Data))
         return;
     BytesChanged(dialog.m_nFrom, dialog.m_nTo - dialog.m_nFrom + 1);
+}
+
+void CBufferCommands::OnFind()
+{
+    ShowBufferTab(1);
+    if (!m_findDlg)
+        m_findDlg = std::make_unique<CFindDlg>(&m_view);
+    if (!m_runFind(*m_findDlg))
+        return;
+    m_bHaveSearch = true;
+    Search(m_findDlg->m_bNewSearch);
+}
+
+void CBufferCommands::OnFindNext()
+{
+    if (!m_bHaveSearch) {
+        OnFind();
+        return;
+    }
+    ShowBufferTab(1);
+    Search(false);
+}
+
+void CBufferCommands::Search(bool newSearch)
+{
+    if (!m_hexView || !m_findDlg)
+        return;
+    const CFindDlg& query = *m_findDlg;
+    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::size_t start = m_hexView->Cursor();
+    if (newSearch)
+        start = query.m_bDown || data.empty() ? 0 : data.size() - 1;
+    else if (m_hexView->HasSelection())
+        start = query.m_bDown                 ? m_hexView->SelectionStart() + 1
+            : m_hexView->SelectionStart() > 0 ? m_hexView->SelectionStart() - 1
+                                              : (data.empty() ? 0 : data.size() - 1);
+    if (!data.empty() && start >= data.size())
+        start = 0; // past the end: the wrap starts at once
+    const std::optional<std::size_t> at
+        = buffer::FindBytes(data.data(), data.size(), query.m_Pattern, start, query.m_bDown, query.m_bMatchCase);
+    if (!at) {
+        MessageBox(platform::Format("\"%s\" was not found.", query.m_strText.c_str()),
+            LanguageText(122, "Binary Search"), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    m_hexView->Select(*at, *at + query.m_Pattern.size() - 1);
+    m_hexView->setFocus();
 }
 
 QWidget* CBufferCommands::FocusedTextPane() const

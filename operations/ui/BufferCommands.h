@@ -11,11 +11,13 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CFileOptionsDlg;
 class CFillBufferDlg;
+class CFindDlg;
 class CHexEditBase;
 class CTonrigView;
 class QFileDialog;
@@ -81,6 +83,10 @@ public:
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
+    // Find opens the Binary Search dialog (with its last entries) and searches; Find Next
+    // repeats the last search from the cursor, or opens the dialog when there was none.
+    void OnFind();
+    void OnFindNext();
     bool CanCopy() const;
     bool CanPaste() const;
     // The clipboard format of raw bytes.
@@ -104,6 +110,8 @@ public:
     using OptionsRunner = std::function<bool(CFileOptionsDlg& dialog)>;
     using FillRunner = std::function<bool(CFillBufferDlg& dialog)>;
     void SetFillRunner(FillRunner runner) { m_runFill = std::move(runner); }
+    using FindRunner = std::function<bool(CFindDlg& dialog)>;
+    void SetFindRunner(FindRunner runner) { m_runFind = std::move(runner); }
     void SetOpenFileChooser(FileChooser chooser) { m_chooseOpen = std::move(chooser); }
     void SetSaveFileChooser(FileChooser chooser) { m_chooseSave = std::move(chooser); }
     void SetOptionsRunner(OptionsRunner runner) { m_runOptions = std::move(runner); }
@@ -130,6 +138,7 @@ private:
     // After the view itself changed bytes of the current buffer: repaint, mark, checksum at once.
     void BytesChanged(std::size_t offset, std::size_t count);
     QWidget* FocusedTextPane() const;
+    void Search(bool newSearch);
     void OnTabChanged(int index);
 
     CTonrigView& m_view;
@@ -146,4 +155,7 @@ private:
     FileChooser m_chooseSave;
     OptionsRunner m_runOptions;
     FillRunner m_runFill;
+    FindRunner m_runFind;
+    std::unique_ptr<CFindDlg> m_findDlg;
+    bool m_bHaveSearch = false;
 };

@@ -901,6 +901,16 @@ void CTonrigView::OnEditPaste()
     m_pBufferCommands->OnEditPaste();
 }
 
+void CTonrigView::OnFind()
+{
+    m_pBufferCommands->OnFind();
+}
+
+void CTonrigView::OnFindNext()
+{
+    m_pBufferCommands->OnFindNext();
+}
+
 void CTonrigView::OnDeviceButton()
 {
     // The one way into the selection dialog, with its gate (idle, link free).

@@ -154,6 +154,8 @@ public:
     void OnEditCopy();
     void OnEditCut();
     void OnEditPaste();
+    void OnFind();
+    void OnFindNext();
     void OnSetCfgBits();
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }

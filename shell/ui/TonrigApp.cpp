@@ -46,6 +46,8 @@ constexpr ViewCommand kViewCommands[] = {
     { 32781, &CTonrigView::OnConfigDevice },
     { 32811, &CTonrigView::OnFillBufferFF },
     { 32812, &CTonrigView::OnFillBufferHex },
+    { 32947, &CTonrigView::OnFind },
+    { 32948, &CTonrigView::OnFindNext },
     { 57634, &CTonrigView::OnEditCopy },
     { 57635, &CTonrigView::OnEditCut },
     { 57637, &CTonrigView::OnEditPaste },

@@ -6,6 +6,7 @@
 
 #include "buffer/BufferModel.h"
 #include "buffer/ui/FillBufferDlg.h"
+#include "buffer/ui/FindDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
 #include "link/LinkLease.h"
@@ -19,10 +20,12 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -39,6 +42,11 @@ Bytes Seq(std::size_t n)
     for (std::size_t i = 0; i < n; ++i)
         b[i] = static_cast<std::uint8_t>(i);
     return b;
+}
+
+template <typename C> std::size_t ParseSize(const C& c)
+{
+    return c.isHex ? (std::string(c.typed).size() + 1) / 3 : std::string(c.typed).size();
 }
 
 class HexEditCommands : public testing::Test {
@@ -270,6 +278,96 @@ TEST_F(HexEditCommands, OneChecksumAfterABurstAndTheModifiedMark)
     view->OpenFileByName(path);
     EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
     EXPECT_EQ(app.MainFrame()->windowTitle().toStdString(), title);
+}
+
+TEST_F(HexEditCommands, FindsWrapOnceAndFindNextWalksOn)
+{
+    Bytes data(32, 0x00);
+    const std::string text = "xaBc";
+    std::copy(text.begin(), text.end(), data.begin());
+    const Bytes hex { 0xE2, 0xFB, 0xE2, 0xFB, 0xE2, 'A', 'b', 'C' };
+    std::copy(hex.begin(), hex.end(), data.begin() + 4);
+    const Bytes tail { 0xDE, 0xAD, 0xBE, 0xEF };
+    std::copy(tail.begin(), tail.end(), data.begin() + 28);
+    struct Case {
+        const char* name;
+        std::size_t cursor;
+        const char* typed;
+        bool isHex = true;
+        bool down = true;
+        bool matchCase = false;
+        bool newSearch = false;
+        std::optional<std::size_t> at = std::nullopt; // none: not found, or refused
+        const char* error = "";
+    };
+    const Case cases[] = {
+        { "hex", 0, "E2 FB", true, true, false, false, 4 },
+        { "text ignoring case", 0, "abc", false, true, false, false, 1 },
+        { "text matching case", 0, "AbC", false, true, true, false, 9 },
+        { "text matching case, not there", 0, "Abc", false, true, true, false },
+        { "up", 20, "E2 FB", true, false, false, false, 6 },
+        { "a wrap finds it before the cursor", 10, "E2 FB", true, true, false, false, 4 },
+        { "new search starts at the first byte", 5, "E2 FB", true, true, false, true, 4 },
+        { "a match in the last bytes", 0, "DE AD BE EF", true, true, false, false, 28 },
+        { "not found", 3, "12 34" },
+        { "a hex typo", 3, "E2 GB", true, true, false, false, std::nullopt,
+            "Not a hex string at character 4: enter bytes such as \"E2 FB CD 00 21\"." },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Main() = data;
+        commands->ShowBufferTab(1);
+        Editor().SetCursor(c.cursor);
+        boxes.Clear();
+        std::string error;
+        commands->SetFindRunner([&](CFindDlg& dialog) {
+            (c.isHex ? dialog.HexButton() : dialog.TextButton())->setChecked(true);
+            dialog.Edit()->setText(c.typed);
+            (c.down ? dialog.DownButton() : dialog.UpButton())->setChecked(true);
+            dialog.MatchCaseBox()->setChecked(c.matchCase);
+            dialog.NewSearchBox()->setChecked(c.newSearch);
+            dialog.accept();
+            error = dialog.ErrorText();
+            return dialog.result() == QDialog::Accepted;
+        });
+        ASSERT_TRUE(Run(32947));
+        EXPECT_EQ(error, c.error);
+        if (c.at) {
+            EXPECT_TRUE(Editor().HasSelection());
+            EXPECT_EQ(Editor().SelectionStart(), *c.at);
+            EXPECT_EQ(Editor().Cursor(), *c.at);
+            EXPECT_EQ(Editor().SelectionEnd() - Editor().SelectionStart() + 1, ParseSize(c));
+            EXPECT_EQ(boxes.Count(), 0u);
+        } else {
+            EXPECT_EQ(Editor().Cursor(), c.cursor) << "nothing moved";
+            EXPECT_FALSE(Editor().HasSelection());
+            if (std::string(c.error).empty()) {
+                ASSERT_EQ(boxes.Count(), 1u);
+                EXPECT_EQ(boxes.Boxes()[0].text, "\"" + std::string(c.typed) + "\" was not found.");
+                EXPECT_EQ(boxes.Boxes()[0].caption, "Binary Search");
+            }
+        }
+    }
+
+    // Find Next walks over overlapping matches and wraps.
+    Main() = data;
+    commands->ShowBufferTab(1);
+    Editor().SetCursor(0);
+    commands->SetFindRunner([](CFindDlg& dialog) {
+        dialog.HexButton()->setChecked(true);
+        dialog.Edit()->setText("E2 FB E2");
+        dialog.NewSearchBox()->setChecked(false);
+        dialog.DownButton()->setChecked(true);
+        dialog.accept();
+        return true;
+    });
+    ASSERT_TRUE(Run(32947));
+    std::vector<std::size_t> walk { Editor().SelectionStart() };
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(Run(32948));
+        walk.push_back(Editor().SelectionStart());
+    }
+    EXPECT_EQ(walk, (std::vector<std::size_t> { 4, 6, 4 }));
 }
 
 } // namespace
