@@ -183,8 +183,21 @@ void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexEditBase* hexView, QWidge
     }
 }
 
+std::vector<std::uint8_t>& CBufferCommands::CurrentBuffer()
+{
+    // Index 3 is the configuration-word copy, which an edit also hands to the descriptor.
+    return m_nBufferIndex == buffer::kConfigWord ? m_model.ConfigWord() : m_model.Buffer(m_nBufferIndex);
+}
+
+const std::vector<std::uint8_t>& CBufferCommands::CurrentBuffer() const
+{
+    return m_nBufferIndex == buffer::kConfigWord ? m_model.ConfigWord() : m_model.Buffer(m_nBufferIndex);
+}
+
 void CBufferCommands::OnEditorChanged(std::size_t /*offset*/, std::size_t /*count*/)
 {
+    if (m_nBufferIndex == buffer::kConfigWord)
+        StoreConfigWord(m_model, g_CurrentDevice);
     m_model.SetModified(m_nBufferIndex, true);
     UpdateModifiedTitle();
     // One checksum after a burst of typing: re-arming replaces the timer.
@@ -194,7 +207,7 @@ void CBufferCommands::OnEditorChanged(std::size_t /*offset*/, std::size_t /*coun
 void CBufferCommands::WriteChecksumPane()
 {
     m_view.KillTimer(CTonrigView::kTimerChecksum);
-    m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
+    m_strChecksum = buffer::ChecksumText(CurrentBuffer());
     if (g_pStatusBar)
         g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
 }
@@ -229,7 +242,7 @@ void CBufferCommands::AttachHexView()
 {
     if (!m_hexView)
         return;
-    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
     m_hexView->SetOffsetTitle(m_view.m_strOffsetTitle);
     m_hexView->SetData(data.data(), data.size());
 }
@@ -248,7 +261,7 @@ void CBufferCommands::ShowBufferTab(int flag)
         m_hexView->Refresh();
     }
     if (flag == 1) {
-        m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
+        m_strChecksum = buffer::ChecksumText(CurrentBuffer());
         if (g_pStatusBar)
             g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
     }
@@ -572,7 +585,7 @@ void CBufferCommands::OnFillBufferFF()
 {
     if (!BufferFree("Fill buffer"))
         return;
-    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
     if (!data.empty())
         buffer::FillRange(data, 0, data.size() - 1, { 0xFF });
     m_model.SetModified(m_nBufferIndex, !data.empty() || m_model.IsModified(m_nBufferIndex));
@@ -584,6 +597,8 @@ void CBufferCommands::BytesChanged(std::size_t offset, std::size_t count)
 {
     if (m_hexView)
         m_hexView->RefreshBytes(offset, count);
+    if (m_nBufferIndex == buffer::kConfigWord)
+        StoreConfigWord(m_model, g_CurrentDevice);
     m_model.SetModified(m_nBufferIndex, true);
     UpdateModifiedTitle();
     WriteChecksumPane();
@@ -594,7 +609,7 @@ void CBufferCommands::OnFillBufferHex()
     if (!BufferFree("Fill"))
         return;
     ShowBufferTab(1);
-    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
     const bool selection = m_hexView && m_hexView->HasSelection();
     const std::size_t last = data.empty() ? 0 : data.size() - 1;
     CFillBufferDlg dialog(data.size(), selection ? m_hexView->SelectionStart() : 0,
@@ -635,7 +650,7 @@ void CBufferCommands::Search(bool newSearch)
     if (!m_hexView || !m_findDlg)
         return;
     const CFindDlg& query = *m_findDlg;
-    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    const std::vector<std::uint8_t>& data = CurrentBuffer();
     std::size_t start = m_hexView->Cursor();
     if (newSearch)
         start = query.m_bDown || data.empty() ? 0 : data.size() - 1;
@@ -690,7 +705,7 @@ void CBufferCommands::OnEditCopy()
     }
     if (!m_hexView || !m_hexView->HasSelection())
         return;
-    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    const std::vector<std::uint8_t>& data = CurrentBuffer();
     const std::size_t first = m_hexView->SelectionStart();
     const std::size_t count = m_hexView->SelectionEnd() - first + 1;
     if (first + count > data.size())
@@ -712,7 +727,7 @@ void CBufferCommands::OnEditCut()
         return;
     OnEditCopy();
     const std::size_t first = m_hexView->SelectionStart(), last = m_hexView->SelectionEnd();
-    if (buffer::FillRange(m_model.Buffer(m_nBufferIndex), first, last, { 0xFF }))
+    if (buffer::FillRange(CurrentBuffer(), first, last, { 0xFF }))
         BytesChanged(first, last - first + 1);
 }
 
@@ -741,7 +756,7 @@ void CBufferCommands::OnEditPaste()
         m_view.Log("Paste: the clipboard holds no hex bytes.\r\n", CTonrigView::kLogError);
         return;
     }
-    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
     const std::size_t at = m_hexView->SelectionStart();
     const std::size_t room = at < data.size() ? data.size() - at : 0;
     if (bytes.size() > room) {

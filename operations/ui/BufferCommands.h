@@ -138,6 +138,9 @@ private:
     // After the view itself changed bytes of the current buffer: repaint, mark, checksum at once.
     void BytesChanged(std::size_t offset, std::size_t count);
     QWidget* FocusedTextPane() const;
+    // The block the editor shows: buffer 0, 1 or 2, or (index 3) the configuration word.
+    std::vector<std::uint8_t>& CurrentBuffer();
+    const std::vector<std::uint8_t>& CurrentBuffer() const;
     void Search(bool newSearch);
     void OnTabChanged(int index);
 

@@ -9,6 +9,7 @@
 #include "buffer/ui/FindDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
+#include "catalogue/DeviceClassTable.h"
 #include "link/LinkLease.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
@@ -368,6 +369,24 @@ TEST_F(HexEditCommands, FindsWrapOnceAndFindNextWalksOn)
         walk.push_back(Editor().SelectionStart());
     }
     EXPECT_EQ(walk, (std::vector<std::size_t> { 4, 6, 4 }));
+}
+
+TEST_F(HexEditCommands, TheConfigurationWordIsEditedAsIndex3AndReachesTheDescriptor)
+{
+    InitDeviceClassTable();
+    g_CurrentDevice = g_DeviceClassTable[313]; // a 14-bit PIC
+    g_nCurrentClass = 313;
+    ASSERT_TRUE(g_CurrentDevice.m_pPicConfig);
+    view->Buffers().ConfigWord() = { 0xFF, 0x3F };
+    commands->SetBufferIndex(buffer::kConfigWord);
+    commands->ShowBufferTab(1);
+    ASSERT_EQ(Editor().Size(), 2u);
+    Editor().SetCursor(0);
+    Type("12");
+    EXPECT_EQ(view->Buffers().ConfigWord(), (Bytes { 0x12, 0x3F }));
+    EXPECT_EQ(Main(), Seq(16)) << "the main buffer is not index 3";
+    EXPECT_EQ(g_CurrentDevice.m_pPicConfig->m_ConfigValue[0], 0x12);
+    commands->SetBufferIndex(buffer::kMainBuffer);
 }
 
 } // namespace
