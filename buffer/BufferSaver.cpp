@@ -19,11 +19,29 @@ namespace {
 constexpr std::size_t kSegmentFormLimit = 0x100000;
 } // namespace
 
+std::optional<FileFormat> SaveFormatOfExtension(const std::string& path)
+{
+    return FormatForFileName(path);
+}
+
 FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
 {
     if (!pattern.empty())
         return FormatFromPattern(pattern);
     return FormatForFileName(path).value_or(FileFormat::Binary);
+}
+
+const char* SaveFormatName(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::IntelHex:
+        return "Intel HEX";
+    case FileFormat::SRecord:
+        return "Motorola S-record";
+    case FileFormat::Binary:
+        break;
+    }
+    return "Binary";
 }
 
 std::string FormatBuffer(
@@ -134,7 +152,8 @@ SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& p
     }
     result.saved = true;
     model.SetModified(bufferIndex, false);
-    result.log.push_back("Saved " + path + ".");
+    result.log.push_back("Saved " + std::to_string(model.Buffer(bufferIndex).size()) + " bytes to " + path + " ("
+        + SaveFormatName(result.format) + ").");
     return result;
 }
 

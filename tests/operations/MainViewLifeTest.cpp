@@ -11,6 +11,9 @@
 #include "operations/StartupChecks.h"
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
+#include "platform/OsVersion.h"
+#include "platform/SettingsStore.h"
+#include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
@@ -23,7 +26,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +131,15 @@ protected:
 
 TEST_F(MainViewLife, PluggedStartUpIdentifiesOnceAndIsReady)
 {
+    // The system line comes from the operating-system probe.
+    platform::OsFacts system;
+    system.ok = true;
+    system.kernelRelease = "9.8.7-test";
+    system.kernel = { 9, 8, 7 };
+    system.machine = "x86_64";
+    system.prettyName = "Testix 1";
+    system.buildArchitecture = "x86_64";
+    const platform::ScopedOsVersionProbe probe([system] { return system; });
     Start();
     EXPECT_EQ(g_nOperationState, kStateIdentifying); // no setup may run on the default model
     EXPECT_EQ(programmer.monitor->starts, 1);
@@ -133,7 +148,7 @@ TEST_F(MainViewLife, PluggedStartUpIdentifiesOnceAndIsReady)
     EXPECT_FALSE(view->IsTimerArmed(CTonrigView::kTimerDriverInstaller));
     const std::string wait = Log();
     EXPECT_TRUE(Contains(wait, "Please wait...\n")) << wait;
-    EXPECT_TRUE(Contains(wait, LinuxVersionLine(ReadOsRelease(), KernelRelease()).substr(0, 6))) << wait;
+    EXPECT_TRUE(Contains(wait, "Linux Testix 1(9.8.7)\n")) << wait;
     EXPECT_LT(wait.find("Please wait..."), wait.find("Linux"));
     EXPECT_EQ(FirmwarePane(), "Firmware Rev: ---");
 
@@ -166,7 +181,8 @@ TEST_F(MainViewLife, UnpluggedStartUpOffersTheInstallerOnceUnlessTheDriverWasFin
     const tonrig::test::RecordedBox box = boxes.Boxes()[0];
     EXPECT_EQ(box.caption, "Did not find programmer.");
     EXPECT_EQ(box.text,
-        "Did not find programmer or USB driver. \r\nYou can install " + LinuxSystemName(ReadOsRelease())
+        "Did not find programmer or USB driver. \r\nYou can install "
+            + LinuxSystemName(platform::ProbeOsVersion().prettyName)
             + " USB driver now? \r\nIf USB driver has been installed then skip it.\r\n       Yes/No(skip)?");
     EXPECT_EQ(box.type & MB_TYPEMASK, MB_YESNO);
     EXPECT_TRUE(Contains(Log(), "USB driver installer: not available on this system.")) << Log();
@@ -323,6 +339,37 @@ TEST_F(MainViewLife, AnExistingKeyIsLeftAsItIs)
     WriteSetting("LoadLastDevice", 0);
     Start();
     EXPECT_EQ(ReadSetting("Programmer"), 0xDEADu);
+}
+
+TEST_F(MainViewLife, SettingsThatCouldNotBeReadAreReportedInTheLogInTheErrorColour)
+{
+    // One bad value among good ones: the log names it, the other settings stay.
+    {
+        QFile file(QString::fromStdString(settings.Path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"({"format": "tonrig-settings", "version": 1, "root": {"keys": {"Software": {"keys": {
+            "Zelvo USB Programmer": {"keys": {"Settings": {"values": {
+                "Programmer": {"type": "dword", "data": "7"},
+                "LoadLastDevice": {"type": "dword", "data": 0}}}}}}}}}})");
+    }
+    platform::SettingsStore::Instance().SetLogSink([](const std::string&) {});
+    platform::SettingsStore::Instance().Open(settings.Path());
+    platform::SettingsStore::Instance().SetLogSink({});
+    Start();
+    const std::string log = Log();
+    const size_t at = log.find("Settings\\Programmer (not a number)");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("Settings\\Programmer (", at + 1), std::string::npos) << "once";
+    QTextCursor cursor(view->MessageLog().document());
+    cursor.setPosition(static_cast<int>(QString::fromStdString(log.substr(0, at)).size()) + 1);
+    EXPECT_EQ(platform::FromQColor(cursor.charFormat().foreground().color()), CTonrigView::kLogError);
+    EXPECT_EQ(ReadSetting("LoadLastDevice"), 0u) << "the readable setting is kept";
+    EXPECT_EQ(ReadSetting("Programmer"), 0xDEADu) << "an existing key gains no default";
+
+    // A second view of the same run does not repeat it.
+    app.reset();
+    Start();
+    EXPECT_FALSE(Contains(Log(), "cannot be read")) << Log();
 }
 
 TEST_F(MainViewLife, AConflictedDriverOnOurDeviceIsDetachedAndReported)
