@@ -217,6 +217,11 @@ TEST_F(HexEditCommands, ClipboardRoundTripsAndRefusals)
     EXPECT_EQ(clipboard->text().toStdString(), "12 34");
     Editor().ClearSelection();
     EXPECT_FALSE(commands->CanCopy());
+    clipboard->clear();
+    EXPECT_FALSE(commands->CanPaste());
+    app.MainFrame()->Commands().Refresh();
+    EXPECT_FALSE(app.MainFrame()->Commands().Action(57637)->isEnabled());
+    EXPECT_FALSE(app.MainFrame()->Commands().Action(57634)->isEnabled());
 }
 
 TEST_F(HexEditCommands, NothingChangesWhileTheBuffersAreBusy)
