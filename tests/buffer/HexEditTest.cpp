@@ -309,6 +309,31 @@ TEST(HexEdit, EditsByKeyAndClick)
     }
 }
 
+TEST(HexEdit, DragSelectsAndScrollsAtTheEdge)
+{
+    std::vector<std::uint8_t> data(4096, 0x33);
+    CHexEditBase view;
+    view.resize(700, 300);
+    view.show();
+    view.SetData(data.data(), data.size());
+    auto send = [&](QEvent::Type type, const QPoint& at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, view.viewport()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, view.CellRect(0, view.HexTextColumn(1)).center(), Qt::LeftButton);
+    send(QEvent::MouseMove, view.CellRect(1, view.HexTextColumn(2)).center(), Qt::LeftButton);
+    EXPECT_TRUE(view.HasSelection());
+    EXPECT_EQ(view.SelectionStart(), 1u);
+    EXPECT_EQ(view.SelectionEnd(), 10u);
+    // Below the last row the view scrolls a row and the selection follows.
+    send(QEvent::MouseMove, QPoint(view.CellRect(0, view.HexTextColumn(0)).center().x(), view.viewport()->height() + 5),
+        Qt::LeftButton);
+    EXPECT_EQ(view.FirstVisibleOffset(), 8u);
+    EXPECT_GT(view.SelectionEnd(), 10u);
+    send(QEvent::MouseButtonRelease, QPoint(10, 40), Qt::NoButton);
+    EXPECT_EQ(view.SelectionStart(), 1u);
+}
+
 TEST(HexEdit, TheGateAndReadOnlyBlocksRefuseEveryKey)
 {
     std::vector<std::uint8_t> data(16, 0x11);
