@@ -214,6 +214,8 @@ void CTonrigView::CreatePanes()
         button->SetIcon(kButtonHotIcon, kButtonNormalIcon);
         button->SetFlat(true);
         button->SetImageAlign(0); // the icon left of the caption
+        // A caption too long for its button breaks onto a second line: leave room for it.
+        button->setMinimumHeight(2 * button->fontMetrics().lineSpacing() + 4);
         buttons->addWidget(button);
         m_Buttons[i] = button;
     }

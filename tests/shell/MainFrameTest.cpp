@@ -1,8 +1,10 @@
 #include "shell/ui/MainFrame.h"
 
+#include "controls/ui/IconButton.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/Resources.h"
 #include "platform/ui/GdiShim.h"
 #include "platform/ui/QtServices.h"
 #include "shell/Language.h"
@@ -111,6 +113,18 @@ TEST_F(MainFrame, AtItsMinimumSizeEveryButtonAndStatusPaneShowsItsWholeText)
         // A push button's frame and margins take about a character's width either side.
         const int advance = button->fontMetrics().horizontalAdvance(button->text());
         EXPECT_LE(advance + 8, button->width()) << button->text().toStdString();
+        // A command button's caption shares the width with its icon and breaks onto more lines
+        // where it must: it still stands whole in the button's height.
+        if (qobject_cast<CIconButton*>(button)) {
+            QPixmap icon;
+            ASSERT_TRUE(icon.loadFromData(platform::LoadResource("ICON", 161).value()));
+            const WinRect item { 0, 0, button->width(), button->height() };
+            const WinRect caption
+                = CIconButton::PrepareImageRect(item, icon.size(), true, 0, false, false, { 3, 3 }, { 1, 1 }).caption;
+            const QRect wrapped = button->fontMetrics().boundingRect(
+                QRect(0, 0, caption.Width(), 1000), Qt::TextWordWrap | Qt::AlignHCenter, button->text());
+            EXPECT_LE(wrapped.height(), button->height()) << button->text().toStdString();
+        }
     }
     const QList<QLabel*> panes = g_pStatusBar->findChildren<QLabel*>();
     ASSERT_EQ(panes.size(), 7);
