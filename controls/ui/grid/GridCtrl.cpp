@@ -29,6 +29,7 @@
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <cstdarg>
 #include <cstdlib>
@@ -1144,8 +1145,36 @@ void CGridCtrl::PrintHeadingRows(QPainter*, QPrinter*, int, int&) { }
 void CGridCtrl::PrintTitle(QPainter*, QPrinter*) { }
 void CGridCtrl::PrintPageNumber(QPainter*, QPrinter*, int) { }
 void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
-void CGridCtrl::OnHeaderColumnClick(int) { }
-void CGridCtrl::OnHeaderRowClick(int) { }
+void CGridCtrl::OnHeaderColumnClick(const CGridCellPos& cell)
+{
+    if (!IsValid(cell) || !m_bRowHeaderSelects)
+        return;
+    m_nMouseState = cell.row < m_nHeaderRows ? GRID_MOUSE_SELECT_ALL : GRID_MOUSE_SELECT_ROWS;
+    OnSelecting(cell);
+}
+
+void CGridCtrl::OnHeaderRowClick(const CGridCellPos& cell)
+{
+    if (!IsValid(cell))
+        return;
+    if (m_bHeaderSorts) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct CursorGuard {
+            ~CursorGuard() { QApplication::restoreOverrideCursor(); }
+        } guard;
+        SortItems(cell.col, cell.col == m_nSortedColumn ? !m_bSortUp : TRUE, 0);
+        viewport()->update();
+    }
+    if (m_bColumnHeaderSelects) {
+        m_nMouseState = cell.col < m_nHeaderColumns ? GRID_MOUSE_SELECT_ALL : GRID_MOUSE_SELECT_COLUMNS;
+        OnSelecting(cell);
+    }
+}
+
+BOOL CGridCtrl::SortItems(int, BOOL, qintptr)
+{
+    return FALSE;
+}
 void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, GridEditStart first)
 {
     m_Tip.Hide();
@@ -1746,6 +1775,16 @@ void CGridCtrl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     OnDraw(&painter, WinRect::FromQRect(event->rect()));
+    // A divider drag's band: two inverted pixels across the client area.
+    if (m_nTrackPos >= 0) {
+        painter.setClipRect(event->rect());
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        const QRect client = viewport()->rect();
+        if (m_nMouseState == GRID_MOUSE_SIZING_COLUMN)
+            painter.fillRect(QRect(m_nTrackPos - 1, 0, 2, client.height()), Qt::black);
+        else
+            painter.fillRect(QRect(0, m_nTrackPos - 1, client.width(), 2), Qt::black);
+    }
 }
 
 void CGridCtrl::EraseBackground(QPainter* painter, const WinRect& clip)
@@ -1942,21 +1981,15 @@ void CGridCtrl::OnCaptureChanged()
         m_nMouseState = GRID_MOUSE_NOTHING;
 }
 
-void CGridCtrl::mouseMoveEvent(QMouseEvent* event)
+void CGridCtrl::TitleTipHide(QPoint point)
 {
-    m_ptLastMouse = event->position().toPoint();
-    TitleTipHover(m_ptLastMouse, event->buttons() & Qt::LeftButton);
-    OnSetCursor();
+    if (m_Tip.isVisible() && !m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(viewport()->mapToGlobal(point))))
+        m_Tip.Hide();
 }
 
-void CGridCtrl::TitleTipHover(QPoint point, bool buttonDown)
+void CGridCtrl::TitleTipShow(QPoint point)
 {
-    if (m_Tip.isVisible()) {
-        if (m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(viewport()->mapToGlobal(point))))
-            return;
-        m_Tip.Hide();
-    }
-    if (buttonDown || m_nMouseState != GRID_MOUSE_NOTHING || !m_bShowTips)
+    if (!m_bShowTips || m_Tip.isVisible())
         return;
     const CGridCellPos pos = GetCellFromPt(point, TRUE);
     if (!IsValid(pos))
@@ -1970,6 +2003,407 @@ void CGridCtrl::TitleTipHover(QPoint point, bool buttonDown)
         return;
     const WinRect tipRect = cell->GetTipRect(cellRect);
     m_Tip.Show(tipRect, tip, 0, &cellRect, cell->GetFont(), m_crTipText, m_crTipBack);
+}
+
+// ---- mouse ----------------------------------------------------------------------------------
+
+QPoint CGridCtrl::GetPointInCell(int row, int col, QPoint point)
+{
+    QPoint origin;
+    if (!GetCellOrigin(row, col, &origin))
+        return QPoint(0, 0);
+    return point - origin;
+}
+
+int CGridCtrl::HoverMode(QPoint point)
+{
+    if (m_bColumnResizable && IsOverColumnBorder(point))
+        return GRID_MOUSE_OVER_COLUMN_DIVIDER;
+    if (m_bRowResizable && IsOverRowBorder(point))
+        return GRID_MOUSE_OVER_ROW_DIVIDER;
+    return GRID_MOUSE_NOTHING;
+}
+
+void CGridCtrl::MoveTrackingBand(int position)
+{
+    // The band is painted by paintEvent: the old strip and the new one are repainted.
+    const bool vertical = m_nMouseState == GRID_MOUSE_SIZING_COLUMN;
+    const QRect client = viewport()->rect();
+    const auto strip
+        = [&](int at) { return vertical ? QRect(at - 1, 0, 2, client.height()) : QRect(0, at - 1, client.width(), 2); };
+    if (m_nTrackPos >= 0)
+        viewport()->update(strip(m_nTrackPos));
+    m_nTrackPos = position;
+    if (m_nTrackPos >= 0)
+        viewport()->update(strip(m_nTrackPos));
+}
+
+void CGridCtrl::mousePressEvent(QMouseEvent* event)
+{
+    m_Tip.Hide();
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDown(event->modifiers(), event->position().toPoint());
+    event->accept();
+}
+
+void CGridCtrl::mouseMoveEvent(QMouseEvent* event)
+{
+    OnMouseMove(event->buttons(), event->position().toPoint());
+}
+
+void CGridCtrl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        OnLButtonUp(event->position().toPoint());
+    else if (event->button() == Qt::RightButton)
+        OnRButtonUp(event->position().toPoint());
+    event->accept();
+}
+
+void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Not the base class: it would run mousePressEvent, and the first press already came.
+    m_Tip.Hide();
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDblClk(event->position().toPoint());
+    event->accept();
+}
+
+void CGridCtrl::wheelEvent(QWheelEvent* event)
+{
+    OnMouseWheel(event->angleDelta().y());
+    event->accept();
+}
+
+void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers modifiers, QPoint point)
+{
+    setFocus(Qt::MouseFocusReason);
+    m_bLeftDown = TRUE;
+    m_ptLeftDown = point;
+    m_ptLastMouse = point;
+    m_LeftDownCell = GetCellFromPt(point, TRUE);
+    if (!IsValid(m_LeftDownCell))
+        return;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    if (!shift)
+        m_AnchorCell = m_LeftDownCell;
+    else if (!IsValid(m_AnchorCell))
+        m_AnchorCell = m_FocusCell;
+
+    EndFocusCellEdit();
+    if (CGridCellBase* cell = GetCell(m_LeftDownCell.row, m_LeftDownCell.col))
+        cell->OnClickDown(GetPointInCell(m_LeftDownCell.row, m_LeftDownCell.col, point));
+    WinRect textRect;
+    const bool onText
+        = GetCellTextRect(m_LeftDownCell.row, m_LeftDownCell.col, textRect) && textRect.Contains(point.x(), point.y());
+
+    if (m_LeftDownCell == m_FocusCell && !ctrl && onText && IsCellEditable(m_LeftDownCell)) {
+        m_nMouseState = GRID_MOUSE_PREPARE_EDIT;
+        return;
+    }
+    if (IsCellSelected(m_LeftDownCell)) {
+        SetFocusCell(m_LeftDownCell);
+        if (ctrl) {
+            if (m_bRowMode)
+                SelectRows(m_LeftDownCell);
+            else
+                SelectCellRange(m_LeftDownCell);
+            return;
+        }
+        if (m_bDragEnabled)
+            m_nMouseState = GRID_MOUSE_PREPARE_DRAG;
+    } else if (m_nMouseState != GRID_MOUSE_OVER_COLUMN_DIVIDER && m_nMouseState != GRID_MOUSE_OVER_ROW_DIVIDER) {
+        if (IsCellFixed(m_LeftDownCell.row, m_LeftDownCell.col))
+            SetFocusCell(-1, -1);
+        else
+            SetFocusCell(m_LeftDownCell);
+    }
+
+    // Qt's implicit grab during a press stands for the capture.
+    if (m_nMouseState == GRID_MOUSE_NOTHING) {
+        m_nMouseState = HoverMode(point);
+        OnSetCursor();
+    }
+
+    const WinRect client = GetClientRect();
+    if (m_nMouseState == GRID_MOUSE_OVER_COLUMN_DIVIDER) {
+        m_nMouseState = GRID_MOUSE_SIZING_COLUMN;
+        const int last = m_nColumnCount - 1;
+        bool lastRule = false;
+        WinRect visible;
+        GetVisibleNonFixedCellRange(&visible);
+        if (GetColumnWidth(last) < m_nBorderGrip && std::abs(point.x() - visible.right) < m_nBorderGrip) {
+            m_LeftDownCell.col = last;
+            lastRule = true;
+        }
+        QPoint start;
+        if (!GetCellOrigin(m_LeftDownCell, &start)) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        // Near a cell's left edge the divider is its left neighbour's.
+        int col = m_LeftDownCell.col;
+        if (!lastRule && point.x() - start.x() < m_nBorderGrip)
+            --col;
+        if (!m_bZeroWidthPick)
+            while (col >= 0 && GetColumnWidth(col) == 0)
+                --col;
+        if (col < 0) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        m_LeftDownCell.col = col;
+        GetCellOrigin(m_LeftDownCell, &start);
+        m_nTrackMin = start.x() + 1;
+        m_nTrackMax = start.x() + client.Width() - GetFixedColumnWidth() + 1;
+        MoveTrackingBand(std::clamp(point.x(), m_nTrackMin, m_nTrackMax));
+        return;
+    }
+    if (m_nMouseState == GRID_MOUSE_OVER_ROW_DIVIDER) {
+        m_nMouseState = GRID_MOUSE_SIZING_ROW;
+        const int last = m_nRowCount - 1;
+        bool lastRule = false;
+        WinRect visible;
+        GetVisibleNonFixedCellRange(&visible);
+        if (GetRowHeight(last) < m_nBorderGrip && std::abs(point.y() - visible.bottom) < m_nBorderGrip) {
+            m_LeftDownCell.row = last;
+            lastRule = true;
+        }
+        QPoint start;
+        if (!GetCellOrigin(m_LeftDownCell, &start)) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        int row = m_LeftDownCell.row;
+        if (!lastRule && point.y() - start.y() < m_nBorderGrip)
+            --row;
+        if (!m_bZeroHeightPick)
+            while (row >= 0 && GetRowHeight(row) == 0)
+                --row;
+        if (row < 0) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        m_LeftDownCell.row = row;
+        GetCellOrigin(m_LeftDownCell, &start);
+        m_nTrackMin = start.y() + 1;
+        m_nTrackMax = start.y() + client.Height() - GetFixedRowHeight() + 1;
+        MoveTrackingBand(std::clamp(point.y(), m_nTrackMin, m_nTrackMax));
+        return;
+    }
+
+    if (m_nMouseState != GRID_MOUSE_PREPARE_DRAG) {
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+        m_PrevSelection.clear();
+        if (ctrl)
+            m_PrevSelection = m_Selection;
+        if (m_LeftDownCell.row < m_nHeaderRows) {
+            OnHeaderRowClick(m_LeftDownCell);
+        } else if (m_LeftDownCell.col < m_nHeaderColumns) {
+            OnHeaderColumnClick(m_LeftDownCell);
+        } else {
+            m_nMouseState = m_bRowMode ? GRID_MOUSE_SELECT_ROWS : GRID_MOUSE_SELECT_CELLS;
+            OnSelecting(m_LeftDownCell);
+            m_nScrollTimer = GRID_SCROLL_TIMER;
+            SetTimer(GRID_SCROLL_TIMER, static_cast<UINT>(m_nScrollTimerMs));
+        }
+    }
+    m_ptLastMouse = point;
+}
+
+void CGridCtrl::OnMouseMove(Qt::MouseButtons buttons, QPoint point)
+{
+    TitleTipHide(point);
+    const bool leftDown = m_bLeftDown && (buttons & Qt::LeftButton);
+    const WinRect client = GetClientRect();
+    if (m_nMouseState != GRID_MOUSE_DRAGGING && !client.Contains(point.x(), point.y())) {
+        // The auto-scroll timer still needs to know where the mouse went.
+        m_ptLastMouse = point;
+        return;
+    }
+
+    if (!leftDown || m_nMouseState == GRID_MOUSE_NOTHING) {
+        const int mode = HoverMode(point);
+        if (mode != m_nMouseState || mode == GRID_MOUSE_NOTHING) {
+            m_nMouseState = mode;
+            m_ptLastMouse = point;
+            OnSetCursor();
+        }
+        if (m_nMouseState == GRID_MOUSE_NOTHING) {
+            const CGridCellPos pos = GetCellFromPt(point, TRUE);
+            if (CGridCellBase* cell = IsValid(pos) ? GetCell(pos.row, pos.col) : nullptr)
+                cell->OnHover();
+            TitleTipShow(point);
+        }
+        m_ptLastMouse = point;
+        return;
+    }
+
+    if (IsValid(m_LeftDownCell)) {
+        switch (m_nMouseState) {
+        case GRID_MOUSE_SELECT_COLUMNS:
+        case GRID_MOUSE_SELECT_ROWS:
+        case GRID_MOUSE_SELECT_CELLS: {
+            const CGridCellPos pos = GetCellFromPt(point, TRUE);
+            if (!IsValid(pos)) {
+                m_ptLastMouse = point;
+                return;
+            }
+            if (!(pos == m_FocusCell)) {
+                OnSelecting(pos);
+                if (!IsCellFixed(pos.row, pos.col) || m_nMouseState != GRID_MOUSE_SELECT_CELLS)
+                    SetFocusCell(pos);
+            }
+            break;
+        }
+        case GRID_MOUSE_SIZING_ROW:
+            MoveTrackingBand(std::clamp(point.y(), m_nTrackMin, m_nTrackMax));
+            break;
+        case GRID_MOUSE_SIZING_COLUMN:
+            MoveTrackingBand(std::clamp(point.x(), m_nTrackMin, m_nTrackMax));
+            break;
+        case GRID_MOUSE_PREPARE_EDIT:
+        case GRID_MOUSE_PREPARE_DRAG:
+            // A click with a little jitter is still a click.
+            if ((point - m_ptLeftDown).manhattanLength() >= QApplication::startDragDistance()) {
+                m_nMouseState = GRID_MOUSE_PREPARE_DRAG;
+                OnBeginDrag();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    m_ptLastMouse = point;
+}
+
+void CGridCtrl::OnLButtonUp(QPoint point)
+{
+    m_bLeftDown = FALSE;
+    KillTimer(GRID_SCROLL_TIMER);
+    m_nScrollTimer = 0;
+
+    switch (m_nMouseState) {
+    case GRID_MOUSE_PREPARE_EDIT:
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, point, GridEditStart::Key(GRID_KEY_MOUSE));
+        break;
+    case GRID_MOUSE_PREPARE_DRAG: {
+        if (CGridCellBase* cell = IsValid(m_FocusCell) ? GetCell(m_FocusCell.row, m_FocusCell.col) : nullptr)
+            cell->OnClick(GetPointInCell(m_FocusCell.row, m_FocusCell.col, point));
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_CLICK);
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+        ResetSelectedRange();
+        NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+        break;
+    }
+    case GRID_MOUSE_SIZING_COLUMN:
+    case GRID_MOUSE_SIZING_ROW: {
+        const bool column = m_nMouseState == GRID_MOUSE_SIZING_COLUMN;
+        MoveTrackingBand(-1);
+        QPoint start;
+        if (!(point == m_ptLeftDown) && !point.isNull() && GetCellOrigin(m_LeftDownCell, &start)) {
+            // The point as far as the band lets it go.
+            const int at = std::clamp(column ? point.x() : point.y(), m_nTrackMin, m_nTrackMax);
+            const bool canVanish = column ? m_bColumnCanVanish : m_bRowCanVanish;
+            const int size = std::max(at - (column ? start.x() : start.y()), canVanish ? 0 : 1);
+            if (column)
+                SetColumnWidth(m_LeftDownCell.col, size);
+            else
+                SetRowHeight(m_LeftDownCell.row, size);
+            UpdateScrollBars();
+            viewport()->update();
+        }
+        break;
+    }
+    default:
+        NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+        if (CGridCellBase* cell = IsValid(m_FocusCell) ? GetCell(m_FocusCell.row, m_FocusCell.col) : nullptr)
+            cell->OnClick(GetPointInCell(m_FocusCell.row, m_FocusCell.col, point));
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_CLICK);
+        break;
+    }
+    m_nMouseState = GRID_MOUSE_NOTHING;
+    viewport()->setCursor(Qt::ArrowCursor);
+    if (IsValid(m_LeftDownCell)) {
+        const int id = GetDlgCtrlID();
+        QMetaObject::invokeMethod(
+            this, [this, id] { emit cellReleased(id); }, Qt::QueuedConnection);
+    }
+}
+
+void CGridCtrl::OnLButtonDblClk(QPoint point)
+{
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos))
+        return;
+    // The release left mode 0; the divider under the point counts as hovered again.
+    if (m_nMouseState == GRID_MOUSE_NOTHING)
+        m_nMouseState = HoverMode(point);
+    QPoint start;
+    if (m_nMouseState == GRID_MOUSE_OVER_COLUMN_DIVIDER) {
+        if (!GetCellOrigin(pos, &start))
+            return;
+        int col = pos.col;
+        if (point.x() - start.x() < m_nBorderGrip)
+            --col;
+        while (col >= 0 && GetColumnWidth(col) == 0)
+            --col;
+        if (col < 0)
+            return;
+        AutoSizeColumn(col, static_cast<UINT>(m_nFitStyle));
+        viewport()->update();
+    } else if (m_nMouseState == GRID_MOUSE_OVER_ROW_DIVIDER) {
+        if (!GetCellOrigin(pos, &start))
+            return;
+        int row = pos.row;
+        if (point.y() - start.y() < m_nBorderGrip)
+            --row;
+        while (row >= 0 && GetRowHeight(row) == 0)
+            --row;
+        if (row < 0)
+            return;
+        AutoSizeRow(row);
+        viewport()->update();
+    } else if (m_nMouseState == GRID_MOUSE_NOTHING) {
+        WinRect textRect;
+        if (!IsCellFixed(pos.row, pos.col) && GetCellTextRect(pos.row, pos.col, textRect)
+            && textRect.Contains(point.x(), point.y()))
+            BeginCellEdit(pos.row, pos.col, point, GridEditStart::Key(GRID_KEY_MOUSE));
+        if (CGridCellBase* cell = GetCell(pos.row, pos.col))
+            cell->OnDoubleClick(GetPointInCell(pos.row, pos.col, point));
+        NotifyOwner(pos.row, pos.col, GN_DBLCLK);
+    }
+}
+
+void CGridCtrl::OnRButtonUp(QPoint point)
+{
+    EndFocusCellEdit();
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos)) {
+        NotifyOwner(-1, -1, GN_RCLICK);
+        return;
+    }
+    SetFocusCell(-1, -1);
+    const CGridCellPos focus(std::max(pos.row, m_nHeaderRows), std::max(pos.col, m_nHeaderColumns));
+    SetFocusCell(focus);
+    if (CGridCellBase* cell = GetCell(focus.row, focus.col))
+        cell->OnRightClick(GetPointInCell(focus.row, focus.col, point));
+    NotifyOwner(focus.row, focus.col, GN_RCLICK);
+}
+
+void CGridCtrl::OnMouseWheel(int delta)
+{
+    // Deltas finer than a notch add up until they make a whole line or page.
+    const int perNotch = m_nWheelLines == -1 ? 1 : m_nWheelLines;
+    m_nWheelRemainder += delta * perNotch;
+    const int steps = m_nWheelRemainder / 120;
+    m_nWheelRemainder -= steps * 120;
+    const bool pages = m_nWheelLines == -1;
+    const UINT code
+        = steps > 0 ? (pages ? GRID_SB_PAGEUP : GRID_SB_LINEUP) : (pages ? GRID_SB_PAGEDOWN : GRID_SB_LINEDOWN);
+    for (int i = 0; i < std::abs(steps); ++i)
+        OnVScroll(code);
 }
 
 bool CGridCtrl::viewportEvent(QEvent* event)
@@ -1990,6 +2424,8 @@ BOOL CGridCtrl::OnSetCursor()
     case GRID_MOUSE_OVER_COLUMN_DIVIDER:
         viewport()->setCursor(Qt::SizeHorCursor);
         return TRUE;
+    case GRID_MOUSE_SIZING_ROW:
+    case GRID_MOUSE_SIZING_COLUMN:
     case GRID_MOUSE_DRAGGING:
         return TRUE;
     default:

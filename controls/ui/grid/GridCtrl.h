@@ -321,8 +321,27 @@ public:
     // The focus cell drawn into a one-image list, its hot spot the bottom-right corner; null
     // without a focus cell rectangle.
     virtual std::unique_ptr<ImageList> BuildDragImage(QPoint* hotSpot = nullptr);
-    virtual void OnHeaderColumnClick(int col);
-    virtual void OnHeaderRowClick(int row);
+    // A press in a fixed column (select its row) or a fixed row (sort, or select its column).
+    virtual void OnHeaderColumnClick(const CGridCellPos& cell);
+    virtual void OnHeaderRowClick(const CGridCellPos& cell);
+    // Sorts the non-fixed rows by a column; FALSE when nothing was sorted.
+    virtual BOOL SortItems(int col, BOOL ascending, qintptr data = 0);
+    void SetHeaderSort(BOOL sort = TRUE) { m_bHeaderSorts = sort; }
+    BOOL GetHeaderSort() const { return m_bHeaderSorts; }
+    void SetFixedRowSelection(BOOL select = TRUE) { m_bColumnHeaderSelects = select; }
+    BOOL GetFixedRowSelection() const { return m_bColumnHeaderSelects; }
+    void SetFixedColumnSelection(BOOL select = TRUE) { m_bRowHeaderSelects = select; }
+    BOOL GetFixedColumnSelection() const { return m_bRowHeaderSelects; }
+
+    // The mouse, in viewport pixels.
+    virtual void OnLButtonDown(Qt::KeyboardModifiers modifiers, QPoint point);
+    virtual void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
+    virtual void OnLButtonUp(QPoint point);
+    virtual void OnLButtonDblClk(QPoint point);
+    virtual void OnRButtonUp(QPoint point);
+    virtual void OnMouseWheel(int delta);
+    // The point relative to the cell's top-left corner; (0, 0) when the cell has no origin.
+    QPoint GetPointInCell(int row, int col, QPoint point);
     virtual void BeginCellEdit(int row, int col, QPoint point, GridEditStart first);
     virtual void FinishCellEdit(int row, int col, const QString& text);
     virtual BOOL ValidateCellText(int row, int col, const QString& text);
@@ -359,14 +378,23 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    // The hover mode and cursor for a point: over a column divider 8, a row divider 6, else 0.
+    int HoverMode(QPoint point);
+    // The tracking band of a divider drag: a viewport position, -1 when none.
+    void MoveTrackingBand(int position);
     bool viewportEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Hides the title tip once `point` (viewport pixels) leaves its hover rectangle; shows a
-    // cut-off cell's tip while the mouse rests in mode 0.
-    void TitleTipHover(QPoint point, bool buttonDown);
+    // Hides the title tip once `point` (viewport pixels) leaves its hover rectangle.
+    void TitleTipHide(QPoint point);
+    // Shows the tip of the cell under `point` when its text is cut off.
+    void TitleTipShow(QPoint point);
 
     void EraseBackground(QPainter* painter, const WinRect& clip);
     // The cursor for the mouse mode at the last mouse point.
@@ -476,6 +504,10 @@ protected:
     int m_nGapLines = 0;
 
     CGridTitleTip m_Tip;
+    int m_nTrackPos = -1; // the divider drag's band, viewport pixels
+    int m_nTrackMin = 0;
+    int m_nTrackMax = 0;
+    int m_nWheelRemainder = 0; // wheel units short of a whole line or page
     CGridDropTarget m_DropSite;
 
 private:
