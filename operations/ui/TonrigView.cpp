@@ -1,10 +1,14 @@
 #include "operations/ui/TonrigView.h"
 
+#include "controls/ui/ImageButton.h"
+#include "platform/ui/GdiShim.h"
+
 #include "buffer/ui/HexView.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "catalogue/ui/DeviceIdDlg.h"
+#include "controls/ui/ImageButton.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -29,6 +33,7 @@
 #include "platform/Process.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextFormat.h"
+#include "platform/ui/GdiShim.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
@@ -212,8 +217,11 @@ void CTonrigView::CreatePanes()
     layout->addWidget(m_ConfigGrid);
 
     auto* fields = new QHBoxLayout;
-    m_DeviceName = new QLabel("-", this);
+    // A coloured caption: an image button without bitmaps that takes no mouse and no focus.
+    m_DeviceName = new CImageButton("-", this, CImageButton::kPush);
     m_DeviceName->setObjectName(QString::number(IDC_DEVICE_NAME));
+    m_DeviceName->SetMouseEnabled(false);
+    m_DeviceName->setFocusPolicy(Qt::NoFocus);
     m_Status = new QLabel(this);
     m_Status->setObjectName(QString::number(IDC_STATUS));
     fields->addWidget(m_DeviceName, 1);
@@ -563,6 +571,9 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     m_strHardwareVersion = outcome.version;
     m_strHardwareSerial = outcome.serial;
     g_nProgrammerModel = outcome.model;
+    m_DeviceName->SetTextColor(
+        outcome.model == kModelZvCQ || outcome.model == kModelZvD ? RGB(0, 144, 0) : GetSysColor(COLOR_BTNTEXT));
+    m_DeviceName->update();
     m_BlackBox = outcome.history;
     InvalidatePinDriverCache();
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);

@@ -56,6 +56,7 @@ class CommandChannelPump;
 class ViewPumpPort;
 class CSplashDlg;
 class CViewSetup;
+class CImageButton;
 class QLabel;
 class QPushButton;
 class QTabBar;
@@ -508,7 +509,7 @@ private:
     QTabBar* m_Tab = nullptr;
     CHexView* m_HexView = nullptr;
     QWidget* m_ConfigGrid = nullptr;
-    QLabel* m_DeviceName = nullptr;
+    CImageButton* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
     std::array<QPushButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
