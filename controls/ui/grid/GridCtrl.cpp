@@ -4,6 +4,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
+#include "platform/TextFormat.h"
 #include "platform/ui/ImageList.h"
 #include "platform/ui/QtServices.h"
 
@@ -16,6 +17,7 @@
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -28,11 +30,13 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <cstdarg>
 #include <cstdlib>
+#include <limits>
 #include <new>
 #include <numeric>
 #include <stdexcept>
@@ -40,6 +44,9 @@
 namespace {
 
 constexpr const char* kOutOfMemory = "Out of memory.";
+constexpr const char* kCannotOpen = "%1 cannot be opened.\n%2";
+constexpr const char* kUnableToSave = "Unable to save grid list";
+constexpr const char* kUnableToLoad = "Unable to load grid data";
 
 // Allocation failures while a count grows: the grid stays consistent and says so.
 template <typename Body> bool GuardAllocation(Body&& body)
@@ -1171,9 +1178,243 @@ void CGridCtrl::OnHeaderRowClick(const CGridCellPos& cell)
     }
 }
 
-BOOL CGridCtrl::SortItems(int, BOOL, qintptr)
+// ---- sorting --------------------------------------------------------------------------------
+
+int CGridCtrl::CompareCellText(const CGridCellBase* a, const CGridCellBase* b, qintptr /*data*/)
 {
-    return FALSE;
+    if (!a || !b)
+        return 0;
+    return QString::compare(a->GetText(), b->GetText(), Qt::CaseSensitive);
+}
+
+long CGridCtrl::TextToLong(const QString& text)
+{
+    int i = 0;
+    const int n = static_cast<int>(text.size());
+    while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    // Accumulated negative, so the most negative value fits too.
+    constexpr long least = std::numeric_limits<long>::min();
+    long value = 0;
+    bool saturated = false;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i].unicode() - '0';
+        if (saturated)
+            continue;
+        if (value < (least + digit) / 10) {
+            saturated = true;
+            value = least;
+            continue;
+        }
+        value = value * 10 - digit;
+    }
+    if (negative)
+        return value;
+    return value == least ? std::numeric_limits<long>::max() : -value;
+}
+
+int CGridCtrl::CompareCellNumbers(const CGridCellBase* a, const CGridCellBase* b, qintptr /*data*/)
+{
+    if (!a || !b)
+        return 0;
+    const long x = TextToLong(a->GetText());
+    const long y = TextToLong(b->GetText());
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+void CGridCtrl::SetSortColumn(int col)
+{
+    if (m_nSortedColumn >= 0)
+        InvalidateCellRect(0, m_nSortedColumn);
+    m_nSortedColumn = col;
+    if (col >= 0)
+        InvalidateCellRect(0, col);
+}
+
+BOOL CGridCtrl::SortItems(int col, BOOL ascending, qintptr data)
+{
+    if (m_pfnSortCompare)
+        return SortItemsWith(m_pfnSortCompare, col, ascending, data);
+    return SortItemsWith(&CGridCtrl::CompareCellText, col, ascending, data);
+}
+
+BOOL CGridCtrl::SortTextItems(int col, BOOL ascending, qintptr data)
+{
+    return SortItemsWith(&CGridCtrl::CompareCellText, col, ascending, data);
+}
+
+BOOL CGridCtrl::SortItemsWith(const CompareFunction& compare, int col, BOOL ascending, qintptr data)
+{
+    if (!compare || col < 0 || col >= m_nColumnCount || m_nRowCount - m_nHeaderRows < 2 || m_bOwnerData)
+        return FALSE;
+    SetSortColumn(col);
+    m_bSortUp = ascending;
+    ResetSelectedRange();
+    SetFocusCell(-1, -1);
+    const BOOL sorted = QuickSortRange(compare, col, ascending, data, m_nHeaderRows, -1);
+    Refresh();
+    return sorted;
+}
+
+void CGridCtrl::SwapRows(int a, int b)
+{
+    std::swap(m_Rows[static_cast<size_t>(a)], m_Rows[static_cast<size_t>(b)]);
+    for (int row : { a, b })
+        for (int col = 0; col < m_nColumnCount; ++col)
+            if (CGridCellBase* cell = m_Rows[static_cast<size_t>(row)][static_cast<size_t>(col)].get())
+                cell->SetCoords(row, col);
+    std::swap(m_RowHeights[static_cast<size_t>(a)], m_RowHeights[static_cast<size_t>(b)]);
+}
+
+BOOL CGridCtrl::QuickSortRange(const CompareFunction& compare, int col, BOOL ascending, qintptr data, int low, int high)
+{
+    if (m_bOwnerData || col < 0 || col >= m_nColumnCount)
+        return FALSE;
+    if (high == -1)
+        high = m_nRowCount - 1;
+    if (low < m_nHeaderRows || high >= m_nRowCount || low >= high)
+        return FALSE;
+    const auto cell = [&](int row) { return m_Rows[static_cast<size_t>(row)][static_cast<size_t>(col)].get(); };
+    // The smaller part recurses, the larger one loops: the depth stays logarithmic.
+    while (low < high) {
+        // The pivot is a cell object: it moves with its row during the pass.
+        const CGridCellBase* pivot = cell((low + high) / 2);
+        int i = low;
+        int j = high;
+        while (i <= j) {
+            if (ascending) {
+                while (i < high && compare(cell(i), pivot, data) < 0)
+                    ++i;
+                while (j > low && compare(cell(j), pivot, data) > 0)
+                    --j;
+            } else {
+                while (i < high && compare(cell(i), pivot, data) > 0)
+                    ++i;
+                while (j > low && compare(cell(j), pivot, data) < 0)
+                    --j;
+            }
+            if (i <= j) {
+                if (i != j && compare(cell(i), cell(j), data) != 0)
+                    SwapRows(i, j);
+                ++i;
+                --j;
+            }
+        }
+        if (j - low < high - i) {
+            if (low < j)
+                QuickSortRange(compare, col, ascending, data, low, j);
+            low = i;
+        } else {
+            if (i < high)
+                QuickSortRange(compare, col, ascending, data, i, high);
+            high = j;
+        }
+    }
+    return TRUE;
+}
+
+// ---- text files -----------------------------------------------------------------------------
+
+bool CGridCtrl::WriteText(QSaveFile& file, const QByteArray& bytes)
+{
+    return file.write(bytes) == bytes.size();
+}
+
+BOOL CGridCtrl::Save(const QString& path, QChar separator)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        MessageBox(QString::fromLatin1(kCannotOpen).arg(path, file.errorString()).toStdString(), platform::kAppTitle,
+            MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    QString text;
+    for (int row = 0; row < m_nRowCount; ++row)
+        for (int col = 0; col < m_nColumnCount; ++col) {
+            if (const CGridCellBase* cell = GetCell(row, col))
+                text += cell->GetText();
+            text += col == m_nColumnCount - 1 ? QChar(QLatin1Char('\n')) : separator;
+        }
+    if (!WriteText(file, text.toUtf8()) || !file.commit()) {
+        file.cancelWriting();
+        MessageBox(kUnableToSave, platform::kAppTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace {
+
+// A line's fields: each ends at the separator or the line's end; an empty field at the very
+// end ends the list.
+QStringList SplitFields(const QString& line, QChar separator)
+{
+    QStringList fields;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype next = line.indexOf(separator, pos);
+        if (next < 0) {
+            if (pos < line.size())
+                fields.push_back(line.mid(pos));
+            return fields;
+        }
+        fields.push_back(line.mid(pos, next - pos));
+        pos = next + 1;
+    }
+}
+
+} // namespace
+
+BOOL CGridCtrl::Load(const QString& path, QChar separator)
+{
+    if (m_bOwnerData)
+        return FALSE;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageBox(QString::fromLatin1(kCannotOpen).arg(path, file.errorString()).toStdString(), platform::kAppTitle,
+            MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    DeleteAllItems();
+    // Lines of at most 1023 bytes; a longer one goes on as the next line.
+    const auto readLine = [&](QString& line) {
+        QByteArray bytes = file.readLine(1024);
+        if (bytes.isEmpty())
+            return false;
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+        line = QString::fromStdString(
+            platform::DecodeEightBitText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+        return true;
+    };
+    QString line;
+    bool failed = false;
+    if (readLine(line)) {
+        for (const QString& heading : SplitFields(line, separator))
+            InsertColumn(heading, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        while (readLine(line)) {
+            const QStringList fields = SplitFields(line, separator);
+            // An empty line still appends its row, so line i stays row i.
+            const int row = InsertRow(fields.isEmpty() ? QString() : fields[0]);
+            if (row < 0) {
+                failed = true;
+                break;
+            }
+            for (int k = 1; k < fields.size() && k < m_nColumnCount; ++k)
+                SetItemText(row, k, fields[k]);
+        }
+    }
+    if (failed || file.error() != QFileDevice::NoError) {
+        MessageBox(kUnableToLoad, platform::kAppTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    AutoSizeColumns();
+    return TRUE;
 }
 void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, GridEditStart first)
 {

@@ -27,6 +27,7 @@ class ImageList;
 class QMimeData;
 class QPainter;
 class QPrinter;
+class QSaveFile;
 class QScrollBar;
 
 class CGridCtrl;
@@ -324,8 +325,29 @@ public:
     // A press in a fixed column (select its row) or a fixed row (sort, or select its column).
     virtual void OnHeaderColumnClick(const CGridCellPos& cell);
     virtual void OnHeaderRowClick(const CGridCellPos& cell);
-    // Sorts the non-fixed rows by a column; FALSE when nothing was sorted.
+    // Sorting the non-fixed rows by a column; FALSE for a column out of range or fewer than two
+    // rows to sort. The user value reaches every comparison.
+    using CompareFunction = std::function<int(const CGridCellBase*, const CGridCellBase*, qintptr)>;
     virtual BOOL SortItems(int col, BOOL ascending, qintptr data = 0);
+    BOOL SortItemsWith(const CompareFunction& compare, int col, BOOL ascending, qintptr data = 0);
+    BOOL SortTextItems(int col, BOOL ascending, qintptr data = 0);
+    // Null restores the text comparison.
+    void SetCompareFunction(CompareFunction compare) { m_pfnSortCompare = std::move(compare); }
+    // Rows low..high (-1: the last row) by the cells of `col`; rows move whole, no cell is copied.
+    BOOL QuickSortRange(const CompareFunction& compare, int col, BOOL ascending, qintptr data, int low, int high);
+    void SetSortColumn(int col);
+    void SetSortAscending(BOOL ascending) { m_bSortUp = ascending; }
+    // Code-point order of the texts; 0 when either cell is missing.
+    static int CompareCellText(const CGridCellBase* a, const CGridCellBase* b, qintptr data);
+    // The texts as decimal numbers by the C library's rules (leading blanks, a sign, the digits
+    // up to the first other character, saturating); -1, 0 or 1.
+    static int CompareCellNumbers(const CGridCellBase* a, const CGridCellBase* b, qintptr data);
+    static long TextToLong(const QString& text);
+
+    // Text files: every cell's text followed by `separator`, a line break after the last column.
+    BOOL Save(const QString& path, QChar separator = QLatin1Char(','));
+    // Rebuilds the grid from such a file: the first line's fields become columns.
+    BOOL Load(const QString& path, QChar separator = QLatin1Char(','));
     void SetHeaderSort(BOOL sort = TRUE) { m_bHeaderSorts = sort; }
     BOOL GetHeaderSort() const { return m_bHeaderSorts; }
     void SetFixedRowSelection(BOOL select = TRUE) { m_bColumnHeaderSelects = select; }
@@ -397,6 +419,10 @@ protected:
     void TitleTipShow(QPoint point);
 
     void EraseBackground(QPainter* painter, const WinRect& clip);
+    // Writes the saved text; false when the write fails (a test replaces it).
+    virtual bool WriteText(QSaveFile& file, const QByteArray& bytes);
+    // Swaps two rows whole: cells, their positions and the heights.
+    void SwapRows(int a, int b);
     // The cursor for the mouse mode at the last mouse point.
     virtual BOOL OnSetCursor();
     void OnSysColorChange();
@@ -493,7 +519,7 @@ protected:
     CGridCellPos m_LastDragCell;
     BOOL m_bSortUp = TRUE;
     int m_nSortedColumn = -1;
-    std::function<int(const CGridCellBase&, const CGridCellBase&, qintptr)> m_pfnSortCompare;
+    CompareFunction m_pfnSortCompare;
     BOOL m_bPrintShading = TRUE;
     int m_nHeaderLines = 0;
     int m_nFooterLines = 0;
