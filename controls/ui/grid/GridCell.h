@@ -92,6 +92,8 @@ public:
         return FALSE;
     }
     virtual BOOL ValidateEdit(const QString& /*text*/) { return TRUE; }
+    // Prints the cell into `rect` (the painter's logical units) with the grid's shading rules.
+    virtual BOOL PrintCell(QPainter* painter, int row, int col, WinRect rect);
     // Asks the open editor to end its edit.
     virtual void EndEdit() { }
     // The editor has reported its end.

@@ -1,5 +1,6 @@
 #include "controls/ui/grid/GridCtrl.h"
 
+#include "controls/ui/FontFromLogFont.h"
 #include "controls/ui/grid/GridInPlaceEdit.h"
 
 #include "platform/MessageBox.h"
@@ -28,14 +29,18 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
+#include <ctime>
 #include <limits>
 #include <new>
 #include <numeric>
@@ -1140,18 +1145,10 @@ std::unique_ptr<ImageList> CGridCtrl::BuildDragImage(QPoint* hotSpot)
     return images;
 }
 
-void CGridCtrl::OnBeginPrinting(QPainter*, QPrinter*) { }
-void CGridCtrl::OnPrint(QPainter*, QPrinter*, int) { }
-void CGridCtrl::OnEndPrinting(QPainter*, QPrinter*) { }
 BOOL CGridCtrl::OnSelectionChanged(int)
 {
     return TRUE;
 }
-void CGridCtrl::PrintRowStrip(QPainter*, int, int, int&) { }
-void CGridCtrl::PrintHeadingRows(QPainter*, QPrinter*, int, int&) { }
-void CGridCtrl::PrintTitle(QPainter*, QPrinter*) { }
-void CGridCtrl::PrintPageNumber(QPainter*, QPrinter*, int) { }
-void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
 void CGridCtrl::OnHeaderColumnClick(const CGridCellPos& cell)
 {
     if (!IsValid(cell) || !m_bRowHeaderSelects)
@@ -1176,6 +1173,284 @@ void CGridCtrl::OnHeaderRowClick(const CGridCellPos& cell)
         m_nMouseState = cell.col < m_nHeaderColumns ? GRID_MOUSE_SELECT_ALL : GRID_MOUSE_SELECT_COLUMNS;
         OnSelecting(cell);
     }
+}
+
+// ---- printing -------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<std::pair<int, int>> Bands(const std::vector<int>& sizes, int first, int usable)
+{
+    std::vector<std::pair<int, int>> bands;
+    const int count = static_cast<int>(sizes.size());
+    if (usable <= 0 || first >= count)
+        return bands;
+    int start = first;
+    int sum = 0;
+    for (int line = first; line < count; ++line) {
+        const int size = sizes[static_cast<size_t>(line)];
+        if (sum > 0 && sum + size > usable) {
+            bands.emplace_back(start, line - 1);
+            start = line;
+            sum = 0;
+        }
+        sum += size;
+    }
+    bands.emplace_back(start, count - 1);
+    return bands;
+}
+
+} // namespace
+
+GridPagination PaginateGrid(const std::vector<int>& rowHeights, int firstRow, int usableHeight,
+    const std::vector<int>& columnWidths, int firstCol, int usableWidth, bool columnPaging)
+{
+    GridPagination pagination;
+    pagination.rowBands = Bands(rowHeights, firstRow, usableHeight);
+    if (!columnPaging) {
+        if (firstCol < static_cast<int>(columnWidths.size()))
+            pagination.columnBands.emplace_back(firstCol, static_cast<int>(columnWidths.size()) - 1);
+    } else {
+        pagination.columnBands = Bands(columnWidths, firstCol, usableWidth);
+    }
+    return pagination;
+}
+
+QString CGridCtrl::AncestorTitle() const
+{
+    for (const QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (!w->windowTitle().isEmpty())
+            return w->windowTitle();
+    return windowTitle();
+}
+
+QString CGridCtrl::PageNumberText(int page) const
+{
+    return QString::asprintf("Page %d of %d", page, m_nLastPage);
+}
+
+BOOL CGridCtrl::Print(QPrinter* printer)
+{
+    std::unique_ptr<QPrinter> own;
+    if (!printer) {
+        own = std::make_unique<QPrinter>();
+        QPrintDialog dialog(own.get(), this);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+        if (dialog.exec() != QDialog::Accepted)
+            return FALSE;
+        printer = own.get();
+    }
+    QString name = QGuiApplication::applicationDisplayName();
+    if (name.isEmpty())
+        name = AncestorTitle();
+    printer->setDocName(name);
+    QPainter painter;
+    if (!painter.begin(printer))
+        return FALSE;
+    OnBeginPrinting(&painter, printer);
+    bool good = true;
+    for (int page = 1; page <= m_nLastPage && good; ++page) {
+        if (page > 1 && !printer->newPage()) {
+            good = false;
+            break;
+        }
+        m_nCurrentPage = page;
+        OnPrint(&painter, printer, page);
+    }
+    OnEndPrinting(&painter, printer);
+    if (!good)
+        printer->abort();
+    painter.end();
+    return good ? TRUE : FALSE;
+}
+
+void CGridCtrl::OnBeginPrinting(QPainter* /*painter*/, QPrinter* printer)
+{
+    LogFont logFont;
+    logFont.lfHeight = -10;
+    logFont.lfWeight = 400;
+    logFont.lfFaceName = "Arial";
+    m_PrintFont = FontFromLogFont(logFont);
+    const QFontMetrics metrics(m_PrintFont, printer);
+    const QString sample = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSATUVWXYZ").left(52);
+    m_PrintCharSize = QSize(std::max(1, metrics.horizontalAdvance(sample) / 52), std::max(1, metrics.height()));
+    m_PaperExtent = QSize(std::max(1, printer->width()), std::max(1, printer->height()));
+    const int charW = m_PrintCharSize.width();
+    const int charH = m_PrintCharSize.height();
+    if (m_bPrintMode) {
+        m_PageExtent
+            = QSize(viewport()->logicalDpiX() * m_PaperExtent.width() / std::max(1, printer->logicalDpiX()) * 3 / 4,
+                viewport()->logicalDpiY() * m_PaperExtent.height() / std::max(1, printer->logicalDpiY()) * 3 / 4);
+    } else {
+        const int width = std::max(1, GetVirtualWidth() + (m_nLeftMarginChars + m_nRightMarginChars) * charW);
+        m_PageExtent = QSize(width,
+            static_cast<int>(std::lround(static_cast<double>(width) * m_PaperExtent.height() / m_PaperExtent.width())));
+    }
+    m_nPrintableHeight
+        = m_PageExtent.height() - GetFixedRowHeight() - (m_nHeaderLines + m_nFooterLines + 2 * m_nGapLines) * charH;
+    m_nPrintableWidth
+        = m_PageExtent.width() - GetFixedColumnWidth() - (m_nLeftMarginChars + m_nRightMarginChars) * charW;
+    std::vector<int> heights(m_RowHeights.begin(), m_RowHeights.end());
+    std::vector<int> widths(m_ColumnWidths.begin(), m_ColumnWidths.end());
+    m_Pagination = PaginateGrid(
+        heights, m_nHeaderRows, m_nPrintableHeight, widths, m_nHeaderColumns, m_nPrintableWidth, m_bPrintMode);
+    m_nPagesDown = m_Pagination.PagesDown();
+    m_nPagesAcross = m_Pagination.PagesAcross();
+    m_nLastPage = m_Pagination.PageCount();
+    m_nCurrentPage = 1;
+}
+
+void CGridCtrl::OnPrint(QPainter* painter, QPrinter* printer, int page)
+{
+    painter->save();
+    painter->setFont(m_PrintFont);
+    const int charW = m_PrintCharSize.width();
+    const int charH = m_PrintCharSize.height();
+    painter->setWindow(-m_nLeftMarginChars * charW, 0, m_PageExtent.width(), m_PageExtent.height());
+    painter->setViewport(0, 0, m_PaperExtent.width(), m_PaperExtent.height());
+    painter->setPen(Qt::black);
+
+    const int printableWidth = m_PageExtent.width() - (m_nLeftMarginChars + m_nRightMarginChars) * charW;
+    m_PrintRect = QRect(0, 0, printableWidth, m_nHeaderLines * charH);
+    PrintTitle(painter, printer);
+
+    const int rowBand = m_Pagination.RowBand(page);
+    const int columnBand = m_Pagination.ColumnBand(page);
+    m_nPrintFirstRow = m_nHeaderRows;
+    m_nPrintLastRow = m_nHeaderRows - 1;
+    if (rowBand <= static_cast<int>(m_Pagination.rowBands.size())) {
+        m_nPrintFirstRow = m_Pagination.rowBands[static_cast<size_t>(rowBand - 1)].first;
+        m_nPrintLastRow = m_Pagination.rowBands[static_cast<size_t>(rowBand - 1)].second;
+    }
+    m_nPrintFirstColumn = m_nHeaderColumns;
+    m_nPrintLastColumn = m_nHeaderColumns - 1;
+    if (columnBand <= static_cast<int>(m_Pagination.columnBands.size())) {
+        m_nPrintFirstColumn = m_Pagination.columnBands[static_cast<size_t>(columnBand - 1)].first;
+        m_nPrintLastColumn = m_Pagination.columnBands[static_cast<size_t>(columnBand - 1)].second;
+    }
+
+    const int headingTop = m_PrintRect.bottom() + 1 + m_nGapLines * charH;
+    const int rowsTop = headingTop + GetFixedRowHeight();
+    PrintLabelColumns(painter, printer, rowsTop);
+    PrintHeadingRows(painter, printer, headingTop);
+
+    // The page's cells; a band's one line larger than the page is cut at the page's edge.
+    if (m_nPrintFirstRow <= m_nPrintLastRow && m_nPrintFirstColumn <= m_nPrintLastColumn) {
+        painter->save();
+        painter->setClipRect(QRect(GetFixedColumnWidth(), rowsTop,
+            m_bPrintMode ? m_nPrintableWidth : m_PageExtent.width(), std::max(0, m_nPrintableHeight)));
+        int y = rowsTop;
+        for (int row = m_nPrintFirstRow; row <= m_nPrintLastRow; ++row) {
+            PrintRowStrip(painter, row, m_nPrintFirstColumn, m_nPrintLastColumn, GetFixedColumnWidth(), y);
+            y += GetRowHeight(row);
+        }
+        painter->restore();
+    }
+
+    const int footerHeight = m_nFooterLines * charH;
+    m_PrintRect = QRect(0, m_PageExtent.height() - footerHeight, printableWidth, footerHeight);
+    PrintPageNumber(painter, printer, page);
+    painter->restore();
+}
+
+void CGridCtrl::OnEndPrinting(QPainter* /*painter*/, QPrinter* /*printer*/)
+{
+    m_PrintFont = QFont();
+}
+
+void CGridCtrl::PrintRowStrip(QPainter* painter, int row, int firstCol, int lastCol, int x, int y)
+{
+    const int height = GetRowHeight(row);
+    if (height <= 0)
+        return;
+    const bool horizontal = m_nLineStyle == 1 || m_nLineStyle == 3;
+    const bool vertical = m_nLineStyle == 2 || m_nLineStyle == 3;
+    for (int col = firstCol; col <= lastCol; ++col) {
+        const int width = GetColumnWidth(col);
+        if (width <= 0)
+            continue;
+        const WinRect rect { x, y, x + width - 1, y + height - 1 };
+        if (CGridCellBase* cell = GetCell(row, col))
+            cell->PrintCell(painter, row, col, rect);
+        if (horizontal) {
+            painter->drawLine(rect.left, rect.bottom, rect.right, rect.bottom);
+            if (row == 0)
+                painter->drawLine(rect.left, rect.top, rect.right, rect.top);
+        }
+        if (vertical) {
+            painter->drawLine(rect.right, rect.top, rect.right, rect.bottom);
+            if (col == 0)
+                painter->drawLine(rect.left, rect.top, rect.left, rect.bottom);
+        }
+        x += width;
+    }
+}
+
+void CGridCtrl::PrintHeadingRows(QPainter* painter, QPrinter* /*printer*/, int y)
+{
+    for (int row = 0; row < m_nHeaderRows; ++row) {
+        PrintRowStrip(painter, row, 0, m_nHeaderColumns - 1, 0, y);
+        if (m_nPrintFirstColumn <= m_nPrintLastColumn) {
+            painter->save();
+            painter->setClipRect(QRect(GetFixedColumnWidth(), y,
+                m_bPrintMode ? m_nPrintableWidth : m_PageExtent.width(), std::max(0, GetRowHeight(row))));
+            PrintRowStrip(painter, row, m_nPrintFirstColumn, m_nPrintLastColumn, GetFixedColumnWidth(), y);
+            painter->restore();
+        }
+        y += GetRowHeight(row);
+    }
+}
+
+void CGridCtrl::PrintLabelColumns(QPainter* painter, QPrinter* /*printer*/, int y)
+{
+    if (m_nHeaderColumns == 0)
+        return;
+    painter->save();
+    painter->setClipRect(QRect(0, y, GetFixedColumnWidth(), std::max(0, m_nPrintableHeight)));
+    for (int row = m_nPrintFirstRow; row <= m_nPrintLastRow; ++row) {
+        PrintRowStrip(painter, row, 0, m_nHeaderColumns - 1, 0, y);
+        y += GetRowHeight(row);
+    }
+    painter->restore();
+}
+
+void CGridCtrl::PrintTitle(QPainter* painter, QPrinter* /*printer*/)
+{
+    painter->save();
+    QFont bold = m_PrintFont;
+    bold.setWeight(QFont::Bold);
+    painter->setFont(bold);
+    painter->setPen(Qt::black);
+    const QString title = AncestorTitle();
+    if (!title.isEmpty())
+        painter->drawText(m_PrintRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    const QString application = QGuiApplication::applicationDisplayName();
+    if (!application.isEmpty())
+        painter->drawText(m_PrintRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, application);
+    painter->drawLine(m_PrintRect.left(), m_PrintRect.bottom(), m_PrintRect.right(), m_PrintRect.bottom());
+    painter->restore();
+}
+
+void CGridCtrl::PrintPageNumber(QPainter* painter, QPrinter* /*printer*/, int page)
+{
+    painter->save();
+    painter->setPen(Qt::black);
+    painter->drawLine(m_PrintRect.left(), m_PrintRect.top(), m_PrintRect.right(), m_PrintRect.top());
+    QFont bold = m_PrintFont;
+    bold.setWeight(QFont::Bold);
+    painter->setFont(bold);
+    painter->drawText(m_PrintRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, PageNumberText(page));
+    char stamp[128] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%c", &local);
+    painter->drawText(
+        m_PrintRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromLocal8Bit(stamp));
+    painter->restore();
 }
 
 // ---- sorting --------------------------------------------------------------------------------

@@ -16,8 +16,10 @@
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -31,6 +33,26 @@ class QSaveFile;
 class QScrollBar;
 
 class CGridCtrl;
+
+// How a print divides the grid: bands of rows down and of columns across, each band one page
+// high or wide, every page one row band by one column band. A line larger than a page makes a
+// band of its own; no room at all leaves the pages without rows (headings only).
+struct GridPagination {
+    std::vector<std::pair<int, int>> rowBands; // first and last row of each band
+    std::vector<std::pair<int, int>> columnBands;
+    int PagesDown() const { return std::max(1, static_cast<int>(rowBands.size())); }
+    int PagesAcross() const { return std::max(1, static_cast<int>(columnBands.size())); }
+    int PageCount() const { return PagesDown() * PagesAcross(); }
+    // Pages run across first: page n (from 1) shows row band ceil(n / across) and column band
+    // n mod across (across for 0), both from 1.
+    int RowBand(int page) const { return (page + PagesAcross() - 1) / PagesAcross(); }
+    int ColumnBand(int page) const { return page % PagesAcross() == 0 ? PagesAcross() : page % PagesAcross(); }
+};
+
+// Bands of the lines `first`.. of `sizes` within `usable`; without column paging one column band
+// takes every column from `firstCol`.
+GridPagination PaginateGrid(const std::vector<int>& rowHeights, int firstRow, int usableHeight,
+    const std::vector<int>& columnWidths, int firstCol, int usableWidth, bool columnPaging);
 
 // What the owner's handler receives.
 struct GridNotify {
@@ -204,6 +226,8 @@ public:
     BOOL MarksFocusHeaders() const { return m_bMarkFocusHeaders; }
     BOOL FramesFocusCell() const { return m_bFrameFocusCell; }
     BOOL PrintsShading() const { return m_bPrintShading; }
+    void SetPrintShading(BOOL shading = TRUE) { m_bPrintShading = shading; }
+    void SetPrintColumnPaging(BOOL paging = TRUE) { m_bPrintMode = paging; }
     CGridDefaultCell* DefaultCellFor(BOOL fixedRow, BOOL fixedCol);
     const CGridDefaultCell* DefaultCellFor(BOOL fixedRow, BOOL fixedCol) const;
 
@@ -309,16 +333,28 @@ public:
     virtual void OnEditCopy();
     virtual void OnEditPaste();
     virtual void OnEditSelectAll();
+    // Prints to `printer`, or to the one the print dialog sets up (only OK prints). FALSE when
+    // nothing printed or the printer failed.
+    BOOL Print(QPrinter* printer = nullptr);
     virtual void OnBeginPrinting(QPainter* painter, QPrinter* printer);
     virtual void OnPrint(QPainter* painter, QPrinter* printer, int page);
     virtual void OnEndPrinting(QPainter* painter, QPrinter* printer);
+    const GridPagination& GetPagination() const { return m_Pagination; }
+    int GetPrintPageCount() const { return m_nLastPage; }
+    // The title of the grid's first ancestor that has one.
+    QString AncestorTitle() const;
+    // "Page n of N" for the print under way.
+    QString PageNumberText(int page) const;
     // Called by a cell's drop-down list with the index picked; the grid takes no action.
     virtual BOOL OnSelectionChanged(int index);
-    virtual void PrintRowStrip(QPainter* painter, int row, int column, int& y);
-    virtual void PrintHeadingRows(QPainter* painter, QPrinter* printer, int column, int& y);
+    // The cells of `row` from `firstCol` to `lastCol` with their grid lines, from (x, y) on.
+    virtual void PrintRowStrip(QPainter* painter, int row, int firstCol, int lastCol, int x, int y);
+    // The fixed rows from `y` down: the corner cells, then the page's columns.
+    virtual void PrintHeadingRows(QPainter* painter, QPrinter* printer, int y);
     virtual void PrintTitle(QPainter* painter, QPrinter* printer);
     virtual void PrintPageNumber(QPainter* painter, QPrinter* printer, int page);
-    virtual void PrintLabelColumns(QPainter* painter, int row, int& y);
+    // The fixed columns of the page's rows, from `y` down.
+    virtual void PrintLabelColumns(QPainter* painter, QPrinter* printer, int y);
     // The focus cell drawn into a one-image list, its hot spot the bottom-right corner; null
     // without a focus cell rectangle.
     virtual std::unique_ptr<ImageList> BuildDragImage(QPoint* hotSpot = nullptr);
@@ -530,6 +566,23 @@ protected:
     int m_nGapLines = 0;
 
     CGridTitleTip m_Tip;
+    // The print under way.
+    QFont m_PrintFont;
+    QSize m_PrintCharSize;
+    QSize m_PageExtent;
+    QSize m_PaperExtent;
+    int m_nPrintableHeight = 0;
+    int m_nPrintableWidth = 0;
+    int m_nPrintFirstRow = 0;
+    int m_nPrintLastRow = -1;
+    int m_nPrintFirstColumn = 0;
+    int m_nPrintLastColumn = -1;
+    int m_nPagesDown = 1;
+    int m_nPagesAcross = 1;
+    int m_nCurrentPage = 0;
+    int m_nLastPage = 0;
+    GridPagination m_Pagination;
+    QRect m_PrintRect; // the header's or the footer's rectangle
     int m_nTrackPos = -1; // the divider drag's band, viewport pixels
     int m_nTrackMin = 0;
     int m_nTrackMax = 0;
