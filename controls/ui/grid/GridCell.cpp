@@ -358,7 +358,7 @@ BOOL CGridCell::Edit(int row, int col, const WinRect& rect, QPoint /*point*/, UI
 {
     if (!m_pGrid)
         return FALSE;
-    if (m_bEditing) {
+    if (IsEditing()) {
         if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(m_pEditor.data()))
             editor->TypeCharacter(ch);
         return TRUE;

@@ -152,7 +152,8 @@ public:
     QWidget* GetEditor() const override { return m_pEditor; }
     UINT GetMargin() const override;
     BOOL HasDefaultFont() const override { return !m_pFont.has_value(); }
-    BOOL IsEditing() const override { return m_bEditing; }
+    // An editor that went away (its cell moved or was dropped) ends the edit too.
+    BOOL IsEditing() const override { return m_bEditing && !m_pEditor.isNull(); }
 
     BOOL Edit(int row, int col, const WinRect& rect, QPoint point, UINT id, GridEditStart ch) override;
     void EndEdit() override;

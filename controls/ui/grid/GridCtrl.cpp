@@ -510,8 +510,14 @@ void CGridCtrl::DeleteCell(int row, int col)
     auto& cells = m_Rows[static_cast<size_t>(row)];
     if (col >= static_cast<int>(cells.size()) || !cells[static_cast<size_t>(col)])
         return;
-    // The selection forgets the cell before it goes.
+    // The selection forgets the cell before it goes, and its open editor goes unheard.
     m_Selection.erase(CGridCellPos(row, col));
+    if (QWidget* editor = cells[static_cast<size_t>(col)]->GetEditor()) {
+        if (auto* inPlace = dynamic_cast<CGridInPlaceEditor*>(editor))
+            inPlace->Abandon();
+        editor->hide();
+        editor->deleteLater();
+    }
     cells[static_cast<size_t>(col)]->SetState(0);
     cells[static_cast<size_t>(col)].reset();
 }
@@ -1749,6 +1755,10 @@ LRESULT CGridCtrl::OnInPlaceEditDone(GRID_EDIT_NOTIFY* notify)
     if (!notify)
         return 0;
     const GRID_ITEM& item = notify->item;
+    // The cell moved or went while it was edited: its text has no place any more.
+    const CGridCellBase* cell = GetCell(item.row, item.col);
+    if (!cell || cell->GetEditor() != notify->hwndFrom)
+        return 0;
     FinishCellEdit(item.row, item.col, item.strText);
     const UINT key = static_cast<UINT>(item.lParam);
     static const std::pair<UINT, int> keys[]
