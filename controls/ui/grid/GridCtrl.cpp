@@ -1647,6 +1647,21 @@ QStringList SplitFields(const QString& line, QChar separator)
     }
 }
 
+// The bytes at the end of a chunk that start a UTF-8 character the chunk cuts off, else 0.
+qsizetype IncompleteUtf8Tail(const QByteArray& bytes)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    qsizetype continuation = 0;
+    while (continuation < 3 && continuation < bytes.size() && (byte(bytes.size() - 1 - continuation) & 0xC0) == 0x80)
+        ++continuation;
+    const qsizetype lead = bytes.size() - 1 - continuation;
+    if (lead < 1)
+        return 0;
+    const unsigned char c = byte(lead);
+    const qsizetype length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    return length > continuation + 1 ? continuation + 1 : 0;
+}
+
 } // namespace
 
 BOOL CGridCtrl::Load(const QString& path, QChar separator)
@@ -1661,12 +1676,20 @@ BOOL CGridCtrl::Load(const QString& path, QChar separator)
     }
     DeleteAllItems();
     // Lines of at most 1023 bytes; a longer one goes on as the next line.
+    constexpr qint64 kLineBytes = 1023;
     const auto readLine = [&](QString& line) {
-        QByteArray bytes = file.readLine(1024);
+        QByteArray bytes = file.readLine(kLineBytes + 1);
         if (bytes.isEmpty())
             return false;
-        if (bytes.endsWith('\n'))
+        if (bytes.endsWith('\n')) {
             bytes.chop(1);
+        } else if (bytes.size() >= kLineBytes) {
+            // A line that just fills the chunk ends here: its line end is no line of its own.
+            if (file.peek(1) == "\n")
+                file.skip(1);
+            else if (const qsizetype tail = IncompleteUtf8Tail(bytes); tail > 0 && file.seek(file.pos() - tail))
+                bytes.chop(tail); // the next line starts with the whole character
+        }
         if (bytes.endsWith('\r'))
             bytes.chop(1);
         line = QString::fromStdString(
