@@ -315,6 +315,37 @@ TEST_F(GridMouse, DividersSizeTheirLines)
     EXPECT_EQ(grid->GetColumnWidth(2), 60);
 }
 
+TEST_F(GridMouse, RowDividersAndTheInvertedBand)
+{
+    auto grid = Grid();
+    // Row 1 spans y 20..39; its divider is at y 39.
+    const QPoint divider(10, 39);
+    const QImage before = grid->viewport()->grab().toImage();
+    Hover(*grid, divider);
+    Press(*grid, divider);
+    EXPECT_EQ(grid->m_nMouseState, GRID_MOUSE_SIZING_ROW);
+    Drag(*grid, QPoint(10, 70));
+    EXPECT_EQ(grid->m_nTrackPos, 70);
+    // The band is two inverted pixel rows across the whole client width, drawn by the paint.
+    const QImage during = grid->viewport()->grab().toImage();
+    for (const QPoint at : { QPoint(5, 69), QPoint(150, 70), QPoint(grid->viewport()->width() - 1, 69) })
+        EXPECT_EQ(during.pixel(at) & 0xFFFFFF, ~before.pixel(at) & 0xFFFFFF) << at.x() << "," << at.y();
+    for (const QPoint at : { QPoint(150, 68), QPoint(150, 71) })
+        EXPECT_EQ(during.pixel(at), before.pixel(at)) << at.x() << "," << at.y();
+    Release(*grid, QPoint(10, 70));
+    EXPECT_EQ(grid->GetRowHeight(1), 50) << "the distance from the row's top edge";
+    EXPECT_EQ(grid->GetColumnWidth(1), 60);
+    EXPECT_EQ(grid->m_nTrackPos, -1);
+
+    // Losing the focus mid-press stops the auto-scroll timer.
+    Press(*grid, At(*grid, 2, 2));
+    ASSERT_TRUE(grid->IsTimerArmed(GRID_SCROLL_TIMER));
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(grid.get(), &out);
+    EXPECT_FALSE(grid->IsTimerArmed(GRID_SCROLL_TIMER));
+    Release(*grid, At(*grid, 2, 2));
+}
+
 TEST_F(GridMouse, RightClicksAndReleases)
 {
     auto grid = Grid();
