@@ -1531,6 +1531,8 @@ BOOL CGridCtrl::SortItemsWith(const CompareFunction& compare, int col, BOOL asce
 {
     if (!compare || col < 0 || col >= m_nColumnCount || m_nRowCount - m_nHeaderRows < 2 || m_bOwnerData)
         return FALSE;
+    // An open edit ends first: its text goes to its cell, which then moves with its row.
+    EndFocusCellEdit();
     SetSortColumn(col);
     m_bSortUp = ascending;
     ResetSelectedRange();

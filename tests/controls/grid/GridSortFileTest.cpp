@@ -217,6 +217,29 @@ TEST_F(GridSortWindow, HeaderClicksSortAndTheMarkFollows)
     EXPECT_TRUE(grid->IsSortUp());
 }
 
+TEST_F(GridSortWindow, AnOpenEditEndsBeforeTheRowsMove)
+{
+    auto grid = MakeGrid<SortGrid>({ 60, 60 }, std::vector<int>(4, 20), 1, 0, 200, 100);
+    const std::vector<QString> texts = { "b", "c", "a" };
+    for (int row = 1; row < 4; ++row) {
+        grid->SetItemText(row, 0, texts[static_cast<size_t>(row - 1)]);
+        grid->SetItemText(row, 1, QString::number(row));
+    }
+    QApplication::setActiveWindow(grid.get());
+    grid->setFocus();
+    grid->SetFocusCell(2, 0);
+    grid->BeginCellEdit(2, 0, QPoint(), GridEditStart::Char('0'));
+    QApplication::processEvents();
+    ASSERT_TRUE(grid->IsItemEditing(2, 0));
+    ASSERT_TRUE(grid->SortTextItems(0, TRUE));
+    EXPECT_EQ(Texts(*grid, 0), (std::vector<QString> { "0", "a", "b" })) << "the typed text sorted with the rest";
+    EXPECT_EQ(Texts(*grid, 1), (std::vector<QString> { "2", "3", "1" }));
+    QApplication::processEvents();
+    for (int row = 1; row < 4; ++row)
+        EXPECT_FALSE(grid->IsItemEditing(row, 0));
+    EXPECT_TRUE(grid->Consistent());
+}
+
 // ---- files ----------------------------------------------------------------------------------
 
 class GridFiles : public testing::Test {
