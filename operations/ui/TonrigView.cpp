@@ -3,7 +3,7 @@
 #include "controls/ui/ImageButton.h"
 #include "platform/ui/GdiShim.h"
 
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
@@ -190,7 +190,7 @@ void CTonrigView::CreatePanes()
 
     // The hex view takes the log's place when the Buffer tab is chosen (the buffer commands
     // switch them).
-    m_HexView = new CHexView(this);
+    m_HexView = new CHexEditBase(this);
     m_HexView->setObjectName(QString::number(IDC_HEX_VIEW));
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
@@ -510,6 +510,9 @@ void CTonrigView::OnTimer(UINT id)
     case kTimerDriverInstaller:
         OnDriverInstaller();
         break;
+    case kTimerChecksum:
+        BufferCommands().WriteChecksumPane();
+        break;
     default:
         break;
     }
@@ -808,7 +811,7 @@ void CTonrigView::Shutdown()
              kTimerIdCheck })
         KillTimer(id);
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
-             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
+             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller, kTimerChecksum })
         KillTimer(id);
     for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart, kTimerCommandLine, kTimerScriptWait,
              kTimerScriptRetry })
@@ -940,6 +943,36 @@ void CTonrigView::OnBlankCheck()
 void CTonrigView::OnFillBufferFF()
 {
     m_pBufferCommands->OnFillBufferFF();
+}
+
+void CTonrigView::OnFillBufferHex()
+{
+    m_pBufferCommands->OnFillBufferHex();
+}
+
+void CTonrigView::OnEditCopy()
+{
+    m_pBufferCommands->OnEditCopy();
+}
+
+void CTonrigView::OnEditCut()
+{
+    m_pBufferCommands->OnEditCut();
+}
+
+void CTonrigView::OnEditPaste()
+{
+    m_pBufferCommands->OnEditPaste();
+}
+
+void CTonrigView::OnFind()
+{
+    m_pBufferCommands->OnFind();
+}
+
+void CTonrigView::OnFindNext()
+{
+    m_pBufferCommands->OnFindNext();
 }
 
 void CTonrigView::OnDeviceButton()

@@ -41,7 +41,7 @@ class CDeviceIdDlg;
 class CEraseOptionsDlg;
 class CVoltageTestDlg;
 struct EraseStart;
-class CHexView;
+class CHexEditBase;
 class COperationControl;
 class ChipDialogs;
 class ExchangeLink;
@@ -101,6 +101,7 @@ public:
     static constexpr UINT kTimerScriptGoto = 110;
     static constexpr UINT kTimerScriptStart = 111;
     static constexpr UINT kTimerCommandLine = 112;
+    static constexpr UINT kTimerChecksum = 113; // status pane 1 after a burst of edits
     static constexpr UINT kTimerScriptWait = 115;
     static constexpr UINT kTimerScriptRetry = 116;
     static constexpr UINT kTimerHeader = 120;
@@ -162,6 +163,12 @@ public:
     void OnBlankCheck();
     void OnBatchRun();
     void OnFillBufferFF();
+    void OnFillBufferHex();
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    void OnFind();
+    void OnFindNext();
     void OnSetCfgBits();
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
@@ -507,7 +514,7 @@ private:
     CRichEditCtrlExtend* m_CommandLine = nullptr;
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
-    CHexView* m_HexView = nullptr;
+    CHexEditBase* m_HexView = nullptr;
     QWidget* m_ConfigGrid = nullptr;
     CImageButton* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
