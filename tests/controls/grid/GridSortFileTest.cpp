@@ -5,6 +5,7 @@
 #include "platform/MessageBox.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -356,6 +357,18 @@ TEST_F(GridFiles, SaveRoundTripAndFailures)
     for (const std::string& box : boxes)
         EXPECT_NE(box.find(blocked.toStdString()), std::string::npos) << box;
     EXPECT_EQ(Cells(loaded), kept) << "a file that does not open leaves the grid as it was";
+    // A folder in place of the file: refused the same way, the grid kept.
+    boxes.clear();
+    EXPECT_FALSE(loaded.Load(dir.path()));
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(Cells(loaded), kept);
+    EXPECT_FALSE(grid.Save(dir.path()));
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+
+    // A file that opens but does not read (this process's memory at address 0).
+    boxes.clear();
+    EXPECT_FALSE(loaded.Load("/proc/self/mem"));
+    EXPECT_EQ(boxes, std::vector<std::string> { "Unable to load grid data" });
 
     // Virtual mode loads nothing.
     SortGrid virtualGrid;
