@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextItem>
 
 #include <gtest/gtest.h>
 
@@ -240,6 +242,58 @@ TEST(GridPrint, CellShading)
         ASSERT_TRUE(grid.GetCell(row, 1)->PrintCell(&painter, row, 1, WinRect { 0, 0, 39, 19 }));
         painter.end();
         EXPECT_EQ(image.pixel(20, 10) != white, c.backgroundPrinted);
+    }
+}
+
+// A printer whose pages go nowhere: its engine records the pen of every text drawn.
+class PenRecorder : public QPaintEngine {
+public:
+    std::vector<QColor> textPens;
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override { }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override { }
+    void drawRects(const QRectF*, int) override { }
+    void drawTextItem(const QPointF&, const QTextItem&) override { textPens.push_back(painter()->pen().color()); }
+    Type type() const override { return User; }
+};
+
+class RecordingPrinter : public QPrinter {
+public:
+    mutable PenRecorder engine;
+    QPaintEngine* paintEngine() const override { return &engine; }
+};
+
+TEST(GridPrint, AGreyScalePrinterWeighsTheTextPerChannel)
+{
+    struct Case {
+        const char* name;
+        QPrinter::ColorMode mode;
+        COLORREF back;
+        QColor expected;
+    };
+    // Text RGB(200, 100, 50): weighed, 200 x 0.30, 100 x 0.59, 50 x 0.11.
+    const std::vector<Case> cases = {
+        { "colour: the text as it is", QPrinter::Color, CLR_GRID_DEFAULT, QColor(200, 100, 50) },
+        { "grey scale without a background: weighed", QPrinter::GrayScale, CLR_GRID_DEFAULT, QColor(60, 59, 5) },
+        { "grey scale on a background of its own: as it is", QPrinter::GrayScale, RGB(0, 0, 200),
+            QColor(200, 100, 50) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestGrid grid(3, 3, 1, 1);
+        grid.SetItemText(1, 1, "text");
+        grid.SetItemFgColour(1, 1, RGB(200, 100, 50));
+        grid.SetItemBkColour(1, 1, c.back);
+        RecordingPrinter printer;
+        printer.setColorMode(c.mode);
+        QPainter painter;
+        ASSERT_TRUE(painter.begin(&printer));
+        ASSERT_TRUE(grid.GetCell(1, 1)->PrintCell(&painter, 1, 1, WinRect { 0, 0, 59, 19 }));
+        painter.end();
+        ASSERT_FALSE(printer.engine.textPens.empty());
+        EXPECT_EQ(printer.engine.textPens.back(), c.expected);
     }
 }
 
