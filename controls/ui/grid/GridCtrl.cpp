@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCursor>
 #include <QDialog>
 #include <QDrag>
@@ -987,7 +988,11 @@ void CGridCtrl::OnEditPaste()
     if (!IsValid(start))
         return;
     if (CGridCellBase* cell = GetCell(start.row, start.col); cell && cell->IsEditing()) {
-        if (auto* edit = qobject_cast<QLineEdit*>(cell->GetEditor())) {
+        // The open editor takes the paste: an edit box, or the edit part of a drop-down list.
+        QLineEdit* edit = qobject_cast<QLineEdit*>(cell->GetEditor());
+        if (auto* list = qobject_cast<QComboBox*>(cell->GetEditor()))
+            edit = list->lineEdit();
+        if (edit) {
             edit->paste();
             return;
         }
