@@ -321,6 +321,29 @@ TEST_F(GridFiles, LoadTable)
     }
 }
 
+TEST_F(GridFiles, AnyBytesLoadIntoAConsistentGrid)
+{
+    std::mt19937 random(11);
+    std::vector<QByteArray> inputs = { QByteArray("\0\0,\0\n\r\r,\n", 10), "\n\n\n", ",,,,\n,,,,\n",
+        QByteArray(5000, ','), QByteArray("\xff\xfe\xc3\n\xe2\x82\n") };
+    for (int n = 0; n < 4; ++n) {
+        QByteArray bytes(20000, '\0');
+        for (char& b : bytes) {
+            const unsigned value = random() % 256;
+            b = static_cast<char>(n % 2 == 0 ? value : (value % 4 == 0 ? '\n' : value % 4 == 1 ? ',' : value));
+        }
+        inputs.push_back(bytes);
+    }
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QString path = Write("bytes.txt", inputs[i]);
+        SortGrid grid(2, 2);
+        EXPECT_TRUE(grid.Load(path));
+        EXPECT_TRUE(grid.Consistent());
+        EXPECT_TRUE(boxes.empty());
+    }
+}
+
 TEST_F(GridFiles, SaveRoundTripAndFailures)
 {
     SortGrid grid(2, 3);
