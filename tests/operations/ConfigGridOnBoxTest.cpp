@@ -5,7 +5,7 @@
 #include "operations/ui/ConfigGrid.h"
 
 #include "app/VirtualSocket.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClassTable.h"
 #include "controls/ui/grid/GridCell.h"
 #include "controls/ui/grid/GridInPlaceList.h"

@@ -7,7 +7,7 @@
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferModel.h"
 #include "buffer/FileFormat.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "operations/BufferDeviceParams.h"
@@ -84,16 +84,7 @@ protected:
         g_pStatusBar = g_hStatusBar = statusBar.get();
         for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
             header->SetOption(static_cast<HeaderOption>(i), false);
-        CommandChannel& channel = view->DeviceSetupOwner().Channel();
-        pumpChannel = std::make_unique<CommandChannelPump>(channel);
-        tap = std::make_unique<TapChannel>(*pumpChannel);
-        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
-            channel.BeginOperation();
-            channel.SetTransferSizes();
-            blockSize = channel.m_nBlockSize;
-            writeBlockSize = channel.m_nWriteBlockSize;
-            writeStep = channel.m_nWriteStep;
-        });
+        TapViewChannel(*view, pumpChannel, tap);
         view->resize(900, 600);
         view->show();
         ASSERT_TRUE(dir.isValid());
@@ -478,7 +469,7 @@ TEST_F(MainWindowOnBox, ByteSwapRedisplaysTheBufferAtOnce)
     view->m_CodeBuffer = Pattern(0x1000, 12);
     view->ShowBufferTab(1);
     QCoreApplication::processEvents();
-    CHexView* hex = view->BufferCommands().HexView();
+    CHexEditBase* hex = view->BufferCommands().HexView();
     ASSERT_TRUE(hex->isVisible());
     PaintCounter counter;
     hex->viewport()->installEventFilter(&counter);

@@ -92,6 +92,8 @@ public:
         return FALSE;
     }
     virtual BOOL ValidateEdit(const QString& /*text*/) { return TRUE; }
+    // Prints the cell into `rect` (the painter's logical units) with the grid's shading rules.
+    virtual BOOL PrintCell(QPainter* painter, int row, int col, WinRect rect);
     // Asks the open editor to end its edit.
     virtual void EndEdit() { }
     // The editor has reported its end.
@@ -150,7 +152,8 @@ public:
     QWidget* GetEditor() const override { return m_pEditor; }
     UINT GetMargin() const override;
     BOOL HasDefaultFont() const override { return !m_pFont.has_value(); }
-    BOOL IsEditing() const override { return m_bEditing; }
+    // An editor that went away (its cell moved or was dropped) ends the edit too.
+    BOOL IsEditing() const override { return m_bEditing && !m_pEditor.isNull(); }
 
     BOOL Edit(int row, int col, const WinRect& rect, QPoint point, UINT id, GridEditStart ch) override;
     void EndEdit() override;

@@ -4,6 +4,7 @@
 #include "GridTestSupport.h"
 
 #include "controls/ui/grid/GridInPlaceEdit.h"
+#include "controls/ui/grid/GridInPlaceList.h"
 #include "platform/ui/ImageList.h"
 
 #include <QClipboard>
@@ -271,6 +272,19 @@ TEST_F(GridClipboard, CutPasteAndSelectAll)
     ASSERT_NE(edit, nullptr);
     grid->OnEditPaste();
     EXPECT_EQ(edit->text(), "r2c2kept");
+    EXPECT_EQ(grid->GetItemText(2, 2), "r2c2");
+    EXPECT_EQ(grid->GetItemText(2, 3), "r2c3");
+
+    // And to the edit part of an open drop-down list.
+    grid = Grid();
+    grid->GetCell(2, 2)->m_nEditorKind = 2;
+    grid->GetCell(2, 2)->m_Choices = QStringList { "one", "two" };
+    grid->SetFocusCell(2, 2);
+    grid->BeginCellEdit(2, 2, QPoint(), GridEditStart::Key(GRID_KEY_F2));
+    auto* list = grid->viewport()->findChild<CGridInPlaceList*>();
+    ASSERT_NE(list, nullptr);
+    grid->OnEditPaste();
+    EXPECT_EQ(list->currentText(), "r2c2kept");
     EXPECT_EQ(grid->GetItemText(2, 2), "r2c2");
     EXPECT_EQ(grid->GetItemText(2, 3), "r2c3");
 

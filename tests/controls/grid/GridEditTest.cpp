@@ -330,6 +330,36 @@ TEST_F(GridEdit, WindowKeysNeverTakeTheKeysOfAnOpenEditor)
     }
 }
 
+TEST_F(GridEdit, CellsThatMoveOrGoWhileEditedTakeNoStrayText)
+{
+    auto grid = Grid();
+    QTest::keyClick(grid.get(), Qt::Key_X, {});
+    auto* edit = grid->Open<CGridInPlaceEdit>();
+    ASSERT_NE(edit, nullptr);
+    grid->InsertRow("new", 1);
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(grid->GetItemText(1, 1), "");
+    EXPECT_EQ(grid->GetItemText(2, 1), "abc");
+    Settle();
+    EXPECT_FALSE(grid->IsItemEditing(2, 1));
+    grid->BeginCellEdit(2, 1, QPoint(), GridEditStart::Key(GRID_KEY_F2));
+    EXPECT_NE(grid->Open<CGridInPlaceEdit>(), nullptr) << "the moved cell edits again";
+    Settle();
+
+    // A row deleted under an open editor takes the editor with it, unheard.
+    grid->SetFocusCell(3, 2);
+    grid->setFocus();
+    Settle();
+    const size_t before = grid->records.size();
+    grid->BeginCellEdit(3, 2, QPoint(), GridEditStart::Char('q'));
+    ASSERT_NE(grid->Open<CGridInPlaceEdit>(), nullptr);
+    grid->DeleteRow(3);
+    Settle();
+    EXPECT_EQ(grid->Open<CGridInPlaceEdit>(), nullptr);
+    EXPECT_EQ(grid->records.size(), before);
+    EXPECT_TRUE(grid->Consistent());
+}
+
 TEST_F(GridEdit, ToggleBitMode)
 {
     struct Case {
