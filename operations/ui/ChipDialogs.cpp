@@ -106,7 +106,7 @@ bool CChipDialogs::AskRisks(const ChipBits& bits)
     for (const std::string& risk : risks)
         text += risk + "\n";
     text += RiskQuestion(bits.GetKind());
-    return MessageBox(text, g_Language.GetText(kTextWarning), MB_YESNO | MB_ICONWARNING) == IDYES;
+    return MessageBox(text, g_Language.GetText(kTextWarning), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 bool CChipDialogs::RunConfiguration()
