@@ -354,8 +354,8 @@ public:
     bool WriteConfigWords(ConfigWordsDone done = {});
     // The read, write and verify steps on buffer 3: the configuration words in place of the pump.
     bool RunConfigWordsStep(ConfigWordsAction action);
-    // Set CFG bits (32900) opens these; stand-ins that log "... is not available yet." until the
-    // dialogs exist. Tests put theirs.
+    // Set CFG bits (32900) opens these (operations/ui/ChipDialogs); tests put theirs, or run the
+    // program's own through a runner of theirs in place of a modal run.
     ChipDialogs& Dialogs();
     void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
     // The dialogs of the program, each run through `runner` in place of a modal run.
