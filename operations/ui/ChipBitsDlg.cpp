@@ -78,6 +78,9 @@ CChipBitsDlg::CChipBitsDlg(ChipBits bits, const std::string& deviceName, QWidget
                 value.editable[static_cast<std::size_t>(c)] ? 0 : GCS_READONLY);
         }
         grid->AutoSize(0);
+        // The grid is as large as its cells: no scroll bar, no grey area.
+        const int frame = 2 * grid->frameWidth();
+        grid->setFixedSize(grid->GetVirtualWidth() + frame, grid->GetVirtualHeight() + frame);
         grid->Refresh();
         // A drop or paste may bring any text: only "1" and "0" stand; nothing while writing.
         grid->SetOwnerHandler([this, v](GridNotify& notify) {
