@@ -71,7 +71,8 @@ std::optional<T> Await(CTonrigView& view, std::function<T(ExchangeLink&, std::st
         return std::nullopt;
     if (!finished)
         loop.exec();
-    if (lost)
+    // The link may go before its watch has noticed: the exchange's own kind says so too.
+    if (lost || !result || result->kind == StepKind::LinkLost)
         return std::nullopt;
     return result;
 }

@@ -263,6 +263,22 @@ TEST_F(ChipDialogsOnBox, AFuseWriteTheChipRefusesOrIgnoresGivesTheBoxAndKeepsThe
     }
 }
 
+TEST_F(ChipDialogsOnBox, ALostLinkClosesTheDialogWithNothingChanged)
+{
+    SelectAndInsert(kTiny2313);
+    boxes.Clear();
+    SetCfgBits([&](CChipBitsDlg& dialog) {
+        Flip(dialog, 0, 0);
+        box->Port()->Disconnect();
+        dialog.OkButton()->click();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_FALSE(dialog.ChipChanged());
+    });
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTextsOnly()) << "no offer to read, no box";
+    EXPECT_EQ(Count(Log(), "Write Completed"), 0u);
+    EXPECT_EQ(Fuses(), (std::vector<std::uint8_t> { 0x64, 0xDF, 0xFF }));
+}
+
 TEST_F(ChipDialogsOnBox, RiskyFusesAskFirstAndNoKeepsTheChipAndTheDialog)
 {
     struct Case {
