@@ -158,9 +158,9 @@ void FillJtagChain(sim::JtagChain& chain, int classIndex)
         chain.Add(std::make_unique<sim::ModelCpld>());
     } else if (classIndex == 3 || classIndex == 4) {
         // The jig's CPLD, which configuration 486 programs, answers like the programmer's.
-        sim::ModelCpldSpec spec;
-        spec.idcode = sim::kProgrammerCpldIdcode;
-        chain.Add(std::make_unique<sim::ModelCpld>(spec));
+        sim::ModelCpldSpec facts;
+        facts.idcode = sim::kProgrammerCpldIdcode;
+        chain.Add(std::make_unique<sim::ModelCpld>(facts));
     }
 }
 

@@ -28,16 +28,36 @@ std::string LowerExtension(const std::string& path)
 }
 } // namespace
 
-FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
+std::optional<FileFormat> SaveFormatOfExtension(const std::string& path)
 {
-    if (!pattern.empty())
-        return FormatFromPattern(pattern);
     const std::string ext = LowerExtension(path);
     if (ext == "hex")
         return FileFormat::IntelHex;
     if (ext == "s" || ext == "mot" || ext == "srec" || ext == "s19" || ext == "s28" || ext == "s37")
         return FileFormat::SRecord;
-    return FileFormat::Binary;
+    if (ext == "bin")
+        return FileFormat::Binary;
+    return std::nullopt;
+}
+
+FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
+{
+    if (!pattern.empty())
+        return FormatFromPattern(pattern);
+    return SaveFormatOfExtension(path).value_or(FileFormat::Binary);
+}
+
+const char* SaveFormatName(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::IntelHex:
+        return "Intel HEX";
+    case FileFormat::SRecord:
+        return "Motorola S-record";
+    case FileFormat::Binary:
+        break;
+    }
+    return "Binary";
 }
 
 std::string FormatBuffer(
@@ -93,7 +113,8 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
         return result;
     }
     result.saved = true;
-    result.log.push_back("Saved " + path + ".");
+    result.log.push_back("Saved " + std::to_string(model.Buffer(bufferIndex).size()) + " bytes to " + path + " ("
+        + SaveFormatName(result.format) + ").");
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include "buffer/BufferTypes.h"
 #include "buffer/FileFormat.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,17 @@ struct SaveResult {
     std::vector<BoxMessage> boxes;
 };
 
-// The format a save uses: by pattern when given, else by the extension (".hex" Intel HEX; ".s",
-// ".mot", ".srec", ".s19", ".s28", ".s37" S-records; anything else binary).
+// The format a file name's extension names: ".hex" Intel HEX; ".s", ".mot", ".srec", ".s19",
+// ".s28", ".s37" S-records; ".bin" binary; letter case ignored. None for any other extension or
+// none at all.
+std::optional<FileFormat> SaveFormatOfExtension(const std::string& path);
+
+// The format a save uses: by pattern when given, else by the extension (anything it does not
+// name is binary).
 FileFormat SaveFormatFor(const std::string& path, const std::string& pattern);
+
+// The format's name in the save's log line: "Binary", "Intel HEX", "Motorola S-record".
+const char* SaveFormatName(FileFormat format);
 
 // The text or bytes of a buffer in a format. A PIC main buffer in Intel HEX is written as its
 // combined image (program memory words back to low byte first, ID locations, configuration word,

@@ -197,7 +197,16 @@ bool CDeviceSelectModel::SetSearch(const std::string& text)
     FillDevices();
     m_nManufacturerHighlight = m_manufacturers.empty() ? kNoLine : 0;
     const auto at = std::find(m_devices.begin(), m_devices.end(), kept);
-    m_nDeviceHighlight = at == m_devices.end() ? kNoLine : static_cast<int>(at - m_devices.begin());
+    if (at != m_devices.end()) {
+        m_nDeviceHighlight = static_cast<int>(at - m_devices.begin());
+    } else if (!m_devices.empty()) {
+        // The highlighted line went: the first hit takes its place, so that Select takes what
+        // the list shows.
+        m_nDeviceHighlight = 0;
+        m_nFavoriteHighlight = kNoLine;
+    } else {
+        m_nDeviceHighlight = kNoLine;
+    }
     return false;
 }
 

@@ -48,8 +48,9 @@ public:
     // The user picked manufacturer line `line`: its devices, line 0 highlighted.
     void SelectManufacturer(int line);
 
-    // The search text changed. True when it switched a category view to ALL and emptied the
-    // search text: the caller empties its search box.
+    // The search text changed. The highlighted device line stays while it is listed; else the
+    // first line is highlighted, or none when nothing is listed. True when it switched a category
+    // view to ALL and emptied the search text: the caller empties its search box.
     bool SetSearch(const std::string& text);
 
     // The user's highlight; the other list loses its highlight.

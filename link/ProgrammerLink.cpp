@@ -287,10 +287,38 @@ int CProgrammerLink::Exchange(
     TraceSend(packet, length, sent.count);
     if (sent.status != UsbStatus::Ok || sent.count != n)
         return 0;
+    const auto r = ReadStoppableLocked(reply, size > 0 ? static_cast<std::size_t>(size) : 0, timeoutMs, stop);
+    t_lastStatus = r.status;
+    TraceRead(reply, size, r.count);
+    return static_cast<int>(r.count);
+}
+
+int CProgrammerLink::ReadData(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop)
+{
+    if (!stop.stop_possible() || timeoutMs < 0) {
+        Call call(*this);
+        const auto r = ReadLocked(buffer, size > 0 ? static_cast<std::size_t>(size) : 0, timeoutMs);
+        t_lastStatus = r.status;
+        TraceRead(buffer, size, r.count);
+        return static_cast<int>(r.count);
+    }
+    if (stop.stop_requested()) {
+        t_lastStatus = UsbStatus::Timeout;
+        return 0;
+    }
+    Call call(*this);
+    const auto r = ReadStoppableLocked(buffer, size > 0 ? static_cast<std::size_t>(size) : 0, timeoutMs, stop);
+    t_lastStatus = r.status;
+    TraceRead(buffer, size, r.count);
+    return static_cast<int>(r.count);
+}
+
+UsbTransferResult CProgrammerLink::ReadStoppableLocked(
+    std::uint8_t* buffer, std::size_t want, int timeoutMs, const std::stop_token& stop)
+{
     // The wait in short reads, a stop request looked at between them. A read that times out
     // takes nothing from the pipe, so the reply is whole whichever read gets it.
     constexpr int kSliceMs = 50;
-    const std::size_t want = size > 0 ? static_cast<std::size_t>(size) : 0;
     auto& clock = platform::GetClock();
     const auto until = clock.Now() + std::chrono::milliseconds(timeoutMs);
     std::size_t count = 0;
@@ -299,14 +327,12 @@ int CProgrammerLink::Exchange(
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - clock.Now()).count();
         if (left <= 0)
             break;
-        r = ReadLocked(reply + count, want - count, static_cast<int>(std::min<long long>(left, kSliceMs)));
+        r = ReadLocked(buffer + count, want - count, static_cast<int>(std::min<long long>(left, kSliceMs)));
         count += r.count;
         if (r.status != UsbStatus::Timeout)
             break;
     }
-    t_lastStatus = r.status;
-    TraceRead(reply, size, count);
-    return static_cast<int>(count);
+    return { r.status, count };
 }
 
 UsbStatus CProgrammerLink::LastStatus() const

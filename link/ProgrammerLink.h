@@ -47,6 +47,8 @@ public:
     void SendData(const std::uint8_t* packet, int length);
     // One read of up to `size` bytes; the count read.
     int ReadData(std::uint8_t* buffer, int size);
+    // The same, waiting at most `timeoutMs` and no longer than until `stop` is requested.
+    int ReadData(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop);
     // A packet and its reply with no transfer between; the count read (0 when the send failed).
     // `timeoutMs` < 0: the pipe's own time-out.
     int Exchange(const std::uint8_t* packet, int length, std::uint8_t* reply, int size, int timeoutMs = -1);
@@ -86,6 +88,8 @@ private:
     bool VexlinkLoad(const std::uint8_t* data, std::size_t size);
     platform::usb::UsbTransferResult SendLocked(const std::uint8_t* packet, std::size_t length);
     platform::usb::UsbTransferResult ReadLocked(std::uint8_t* buffer, std::size_t size, int timeoutMs);
+    platform::usb::UsbTransferResult ReadStoppableLocked(
+        std::uint8_t* buffer, std::size_t size, int timeoutMs, const std::stop_token& stop);
 
     // Members in the design's order: built in this order, destroyed in reverse.
     CCyUSBTransport m_cyusb;

@@ -31,6 +31,13 @@ public:
     virtual bool Send(const std::uint8_t* data, int length) = 0;
     // One read of up to `size` bytes; the count read (0 or less on a failure).
     virtual int Read(std::uint8_t* buffer, int size) = 0;
+    // A read that waits at most `timeoutMs` and ends at a stop; by default the plain read.
+    virtual int ReadFor(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop)
+    {
+        (void)timeoutMs;
+        (void)stop;
+        return Read(buffer, size);
+    }
     // True when the programmer is reachable.
     virtual bool Open() = 0;
     // The back end in use (1: the transport library) and the USB controller (2: FX2).
@@ -91,6 +98,10 @@ public:
     }
     bool SendByte(std::uint8_t code);
     int ReadResponse(std::uint8_t* buffer, int size);
+    int ReadResponse(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop)
+    {
+        return m_link.ReadFor(buffer, size, timeoutMs, std::move(stop));
+    }
     // Sends what waits; true when nothing waited or the transfer went.
     bool FlushBatch();
     int BatchFill() const { return m_nBatchFill; }

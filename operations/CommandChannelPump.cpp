@@ -51,6 +51,16 @@ int CommandChannelPump::ReadResponse(std::uint8_t* buffer, int size, Status& sta
     return n > 0 ? n : 0;
 }
 
+int CommandChannelPump::ReadResponseFor(
+    std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop, Status& status)
+{
+    const int n = m_channel.ReadResponse(buffer, size, timeoutMs, stop);
+    status = n > 0 ? Status::Ok : FromUsb(m_lastStatus());
+    if (n <= 0 && status == Status::Ok)
+        status = Status::Timeout;
+    return n > 0 ? n : 0;
+}
+
 PumpChannel::Status CommandChannelPump::SetProgramDelay(int milliseconds, std::stop_token stop)
 {
     if (m_channel.SetProgramDelay(milliseconds, stop))

@@ -19,6 +19,7 @@ public:
     void Drain() override;
     Status SendCommand(const std::uint8_t* packet, int size, bool batch) override;
     int ReadResponse(std::uint8_t* buffer, int size, Status& status) override;
+    int ReadResponseFor(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop, Status& status) override;
     Status SetProgramDelay(int milliseconds, std::stop_token stop) override;
 
     static Status FromUsb(platform::usb::UsbStatus status);

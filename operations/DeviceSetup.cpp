@@ -210,9 +210,11 @@ void DeviceSetup::Finish()
     m_view.ProgressHide();
     const std::string notReady = NotReadyReason();
     m_view.SetField(kFieldStatus, notReady.empty() ? Text(kTextReady) : notReady);
-    g_bSetupIdle = 1;
     // A request that waited starts from here.
     g_LinkLease.Release(LeaseHolder::Setup);
+    // Idle only with nothing left to set up: a script must not slip in between two setups.
+    if (!Busy())
+        g_bSetupIdle = 1;
     if (!Busy() && m_whenDone) {
         auto callback = std::move(m_whenDone);
         m_whenDone = nullptr;

@@ -5,17 +5,6 @@
 #include "catalogue/DeviceOverlay.h"
 #include "shell/RegistryKey.h"
 
-#include <QString>
-
-namespace {
-
-std::string Upper(const std::string& text)
-{
-    return QString::fromStdString(text).toUpper().toStdString();
-}
-
-} // namespace
-
 int SelectDeviceByName(const std::string& upperName)
 {
     const CDeviceRecord* record = g_DeviceLibrary.FindDevice(upperName);
@@ -39,32 +28,21 @@ bool LoadLastSession(const LastSessionHost& host)
             key.Close();
         }
     }
-    const auto open = [host, file] {
-        if (file.empty())
-            return;
-        if (host.log)
-            host.log("Load " + file + "\r\n");
-        if (host.openFile)
-            host.openFile(file);
+    if (!host.runLine)
+        return false;
+    const auto runLine = host.runLine;
+    const auto open = [runLine, file] {
+        if (!file.empty())
+            runLine("Load " + file, {});
     };
     if (device.empty()) {
         open();
         return false;
     }
-    if (host.log)
-        host.log("DEVICE " + device + "\r\n");
-    const int classIndex = host.selectDevice ? host.selectDevice(Upper(device)) : -1;
-    if (classIndex < 0) {
-        // As a script stops at its first failing line, the file is not loaded either.
-        if (host.log)
-            host.log("Device not found!\r\n");
-        return false;
-    }
-    if (host.startSetup)
-        host.startSetup(classIndex);
-    if (host.whenSetupDone)
-        host.whenSetupDone(open);
-    else
-        open();
+    // As a script stops at its first failing line, an unknown device loads no file either.
+    runLine("DEVICE " + device, [open](bool ok) {
+        if (ok)
+            open();
+    });
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The last session at start-up: the device and the file the user had when the program last ran,
-// read from the settings, set up and opened again. The file opens once that device's setup has
-// ended, so it lands in buffers sized for the device.
+// read from the settings and run as the script lines "DEVICE " plus the device and "Load " plus
+// the file. The file opens once the DEVICE line has ended (its setup with it), so it lands in
+// buffers sized for the device; after "Device not found!" it does not open.
 
 #include <functional>
 #include <string>
@@ -9,19 +10,13 @@
 constexpr const char* kLastSessionKey = "Software\\Zelvo USB Programmer\\Settings";
 
 struct LastSessionHost {
-    // A line in the message log, as the script echo writes it.
-    std::function<void(const std::string& text)> log;
-    // Makes the named device current (its class entry, then its record over it); the class
-    // index, or -1 for a name no device list holds.
-    std::function<int(const std::string& upperName)> selectDevice;
-    std::function<void(int classIndex)> startSetup;
-    // Runs the callback once the setup started last has ended.
-    std::function<void(std::function<void()>)> whenSetupDone;
-    std::function<void(const std::string& path)> openFile;
+    // Runs a line through the script engine; `done(ok)` once it has ended (false for a DEVICE
+    // line whose name no device list holds).
+    std::function<void(const std::string& line, std::function<void(bool ok)> done)> runLine;
 };
 
-// Reads "LastDevice" and "LastOpenedFileName"; an empty value is skipped. True when a device was
-// found and its setup started.
+// Reads "LastDevice" and "LastOpenedFileName"; an empty value is skipped, and with both empty
+// nothing runs. True when a DEVICE line ran.
 bool LoadLastSession(const LastSessionHost& host);
 
 // Selects a device by name from the device lists into g_CurrentDevice (the selectDevice of the

@@ -6,6 +6,15 @@
 
 #include "platform/MessageBox.h"
 
+namespace {
+
+bool IsFailure(StepKind kind)
+{
+    return kind == StepKind::Failed || kind == StepKind::Cancelled || kind == StepKind::LinkLost;
+}
+
+} // namespace
+
 COperationControl::COperationControl(OperationControlHooks hooks)
     : m_hooks(std::move(hooks))
 {
@@ -34,6 +43,11 @@ void COperationControl::Apply(const StepPlan& plan)
         m_hooks.enableControls(false);
     if (plan.failScript)
         FailRunningScript();
+    // A plan that arms no further step and hands nothing to the configuration words ends the run.
+    const bool ended
+        = plan.failScript || (plan.enableControls && plan.timer == 0 && plan.configWords == StepOperation::None);
+    if (ended && m_hooks.runEnded)
+        m_hooks.runEnded(!plan.failScript);
 }
 
 bool COperationControl::StartOperation(int step)
@@ -79,6 +93,8 @@ void COperationControl::OnResult(const StepResult& given)
     if (plan.configWordsSkipped && m_hooks.log)
         m_hooks.log(kConfigNotSuppliedLine, LineTone::Info);
     Apply(plan);
+    if (IsFailure(result.kind) && m_hooks.showFailure)
+        m_hooks.showFailure();
     if (!report.boxText.empty() && m_hooks.box)
         m_hooks.box(report.boxText, report.boxCaption, MB_OK);
     if (plan.configWords != StepOperation::None) {
@@ -92,7 +108,10 @@ void COperationControl::OnResult(const StepResult& given)
 void COperationControl::OnConfigWordsResult(StepOperation operation, StepKind kind)
 {
     g_StopWatch.Stop();
+    const bool cancelled = m_flags.walkCancelled;
     Apply(PlanAfterConfigWords(operation, kind, m_flags, Query()));
+    if ((IsFailure(kind) || cancelled) && m_hooks.showFailure)
+        m_hooks.showFailure();
 }
 
 void COperationControl::Cancel()
@@ -108,6 +127,8 @@ void COperationControl::Cancel()
             m_hooks.killTimer(m_nArmedTimer);
         m_nArmedTimer = 0;
         Apply(PlanCancelBetweenSteps(m_flags));
+        if (m_hooks.showFailure)
+            m_hooks.showFailure();
     }
 }
 

@@ -35,6 +35,12 @@ struct OperationControlHooks {
     // A write or verify walk has done buffer 2: writes or verifies the configuration words
     // (StepOperation Write or Verify) and later hands their result to OnConfigWordsResult.
     std::function<void(StepOperation operation)> runConfigWords;
+    // A run has ended, as a whole: done, or failed (a failure, a cancel, a lost link, a refusal).
+    // Every end of a run passes here, once, after its plan's flags, timer and controls.
+    std::function<void(bool done)> runEnded;
+    // A step ended in a failure, a cancel or a lost link; its lines are logged and the run's end
+    // carried out.
+    std::function<void()> showFailure;
 };
 
 class COperationControl {

@@ -43,6 +43,13 @@ public:
     virtual Status SendCommand(const std::uint8_t* packet, int size, bool batch) = 0;
     // One read of up to `size` bytes: the count, and in `status` why it is 0.
     virtual int ReadResponse(std::uint8_t* buffer, int size, Status& status) = 0;
+    // A read that waits at most `timeoutMs` and ends at a stop; by default the plain read.
+    virtual int ReadResponseFor(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop, Status& status)
+    {
+        (void)timeoutMs;
+        (void)stop;
+        return ReadResponse(buffer, size, status);
+    }
     // The programming-voltage delay before a read; Ok, or why it did not finish (a cancel or a
     // stop cut it short: Timeout).
     virtual Status SetProgramDelay(int milliseconds, std::stop_token stop) = 0;

@@ -1,8 +1,12 @@
 #include "operations/OperationText.h"
 
+#include "operations/StopWatch.h"
+
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
+
+#include <algorithm>
 
 std::string FormatAddress(std::uint32_t value)
 {
@@ -30,6 +34,47 @@ std::string ProgressCaption(int state)
     if (state < 3 || state > 8)
         return {};
     return g_Language.GetText(kCaptions[state - 3]);
+}
+
+std::string StatePaneText(int state, int progressState)
+{
+    if (state == 0)
+        return kNoProgrammerText;
+    if (const std::string caption = ProgressCaption(progressState); !caption.empty())
+        return caption;
+    if (state == 2)
+        return ProgressCaption(8);
+    if (const std::string caption = ProgressCaption(state); !caption.empty())
+        return caption;
+    return kIdleText;
+}
+
+std::string FailureLine(const std::string& log, std::size_t mark)
+{
+    const std::string elapsed = ElapsedLine(0.0);
+    const std::string elapsedHead = elapsed.substr(0, elapsed.find(':') + 1);
+    std::size_t at = std::min(mark, log.size());
+    // A mark inside a line (an append without its line end) counts from that line's start.
+    if (at > 0 && log[at - 1] != '\n') {
+        const std::size_t start = log.rfind('\n', at - 1);
+        at = start == std::string::npos ? 0 : start + 1;
+    }
+    std::string last;
+    for (std::size_t pos = 0; pos < log.size();) {
+        std::size_t end = log.find('\n', pos);
+        if (end == std::string::npos)
+            end = log.size();
+        std::string line = log.substr(pos, end - pos);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        if (!line.empty() && line.rfind(elapsedHead, 0) != 0) {
+            if (pos >= at)
+                return line;
+            last = std::move(line);
+        }
+        pos = end + 1;
+    }
+    return last;
 }
 
 std::string AdapterDialogText(const std::string& adapter, const std::string& message)

@@ -3,6 +3,7 @@
 // them, the time line, the progress captions, the adapter reminder, the ID-check question and the
 // detection box. Language texts are read by number from g_Language.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,18 @@ std::string TimeLine(std::int64_t seconds);
 // The progress caption of an operation state: texts 75, 76, 74, 77, 78, 79 for states 3 to 8;
 // empty for any other state.
 std::string ProgressCaption(int state);
+
+// The state pane (103) of the status bar: the caption of the step running (`progressState`, the
+// state its progress window was opened for), else by the operation state: "No programmer" (0),
+// "Idle" (1), text 79 while the programmer is identified (2), the state's caption (3 to 8).
+inline constexpr const char* kNoProgrammerText = "No programmer";
+inline constexpr const char* kIdleText = "Idle";
+std::string StatePaneText(int state, int progressState);
+
+// The line status pane 0 holds after a failure: the first line of `log` ("\n" ended lines)
+// written from `mark` on (the log's length when the completion began), the elapsed-time line
+// passed over; without one, the log's last such line.
+std::string FailureLine(const std::string& log, std::size_t mark);
 
 // The reminder before an operation on a class that needs an adapter or jumpers: the device's
 // adapter and message texts (the non-empty ones, a line break between), or a general reminder
@@ -34,6 +47,8 @@ std::string DeviceDetectedText(const std::string& name);
 inline constexpr const char* kDeviceDetectedCaption = "Detected";
 
 inline constexpr const char* kLinkLostLine = "USB connection lost!";
+// Byte Swap's log line, with the number of 16-bit words swapped.
+inline constexpr const char* kByteSwapLine = "Buffer bytes swapped (%u words).\r\n";
 inline constexpr const char* kDeviceLockedText = "Device locked.";
 inline constexpr const char* kLockFailedText = "Lock failed.";
 inline constexpr const char* kLockNotSupportedText = "The function is not supported by this device.";

@@ -1,14 +1,50 @@
 #pragma once
-// The two flags by which a running script waits for its device commands. They live here until
-// the script engine takes them over.
+// The flags by which the script thread and the GUI thread hand a line over and wait for it
+// (operations/script/README.md). Each flag is written by one side at a time.
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 // Set while a script runs.
 extern std::atomic<bool> g_bScriptRunning;
-// Set when the command a script line started has finished.
+// Set when the line handed over, or the command it started, has finished.
 extern std::atomic<bool> g_bScriptCommandDone;
+// Set while a script's MESSAGE box is open.
+extern std::atomic<bool> g_bScriptMessageOpen;
+// Set when the running script was ended by a failure (a failing line, a failed or refused
+// operation, an unknown command) rather than by STOP, Stop Script or the shut-down.
+extern std::atomic<bool> g_bScriptFailed;
+
+// The line the script thread hands to the GUI thread, with its line number in the file.
+class ScriptLineSlot {
+public:
+    void Set(std::string text, int line)
+    {
+        std::lock_guard lock(m_mutex);
+        m_text = std::move(text);
+        m_line = line;
+    }
+    std::string Text() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_text;
+    }
+    int Line() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_line;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_text;
+    int m_line = 0;
+};
+extern ScriptLineSlot g_strScriptLine;
 
 // A failure, cancel, lost link or refused step ends a running script: it stops, and the line
 // waiting on its command is released. Nothing changes when no script runs.
 void FailRunningScript();
+// STOP and Stop Script: the running script ends, as asked.
+void StopRunningScript();

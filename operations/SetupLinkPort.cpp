@@ -14,6 +14,11 @@ int ProgrammerLinkPort::Read(std::uint8_t* buffer, int size)
     return g_ProgrammerLink.ReadData(buffer, size);
 }
 
+int ProgrammerLinkPort::ReadFor(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop)
+{
+    return g_ProgrammerLink.ReadData(buffer, size, timeoutMs, std::move(stop));
+}
+
 bool ProgrammerLinkPort::Open()
 {
     return g_ProgrammerLink.Open();

@@ -38,6 +38,7 @@ class ProgrammerLinkPort final : public ISetupLinkPort {
 public:
     bool Send(const std::uint8_t* data, int length) override;
     int Read(std::uint8_t* buffer, int size) override;
+    int ReadFor(std::uint8_t* buffer, int size, int timeoutMs, std::stop_token stop) override;
     bool Open() override;
     int TransportMode() const override;
     int UsbChipType() const override;

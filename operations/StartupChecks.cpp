@@ -2,12 +2,8 @@
 
 #include "platform/TextFormat.h"
 
-#include <QFile>
-#include <QSysInfo>
-
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 namespace {
 
@@ -15,35 +11,6 @@ std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
-}
-
-// The value of KEY=value or KEY="value" in an os-release text; empty when absent.
-std::string OsReleaseValue(const std::string& text, const std::string& name)
-{
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.compare(0, name.size() + 1, name + "=") != 0)
-            continue;
-        std::string value = line.substr(name.size() + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-            value = value.substr(1, value.size() - 2);
-        std::string plain;
-        for (std::size_t i = 0; i < value.size(); ++i) {
-            if (value[i] == '\\' && i + 1 < value.size())
-                ++i;
-            if (static_cast<unsigned char>(value[i]) >= 0x20)
-                plain += value[i];
-        }
-        return plain;
-    }
-    return {};
 }
 
 } // namespace
@@ -110,43 +77,15 @@ std::string WindowsVersionName(unsigned major, unsigned minor, unsigned build)
     return "Unknown or unsupported Windows version\n";
 }
 
-std::string LinuxSystemName(const std::string& osRelease)
+std::string LinuxSystemName(const std::string& prettyName)
 {
-    const std::string pretty = OsReleaseValue(osRelease, "PRETTY_NAME");
-    return pretty.empty() ? "Linux" : "Linux " + pretty;
+    return prettyName.empty() ? "Linux" : "Linux " + prettyName;
 }
 
-std::string LinuxVersionLine(const std::string& osRelease, const std::string& kernelRelease)
+std::string LinuxVersionLine(const std::string& prettyName, const platform::KernelVersion& kernel)
 {
-    unsigned long numbers[3] = { 0, 0, 0 };
-    const char* p = kernelRelease.c_str();
-    for (int i = 0; i < 3; ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(*p)))
-            break;
-        char* end = nullptr;
-        numbers[i] = std::strtoul(p, &end, 10);
-        p = end;
-        if (*p != '.')
-            break;
-        ++p;
-    }
-    return LinuxSystemName(osRelease) + platform::Format("(%lu.%lu.%lu)\n", numbers[0], numbers[1], numbers[2])
+    return LinuxSystemName(prettyName) + platform::Format("(%lu.%lu.%lu)\n", kernel.major, kernel.minor, kernel.patch)
         + "\r\n";
-}
-
-std::string ReadOsRelease()
-{
-    for (const char* path : { "/etc/os-release", "/usr/lib/os-release" }) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            return file.read(64 * 1024).toStdString();
-    }
-    return {};
-}
-
-std::string KernelRelease()
-{
-    return QSysInfo::kernelVersion().toStdString();
 }
 
 InstallerChoice ChooseDriverInstaller(unsigned major, unsigned minor, bool is64)

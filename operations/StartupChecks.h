@@ -3,6 +3,7 @@
 // to the programmer, the operating-system line of the log and the choice of the USB driver
 // installer the "Did not find programmer." box offers.
 
+#include "platform/OsVersion.h"
 #include "platform/usb/Usb.h"
 
 #include <functional>
@@ -32,14 +33,12 @@ DriverScanResult ScanConflictedDrivers(platform::usb::UsbProvider& provider, con
 // The name of a Windows version as the log and the installer box give it.
 std::string WindowsVersionName(unsigned major, unsigned minor, unsigned build);
 
-// The system line of the log: "Linux " + PRETTY_NAME of `osRelease` (the text of os-release),
-// then "(%lu.%lu.%lu)\n" with the first three numbers of `kernelRelease`, then "\r\n".
-std::string LinuxVersionLine(const std::string& osRelease, const std::string& kernelRelease);
+// The system line of the log: "Linux" alone without a distribution name, else "Linux " + it;
+// then "(%lu.%lu.%lu)\n" with the kernel's numbers, then "\r\n". The values are the probe's
+// (platform/OsVersion).
+std::string LinuxVersionLine(const std::string& prettyName, const platform::KernelVersion& kernel);
 // The same name without the numbers, for the installer box.
-std::string LinuxSystemName(const std::string& osRelease);
-// This system's os-release text and kernel release.
-std::string ReadOsRelease();
-std::string KernelRelease();
+std::string LinuxSystemName(const std::string& prettyName);
 
 struct InstallerChoice {
     std::string path; // below the program folder, with the installer's own separators

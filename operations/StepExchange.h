@@ -8,8 +8,10 @@
 #include "operations/ChipIdCheck.h"
 #include "operations/OperationFlow.h"
 
+#include <chrono>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,19 @@ public:
     virtual Status Send(std::span<const std::uint8_t> packet) = 0;
     // One read of up to buffer.size() bytes: the count, and in `status` why it is 0.
     virtual int Read(std::span<std::uint8_t> buffer, Status& status) = 0;
+
+    // What the voltage self-test needs beside: the supply or programming voltage by its code,
+    // a drain of stale replies, and a read that waits at most `timeout` and ends at a stop.
+    virtual void SetVcc(std::uint8_t code) { (void)code; }
+    virtual void SetVpp(std::uint8_t code) { (void)code; }
+    virtual void Drain() { }
+    virtual int ReadFor(
+        std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout, std::stop_token stop, Status& status)
+    {
+        (void)timeout;
+        (void)stop;
+        return Read(buffer, status);
+    }
 };
 
 struct ExchangeResult {

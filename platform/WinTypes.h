@@ -12,4 +12,7 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
 constexpr UINT WM_USER = 0x0400;

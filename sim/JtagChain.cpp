@@ -19,10 +19,10 @@ std::uint64_t ValueOf(const JtagBits& bits)
     return value;
 }
 
-JtagDevice::JtagDevice(JtagDeviceSpec spec)
-    : m_spec(spec)
-    , m_instruction(spec.idcodeInstruction)
-    , m_ir(static_cast<std::size_t>(spec.irLength))
+JtagDevice::JtagDevice(JtagDeviceSpec facts)
+    : m_facts(facts)
+    , m_instruction(facts.idcodeInstruction)
+    , m_ir(static_cast<std::size_t>(facts.irLength))
 {
 }
 
@@ -30,12 +30,12 @@ JtagDevice::~JtagDevice() = default;
 
 std::uint32_t JtagDevice::BypassCode() const
 {
-    return m_spec.irLength >= 32 ? 0xFFFFFFFFu : (1u << m_spec.irLength) - 1;
+    return m_facts.irLength >= 32 ? 0xFFFFFFFFu : (1u << m_facts.irLength) - 1;
 }
 
 void JtagDevice::CaptureIr()
 {
-    m_ir = BitsOf(0x01, static_cast<std::size_t>(m_spec.irLength));
+    m_ir = BitsOf(0x01, static_cast<std::size_t>(m_facts.irLength));
 }
 
 void JtagDevice::UpdateIr()
@@ -76,7 +76,7 @@ bool JtagDevice::ShiftDr(bool in)
 
 void JtagDevice::Reset()
 {
-    m_instruction = m_spec.idcodeInstruction;
+    m_instruction = m_facts.idcodeInstruction;
 }
 
 void JtagDevice::Tick(TapState, bool, std::uint64_t) { }
@@ -91,9 +91,9 @@ void JtagDevice::PowerOff() { }
 
 JtagBits JtagDevice::Capture(std::uint32_t instruction)
 {
-    if (instruction == m_spec.idcodeInstruction)
-        return BitsOf(m_spec.idcode, 32);
-    if (instruction == m_spec.usercodeInstruction)
+    if (instruction == m_facts.idcodeInstruction)
+        return BitsOf(m_facts.idcode, 32);
+    if (instruction == m_facts.usercodeInstruction)
         return BitsOf(Usercode(), 32);
     return { false }; // BYPASS
 }

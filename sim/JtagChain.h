@@ -31,14 +31,14 @@ struct JtagDeviceSpec {
 // and update at UPDATE-DR.
 class JtagDevice {
 public:
-    explicit JtagDevice(JtagDeviceSpec spec);
+    explicit JtagDevice(JtagDeviceSpec facts);
     virtual ~JtagDevice();
     JtagDevice(const JtagDevice&) = delete;
     JtagDevice& operator=(const JtagDevice&) = delete;
 
-    const JtagDeviceSpec& Spec() const { return m_spec; }
+    const JtagDeviceSpec& Facts() const { return m_facts; }
     std::uint32_t Instruction() const { return m_instruction; }
-    virtual std::uint32_t Usercode() const { return m_spec.usercode; }
+    virtual std::uint32_t Usercode() const { return m_facts.usercode; }
 
     // --- driven by the chain
     void CaptureIr();
@@ -72,7 +72,7 @@ protected:
     std::uint32_t BypassCode() const;
 
 private:
-    JtagDeviceSpec m_spec;
+    JtagDeviceSpec m_facts;
     std::uint32_t m_instruction;
     JtagBits m_ir;
     JtagBits m_dr;

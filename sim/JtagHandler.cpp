@@ -34,10 +34,10 @@ std::string Text(const char* format, int a, const char* b = "")
 JtagHandler::JtagHandler(Box& box)
     : m_box(box)
 {
-    ModelCpldSpec spec;
-    spec.idcode = kProgrammerCpldIdcode;
-    spec.usercode = FactoryUsercode(box.Model());
-    auto cpld = std::make_unique<ModelCpld>(spec);
+    ModelCpldSpec facts;
+    facts.idcode = kProgrammerCpldIdcode;
+    facts.usercode = FactoryUsercode(box.Model());
+    auto cpld = std::make_unique<ModelCpld>(facts);
     m_programmerCpld = cpld.get();
     for (auto& chain : m_chains)
         chain.SetHazardSink([this](const std::string& what) { m_box.Electrical().Report(what, 0, 0); });

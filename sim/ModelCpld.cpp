@@ -8,24 +8,24 @@ namespace sim {
 
 namespace {
 
-JtagDeviceSpec DeviceSpec(const ModelCpldSpec& cpld)
+JtagDeviceSpec DeviceFacts(const ModelCpldSpec& cpld)
 {
-    JtagDeviceSpec spec;
-    spec.irLength = 8;
-    spec.idcode = cpld.idcode;
-    spec.usercode = cpld.usercode;
-    spec.idcodeInstruction = kCpldIdcode;
-    spec.usercodeInstruction = kCpldUsercode;
-    return spec;
+    JtagDeviceSpec facts;
+    facts.irLength = 8;
+    facts.idcode = cpld.idcode;
+    facts.usercode = cpld.usercode;
+    facts.idcodeInstruction = kCpldIdcode;
+    facts.usercodeInstruction = kCpldUsercode;
+    return facts;
 }
 
 } // namespace
 
-ModelCpld::ModelCpld(ModelCpldSpec spec)
-    : JtagDevice(DeviceSpec(spec))
-    , m_cpld(spec)
-    , m_rows(static_cast<std::size_t>(std::max(spec.rows, 1)))
-    , m_usercode(spec.usercode)
+ModelCpld::ModelCpld(ModelCpldSpec facts)
+    : JtagDevice(DeviceFacts(facts))
+    , m_cpld(facts)
+    , m_rows(static_cast<std::size_t>(std::max(facts.rows, 1)))
+    , m_usercode(facts.usercode)
 {
     m_cpld.width = std::clamp(m_cpld.width, 1, 64);
     std::fill(m_rows.begin(), m_rows.end(), RowMask());

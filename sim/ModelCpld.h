@@ -38,7 +38,7 @@ struct ModelCpldSpec {
 
 class ModelCpld final : public JtagDevice {
 public:
-    explicit ModelCpld(ModelCpldSpec spec = {});
+    explicit ModelCpld(ModelCpldSpec facts = {});
 
     const ModelCpldSpec& CpldSpec() const { return m_cpld; }
     std::uint32_t Usercode() const override { return m_usercode; }

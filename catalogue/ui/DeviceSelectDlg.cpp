@@ -520,6 +520,9 @@ void CDeviceSelectDlg::OnDoubleClick()
 
 void CDeviceSelectDlg::accept()
 {
+    // A search that found nothing leaves nothing to take: the dialog stays for another search.
+    if (m_model && !m_model->Highlighted() && !m_model->Search().empty())
+        return;
     SelectHighlighted();
     m_bCancelled = 0;
     QDialog::accept();

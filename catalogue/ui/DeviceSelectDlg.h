@@ -94,7 +94,7 @@ public:
     static void SetRequestNewChipHook(RequestNewChipHook hook);
     void OnRequestNewChip();
 
-    void accept() override; // Select, Enter
+    void accept() override; // Select, Enter: the highlighted line; nothing while a search has no hit
     void reject() override; // Cancel, Esc, the close box
     void done(int result) override;
 

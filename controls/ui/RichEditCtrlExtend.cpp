@@ -1,6 +1,5 @@
 #include "controls/ui/RichEditCtrlExtend.h"
 
-#include "platform/FontFaces.h"
 #include "platform/GuiThread.h"
 #include "platform/ui/QtServices.h"
 
@@ -21,16 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr int kFaceNameChars = 31;
-
-QString FamilyFor(const std::string& face)
-{
-    QString family = QString::fromStdString(platform::SubstituteFontFace(face)).left(kFaceNameChars);
-    if (family.isEmpty() || !QFontDatabase::hasFamily(family))
-        family = "DejaVu Sans";
-    return family;
-}
 
 bool HasEffect(const QTextCharFormat& format, DWORD bit)
 {
@@ -64,21 +53,6 @@ void SetEffect(QTextCharFormat& format, DWORD bit, bool on)
 }
 
 } // namespace
-
-QFont FontFromLogFont(const LogFont& lf)
-{
-    QFont font(FamilyFor(lf.lfFaceName));
-    if (lf.lfHeight != 0)
-        font.setPixelSize(std::max(1, lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight));
-    const int weight = lf.lfWeight == 0 ? 400 : std::clamp(lf.lfWeight, 100, 900);
-    font.setWeight(static_cast<QFont::Weight>(weight));
-    font.setItalic(lf.lfItalic != 0);
-    font.setUnderline(lf.lfUnderline != 0);
-    font.setStrikeOut(lf.lfStrikeOut != 0);
-    if ((lf.lfPitchAndFamily & 0x03) == 1) // fixed pitch
-        font.setStyleHint(QFont::Monospace);
-    return font;
-}
 
 CRichEditCtrlExtend::CRichEditCtrlExtend(QWidget* parent)
     : QTextEdit(parent)
@@ -221,7 +195,7 @@ void CRichEditCtrlExtend::ToggleEffect(DWORD mask, DWORD effect)
 void CRichEditCtrlExtend::SetFaceName(const std::string& face)
 {
     QTextCharFormat format;
-    format.setFontFamilies(QStringList { FamilyFor(face) });
+    format.setFontFamilies(QStringList { FontFamilyFor(face) });
     if (!textCursor().hasSelection())
         m_appendFormat.merge(format);
     MergeFormat(format);

@@ -7,6 +7,7 @@
 // queued as one step for the GUI thread, so appends from one thread land whole and in order.
 
 #include "controls/FontRecord.h"
+#include "controls/ui/FontFromLogFont.h"
 #include "platform/Colour.h"
 #include "platform/WinTypes.h"
 
@@ -121,6 +122,3 @@ private:
     // The face and size that appends take; colour and weight come with each append.
     QTextCharFormat m_appendFormat;
 };
-
-// A Qt font from a logical font (face substituted when Linux lacks it).
-QFont FontFromLogFont(const LogFont& logFont);

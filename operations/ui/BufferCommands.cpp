@@ -188,6 +188,27 @@ void CBufferCommands::AttachHexView()
     m_hexView->SetData(data.data(), data.size());
 }
 
+void CBufferCommands::SetBufferIndex(int index)
+{
+    m_nBufferIndex = index;
+    WriteChecksumPane();
+}
+
+void CBufferCommands::WriteChecksumPane()
+{
+    m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
+    if (g_pStatusBar)
+        g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
+}
+
+void CBufferCommands::BuffersChanged()
+{
+    AttachHexView();
+    if (m_hexView && m_hexView->isVisible())
+        m_hexView->Refresh();
+    WriteChecksumPane();
+}
+
 void CBufferCommands::ShowBufferTab(int flag)
 {
     if (m_tabs && m_tabs->currentIndex() != kBufferTab) {
@@ -196,16 +217,15 @@ void CBufferCommands::ShowBufferTab(int flag)
     }
     if (m_log)
         m_log->hide();
+    if (m_script)
+        m_script->hide();
     AttachHexView();
     if (m_hexView) {
         m_hexView->show();
         m_hexView->Refresh();
     }
-    if (flag == 1) {
-        m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
-        if (g_pStatusBar)
-            g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
-    }
+    if (flag == 1)
+        WriteChecksumPane();
 }
 
 void CBufferCommands::ShowLogTab()
@@ -216,16 +236,25 @@ void CBufferCommands::ShowLogTab()
     }
     if (m_hexView)
         m_hexView->hide();
+    if (m_script)
+        m_script->hide();
     if (m_log)
         m_log->show();
 }
 
 void CBufferCommands::OnTabChanged(int index)
 {
-    if (index == kBufferTab)
+    if (index == kBufferTab) {
         ShowBufferTab(1);
-    else
+    } else if (ScriptTabActive() && m_script) {
+        if (m_hexView)
+            m_hexView->hide();
+        if (m_log)
+            m_log->hide();
+        m_script->show();
+    } else {
         ShowLogTab();
+    }
 }
 
 std::string CBufferCommands::FileOffsetText() const
@@ -255,22 +284,22 @@ void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
     }
 }
 
-void CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
+bool CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
 {
     if (m_bLoading)
-        return;
+        return false;
     // A load replaces the buffers, which a worker holding the link may be filling.
     if (!m_view.CheckLinkFree("Open"))
-        return;
+        return false;
     if (!IsOperationIdle()) {
         m_view.Log(platform::Format("\"%s\" was not loaded: an operation is running.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
     if (IsJamOrStapl(path) && ReadSetting(kCompilerValue, "").empty()) {
         m_view.Log(platform::Format("No JAM/STAPL compiler is configured: \"%s\" was not loaded.\r\n", path.c_str()),
             CTonrigView::kLogError);
-        return;
+        return false;
     }
 
     m_bLoading = true;
@@ -300,6 +329,7 @@ void CBufferCommands::LoadFile(const std::string& path, const std::string& patte
         progress.Show(false);
     m_bLoading = false;
     ApplyLoadResult(result);
+    return result.readOk;
 }
 
 void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
@@ -319,10 +349,15 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
             app->AddToRecentFileList(result.path);
     if (result.configWordChanged)
         StoreConfigWord(m_model, g_CurrentDevice);
-    if (result.readOk && !result.path.empty())
+    if (result.readOk && !result.path.empty()) {
         m_strSavePath = result.path;
+        m_nSavePathBuffer = m_nBufferIndex;
+        m_bSavePathHolds = true;
+    }
     if (result.showChecksum)
         ShowBufferTab(1);
+    else if (result.readOk)
+        WriteChecksumPane();
     if (result.readOk && result.compileSource)
         CompileSource(result.path);
 }
@@ -434,7 +469,7 @@ bool CBufferCommands::ScriptTabActive() const
 void CBufferCommands::OnFileOpen()
 {
     if (ScriptTabActive()) {
-        m_view.Log("Script engine not available yet: no script file was opened.\r\n", CTonrigView::kLogNote);
+        m_view.OnOpenScript();
         return;
     }
     if (!BufferFree("Open"))
@@ -500,6 +535,7 @@ void CBufferCommands::OnCombineFiles()
     ShowBoxes(result.boxes);
     if (!result.combined)
         return;
+    m_bSavePathHolds = false;
     m_view.m_nBufferPos = 0;
     ShowBufferTab(1);
     if (m_hexView)
@@ -517,13 +553,32 @@ void CBufferCommands::OnFillBufferFF()
     ShowBufferTab(1);
 }
 
+bool CBufferCommands::SaveGoesToPath() const
+{
+    return !m_strSavePath.empty() && m_bSavePathHolds && m_nSavePathBuffer == m_nBufferIndex;
+}
+
 void CBufferCommands::OnFileSave()
 {
-    if (m_strSavePath.empty()) {
+    // Only over the file the buffer came from (or was last saved to): anything else is a new
+    // file, whose name the user gives.
+    if (!SaveGoesToPath()) {
         OnFileSaveAs();
         return;
     }
     SaveTo(m_strSavePath, {});
+}
+
+std::string CBufferCommands::SaveAsPattern(std::string& path, const std::string& filter)
+{
+    // A name whose extension names a format is saved in that format, whatever type is chosen.
+    if (buffer::SaveFormatOfExtension(path))
+        return {};
+    if (filter.empty() || filter == kAllFiles)
+        return {};
+    if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty())
+        path += FilterExtension(filter);
+    return filter;
 }
 
 void CBufferCommands::OnFileSaveAs()
@@ -532,12 +587,7 @@ void CBufferCommands::OnFileSaveAs()
     if (choice.path.empty())
         return;
     std::string path = choice.path;
-    std::string pattern;
-    if (!choice.filter.empty() && choice.filter != kAllFiles) {
-        pattern = choice.filter;
-        if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty())
-            path += FilterExtension(choice.filter);
-    }
+    const std::string pattern = SaveAsPattern(path, choice.filter);
     SaveTo(path, pattern);
 }
 
@@ -565,8 +615,11 @@ bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern
     ShowBoxes(result.boxes);
     for (const std::string& line : result.log)
         m_view.Log(line + "\r\n", result.saved ? CTonrigView::kLogText : CTonrigView::kLogError);
-    if (result.saved)
+    if (result.saved) {
         m_strSavePath = path;
+        m_nSavePathBuffer = m_nBufferIndex;
+        m_bSavePathHolds = true;
+    }
     return result.saved;
 }
 

@@ -44,17 +44,32 @@ public:
     void ApplyLanguage();
 
     int GetBufferIndex() const { return m_nBufferIndex; }
-    void SetBufferIndex(int index) { m_nBufferIndex = index; }
+    // A change of the current buffer: its checksum goes into status pane 1.
+    void SetBufferIndex(int index);
 
     // Selects the Buffer tab and shows the current buffer in the hex view; flag 1 also writes
     // its checksum into status pane 1.
     void ShowBufferTab(int flag);
     void ShowLogTab();
+    // The script editor's pane, shown in place of the log while the script tab is selected.
+    void AttachScriptPane(QWidget* pane) { m_script = pane; }
+    // The selected tab is the script editor's.
+    bool ScriptTabActive() const;
     const std::string& ChecksumText() const { return m_strChecksum; }
+    // The current buffer's checksum into status pane 1.
+    void WriteChecksumPane();
+    // The buffers changed under the view (a device change, a swap): the hex view is pointed at
+    // the current buffer again and repainted, and pane 1 written.
+    void BuffersChanged();
+    // The current buffer no longer holds what the remembered file holds (a read from the device,
+    // a device change, a combine): Save asks for a name.
+    void ForgetSavedState() { m_bSavePathHolds = false; }
+    // Save writes to SavePath() without asking.
+    bool SaveGoesToPath() const;
 
     // Loads a file into the current buffer with its remembered options, then does what the
-    // load asks (boxes, log, title, recent file, checksum, compiler).
-    void LoadFile(const std::string& path, const std::string& pattern);
+    // load asks (boxes, log, title, recent file, checksum, compiler). True when the file was read.
+    bool LoadFile(const std::string& path, const std::string& pattern);
     LRESULT OpenFileByName(const std::string& path);
     void OnRecentFile();
     // Loads every local file of a drop; 0 when the drop holds none, else 1.
@@ -69,8 +84,13 @@ public:
     void OnFillBufferFF();
     void OnFileSave();
     void OnFileSaveAs();
-    // Saves the current buffer; asks about an incomplete read first. True when saved.
+    // Saves the current buffer; asks about an incomplete read first. A pattern (a filter text)
+    // decides the format; without one the extension does. True when saved.
     bool SaveTo(const std::string& path, const std::string& pattern);
+    // What Save As writes for the name the user typed and the type chosen: the extension decides
+    // where it names a format; a name without one gets the type's. Returns the pattern for SaveTo
+    // and completes `path`.
+    static std::string SaveAsPattern(std::string& path, const std::string& filter);
     const std::string& SavePath() const { return m_strSavePath; }
 
     // The header pane's file-offset text, and writing it back.
@@ -101,7 +121,6 @@ protected:
 private:
     // False, with a log line, while the buffers must not change.
     bool BufferFree(const char* what);
-    bool ScriptTabActive() const;
     void ApplyLoadResult(const buffer::LoadResult& result);
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
     void CompileSource(const std::string& source);
@@ -114,8 +133,11 @@ private:
     QTabBar* m_tabs = nullptr;
     CHexView* m_hexView = nullptr;
     QWidget* m_log = nullptr;
+    QWidget* m_script = nullptr;
     std::string m_strChecksum;
     std::string m_strSavePath; // where Save writes: the file last loaded or saved
+    int m_nSavePathBuffer = buffer::kMainBuffer; // the buffer it was loaded into or saved from
+    bool m_bSavePathHolds = false; // that buffer still holds what the file holds
     std::string m_strFileOffset = "0"; // stands in for the header pane's field
     bool m_bLoading = false;
     FileChooser m_chooseOpen;

@@ -11,23 +11,27 @@
 #include "operations/CommandChannelPump.h"
 #include "operations/ConfigWords.h"
 #include "operations/OperationControl.h"
+#include "operations/OperationText.h"
 #include "operations/ScriptFlags.h"
 #include "operations/StartupChecks.h"
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/PumpController.h"
+#include "operations/ui/ScriptEditor.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewPumpPort.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
+#include "platform/OsVersion.h"
 #include "platform/Process.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
+#include "shell/WindowsVersion.h"
 #include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/SplashDlg.h"
@@ -102,6 +106,9 @@ CTonrigView::CTonrigView(QWidget* parent)
     CreatePanes();
     m_pBufferCommands = std::make_unique<CBufferCommands>(*this, m_Buffers);
     m_pBufferCommands->AttachWidgets(m_Tab, m_HexView, m_MessageLog);
+    m_pBufferCommands->AttachScriptPane(m_ScriptPane);
+    m_pScriptEditor = std::make_unique<CScriptEditor>(this, m_Tab, m_ScriptPane);
+    AttachCommandLine();
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
     m_pSplash = new CSplashDlg(this, Handle());
     m_pSetup = std::make_unique<CViewSetup>(*this);
@@ -148,6 +155,9 @@ void CTonrigView::CreatePanes()
     }
     buttons->addStretch(1);
     layout->addLayout(buttons);
+    // Each button is a command: pane 0 lets go of the last failure first.
+    for (QPushButton* button : m_Buttons)
+        connect(button, &QPushButton::clicked, this, [this] { ClearFailureNote(); });
     connect(m_Buttons[0], &QPushButton::clicked, this, [this] { OnDeviceButton(); });
     connect(m_Buttons[1], &QPushButton::clicked, this, [this] { OnSignatureId(); });
     connect(m_Buttons[2], &QPushButton::clicked, this, [this] { OnRead(); });
@@ -178,17 +188,21 @@ void CTonrigView::CreatePanes()
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
 
+    // The script editor takes the log's place when its tab is chosen.
+    m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
+    m_ScriptPane->SetFaceName("OUTLOOK");
+    m_ScriptPane->SetFontSize(10);
+    m_ScriptPane->hide();
+    layout->addWidget(m_ScriptPane, 4);
+
+    // The command line under the log: Enter runs its text as a script line.
     m_CommandLine = MakeRichEdit(this, IDC_COMMAND_LINE);
     m_CommandLine->SetFaceName("OUTLOOK");
     m_CommandLine->SetFontSize(12);
     m_CommandLine->SetBackColor(kCommandLineBack);
-    m_CommandLine->hide();
-    layout->addWidget(m_CommandLine, 1);
-
-    m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
-    m_ScriptPane->SetFaceName("OUTLOOK");
-    m_ScriptPane->SetFontSize(10);
-    layout->addWidget(m_ScriptPane, 1);
+    m_CommandLine->setAcceptRichText(false);
+    m_CommandLine->setMaximumHeight(m_CommandLine->fontMetrics().height() * 3);
+    layout->addWidget(m_CommandLine, 0);
 
     m_ConfigGrid = new QWidget(this);
     m_ConfigGrid->setObjectName(QString::number(IDC_CONFIG_GRID));
@@ -279,9 +293,12 @@ void CTonrigView::OnInitialUpdate()
         g_nOperationState = kStateDisconnected;
         SetTimer(kTimerDriverInstaller, 500, true);
     }
+    UpdateStatePane();
 
-    // 9. The system line.
-    Log(LinuxVersionLine(ReadOsRelease(), KernelRelease()), kLogNote);
+    // 9. The system: the design's one question on it, and the log's line.
+    GetWindowsVersion();
+    const platform::OsFacts system = platform::ProbeOsVersion();
+    Log(LinuxVersionLine(system.prettyName, system.kernel), kLogNote);
     m_MessageLog->SetBackColor(kLogBack);
 
     // 10, 11.
@@ -440,6 +457,14 @@ void CTonrigView::OnTimer(UINT id)
         break;
     case kTimerNothing:
         break;
+    case kTimerScriptLine:
+    case kTimerScriptGoto:
+    case kTimerScriptStart:
+    case kTimerCommandLine:
+    case kTimerScriptWait:
+    case kTimerScriptRetry:
+        OnScriptTimer(id);
+        break;
     case kTimerOutOfSync:
         MessageBox("Hardware out of synched!\r\n Please re-connect the programmer.");
         break;
@@ -451,6 +476,7 @@ void CTonrigView::OnTimer(UINT id)
         break;
     case kTimerInitFailed:
         g_nOperationState = kStateDisconnected;
+        UpdateStatePane();
         Log(g_Language.GetText(52) + "\r\n", kLogError);
         break;
     case kTimerDriverVersion:
@@ -482,6 +508,7 @@ void CTonrigView::OnUsbInit()
         return;
     }
     g_nOperationState = kStateIdentifying;
+    UpdateStatePane();
     m_bLostDuringIdentify = false;
     m_pSplash->ShowSplash(true);
     ResetPinDriverState();
@@ -518,6 +545,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
             kLogError);
         SetTimer(kTimerInitFailed, 100, true);
         g_LinkLease.Release(LeaseHolder::Identify);
+        UpdateStatePane();
         return;
     }
     ++m_nIdentifications;
@@ -528,6 +556,7 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     InvalidatePinDriverCache();
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     Log(g_Language.GetText(51) + "\r\n", kLogNote);
     LoadDeviceLists(true);
     WriteSettingsDword("USBDriverOK", 1);
@@ -564,6 +593,7 @@ void CTonrigView::OnProgrammerChanged(WPARAM kind)
         break;
     }
     g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnLinkWatch()
@@ -572,6 +602,7 @@ void CTonrigView::OnLinkWatch()
     const bool connected = m_pMonitor && m_pMonitor->IsConnected();
     if (g_nOperationState == kStateIdentifying && g_LinkLease.Holder() != LeaseHolder::Identify && !connected)
         g_nOperationState = kStateDisconnected;
+    UpdateStatePane();
 }
 
 void CTonrigView::OnDriverInstaller()
@@ -586,18 +617,17 @@ void CTonrigView::OnDriverInstaller()
     }
     if (driverOk == 1)
         return;
-    const std::string system = LinuxSystemName(ReadOsRelease());
+    const platform::OsFacts facts = platform::ProbeOsVersion();
+    const std::string system = LinuxSystemName(facts.prettyName);
     const std::string text = platform::Format("Did not find programmer or USB driver. \r\nYou can install %s USB "
                                               "driver now? \r\nIf USB driver has been installed then skip it.\r\n"
                                               "       Yes/No(skip)?",
         system.c_str());
     if (MessageBox(text, "Did not find programmer.", MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    const std::string kernel = KernelRelease();
-    unsigned major = 0, minor = 0;
-    std::sscanf(kernel.c_str(), "%u.%u", &major, &minor);
     const bool is64 = QSysInfo::WordSize == 64;
-    const InstallerChoice choice = ChooseDriverInstaller(major, minor, is64);
+    const InstallerChoice choice = ChooseDriverInstaller(
+        static_cast<unsigned>(facts.kernel.major), static_cast<unsigned>(facts.kernel.minor), is64);
     std::string target = platform::ProgramFolder() + choice.path;
     std::replace(target.begin(), target.end(), '\\', '/');
     platform::OpenResult result;
@@ -649,9 +679,16 @@ int CTonrigView::FinishedOperationState()
 bool CTonrigView::StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work)
 {
     std::jthread& thread = m_Workers[SlotIndex(slot)];
-    if (m_bShutDown || thread.joinable() || !work)
+    std::shared_ptr<std::atomic<bool>>& active = m_workerActive[SlotIndex(slot)];
+    if (m_bShutDown || !work || WorkerRunning(slot))
         return false;
-    thread = std::jthread(std::move(work));
+    if (thread.joinable())
+        thread.join(); // its work has returned
+    active = std::make_shared<std::atomic<bool>>(true);
+    thread = std::jthread([active, work = std::move(work)](std::stop_token stop) {
+        work(stop);
+        *active = false;
+    });
     return true;
 }
 
@@ -666,7 +703,8 @@ void CTonrigView::StopWorker(WorkerSlot slot)
 
 bool CTonrigView::WorkerRunning(WorkerSlot slot) const
 {
-    return m_Workers[SlotIndex(slot)].joinable();
+    const std::shared_ptr<std::atomic<bool>>& active = m_workerActive[SlotIndex(slot)];
+    return m_Workers[SlotIndex(slot)].joinable() && active && *active;
 }
 
 // ---- The data pump's steps ----
@@ -750,6 +788,10 @@ void CTonrigView::Shutdown()
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
              kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
         KillTimer(id);
+    for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart, kTimerCommandLine, kTimerScriptWait,
+             kTimerScriptRetry })
+        KillTimer(id);
+    m_keptLines.clear();
 
     m_bWriting = false;
     m_bSequence = false;
@@ -948,9 +990,24 @@ bool CTonrigView::DisconnectProgrammer()
 
 void CTonrigView::OnByteSwap()
 {
-    if (!IsOperationIdle())
+    if (!IsOperationIdle() || !CheckLinkFree("Byte swap"))
         return;
-    SwapBytePairs(m_CodeBuffer.data(), m_CodeBuffer.size());
+    std::vector<BYTE>& data = m_Buffers.Buffer(m_pBufferCommands->GetBufferIndex());
+    SwapBytePairs(data.data(), data.size());
+    ShowBufferTab(1);
+    Log(platform::Format(kByteSwapLine, static_cast<unsigned>(data.size() / 2)));
+}
+
+bool CTonrigView::GetWindowsVersion()
+{
+    WINDOWS_VERSION_INFO info {};
+    CWindowsVersion version;
+    if (!version.Detect(info)) {
+        MessageBox("Failed in call to detect OS Version\n");
+        return false;
+    }
+    return info.dwEmulatedPlatformId == windows_version::kPlatform9x
+        && (version.IsWindows98SE(info) || version.IsWindowsMe(info));
 }
 
 void CTonrigView::OnCalculator()

@@ -24,7 +24,9 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <stop_token>
@@ -33,8 +35,11 @@
 #include <vector>
 
 class CBufferCommands;
+class CScriptEditor;
+struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
+class CVoltageTestDlg;
 struct EraseStart;
 class CHexView;
 class COperationControl;
@@ -90,6 +95,13 @@ public:
     static constexpr UINT kTimerUsbInit = 103;
     static constexpr UINT kTimerInitFailed = 104;
     static constexpr UINT kTimerDriverVersion = 107;
+    // The script engine's.
+    static constexpr UINT kTimerScriptLine = 109;
+    static constexpr UINT kTimerScriptGoto = 110;
+    static constexpr UINT kTimerScriptStart = 111;
+    static constexpr UINT kTimerCommandLine = 112;
+    static constexpr UINT kTimerScriptWait = 115;
+    static constexpr UINT kTimerScriptRetry = 116;
     static constexpr UINT kTimerHeader = 120;
     static constexpr UINT kTimerDriverInstaller = 124;
 
@@ -153,6 +165,9 @@ public:
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
     void OnCalculator();
+    // The design's start-up question on the system: true only on Windows 98 SE or Me (platform
+    // code 2), so never here. A failed detection shows its box and answers false.
+    bool GetWindowsVersion();
 
     // --- Get ID and Lock (operations/ui/ViewDeviceId.cpp)
     // Get ID (32807, button 124, the toolbar's Signature ID): the chip's signature read on the
@@ -268,10 +283,81 @@ public:
     void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
     // WM_DEVICE_DETECTED.
     void OnDeviceDetected(int classIndex);
-    // WM_RUN_SCRIPT_TEXT: the text by value.
+    // WM_RUN_SCRIPT_TEXT: the text by value, run as a typed line.
     void OnRunScriptText(const std::string& text);
     static bool PostRunScriptText(std::string text);
 
+    // --- the script engine (operations/ui/ViewScript.cpp, operations/script/)
+    enum class ScriptSource { Script, Typed, LastSession };
+    // Runs one line on the GUI thread. While the view is busy (ScriptBusy) the line is kept and
+    // tried again every 10 ms. A script line's end sets g_bScriptCommandDone, its failure ends
+    // the script; `done` (if any) learns once whether the line succeeded.
+    void ExecuteScriptLine(const std::string& text, ScriptSource source, std::function<void(bool ok)> done = {});
+    // Starts the script thread on `file`, seeking `label` first when it is not empty.
+    void StartScriptThread(std::string file, std::string label);
+    // An operation, a device setup or the link keeps a line from running.
+    bool ScriptBusy() const;
+    // Run Script (32962, F5), Stop Script (32963, Esc) and the editor's commands.
+    void OnRunScript();
+    void OnStopScript();
+    void OnNewScript();
+    void OnOpenScript();
+    void OnSaveScript();
+    void OnSaveScriptAs();
+    void OnCloseScript();
+    CScriptEditor& ScriptEditor() { return *m_pScriptEditor; }
+    // m_bScriptRunning: the view's view of g_bScriptRunning.
+    static bool ScriptRunning();
+    std::string m_strScriptFile; // the file Run Script, SCRIPT and GOTO start
+    std::string m_strScriptLabel; // the label a GOTO seeks
+    bool m_bExecutingScriptLine = false;
+
+private:
+    struct KeptLine {
+        std::string text;
+        ScriptSource source;
+        std::function<void(bool)> done;
+    };
+    // A line whose end comes later (WAIT, DEVICE, an operation).
+    struct OpenLine {
+        ScriptSource source = ScriptSource::Typed;
+        std::function<void(bool)> done;
+        bool open = false;
+    };
+    void OnScriptTimer(UINT id);
+    void RunScriptLineNow(const std::string& text, ScriptSource source, std::function<void(bool)> done);
+    void RunScriptCommand(const ScriptParse& parse, ScriptSource source, std::function<void(bool)> done);
+    void FinishScriptLine(ScriptSource source, const std::function<void(bool)>& done, bool ok);
+    void FinishOpenLine(OpenLine& line, bool ok);
+    // The operation control's end of a run: the script's run ends its line.
+    void OnRunEnded(bool done);
+    void RunDeviceCommand(const ScriptParse& parse, ScriptSource source, std::function<void(bool)> done);
+    std::string ScriptPath(const std::string& path, ScriptSource source) const;
+    void OnCommandLineEnter();
+    void AttachCommandLine();
+    std::deque<KeptLine> m_keptLines;
+    OpenLine m_waitLine;
+    OpenLine m_deviceLine; // DEVICE: its setup
+    OpenLine m_scriptRun; // READ to BLANKCHECK: the run its handler started
+    std::string m_strRunningScript; // the file of the script thread started last
+    int m_nScriptGotoLine = 0;
+    std::unique_ptr<CScriptEditor> m_pScriptEditor;
+
+public:
+    // --- the voltage self-test (operations/ui/ViewVoltageTest.cpp)
+    // Tools -> "Test H/W Voltage" (32923): in state 1 with the link free and nothing in flight,
+    // the "Voltage Diagnostic" dialog, modal. Once it has closed and its chain has ended, the
+    // selected device is set up again (state 1 only).
+    void OnTestVoltage();
+    // How the dialog runs; by default modally. Tests press its buttons here.
+    using VoltageTestRunner = std::function<void(CVoltageTestDlg& dialog)>;
+    void SetVoltageTestRunner(VoltageTestRunner runner) { m_runVoltageTest = std::move(runner); }
+
+private:
+    void AfterVoltageTest();
+    VoltageTestRunner m_runVoltageTest;
+
+public:
     // --- erase (operations/ui/ViewErase.cpp)
     // Menu 32806, toolbar 32774 (OnErase) and button 126: the checks, then RunErase.
     void EraseDevice();
@@ -297,7 +383,7 @@ public:
     void SetPumpChannel(PumpChannel* channel, std::function<void(int&, int&, int&)> setTransferSizes);
     CPumpController& Pump() { return *m_pPump; }
 
-    // Worker slots. A slot must be free (its thread joined) before it starts again.
+    // Worker slots. A slot starts again once its work has returned (the thread is joined then).
     bool StartWorker(WorkerSlot slot, std::function<void(std::stop_token)> work);
     void StopWorker(WorkerSlot slot);
     bool WorkerRunning(WorkerSlot slot) const;
@@ -369,6 +455,16 @@ public:
     std::shared_ptr<platform::ManualResetEvent> m_hPaused;
     std::shared_ptr<platform::ManualResetEvent> m_hCommandReady;
 
+    // --- what the status bar and the tabs say of the operations (operations/ui/ViewOperations.cpp)
+    // An operation or a step of a run ended in a failure, a cancel or a lost link: the Message
+    // Log tab at its last line (the script tab stays where it is), and status pane 0 holding the
+    // failure's first log line until the next command.
+    void ShowFailure();
+    // The next command has come: pane 0 says "Ready" again.
+    void ClearFailureNote();
+    // Pane 103 from the operation state and the step running (StatePaneText).
+    void UpdateStatePane();
+
     // Identifications run since start-up.
     int IdentificationCount() const { return m_nIdentifications; }
     LinkMonitor* Monitor() const { return m_pMonitor.get(); }
@@ -422,6 +518,8 @@ private:
     std::unique_ptr<LinkMonitor> m_pMonitor;
     ProgrammerHooks m_Hooks;
     std::array<std::jthread, static_cast<std::size_t>(WorkerSlot::Count)> m_Workers;
+    // Set while a slot's work has not returned; a slot whose work returned is joined at its next start.
+    std::array<std::shared_ptr<std::atomic<bool>>, static_cast<std::size_t>(WorkerSlot::Count)> m_workerActive;
     // After the workers: destroyed before them, once Shutdown has joined the pump.
     std::unique_ptr<ViewPumpPort> m_pPumpPort;
     std::unique_ptr<CPumpController> m_pPump;
@@ -432,6 +530,12 @@ private:
     void FinishConfigWords(const ConfigWordsOutcome& outcome);
     bool m_bExchangeRunning = false;
     bool m_bCompletionLinkLost = false;
+    // The state the progress window was opened for, while its step runs; 0 otherwise.
+    int m_nProgressState = 0;
+    // Where the message log ended when the completion running now began: its failure's first
+    // line is logged after this.
+    std::size_t m_nCompletionLogMark = 0;
+    void MarkCompletionStart();
     unsigned m_nIdentifyGeneration = 0;
     int m_nIdentifications = 0;
     bool m_bLostDuringIdentify = false;

@@ -1,6 +1,6 @@
-// The Device menu's operation commands, Batch Run, the end of a read and the view's small
-// messages. A multi-buffer device (a configuration descriptor or a data memory) walks its
-// buffers from buffer 0; other devices run the step on the current buffer.
+// The Device menu's operation commands, Batch Run and the end of a read. A multi-buffer device (a
+// configuration descriptor or a data memory) walks its buffers from buffer 0; other devices run the
+// step on the current buffer.
 
 #include "operations/ui/TonrigView.h"
 
@@ -8,15 +8,13 @@
 #include "operations/OperationControl.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/ViewSetup.h"
-#include "platform/GuiThread.h"
 #include "shell/Language.h"
-
-#include <QPointer>
 
 bool CTonrigView::BeginDeviceCommand()
 {
     if (m_bShutDown)
         return false;
+    ClearFailureNote();
     // A command refused because a run is in flight keeps that run's answer to the adapter reminder.
     if (!RunInFlight())
         m_pControl->BeginCommand();
@@ -127,30 +125,24 @@ void CTonrigView::OnReadDone(const StepResult& result)
     m_nEndPosition = 0;
     m_nBatchFill = 0;
     m_pSetup->Channel().BeginOperation();
-    ShowBufferTab(1);
+    // The buffer holds the chip's bytes now (or part of them), not the file's.
+    if (result.kind != StepKind::Refused)
+        m_pBufferCommands->ForgetSavedState();
+    // A read that did not end well leaves the log in sight (ShowFailure).
+    if (result.kind == StepKind::Done || result.kind == StepKind::Refused)
+        ShowBufferTab(1);
+    else
+        m_pBufferCommands->BuffersChanged();
     m_CommandLine->setFocus();
     // The sequence ends with the configuration words; their result is the sequence's.
     if (readConfigWords)
         ReadConfigWords([this](StepKind kind) {
-            if (kind == StepKind::Done)
+            if (kind == StepKind::Done) {
                 m_pControl->EndReadSequence();
-            else
+            } else {
                 m_pControl->EndRun();
+                if (kind != StepKind::Refused)
+                    ShowFailure();
+            }
         });
-}
-
-void CTonrigView::OnRunScriptText(const std::string& text)
-{
-    Log("Script engine not available yet: " + text + "\r\n", kLogNote);
-}
-
-bool CTonrigView::PostRunScriptText(std::string text)
-{
-    if (!g_pMainView)
-        return false;
-    QPointer<CTonrigView> view(g_pMainView);
-    return platform::post([view, text = std::move(text)] {
-        if (view)
-            view->OnRunScriptText(text);
-    });
 }

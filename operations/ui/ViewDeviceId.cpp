@@ -10,6 +10,7 @@
 #include "operations/LockCommand.h"
 #include "operations/LogColours.h"
 #include "operations/OperationControl.h"
+#include "operations/OperationText.h"
 #include "operations/ScriptFlags.h"
 #include "platform/MessageBox.h"
 
@@ -38,14 +39,17 @@ void CTonrigView::ReadDeviceId()
     }
 
     auto done = [this](DeviceIdReading reading, bool linkLost) {
-        // A lost programmer is told by the link watch.
+        // A lost programmer is told by the link watch's box; the log says it as the operations do.
         if (linkLost || reading.kind == StepKind::LinkLost) {
+            Log(std::string(kLinkLostLine) + "\r\n", log_colours::kError);
             m_pControl->EndRun();
+            ShowFailure();
             return;
         }
         if (reading.kind != StepKind::Done) {
             Log(reading.line, log_colours::kError);
             m_pControl->EndRun();
+            ShowFailure();
             return;
         }
         CDeviceIdDlg& dialog = DeviceIdDlg();

@@ -147,6 +147,8 @@ void CTonrigView::OnEraseDone(const StepResult& result)
     }
     if (plan.line)
         Log(plan.line->text, log_colours::OfTone(plan.line->tone));
+    else if (plan.kind == StepKind::Failed && !plan.boxText.empty())
+        Log(plan.boxText + "\r\n", log_colours::kError); // the failure's lines in the log too
     StepResult step = result;
     step.kind = plan.kind;
     m_pControl->OnResult(step);
@@ -172,6 +174,8 @@ void CTonrigView::RestoreOsccal(const StepResult& result)
             step.kind = plan.kind;
             if (plan.kind == StepKind::Done)
                 Log(g_Language.GetText(59) + "\r\n", log_colours::kSuccess);
+            else if (!plan.boxText.empty())
+                Log(plan.boxText + "\r\n", log_colours::kError); // the failure's line in the log too
             m_pControl->OnResult(step);
             if (!plan.boxText.empty())
                 MessageBox(plan.boxText);
@@ -179,6 +183,7 @@ void CTonrigView::RestoreOsccal(const StepResult& result)
     if (!started) {
         StepResult step = result;
         step.kind = StepKind::Failed;
+        Log(g_Language.GetText(66) + "\r\n", log_colours::kError);
         m_pControl->OnResult(step);
         MessageBox(g_Language.GetText(66));
     }

@@ -4,6 +4,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClassTable.h"
+#include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
 #include "operations/ChipIdCheck.h"
@@ -22,9 +23,12 @@
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
+#include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
+#include "shell/ui/StatusBar.h"
 
 #include <QPointer>
+#include <QScrollBar>
 
 #include <algorithm>
 
@@ -87,6 +91,18 @@ public:
         status = FromPump(got);
         return n;
     }
+    void SetVcc(std::uint8_t code) override { g_CFGManager.SetVcc(code); }
+    void SetVpp(std::uint8_t code) override { g_CFGManager.SetVpp(code); }
+    void Drain() override { m_channel.Drain(); }
+    int ReadFor(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout, std::stop_token stop,
+        Status& status) override
+    {
+        PumpChannel::Status got = PumpChannel::Status::Ok;
+        const int n = m_channel.ReadResponseFor(
+            buffer.data(), static_cast<int>(buffer.size()), static_cast<int>(timeout.count()), std::move(stop), got);
+        status = FromPump(got);
+        return n;
+    }
 
 private:
     PumpChannel& m_channel;
@@ -134,6 +150,8 @@ OperationControlHooks CTonrigView::MakeControlHooks()
     hooks.isLinkMarkedLost = [this] { return m_bCompletionLinkLost; };
     hooks.beginProgress = [this](int state) { BeginProgress(state); };
     hooks.confirmAdapter = [] { return ConfirmAdapter(g_CurrentDevice.m_strAdapter, g_CurrentDevice.m_strMessage); };
+    hooks.runEnded = [this](bool done) { OnRunEnded(done); };
+    hooks.showFailure = [this] { ShowFailure(); };
     return hooks;
 }
 
@@ -174,12 +192,50 @@ void CTonrigView::BeginProgress(int state)
     progress.SetPos(0);
     progress.Show(true);
     m_CommandLine->setEnabled(false);
+    m_nProgressState = state;
+    UpdateStatePane();
 }
 
 void CTonrigView::EnableControls(bool busy)
 {
     m_pProgress->Show(busy);
     m_CommandLine->setEnabled(!busy);
+    if (!busy) {
+        m_nProgressState = 0;
+        UpdateStatePane();
+    }
+}
+
+// ---- The status bar and the tabs ----
+
+void CTonrigView::UpdateStatePane()
+{
+    SetStatusPane(CStatusBar::ID_INDICATOR_STATE, StatePaneText(g_nOperationState, m_nProgressState));
+}
+
+void CTonrigView::MarkCompletionStart()
+{
+    m_nCompletionLogMark = m_MessageLog->GetText().size();
+}
+
+void CTonrigView::ShowFailure()
+{
+    if (m_bShutDown)
+        return;
+    if (!m_pBufferCommands->ScriptTabActive())
+        m_pBufferCommands->ShowLogTab();
+    // Scrolled, not the caret moved: a selection the user made stays.
+    if (QScrollBar* bar = m_MessageLog->verticalScrollBar())
+        bar->setValue(bar->maximum());
+
+    if (g_pStatusBar)
+        g_pStatusBar->HoldMessage(FailureLine(m_MessageLog->GetText(), m_nCompletionLogMark));
+}
+
+void CTonrigView::ClearFailureNote()
+{
+    if (g_pStatusBar)
+        g_pStatusBar->ReleaseMessage();
 }
 
 void CTonrigView::OnStepTimer(UINT id)
@@ -223,6 +279,7 @@ void CTonrigView::RunStepOfTimer(UINT id)
 
 void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
 {
+    MarkCompletionStart();
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
     if (!linkLost) {
@@ -231,6 +288,8 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
         SetPinDrivers();
     }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
+    m_nProgressState = 0;
+    UpdateStatePane();
     g_StopWatch.Stop();
     // Last: its release may start a setup that waited for the link.
     g_LinkLease.Release(LeaseHolder::Operation);
@@ -292,8 +351,10 @@ bool CTonrigView::RunExchange(
                       return;
                   self->StopWorker(WorkerSlot::Pump);
                   self->m_bExchangeRunning = false;
+                  self->MarkCompletionStart();
                   const bool lost = FinishedOperationState() == kStateDisconnected;
                   g_nOperationState = lost ? kStateDisconnected : kStateIdle;
+                  self->UpdateStatePane();
                   g_LinkLease.Release(LeaseHolder::Operation);
                   if (*finish)
                       (*finish)(lost);
@@ -350,6 +411,7 @@ void CTonrigView::OnDeviceDetected(int classIndex)
     if (!IsDetectableClass(classIndex))
         return;
     g_nOperationState = kStateIdle;
+    UpdateStatePane();
     MessageBox(DeviceDetectedText(g_DeviceClassTable[static_cast<std::size_t>(classIndex)].m_strName),
         kDeviceDetectedCaption, MB_OK);
     StartDeviceSetup(classIndex, 1, 1, 1);

@@ -11,6 +11,7 @@
 #include "operations/HeaderModel.h"
 #include "operations/LastSession.h"
 #include "operations/OperationState.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
 #include "platform/Trace.h"
@@ -83,11 +84,9 @@ void CViewSetup::Start(int classIndex, std::uint8_t mode, std::uint8_t probe, st
 void CViewSetup::LoadLastSession()
 {
     LastSessionHost host;
-    host.log = [this](const std::string& text) { m_view.Log(text); };
-    host.selectDevice = SelectDeviceByName;
-    host.startSetup = [this](int classIndex) { Start(classIndex, 1, 1, 1); };
-    host.whenSetupDone = [this](std::function<void()> then) { m_setup.WhenDone(std::move(then)); };
-    host.openFile = [this](const std::string& path) { m_view.OpenFileByName(path); };
+    host.runLine = [this](const std::string& line, std::function<void(bool)> done) {
+        m_view.ExecuteScriptLine(line, CTonrigView::ScriptSource::LastSession, std::move(done));
+    };
     ::LoadLastSession(host);
 }
 
@@ -155,6 +154,8 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         buffer::MaskBuffer(m_view.Buffers(), 2, device);
         ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
     }
+    m_view.BufferCommands().ForgetSavedState();
+    m_view.BufferCommands().BuffersChanged();
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)

@@ -92,6 +92,8 @@ bool CommandTable::Execute(UINT id)
     if (it->second.update && !it->second.update())
         return false;
     auto handler = it->second.handler; // the handler may rebind its own id
+    if (m_beforeExecute)
+        m_beforeExecute(id);
     handler();
     return true;
 }

@@ -46,6 +46,8 @@ public:
     void Refresh();
     // Runs the command's handler as a menu choice would; false when none is bound or disabled.
     bool Execute(UINT id);
+    // Called with the id before every handler that Execute runs.
+    void SetBeforeExecute(std::function<void(UINT id)> hook) { m_beforeExecute = std::move(hook); }
 
 private:
     struct Entry {
@@ -57,6 +59,7 @@ private:
 
     QObject* m_owner;
     std::map<UINT, Entry> m_entries;
+    std::function<void(UINT)> m_beforeExecute;
 };
 
 } // namespace platform

@@ -48,11 +48,11 @@ CViewSplitter::CViewSplitter(QWidget* parent)
     setObjectName("59648");
 }
 
-void CViewSplitter::SetPanes(QWidget* left, QWidget* right, int leftWidth)
+void CViewSplitter::SetPanes(QWidget* left, QWidget* right)
 {
     m_left = left;
     m_right = right;
-    m_leftWidth = std::max(0, leftWidth);
+    updateGeometry();
     Layout();
 }
 
@@ -63,21 +63,57 @@ QWidget* CViewSplitter::GetPane(int row, int column) const
     return column == 0 ? m_left : column == 1 ? m_right : nullptr;
 }
 
+int CViewSplitter::RightWidth(int width) const
+{
+    if (!m_right)
+        return 0;
+    const int natural = std::max(m_right->sizeHint().width(), m_right->minimumSizeHint().width());
+    const int leftMinimum = m_left ? std::max(m_left->minimumSizeHint().width(), 0) : 0;
+    // Below the split's minimum the window is only being laid out: the right pane keeps its width.
+    return std::max(0, std::min(natural, std::max(width - leftMinimum, m_right->minimumSizeHint().width())));
+}
+
+QSize CViewSplitter::sizeHint() const
+{
+    const QSize left = m_left ? m_left->sizeHint() : QSize();
+    const QSize right = m_right ? m_right->sizeHint() : QSize();
+    return { std::max(left.width(), 0) + std::max(right.width(), 0), std::max(left.height(), right.height()) };
+}
+
+QSize CViewSplitter::minimumSizeHint() const
+{
+    const QSize left = m_left ? m_left->minimumSizeHint() : QSize();
+    const int right = m_right ? std::max(m_right->sizeHint().width(), m_right->minimumSizeHint().width()) : 0;
+    const int rightHeight = m_right ? m_right->minimumSizeHint().height() : 0;
+    return { std::max(left.width(), 0) + right, std::max(left.height(), rightHeight) };
+}
+
 void CViewSplitter::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     Layout();
 }
 
+bool CViewSplitter::event(QEvent* event)
+{
+    // A pane's size hints changed (a language, a longer text): the split follows.
+    if (event->type() == QEvent::LayoutRequest) {
+        updateGeometry();
+        Layout();
+    }
+    return QWidget::event(event);
+}
+
 void CViewSplitter::Layout()
 {
     const int w = width();
     const int h = height();
-    const int left = std::min(m_leftWidth, w);
+    const int right = RightWidth(w);
+    const int left = std::max(0, w - right);
     if (m_left)
         m_left->setGeometry(0, 0, left, h);
     if (m_right)
-        m_right->setGeometry(left, 0, std::max(0, w - left), h);
+        m_right->setGeometry(left, 0, right, h);
 }
 
 CMainFrame::CMainFrame()
@@ -110,6 +146,11 @@ CMainFrame::CMainFrame()
     connect(m_toolBar, &QToolBar::visibilityChanged, this,
         [this](bool visible) { m_commands.SetChecked(ID_VIEW_TOOLBAR, visible); });
     m_commands.Bind(ID_NEXT_PANE, [this] { MoveFocusToPane(1); });
+    // Every command lets go of the last operation's failure in pane 0.
+    m_commands.SetBeforeExecute([this](UINT) {
+        if (m_view)
+            m_view->ClearFailureNote();
+    });
     m_commands.Bind(ID_PREV_PANE, [this] { MoveFocusToPane(-1); });
 
     g_pMainFrame = this;
@@ -204,8 +245,7 @@ void CMainFrame::CreateClient()
     m_splitter = new CViewSplitter(this);
     m_view = new CTonrigView(m_splitter);
     m_header = new CView2Header(m_splitter);
-    // The frame's client width is its own: the toolbar and status bar take height only.
-    m_splitter->SetPanes(m_view, m_header, kWidth - kHeaderPaneWidth);
+    m_splitter->SetPanes(m_view, m_header);
     setCentralWidget(m_splitter);
     g_wndSplitter = m_splitter;
     m_view->MessageLog().setFocus();

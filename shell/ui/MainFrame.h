@@ -1,7 +1,8 @@
 #pragma once
 // The program's main window: menu, toolbar, status bar and the two fixed panes, the main view
-// on the left and the device header pane on the right (260 pixels at the start; widening the
-// window widens the right pane). It opens 940 by 610 pixels, centred on the primary screen.
+// on the left and the device header pane on the right at its natural width (widening the window
+// widens the main view). It opens 940 by 610 pixels, centred on the primary screen, and cannot
+// be made smaller than its buttons, panes and status panes need.
 
 #include "platform/WinTypes.h"
 #include "platform/ui/CommandTable.h"
@@ -15,24 +16,30 @@ class CView2Header;
 class QMenu;
 class QToolBar;
 
-// The fixed 1 by 2 split: the left column keeps its width, the right column takes the rest,
-// and there is no handle to drag.
+// The fixed 1 by 2 split: the right pane (the header) gets its natural width, from its fields'
+// size hints, and the left pane the rest; there is no handle to drag. Neither pane is ever made
+// narrower than it can show: the split's minimum size is the left pane's minimum beside the
+// right pane's natural width.
 class CViewSplitter : public QWidget {
     Q_OBJECT
 public:
     explicit CViewSplitter(QWidget* parent = nullptr);
-    void SetPanes(QWidget* left, QWidget* right, int leftWidth);
+    void SetPanes(QWidget* left, QWidget* right);
     QWidget* GetPane(int row, int column) const;
-    int LeftWidth() const { return m_leftWidth; }
+    // The right pane's width in a split `width` pixels wide.
+    int RightWidth(int width) const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void Layout();
     QWidget* m_left = nullptr;
     QWidget* m_right = nullptr;
-    int m_leftWidth = 0;
 };
 
 class CMainFrame : public QMainWindow {
@@ -40,7 +47,6 @@ class CMainFrame : public QMainWindow {
 public:
     static constexpr int kWidth = 940;
     static constexpr int kHeight = 610;
-    static constexpr int kHeaderPaneWidth = 260;
 
     CMainFrame();
     ~CMainFrame() override;

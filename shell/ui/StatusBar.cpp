@@ -15,7 +15,7 @@ CStatusBar::CStatusBar(QWidget* parent)
         const char* text;
     };
     static constexpr Def kPanes[] = {
-        { ID_SEPARATOR, "Ready" },
+        { ID_SEPARATOR, kReadyText },
         { ID_INDICATOR_CHECKSUM, "Checksum: 0xFFFF" },
         { ID_INDICATOR_STATE, "Idle" },
         { ID_INDICATOR_FIRMWARE, "Firmware Rev: ---" },
@@ -26,9 +26,13 @@ CStatusBar::CStatusBar(QWidget* parent)
     for (const Def& def : kPanes) {
         auto* label = new QLabel(QString::fromUtf8(def.text), this);
         if (def.id == ID_SEPARATOR) {
+            // A long message is cut rather than widening the window; "Ready" always fits.
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(label->text()) + 8);
             addWidget(label, 1);
         } else {
-            // The first text sets the pane's width, as the indicator's string does.
+            // The first text sets the pane's width, as the indicator's string does; a longer
+            // text widens it (SetLabelText).
             label->setMinimumWidth(label->fontMetrics().horizontalAdvance(label->text()) + 12);
             label->setAlignment(Qt::AlignCenter);
             label->setFrameShape(QFrame::Panel);
@@ -57,14 +61,38 @@ bool CStatusBar::SetPaneText(int index, const std::string& text)
     if (index < 0 || index >= GetCount())
         return false;
     if (!platform::IsGuiThread()) {
-        QPointer<QLabel> label = m_panes[static_cast<size_t>(index)].label;
-        return platform::post([label, text] {
-            if (label)
-                label->setText(QString::fromStdString(text));
+        QPointer<CStatusBar> self(this);
+        return platform::post([self, index, text] {
+            if (self)
+                self->SetPaneText(index, text);
         });
     }
-    m_panes[static_cast<size_t>(index)].label->setText(QString::fromStdString(text));
+    SetLabelText(m_panes[static_cast<size_t>(index)].label, QString::fromStdString(text));
     return true;
+}
+
+void CStatusBar::SetLabelText(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    if (label == m_panes.front().label)
+        return;
+    const int needed = label->fontMetrics().horizontalAdvance(text) + 12;
+    if (needed > label->minimumWidth())
+        label->setMinimumWidth(needed);
+}
+
+void CStatusBar::HoldMessage(const std::string& text)
+{
+    m_bHolding = true;
+    SetLabelText(m_panes.front().label, QString::fromStdString(text));
+}
+
+void CStatusBar::ReleaseMessage()
+{
+    if (!m_bHolding)
+        return;
+    m_bHolding = false;
+    SetLabelText(m_panes.front().label, kReadyText);
 }
 
 std::string CStatusBar::GetPaneText(int index) const

@@ -34,7 +34,16 @@ public:
     bool SetPaneText(int index, const std::string& text);
     std::string GetPaneText(int index) const;
 
+    // Pane 0's text between status prompts: `text` until ReleaseMessage puts "Ready" back. GUI
+    // thread.
+    static constexpr const char* kReadyText = "Ready";
+    void HoldMessage(const std::string& text);
+    void ReleaseMessage();
+    bool HoldsMessage() const { return m_bHolding; }
+
 private:
+    void SetLabelText(QLabel* label, const QString& text);
+    bool m_bHolding = false;
     struct Pane {
         UINT id;
         QLabel* label;

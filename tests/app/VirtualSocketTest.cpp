@@ -308,7 +308,7 @@ TEST_F(VirtualSocketBox, JtagPartsAndJigsGetACpldChain)
         auto& chain = box->Jtag().SocketChain();
         ASSERT_EQ(chain.Size(), c.idcode ? 1u : 0u);
         if (c.idcode) {
-            EXPECT_EQ(chain.Device(0).Spec().idcode, *c.idcode);
+            EXPECT_EQ(chain.Device(0).Facts().idcode, *c.idcode);
         }
     }
 

@@ -207,14 +207,73 @@ TEST_F(DeviceSelectDlgTest, ADoubleClickAcceptsWithTheLinesClass)
     EXPECT_EQ(g_PreviousDevice.m_strName, "AM29F010");
 }
 
-TEST_F(DeviceSelectDlgTest, SelectWithNothingHighlightedKeepsTheClass)
+TEST_F(DeviceSelectDlgTest, EnterAfterASearchTakesTheHitTheListShows)
+{
+    CDeviceSelectDlg dlg;
+    Open(dlg);
+    QListView* devices = List(dlg, CDeviceSelectDlg::IDC_DEVICES);
+    // A device chosen before the search.
+    ClickRow(devices, RowOf(devices, "27C512"));
+    ASSERT_EQ(g_CurrentDevice.m_strName, "27C512");
+    auto* search = static_cast<QLineEdit*>(dlg.GetDlgItem(CDeviceSelectDlg::IDC_SEARCH));
+    QTest::keyClicks(search, "at89c51");
+    EXPECT_EQ(Rows(devices), Lines { "AT89C51" });
+    EXPECT_EQ(devices->currentIndex().row(), 0);
+    QTest::keyClick(search, Qt::Key_Return); // Enter presses Select
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.m_bCancelled, 0);
+    ASSERT_GE(dlg.m_nSelectedClass, 0);
+    ASSERT_LT(dlg.m_nSelectedClass, kNoDeviceClass);
+    EXPECT_EQ(g_DeviceClassTable[static_cast<std::size_t>(dlg.m_nSelectedClass)].m_strName, "AT89C55WD");
+    EXPECT_EQ(g_CurrentDevice.m_strName, "AT89C51");
+    EXPECT_EQ(g_CurrentDevice.m_strManufacturer, "ATMEL");
+}
+
+TEST_F(DeviceSelectDlgTest, EnterAfterASearchWithoutAHitLeavesTheDialogOpen)
 {
     CDeviceSelectDlg dlg;
     Open(dlg);
     auto* search = static_cast<QLineEdit*>(dlg.GetDlgItem(CDeviceSelectDlg::IDC_SEARCH));
     QTest::keyClicks(search, "zz");
     EXPECT_TRUE(Rows(List(dlg, CDeviceSelectDlg::IDC_DEVICES)).empty());
-    QTest::keyClick(search, Qt::Key_Return); // Enter presses Select
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.m_bCancelled, 1);
+    EXPECT_EQ(dlg.m_nSelectedClass, 41);
+    EXPECT_EQ(g_CurrentDevice.m_strName, "24C00");
+
+    // Another search finds one; Cancel still puts the opening device back.
+    search->clear();
+    QTest::keyClicks(search, "27C5");
+    QTest::keyClick(search, Qt::Key_Return);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(g_CurrentDevice.m_strName, "27C512");
+}
+
+TEST_F(DeviceSelectDlgTest, CancelAfterASearchPutsTheDeviceChosenBeforeBack)
+{
+    CDeviceSelectDlg dlg;
+    Open(dlg);
+    QListView* devices = List(dlg, CDeviceSelectDlg::IDC_DEVICES);
+    ClickRow(devices, RowOf(devices, "AM29F010"));
+    auto* search = static_cast<QLineEdit*>(dlg.GetDlgItem(CDeviceSelectDlg::IDC_SEARCH));
+    QTest::keyClicks(search, "24C");
+    ClickRow(devices, 0);
+    ASSERT_EQ(g_CurrentDevice.m_strName, "24C02");
+    static_cast<QPushButton*>(dlg.GetDlgItem(CDeviceSelectDlg::IDC_CANCEL))->click();
+    EXPECT_EQ(dlg.m_bCancelled, 1);
+    EXPECT_EQ(g_CurrentDevice.m_strName, "24C00");
+    EXPECT_EQ(g_PreviousDevice.m_strName, "24C01");
+}
+
+TEST_F(DeviceSelectDlgTest, SelectWithNothingHighlightedKeepsTheClass)
+{
+    // Opening highlights line 0 of the devices; a type without devices highlights none.
+    CDeviceSelectDlg dlg;
+    Open(dlg);
+    QTest::mouseClick(dlg.GetDlgItem(CDeviceSelectDlg::IDC_TYPE_SRAM), Qt::LeftButton);
+    ASSERT_TRUE(Rows(List(dlg, CDeviceSelectDlg::IDC_DEVICES)).empty());
+    static_cast<QPushButton*>(dlg.GetDlgItem(CDeviceSelectDlg::IDC_OK))->click();
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.m_bCancelled, 0);
     EXPECT_EQ(dlg.m_nSelectedClass, 41);

@@ -216,13 +216,17 @@ TEST_F(DeviceSelectModelTest, TypingInATypeViewSwitchesToAllAndEmptiesTheBox)
     EXPECT_EQ(model.Category(), 4);
 }
 
-TEST_F(DeviceSelectModelTest, ASearchKeepsTheHighlightWhileItsLineStays)
+TEST_F(DeviceSelectModelTest, ASearchKeepsTheHighlightWhileItsLineStaysElseTakesTheFirstHit)
 {
     model.Open("");
     model.HighlightDevice(DeviceLineOf(model, "27C512"));
     model.SetSearch("27");
     EXPECT_EQ(model.DeviceHighlight(), DeviceLineOf(model, "27C512"));
     model.SetSearch("27C2");
+    EXPECT_EQ(model.DeviceHighlight(), 0);
+    ASSERT_NE(model.Highlighted(), nullptr);
+    EXPECT_EQ(model.Highlighted()->name, Devices(model).front());
+    model.SetSearch("27C2ZZ");
     EXPECT_EQ(model.DeviceHighlight(), -1);
     EXPECT_EQ(model.Highlighted(), nullptr);
 }

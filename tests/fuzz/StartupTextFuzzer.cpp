@@ -1,9 +1,11 @@
-// Any text through the two start-up readers that take outside text: the header pane's offset
-// field and the os-release reader of the log's system line. An accepted offset prints back to
-// itself; the system line never carries a control character but its own line ends.
+// Any text through the start-up readers that take outside text: the header pane's offset field,
+// and the probe's kernel-release and os-release parsers behind the log's system line. An
+// accepted offset prints back to itself; the system line never carries a control character but
+// its own line ends.
 
 #include "operations/HeaderModel.h"
 #include "operations/StartupChecks.h"
+#include "platform/OsVersion.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     const std::size_t newline = text.find('\n');
     const std::string kernel = text.substr(0, newline);
     const std::string osRelease = newline == std::string::npos ? std::string() : text.substr(newline + 1);
-    const std::string line = LinuxVersionLine(osRelease, kernel);
+    const std::string line
+        = LinuxVersionLine(platform::OsReleasePrettyName(osRelease), platform::ParseKernelRelease(kernel));
     const std::string tail = ")\n\r\n";
     if (line.size() < tail.size() || line.compare(0, 5, "Linux") != 0
         || line.compare(line.size() - tail.size(), tail.size(), tail) != 0)

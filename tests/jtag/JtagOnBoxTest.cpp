@@ -138,11 +138,11 @@ TEST_F(JtagOnBox, TwoDevicesAddressedThroughPreambleAndPostamble)
 {
     constexpr std::uint32_t kOtherId = 0x0BADC0DF;
     auto other = [] {
-        sim::JtagDeviceSpec spec;
-        spec.irLength = 4;
-        spec.idcode = kOtherId;
-        spec.idcodeInstruction = 0x6;
-        return std::make_unique<sim::JtagDevice>(spec);
+        sim::JtagDeviceSpec facts;
+        facts.irLength = 4;
+        facts.idcode = kOtherId;
+        facts.idcodeInstruction = 0x6;
+        return std::make_unique<sim::JtagDevice>(facts);
     };
     struct Case {
         bool cpldFirst; // nearer TDI
@@ -212,7 +212,7 @@ protected:
         Start(kSocketImage);
         PowerSocket();
         std::vector<std::unique_ptr<sim::JtagDevice>> devices;
-        devices.push_back(std::make_unique<sim::ModelCpld>(spec));
+        devices.push_back(std::make_unique<sim::ModelCpld>(facts));
         SocketChain(std::move(devices));
     }
     void Enable() { ASSERT_EQ(Ir(sim::kCpldIspEnable), 0); }
@@ -240,7 +240,7 @@ protected:
         return SocketCpld().Rows();
     }
 
-    sim::ModelCpldSpec spec;
+    sim::ModelCpldSpec facts;
 };
 
 TEST_F(CpldOnBox, EraseProgramVerifyAndUsercode)
@@ -307,7 +307,7 @@ TEST_F(CpldOnBox, WaitsReachTheBoxScaledBySpeedLevel)
     // 1000 clocks at level 3 are 125 on the wire: enough for an operation of 125, not of 126.
     for (std::uint64_t need : { 125u, 126u }) {
         box->Port()->Unplug();
-        spec.programClocks = need;
+        facts.programClocks = need;
         SetUp();
         Enable();
         Address(0);
@@ -396,6 +396,30 @@ TEST_F(JtagOnBox, FaultsReachTheLayer)
     Raw({ 0x56, 1, 1 });
     ASSERT_EQ(errors.Count(), 1u);
     EXPECT_NE(errors.Errors()[0].find("start code 1"), std::string::npos);
+}
+
+TEST_F(JtagOnBox, MalformedPacketsAreProtocolErrorsThatChangeNothing)
+{
+    Start(sim::kJtagProgrammerImage);
+    ASSERT_EQ(jtag.StaplGotoJtagState(IDLE), 0);
+    const std::vector<Bytes> packets = {
+        { 0x56 }, // no sub-command
+        { 0x56, 6 }, // unknown sub-command
+        { 0x56, 0, 2, 0, 0 }, // TMS 2
+        { 0x56, 0, 0 }, // a clock too short
+        { 0x56, 3, 3 }, // start code 3
+        { 0x56, 4, 0, 0, 10, 1 }, // the reset flag outside Test-Logic-Reset
+        { 0x56, 2, 0, 8, 1, 0 }, // a shift in IDLE: its data byte follows and is no command
+        { 0x00 },
+    };
+    tonrig::test::CapturedProtocolErrors errors;
+    for (const Bytes& p : packets)
+        Raw(p);
+    EXPECT_EQ(errors.Count(), packets.size() - 1);
+    EXPECT_EQ(box->Jtag().ProgrammerChain().State(), sim::TapState::RunTestIdle);
+    // The layer's model still matches the box's.
+    EXPECT_EQ(Dr(32), sim::kProgrammerCpldIdcode);
+    EXPECT_EQ(errors.Count(), packets.size() - 1);
 }
 
 } // namespace

@@ -504,3 +504,28 @@ TEST_F(LinkTest, TraceNamesEachPacketAndDumpsEachReply)
 }
 
 } // namespace
+
+TEST_F(LinkTest, TimedReadEndsAtItsTimeOutAtAStopOrWithTheReply)
+{
+    Plug();
+    ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
+    std::uint8_t reply[64] = {};
+    std::stop_source stop;
+
+    auto start = clock->Now();
+    EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 64, 1000, stop.get_token()), 0);
+    EXPECT_EQ(g_ProgrammerLink.LastStatus(), UsbStatus::Timeout);
+    EXPECT_EQ(clock->Now() - start, 1000ms);
+
+    start = clock->Now();
+    clock->Schedule(start + 200ms, [&] { stop.request_stop(); });
+    EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 64, 1000, stop.get_token()), 0);
+    EXPECT_LT(clock->Now() - start, 300ms);
+    EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 64, 1000, stop.get_token()), 0); // stopped before it began
+
+    const std::uint8_t version[1] = { P_VERSION };
+    g_ProgrammerLink.SendData(version, 1);
+    std::stop_source fresh;
+    EXPECT_EQ(g_ProgrammerLink.ReadData(reply, 64, 1000, fresh.get_token()), 64);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(reply)), "ZV-C Re-2.00");
+}

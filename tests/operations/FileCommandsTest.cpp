@@ -11,6 +11,7 @@
 #include "link/LinkLease.h"
 #include "operations/OperationState.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ScriptEditor.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
 #include "shell/RegistryKey.h"
@@ -322,20 +323,26 @@ TEST_F(FileCommands, TheOpenDialogLeadsWithTheTypeOpenedLastAndMatchesEitherCase
     EXPECT_FALSE(shown("image.txt"));
 }
 
-TEST_F(FileCommands, OpenOnTheScriptTabOpensNoDataFile)
+TEST_F(FileCommands, OpenOnTheScriptTabOpensAScript)
 {
-    // The script engine's tab, once it exists, is selected without the log/buffer switch.
-    const int tab = commands->Tabs()->addTab("ZelvoScript 1");
-    {
-        const QSignalBlocker block(commands->Tabs());
-        commands->Tabs()->setCurrentIndex(tab);
-    }
+    const std::string script = Path("a.zvs");
+    WriteAll(script, { 'L', 'O', 'G', ' ', 'a', '\n' });
+    int scriptChooserRuns = 0;
+    view->ScriptEditor().SetOpenChooser([&](const std::string&, const std::string&) {
+        ++scriptChooserRuns;
+        return script;
+    });
+    view->OnNewScript();
+    ASSERT_TRUE(commands->ScriptTabActive());
     chosen = Path("x.bin");
     WriteAll(chosen, { 1, 2 });
     view->OnFileOpen();
     EXPECT_EQ(chooserRuns, 0);
-    EXPECT_NE(Log().find("Script engine not available yet"), std::string::npos);
+    EXPECT_EQ(scriptChooserRuns, 1);
+    EXPECT_EQ(view->ScriptEditor().FileName(), script);
+    EXPECT_EQ(commands->Tabs()->tabText(commands->Tabs()->currentIndex()).toStdString(), "ZelvoScript - a.zvs");
     EXPECT_EQ(Setting("LastOpenedFileName"), "");
+    EXPECT_EQ(Setting("LastOpenedScriptFileName"), script);
 }
 
 TEST_F(FileCommands, CombinePlacesAFileIntoTheCodeBufferAtItsOffset)

@@ -11,6 +11,7 @@
 #include "operations/StartupChecks.h"
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
+#include "platform/OsVersion.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
@@ -125,6 +126,15 @@ protected:
 
 TEST_F(MainViewLife, PluggedStartUpIdentifiesOnceAndIsReady)
 {
+    // The system line comes from the operating-system probe.
+    platform::OsFacts system;
+    system.ok = true;
+    system.kernelRelease = "9.8.7-test";
+    system.kernel = { 9, 8, 7 };
+    system.machine = "x86_64";
+    system.prettyName = "Testix 1";
+    system.buildArchitecture = "x86_64";
+    const platform::ScopedOsVersionProbe probe([system] { return system; });
     Start();
     EXPECT_EQ(g_nOperationState, kStateIdentifying); // no setup may run on the default model
     EXPECT_EQ(programmer.monitor->starts, 1);
@@ -133,7 +143,7 @@ TEST_F(MainViewLife, PluggedStartUpIdentifiesOnceAndIsReady)
     EXPECT_FALSE(view->IsTimerArmed(CTonrigView::kTimerDriverInstaller));
     const std::string wait = Log();
     EXPECT_TRUE(Contains(wait, "Please wait...\n")) << wait;
-    EXPECT_TRUE(Contains(wait, LinuxVersionLine(ReadOsRelease(), KernelRelease()).substr(0, 6))) << wait;
+    EXPECT_TRUE(Contains(wait, "Linux Testix 1(9.8.7)\n")) << wait;
     EXPECT_LT(wait.find("Please wait..."), wait.find("Linux"));
     EXPECT_EQ(FirmwarePane(), "Firmware Rev: ---");
 
@@ -166,7 +176,8 @@ TEST_F(MainViewLife, UnpluggedStartUpOffersTheInstallerOnceUnlessTheDriverWasFin
     const tonrig::test::RecordedBox box = boxes.Boxes()[0];
     EXPECT_EQ(box.caption, "Did not find programmer.");
     EXPECT_EQ(box.text,
-        "Did not find programmer or USB driver. \r\nYou can install " + LinuxSystemName(ReadOsRelease())
+        "Did not find programmer or USB driver. \r\nYou can install "
+            + LinuxSystemName(platform::ProbeOsVersion().prettyName)
             + " USB driver now? \r\nIf USB driver has been installed then skip it.\r\n       Yes/No(skip)?");
     EXPECT_EQ(box.type & MB_TYPEMASK, MB_YESNO);
     EXPECT_TRUE(Contains(Log(), "USB driver installer: not available on this system.")) << Log();

@@ -9,6 +9,7 @@
 #include "link/ProgrammerModel.h"
 #include "operations/StartupChecks.h"
 #include "platform/GuiThread.h"
+#include "platform/OsVersion.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
@@ -106,7 +107,7 @@ TEST_F(MainViewProgrammer, PluggedStartUpIdentifiesTheBoxOnce)
     const std::string log = Log();
     EXPECT_EQ(Count(log, "Please wait..."), 1u) << log;
     EXPECT_EQ(Count(log, "Ready\n"), 1u) << log;
-    EXPECT_EQ(Count(log, LinuxSystemName(ReadOsRelease()) + "("), 1u) << log;
+    EXPECT_EQ(Count(log, LinuxSystemName(platform::ProbeOsVersion().prettyName) + "("), 1u) << log;
     EXPECT_EQ(view->m_strHardwareVersion, "ZV-CQ Re-2.00");
     EXPECT_EQ(view->m_strHardwareSerial, "AB12CD34EF");
     EXPECT_EQ(g_nProgrammerModel, kModelZvCQ);

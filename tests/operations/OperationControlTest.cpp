@@ -24,6 +24,7 @@ protected:
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
     platform::ScopedClock scoped { clock };
     std::vector<std::string> events;
+    std::vector<std::string> ends; // the runs' ends, apart from the other events
     std::set<int> checked;
     bool doubleWrite = false;
     bool adapterAnswer = true;
@@ -53,6 +54,7 @@ protected:
             events.push_back("adapter?");
             return adapterAnswer;
         };
+        h.runEnded = [this](bool done) { ends.push_back(done ? "run done" : "run failed"); };
         return h;
     }
 
@@ -75,6 +77,7 @@ protected:
     {
         return static_cast<int>(std::count(events.begin(), events.end(), event));
     }
+    int Ends(const std::string& end) const { return static_cast<int>(std::count(ends.begin(), ends.end(), end)); }
     int IndexOf(const std::string& event) const
     {
         return static_cast<int>(std::find(events.begin(), events.end(), event) - events.begin());
@@ -109,6 +112,57 @@ TEST_F(OperationControlTest, WriteVerifyLockOnAPicWalksAndLogsEachBuffer)
     EXPECT_EQ(Count("tab 2"), 2);
     EXPECT_EQ(events.back(), "enable");
     EXPECT_EQ(control.Flags(), OperationRunFlags {});
+}
+
+// A script line waits for the end of the whole run: it comes once, after its last step.
+TEST_F(OperationControlTest, EveryRunEndsOnceAfterItsLastStep)
+{
+    // A batch walking a PIC's buffers: write, verify, lock.
+    shape = { false, true };
+    checked = { 4, 6, 10 };
+    control.Flags().autoRun = true;
+    control.StartOperation(9);
+    while (control.ArmedTimer() != 0) {
+        EXPECT_EQ(Ends("run done"), 0) << "a run ended between its steps";
+        Step();
+    }
+    EXPECT_EQ(Ends("run done"), 1);
+    EXPECT_EQ(ends, std::vector<std::string> { "run done" });
+
+    // A double write: after the second pass only.
+    events.clear();
+    ends.clear();
+    shape = {};
+    checked.clear();
+    doubleWrite = true;
+    control.OnStepTimer(2);
+    StepResult first;
+    first.operation = StepOperation::Write;
+    first.kind = StepKind::Done;
+    control.OnResult(first);
+    EXPECT_EQ(Count("arm 2/500"), 1);
+    EXPECT_EQ(Ends("run done"), 0);
+    Step();
+    EXPECT_EQ(Ends("run done"), 1);
+
+    // A failure, and a cancel between two steps.
+    events.clear();
+    ends.clear();
+    doubleWrite = false;
+    control.OnStepTimer(2);
+    StepResult failed;
+    failed.operation = StepOperation::Write;
+    failed.kind = StepKind::Failed;
+    control.OnResult(failed);
+    EXPECT_EQ(Ends("run failed"), 1);
+    EXPECT_EQ(Ends("run done"), 0);
+    events.clear();
+    ends.clear();
+    checked = { 4, 6 };
+    control.Flags().autoRun = true;
+    control.StartOperation(4);
+    control.Cancel();
+    EXPECT_EQ(Ends("run failed"), 1);
 }
 
 TEST_F(OperationControlTest, AVerifyMismatchStopsTheRunAndTheScript)

@@ -96,26 +96,22 @@ TEST(StartupChecks, InstallerChoiceByVersionAndWordSize)
     }
 }
 
-TEST(StartupChecks, TheLinuxLineFromOsReleaseAndTheKernelRelease)
+TEST(StartupChecks, TheLinuxLineFromTheProbesNameAndKernelNumbers)
 {
-    const std::string debian = "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\nID=debian\n";
     struct Case {
-        std::string osRelease;
-        const char* kernel;
+        std::string prettyName;
+        platform::KernelVersion kernel;
         const char* line;
     };
     const Case cases[] = {
-        { debian, "6.1.0-18-amd64", "Linux Debian GNU/Linux 12 (bookworm)(6.1.0)\n\r\n" },
-        { "ID=arch\r\nPRETTY_NAME=Arch Linux\r\n", "6.7.4-arch1-1", "Linux Arch Linux(6.7.4)\n\r\n" },
-        { "PRETTY_NAME='Say \\\"hi\\\"'\n", "5.15", "Linux Say \"hi\"(5.15.0)\n\r\n" },
-        { "NAME=Nothing\n", "4", "Linux(4.0.0)\n\r\n" },
-        { "", "", "Linux(0.0.0)\n\r\n" },
-        { "PRETTY_NAME=\"A\x01\x1b[31mB\"\n", "x.y", "Linux A[31mB(0.0.0)\n\r\n" }, // control characters dropped
-        { "XPRETTY_NAME=No\nPRETTY_NAME=Yes\n", "3.10.0", "Linux Yes(3.10.0)\n\r\n" },
+        { "Debian GNU/Linux 12 (bookworm)", { 6, 1, 0 }, "Linux Debian GNU/Linux 12 (bookworm)(6.1.0)\n\r\n" },
+        { "", { 4, 0, 0 }, "Linux(4.0.0)\n\r\n" },
+        { "", {}, "Linux(0.0.0)\n\r\n" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(LinuxVersionLine(c.osRelease, c.kernel), c.line) << c.kernel;
-    EXPECT_EQ(LinuxSystemName(debian), "Linux Debian GNU/Linux 12 (bookworm)");
+        EXPECT_EQ(LinuxVersionLine(c.prettyName, c.kernel), c.line) << c.prettyName;
+    EXPECT_EQ(LinuxSystemName("Debian GNU/Linux 12 (bookworm)"), "Linux Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(LinuxSystemName(""), "Linux");
 }
 
 TEST(StartupChecks, TheScanDetachesOnlyTheMatchingDevicesDriver)

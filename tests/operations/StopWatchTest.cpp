@@ -122,4 +122,44 @@ TEST_F(BuiltInTexts, ProgressCaptionsAdapterReminderAndQuestions)
     EXPECT_EQ(DeviceDetectedText("AT89C51"), "Device:AT89C51 detected!");
 }
 
+TEST_F(BuiltInTexts, TheStatePaneByStateAndStep)
+{
+    struct Case {
+        int state;
+        int progress;
+        const char* text;
+    };
+    const Case cases[] = {
+        { 0, 0, "No programmer" }, { 0, 4, "No programmer" }, // a lost link ends the step's caption
+        { 1, 0, "Idle" }, { 2, 0, "Detecting..." }, { 3, 3, "Reading..." }, { 4, 4, "Writing..." },
+        { 5, 0, "Erasing..." }, { 7, 7, "Blank checking..." },
+        { 1, 6, "Verifying..." }, // a step whose progress window shows while the state is idle
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StatePaneText(c.state, c.progress), c.text) << c.state << "/" << c.progress;
+}
+
+TEST_F(BuiltInTexts, TheFailureLineIsTheFirstLineTheCompletionLogged)
+{
+    const std::string before = "Ready\nDevice write completed\n";
+    struct Case {
+        const char* name;
+        std::string log;
+        std::size_t mark;
+        const char* line;
+    };
+    const Case cases[] = {
+        { "past the elapsed time", before + "Elapsed time: 0.12 seconds.\nVerify Failed, Address=0x000200\nmore\n",
+            before.size(), "Verify Failed, Address=0x000200" },
+        { "a mark inside a line counts from its start", "Reading...Read cancelled.\r\n", 4,
+            "Reading...Read cancelled." },
+        { "nothing logged: the last line before", before + "Elapsed time: 1.00 seconds.\n", before.size(),
+            "Device write completed" },
+        { "a mark past the end", before, 1000, "Device write completed" },
+        { "an empty log", "", 0, "" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FailureLine(c.log, c.mark), c.line) << c.name;
+}
+
 } // namespace

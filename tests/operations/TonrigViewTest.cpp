@@ -6,6 +6,7 @@
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 
+#include "platform/OsVersion.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
@@ -90,9 +91,10 @@ TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
     EXPECT_EQ(tab->tabText(1), "Buffer");
     EXPECT_EQ(tab->font().pixelSize(), 16);
     EXPECT_EQ(view.GetDlgItem(CTonrigView::IDC_MESSAGE_LOG), &view.MessageLog());
-    for (int id : { 101, 133, 135 })
+    // The script pane shows only with its tab; the command line sits under the log.
+    for (int id : { 101, 133, 134 })
         EXPECT_TRUE(view.GetDlgItem(id)->isHidden()) << id;
-    for (int id : { 121, 131, 132, 134 })
+    for (int id : { 121, 131, 132, 135 })
         EXPECT_FALSE(view.GetDlgItem(id)->isHidden()) << id;
     EXPECT_EQ(qobject_cast<QLabel*>(view.GetDlgItem(131))->text(), "-");
     EXPECT_EQ(view.GetDlgItem(999), nullptr);
@@ -218,10 +220,10 @@ TEST_F(MainView, BufferRefreshDeviceSetupAndScriptTextMessages)
     // No device: nothing to set up.
     EXPECT_EQ(view.OnMessage(WM_DEVICE_SETUP, 0, 0), 0);
     EXPECT_FALSE(view.DeviceSetupOwner().Setup().Busy());
-    ASSERT_TRUE(CTonrigView::PostRunScriptText("READ"));
-    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] {
-        return view.MessageLog().GetText().find("Script engine not available yet: READ") != std::string::npos;
-    }));
+    ASSERT_TRUE(CTonrigView::PostRunScriptText("LOG typed"));
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil(
+        [&] { return view.MessageLog().GetText().find("typed\n") != std::string::npos; }));
+    EXPECT_EQ(view.MessageLog().GetText().find("LOG typed"), std::string::npos) << "a LOG line is not echoed";
     g_pMainView = nullptr;
 }
 
@@ -281,6 +283,20 @@ TEST_F(MainView, HeaderPaneHasTheChipLocationButton)
     view.MessageLog().OnClearAll();
     button->click();
     EXPECT_NE(view.MessageLog().GetText().find("Chip location: not available yet."), std::string::npos);
+}
+
+TEST_F(MainView, TheWindowsQuestionIsNoHereAndAFailedDetectionSaysSoOnce)
+{
+    tonrig::test::RecordingMessageBox boxes;
+    CTonrigView view;
+    EXPECT_FALSE(view.GetWindowsVersion());
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    const platform::ScopedOsVersionProbe failing([] { return platform::OsFacts {}; });
+    EXPECT_FALSE(view.GetWindowsVersion());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Failed in call to detect OS Version\n");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Tonrig");
 }
 
 } // namespace

@@ -398,6 +398,7 @@ TEST_F(ViewEraseOnBox, AnOsccalWriteThatDoesNotStickStopsTheBatch)
     RunToEnd();
     const std::string log = Log();
     EXPECT_TRUE(HasBox("Write OSCCAL Failed.")) << ::testing::PrintToString(BoxTexts());
+    EXPECT_EQ(Count(log, "Write OSCCAL Failed."), 1u) << log;
     EXPECT_EQ(Count(log, "Erase completed."), 0u) << log;
     EXPECT_EQ(Count(log, "blank"), 0u) << "nothing after it runs: " << log;
 

@@ -75,33 +75,6 @@ protected:
     }();
 };
 
-TEST_F(ViewSetup, LastSessionSetsUpTheStoredDeviceThenOpensItsFile)
-{
-    Store("at29c010", "/data/last.bin");
-    setup->LoadLastSession();
-    EXPECT_TRUE(view.m_strFileName.empty()); // the file waits for the setup
-    ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !view.m_strFileName.empty(); }));
-    EXPECT_EQ(view.m_strFileName, "/data/last.bin");
-
-    const std::string log = view.MessageLog().GetText();
-    const auto device = log.find("DEVICE at29c010");
-    const auto setUp = log.find("Device: AT29C010");
-    const auto load = log.find("Load /data/last.bin");
-    ASSERT_NE(device, std::string::npos);
-    ASSERT_NE(setUp, std::string::npos);
-    ASSERT_NE(load, std::string::npos);
-    EXPECT_LT(device, setUp);
-    EXPECT_LT(setUp, load);
-    EXPECT_EQ(box->loads, (std::vector<int> { 355, 179 }));
-    EXPECT_EQ(g_nCurrentClass, 188);
-    EXPECT_EQ(g_CurrentDevice.m_strName, "AT29C010");
-    EXPECT_EQ(Stored("LastDevice"), "AT29C010");
-    EXPECT_EQ(setup->FieldText(kFieldDevice), "Device: AT29C010");
-    EXPECT_EQ(view.m_CodeBuffer.size(), 131072u);
-    EXPECT_EQ(view.m_CodeBuffer.front(), 0xFF);
-}
-
 TEST_F(ViewSetup, AnUnknownLastDeviceSaysSoAndLoadsNothing)
 {
     Store("NO-SUCH-CHIP", "/data/last.bin");

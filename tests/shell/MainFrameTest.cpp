@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -50,34 +52,77 @@ TEST_F(MainFrame, OpensAt940By610CentredOnThePrimaryScreen)
     EXPECT_EQ(g_pMainFrame, frame);
 }
 
-TEST_F(MainFrame, RightPaneIs260AndTakesEveryChangeOfWidth)
+TEST_F(MainFrame, TheHeaderPaneKeepsItsNaturalWidthAndTheViewTakesTheRest)
 {
     CTonrigView* view = frame->MainView();
     CView2Header* header = frame->HeaderPane();
     EXPECT_EQ(g_wndSplitter->GetPane(0, 0), view);
     EXPECT_EQ(g_wndSplitter->GetPane(0, 1), header);
-    EXPECT_EQ(view->width(), 940 - 260);
-    EXPECT_EQ(header->width(), 260);
+    const int natural = header->sizeHint().width();
+    EXPECT_EQ(header->width(), natural);
+    EXPECT_EQ(view->width(), g_wndSplitter->width() - natural);
     EXPECT_EQ(header->x(), view->width());
 
-    frame->resize(1240, 700);
+    // Wider: the view widens, the header pane stays.
+    frame->resize(1280, 1000);
     QCoreApplication::processEvents();
-    EXPECT_EQ(view->width(), 680);
-    EXPECT_EQ(header->width(), 560);
+    EXPECT_EQ(header->width(), natural);
+    EXPECT_EQ(view->width(), g_wndSplitter->width() - natural);
     EXPECT_EQ(view->height(), header->height());
 
-    frame->resize(800, 610);
+    // Narrower than the panes need: the window stops at its minimum, both panes whole.
+    frame->resize(300, 200);
     QCoreApplication::processEvents();
-    EXPECT_EQ(view->width(), 680);
-    EXPECT_EQ(header->width(), 120);
+    EXPECT_GE(frame->width(), view->minimumSizeHint().width() + natural);
+    EXPECT_EQ(header->width(), natural);
+    EXPECT_GE(view->width(), view->minimumSizeHint().width());
+}
+
+// At the smallest size the window takes, every caption and status pane is whole and the header
+// pane is shown.
+TEST_F(MainFrame, AtItsMinimumSizeEveryButtonAndStatusPaneShowsItsWholeText)
+{
+    frame->show();
+    // The longest firmware text the programmer gives.
+    g_pStatusBar->SetPaneText(g_pStatusBar->CommandToIndex(106), "Firmware Rev: ZV-CQ Re-2.00");
+    QCoreApplication::processEvents();
+    frame->resize(1, 1);
+    QCoreApplication::processEvents();
+    ASSERT_LT(frame->width(), 940) << "the test wants the window at its minimum";
+
+    auto fits = [](QWidget* widget, const QString& text) {
+        const int advance = widget->fontMetrics().horizontalAdvance(text);
+        return widget->isVisible() && advance <= widget->contentsRect().width();
+    };
+    QList<QPushButton*> buttons = frame->MainView()->findChildren<QPushButton*>();
+    const QList<QPushButton*> headerButtons = frame->HeaderPane()->findChildren<QPushButton*>();
+    buttons += headerButtons;
+    ASSERT_GE(buttons.size(), 9);
+    for (QPushButton* button : buttons) {
+        if (!button->isVisibleTo(frame))
+            continue;
+        // A push button's frame and margins take about a character's width either side.
+        const int advance = button->fontMetrics().horizontalAdvance(button->text());
+        EXPECT_LE(advance + 8, button->width()) << button->text().toStdString();
+    }
+    const QList<QLabel*> panes = g_pStatusBar->findChildren<QLabel*>();
+    ASSERT_EQ(panes.size(), 7);
+    for (QLabel* pane : panes)
+        EXPECT_TRUE(fits(pane, pane->text())) << pane->text().toStdString() << " in " << pane->width();
+    CView2Header* header = frame->HeaderPane();
+    EXPECT_TRUE(header->isVisible());
+    EXPECT_GE(header->width(), header->sizeHint().width());
+    EXPECT_EQ(header->x() + header->width(), g_wndSplitter->width());
 }
 
 TEST_F(MainFrame, StatusBarHasItsSevenPanes)
 {
     ASSERT_EQ(g_pStatusBar, frame->StatusBar());
     ASSERT_EQ(g_hStatusBar, g_pStatusBar);
+    // The state pane says what the view found at its start: no programmer answers here.
+    ASSERT_EQ(g_nOperationState, kStateDisconnected);
     const std::vector<std::pair<UINT, std::string>> panes { { 0, "Ready" }, { 110, "Checksum: 0xFFFF" },
-        { 103, "Idle" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" }, { 59139, "SCRL" } };
+        { 103, "No programmer" }, { 106, "Firmware Rev: ---" }, { 59137, "CAP" }, { 59138, "NUM" }, { 59139, "SCRL" } };
     ASSERT_EQ(g_pStatusBar->GetCount(), 7);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(g_pStatusBar->GetItemID(i), panes[i].first) << i;
@@ -138,8 +183,8 @@ TEST_F(MainFrame, CommandTable)
         { 32807, "Get &ID", { "Ctrl+I" }, true },
         { 32809, "&Lock", { "Ctrl+L" }, true },
         { 32918, "B&uffer Byte Swap", { "Ctrl+U" }, true },
-        { 32962, "Run &Script", { "F5" }, false },
-        { 32963, "Stop Script", { "Esc" }, false },
+        { 32962, "Run &Script", { "F5" }, true },
+        { 32963, "Stop Script", { "Esc" }, true },
         { 32949, "&Detect Hardware", {}, false },
         { 32958, "Language", {}, false },
         { 32951, "&Help", {}, false },
