@@ -931,6 +931,19 @@ void CTonrigView::StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE r
 {
     m_pSetup->Start(classIndex, mode, probe, reload);
 }
+void CTonrigView::UpdateProgrammerConfig(int n, bool forced)
+{
+    if (ProgrammerConfigUpdate* update = m_pSetup->ConfigUpdate()) {
+        const CDeviceClass& device = g_CurrentDevice;
+        const bool zvd = g_nProgrammerModel == kModelZvD && !device.m_strFirmwareIdQ8U.empty();
+        update->UpdateProgrammerConfig(n, forced, zvd ? device.m_strFirmwareIdQ8U : device.m_strFirmwareId);
+    }
+}
+void CTonrigView::UpdateU6Firmware(int n)
+{
+    if (ProgrammerConfigUpdate* update = m_pSetup->ConfigUpdate())
+        update->UpdateU6Firmware(n);
+}
 void CTonrigView::LoadLastSession()
 {
     m_pSetup->LoadLastSession();

@@ -391,6 +391,10 @@ public:
     void LoadLastSession();
     void OnProgrammerIdentified();
     CViewSetup& DeviceSetupOwner() { return *m_pSetup; }
+    // On the setup worker: the programmer's CPLD to configuration `n` against the current
+    // device's code, and to U6 firmware `n` against "00150000".
+    void UpdateProgrammerConfig(int n, bool forced);
+    void UpdateU6Firmware(int n);
     bool SendCommand(const BYTE* packet, int size, bool batch = false);
     bool SendByte(BYTE code);
     int ReadResponse(BYTE* buffer, int size);
