@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <mutex>
+#include <utility>
 
 std::vector<std::unique_ptr<CDeviceRecord>> g_DeviceRecords;
 CDeviceLibrary g_DeviceLibrary;
@@ -43,7 +44,31 @@ void DeviceListLog(const std::string& text, COLORREF colour)
         TraceText(text + "\n");
 }
 
-bool CDeviceLibrary::LoadDeviceList(const std::string& path)
+LineErrorBoxes::LineErrorBoxes(std::string fileName, std::string caption)
+    : m_fileName(std::move(fileName))
+    , m_caption(std::move(caption))
+{
+}
+
+void LineErrorBoxes::Show(const std::string& text)
+{
+    if (m_shown < 3) {
+        ++m_shown;
+        MessageBox(text, m_caption, MB_OK);
+    } else {
+        m_heldBack = true;
+    }
+}
+
+void LineErrorBoxes::Finish()
+{
+    if (m_heldBack)
+        MessageBox(platform::Format("More lines of %s have errors; see the message log.", m_fileName.c_str()),
+            m_caption, MB_OK);
+    m_heldBack = false;
+}
+
+bool CDeviceLibrary::LoadDeviceList(const std::string& path, int* deviceLines)
 {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -52,33 +77,47 @@ bool CDeviceLibrary::LoadDeviceList(const std::string& path)
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const std::string fileName = QFileInfo(file).fileName().toStdString();
+    const int lines = LoadDeviceListText(bytes, QFileInfo(file).fileName().toStdString());
+    if (deviceLines)
+        *deviceLines = lines;
+    return true;
+}
 
+int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::string& fileName)
+{
     Sync();
     const int model = g_nProgrammerModel.load();
     const devicelist::ClassNameIndex classes;
-    int boxes = 0;
-    bool moreErrors = false;
-    for (const std::string& raw : devicelist::ReadLines(bytes)) {
-        const std::string_view line = devicelist::TrimLeft(raw);
+    LineErrorBoxes boxes(fileName, "Parse Error");
+    int deviceLines = 0;
+    int otherLines = 0;
+    int firstOther = 0;
+    const std::vector<std::string> lines = devicelist::ReadLines(bytes);
+    const bool cutAtTheEnd = !devicelist::EndsWithLineEnd(bytes);
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string_view line = devicelist::TrimLeft(lines[index]);
         if (line.size() > devicelist::kMaxLineBytes) {
             DeviceListLog(platform::Format(
                               "#ERROR# A line of %zu bytes in %s is too long; skipped", line.size(), fileName.c_str()),
                 kErrorColour);
             continue;
         }
-        if (!devicelist::IsDeviceLine(line))
+        if (!devicelist::IsDeviceLine(line)) {
+            if (!line.empty() && line[0] != ';' && line[0] != '/' && otherLines++ == 0)
+                firstOther = static_cast<int>(index) + 1;
             continue;
-        devicelist::LineOutcome outcome = devicelist::ParseDeviceLine(line, model, classes);
+        }
+        ++deviceLines;
+        // A line whose last value lacks its closing quote, or a last line that stops inside a
+        // key, was cut short: its missing values would silently fall back to the class's.
+        const bool cut = devicelist::HasUnterminatedValue(line)
+            || (cutAtTheEnd && index + 1 == lines.size() && devicelist::HasTextAfterLastValue(line));
+        devicelist::LineOutcome outcome;
+        if (!cut)
+            outcome = devicelist::ParseDeviceLine(line, model, classes);
         if (!outcome.record) {
-            if (!outcome.box.empty()) {
-                if (boxes < 3) {
-                    ++boxes;
-                    MessageBox(outcome.box, "Parse Error", MB_OK);
-                } else {
-                    moreErrors = true;
-                }
-            }
+            if (!outcome.box.empty())
+                boxes.Show(outcome.box);
             DeviceListLog(
                 platform::Format("#ERROR# Line syntax error: \"%s\"", std::string(line).c_str()), kErrorColour);
             continue;
@@ -92,10 +131,15 @@ bool CDeviceLibrary::LoadDeviceList(const std::string& path)
         m_byName.emplace(name, outcome.record.get());
         g_DeviceRecords.push_back(std::move(outcome.record));
     }
-    if (moreErrors)
-        MessageBox(platform::Format("More lines of %s have errors; see the message log.", fileName.c_str()),
-            "Parse Error", MB_OK);
-    return true;
+    if (otherLines == 1)
+        DeviceListLog(platform::Format("1 line of %s is not a device line, at line %d.", fileName.c_str(), firstOther),
+            kWarningColour);
+    else if (otherLines > 1)
+        DeviceListLog(platform::Format("%d lines of %s are not device lines, the first at line %d.", otherLines,
+                          fileName.c_str(), firstOther),
+            kWarningColour);
+    boxes.Finish();
+    return deviceLines;
 }
 
 void CDeviceLibrary::Sync() const

@@ -4,6 +4,8 @@
 #include "catalogue/DeviceRecord.h"
 #include "platform/Colour.h"
 
+#include <QByteArray>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,12 +23,33 @@ using DeviceListLogSink = std::function<void(const std::string& text, COLORREF c
 void SetDeviceListLogSink(DeviceListLogSink sink);
 void DeviceListLog(const std::string& text, COLORREF colour);
 
+// The message boxes of one file's bad lines: the first three are shown, later ones are summed
+// up in one closing box when the file is done. Every line is logged besides, by the caller.
+class LineErrorBoxes {
+public:
+    LineErrorBoxes(std::string fileName, std::string caption);
+    void Show(const std::string& text);
+    // "More lines of <file> have errors; see the message log." when boxes were held back.
+    void Finish();
+
+private:
+    std::string m_fileName;
+    std::string m_caption;
+    int m_shown = 0;
+    bool m_heldBack = false;
+};
+
 class CDeviceLibrary {
 public:
     // Reads one device list file and appends its accepted lines to g_DeviceRecords. False when
     // the file cannot be opened (after a message box). Bad lines are logged and dropped; the
     // first three that have a message get their box, further ones one closing box.
-    bool LoadDeviceList(const std::string& path);
+    // `deviceLines`, when given, receives the number of device lines the file holds, good or bad.
+    bool LoadDeviceList(const std::string& path, int* deviceLines = nullptr);
+    // The same for a list's bytes; `fileName` names it in the log and boxes. Lines that are
+    // neither device lines, comments nor blank are counted in one log line. Returns the number
+    // of device lines.
+    int LoadDeviceListText(const QByteArray& bytes, const std::string& fileName);
 
     // The record with exactly this name (names are stored upper-cased), or nullptr.
     CDeviceRecord* FindDevice(const std::string& name) const;

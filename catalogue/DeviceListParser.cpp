@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
@@ -274,6 +275,38 @@ std::vector<std::string> ReadLines(const QByteArray& bytes)
             lines.push_back(Latin1ToUtf8(line));
     }
     return lines;
+}
+
+bool EndsWithLineEnd(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return true;
+    const auto at = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const qsizetype n = bytes.size();
+    if (n >= 2 && ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
+        if (n < 4)
+            return true; // the mark alone: no line at all
+        const bool bigEndian = at(0) == 0xFE;
+        const unsigned unit = bigEndian ? (at(n - 2) << 8 | at(n - 1)) : (at(n - 1) << 8 | at(n - 2));
+        return unit == '\r' || unit == '\n';
+    }
+    return at(n - 1) == '\r' || at(n - 1) == '\n';
+}
+
+bool HasUnterminatedValue(std::string_view line)
+{
+    return std::count(line.begin(), line.end(), '"') % 2 != 0;
+}
+
+bool HasTextAfterLastValue(std::string_view line)
+{
+    const std::size_t last = line.rfind('"');
+    if (last == std::string_view::npos)
+        return false;
+    for (char c : line.substr(last + 1))
+        if (c != ' ' && c != '\t' && c != '\v' && c != '\f')
+            return true;
+    return false;
 }
 
 bool ReadLine(std::string_view text, std::size_t& position, std::string_view& line)

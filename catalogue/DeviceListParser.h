@@ -25,6 +25,14 @@ inline constexpr std::int64_t kMaxMemoryBytes = std::int64_t { 256 } << 20;
 // adds no empty line.
 std::vector<std::string> ReadLines(const QByteArray& bytes);
 
+// True when the bytes end with CR or LF (in UTF-16 too), or are empty.
+bool EndsWithLineEnd(const QByteArray& bytes);
+
+// An odd number of quotes: the last value has no closing quote.
+bool HasUnterminatedValue(std::string_view line);
+// Anything but blanks after the last closing quote (a key without its value).
+bool HasTextAfterLastValue(std::string_view line);
+
 // The line at position of decoded text, up to CR, LF or CR LF (not included); position moves past
 // the line end. False at the end of the text.
 bool ReadLine(std::string_view text, std::size_t& position, std::string_view& line);

@@ -30,13 +30,28 @@ std::vector<ShippedDeviceList> ResourceLists()
     return lists;
 }
 
+constexpr COLORREF kNoticeColour = RGB(192, 96, 0);
+
+std::vector<ShippedDeviceList> ShippedLists()
+{
+    return g_source ? g_source() : ResourceLists();
+}
+
 void LoadNow(bool freeFirst)
 {
     const std::string folder = GetAppDataFolder();
     if (freeFirst)
         g_DeviceLibrary.FreeAll();
-    const char* main = g_nProgrammerModel.load() == kModelZvD ? "/devicesQ8U.txt" : "/devices.txt";
-    g_DeviceLibrary.LoadDeviceList(folder + main);
+    const char* main = g_nProgrammerModel.load() == kModelZvD ? "devicesQ8U.txt" : "devices.txt";
+    int deviceLines = 0;
+    if (g_DeviceLibrary.LoadDeviceList(folder + "/" + main, &deviceLines) && deviceLines == 0) {
+        // Emptied or cut to nothing (a crash while it was written): the shipped list stands in
+        // for this run, and the user's file is left as it is.
+        DeviceListLog(platform::Format("%s holds no devices; the program's own list is used.", main), kNoticeColour);
+        for (const ShippedDeviceList& list : ShippedLists())
+            if (list.fileName == main)
+                g_DeviceLibrary.LoadDeviceListText(list.contents, main);
+    }
 
     const QString custom = QString::fromStdString(folder + "/customdevices.txt");
     if (!QFileInfo::exists(custom)) {
@@ -98,7 +113,7 @@ void InstallShippedDeviceLists()
 {
     const QString folder = QString::fromStdString(GetAppDataFolder());
     InstallShippedDeviceDescriptions(folder);
-    const std::vector<ShippedDeviceList> lists = g_source ? g_source() : ResourceLists();
+    const std::vector<ShippedDeviceList> lists = ShippedLists();
     if (lists.empty())
         return;
     for (const ShippedDeviceList& list : lists) {

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
@@ -13,6 +12,7 @@
 #include <QtGlobal>
 
 #include <cstdlib>
+#include <utility>
 
 namespace platform {
 
@@ -86,51 +86,126 @@ QJsonObject ToJson(const SettingsStore::Node& node)
     return out;
 }
 
-// Reads one node; false (with a reason) when the JSON does not have the store's shape.
-bool FromJson(const QJsonObject& json, SettingsStore::Node& node, QString& why)
+bool IsHexText(const QString& text)
 {
-    const QJsonObject keys = json.value("keys").toObject();
-    for (auto it = keys.begin(); it != keys.end(); ++it) {
-        if (!it.value().isObject()) {
-            why = "key " + it.key() + " is not an object";
+    if (text.size() % 2)
+        return false;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F')))
             return false;
-        }
-        auto child = std::make_unique<SettingsStore::Node>();
-        child->name = it.key().toStdString();
-        if (!FromJson(it.value().toObject(), *child, why))
-            return false;
-        node.children[Lower(child->name)] = std::move(child);
-    }
-    const QJsonObject values = json.value("values").toObject();
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        const QJsonObject value = it.value().toObject();
-        const QString type = value.value("type").toString();
-        const QJsonValue data = value.value("data");
-        SettingValue v;
-        if (type == "string" && data.isString()) {
-            v = SettingValue::String(data.toString().toStdString());
-        } else if (type == "dword" && data.isDouble()) {
-            const qint64 n = data.toInteger(-1);
-            if (n < 0 || n > 0xFFFFFFFFLL) {
-                why = "value " + it.key() + " is out of range";
-                return false;
-            }
-            v = SettingValue::Dword(static_cast<std::uint32_t>(n));
-        } else if (type == "binary" && data.isString()) {
-            const QByteArray hex = data.toString().toLatin1();
-            const QByteArray bytes = QByteArray::fromHex(hex);
-            if (bytes.size() * 2 != hex.size()) {
-                why = "value " + it.key() + " holds bad hex";
-                return false;
-            }
-            v = SettingValue::Binary(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-        } else {
-            why = "value " + it.key() + " has no valid type and data";
-            return false;
-        }
-        node.values[Lower(it.key().toStdString())] = {it.key().toStdString(), std::move(v)};
     }
     return true;
+}
+
+// One stored value, or the reason it cannot be read back as the writer would write it.
+std::optional<SettingValue> ValueFromJson(const QJsonValue& json, QString& why)
+{
+    if (!json.isObject()) {
+        why = "not a value";
+        return std::nullopt;
+    }
+    const QJsonObject value = json.toObject();
+    const QString type = value.value("type").toString();
+    const QJsonValue data = value.value("data");
+    if (type == "string") {
+        // A lone surrogate would come back as U+FFFD.
+        if (data.isString() && data.toString().isValidUtf16())
+            return SettingValue::String(data.toString().toStdString());
+        why = "not a string";
+    } else if (type == "dword") {
+        const qint64 n = data.isDouble() ? data.toInteger(-1) : -1;
+        if (n >= 0 && n <= 0xFFFFFFFFLL)
+            return SettingValue::Dword(static_cast<std::uint32_t>(n));
+        why = !data.isDouble()                                         ? "not a number"
+            : data.toDouble() != static_cast<double>(data.toInteger()) ? "not a whole number"
+                                                                       : "out of range";
+    } else if (type == "binary") {
+        if (data.isString() && IsHexText(data.toString())) {
+            const QByteArray bytes = QByteArray::fromHex(data.toString().toLatin1());
+            return SettingValue::Binary(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        }
+        why = "bad hex";
+    } else {
+        why = "no known type";
+    }
+    return std::nullopt;
+}
+
+struct LoadResult {
+    QString damage; // set when the structure cannot be read: the whole file is refused
+    QStringList dropped; // values that cannot be read, each with its reason; the rest is kept
+};
+
+// Reads one node at `depth` (the root is 0) below `path`.
+void NodeFromJson(const QJsonValue& json, SettingsStore::Node& node, const QString& path, int depth, LoadResult& result)
+{
+    if (!json.isObject()) {
+        result.damage = (path.isEmpty() ? QString("the root") : "key " + path) + " is not an object";
+        return;
+    }
+    if (depth > SettingsStore::kMaxKeyDepth) {
+        result.damage = "keys nested deeper than " + QString::number(SettingsStore::kMaxKeyDepth);
+        return;
+    }
+    const QJsonObject object = json.toObject();
+    const QString prefix = path.isEmpty() ? QString() : path + "\\";
+    for (const char* member : { "keys", "values" }) {
+        if (object.contains(member) && !object.value(member).isObject()) {
+            result.damage = QString(member) + (path.isEmpty() ? QString() : " of " + path) + " is not an object";
+            return;
+        }
+    }
+    const QJsonObject keys = object.value("keys").toObject();
+    for (auto it = keys.begin(); it != keys.end(); ++it) {
+        if (!it.key().isValidUtf16()) {
+            result.damage = "a key name below " + (path.isEmpty() ? QString("the root") : path) + " is not text";
+            return;
+        }
+        const std::string name = it.key().toStdString();
+        auto& child = node.children[Lower(name)];
+        if (child) {
+            result.damage = "two keys named " + prefix + it.key();
+            return;
+        }
+        child = std::make_unique<SettingsStore::Node>();
+        child->name = name;
+        NodeFromJson(it.value(), *child, prefix + it.key(), depth + 1, result);
+        if (!result.damage.isEmpty())
+            return;
+    }
+    const QJsonObject values = object.value("values").toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const std::string name = it.key().toStdString();
+        QString why;
+        std::optional<SettingValue> value = ValueFromJson(it.value(), why);
+        if (value && !it.key().isValidUtf16()) {
+            value.reset();
+            why = "its name is not text";
+        } else if (value && node.values.count(Lower(name))) {
+            value.reset();
+            why = "named twice";
+        }
+        if (!value) {
+            result.dropped << prefix + it.key() + " (" + why + ")";
+            continue;
+        }
+        node.values[Lower(name)] = { name, std::move(*value) };
+    }
+}
+
+QString AsideName(const QString& path)
+{
+    const QString base = path + ".damaged-" + QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = base + "-" + QString::number(n);
+    return name;
+}
+
+int KeyDepth(const std::vector<std::string>& parts)
+{
+    return static_cast<int>(parts.size());
 }
 
 } // namespace
@@ -163,6 +238,7 @@ void SettingsStore::Open(std::string filePath)
     std::lock_guard lock(m_mutex);
     m_path = std::move(filePath);
     m_root = std::make_unique<Node>();
+    m_loadMessages.clear();
     Load();
 }
 
@@ -192,33 +268,63 @@ void SettingsStore::Load()
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly)) {
-        Log("Settings file " + m_path + " cannot be read; defaults are used.");
+        LoadMessage("Settings file " + m_path + " cannot be read; defaults are used.");
         return;
     }
-    const QByteArray data = file.readAll();
+    const qint64 size = file.size();
+    const QByteArray data = size > kMaxFileBytes ? QByteArray() : file.readAll();
     file.close();
 
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    QString why;
+    LoadResult result;
     auto root = std::make_unique<Node>();
-    if (error.error != QJsonParseError::NoError)
-        why = error.errorString() + " at offset " + QString::number(error.offset);
-    else if (!doc.isObject())
-        why = "not a JSON object";
-    else
-        FromJson(doc.object().value("root").toObject(), *root, why);
+    QJsonParseError error {};
+    const QJsonDocument doc = size > kMaxFileBytes ? QJsonDocument() : QJsonDocument::fromJson(data, &error);
+    if (size > kMaxFileBytes) {
+        result.damage = "larger than " + QString::number(kMaxFileBytes) + " bytes";
+    } else if (error.error != QJsonParseError::NoError) {
+        result.damage = error.errorString() + " at offset " + QString::number(error.offset);
+    } else if (!doc.isObject()) {
+        result.damage = "not a JSON object";
+    } else {
+        const QJsonObject top = doc.object();
+        if ((top.contains("format") && top.value("format") != QJsonValue(kFormat)) || !top.value("root").isObject())
+            result.damage = "not a settings file of this program";
+        else if (top.contains("version") && top.value("version").toInteger(-1) != kVersion)
+            result.damage = "written by another version";
+        else
+            NodeFromJson(top.value("root"), *root, {}, 0, result);
+    }
 
-    if (why.isEmpty()) {
-        m_root = std::move(root);
+    const QString path = QString::fromStdString(m_path);
+    if (!result.damage.isEmpty()) {
+        // Renamed, so the first write starts a new file and the old one stays as it was.
+        const QString aside = AsideName(path);
+        const bool kept = QFile::rename(path, aside);
+        LoadMessage("Settings file " + m_path + " is damaged (" + result.damage.toStdString() + "); defaults are used"
+            + (kept ? ", the file was kept as " + aside.toStdString() + "." : "."));
         return;
     }
-    const QString aside = QString::fromStdString(m_path) + ".damaged-" +
-                          QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
-    QFile::remove(aside);
-    const bool kept = QFile::rename(QString::fromStdString(m_path), aside);
-    Log("Settings file " + m_path + " is damaged (" + why.toStdString() + "); defaults are used" +
-        (kept ? ", the file was kept as " + aside.toStdString() + "." : "."));
+    m_root = std::move(root);
+    if (result.dropped.isEmpty())
+        return;
+    // The rest is kept and the file will be rewritten without the dropped values: copy it first.
+    const QString aside = AsideName(path);
+    const bool kept = QFile::copy(path, aside);
+    LoadMessage("Settings file " + m_path
+        + " holds values that cannot be read: " + result.dropped.join(", ").toStdString() + "; their defaults are used"
+        + (kept ? ", the file was kept as " + aside.toStdString() + "." : "."));
+}
+
+void SettingsStore::LoadMessage(const std::string& line)
+{
+    m_loadMessages.push_back(line);
+    Log(line);
+}
+
+std::vector<std::string> SettingsStore::TakeLoadMessages()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_loadMessages, {});
 }
 
 bool SettingsStore::Save()
@@ -233,12 +339,19 @@ bool SettingsStore::Save()
         return false;
     }
     QJsonObject top;
-    top["format"] = "tonrig-settings";
-    top["version"] = 1;
+    top["format"] = kFormat;
+    top["version"] = kVersion;
     top["root"] = ToJson(*m_root);
+    const QByteArray bytes = QJsonDocument(top).toJson();
+    // Never write what the next start would refuse.
+    if (bytes.size() > kMaxFileBytes) {
+        Log("Settings file " + m_path + " would grow past " + std::to_string(kMaxFileBytes)
+            + " bytes; the change is not saved.");
+        return false;
+    }
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(top).toJson()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit()) {
         Log("Settings file " + m_path + " cannot be written: " + file.errorString().toStdString());
         return false;
     }
@@ -282,6 +395,8 @@ bool SettingsStore::CreateKey(const std::string& key)
     std::lock_guard lock(m_mutex);
     if (SplitKey(key).empty())
         return true;
+    if (KeyDepth(SplitKey(key)) > kMaxKeyDepth)
+        return false;
     if (Find(key))
         return true;
     FindOrCreate(key);
@@ -342,6 +457,8 @@ std::optional<SettingValue> SettingsStore::GetValue(const std::string& key, cons
 bool SettingsStore::SetValue(const std::string& key, const std::string& name, const SettingValue& value)
 {
     std::lock_guard lock(m_mutex);
+    if (KeyDepth(SplitKey(key)) > kMaxKeyDepth)
+        return false;
     Node* node = FindOrCreate(key);
     auto& entry = node->values[Lower(name)];
     if (entry.first.empty())

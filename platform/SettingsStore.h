@@ -3,10 +3,17 @@
 // binary values, names matched without regard to case and kept as first written. It lives in
 // one JSON file, $XDG_CONFIG_HOME/Ostrand/Zelvo USB Programmer/settings.json (TONRIG_SETTINGS
 // names another), rewritten through QSaveFile on every change under a lock file, so a second
-// running copy never interleaves its writes. A damaged file costs one log line: it is renamed
-// aside and the store starts from defaults.
+// running copy never interleaves its writes.
+//
+// Reading refuses whatever the writer would not write back the same. A file whose structure
+// cannot be read (not JSON, not this program's, nested too deep, too large) costs one log line:
+// it is renamed aside and the store starts from defaults. A single value that cannot be read (a
+// wrong type, out of range) is dropped alone, so its default applies; the file is copied aside
+// first and one log line names every dropped value.
 //
 // Key paths use backslashes, as the system's code writes them: "Software\\Zelvo\\Settings".
+
+#include <QtGlobal>
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +42,11 @@ struct SettingValue {
 
 class SettingsStore {
 public:
+    static constexpr int kMaxKeyDepth = 32; // keys below the root
+    static constexpr qint64 kMaxFileBytes = 4 << 20;
+    static constexpr const char* kFormat = "tonrig-settings";
+    static constexpr int kVersion = 1;
+
     // The program's store, opened on first use at DefaultPath().
     static SettingsStore& Instance();
     static std::string DefaultPath();
@@ -64,6 +76,9 @@ public:
 
     // Where the store's few log lines go (default: qWarning).
     void SetLogSink(std::function<void(const std::string&)> sink);
+    // The lines the last load logged (damage, dropped values), each given once, for a window
+    // that opens after the store was first read.
+    std::vector<std::string> TakeLoadMessages();
 
     struct Node;
 
@@ -73,11 +88,13 @@ private:
     void Load();
     bool Save();
     void Log(const std::string& line) const;
+    void LoadMessage(const std::string& line);
 
     mutable std::mutex m_mutex;
     std::string m_path;
     std::unique_ptr<Node> m_root;
     std::function<void(const std::string&)> m_log;
+    std::vector<std::string> m_loadMessages;
 };
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "shell/UnicodeStdioFile.h"
 
 #include <QString>
+#include <QStringDecoder>
 
 #include <cstdio>
 
@@ -41,15 +42,30 @@ void ReplaceAll(std::u32string& s, std::u32string_view from, std::u32string_view
         s.replace(at, from.size(), to);
 }
 
-// Lines are counted in characters (code points), never in bytes.
+// Lines are counted in characters (code points), never in bytes. Both conversions keep a
+// leading U+FEFF (Qt's defaults drop it): only the file's own first bytes may be a mark, and the
+// parser removes that one itself.
 std::u32string ToChars(std::string_view utf8)
 {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU32String();
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decode(QByteArrayView(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    return text.toStdU32String();
 }
 
 std::string ToUtf8(std::u32string_view chars)
 {
-    return QString::fromUcs4(chars.data(), static_cast<qsizetype>(chars.size())).toStdString();
+    QString text;
+    text.reserve(static_cast<qsizetype>(chars.size()));
+    for (char32_t c : chars) {
+        const char32_t cp = (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) ? char32_t(0xFFFD) : c;
+        if (QChar::requiresSurrogates(cp)) {
+            text += QChar(QChar::highSurrogate(cp));
+            text += QChar(QChar::lowSurrogate(cp));
+        } else {
+            text += QChar(static_cast<char16_t>(cp));
+        }
+    }
+    return text.toStdString();
 }
 
 size_t CharCount(const std::string& utf8)

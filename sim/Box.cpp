@@ -748,6 +748,11 @@ void Box::QueueReply(std::vector<std::uint8_t> unit, bool notify)
     for (const Fault& f : faults) {
         switch (f.action) {
         case FaultAction::WithholdReply:
+            if (f.count > 1) {
+                Fault rest = f;
+                --rest.count;
+                m_replyFaults.push_back(rest);
+            }
             return;
         case FaultAction::DelayReply:
             delay += f.delay;

@@ -22,7 +22,7 @@ enum class FaultAction {
     AccessDenied, // opens give Access
     DriverBound, // a kernel driver is bound (a claim detaches it until its release)
     Stall, // the next `count` transfers stall, this one first
-    WithholdReply, // the next reply is never sent
+    WithholdReply, // the next `count` replies are never sent (a hung firmware: a large count)
     DelayReply, // the next reply arrives `delay` later
     CutReply, // the next reply loses its last `bytes` bytes
     LengthenReply, // the next reply gains `bytes` bytes (past the host's read)

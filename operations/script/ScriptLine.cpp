@@ -1,6 +1,7 @@
 #include "operations/script/ScriptLine.h"
 
 #include "platform/Colour.h"
+#include "shell/HexParse.h"
 
 #include <array>
 #include <cmath>
@@ -21,17 +22,6 @@ bool IsLineEnd(int c)
 bool StartsWith(std::string_view text, std::string_view head)
 {
     return text.size() >= head.size() && text.substr(0, head.size()) == head;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // 1 to `digits` hex digits; nothing else.

@@ -4,6 +4,7 @@
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "catalogue/ui/DeviceIdDlg.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -26,6 +27,7 @@
 #include "platform/MessageBox.h"
 #include "platform/OsVersion.h"
 #include "platform/Process.h"
+#include "platform/SettingsStore.h"
 #include "platform/TextFormat.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
@@ -268,6 +270,9 @@ void CTonrigView::OnInitialUpdate()
     InitLanguageForView();
     ApplyLanguage();
     ReadPaneSettings();
+    // Why settings are back to their defaults: the store was read before this log existed.
+    for (const std::string& line : platform::SettingsStore::Instance().TakeLoadMessages())
+        Log(line + "\r\n", kLogError);
 
     // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
     WriteStatusPanes();
@@ -279,6 +284,12 @@ void CTonrigView::OnInitialUpdate()
                 self->Log(text, colour);
         });
     });
+    // The chip-ID dialog's manufacturer table and signatures, once, from the main list as the
+    // first start installs it.
+    InstallShippedDeviceLists();
+    CDeviceIdDlg& ids = DeviceIdDlg();
+    ids.FillManufacturerTable();
+    ids.LoadDeviceSignatures(GetAppDataFolder() + "/devices.txt");
     LoadDeviceLists(false);
 
     // 6, 7. The connection monitor and the link watch.

@@ -1,6 +1,7 @@
 #include "operations/ui/View2Header.h"
 
 #include "catalogue/DeviceClass.h"
+#include "catalogue/ui/ChipLocationDlg.h"
 #include "link/VoltageCodes.h"
 #include "operations/ui/TonrigView.h"
 #include "platform/GuiThread.h"
@@ -143,8 +144,13 @@ void CView2Header::ApplyLanguage()
 
 void CView2Header::OnShowChipLocation()
 {
-    if (g_pMainView)
-        g_pMainView->Log("Chip location: not available yet.\r\n", CTonrigView::kLogNote);
+    CChipLocationDlg dialog(this);
+    if (m_runChipLocation) {
+        dialog.OnInitDialog();
+        m_runChipLocation(dialog);
+    } else {
+        dialog.DoModal();
+    }
 }
 
 QWidget* CView2Header::GetDlgItem(int id) const

@@ -10,9 +10,11 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
+class CChipLocationDlg;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -30,7 +32,10 @@ public:
 
     // Sets the pane's captions again (after a change of language).
     void ApplyLanguage();
+    // Button 1248: the chip location dialog, modal, through the runner when one is set (tests).
     void OnShowChipLocation();
+    using ChipLocationRunner = std::function<void(CChipLocationDlg&)>;
+    void SetChipLocationRunner(ChipLocationRunner runner) { m_runChipLocation = std::move(runner); }
 
     QWidget* GetDlgItem(int id) const;
     QCheckBox* OptionBox(HeaderOption option) const { return m_options[static_cast<int>(option)]; }
@@ -97,6 +102,7 @@ private:
     QLabel* m_delayLabel = nullptr;
     QSpinBox* m_delayFactor = nullptr;
     QPushButton* m_chipLocation = nullptr;
+    ChipLocationRunner m_runChipLocation;
 
     std::string m_shownDevice;
     std::string m_shownVoltages;

@@ -282,11 +282,12 @@ void CTonrigView::FinishOperation(const PumpResult& result, bool linkLost)
     MarkCompletionStart();
     // A read that finds the state changed under it did not end as the pump says.
     const bool stateLost = result.operation == PumpOperation::Read && g_nOperationState != 3;
-    if (!linkLost) {
-        // P_POWER_DOWN through the channel the pump used (the command channel in the program).
-        m_pPumpPort->SendPowerDown();
+    // P_POWER_DOWN through the channel the pump used (the command channel in the program), on a
+    // lost link too: a programmer that stopped answering may still take it, and the chip should
+    // not stay powered; a programmer that is gone refuses it at once.
+    m_pPumpPort->SendPowerDown();
+    if (!linkLost)
         SetPinDrivers();
-    }
     g_nOperationState = linkLost ? kStateDisconnected : kStateIdle;
     m_nProgressState = 0;
     UpdateStatePane();

@@ -324,3 +324,80 @@ TEST(ResolveFileCaseInsensitive, ExactFirstThenIgnoringCase)
     }
     EXPECT_EQ(ResolveFileCaseInsensitive(root + "/none", "Chip.cls"), "");
 }
+
+namespace {
+
+// The shipped list's stand-in: one device, so a test can tell it from the user's.
+const QByteArray kShipped = "Name=\"SHIPPED\" ID=\"1\" Class=\"27C256\"\r\n";
+
+struct DamagedList {
+    const char* name;
+    QByteArray bytes;
+    std::vector<std::string> names; // the catalogue afterwards
+    std::vector<std::string> log; // every log line, in order
+};
+
+std::vector<DamagedList> DamagedLists()
+{
+    const std::string fallback = "devices.txt holds no devices; the program's own list is used.";
+    return {
+        { "an empty file", "", { "SHIPPED" }, { fallback } },
+        { "comments and blank lines only", "; one\r\n\r\n   \r\n/ two\r\n\t; three", { "SHIPPED" }, { fallback } },
+        { "a last line cut inside its value", kTwoDevices + "Name=\"CUT\" ID=\"1\" Class=\"27C256\" CodeSize=\"3",
+            { "AM27C256", "AT24C16" },
+            { "#ERROR# Line syntax error: \"Name=\"CUT\" ID=\"1\" Class=\"27C256\" CodeSize=\"3\"" } },
+        { "a last line cut inside a key", kTwoDevices + "Name=\"CUT\" ID=\"1\" Class=\"27C256\" Code",
+            { "AM27C256", "AT24C16" },
+            { "#ERROR# Line syntax error: \"Name=\"CUT\" ID=\"1\" Class=\"27C256\" Code\"" } },
+        { "an unterminated value on an inner line", "Name=\"OPEN\" ID=\"1\" Class=\"27C256\" MFG=\"X\r\n" + kTwoDevices,
+            { "AM27C256", "AT24C16" },
+            { "#ERROR# Line syntax error: \"Name=\"OPEN\" ID=\"1\" Class=\"27C256\" MFG=\"X\"" } },
+        { "three junk lines among comments",
+            "; list\r\n" + kTwoDevices + "\r\njunk here\r\n" + QByteArray("\x01\x02\xFF\x00\x7F", 5)
+                + "\r\n; note\r\nName=\"HALF\" ID=\"1\"\r\n",
+            { "AM27C256", "AT24C16" }, { "3 lines of devices.txt are not device lines, the first at line 6." } },
+        { "one junk line", kTwoDevices + "junk", { "AM27C256", "AT24C16" },
+            { "1 line of devices.txt is not a device line, at line 4." } },
+        { "junk only", "junk\r\nmore junk\r\n", { "SHIPPED" },
+            { "2 lines of devices.txt are not device lines, the first at line 1.", fallback } },
+        { "a whole last line without its line end", kTwoDevices + "Name=\"LAST\" ID=\"1\" Class=\"27C512\"",
+            { "AM27C256", "AT24C16", "LAST" }, {} },
+    };
+}
+
+} // namespace
+
+TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToTheShippedList)
+{
+    SetShippedDeviceListSource([] {
+        return std::vector<ShippedDeviceList> { { "devices.txt", kShipped }, { "devicesQ8U.txt", kShipped } };
+    });
+    RecordingMessageBox boxes;
+    for (const DamagedList& c : DamagedLists()) {
+        SCOPED_TRACE(c.name);
+        g_DeviceLibrary.FreeAll();
+        Write("devices.txt", c.bytes);
+        Write("customdevices.txt", "");
+        m_log.clear();
+        LoadDeviceLists(false);
+        EXPECT_EQ(Names(), c.names);
+        std::vector<std::string> log;
+        for (const LogLine& l : m_log)
+            log.push_back(l.text);
+        EXPECT_EQ(log, c.log);
+        QFile file(QString::fromStdString(Path("devices.txt")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), c.bytes) << "the user's file is left as it was";
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // The ZV-D's list names itself.
+    g_nProgrammerModel = kModelZvD;
+    g_DeviceLibrary.FreeAll();
+    Write("devicesQ8U.txt", "");
+    m_log.clear();
+    LoadDeviceLists(false);
+    EXPECT_EQ(Names(), (std::vector<std::string> { "SHIPPED" }));
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_EQ(m_log[0].text, "devicesQ8U.txt holds no devices; the program's own list is used.");
+}

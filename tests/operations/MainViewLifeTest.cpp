@@ -12,6 +12,8 @@
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
 #include "platform/OsVersion.h"
+#include "platform/SettingsStore.h"
+#include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
@@ -24,7 +26,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -334,6 +339,37 @@ TEST_F(MainViewLife, AnExistingKeyIsLeftAsItIs)
     WriteSetting("LoadLastDevice", 0);
     Start();
     EXPECT_EQ(ReadSetting("Programmer"), 0xDEADu);
+}
+
+TEST_F(MainViewLife, SettingsThatCouldNotBeReadAreReportedInTheLogInTheErrorColour)
+{
+    // One bad value among good ones: the log names it, the other settings stay.
+    {
+        QFile file(QString::fromStdString(settings.Path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(R"({"format": "tonrig-settings", "version": 1, "root": {"keys": {"Software": {"keys": {
+            "Zelvo USB Programmer": {"keys": {"Settings": {"values": {
+                "Programmer": {"type": "dword", "data": "7"},
+                "LoadLastDevice": {"type": "dword", "data": 0}}}}}}}}}})");
+    }
+    platform::SettingsStore::Instance().SetLogSink([](const std::string&) {});
+    platform::SettingsStore::Instance().Open(settings.Path());
+    platform::SettingsStore::Instance().SetLogSink({});
+    Start();
+    const std::string log = Log();
+    const size_t at = log.find("Settings\\Programmer (not a number)");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("Settings\\Programmer (", at + 1), std::string::npos) << "once";
+    QTextCursor cursor(view->MessageLog().document());
+    cursor.setPosition(static_cast<int>(QString::fromStdString(log.substr(0, at)).size()) + 1);
+    EXPECT_EQ(platform::FromQColor(cursor.charFormat().foreground().color()), CTonrigView::kLogError);
+    EXPECT_EQ(ReadSetting("LoadLastDevice"), 0u) << "the readable setting is kept";
+    EXPECT_EQ(ReadSetting("Programmer"), 0xDEADu) << "an existing key gains no default";
+
+    // A second view of the same run does not repeat it.
+    app.reset();
+    Start();
+    EXPECT_FALSE(Contains(Log(), "cannot be read")) << Log();
 }
 
 TEST_F(MainViewLife, AConflictedDriverOnOurDeviceIsDetachedAndReported)

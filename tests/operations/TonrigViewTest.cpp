@@ -1,5 +1,8 @@
 #include "operations/ui/TonrigView.h"
 
+#include "catalogue/ChipPicture.h"
+#include "catalogue/DeviceClassTable.h"
+#include "catalogue/ui/ChipLocationDlg.h"
 #include "link/LinkLease.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewSetup.h"
@@ -280,9 +283,20 @@ TEST_F(MainView, HeaderPaneHasTheChipLocationButton)
     button->setText("changed");
     header.ApplyLanguage();
     EXPECT_EQ(button->text(), "Chip Location");
-    view.MessageLog().OnClearAll();
+    // The button opens the chip location dialog on the current device's picture.
+    g_nCurrentClass = 200;
+    g_CurrentDevice = g_DeviceClassTable[200];
+    g_CurrentDevice.m_strPackage = "DIP24";
+    g_CurrentDevice.m_strAdapter.clear();
+    std::vector<int> shown;
+    header.SetChipLocationRunner([&shown](CChipLocationDlg& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Chip Location");
+        shown.push_back(dialog.ShownPicture());
+    });
     button->click();
-    EXPECT_NE(view.MessageLog().GetText().find("Chip location: not available yet."), std::string::npos);
+    EXPECT_EQ(shown, std::vector<int> { chip_picture::kDip24 });
+    g_nCurrentClass = kNoDeviceClass;
+    g_CurrentDevice = CDeviceClass();
 }
 
 TEST_F(MainView, TheWindowsQuestionIsNoHereAndAFailedDetectionSaysSoOnce)

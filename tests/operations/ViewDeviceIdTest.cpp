@@ -5,7 +5,9 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceIdDecoder.h"
 #include "catalogue/ui/DeviceIdDlg.h"
+#include "controls/ui/XColorStatic.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
@@ -14,6 +16,7 @@
 #include "operations/OperationControl.h"
 #include "operations/OperationState.h"
 #include "platform/Clock.h"
+#include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
@@ -25,6 +28,8 @@
 #include "support/TestEnvironment.h"
 
 #include "ViewOnBoxFixture.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -137,6 +142,69 @@ TEST_F(ViewDeviceIdOnBox, GetIdShowsTheChipInTheDialog)
     }
     EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+TEST_F(ViewDeviceIdOnBox, AfterTheStartGetIdNamesTheChipFromTheShippedListsSignatures)
+{
+    // A first start on an empty application-data folder: the lists installed, then imported.
+    for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
+        QFile::remove(QString::fromStdString(GetAppDataFolder() + "/" + name));
+    view->OnInitialUpdate();
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] {
+        return g_nOperationState == kStateIdle && !g_LinkLease.IsHeld();
+    })) << Log();
+    EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
+    ASSERT_EQ(view->DeviceIdDlg().Manufacturers().size(), kManufacturerRows);
+    // The four values as the dialog shows them: the ID blue, the others green.
+    std::vector<std::pair<std::string, COLORREF>> values;
+    view->SetDeviceIdDialogRunner([this, &values](CDeviceIdDlg& dialog) {
+        shown.push_back({ dialog.m_strDeviceId, dialog.m_strManufacturerText, dialog.m_strType, dialog.m_strRevision });
+        values.clear();
+        for (int id : { CDeviceIdDlg::IDC_VALUE_ID, CDeviceIdDlg::IDC_VALUE_MANUFACTURER, CDeviceIdDlg::IDC_VALUE_TYPE,
+                 CDeviceIdDlg::IDC_VALUE_REVISION }) {
+            auto* value = qobject_cast<CXColorStatic*>(dialog.GetDlgItem(id));
+            values.emplace_back(value ? value->text().toStdString() : "(missing)", value ? value->GetTextColor() : 1);
+        }
+    });
+
+    struct Case {
+        const char* name;
+        int classIndex;
+        ChipCategory category;
+        std::vector<std::uint8_t> signature;
+        ShownId expected;
+    };
+    const Case cases[] = {
+        { "an AVR, the selected chip", 27, ChipCategory::Avr, { 0x1E, 0x91, 0x0A },
+            { "1E910A", g_DeviceClassTable[27].m_strManufacturer, "ATTINY2313", "-" } },
+        { "another shipped AVR in the socket", 27, ChipCategory::Avr, { 0x1E, 0x90, 0x01 },
+            { "1E9001", "Atmel", "AT90S1200", "-" } },
+        { "a chip not in the library", 27, ChipCategory::Avr, { 0x1E, 0x99, 0x99 },
+            { "1E9999", "Atmel", "Unknown Device", "-" } },
+        { "a 14-bit PIC of the shipped list", 314, ChipCategory::Pic, { 0x05, 0x62 },
+            { "0560", "MicrochipTechnology", "PIC16F84A", "2" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Select(c.classIndex);
+        Insert(Chip(c.category, c.signature));
+        shown.clear();
+        view->OnSignatureId();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+        EXPECT_EQ(shown[0].id, c.expected.id);
+        EXPECT_EQ(shown[0].manufacturer, c.expected.manufacturer);
+        EXPECT_EQ(shown[0].type, c.expected.type);
+        EXPECT_EQ(shown[0].revision, c.expected.revision);
+        const std::vector<std::pair<std::string, COLORREF>> expected = {
+            { c.expected.id, 0xFF0000 },
+            { c.expected.manufacturer, RGB(0, 125, 0) },
+            { c.expected.type, RGB(0, 125, 0) },
+            { c.expected.revision, RGB(0, 125, 0) },
+        };
+        EXPECT_EQ(values, expected);
+    }
+    EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
 }
 
 TEST_F(ViewDeviceIdOnBox, GetIdRefusalsAndTheEpromWarning)

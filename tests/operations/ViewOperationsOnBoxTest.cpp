@@ -998,3 +998,196 @@ TEST_F(ViewOperationsOnBox, DoubleWriteHoldsTheBitsOfAWeakChip)
 }
 
 } // namespace
+
+namespace {
+
+enum class LinkFault {
+    Unplug, // the cable pulled as the middle block's command goes out
+    Withhold, // from that command on no reply comes
+    Corrupt, // a data byte of that block's reply is flipped on the wire
+};
+
+enum class ViewOp { Read, Write, Verify, BlankCheck, Erase, Lock };
+
+struct LinkLossRow {
+    const char* name;
+    ViewOp op;
+    LinkFault fault;
+    std::uint8_t code; // the command the fault comes on
+    int nth; // its nth sending
+};
+
+const char* FaultName(LinkFault fault)
+{
+    return fault == LinkFault::Unplug ? "unplug" : fault == LinkFault::Withhold ? "withheld reply" : "corrupted data";
+}
+
+} // namespace
+
+TEST_F(ViewOperationsOnBox, EveryOperationEndsCleanlyWhenTheLinkFailsAndTheNextOneAfterAReplugIsRight)
+{
+    constexpr int kSize = 0x40000;
+    constexpr std::uint32_t kFlippedByte = 100; // within the faulted block's reply
+    const std::vector<LinkLossRow> rows = [] {
+        std::vector<LinkLossRow> out;
+        for (LinkFault fault : { LinkFault::Unplug, LinkFault::Withhold, LinkFault::Corrupt }) {
+            const bool dataFault = fault == LinkFault::Corrupt;
+            out.push_back({ "read", ViewOp::Read, fault, P_READ, 4 });
+            out.push_back({ "verify", ViewOp::Verify, fault, P_READ, 4 });
+            if (dataFault)
+                continue;
+            out.push_back({ "write", ViewOp::Write, fault, P_WRITE_OK, 200 });
+            out.push_back({ "blank check", ViewOp::BlankCheck, fault, P_READ, 4 });
+            out.push_back({ "erase", ViewOp::Erase, fault, P_ERASE, 1 });
+            out.push_back({ "lock", ViewOp::Lock, fault, P_SET_LOCK, 1 });
+        }
+        return out;
+    }();
+    const std::vector<std::uint8_t> pattern = Pattern(kSize, 21);
+
+    for (const LinkLossRow& row : rows) {
+        SCOPED_TRACE(std::string(row.name) + ", " + FaultName(row.fault));
+        // A chip for the operation, and the buffer it works on.
+        if (row.op == ViewOp::Lock) {
+            Select(8, 0x1000);
+            sim::ChipSpec chipSpec = sim::ChipSpec::Make(sim::ChipCategory::Mcu8051, 0x1000);
+            chipSpec.signature = { 0x1E, 0x51, 0xFF };
+            chipSpec.hasLock = true;
+            Insert(chipSpec);
+        } else {
+            Select(200, kSize);
+            Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, kSize));
+            if (row.op != ViewOp::BlankCheck && row.op != ViewOp::Write) {
+                std::lock_guard lock(box->Mutex());
+                box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = pattern;
+            }
+            view->m_CodeBuffer = row.op == ViewOp::Write ? Pattern(kSize, 22) : pattern;
+        }
+        const std::vector<std::uint8_t> buffer = view->m_CodeBuffer;
+        view->MessageLog().OnClearAll();
+        boxes.Clear();
+        const auto start = [&] {
+            switch (row.op) {
+            case ViewOp::Read:
+                view->OnDeviceRead();
+                break;
+            case ViewOp::Write:
+                view->OnDeviceWrite();
+                break;
+            case ViewOp::Verify:
+                view->OnDeviceVerify();
+                break;
+            case ViewOp::BlankCheck:
+                view->OnDeviceBlankCheck();
+                break;
+            case ViewOp::Erase:
+                boxes.QueueAnswer(IDYES);
+                view->EraseDevice();
+                break;
+            case ViewOp::Lock:
+                view->OnLock();
+                break;
+            }
+        };
+
+        tap->Reset([this, &row](std::uint8_t code, int nth) {
+            if (code != row.code || nth != row.nth)
+                return;
+            switch (row.fault) {
+            case LinkFault::Unplug:
+                box->Port()->Unplug();
+                // What the connection monitor sends when it sees the programmer go.
+                platform::post([this] { view->OnMessage(WM_PROGRAMMER_CHANGED, 1, 0); });
+                break;
+            case LinkFault::Withhold:
+                // Every reply from here on, keep-alives included: the programmer has stopped.
+                box->AddFault(sim::Fault::OnCode(code, sim::FaultAction::WithholdReply).Count(1 << 20));
+                break;
+            case LinkFault::Corrupt:
+                box->AddFault(sim::Fault::OnCode(code, sim::FaultAction::FlipReply).Bytes(kFlippedByte).Mask(0x20));
+                break;
+            }
+        });
+        start();
+        // The pump counts a programmer that stops answering as lost; the lock's one exchange
+        // counts its missing reply as the lock's failure.
+        const bool lost
+            = row.fault == LinkFault::Unplug || (row.fault == LinkFault::Withhold && row.op != ViewOp::Lock);
+        RunToEnd(lost ? kStateDisconnected : kStateIdle);
+        if (HasFailure())
+            return;
+        const std::string log = Log();
+        if (row.op == ViewOp::Lock && !lost) {
+            EXPECT_EQ(Count(log, "Lock failed."), 1u) << log;
+            EXPECT_EQ(log.find("USB connection lost!"), std::string::npos) << log;
+            EXPECT_EQ(BoxTexts(), std::vector<std::string> { "Lock failed. | Error" });
+        } else if (lost) {
+            EXPECT_EQ(Count(log, "USB connection lost!"), 1u) << log;
+            for (const char* done : { "Read completed.", "Device write completed", "Device is verified",
+                     "Chip is blank", "Erase completed.", "Device locked." })
+                EXPECT_EQ(log.find(done), std::string::npos) << log;
+            EXPECT_EQ(boxes.Count(), row.op == ViewOp::Erase ? 1u : 0u)
+                << "only the question; the lost link's box is the monitor's\n"
+                << ::testing::PrintToString(BoxTexts());
+            if (row.op == ViewOp::Read) {
+                EXPECT_TRUE(view->Buffers().IsIncomplete(0));
+            }
+        } else {
+            // Nothing on the wire tells a flipped data byte: a read keeps it, and a verify
+            // reports the difference where it lies.
+            const int blockSize = view->DeviceSetupOwner().Channel().m_nBlockSize;
+            const std::uint32_t at = static_cast<std::uint32_t>((row.nth - 1) * blockSize) + kFlippedByte;
+            if (row.op == ViewOp::Read) {
+                EXPECT_NE(log.find("Read completed."), std::string::npos) << log;
+                ASSERT_EQ(view->m_CodeBuffer.size(), pattern.size());
+                std::vector<std::uint8_t> expected = pattern;
+                expected[at] ^= 0x20;
+                EXPECT_TRUE(view->m_CodeBuffer == expected) << "the one flipped byte, nothing else";
+            } else {
+                EXPECT_NE(log.find(platform::Format("Verify Failed, Address=0x%06X", at)), std::string::npos) << log;
+            }
+        }
+
+        // The replug, and the identification's end as the program runs it.
+        tap->Reset();
+        box->Port()->Unplug();
+        box->Port()->Plug();
+        g_ProgrammerLink.ResetForTest(bus);
+        ASSERT_TRUE(g_ProgrammerLink.LoadFirmwareIfReady(355));
+        g_CFGManager.ResetState();
+        g_nOperationState = kStateIdle;
+        view->m_CodeBuffer = buffer;
+        view->MessageLog().OnClearAll();
+        boxes.Clear();
+        start();
+        RunToEnd();
+        const std::string after = Log();
+        switch (row.op) {
+        case ViewOp::Read:
+            EXPECT_TRUE(view->m_CodeBuffer == Chip());
+            EXPECT_FALSE(view->Buffers().IsIncomplete(0));
+            EXPECT_NE(after.find("Read completed."), std::string::npos) << after;
+            break;
+        case ViewOp::Write:
+            EXPECT_TRUE(Chip() == buffer);
+            EXPECT_NE(after.find("Device write completed"), std::string::npos) << after;
+            break;
+        case ViewOp::Verify:
+            EXPECT_NE(after.find("Device is verified"), std::string::npos) << after;
+            break;
+        case ViewOp::BlankCheck:
+            EXPECT_NE(after.find("Chip is blank"), std::string::npos) << after;
+            break;
+        case ViewOp::Erase:
+            EXPECT_TRUE(Chip() == std::vector<std::uint8_t>(kSize, 0xFF));
+            EXPECT_NE(after.find("Erase completed."), std::string::npos) << after;
+            break;
+        case ViewOp::Lock: {
+            std::lock_guard lock(box->Mutex());
+            EXPECT_EQ(box->ChipSocket().Get()->LockLevel(), 3);
+            EXPECT_NE(after.find("Device locked."), std::string::npos) << after;
+            break;
+        }
+        }
+    }
+}

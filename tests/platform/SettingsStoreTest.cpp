@@ -2,11 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -29,20 +31,46 @@ protected:
 
 TEST_F(SettingsStoreTest, EveryTypeSurvivesAReopen)
 {
+    std::vector<std::uint8_t> allBytes(256);
+    for (int i = 0; i < 256; ++i)
+        allBytes[static_cast<size_t>(i)] = static_cast<std::uint8_t>(i);
+    std::string deepest;
+    for (int i = 0; i < SettingsStore::kMaxKeyDepth; ++i)
+        deepest += (i ? "\\" : "") + std::string("L") + std::to_string(i);
+    const struct {
+        std::string key, name;
+        SettingValue value;
+    } values[] = {
+        { "Software\\Zelvo", "Name", SettingValue::String("Grüße \"quoted\"") },
+        { "Software\\Zelvo", "Controls", SettingValue::String(std::string("a\0b\r\n\t\x01\x7F", 8)) },
+        { "Software\\Zelvo", "Wide", SettingValue::String("\xF0\x9F\x94\x8C \xEF\xBB\xBF\\ /") },
+        { "Software\\Zelvo", "Nothing", SettingValue::String("") },
+        { "Software\\Zelvo", "Count", SettingValue::Dword(0xFFFFFFFF) },
+        { "Software\\Zelvo", "Zero", SettingValue::Dword(0) },
+        { "Software\\Zelvo", "Bytes", SettingValue::Binary(allBytes) },
+        { "Software\\Zelvo", "Empty", SettingValue::Binary({}) },
+        { deepest, "Deepest", SettingValue::Dword(7) },
+    };
     {
         SettingsStore store(Path());
-        EXPECT_TRUE(store.SetValue("Software\\Zelvo", "Name", SettingValue::String("Grüße \"quoted\"")));
-        EXPECT_TRUE(store.SetValue("Software\\Zelvo", "Count", SettingValue::Dword(0xFFFFFFFF)));
-        EXPECT_TRUE(store.SetValue("Software\\Zelvo", "Bytes", SettingValue::Binary({0, 0xFF, 0x7F})));
-        EXPECT_TRUE(store.SetValue("Software\\Zelvo", "Empty", SettingValue::Binary({})));
+        Capture(store);
+        for (const auto& v : values)
+            EXPECT_TRUE(store.SetValue(v.key, v.name, v.value)) << v.name;
         EXPECT_TRUE(store.CreateKey("Software\\Zelvo\\Empty Key"));
+        // The reader refuses deeper keys, so the writer never makes them.
+        EXPECT_FALSE(store.SetValue(deepest + "\\Beyond", "V", SettingValue::Dword(1)));
+        EXPECT_FALSE(store.CreateKey(deepest + "\\Beyond"));
+        EXPECT_FALSE(store.KeyExists(deepest + "\\Beyond"));
     }
     SettingsStore reopened(Path());
+    Capture(reopened);
+    for (const auto& v : values)
+        EXPECT_EQ(reopened.GetValue(v.key, v.name), v.value) << v.name;
     EXPECT_EQ(reopened.GetValue("software\\zelvo", "name"), SettingValue::String("Grüße \"quoted\""));
     EXPECT_EQ(reopened.GetValue("Software\\Zelvo", "COUNT"), SettingValue::Dword(0xFFFFFFFF));
-    EXPECT_EQ(reopened.GetValue("Software\\Zelvo", "Bytes"), SettingValue::Binary({0, 0xFF, 0x7F}));
-    EXPECT_EQ(reopened.GetValue("Software\\Zelvo", "Empty"), SettingValue::Binary({}));
     EXPECT_TRUE(reopened.KeyExists("SOFTWARE\\ZELVO\\EMPTY KEY"));
+    EXPECT_TRUE(m_log.empty()) << m_log[0];
+    EXPECT_TRUE(reopened.TakeLoadMessages().empty());
 }
 
 TEST_F(SettingsStoreTest, NamesMatchAcrossCaseAndKeepTheirFirstSpelling)
@@ -67,41 +95,169 @@ TEST_F(SettingsStoreTest, DeletingAKeyWithSubkeysFails)
     EXPECT_TRUE(store.KeyExists("A"));
 }
 
-TEST_F(SettingsStoreTest, ADamagedFileLoadsAsDefaultsAndIsKeptAside)
+QByteArray OurFile(const QByteArray& root)
 {
-    const std::vector<QByteArray> damaged = {
-        "{\"root\": {\"values\": {\"X\": {\"type\": \"string\", \"data\": \"abc\"", // truncated
-        "not json at all",
-        "[1, 2, 3]",
-        "{\"root\": {\"values\": {\"X\": {\"type\": \"dword\", \"data\": -5}}}}",
-        "{\"root\": {\"values\": {\"X\": {\"type\": \"binary\", \"data\": \"zz\"}}}}",
-        "{\"root\": {\"keys\": {\"K\": 5}}}",
+    return R"({"format": "tonrig-settings", "version": 1, "root": )" + root + "}";
+}
+
+QByteArray Nested(int depth)
+{
+    QByteArray json = R"({"values": {"V": {"type": "dword", "data": 1}}})";
+    for (int i = 0; i < depth; ++i)
+        json = R"({"keys": {"K": )" + json + "}}";
+    return OurFile(json);
+}
+
+// Settings the program keeps beside the one a case spoils.
+const QByteArray kGoodValues = R"("LanguageFile": {"type": "string", "data": "/l/Deutsch.dic.txt"},
+                                  "Recent": {"type": "binary", "data": "00FF"})";
+
+TEST_F(SettingsStoreTest, FilesOfTheWrongShapeAreSetAsideAndBadValuesDroppedAlone)
+{
+    const std::string kSettings = "Software\\Zelvo USB Programmer\\Settings";
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* message; // in the one log line
+        std::vector<std::string> dropped; // value names under kSettings named in the message
+    } cases[] = {
+        // Structure that cannot be read: the whole file is set aside, defaults apply.
+        { "truncated", R"({"root": {"values": {"X": {"type": "string", "data": "abc")", "is damaged (", {} },
+        { "not JSON", "not json at all", "is damaged (", {} },
+        { "empty", "", "is damaged (", {} },
+        { "binary", QByteArray("\x00\xFF\x01\x02", 4), "is damaged (", {} },
+        { "root an array", "[1, 2, 3]", "is damaged (not a JSON object)", {} },
+        { "root a string", R"("settings")", "is damaged (", {} },
+        { "keys an array", OurFile(R"({"keys": [1, 2]})"), "is damaged (keys is not an object)", {} },
+        { "values an array", OurFile(R"({"keys": {"Software": {"values": []}}})"),
+            "is damaged (values of Software is not an object)", {} },
+        { "a key not an object", R"({"root": {"keys": {"K": 5}}})", "is damaged (key K is not an object)", {} },
+        { "a foreign object", R"({"editor": {"theme": "dark"}})", "is damaged (not a settings file of this program)",
+            {} },
+        { "a foreign format", R"({"format": "other", "root": {}})", "is damaged (not a settings file of this program)",
+            {} },
+        { "a later version", R"({"format": "tonrig-settings", "version": 2, "root": {}})",
+            "is damaged (written by another version)", {} },
+        { "a key name that is no text", OurFile(R"({"keys": {"\udc00": {}}})"),
+            "is damaged (a key name below the root is not text)", {} },
+        { "two keys of one name", OurFile(R"({"keys": {"A": {}, "a": {}}})"), "is damaged (two keys named a)", {} },
+        { "500 keys deep", Nested(500), "is damaged (", {} },
+        { "33 keys deep", Nested(SettingsStore::kMaxKeyDepth + 1), "is damaged (keys nested deeper than 32)", {} },
+        // One value that cannot be read: dropped alone, the rest kept.
+        { "a wrong-typed value",
+            OurFile(R"({"keys": {"Software": {"keys": {"Zelvo USB Programmer": {"keys": {"Settings": {"values": {)"
+                + kGoodValues + R"(, "Programmer": {"type": "dword", "data": "7"}}}}}}}}})"),
+            "holds values that cannot be read: Software\\Zelvo USB Programmer\\Settings\\Programmer (not a number)",
+            { "Programmer" } },
+        { "an out-of-range value",
+            OurFile(R"({"keys": {"Software": {"keys": {"Zelvo USB Programmer": {"keys": {"Settings": {"values": {)"
+                + kGoodValues + R"(, "LastDevice": {"type": "dword", "data": 4294967296}}}}}}}}})"),
+            "holds values that cannot be read: Software\\Zelvo USB Programmer\\Settings\\LastDevice (out of range)",
+            { "LastDevice" } },
+        { "every kind of bad value",
+            OurFile(R"({"keys": {"Software": {"keys": {"Zelvo USB Programmer": {"keys": {"Settings": {"values": {)"
+                + kGoodValues +
+                R"(, "Big": {"type": "dword", "data": 4294967296}, "Neg": {"type": "dword", "data": -5},
+                      "Hex": {"type": "binary", "data": "zz"}, "Odd": {"type": "binary", "data": "123"},
+                      "Half": {"type": "dword", "data": 1.5}, "Kind": {"type": "float", "data": 1},
+                      "Lone": {"type": "string", "data": "\ud800"}, "Bare": 5}}}}}}}})"),
+            "Settings\\Big (out of range)", { "Big", "Neg", "Hex", "Odd", "Half", "Kind", "Lone", "Bare" } },
     };
-    for (const QByteArray& bytes : damaged) {
-        SCOPED_TRACE(bytes.toStdString());
+    const QString folder = m_dir.path() + "/nested";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path() + "/nested");
+        QDir().mkpath(folder);
         QFile file(QString::fromStdString(Path()));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        file.write(c.bytes);
         file.close();
+        const bool damaged = c.dropped.empty();
 
         m_log.clear();
         SettingsStore store("/nonexistent-at-first");
         Capture(store);
         store.Open(Path());
-        EXPECT_FALSE(store.ValueExists("", "X"));
         ASSERT_EQ(m_log.size(), 1u);
-        EXPECT_NE(m_log[0].find("damaged"), std::string::npos);
-        const QStringList aside = QDir(m_dir.path() + "/nested").entryList({"settings.json.damaged-*"});
-        ASSERT_EQ(aside.size(), 1);
-        QFile kept(m_dir.path() + "/nested/" + aside[0]);
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), bytes);
+        EXPECT_NE(m_log[0].find(c.message), std::string::npos) << m_log[0];
+        for (const std::string& name : c.dropped)
+            EXPECT_NE(m_log[0].find("Settings\\" + name + " ("), std::string::npos) << name << ": " << m_log[0];
+        if (std::find(c.dropped.begin(), c.dropped.end(), "Half") != c.dropped.end()) {
+            EXPECT_NE(m_log[0].find("Settings\\Half (not a whole number)"), std::string::npos) << m_log[0];
+        }
+        EXPECT_NE(m_log[0].find(damaged ? "; defaults are used, the file was kept as "
+                                        : "; their defaults are used, the file was kept as "),
+            std::string::npos)
+            << m_log[0];
+        EXPECT_EQ(store.TakeLoadMessages(), m_log) << "kept for the message log";
+        EXPECT_TRUE(store.TakeLoadMessages().empty()) << "given once";
 
+        const QStringList aside = QDir(folder).entryList({ "settings.json.damaged-*" });
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_NE(m_log[0].find(aside[0].toStdString()), std::string::npos);
+        QFile kept(folder + "/" + aside[0]);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), c.bytes) << "the copy aside is the file as it was";
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(Path())), !damaged) << "only a damaged file moves";
+
+        for (const std::string& name : c.dropped)
+            EXPECT_FALSE(store.ValueExists(kSettings, name)) << name;
+        EXPECT_EQ(store.GetValue(kSettings, "LanguageFile"),
+            damaged ? std::nullopt : std::optional(SettingValue::String("/l/Deutsch.dic.txt")));
+        EXPECT_EQ(store.GetValue(kSettings, "Recent"),
+            damaged ? std::nullopt : std::optional(SettingValue::Binary({ 0x00, 0xFF })));
+
+        // The first write keeps what was read and nothing else; the next start reads it quietly.
         EXPECT_TRUE(store.SetValue("K", "V", SettingValue::Dword(1)));
-        EXPECT_EQ(SettingsStore(Path()).GetValue("K", "V"), SettingValue::Dword(1));
+        m_log.clear();
+        SettingsStore next(Path());
+        Capture(next);
+        EXPECT_TRUE(m_log.empty());
+        EXPECT_EQ(next.GetValue("K", "V"), SettingValue::Dword(1));
+        EXPECT_EQ(next.ValueNames(kSettings).size(), damaged ? 0u : 2u);
+        EXPECT_EQ(QDir(folder).entryList({ "settings.json.damaged-*" }).size(), 1) << "one copy, not one per start";
     }
+}
+
+TEST_F(SettingsStoreTest, ASecondDamagedFileInTheSameSecondKeepsTheFirstCopy)
+{
+    const QString folder = m_dir.path() + "/nested";
+    QDir().mkpath(folder);
+    for (const char* bytes : { "first", "second" }) {
+        QFile file(QString::fromStdString(Path()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        SettingsStore store("/nonexistent-at-first");
+        Capture(store);
+        store.Open(Path());
+    }
+    ASSERT_EQ(m_log.size(), 2u);
+    QStringList contents;
+    for (const QString& name : QDir(folder).entryList({ "settings.json.damaged-*" })) {
+        QFile kept(folder + "/" + name);
+        kept.open(QIODevice::ReadOnly);
+        contents << QString::fromLatin1(kept.readAll());
+    }
+    contents.sort();
+    EXPECT_EQ(contents, QStringList({ "first", "second" }));
+}
+
+TEST_F(SettingsStoreTest, AWriteThatWouldGrowPastTheLimitIsRefused)
+{
+    SettingsStore store(Path());
+    Capture(store);
+    ASSERT_TRUE(store.SetValue("K", "Small", SettingValue::Dword(1)));
+    const std::vector<std::uint8_t> huge(static_cast<size_t>(SettingsStore::kMaxFileBytes / 2 + 1), 0xAB);
+    EXPECT_FALSE(store.SetValue("K", "Huge", SettingValue::Binary(huge)));
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_NE(m_log[0].find("the change is not saved"), std::string::npos);
+    m_log.clear();
+    SettingsStore reopened(Path());
+    Capture(reopened);
+    EXPECT_TRUE(m_log.empty());
+    EXPECT_EQ(reopened.GetValue("K", "Small"), SettingValue::Dword(1));
+    EXPECT_FALSE(reopened.ValueExists("K", "Huge"));
 }
 
 TEST_F(SettingsStoreTest, TwoThreadsWritingLoseNothing)

@@ -257,6 +257,46 @@ TEST_F(LanguageFileTest, UnicodeTestLooksAtTheFirstBytes)
     EXPECT_EQ(CLanguageLoader::IsUnicodeFile(m_dir.path().toStdString()), 0) << "a folder is no file";
 }
 
+TEST_F(LanguageFileTest, WrittenTextsReadBackEqual)
+{
+    // U+FEFF is a character like any other inside a text; only the file's first bytes may be a
+    // byte-order mark.
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        const char* name;
+        std::vector<std::string> texts;
+        bool fileMark;
+    } cases[] = {
+        { "text starting with U+FEFF", { bom + "x", "Edit" }, false },
+        { "text starting with two of them", { bom + bom + "x" }, false },
+        { "U+FEFF in the middle and at the end", { "a" + bom + "b", "c" + bom }, false },
+        { "a text that is only U+FEFF", { bom, "", bom + "\r\n" + bom }, false },
+        { "file mark before the first line", { bom + "x", "Datei" }, true },
+    };
+    RecordingMessageBox boxes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path
+            = Write("rt.dic.txt", (c.fileMark ? bom : "") + CLanguageLoader::FormatLanguageFile("X", c.texts));
+        CLanguageFileParser parser;
+        ASSERT_TRUE(CLanguageLoader::ParseFile(path, parser));
+        EXPECT_EQ(parser.Name(), "X");
+        EXPECT_EQ(parser.Texts(), c.texts);
+
+        FillMarkedTable();
+        ASSERT_TRUE(CLanguageLoader::LoadLanguageFile(path));
+        for (size_t n = 0; n < c.texts.size(); ++n)
+            EXPECT_EQ(g_Language.GetText(static_cast<int>(n)), c.texts[n]) << n;
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // A mark that opens the file is no text, even before a text line.
+    CLanguageFileParser first;
+    first.AddLine(bom + "0000=\"A\";");
+    first.AddLine(bom + "0001=\"B\";");
+    EXPECT_EQ(first.Texts(), (std::vector<std::string> { "A" })) << "a mark on a later line is part of that line";
+}
+
 TEST_F(LanguageFileTest, StoredChoiceIsLoadedAtTheViewsStart)
 {
     tonrig::test::ScopedSettingsFile settings;

@@ -137,6 +137,12 @@ TEST_F(FaultPlanTest, RepliesGoWrongOnDemand)
         }
         Send(*h, { 22 }); // drop what is left
     }
+    // A count withholds that many replies, then they come again.
+    box->AddFault(Fault::OnCode(2, FaultAction::WithholdReply).Count(2));
+    for (std::size_t expected : { 0u, 0u, 64u }) {
+        ASSERT_EQ(Send(*h, { 2 }).status, UsbStatus::Ok);
+        EXPECT_EQ(Read(*h, 64, expected ? UsbStatus::Ok : UsbStatus::Timeout).size(), expected);
+    }
     box->AddFault(Fault::OnCode(27, FaultAction::FlipReply).Bytes(1).Mask(0x80));
     Send(*h, { 27 });
     EXPECT_EQ(Read(*h, 64)[1], 0x80);
