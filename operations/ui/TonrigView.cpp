@@ -814,6 +814,8 @@ void CTonrigView::Shutdown()
     // The script first: it would start further commands. Then the workers that use the link.
     g_bScriptRunning = false;
     g_bScriptCommandDone = true;
+    if (m_pBufferCommands)
+        m_pBufferCommands->EndCompile();
     if (m_pSetup)
         m_pSetup->Shutdown();
     for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })

@@ -317,7 +317,12 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
     case ScriptCommand::Load: {
         const std::string path = ScriptPath(p.argument, source);
         m_strFileName = path;
-        finish(m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path)));
+        if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path))) {
+            finish(false);
+            return;
+        }
+        // A JAM or STAPL source is loaded once its compile has ended.
+        m_pBufferCommands->WhenCompiled([this, source, done](bool ok) { FinishScriptLine(source, done, ok); });
         return;
     }
     case ScriptCommand::Save: {
