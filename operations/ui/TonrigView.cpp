@@ -730,6 +730,23 @@ static bool RunPumpStep(
 {
     if (view.IsShutDown())
         return false;
+    if (IsJtagClass(g_nCurrentClass)) {
+        static constexpr const char* kActions[] = { "READ_USERCODE", "PROGRAM", "VERIFY", "BLANKCHECK", "ERASE" };
+        const char* action = operation == PumpOperation::Read ? kActions[0]
+            : operation == PumpOperation::Write               ? kActions[1]
+            : operation == PumpOperation::Verify              ? kActions[2]
+            : operation == PumpOperation::BlankCheck          ? kActions[3]
+                                                              : kActions[4];
+        if (view.OpenJtagDialog(action)) {
+            view.Control().EndRun(); // nothing chains after the dialog
+            return false;
+        }
+        StepResult refused;
+        refused.operation = static_cast<StepOperation>(static_cast<int>(operation));
+        refused.kind = StepKind::Refused;
+        view.Control().OnResult(refused);
+        return false;
+    }
     bool started = false;
     if (!port.HasChannel())
         view.Log(platform::Format("%s: the command channel is not connected.\r\n", PumpOperationName(operation)),
@@ -818,9 +835,10 @@ void CTonrigView::Shutdown()
         m_pBufferCommands->EndCompile();
     if (m_pSetup)
         m_pSetup->Shutdown();
-    for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
+    for (WorkerSlot slot :
+        { WorkerSlot::Script, WorkerSlot::Jtag, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
         StopWorker(slot);
-    for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
+    for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify, LeaseHolder::Jtag })
         g_LinkLease.Release(holder);
 
     if (m_pMonitor) {

@@ -21,6 +21,7 @@
 #include "platform/ui/MessageTarget.h"
 #include "shell/RegistryKey.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -61,7 +62,12 @@ class QPushButton;
 class QTabBar;
 
 // The view's worker threads, one slot per kind.
-enum class WorkerSlot { Identify, Setup, Pump, Script, Count };
+class CJtagProgrammerDlg;
+
+// Classes 310 and 311: parts programmed through JTAG byte-code.
+bool IsJtagClass(int classIndex);
+
+enum class WorkerSlot { Identify, Setup, Pump, Script, Jtag, Count };
 
 class CTonrigView : public QWidget, public platform::MessageTarget {
     Q_OBJECT
@@ -208,6 +214,10 @@ public:
     // The data pump's steps (timers 1 to 5): on the GUI thread, idle, the link free. Each starts
     // its operation on the pump's worker and the operation timing, or refuses (with its box where
     // it has one), which ends a run and fails a running script. True when it started.
+    // A JTAG class (310, 311): the JTAG programming dialog with `action` selected, in place of
+    // the pump step; refused with its line in an automatic run or a script. False: no step ran.
+    bool OpenJtagDialog(const char* action);
+    CJtagProgrammerDlg* JtagDialog() const;
     bool RunReadStep();
     bool RunWriteStep();
     bool RunEraseStep(BYTE option);
@@ -517,6 +527,7 @@ private:
     std::array<QPushButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr; // a child panel
+    QPointer<CJtagProgrammerDlg> m_pJtagDlg;
     std::unique_ptr<CBufferCommands> m_pBufferCommands;
 
     std::unique_ptr<LinkMonitor> m_pMonitor;
