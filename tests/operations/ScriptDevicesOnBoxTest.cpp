@@ -304,6 +304,8 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
         { "a device offset beyond the chip", "DEVICE SST27SF512\nLOAD data.hex\nOFFSET DEVICE 10000\nWRITE", 5, {},
             g_Language.GetText(80) },
         { "Cancel during WRITE", "DEVICE SST27SF512\nLOAD data.hex\nWRITE", 4, {}, "", true },
+        { "a WRITE of a JTAG part", "DEVICE EPM7064S\nWRITE", 3, {},
+            "JTAG devices are programmed from the JTAG Programming dialog." },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
