@@ -111,6 +111,12 @@ TEST_F(JtagDialogOnBox, WriteOpensTheDialogAndRunProgramsTheCpld)
     EXPECT_NE(DialogLog(dlg).find("Exit code = 0... Success"), std::string::npos);
     EXPECT_NE(DialogLog(dlg).find("Jam STAPL ByteCode Player"), std::string::npos) << "console lines stream too";
 
+    // "File Information" lists the file and runs nothing.
+    ASSERT_TRUE(dlg->OnFileInformation());
+    ASSERT_TRUE(RunToEnd(dlg));
+    EXPECT_NE(DialogLog(dlg).find("Actions available in this file:"), std::string::npos) << DialogLog(dlg);
+    EXPECT_NE(DialogLog(dlg).find("    DO_VERIFY (recommended)"), std::string::npos) << DialogLog(dlg);
+
     ASSERT_TRUE(dlg->OnReadUserCode());
     ASSERT_TRUE(RunToEnd(dlg));
     EXPECT_NE(DialogLog(dlg).find("USERCODE code is 20261211"), std::string::npos) << DialogLog(dlg);
