@@ -1,119 +1,173 @@
-// Load and save of a 16 MB image as Intel HEX and as S-records, against the same conversions by
-// srec_cat and objcopy in the same run. Prints MB/s (of image bytes) for each and the ratios.
-// Our save goes through QSaveFile, which syncs the file to disk before it replaces the old one.
+// Load and save of a random 16 MiB image as Intel HEX and as S-records, side by side with objcopy
+// and srec_cat on the same files, all as whole processes (best of 5). Ours run this program
+// again as a child that does exactly what the view does: buffer::LoadFile on the file the tool
+// wrote, or buffer::SaveBuffer (through QSaveFile, which syncs the file to disk) of the image.
+// The ratio columns read "project time / tool time": below 1 we are faster. The child also
+// reports how far its peak memory rose above what it held at its start.
 
 #include "BenchUtil.h"
 
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferSaver.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
 #include <random>
 #include <string>
 
 namespace {
 
 constexpr std::size_t kSize = 16u * 1024 * 1024;
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
-double MBps(double seconds)
+// A value in kB from /proc/self/status ("VmRSS", "VmHWM").
+long StatusKb(const char* field)
 {
-    return seconds > 0 ? static_cast<double>(kSize) / (1024.0 * 1024.0) / seconds : 0.0;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::size_t n = std::strlen(field);
+    while (std::getline(status, line))
+        if (line.compare(0, n, field) == 0 && line.size() > n && line[n] == ':')
+            return std::stol(line.substr(n + 1));
+    return -1;
 }
 
-template <typename F> double Median(F&& f)
+// The child: one load or one save, then "seconds peak-growth-bytes" on stdout.
+int Child(int argc, char** argv)
 {
-    std::vector<double> runs;
-    for (int i = 0; i < kRuns; ++i)
-        runs.push_back(bench::Seconds(f));
-    return bench::Median(runs);
+    const long startKb = StatusKb("VmRSS");
+    buffer::CBufferModel model;
+    double seconds = 0;
+    if (argc == 4 && std::strcmp(argv[1], "--load") == 0) {
+        buffer::LoadRequest request;
+        request.fileOffsetText = "0";
+        request.lookupOpenedFile = false;
+        buffer::LoadResult result;
+        seconds = bench::Seconds([&] { result = buffer::LoadFile(model, argv[2], argv[3], request); });
+        if (!result.readOk || model.Buffer(0).size() != kSize)
+            return 2;
+    } else if (argc == 4 && std::strcmp(argv[1], "--save") == 0) {
+        QFile image(argv[2]);
+        if (!image.open(QIODevice::ReadOnly))
+            return 2;
+        model.Buffer(0).resize(kSize);
+        if (image.read(reinterpret_cast<char*>(model.Buffer(0).data()), kSize) != static_cast<qint64>(kSize))
+            return 2;
+        buffer::SaveResult result;
+        seconds = bench::Seconds([&] { result = buffer::SaveBuffer(model, 0, argv[3], {}); });
+        if (!result.saved)
+            return 2;
+    } else if (argc != 2 || std::strcmp(argv[1], "--nothing") != 0) {
+        return 1;
+    }
+    const long peakKb = StatusKb("VmHWM");
+    std::printf("%.6f %ld\n", seconds, (peakKb - startKb) * 1024);
+    return 0;
 }
 
-// Median seconds of a shell command, or -1 when it fails.
-double Tool(const std::string& command)
+struct Run {
+    double wall = -1; // best whole-process time, -1 when it failed
+    double inside = -1; // our child's own time for the call
+    long peak = -1; // our child's peak growth in bytes
+};
+
+// Best of kRuns of a whole process.
+Run Time(const QString& program, const QStringList& args, bool ours)
 {
-    bool ok = true;
-    const double t = Median([&] { ok = ok && std::system((command + " 2>/dev/null").c_str()) == 0; });
-    return ok ? t : -1.0;
+    Run best;
+    for (int i = 0; i < kRuns; ++i) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        double wall = 0;
+        bool ok = false;
+        wall = bench::Seconds([&] {
+            process.start(program, args);
+            ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit
+                && process.exitCode() == 0;
+        });
+        if (!ok)
+            return {};
+        if (best.wall < 0 || wall < best.wall)
+            best.wall = wall;
+        if (ours) {
+            double inside = 0;
+            long peak = 0;
+            if (std::sscanf(process.readAllStandardOutput().constData(), "%lf %ld", &inside, &peak) == 2) {
+                best.inside = best.inside < 0 ? inside : std::min(best.inside, inside);
+                best.peak = std::max(best.peak, peak);
+            }
+        }
+    }
+    return best;
 }
 
-void Row(const char* what, double ours, double srecCat, double objcopy)
+void Row(const char* what, const Run& ours, const Run& objcopy, const Run& srecCat)
 {
-    std::printf("%-14s ours %8.1f MB/s | srec_cat %7.1f MB/s | objcopy %7.1f MB/s | ours/srec_cat %6.1fx | "
-                "ours/objcopy %5.1fx\n",
-        what, MBps(ours), srecCat > 0 ? MBps(srecCat) : 0.0, objcopy > 0 ? MBps(objcopy) : 0.0,
-        srecCat > 0 ? srecCat / ours : 0.0, objcopy > 0 ? objcopy / ours : 0.0);
+    auto ratio = [&](const Run& tool) { return tool.wall > 0 && ours.wall > 0 ? ours.wall / tool.wall : 0.0; };
+    std::printf("%-15s ours %6.3f s (call %6.3f s) | objcopy %6.3f s | srec_cat %6.3f s | ours/objcopy %5.2f | "
+                "ours/srec_cat %5.2f | peak +%5.1f MiB (%.2f x image)\n",
+        what, ours.wall, ours.inside, objcopy.wall, srecCat.wall, ratio(objcopy), ratio(srecCat),
+        static_cast<double>(ours.peak) / (1024.0 * 1024.0), static_cast<double>(ours.peak) / kSize);
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1)
+        return Child(argc, argv);
+    QCoreApplication app(argc, argv);
+    const QString self = QCoreApplication::applicationFilePath();
     bench::PrintMachine();
     QTemporaryDir dir;
-    const std::string root = dir.path().toStdString() + "/";
-    std::mt19937 rng(7);
-    buffer::CBufferModel model;
-    model.Buffer(0).resize(kSize);
-    for (auto& b : model.Buffer(0))
-        b = static_cast<std::uint8_t>(rng());
+    const QString root = dir.path() + "/";
     {
-        QFile bin(QString::fromStdString(root + "image.bin"));
+        std::mt19937 rng(7);
+        std::vector<std::uint8_t> image(kSize);
+        for (auto& b : image)
+            b = static_cast<std::uint8_t>(rng());
+        QFile bin(root + "image.bin");
         bin.open(QIODevice::WriteOnly);
-        bin.write(reinterpret_cast<const char*>(model.Buffer(0).data()), static_cast<qint64>(kSize));
+        bin.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(kSize));
     }
-    const bool haveSrecCat = QFile::exists("/usr/bin/srec_cat");
-    const bool haveObjcopy = QFile::exists("/usr/bin/objcopy");
-    std::printf("image: %zu bytes of random data, median of %d runs each\n", kSize, kRuns);
+    const QString objcopy = "/usr/bin/objcopy", srecCat = "/usr/bin/srec_cat";
+    const bool haveObjcopy = QFile::exists(objcopy), haveSrecCat = QFile::exists(srecCat);
+    std::printf("image: %zu bytes of random data; whole processes, best of %d; ratios are project time / tool time\n",
+        kSize, kRuns);
+    const Run start = Time(self, { "--nothing" }, true);
+    std::printf("our child process alone: %.3f s, peak +%.1f MiB\n", start.wall,
+        static_cast<double>(start.peak) / (1024.0 * 1024.0));
 
-    for (const char* ext : { "hex", "s" }) {
-        const bool hex = ext[0] == 'h';
-        const std::string ours = root + "ours." + ext;
-        const double format = Median([&] {
-            bench::Keep(
-                buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {}));
-        });
-        std::printf("%-14s ours %8.1f MB/s (text in memory, no file)\n", hex ? "make Intel HEX" : "make S-record",
-            MBps(format));
-        const double save = Median([&] { buffer::SaveBuffer(model, 0, ours, {}); });
-        // The same text written by a plain file write, without the safe save's sync to disk:
-        // what the format code costs next to the tools, which do not sync either.
-        const double plain = Median([&] {
-            const std::string text
-                = buffer::FormatBuffer(model, 0, hex ? buffer::FileFormat::IntelHex : buffer::FileFormat::SRecord, {});
-            QFile file(QString::fromStdString(ours + ".plain"));
-            file.open(QIODevice::WriteOnly);
-            file.write(text.data(), static_cast<qint64>(text.size()));
-        });
-        buffer::CBufferModel loaded;
-        const double load = Median([&] {
-            buffer::LoadRequest request;
-            request.fileOffsetText = "0";
-            buffer::ReadMainBufferFile(loaded, ours, hex ? "*.hex" : "*.s", request);
-        });
-        if (loaded.Buffer(0) != model.Buffer(0))
-            std::printf("MISMATCH: %s did not load back\n", ext);
-
-        const char* srecFormat = hex ? "-intel" : "-motorola";
-        const char* objFormat = hex ? "ihex" : "srec";
-        const std::string image = root + "image.bin";
-        double srecSave = -1, srecLoad = -1, objSave = -1, objLoad = -1;
-        if (haveSrecCat) {
-            srecSave = Tool("srec_cat " + image + " -binary -o " + root + "sc." + ext + " " + srecFormat);
-            srecLoad = Tool("srec_cat " + root + "sc." + ext + " " + srecFormat + " -o " + root + "sc.bin -binary");
-        }
-        if (haveObjcopy) {
-            objSave = Tool(std::string("objcopy -I binary -O ") + objFormat + " " + image + " " + root + "oc." + ext);
-            objLoad = Tool(
-                std::string("objcopy -I ") + objFormat + " -O binary " + root + "oc." + ext + " " + root + "oc.bin");
-        }
-        Row(hex ? "save Intel HEX" : "save S-record", save, srecSave, objSave);
-        Row(hex ? "  without sync" : "  without sync", plain, srecSave, objSave);
-        Row(hex ? "load Intel HEX" : "load S-record", load, srecLoad, objLoad);
+    for (const bool hex : { true, false }) {
+        const QString ext = hex ? "hex" : "s";
+        const QString objFormat = hex ? "ihex" : "srec", srecFormat = hex ? "-intel" : "-motorola";
+        const QString image = root + "image.bin";
+        Run objSave, objLoad, srecSave, srecLoad;
+        if (haveObjcopy)
+            objSave = Time(objcopy, { "-I", "binary", "-O", objFormat, image, root + "oc." + ext }, false);
+        if (haveSrecCat)
+            srecSave = Time(srecCat, { image, "-binary", "-o", root + "sc." + ext, srecFormat }, false);
+        // The file to load is the tool's when there is one (objcopy's first), else ours.
+        const QString ours = root + "ours." + ext;
+        const Run save = Time(self, { "--save", image, ours }, true);
+        const QString source = haveObjcopy ? root + "oc." + ext : haveSrecCat ? root + "sc." + ext : ours;
+        if (haveObjcopy)
+            objLoad = Time(objcopy, { "-I", objFormat, "-O", "binary", source, root + "oc.bin" }, false);
+        if (haveSrecCat)
+            srecLoad = Time(srecCat, { source, srecFormat, "-o", root + "sc.bin", "-binary" }, false);
+        const Run load = Time(self, { "--load", source, hex ? "*.hex" : "*.s" }, true);
+        std::printf("file: %s, %lld bytes\n", QFile(source).fileName().toStdString().c_str(),
+            static_cast<long long>(QFile(source).size()));
+        Row(hex ? "save Intel HEX" : "save S-record", save, objSave, srecSave);
+        Row(hex ? "load Intel HEX" : "load S-record", load, objLoad, srecLoad);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "buffer/BufferLoader.h"
 
+#include "buffer/BufferTexts.h"
 #include "buffer/FileFormat.h"
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
@@ -9,46 +10,59 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace buffer {
 
+// A load read into buffers of its own, waiting to go into the view's.
+struct StagedLoad {
+    CBufferModel buffers; // the buffers that result.changed names, the configuration word, fill byte, read mode
+    LoadResult result; // what the view does once they are in
+    std::string statement; // the sentence that names the refused records
+    bool entry = false; // a LoadFile: masks, the loaded-file name and the log line follow the data
+    CBufferDeviceParams device;
+    std::string fileName;
+};
+
 namespace {
 
-constexpr const char* kTruncatedText = "Data size exceed size of device, data file has been truncated.";
 constexpr std::size_t kHexStartBlock = 1024;
 constexpr std::size_t kSRecordStartBlock = 0x80000;
+constexpr qint64 kReadBlock = 1 << 20;
 
-enum class ReadStatus { Ok, CannotOpen, TooLarge };
-
-ReadStatus ReadWholeFile(const std::string& path, QByteArray& bytes)
+std::string FileName(const std::string& path)
 {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadStatus::CannotOpen;
-    if (file.size() > kMaxFileSize)
-        return ReadStatus::TooLarge;
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return ReadStatus::CannotOpen;
-    return ReadStatus::Ok;
+    return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
 }
 
-bool ReportReadFailure(ReadStatus status, LoadResult& result)
+// A box that ends a load, and the same text in the log.
+void Refuse(LoadResult& result, const std::string& text)
 {
-    if (status == ReadStatus::CannotOpen)
-        result.boxes.push_back({ "Error opening file", MB_OK | MB_ICONERROR });
-    else if (status == ReadStatus::TooLarge)
-        result.boxes.push_back({ "The file is too large to load.", MB_OK | MB_ICONERROR });
-    return status == ReadStatus::Ok;
+    result.boxes.push_back({ text, MB_OK | MB_ICONWARNING });
+    result.log.push_back(text);
+}
+
+bool Open(QFile& file, LoadResult& result)
+{
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        return false;
+    }
+    if (file.size() > kMaxFileSize) {
+        result.boxes.push_back({ kTextTooLarge, MB_OK | MB_ICONERROR });
+        return false;
+    }
+    return true;
 }
 
 BoxMessage TruncatedBox()
 {
-    return BoxMessage { kTruncatedText, MB_OK, kTextTruncated };
+    return BoxMessage { kTextTruncatedFallback, MB_OK, kTextTruncated };
 }
 
 std::string Upper(const std::string& text)
@@ -65,45 +79,124 @@ bool EndsWith(const std::string& text, const char* tail)
     return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
-// The outcome of a text-format read into an image.
-struct TextRead {
-    std::uint64_t highestEnd = 0;
-};
-
-// Reads S-records into a fresh block of the S-record start size.
-TextRead ReadSRecordImage(std::string_view text, std::vector<std::uint8_t>& image, std::uint8_t fill, std::size_t limit,
-    const ProgressFn& progress, LoadResult& result)
+std::string BadRecordsText(const std::string& name, int count, const ReadProblem& first)
 {
-    image.assign(std::min(kSRecordStartBlock, limit), fill);
-    CSRecordReader reader(image, fill, limit);
-    reader.ParseText(text, progress);
-    if (!reader.StopBox().text.empty())
-        result.boxes.push_back(reader.StopBox());
-    if (const std::string report = reader.SkippedReport(); !report.empty())
-        result.log.push_back(report);
-    return { reader.HighestDataEnd() };
+    if (count == 1)
+        return platform::Format(kFormatBadRecord, name.c_str(), first.line, ProblemKindText(first.kind));
+    return platform::Format(kFormatBadRecords, count, name.c_str(), first.line, ProblemKindText(first.kind));
 }
 
-// Reads an Intel HEX file into a fresh block; a file of S-records, or one whose read stops at a
-// line holding "S", goes to the S-record reader instead.
-TextRead ReadHexImage(std::string_view text, std::vector<std::uint8_t>& image, HexParser parser, std::uint8_t fill,
-    std::size_t limit, const ProgressFn& progress, LoadResult& result)
+// Runs a reader over the file from its start, one block at a time, until the reader is done.
+// False when the file cannot be read.
+template <typename Reader> bool ReadBlocks(QFile& file, Reader& reader)
 {
-    if (LooksLikeSRecords(text))
-        return ReadSRecordImage(text, image, fill, limit, progress, result);
-    image.assign(std::min(kHexStartBlock, limit), parser == HexParser::Main ? fill : 0xFF);
-    CIntelHexReader reader(image, parser, fill, limit);
-    std::string_view lastLine;
-    const int last = reader.ParseText(text, &lastLine, progress);
-    if (last == 0 && lastLine.find('S') != std::string_view::npos)
-        return ReadSRecordImage(text, image, fill, limit, progress, result);
-    if (!reader.StopBox().text.empty()) {
-        result.boxes.push_back(reader.StopBox());
-        result.log.push_back(platform::Format("%s (line %d).", reader.StopBox().text.c_str(), reader.LineNumber()));
+    if (!file.seek(0))
+        return false;
+    std::vector<char> block(static_cast<std::size_t>(std::min<qint64>(kReadBlock, file.size() + 1)));
+    std::size_t held = 0; // the unparsed tail of the previous block
+    std::uint64_t position = 0;
+    bool first = true;
+    for (;;) {
+        const std::size_t room = block.size() - held;
+        const qint64 n = file.read(block.data() + held, static_cast<qint64>(room));
+        if (n < 0)
+            return false;
+        const std::size_t size = held + static_cast<std::size_t>(n);
+        const bool last = file.atEnd() || (room > 0 && n == 0);
+        std::size_t skip = 0;
+        if (first && size >= 3 && std::memcmp(block.data(), "\xEF\xBB\xBF", 3) == 0)
+            skip = 3; // a UTF-8 byte-order mark
+        first = false;
+        const std::size_t used = skip
+            + reader.Parse(
+                TextBlock { std::string_view(block.data() + skip, size - skip), position + skip, last, room == 0 });
+        if (last || reader.Done())
+            return true;
+        std::memmove(block.data(), block.data() + used, size - used);
+        held = size - used;
+        position += used;
     }
-    if (const std::string report = reader.SkippedReport(); !report.empty())
-        result.log.push_back(report);
-    return { reader.HighestDataEnd() };
+}
+
+// The outcome of a text-format read into an image.
+struct TextRead {
+    bool ok = false; // there are data to load (maybe after the question)
+    std::uint64_t highestEnd = 0;
+    int problemCount = 0;
+    std::vector<ReadProblem> problems;
+};
+
+// What every record read ends with: a file without data, or with data only past the limit,
+// loads nothing.
+TextRead FinishRead(const CRecordImage& image, const std::string& name, LoadResult& result)
+{
+    TextRead read;
+    read.highestEnd = image.HighestDataEnd();
+    read.problemCount = image.ProblemCount();
+    read.problems = image.Problems();
+    if (!image.HasData()) {
+        if (read.problemCount == 0) {
+            Refuse(result, platform::Format(kFormatNoData, name.c_str()));
+        } else {
+            const ReadProblem& p = read.problems.front();
+            Refuse(result,
+                platform::Format(kFormatNoDataBad, name.c_str(), read.problemCount, read.problemCount == 1 ? "" : "s",
+                    p.line, ProblemKindText(p.kind)));
+        }
+        return read;
+    }
+    if (image.AllPastLimit()) {
+        const unsigned long long lowest = image.LowestAddress();
+        Refuse(result,
+            platform::Format(
+                kFormatPastLimit, name.c_str(), lowest, static_cast<unsigned long long>(image.Limit()), lowest));
+        return read;
+    }
+    read.ok = true;
+    return read;
+}
+
+TextRead ReadSRecordImage(QFile& file, const std::string& name, std::vector<std::uint8_t>& image, std::uint8_t fill,
+    std::size_t limit, std::int64_t offset, const ProgressFn& progress, LoadResult& result)
+{
+    image.assign(std::min(kSRecordStartBlock, limit), fill);
+    CSRecordReader reader(image, fill, limit, offset);
+    reader.Image().ReserveForText(static_cast<std::uint64_t>(file.size()));
+    reader.SetProgress(progress, static_cast<std::uint64_t>(file.size()));
+    if (!ReadBlocks(file, reader)) {
+        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        return {};
+    }
+    if (reader.LineAfterEnd() > 0)
+        result.log.push_back(platform::Format(kFormatAfterEnd, name.c_str(), reader.LineAfterEnd()));
+    return FinishRead(reader.Image(), name, result);
+}
+
+// Reads an Intel HEX file; a file of S-records, or one whose read stops at a line holding "S",
+// goes to the S-record reader instead.
+TextRead ReadHexImage(QFile& file, const std::string& name, std::vector<std::uint8_t>& image, HexParser parser,
+    std::uint8_t fill, std::size_t limit, std::int64_t offset, const ProgressFn& progress, LoadResult& result)
+{
+    if (LooksLikeSRecords(std::string_view(file.peek(1 << 16))))
+        return ReadSRecordImage(file, name, image, fill, limit, offset, progress, result);
+    image.assign(std::min(kHexStartBlock, limit), parser == HexParser::Main ? fill : 0xFF);
+    CIntelHexReader reader(image, parser, fill, limit, offset);
+    reader.Image().ReserveForText(static_cast<std::uint64_t>(file.size()));
+    reader.SetProgress(progress, static_cast<std::uint64_t>(file.size()));
+    if (!ReadBlocks(file, reader)) {
+        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        return {};
+    }
+    if (reader.Done()) {
+        if (reader.StopLine().find('S') != std::string::npos)
+            return ReadSRecordImage(file, name, image, fill, limit, offset, progress, result);
+        const ReadProblem& p = reader.Problems().back();
+        result.boxes.push_back(reader.StopBox());
+        result.log.push_back(platform::Format(
+            kFormatStopLog, reader.StopBox().text.c_str(), name.c_str(), p.line, ProblemKindText(p.kind)));
+        return {};
+    }
+    return FinishRead(reader.Image(), name, result);
 }
 
 void FinishTitle(const std::string& path, LoadResult& result)
@@ -112,7 +205,228 @@ void FinishTitle(const std::string& path, LoadResult& result)
     result.addToRecent = true;
 }
 
+// Reads a file into the main buffer of `staging` (whose fill byte and read mode apply).
+LoadResult StageMain(
+    CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
+{
+    LoadResult result;
+    result.path = path;
+    const CBufferDeviceParams& device = request.device;
+    const std::size_t limit = device.Limit();
+    QFile file(QString::fromStdString(path));
+    if (!Open(file, result))
+        return result;
+    const std::string name = FileName(path);
+    const std::size_t length = static_cast<std::size_t>(file.size());
+    if (length == 0) {
+        Refuse(result, platform::Format(kFormatNoData, name.c_str()));
+        return result;
+    }
+    const FileFormat format = FormatFromPattern(pattern);
+    const std::uint8_t fill = staging.FillByte();
+    const int k = ParseFileOffset(request.fileOffsetText);
+    std::vector<std::uint8_t> image;
+    bool offsetApplied = false;
+    if (format == FileFormat::Binary) {
+        const std::size_t size = device.selected ? device.memorySize : length;
+        if (device.selected && length > size && device.typeCode != 7)
+            result.boxes.push_back(TruncatedBox());
+        if (size > limit) {
+            result.boxes.push_back({ kTextBinaryTooLarge, MB_OK | MB_ICONERROR });
+            return result;
+        }
+        image.assign(size, fill);
+        const qint64 want = static_cast<qint64>(std::min(size, length));
+        if (file.read(reinterpret_cast<char*>(image.data()), want) != want) {
+            result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+            return result;
+        }
+    } else {
+        // A combined PIC image takes the offset after its sections are split off, as a binary
+        // one; any other image takes it record by record, before the limit is checked.
+        const bool pic = format == FileFormat::IntelHex && device.pic;
+        const std::int64_t recordOffset = pic ? 0 : k;
+        const TextRead read = format == FileFormat::IntelHex
+            ? ReadHexImage(file, name, image, pic ? HexParser::Mcu : HexParser::Main, fill, limit, recordOffset,
+                request.progress, result)
+            : ReadSRecordImage(file, name, image, fill, limit, recordOffset, request.progress, result);
+        if (!read.ok)
+            return result;
+        offsetApplied = !pic;
+        result.problemCount = read.problemCount;
+        result.problems = read.problems;
+        // A combined PIC image holds its other sections far above the program memory.
+        if (device.selected && !device.pic && device.memorySize < read.highestEnd)
+            result.boxes.push_back(TruncatedBox());
+        if (!device.selected && read.highestEnd < image.size())
+            image.resize(static_cast<std::size_t>(read.highestEnd));
+        if (pic) {
+            SplitCombinedImage(staging, image, device);
+            result.changed[kDataBuffer] = device.dataSize > 0;
+            result.changed[kConfigBuffer] = device.configMemoryWords > 0;
+            result.configWordChanged = device.configBytes > 0 && device.configHexAddress < image.size();
+            SwapProgramWords(image, device);
+        }
+    }
+    if (!offsetApplied && !ApplyFileOffset(image, k, fill, limit)) {
+        result.boxes.push_back({ kTextOffsetTooLarge, MB_OK | MB_ICONERROR });
+        return result;
+    }
+    if (device.selected && device.memorySize != 0)
+        image.resize(device.memorySize, fill);
+    ApplyReadMode(image, staging.ReadMode(), k, fill, device.selected);
+    staging.Buffer(kMainBuffer) = std::move(image);
+    result.readOk = true;
+    result.changed[kMainBuffer] = true;
+    result.showChecksum = true;
+    FinishTitle(path, result);
+    return result;
+}
+
+// Reads a file into the data buffer of `staging`.
+LoadResult StageData(
+    CBufferModel& staging, const std::string& path, const std::string& pattern, const LoadRequest& request)
+{
+    LoadResult result;
+    result.path = path;
+    const CBufferDeviceParams& device = request.device;
+    const std::size_t limit = device.bufferLimit > device.dataSize ? device.bufferLimit : device.dataSize;
+    QFile file(QString::fromStdString(path));
+    if (!Open(file, result))
+        return result;
+    const std::string name = FileName(path);
+    const std::size_t length = static_cast<std::size_t>(file.size());
+    if (length == 0) {
+        Refuse(result, platform::Format(kFormatNoData, name.c_str()));
+        return result;
+    }
+    const FileFormat format = FormatFromPattern(pattern);
+    const int k = ParseFileOffset(request.fileOffsetText);
+    std::vector<std::uint8_t> image;
+    if (format == FileFormat::Binary) {
+        const std::int64_t wanted
+            = device.selected ? static_cast<std::int64_t>(device.dataSize) : static_cast<std::int64_t>(length) + k;
+        const std::size_t size = static_cast<std::size_t>(std::max<std::int64_t>(wanted, 0));
+        if (device.selected && length > device.dataSize)
+            result.boxes.push_back(TruncatedBox());
+        if (size > limit) {
+            result.boxes.push_back({ kTextBinaryTooLarge, MB_OK | MB_ICONERROR });
+            return result;
+        }
+        image.assign(size, 0xFF);
+        const qint64 want = static_cast<qint64>(std::min(size, length));
+        if (file.read(reinterpret_cast<char*>(image.data()), want) != want) {
+            result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+            return result;
+        }
+    } else {
+        const TextRead read = format == FileFormat::IntelHex
+            ? ReadHexImage(file, name, image, HexParser::Data, 0xFF, limit, 0, request.progress, result)
+            : ReadSRecordImage(file, name, image, 0xFF, limit, 0, request.progress, result);
+        if (!read.ok)
+            return result;
+        result.problemCount = read.problemCount;
+        result.problems = read.problems;
+        if (device.selected && device.dataSize < read.highestEnd)
+            result.boxes.push_back(TruncatedBox());
+        if (!device.selected && read.highestEnd < image.size())
+            image.resize(static_cast<std::size_t>(read.highestEnd));
+        if (device.dataSize != 0 && device.dataSize < image.size())
+            image.resize(device.dataSize);
+    }
+    if (k > 0) {
+        std::vector<std::uint8_t> moved(image.size(), 0xFF);
+        if (static_cast<std::size_t>(k) < image.size())
+            std::copy_n(image.begin(), image.size() - static_cast<std::size_t>(k), moved.begin() + k);
+        image = std::move(moved);
+    }
+    staging.Buffer(kDataBuffer) = std::move(image);
+    result.readOk = true;
+    result.addToRecent = true;
+    result.changed[kDataBuffer] = true;
+    result.showChecksum = true;
+    return result;
+}
+
+// Puts the staged buffers into the model.
+LoadResult Commit(CBufferModel& model, StagedLoad& staged, bool incomplete)
+{
+    LoadResult result = std::move(staged.result);
+    for (int index = 0; index < kBufferCount; ++index) {
+        if (!result.changed[static_cast<std::size_t>(index)])
+            continue;
+        model.Buffer(index) = std::move(staged.buffers.Buffer(index));
+        model.SetIncomplete(index, incomplete);
+        model.SetModified(index, false);
+    }
+    if (result.configWordChanged)
+        model.ConfigWord() = std::move(staged.buffers.ConfigWord());
+    model.SetFillByte(staged.buffers.FillByte());
+    model.SetReadMode(staged.buffers.ReadMode());
+    if (staged.entry) {
+        if (staged.device.pic)
+            for (int kind : { 0, 2, 3 })
+                for (auto& box : MaskBuffer(model, kind, staged.device))
+                    result.boxes.push_back(box);
+        model.m_strLoadedFileName = staged.fileName;
+        result.log.push_back(staged.fileName + ".");
+        const std::string upper = Upper(staged.fileName);
+        result.compileSource = EndsWith(upper, ".JAM") || EndsWith(upper, ".STAPL");
+    }
+    return result;
+}
+
+// A clean read goes in at once; one with refused records waits for the question.
+LoadResult Settle(CBufferModel& model, const std::shared_ptr<StagedLoad>& staged)
+{
+    LoadResult& read = staged->result;
+    if (!read.readOk)
+        return std::move(read);
+    if (read.problemCount == 0)
+        return Commit(model, *staged, false);
+    LoadResult pending;
+    pending.path = read.path;
+    pending.problemCount = read.problemCount;
+    pending.problems = read.problems;
+    staged->statement = BadRecordsText(FileName(read.path), read.problemCount, read.problems.front());
+    pending.needsConfirmation = true;
+    pending.question = staged->statement + kTextKeepQuestion;
+    pending.staged = staged;
+    return pending;
+}
+
+std::shared_ptr<StagedLoad> NewStage(std::uint8_t fill, int readMode)
+{
+    auto staged = std::make_shared<StagedLoad>();
+    staged->buffers.SetFillByte(fill);
+    staged->buffers.SetReadMode(readMode);
+    return staged;
+}
+
 } // namespace
+
+LoadResult KeepReadData(CBufferModel& model, LoadResult& pending)
+{
+    if (!pending.staged)
+        return {};
+    const std::shared_ptr<StagedLoad> staged = std::move(pending.staged);
+    LoadResult result = Commit(model, *staged, true);
+    result.problemCount = pending.problemCount;
+    result.problems = pending.problems;
+    return result;
+}
+
+LoadResult DeclineReadData(LoadResult& pending)
+{
+    LoadResult result;
+    result.path = pending.path;
+    result.problemCount = pending.problemCount;
+    result.problems = pending.problems;
+    if (pending.staged)
+        result.log.push_back(pending.staged->statement + kTextNotLoaded);
+    pending.staged.reset();
+    return result;
+}
 
 const char* ReadModeText(int mode)
 {
@@ -179,7 +493,7 @@ void ApplyReadMode(std::vector<std::uint8_t>& image, int mode, int i0Signed, std
 std::vector<BoxMessage> MaskBuffer(CBufferModel& model, int kind, const CBufferDeviceParams& device)
 {
     if (!device.pic)
-        return { BoxMessage { "Internal Error! No way to mask the buffer.", MB_OK } };
+        return { BoxMessage { kTextNoMask, MB_OK } };
     if (kind == 1) {
         auto& data = model.Buffer(kDataBuffer);
         std::fill(data.begin(), data.end(), 0xFF);
@@ -235,129 +549,17 @@ std::vector<BoxMessage> MaskBuffer(CBufferModel& model, int kind, const CBufferD
 LoadResult ReadMainBufferFile(
     CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
-    LoadResult result;
-    result.path = path;
-    const CBufferDeviceParams& device = request.device;
-    const std::size_t limit = device.Limit();
-    QByteArray bytes;
-    if (!ReportReadFailure(ReadWholeFile(path, bytes), result))
-        return result;
-    result.readOk = true;
-    const std::size_t length = static_cast<std::size_t>(bytes.size());
-    const FileFormat format = FormatFromPattern(pattern);
-    if (length == 0) {
-        FinishTitle(path, result);
-        return result;
-    }
-    const std::uint8_t fill = model.FillByte();
-    const std::string_view text(bytes.constData(), length);
-    std::vector<std::uint8_t> image;
-    if (format == FileFormat::Binary) {
-        const std::size_t size = device.selected ? device.memorySize : length;
-        if (device.selected && length > size && device.typeCode != 7)
-            result.boxes.push_back(TruncatedBox());
-        if (size > limit) {
-            result.boxes.push_back(
-                { "The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR });
-            result.readOk = false;
-            return result;
-        }
-        image.assign(size, fill);
-        std::copy_n(bytes.constData(), std::min(size, length), image.begin());
-    } else {
-        const TextRead read = format == FileFormat::IntelHex
-            ? ReadHexImage(
-                text, image, device.pic ? HexParser::Mcu : HexParser::Main, fill, limit, request.progress, result)
-            : ReadSRecordImage(text, image, fill, limit, request.progress, result);
-        // A combined PIC image holds its other sections far above the program memory.
-        if (device.selected && !device.pic && device.memorySize < read.highestEnd)
-            result.boxes.push_back(TruncatedBox());
-        if (!device.selected && read.highestEnd < image.size())
-            image.resize(static_cast<std::size_t>(read.highestEnd));
-        if (format == FileFormat::IntelHex && device.pic) {
-            SplitCombinedImage(model, image, device);
-            result.changed[kDataBuffer] = device.dataSize > 0;
-            result.changed[kConfigBuffer] = device.configMemoryWords > 0;
-            for (int index : { kDataBuffer, kConfigBuffer })
-                if (result.changed[index])
-                    model.SetIncomplete(index, false);
-            result.configWordChanged = device.configBytes > 0 && device.configHexAddress < image.size();
-            SwapProgramWords(image, device);
-        }
-    }
-    const int k = ParseFileOffset(request.fileOffsetText);
-    if (!ApplyFileOffset(image, k, fill, limit)) {
-        result.boxes.push_back({ "The file offset makes the buffer larger than the buffer limit; nothing was loaded.",
-            MB_OK | MB_ICONERROR });
-        result.readOk = false;
-        return result;
-    }
-    if (device.selected && device.memorySize != 0)
-        image.resize(device.memorySize, fill);
-    ApplyReadMode(image, model.ReadMode(), k, fill, device.selected);
-    model.Buffer(kMainBuffer) = std::move(image);
-    model.SetIncomplete(kMainBuffer, false);
-    result.changed[kMainBuffer] = true;
-    result.showChecksum = true;
-    FinishTitle(path, result);
-    return result;
+    const auto staged = NewStage(model.FillByte(), model.ReadMode());
+    staged->result = StageMain(staged->buffers, path, pattern, request);
+    return Settle(model, staged);
 }
 
 LoadResult ReadDataBufferFile(
     CBufferModel& model, const std::string& path, const std::string& pattern, const LoadRequest& request)
 {
-    LoadResult result;
-    result.path = path;
-    const CBufferDeviceParams& device = request.device;
-    const std::size_t limit = device.bufferLimit > device.dataSize ? device.bufferLimit : device.dataSize;
-    QByteArray bytes;
-    if (!ReportReadFailure(ReadWholeFile(path, bytes), result))
-        return result;
-    result.readOk = true;
-    result.addToRecent = true;
-    const std::size_t length = static_cast<std::size_t>(bytes.size());
-    if (length == 0)
-        return result;
-    const FileFormat format = FormatFromPattern(pattern);
-    const int k = ParseFileOffset(request.fileOffsetText);
-    const std::string_view text(bytes.constData(), length);
-    std::vector<std::uint8_t> image;
-    if (format == FileFormat::Binary) {
-        const std::int64_t wanted
-            = device.selected ? static_cast<std::int64_t>(device.dataSize) : static_cast<std::int64_t>(length) + k;
-        const std::size_t size = static_cast<std::size_t>(std::max<std::int64_t>(wanted, 0));
-        if (device.selected && length > device.dataSize)
-            result.boxes.push_back(TruncatedBox());
-        if (size > limit) {
-            result.boxes.push_back(
-                { "The file is larger than the buffer limit; nothing was loaded.", MB_OK | MB_ICONERROR });
-            result.readOk = false;
-            return result;
-        }
-        image.assign(size, 0xFF);
-        std::copy_n(bytes.constData(), std::min(size, length), image.begin());
-    } else {
-        const TextRead read = format == FileFormat::IntelHex
-            ? ReadHexImage(text, image, HexParser::Data, 0xFF, limit, request.progress, result)
-            : ReadSRecordImage(text, image, 0xFF, limit, request.progress, result);
-        if (device.selected && device.dataSize < read.highestEnd)
-            result.boxes.push_back(TruncatedBox());
-        if (!device.selected && read.highestEnd < image.size())
-            image.resize(static_cast<std::size_t>(read.highestEnd));
-        if (device.dataSize != 0 && device.dataSize < image.size())
-            image.resize(device.dataSize);
-    }
-    if (k > 0) {
-        std::vector<std::uint8_t> moved(image.size(), 0xFF);
-        if (static_cast<std::size_t>(k) < image.size())
-            std::copy_n(image.begin(), image.size() - static_cast<std::size_t>(k), moved.begin() + k);
-        image = std::move(moved);
-    }
-    model.Buffer(kDataBuffer) = std::move(image);
-    model.SetIncomplete(kDataBuffer, false);
-    result.changed[kDataBuffer] = true;
-    result.showChecksum = true;
-    return result;
+    const auto staged = NewStage(model.FillByte(), model.ReadMode());
+    staged->result = StageData(staged->buffers, path, pattern, request);
+    return Settle(model, staged);
 }
 
 LoadResult LoadFile(
@@ -365,43 +567,35 @@ LoadResult LoadFile(
 {
     std::vector<BoxMessage> first;
     if (!request.device.selected)
-        first.push_back(
-            { "Device not been selected. \r\nYou need re-load the data after selected the device.", MB_OK });
+        first.push_back({ kTextNoDevice, MB_OK });
     COpenedFileEntry entry;
     entry.FileName = path;
     entry.Offset = request.fileOffsetText;
     if (request.lookupOpenedFile)
         LookupOpenedFile(entry);
     const std::string usePattern = entry.Format.empty() ? pattern : entry.Format;
-    model.SetFillByte(entry.Fill == "FF" ? 0xFF : 0x00);
-    model.SetReadMode(entry.OpenMode >= 0 && entry.OpenMode <= 8 ? entry.OpenMode : 0);
 
     LoadRequest inner = request;
     inner.fileOffsetText = entry.Offset;
-    LoadResult result;
-    if (request.device.pic) {
-        result = ReadMainBufferFile(model, entry.FileName, usePattern, inner);
-        if (result.readOk) {
-            for (int kind : { 0, 2, 3 })
-                for (auto& box : MaskBuffer(model, kind, request.device))
-                    result.boxes.push_back(box);
-        }
-    } else if (request.bufferIndex == kMainBuffer) {
-        result = ReadMainBufferFile(model, entry.FileName, usePattern, inner);
+    const auto staged
+        = NewStage(entry.Fill == "FF" ? 0xFF : 0x00, entry.OpenMode >= 0 && entry.OpenMode <= 8 ? entry.OpenMode : 0);
+    staged->entry = true;
+    staged->device = request.device;
+    staged->fileName = entry.FileName;
+    if (request.device.pic || request.bufferIndex == kMainBuffer) {
+        staged->result = StageMain(staged->buffers, entry.FileName, usePattern, inner);
     } else if (request.bufferIndex == kDataBuffer) {
-        result = ReadDataBufferFile(model, entry.FileName, usePattern, inner);
+        staged->result = StageData(staged->buffers, entry.FileName, usePattern, inner);
     } else {
-        result.path = entry.FileName;
-        result.log.push_back("This buffer takes no file on this device; nothing was loaded.");
+        staged->result.path = entry.FileName;
+        staged->result.log.push_back(kTextNoFileForBuffer);
     }
+    // The header pane's field shows the offset the data went in with.
+    staged->result.offsetText = entry.Offset;
+    LoadResult result = Settle(model, staged);
+    if (!result.readOk)
+        result.offsetText.clear();
     result.boxes.insert(result.boxes.begin(), first.begin(), first.end());
-    result.offsetText = entry.Offset;
-    if (result.readOk) {
-        model.m_strLoadedFileName = entry.FileName;
-        result.log.push_back(entry.FileName + ".");
-        const std::string upper = Upper(entry.FileName);
-        result.compileSource = EndsWith(upper, ".JAM") || EndsWith(upper, ".STAPL");
-    }
     return result;
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 // Loading files into the buffers. Every entry point returns what the view must do afterwards
 // (log lines, boxes, title, recent-file entry) instead of doing it; a load that fails leaves the
-// buffers as they were.
+// buffers as they were, and a load whose reader refused records changes nothing until the
+// view's question is answered. Files are read in blocks and parsed in place.
 
 #include "buffer/BufferModel.h"
 #include "buffer/BufferTypes.h"
 #include "buffer/OpenedFileEntry.h"
+#include "buffer/RecordImage.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,21 +26,39 @@ struct LoadRequest {
     ProgressFn progress; // progress of a HEX or S-record read (caption: language text 75)
 };
 
+struct StagedLoad;
+
 struct LoadResult {
-    bool readOk = false; // the file was read (its contents may still be partial)
+    bool readOk = false; // the file's data went into the buffers (with problems: after Yes)
     std::array<bool, kBufferCount> changed {}; // buffers replaced
     bool configWordChanged = false;
     std::vector<std::string> log; // message-log lines, without line ends
     std::vector<BoxMessage> boxes; // to show in order
-    std::string offsetText; // to write back into the header pane's file-offset field
+    std::string offsetText; // to write back into the header pane's file-offset field; empty: keep it
     std::string title; // new main-window title; empty: keep it
     bool addToRecent = false; // add `path` to the recent-file list
     bool showChecksum = false; // redisplay the current tab with its checksum
     bool compileSource = false; // a JAM or STAPL source: the view runs the configured compiler
     std::string path; // the path that was loaded
 
+    // Records the reader refused: their count and the first kKeptProblems of them.
+    int problemCount = 0;
+    std::vector<ReadProblem> problems;
+    // Records were refused and nothing has changed yet: show `boxes`, ask `question` (Yes/No),
+    // then call KeepReadData on Yes and DeclineReadData on No (or without a person to ask).
+    bool needsConfirmation = false;
+    std::string question;
+    std::shared_ptr<StagedLoad> staged; // what Yes puts into the buffers
+
     bool AnyChanged() const { return changed[0] || changed[1] || changed[2] || configWordChanged; }
 };
+
+// Yes to a load's question: the records that could be read go into the buffers, the holes keep
+// the fill byte, and the buffers are marked incomplete (Save asks before writing them). Returns
+// what the view does next, as after a load without problems.
+LoadResult KeepReadData(CBufferModel& model, LoadResult& pending);
+// No: nothing changes; the result's log says why.
+LoadResult DeclineReadData(LoadResult& pending);
 
 // The whole load of a file into the current buffer with its remembered options: the warning
 // without a device, the opened-file lookup, fill byte and read mode, the reader by buffer (a PIC

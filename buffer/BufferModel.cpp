@@ -32,6 +32,17 @@ void CBufferModel::SetIncomplete(int index, bool incomplete)
         m_incomplete[static_cast<std::size_t>(index)] = incomplete;
 }
 
+bool CBufferModel::IsModified(int index) const
+{
+    return index >= 0 && index < kBufferCount && m_modified[static_cast<std::size_t>(index)];
+}
+
+void CBufferModel::SetModified(int index, bool modified)
+{
+    if (index >= 0 && index < kBufferCount)
+        m_modified[static_cast<std::size_t>(index)] = modified;
+}
+
 std::uint16_t BufferChecksum(const std::vector<std::uint8_t>& data)
 {
     std::uint32_t sum = 0;

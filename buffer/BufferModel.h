@@ -32,6 +32,11 @@ public:
     bool IsIncomplete(int index) const;
     void SetIncomplete(int index, bool incomplete);
 
+    // Set by an edit in the hex editor; cleared by a load into the buffer, a read of it and a
+    // save of it.
+    bool IsModified(int index) const;
+    void SetModified(int index, bool modified);
+
     // The file last opened through the recent-file or open-file path, and the file last loaded.
     std::string m_strFileName;
     std::string m_strLoadedFileName;
@@ -40,6 +45,7 @@ private:
     std::array<std::vector<std::uint8_t>, kBufferCount> m_buffers;
     std::vector<std::uint8_t> m_configWord;
     std::array<bool, kBufferCount> m_incomplete {};
+    std::array<bool, kBufferCount> m_modified {};
     std::uint8_t m_fill = 0xFF;
     int m_readMode = 0;
 };

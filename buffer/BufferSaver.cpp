@@ -1,50 +1,34 @@
 #include "buffer/BufferSaver.h"
 
+#include "buffer/BufferTexts.h"
 #include "buffer/ImageTransforms.h"
 #include "buffer/IntelHex.h"
 #include "buffer/SRecord.h"
+#include "platform/FileSync.h"
 #include "platform/MessageBox.h"
 
 #include <QSaveFile>
 #include <QString>
 
-#include <cctype>
+#include <algorithm>
+#include <cstring>
 
 namespace buffer {
 
 namespace {
 constexpr std::size_t kSegmentFormLimit = 0x100000;
-
-std::string LowerExtension(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 } // namespace
 
 std::optional<FileFormat> SaveFormatOfExtension(const std::string& path)
 {
-    const std::string ext = LowerExtension(path);
-    if (ext == "hex")
-        return FileFormat::IntelHex;
-    if (ext == "s" || ext == "mot" || ext == "srec" || ext == "s19" || ext == "s28" || ext == "s37")
-        return FileFormat::SRecord;
-    if (ext == "bin")
-        return FileFormat::Binary;
-    return std::nullopt;
+    return FormatForFileName(path);
 }
 
 FileFormat SaveFormatFor(const std::string& path, const std::string& pattern)
 {
     if (!pattern.empty())
         return FormatFromPattern(pattern);
-    return SaveFormatOfExtension(path).value_or(FileFormat::Binary);
+    return FormatForFileName(path).value_or(FileFormat::Binary);
 }
 
 const char* SaveFormatName(FileFormat format)
@@ -89,8 +73,64 @@ std::string FormatBuffer(
     return out;
 }
 
-SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-    const CBufferDeviceParams& device, const SaveOptions& options)
+namespace {
+
+// Writes the buffer's text in slices, so that no text of the whole image is held at once, and
+// starts each slice on its way to disk while the next is formatted: the commit's sync then waits
+// for little. False on a failed write.
+bool WriteText(QSaveFile& file, const std::vector<std::uint8_t>& data, FileFormat format)
+{
+    constexpr std::size_t kSlice = 1 << 20; // image bytes per slice: a multiple of 64 KB
+    constexpr qint64 kWriteback = 4 << 20;
+    const bool hex = format == FileFormat::IntelHex;
+    const bool shortForm = data.size() <= 0xFFFF;
+    std::string text;
+    text.resize(std::max(IntelHexLinearBound(kSlice), SRecordsBound(kSlice)) + 64);
+    std::uint64_t upper = kNoUpper;
+    qint64 written = 0, started = 0;
+    for (std::size_t p = 0; p < data.size() || p == 0; p += kSlice) {
+        const std::size_t n = std::min(kSlice, data.size() - p);
+        char* end = hex ? PutIntelHexLinear(text.data(), data.data() + p, n, static_cast<std::uint32_t>(p), upper)
+                        : PutSRecords(text.data(), data.data() + p, n, static_cast<std::uint32_t>(p), shortForm);
+        if (p + n >= data.size()) {
+            const char* tail = hex ? ":00000001FF\r\n" : "S9030000FC\r\n";
+            const std::size_t length = std::char_traits<char>::length(tail);
+            std::memcpy(end, tail, length);
+            end += length;
+        }
+        const qint64 size = static_cast<qint64>(end - text.data());
+        if (file.write(text.data(), size) != size)
+            return false;
+        written += size;
+        if (written - started >= kWriteback && file.flush()) {
+            platform::StartWriteback(file.handle(), started, written - started);
+            started = written;
+        }
+        if (p + n >= data.size())
+            break;
+    }
+    return true;
+}
+
+bool WriteBytes(
+    QSaveFile& file, const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device)
+{
+    const std::vector<std::uint8_t>& data = model.Buffer(bufferIndex);
+    if (format == FileFormat::Binary)
+        return file.write(reinterpret_cast<const char*>(data.data()), static_cast<qint64>(data.size()))
+            == static_cast<qint64>(data.size());
+    const bool combined = format == FileFormat::IntelHex && device.pic && bufferIndex == kMainBuffer;
+    const bool segmentForm = format == FileFormat::IntelHex && data.size() < kSegmentFormLimit;
+    if (!combined && !segmentForm)
+        return WriteText(file, data, format);
+    const std::string text = FormatBuffer(model, bufferIndex, format, device);
+    return file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+}
+
+} // namespace
+
+SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& path, const CBufferDeviceParams& device,
+    const SaveOptions& options)
 {
     SaveResult result;
     result.format = SaveFormatFor(path, options.pattern);
@@ -98,21 +138,20 @@ SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::str
         result.needsConfirmation = true;
         return result;
     }
-    const std::string text = FormatBuffer(model, bufferIndex, result.format, device);
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) {
-        result.boxes.push_back({ "Error opening file", MB_OK | MB_ICONERROR });
+        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())
-        || !file.commit()) {
+    if (!WriteBytes(file, model, bufferIndex, result.format, device) || !file.commit()) {
         file.cancelWriting();
-        result.boxes.push_back({ "Error writing file", MB_OK | MB_ICONERROR });
+        result.boxes.push_back({ kTextWriteError, MB_OK | MB_ICONERROR });
         result.log.push_back("Could not save " + path + ": " + file.errorString().toStdString());
         return result;
     }
     result.saved = true;
+    model.SetModified(bufferIndex, false);
     result.log.push_back("Saved " + std::to_string(model.Buffer(bufferIndex).size()) + " bytes to " + path + " ("
         + SaveFormatName(result.format) + ").");
     return result;

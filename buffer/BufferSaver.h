@@ -3,6 +3,7 @@
 // written through QSaveFile: a failed save leaves the old file in place.
 
 #include "buffer/BufferModel.h"
+#include "buffer/BufferTexts.h"
 #include "buffer/BufferTypes.h"
 #include "buffer/FileFormat.h"
 
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace buffer {
-
-// The question asked before a buffer the data pump marked incomplete is saved (Yes/No, caption
-// language text 61).
-inline constexpr const char* kIncompleteQuestion = "The buffer holds an incomplete read. Save it anyway?";
 
 struct SaveOptions {
     std::string pattern; // a format pattern or filter text; empty: the extension decides
@@ -29,9 +26,9 @@ struct SaveResult {
     std::vector<BoxMessage> boxes;
 };
 
-// The format a file name's extension names: ".hex" Intel HEX; ".s", ".mot", ".srec", ".s19",
-// ".s28", ".s37" S-records; ".bin" binary; letter case ignored. None for any other extension or
-// none at all.
+// The format a file name's extension names, by the one list kFormatExtensions (FileFormat.h):
+// ".hex" Intel HEX; ".s", ".mot", ".srec", ".s19", ".s28", ".s37" S-records; ".bin" binary;
+// letter case ignored. None for any other extension or none at all.
 std::optional<FileFormat> SaveFormatOfExtension(const std::string& path);
 
 // The format a save uses: by pattern when given, else by the extension (anything it does not
@@ -48,7 +45,8 @@ const char* SaveFormatName(FileFormat format);
 std::string FormatBuffer(
     const CBufferModel& model, int bufferIndex, FileFormat format, const CBufferDeviceParams& device);
 
-SaveResult SaveBuffer(const CBufferModel& model, int bufferIndex, const std::string& path,
-    const CBufferDeviceParams& device, const SaveOptions& options = {});
+// Saves the buffer; a saved buffer is no longer marked modified.
+SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& path, const CBufferDeviceParams& device,
+    const SaveOptions& options = {});
 
 } // namespace buffer

@@ -16,24 +16,27 @@ std::string Lower(std::string_view text)
     return out;
 }
 
-bool EndsWith(const std::string& text, std::string_view tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 } // namespace
+
+std::optional<FileFormat> FormatForFileName(std::string_view fileName)
+{
+    const std::size_t slash = fileName.find_last_of("/\\");
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::nullopt;
+    const std::string ext = Lower(fileName.substr(dot + 1));
+    for (const FormatExtension& entry : kFormatExtensions)
+        if (ext == entry.extension)
+            return entry.format;
+    return std::nullopt;
+}
 
 std::string GetFormatPattern(std::string_view fileName)
 {
-    const std::string name = Lower(fileName);
-    if (EndsWith(name, ".hex"))
-        return "*.hex";
-    if (EndsWith(name, ".s"))
-        return "*.s";
-    // The other S-record endings that Save writes load as S-records too.
-    for (const char* ext : {".mot", ".srec", ".s19", ".s28", ".s37"})
-        if (EndsWith(name, ext))
-            return "*" + std::string(ext);
-    return "*.bin";
+    const std::optional<FileFormat> format = FormatForFileName(fileName);
+    if (!format || *format == FileFormat::Binary)
+        return "*.bin";
+    return "*" + Lower(fileName.substr(fileName.rfind('.')));
 }
 
 bool PatternHasExtension(std::string_view pattern, std::string_view ext)
@@ -50,11 +53,9 @@ bool PatternHasExtension(std::string_view pattern, std::string_view ext)
 
 FileFormat FormatFromPattern(std::string_view pattern)
 {
-    if (PatternHasExtension(pattern, "hex"))
-        return FileFormat::IntelHex;
-    for (const char* ext : {"s", "mot", "srec", "s19", "s28", "s37"})
-        if (PatternHasExtension(pattern, ext))
-            return FileFormat::SRecord;
+    for (const FormatExtension& entry : kFormatExtensions)
+        if (entry.format != FileFormat::Binary && PatternHasExtension(pattern, entry.extension))
+            return entry.format;
     return FileFormat::Binary;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // File formats by name and by pattern.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,8 +9,29 @@ namespace buffer {
 
 enum class FileFormat { Binary, IntelHex, SRecord };
 
-// "*.hex" for a name ending in ".hex", "*.s" for ".s", "*.mot" for ".mot", otherwise "*.bin";
-// letter case ignored.
+// The one list of file-name extensions (lower case, without the dot) that name a format. Loading
+// by name, the file-options dialog's preselection, saving and FORMATS.md all follow it.
+struct FormatExtension {
+    const char* extension;
+    FileFormat format;
+};
+inline constexpr FormatExtension kFormatExtensions[] = {
+    { "hex", FileFormat::IntelHex },
+    { "s", FileFormat::SRecord },
+    { "mot", FileFormat::SRecord },
+    { "srec", FileFormat::SRecord },
+    { "s19", FileFormat::SRecord },
+    { "s28", FileFormat::SRecord },
+    { "s37", FileFormat::SRecord },
+    { "bin", FileFormat::Binary },
+};
+
+// The format that the extension of a file name (or path) names, letter case ignored; none when
+// the extension is not in kFormatExtensions ("a.rom", "a.hex.bak", "hex").
+std::optional<FileFormat> FormatForFileName(std::string_view fileName);
+
+// "*.<ext>" for a name whose extension names Intel HEX or S-records ("*.hex", "*.s", "*.s19", ...),
+// otherwise "*.bin"; letter case ignored.
 std::string GetFormatPattern(std::string_view fileName);
 
 // The format a pattern (or a filter text such as "Hex Files (*.hex)") asks for. Each "*.ext" is

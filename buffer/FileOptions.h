@@ -28,8 +28,9 @@ inline constexpr FormatChoice kFormatChoices[] = {
 inline constexpr const char* kFillChoices[] = { "Normal", "Fill 'FF'", "Fill '00'" };
 inline constexpr const char* kDefaultOffsetText = "000000";
 
-// The format entry preselected for a file name (by its ending, case ignored): ".hex" Intel Hex,
-// ".s" Motorola S, ".rom", ".stapl", ".jam", ".jbc", ".jed", anything else Binary.
+// The format entry preselected for a file name (by its ending, case ignored): Intel Hex and
+// Motorola S by kFormatExtensions (".s", ".mot", ".srec", ".s19", ...), then ".rom", ".stapl",
+// ".jam", ".jbc", ".jed", anything else Binary.
 int PreselectedFormat(std::string_view fileName);
 
 // What OK stores for a fill entry.

@@ -4,6 +4,7 @@
 // memory; the callers do the file I/O.
 
 #include "buffer/BufferTypes.h"
+#include "buffer/RecordImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -44,53 +45,65 @@ int WriteIntelHexSection(std::string& out, const std::uint8_t* data, std::size_t
 // The end record.
 void WriteIntelHexEnd(std::string& out);
 
+// The same records of 16 bytes as WriteIntelHexSection, written into memory the caller holds:
+// at most IntelHexLinearBound(length) characters from `out`; returns their end.
+std::size_t IntelHexLinearBound(std::size_t length);
+char* PutIntelHexLinear(
+    char* out, const std::uint8_t* data, std::size_t length, std::uint32_t start, std::uint64_t& lastUpper);
+
 // Which line parser a read uses.
 enum class HexParser {
-    Main, // main buffer: bad records are skipped and counted
-    Mcu, // main buffer of a combined PIC image: a bad record stops the read; gaps are 0xFF
-    Data, // data buffer: a bad record or a non-record line stops the read; gaps are 0xFF
+    Main, // main buffer: bad records are refused and counted, the read goes on
+    Mcu, // main buffer of a combined PIC image: the first bad record stops the read; gaps are 0xFF
+    Data, // data buffer: likewise
 };
 
-// The reader state of one read (address bases, highest data end) and the target buffer. Parse
-// every line with ParseLine while it returns 1.
+// The reader state of one read (address base, the image with its written bytes, the refused
+// records) and the target buffer.
 class CIntelHexReader {
 public:
-    CIntelHexReader(std::vector<std::uint8_t>& buffer, HexParser parser, std::uint8_t fill, std::size_t limit);
+    // Records land at their address plus `offset` (bytes moved below 0 are dropped); nothing is
+    // stored at or beyond `limit`.
+    CIntelHexReader(std::vector<std::uint8_t>& buffer, HexParser parser, std::uint8_t fill, std::size_t limit,
+        std::int64_t offset = 0);
 
-    // 1 to go on reading, 0 to stop (the box names why). The line may end in CR and blanks.
+    // One line, without or with its line end; trailing blanks are ignored. 1 to go on, 0 when
+    // the read stops (StopBox names why).
     int ParseLine(std::string_view line);
+    // The complete lines of a block (see TextBlock); returns the bytes used.
+    std::size_t Parse(const TextBlock& block);
+    // The whole text; 0 when the read stopped at a bad record, else 1.
+    int ParseText(std::string_view text, const ProgressFn& progress = {});
+    // `progress` is called every 5,002 lines with the file position and `total`.
+    void SetProgress(ProgressFn progress, std::uint64_t total);
 
-    // Reads the whole text; the result is the last parse result. `lastLine` receives the line
-    // that stopped the read, `progress` is called every 5,002 lines.
-    int ParseText(std::string_view text, std::string_view* lastLine = nullptr, const ProgressFn& progress = {});
-
-    std::uint64_t HighestDataEnd() const { return m_highestEnd; }
-    bool HasData() const { return m_hasData; }
-    int SkippedLines() const { return m_skipped; }
-    int FirstSkippedLine() const { return m_firstSkipped; }
+    bool Done() const { return m_stopped; }
+    CRecordImage& Image() { return m_image; }
+    const CRecordImage& Image() const { return m_image; }
+    std::uint64_t HighestDataEnd() const { return m_image.HighestDataEnd(); }
+    bool HasData() const { return m_image.HasData(); }
+    int ProblemCount() const { return m_image.ProblemCount(); }
+    const std::vector<ReadProblem>& Problems() const { return m_image.Problems(); }
     int LineNumber() const { return m_lineNo; }
-    // The box of the line that stopped the read (empty text when none did).
+    // The box of the record that stopped the read (empty text when none did), and that line.
     const BoxMessage& StopBox() const { return m_stopBox; }
-    // The log line that reports skipped records ("" when none were skipped).
-    std::string SkippedReport() const;
+    const std::string& StopLine() const { return m_stopLine; }
 
 private:
-    int Skip();
-    int Stop(const char* text);
-    bool Store(std::uint64_t address, const std::uint8_t* data, int count);
+    int Record(const std::uint8_t* bytes, std::string_view line);
+    int Problem(ProblemKind kind, std::string_view line);
+    void Progress(std::uint64_t position);
 
-    std::vector<std::uint8_t>& m_buffer;
+    CRecordImage m_image;
     HexParser m_parser;
-    std::uint8_t m_fill;
-    std::size_t m_limit;
     std::uint32_t m_addressBase = 0;
-    std::uint32_t m_linearBase = 0;
-    std::uint64_t m_highestEnd = 0;
-    bool m_hasData = false;
     int m_lineNo = 0;
-    int m_skipped = 0;
-    int m_firstSkipped = 0;
+    bool m_stopped = false;
     BoxMessage m_stopBox;
+    std::string m_stopLine;
+    ProgressFn m_progress;
+    std::uint64_t m_total = 0;
+    int m_untilProgress = 5002;
 };
 
 // Splits text into lines ('\n', '\r\n' or '\r' alone ending a line) and calls `line` for each
@@ -114,10 +127,42 @@ template <typename F> std::size_t ForEachLine(std::string_view text, F&& line)
     return n;
 }
 
+// The byte of every pair of characters (the first in the low 8 bits of the index), -1 for a
+// pair that is not two hex digits: one lookup per byte.
+extern const std::int16_t* const kHexPairValues;
+
+// The byte of two hex digits, or -1.
+inline int HexPairValue(const char* text)
+{
+    return kHexPairValues[static_cast<unsigned char>(text[0]) | static_cast<unsigned char>(text[1]) << 8];
+}
+
+// Decodes 2*n hex digits into bytes and adds them to `sum`; false on a non-digit.
+inline bool DecodeHexSum(const char* text, std::size_t n, std::uint8_t* out, unsigned& sum)
+{
+    int bad = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int v = HexPairValue(text + 2 * i);
+        bad |= v;
+        sum += static_cast<unsigned>(v);
+        out[i] = static_cast<std::uint8_t>(v);
+    }
+    return bad >= 0;
+}
+
 // Decodes 2*n hex digits into bytes; false on a non-digit.
 bool DecodeHexBytes(const char* text, std::size_t n, std::uint8_t* out);
 
-// The line without trailing CR, LF, blanks and tabs.
+// The line without trailing CR, LF, blanks, tabs and DOS end-of-file marks (0x1A).
 std::string_view TrimLineEnd(std::string_view line);
+
+// Where the line starting at `p` ends: the first CR or LF, or `end`. `next` receives the start
+// of the following line. False when the block may not hold the whole line yet (no line end
+// before `end`, or a CR as its last byte) and the block is neither the last nor forced.
+bool FindLineEnd(const char* p, const char* end, const TextBlock& block, const char*& lineEnd, const char*& next);
+// Whether a record that should end at `q` does: a line end, the end of the last block, or
+// blanks up to one. `next` receives the start of the following line. Returns 1 when it does,
+// 0 when more characters follow on the line, -1 when the block may not hold the line end yet.
+int RecordEndsAt(const char* q, const char* end, const TextBlock& block, const char*& next);
 
 } // namespace buffer

@@ -126,11 +126,11 @@ constexpr std::array<const char*, 126> kBank1 = {
     "QUALCOMM", // 70
     "Sony", // F1
     "Cray Research", // F2
-    "AMS (Austria Micro)", // 73
+    "AMS(Austria Micro)", // 73
     "Vitesse", // F4
     "Aster Electronics", // 75
     "Bay Networks (Synoptic)", // 76
-    "Zentrum (ZMD)", // F7
+    "Zentrum/ZMD", // F7
     "TRW", // F8
     "Thesys", // 79
     "Solbourne Computer", // 7A

@@ -15,4 +15,5 @@ using LRESULT = std::intptr_t;
 constexpr BOOL FALSE = 0;
 constexpr BOOL TRUE = 1;
 
+constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_USER = 0x0400;

@@ -1,11 +1,15 @@
 #include "operations/ui/BufferCommands.h"
 
+#include "buffer/BufferEdit.h"
 #include "buffer/FileCombiner.h"
 #include "buffer/FileFormat.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/FillBufferDlg.h"
+#include "buffer/ui/FindDlg.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
+#include "link/LinkLease.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
@@ -22,12 +26,17 @@
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QTabBar>
+#include <QTextEdit>
 #include <QUrl>
 
 #include <algorithm>
@@ -140,6 +149,8 @@ CBufferCommands::CBufferCommands(CTonrigView& view, buffer::CBufferModel& model)
         return FileChoice { path.toStdString(), selected.toStdString() };
     };
     m_runOptions = [](CFileOptionsDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
+    m_runFill = [](CFillBufferDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
+    m_runFind = [](CFindDlg& dialog) { return dialog.exec() == QDialog::Accepted; };
 }
 
 CBufferCommands::~CBufferCommands()
@@ -148,7 +159,7 @@ CBufferCommands::~CBufferCommands()
         m_hexView->SetData(nullptr, 0);
 }
 
-void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog)
+void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexEditBase* hexView, QWidget* messageLog)
 {
     m_tabs = tabs;
     m_hexView = hexView;
@@ -166,7 +177,55 @@ void CBufferCommands::AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* m
     if (m_hexView) {
         m_hexView->viewport()->installEventFilter(this);
         m_hexView->setAcceptDrops(true);
+        // Keys change nothing while the buffers must not change; they only beep.
+        m_hexView->SetGate([](const char*) { return !g_LinkLease.IsHeld() && IsOperationIdle(); });
+        connect(m_hexView, &CHexEditBase::changed, this, &CBufferCommands::OnEditorChanged);
     }
+}
+
+std::vector<std::uint8_t>& CBufferCommands::CurrentBuffer()
+{
+    // Index 3 is the configuration-word copy, which an edit also hands to the descriptor.
+    return m_nBufferIndex == buffer::kConfigWord ? m_model.ConfigWord() : m_model.Buffer(m_nBufferIndex);
+}
+
+const std::vector<std::uint8_t>& CBufferCommands::CurrentBuffer() const
+{
+    return m_nBufferIndex == buffer::kConfigWord ? m_model.ConfigWord() : m_model.Buffer(m_nBufferIndex);
+}
+
+void CBufferCommands::OnEditorChanged(std::size_t /*offset*/, std::size_t /*count*/)
+{
+    if (m_nBufferIndex == buffer::kConfigWord)
+        StoreConfigWord(m_model, g_CurrentDevice);
+    m_model.SetModified(m_nBufferIndex, true);
+    UpdateModifiedTitle();
+    // One checksum after a burst of typing: re-arming replaces the timer.
+    m_view.SetTimer(CTonrigView::kTimerChecksum, 1000, true);
+}
+
+void CBufferCommands::WriteChecksumPane()
+{
+    m_view.KillTimer(CTonrigView::kTimerChecksum);
+    m_strChecksum = buffer::ChecksumText(CurrentBuffer());
+    if (g_pStatusBar)
+        g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
+}
+
+void CBufferCommands::UpdateModifiedTitle()
+{
+    if (!g_pMainFrame)
+        return;
+    QString title = g_pMainFrame->windowTitle();
+    const bool marked = title.endsWith(" *");
+    const bool modified = m_model.IsModified(m_nBufferIndex);
+    if (marked && !modified)
+        title.chop(2);
+    else if (!marked && modified)
+        title += " *";
+    else
+        return;
+    g_pMainFrame->setWindowTitle(title);
 }
 
 void CBufferCommands::ApplyLanguage()
@@ -183,7 +242,7 @@ void CBufferCommands::AttachHexView()
 {
     if (!m_hexView)
         return;
-    const std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
     m_hexView->SetOffsetTitle(m_view.m_strOffsetTitle);
     m_hexView->SetData(data.data(), data.size());
 }
@@ -192,13 +251,6 @@ void CBufferCommands::SetBufferIndex(int index)
 {
     m_nBufferIndex = index;
     WriteChecksumPane();
-}
-
-void CBufferCommands::WriteChecksumPane()
-{
-    m_strChecksum = buffer::ChecksumText(m_model.Buffer(m_nBufferIndex));
-    if (g_pStatusBar)
-        g_pStatusBar->SetPaneText(kChecksumPane, m_strChecksum);
 }
 
 void CBufferCommands::BuffersChanged()
@@ -284,7 +336,7 @@ void CBufferCommands::ShowBoxes(const std::vector<buffer::BoxMessage>& boxes)
     }
 }
 
-bool CBufferCommands::LoadFile(const std::string& path, const std::string& pattern)
+bool CBufferCommands::LoadFile(const std::string& path, const std::string& pattern, bool askPerson)
 {
     if (m_bLoading)
         return false;
@@ -326,9 +378,20 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
     // The hex view points into the buffers, which the load may replace.
     if (m_hexView)
         m_hexView->SetData(nullptr, 0);
-    const buffer::LoadResult result = buffer::LoadFile(m_model, path, pattern, request);
+    buffer::LoadResult result = buffer::LoadFile(m_model, path, pattern, request);
     if (progressShown)
         progress.Show(false);
+    if (result.needsConfirmation) {
+        // Nothing has changed yet: the buffers stay on show while the question is open.
+        AttachHexView();
+        ShowBoxes(result.boxes);
+        bool keep = askPerson && MessageBox(result.question, platform::kAppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+        // The box ran an event loop: the buffers may have been taken meanwhile.
+        keep = keep && IsOperationIdle();
+        if (m_hexView)
+            m_hexView->SetData(nullptr, 0);
+        result = keep ? buffer::KeepReadData(m_model, result) : buffer::DeclineReadData(result);
+    }
     m_bLoading = false;
     ApplyLoadResult(result);
     return result.readOk;
@@ -342,10 +405,12 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
     if (result.readOk && result.compileSource && !log.empty())
         log.pop_back(); // the compiler's line takes the place of the path's
     for (const std::string& line : log)
-        m_view.Log(line + "\r\n");
-    SetFileOffsetText(result.offsetText);
+        m_view.Log(line + "\r\n", result.readOk ? CTonrigView::kLogText : CTonrigView::kLogError);
+    if (!result.offsetText.empty())
+        SetFileOffsetText(result.offsetText);
     if (!result.title.empty() && g_pMainFrame)
         g_pMainFrame->setWindowTitle(QString::fromStdString(result.title));
+    UpdateModifiedTitle();
     if (result.addToRecent && !result.path.empty())
         if (CTonrigApp* app = TheApp())
             app->AddToRecentFileList(result.path);
@@ -612,9 +677,188 @@ void CBufferCommands::OnFillBufferFF()
 {
     if (!BufferFree("Fill buffer"))
         return;
-    std::vector<std::uint8_t>& data = m_model.Buffer(m_nBufferIndex);
-    std::fill(data.begin(), data.end(), 0xFF);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
+    if (!data.empty())
+        buffer::FillRange(data, 0, data.size() - 1, { 0xFF });
+    m_model.SetModified(m_nBufferIndex, !data.empty() || m_model.IsModified(m_nBufferIndex));
+    UpdateModifiedTitle();
     ShowBufferTab(1);
+}
+
+void CBufferCommands::BytesChanged(std::size_t offset, std::size_t count)
+{
+    if (m_hexView)
+        m_hexView->RefreshBytes(offset, count);
+    if (m_nBufferIndex == buffer::kConfigWord)
+        StoreConfigWord(m_model, g_CurrentDevice);
+    m_model.SetModified(m_nBufferIndex, true);
+    UpdateModifiedTitle();
+    WriteChecksumPane();
+}
+
+void CBufferCommands::OnFillBufferHex()
+{
+    if (!BufferFree("Fill"))
+        return;
+    ShowBufferTab(1);
+    std::vector<std::uint8_t>& data = CurrentBuffer();
+    const bool selection = m_hexView && m_hexView->HasSelection();
+    const std::size_t last = data.empty() ? 0 : data.size() - 1;
+    CFillBufferDlg dialog(data.size(), selection ? m_hexView->SelectionStart() : 0,
+        selection ? m_hexView->SelectionEnd() : last, &m_view);
+    if (!m_runFill(dialog))
+        return;
+    // The dialog ran an event loop: a worker may have taken the link meanwhile.
+    if (!BufferFree("Fill"))
+        return;
+    if (!buffer::FillRange(data, dialog.m_nFrom, dialog.m_nTo, dialog.m_Data))
+        return;
+    BytesChanged(dialog.m_nFrom, dialog.m_nTo - dialog.m_nFrom + 1);
+}
+
+void CBufferCommands::OnFind()
+{
+    ShowBufferTab(1);
+    if (!m_findDlg)
+        m_findDlg = std::make_unique<CFindDlg>(&m_view);
+    if (!m_runFind(*m_findDlg))
+        return;
+    m_bHaveSearch = true;
+    Search(m_findDlg->m_bNewSearch);
+}
+
+void CBufferCommands::OnFindNext()
+{
+    if (!m_bHaveSearch) {
+        OnFind();
+        return;
+    }
+    ShowBufferTab(1);
+    Search(false);
+}
+
+void CBufferCommands::Search(bool newSearch)
+{
+    if (!m_hexView || !m_findDlg)
+        return;
+    const CFindDlg& query = *m_findDlg;
+    const std::vector<std::uint8_t>& data = CurrentBuffer();
+    std::size_t start = m_hexView->Cursor();
+    if (newSearch)
+        start = query.m_bDown || data.empty() ? 0 : data.size() - 1;
+    else if (m_hexView->HasSelection())
+        start = query.m_bDown                 ? m_hexView->SelectionStart() + 1
+            : m_hexView->SelectionStart() > 0 ? m_hexView->SelectionStart() - 1
+                                              : (data.empty() ? 0 : data.size() - 1);
+    if (!data.empty() && start >= data.size())
+        start = 0; // past the end: the wrap starts at once
+    const std::optional<std::size_t> at
+        = buffer::FindBytes(data.data(), data.size(), query.m_Pattern, start, query.m_bDown, query.m_bMatchCase);
+    if (!at) {
+        MessageBox(platform::Format("\"%s\" was not found.", query.m_strText.c_str()),
+            LanguageText(122, "Binary Search"), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    m_hexView->Select(*at, *at + query.m_Pattern.size() - 1);
+    m_hexView->setFocus();
+}
+
+QWidget* CBufferCommands::FocusedTextPane() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) || qobject_cast<QLineEdit*>(focus))
+        return focus;
+    return nullptr;
+}
+
+bool CBufferCommands::CanCopy() const
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        if (auto* edit = qobject_cast<QTextEdit*>(pane))
+            return edit->textCursor().hasSelection();
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(pane))
+            return edit->textCursor().hasSelection();
+        return qobject_cast<QLineEdit*>(pane)->hasSelectedText();
+    }
+    return m_hexView && m_hexView->HasSelection();
+}
+
+bool CBufferCommands::CanPaste() const
+{
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && (mime->hasFormat(kBinaryMime) || mime->hasText());
+}
+
+void CBufferCommands::OnEditCopy()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "copy");
+        return;
+    }
+    if (!m_hexView || !m_hexView->HasSelection())
+        return;
+    const std::vector<std::uint8_t>& data = CurrentBuffer();
+    const std::size_t first = m_hexView->SelectionStart();
+    const std::size_t count = m_hexView->SelectionEnd() - first + 1;
+    if (first + count > data.size())
+        return;
+    auto* mime = new QMimeData;
+    mime->setData(
+        kBinaryMime, QByteArray(reinterpret_cast<const char*>(data.data() + first), static_cast<qsizetype>(count)));
+    mime->setText(QString::fromStdString(buffer::FormatHexBytes(data.data() + first, count)));
+    QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+void CBufferCommands::OnEditCut()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "cut");
+        return;
+    }
+    if (!m_hexView || !m_hexView->HasSelection() || !BufferFree("Cut"))
+        return;
+    OnEditCopy();
+    const std::size_t first = m_hexView->SelectionStart(), last = m_hexView->SelectionEnd();
+    if (buffer::FillRange(CurrentBuffer(), first, last, { 0xFF }))
+        BytesChanged(first, last - first + 1);
+}
+
+void CBufferCommands::OnEditPaste()
+{
+    if (QWidget* pane = FocusedTextPane()) {
+        QMetaObject::invokeMethod(pane, "paste");
+        return;
+    }
+    if (!m_hexView || !BufferFree("Paste"))
+        return;
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    std::vector<std::uint8_t> bytes;
+    if (mime && mime->hasFormat(kBinaryMime)) {
+        const QByteArray raw = mime->data(kBinaryMime);
+        bytes.assign(raw.begin(), raw.end());
+    } else if (mime && mime->hasText()) {
+        if (m_hexView->CursorColumn() == CHexEditBase::Column::Hex) {
+            bytes = buffer::ParseHexBytes(mime->text().toStdString()).bytes;
+        } else {
+            const QByteArray latin = mime->text().toLatin1();
+            bytes.assign(latin.begin(), latin.end());
+        }
+    }
+    if (bytes.empty()) {
+        m_view.Log("Paste: the clipboard holds no hex bytes.\r\n", CTonrigView::kLogError);
+        return;
+    }
+    std::vector<std::uint8_t>& data = CurrentBuffer();
+    const std::size_t at = m_hexView->SelectionStart();
+    const std::size_t room = at < data.size() ? data.size() - at : 0;
+    if (bytes.size() > room) {
+        m_view.Log(platform::Format("Paste: %zu bytes do not fit, %zu remain.\r\n", bytes.size(), room),
+            CTonrigView::kLogError);
+        return;
+    }
+    std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    m_hexView->Select(at, at + bytes.size() - 1);
+    BytesChanged(at, bytes.size());
 }
 
 bool CBufferCommands::SaveGoesToPath() const
@@ -684,6 +928,7 @@ bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern
         m_nSavePathBuffer = m_nBufferIndex;
         m_bSavePathHolds = true;
     }
+    UpdateModifiedTitle();
     return result.saved;
 }
 

@@ -12,11 +12,14 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CFileOptionsDlg;
-class CHexView;
+class CFillBufferDlg;
+class CFindDlg;
+class CHexEditBase;
 class CTonrigView;
 class QFileDialog;
 class QMimeData;
@@ -38,9 +41,9 @@ public:
 
     // Takes over the view's tab bar (115), hex view (101) and message log: the tab bar switches
     // between the log and the hex view, and files dropped on any of them open.
-    void AttachWidgets(QTabBar* tabs, CHexView* hexView, QWidget* messageLog);
+    void AttachWidgets(QTabBar* tabs, CHexEditBase* hexView, QWidget* messageLog);
     QTabBar* Tabs() const { return m_tabs; }
-    CHexView* HexView() const { return m_hexView; }
+    CHexEditBase* HexView() const { return m_hexView; }
     // Takes the texts of the tabs and the offset title from the language table again.
     void ApplyLanguage();
 
@@ -57,8 +60,11 @@ public:
     // The selected tab is the script editor's.
     bool ScriptTabActive() const;
     const std::string& ChecksumText() const { return m_strChecksum; }
-    // The current buffer's checksum into status pane 1.
+    // The current buffer's checksum into status pane 1 (also timer 113, once after a burst of
+    // edits).
     void WriteChecksumPane();
+    // The main window's title ends with " *" while the current buffer is modified.
+    void UpdateModifiedTitle();
     // The buffers changed under the view (a device change, a swap): the hex view is pointed at
     // the current buffer again and repainted, and pane 1 written.
     void BuffersChanged();
@@ -69,8 +75,10 @@ public:
     bool SaveGoesToPath() const;
 
     // Loads a file into the current buffer with its remembered options, then does what the
-    // load asks (boxes, log, title, recent file, checksum, compiler). True when the file was read.
-    bool LoadFile(const std::string& path, const std::string& pattern);
+    // load asks (boxes, log, title, recent file, checksum, compiler). A file with bad records
+    // asks whether to keep what could be read; without a person to ask (a script's LOAD) the
+    // answer is No and the reason goes to the log. True when the data went in.
+    bool LoadFile(const std::string& path, const std::string& pattern, bool askPerson = true);
     LRESULT OpenFileByName(const std::string& path);
     void OnRecentFile();
     // Loads every local file of a drop; 0 when the drop holds none, else 1.
@@ -83,6 +91,21 @@ public:
     void OnFileOpen();
     void OnCombineFiles();
     void OnFillBufferFF();
+    // Fill Buffer(Hex): the range and bytes from CFillBufferDlg, preset with the selection.
+    void OnFillBufferHex();
+    // Copy, Cut and Paste go to a focused log pane, else to the hex editor. Cut sets the bytes
+    // it copied to 0xFF: the buffer keeps the chip's size, so nothing moves.
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    // Find opens the Binary Search dialog (with its last entries) and searches; Find Next
+    // repeats the last search from the cursor, or opens the dialog when there was none.
+    void OnFind();
+    void OnFindNext();
+    bool CanCopy() const;
+    bool CanPaste() const;
+    // The clipboard format of raw bytes.
+    static constexpr const char* kBinaryMime = "application/x-binarydata";
     void OnFileSave();
     void OnFileSaveAs();
     // Saves the current buffer; asks about an incomplete read first. A pattern (a filter text)
@@ -105,6 +128,10 @@ public:
     };
     using FileChooser = std::function<FileChoice(const std::string& filters, const std::string& lastPath)>;
     using OptionsRunner = std::function<bool(CFileOptionsDlg& dialog)>;
+    using FillRunner = std::function<bool(CFillBufferDlg& dialog)>;
+    void SetFillRunner(FillRunner runner) { m_runFill = std::move(runner); }
+    using FindRunner = std::function<bool(CFindDlg& dialog)>;
+    void SetFindRunner(FindRunner runner) { m_runFind = std::move(runner); }
     void SetOpenFileChooser(FileChooser chooser) { m_chooseOpen = std::move(chooser); }
     void SetSaveFileChooser(FileChooser chooser) { m_chooseSave = std::move(chooser); }
     void SetOptionsRunner(OptionsRunner runner) { m_runOptions = std::move(runner); }
@@ -133,13 +160,21 @@ private:
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
     void CompileSource(const std::string& source);
     void AttachHexView();
+    void OnEditorChanged(std::size_t offset, std::size_t count);
+    // After the view itself changed bytes of the current buffer: repaint, mark, checksum at once.
+    void BytesChanged(std::size_t offset, std::size_t count);
+    QWidget* FocusedTextPane() const;
+    // The block the editor shows: buffer 0, 1 or 2, or (index 3) the configuration word.
+    std::vector<std::uint8_t>& CurrentBuffer();
+    const std::vector<std::uint8_t>& CurrentBuffer() const;
+    void Search(bool newSearch);
     void OnTabChanged(int index);
 
     CTonrigView& m_view;
     buffer::CBufferModel& m_model;
     int m_nBufferIndex = buffer::kMainBuffer;
     QTabBar* m_tabs = nullptr;
-    CHexView* m_hexView = nullptr;
+    CHexEditBase* m_hexView = nullptr;
     QWidget* m_log = nullptr;
     QWidget* m_script = nullptr;
     std::string m_strChecksum;
@@ -153,4 +188,8 @@ private:
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
     OptionsRunner m_runOptions;
+    FillRunner m_runFill;
+    FindRunner m_runFind;
+    std::unique_ptr<CFindDlg> m_findDlg;
+    bool m_bHaveSearch = false;
 };

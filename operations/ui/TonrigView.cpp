@@ -1,10 +1,14 @@
 #include "operations/ui/TonrigView.h"
 
-#include "buffer/ui/HexView.h"
+#include "controls/ui/ImageButton.h"
+#include "platform/ui/GdiShim.h"
+
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "catalogue/ui/DeviceIdDlg.h"
+#include "controls/ui/ImageButton.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -29,6 +33,7 @@
 #include "platform/Process.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextFormat.h"
+#include "platform/ui/GdiShim.h"
 #include "platform/ui/QtServices.h"
 #include "platform/usb/UsbProviders.h"
 #include "shell/Language.h"
@@ -185,7 +190,7 @@ void CTonrigView::CreatePanes()
 
     // The hex view takes the log's place when the Buffer tab is chosen (the buffer commands
     // switch them).
-    m_HexView = new CHexView(this);
+    m_HexView = new CHexEditBase(this);
     m_HexView->setObjectName(QString::number(IDC_HEX_VIEW));
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
@@ -212,8 +217,11 @@ void CTonrigView::CreatePanes()
     layout->addWidget(m_ConfigGrid);
 
     auto* fields = new QHBoxLayout;
-    m_DeviceName = new QLabel("-", this);
+    // A coloured caption: an image button without bitmaps that takes no mouse and no focus.
+    m_DeviceName = new CImageButton("-", this, CImageButton::kPush);
     m_DeviceName->setObjectName(QString::number(IDC_DEVICE_NAME));
+    m_DeviceName->SetMouseEnabled(false);
+    m_DeviceName->setFocusPolicy(Qt::NoFocus);
     m_Status = new QLabel(this);
     m_Status->setObjectName(QString::number(IDC_STATUS));
     fields->addWidget(m_DeviceName, 1);
@@ -502,6 +510,9 @@ void CTonrigView::OnTimer(UINT id)
     case kTimerDriverInstaller:
         OnDriverInstaller();
         break;
+    case kTimerChecksum:
+        BufferCommands().WriteChecksumPane();
+        break;
     default:
         break;
     }
@@ -563,6 +574,9 @@ void CTonrigView::OnIdentified(const IdentifyOutcome& outcome, unsigned generati
     m_strHardwareVersion = outcome.version;
     m_strHardwareSerial = outcome.serial;
     g_nProgrammerModel = outcome.model;
+    m_DeviceName->SetTextColor(
+        outcome.model == kModelZvCQ || outcome.model == kModelZvD ? RGB(0, 144, 0) : GetSysColor(COLOR_BTNTEXT));
+    m_DeviceName->update();
     m_BlackBox = outcome.history;
     InvalidatePinDriverCache();
     SetStatusPane(CStatusBar::ID_INDICATOR_FIRMWARE, "Firmware Rev: " + outcome.version);
@@ -814,7 +828,7 @@ void CTonrigView::Shutdown()
              kTimerIdCheck })
         KillTimer(id);
     for (UINT id : { kTimerLoadLastSession, kTimerOutOfSync, kTimerLinkWatch, kTimerUsbInit, kTimerInitFailed,
-             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller })
+             kTimerDriverVersion, kTimerHeader, kTimerDriverInstaller, kTimerChecksum })
         KillTimer(id);
     for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart, kTimerCommandLine, kTimerScriptWait,
              kTimerScriptRetry })
@@ -949,6 +963,36 @@ void CTonrigView::OnBlankCheck()
 void CTonrigView::OnFillBufferFF()
 {
     m_pBufferCommands->OnFillBufferFF();
+}
+
+void CTonrigView::OnFillBufferHex()
+{
+    m_pBufferCommands->OnFillBufferHex();
+}
+
+void CTonrigView::OnEditCopy()
+{
+    m_pBufferCommands->OnEditCopy();
+}
+
+void CTonrigView::OnEditCut()
+{
+    m_pBufferCommands->OnEditCut();
+}
+
+void CTonrigView::OnEditPaste()
+{
+    m_pBufferCommands->OnEditPaste();
+}
+
+void CTonrigView::OnFind()
+{
+    m_pBufferCommands->OnFind();
+}
+
+void CTonrigView::OnFindNext()
+{
+    m_pBufferCommands->OnFindNext();
 }
 
 void CTonrigView::OnDeviceButton()

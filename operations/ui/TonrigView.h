@@ -42,7 +42,7 @@ class CDeviceIdDlg;
 class CEraseOptionsDlg;
 class CVoltageTestDlg;
 struct EraseStart;
-class CHexView;
+class CHexEditBase;
 class COperationControl;
 class ChipDialogs;
 class ExchangeLink;
@@ -57,6 +57,7 @@ class CommandChannelPump;
 class ViewPumpPort;
 class CSplashDlg;
 class CViewSetup;
+class CImageButton;
 class QLabel;
 class QPushButton;
 class QTabBar;
@@ -106,6 +107,7 @@ public:
     static constexpr UINT kTimerScriptGoto = 110;
     static constexpr UINT kTimerScriptStart = 111;
     static constexpr UINT kTimerCommandLine = 112;
+    static constexpr UINT kTimerChecksum = 113; // status pane 1 after a burst of edits
     static constexpr UINT kTimerScriptWait = 115;
     static constexpr UINT kTimerScriptRetry = 116;
     static constexpr UINT kTimerHeader = 120;
@@ -167,6 +169,12 @@ public:
     void OnBlankCheck();
     void OnBatchRun();
     void OnFillBufferFF();
+    void OnFillBufferHex();
+    void OnEditCopy();
+    void OnEditCut();
+    void OnEditPaste();
+    void OnFind();
+    void OnFindNext();
     void OnSetCfgBits();
     void OnByteSwap();
     void OnBufferByteSwap() { OnByteSwap(); }
@@ -520,9 +528,9 @@ private:
     CRichEditCtrlExtend* m_CommandLine = nullptr;
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
-    CHexView* m_HexView = nullptr;
+    CHexEditBase* m_HexView = nullptr;
     QWidget* m_ConfigGrid = nullptr;
-    QLabel* m_DeviceName = nullptr;
+    CImageButton* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
     std::array<QPushButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here

@@ -1,6 +1,6 @@
 #include "operations/ui/ViewPumpPort.h"
 
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "link/ProgrammerCommand.h"
 #include "operations/HeaderModel.h"
 #include "operations/ui/BufferCommands.h"
@@ -43,8 +43,9 @@ void ViewPumpPort::ResetBuffer(int index, std::size_t size)
 {
     std::vector<std::uint8_t>& v = Vector(index);
     v.assign(size, 0xFF);
+    m_view.Buffers().SetModified(index, false);
     // The hex view holds the buffer's address: show it the new block.
-    CHexView* hex = m_view.BufferCommands().HexView();
+    CHexEditBase* hex = m_view.BufferCommands().HexView();
     if (hex && BufferIndex() == index)
         hex->SetData(v.data(), v.size());
 }
@@ -123,7 +124,7 @@ void ViewPumpPort::ProgressHide()
 
 bool ViewPumpPort::HexViewShows(std::uint32_t offset, std::size_t count) const
 {
-    const CHexView* hex = m_view.BufferCommands().HexView();
+    const CHexEditBase* hex = m_view.BufferCommands().HexView();
     if (!hex || !hex->isVisible() || count == 0)
         return false;
     return offset <= hex->LastVisibleOffset() && offset + count > hex->FirstVisibleOffset();
@@ -131,7 +132,7 @@ bool ViewPumpPort::HexViewShows(std::uint32_t offset, std::size_t count) const
 
 void ViewPumpPort::RefreshHexView()
 {
-    if (CHexView* hex = m_view.BufferCommands().HexView())
+    if (CHexEditBase* hex = m_view.BufferCommands().HexView())
         hex->Refresh();
 }
 

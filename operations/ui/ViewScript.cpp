@@ -317,7 +317,8 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
     case ScriptCommand::Load: {
         const std::string path = ScriptPath(p.argument, source);
         m_strFileName = path;
-        if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path))) {
+        // No one is there to answer a question about a damaged file: it is not loaded.
+        if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path), false)) {
             finish(false);
             return;
         }

@@ -44,19 +44,31 @@ int ImageList::Add(const QImage& strip, COLORREF transparent)
     return first;
 }
 
+QImage ImageList::Fit(const QImage& image) const
+{
+    QImage out(m_size, QImage::Format_ARGB32);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, image.convertToFormat(QImage::Format_ARGB32));
+    p.end();
+    return out;
+}
+
 int ImageList::Add(const QImage& image)
 {
     if (!IsCreated() || image.isNull())
         return -1;
-    QImage out(m_size, QImage::Format_ARGB32);
-    out.fill(Qt::transparent);
-    {
-        QPainter p(&out);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(0, 0, image.convertToFormat(QImage::Format_ARGB32));
-    }
-    m_images.push_back(out);
+    m_images.push_back(Fit(image));
     return GetImageCount() - 1;
+}
+
+bool ImageList::Replace(int index, const QImage& image)
+{
+    if (index < 0 || index >= GetImageCount() || image.isNull())
+        return false;
+    m_images[static_cast<size_t>(index)] = Fit(image);
+    return true;
 }
 
 bool ImageList::Replace(int index, const QImage& strip, COLORREF transparent)

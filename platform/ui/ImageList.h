@@ -36,6 +36,8 @@ public:
     {
         return Replace(index, strip.toImage(), transparent);
     }
+    // Replaces one image by an image whose alpha channel is its mask.
+    bool Replace(int index, const QImage& image);
     // Removes one image, or all of them for -1.
     bool Remove(int index);
 
@@ -45,6 +47,7 @@ public:
     bool Draw(QPainter& painter, int index, int x, int y) const;
 
 private:
+    QImage Fit(const QImage& image) const;
     QImage Cut(const QImage& strip, int x, COLORREF transparent) const;
 
     QSize m_size;

@@ -123,8 +123,9 @@ CMainFrame::CMainFrame()
     setWindowTitle("Tonrig");
     setWindowIcon(ProgramIcon());
 
+    VarnMenu::SelectDrawStyle(1);
     CreateCommands();
-    CreateMenu();
+    LoadMenuImages();
     CreateToolBar();
     m_statusBar = new CStatusBar(this);
     setStatusBar(m_statusBar);
@@ -158,6 +159,7 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame()
 {
+    VarnMenu::SetCommandActions({});
     if (g_pMainFrame == this)
         g_pMainFrame = nullptr;
     if (g_pStatusBar == m_statusBar)
@@ -197,28 +199,65 @@ void CMainFrame::CreateCommands()
     }
 }
 
-void CMainFrame::CreateMenu()
+namespace {
+
+constexpr int kMainMenu = 128;
+
+// Menu 128 as a template, from the one menu table.
+std::vector<MenuTemplateItem> MainMenuTemplate()
 {
-    QMenuBar* bar = menuBar();
-    for (const MenuPopupDef& popup : MainMenuTable()) {
-        QMenu* menu = bar->addMenu(QString::fromUtf8(popup.title));
-        if (!m_fileMenu)
-            m_fileMenu = menu;
-        connect(menu, &QMenu::aboutToShow, this, [this] { m_commands.Refresh(); });
-        for (const MenuItemDef& item : popup.items) {
-            if (item.id == 0) {
-                menu->addSeparator();
-            } else if (item.id == ID_FILE_MRU_FILE1) {
-                for (UINT id = ID_FILE_MRU_FILE1; id <= ID_FILE_MRU_FILE9; ++id) {
-                    QAction* action = m_commands.Action(id);
-                    action->setVisible(id == ID_FILE_MRU_FILE1);
-                    menu->addAction(action);
-                }
-            } else {
-                menu->addAction(m_commands.Action(item.id));
-            }
+    std::vector<MenuTemplateItem> items;
+    const std::vector<MenuPopupDef>& table = MainMenuTable();
+    for (size_t p = 0; p < table.size(); ++p) {
+        const UINT last = p + 1 == table.size() ? MF_END : 0;
+        items.push_back({ MF_POPUP | last, 0, QString::fromUtf8(table[p].title) });
+        const std::vector<MenuItemDef>& entries = table[p].items;
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const UINT end = i + 1 == entries.size() ? MF_END : 0;
+            if (entries[i].id == 0)
+                items.push_back({ MF_SEPARATOR | end, 0, QString() });
+            else
+                items.push_back({ end, entries[i].id, QString::fromUtf8(entries[i].text) });
         }
     }
+    return items;
+}
+
+} // namespace
+
+VarnMenu* CMainFrame::LoadMenuImages()
+{
+    VarnMenu::SetCommandActions([this](UINT id) { return m_commands.Action(id); });
+    VarnMenu::RegisterMenuTemplate(kMainMenu, MainMenuTemplate());
+    m_menu.LoadMenuTemplate(kMainMenu);
+    m_menu.SetItemImage(std::nullopt, 32959, 306);
+    m_menu.SetItemImage(std::nullopt, ID_FILE_OPEN, 307);
+    m_menu.SetItemImage(std::nullopt, ID_FILE_SAVE, 308);
+    m_menu.SetItemImage(std::nullopt, ID_FILE_SAVE_AS, 308);
+    m_menu.SetItemImage(std::nullopt, 32947, 309);
+    m_menu.SetItemImage(std::nullopt, 32948, 309);
+
+    // The template names the first recent-file slot; the others follow it, hidden until used.
+    int position = -1;
+    if (VarnMenu* holder = m_menu.FindCommandItem(ID_FILE_MRU_FILE1, position)) {
+        QAction* first = m_commands.Action(ID_FILE_MRU_FILE1);
+        const QList<QAction*> shown = holder->actions();
+        const qsizetype at = shown.indexOf(first);
+        QAction* before = at >= 0 && at + 1 < shown.size() ? shown[at + 1] : nullptr;
+        for (UINT id = ID_FILE_MRU_FILE1 + 1; id <= ID_FILE_MRU_FILE9; ++id) {
+            QAction* action = m_commands.Action(id);
+            action->setVisible(false);
+            holder->insertAction(before, action);
+        }
+    }
+
+    QMenuBar* bar = menuBar();
+    for (const auto& popup : m_menu.OwnPopups()) {
+        bar->addAction(popup->menuAction());
+        connect(popup.get(), &QMenu::aboutToShow, this, [this] { m_commands.Refresh(); });
+    }
+    m_fileMenu = m_menu.OwnPopups().empty() ? nullptr : m_menu.OwnPopups().front().get();
+    return &m_menu;
 }
 
 void CMainFrame::CreateToolBar()

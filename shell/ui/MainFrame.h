@@ -5,6 +5,7 @@
 // be made smaller than its buttons, panes and status panes need.
 
 #include "platform/WinTypes.h"
+#include "controls/ui/menu/VarnMenu.h"
 #include "platform/ui/CommandTable.h"
 
 #include <QMainWindow>
@@ -13,7 +14,6 @@
 class CStatusBar;
 class CTonrigView;
 class CView2Header;
-class QMenu;
 class QToolBar;
 
 // The fixed 1 by 2 split: the right pane (the header) gets its natural width, from its fields'
@@ -57,7 +57,9 @@ public:
     CViewSplitter* Splitter() const { return m_splitter; }
     CStatusBar* StatusBar() const { return m_statusBar; }
     QToolBar* ToolBar() const { return m_toolBar; }
-    QMenu* FileMenu() const { return m_fileMenu; }
+    VarnMenu* FileMenu() const { return m_fileMenu; }
+    // The owner-drawn main menu: its top menu stands for the bar.
+    VarnMenu& Menu() { return m_menu; }
 
     // Does nothing; device setup calls it.
     void SwitchView(int /*viewId*/, int /*show*/) { }
@@ -68,18 +70,20 @@ protected:
 
 private:
     void CreateCommands();
-    void CreateMenu();
+    // Loads menu 128 into m_menu, binds the six menu images and puts the popups on the bar.
+    VarnMenu* LoadMenuImages();
     void CreateToolBar();
     void CreateClient();
     void MoveFocusToPane(int step);
 
     platform::CommandTable m_commands;
+    VarnMenu m_menu;
     CStatusBar* m_statusBar = nullptr;
     QToolBar* m_toolBar = nullptr;
     CViewSplitter* m_splitter = nullptr;
     CTonrigView* m_view = nullptr;
     CView2Header* m_header = nullptr;
-    QMenu* m_fileMenu = nullptr;
+    VarnMenu* m_fileMenu = nullptr;
 };
 
 extern CMainFrame* g_pMainFrame;

@@ -1,6 +1,7 @@
 #include "shell/ui/TonrigApp.h"
 
 #include "catalogue/ui/DeviceSelectDlg.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
 #include "shell/MenuTable.h"
 #include "shell/RecentFileList.h"
@@ -44,6 +45,12 @@ constexpr ViewCommand kViewCommands[] = {
     { 32810, &CTonrigView::OnAutoDetect },
     { 32781, &CTonrigView::OnConfigDevice },
     { 32811, &CTonrigView::OnFillBufferFF },
+    { 32812, &CTonrigView::OnFillBufferHex },
+    { 32947, &CTonrigView::OnFind },
+    { 32948, &CTonrigView::OnFindNext },
+    { 57634, &CTonrigView::OnEditCopy },
+    { 57635, &CTonrigView::OnEditCut },
+    { 57637, &CTonrigView::OnEditPaste },
     { 32900, &CTonrigView::OnSetCfgBits },
     { 32918, &CTonrigView::OnByteSwap },
     { 32920, &CTonrigView::OnByteSwap },
@@ -113,6 +120,10 @@ void CTonrigApp::BindCommands()
                 (g_pMainView->*handler)();
         });
     }
+    // Copy and Cut need a selection, Paste something the buffer can take.
+    commands.SetUpdate(57634, [] { return g_pMainView && g_pMainView->BufferCommands().CanCopy(); });
+    commands.SetUpdate(57635, [] { return g_pMainView && g_pMainView->BufferCommands().CanCopy(); });
+    commands.SetUpdate(57637, [] { return g_pMainView && g_pMainView->BufferCommands().CanPaste(); });
     commands.Bind(ID_APP_ABOUT, [this] { OnAppAbout(); });
     commands.Bind(ID_FILE_NEW, [this] { OnFileNew(); });
     commands.Bind(ID_FILE_OPEN, [this] { OnFileOpen(); });

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <tuple>
+
 namespace {
 
 using namespace buffer;
@@ -79,7 +82,8 @@ TEST(FileFormat, OptionsDialogChoices)
 {
     const std::pair<const char*, const char*> names[] = { { "a.HEX", "*.hex" }, { "a.s", "*.s" }, { "a.rom", "*.rom" },
         { "a.stapl", "*.stapl" }, { "a.jam", "*.jam" }, { "a.jbc", "*.jbc" }, { "a.jed", "*.jed" },
-        { "a.cds", "*.bin" }, { "a.bin", "*.bin" } };
+        { "a.cds", "*.bin" }, { "a.bin", "*.bin" }, { "a.MOT", "*.s" }, { "a.srec", "*.s" }, { "a.s19", "*.s" },
+        { "a.S28", "*.s" }, { "a.s37", "*.s" }, { "a.s3", "*.bin" } };
     for (const auto& [name, pattern] : names)
         EXPECT_STREQ(kFormatChoices[PreselectedFormat(name)].pattern, pattern) << name;
     EXPECT_EQ(FillText(0), "FF");
@@ -190,7 +194,7 @@ TEST_F(BufferLoaderTest, OffsetThenFitThenReadMode)
     const std::string path = m_dir.Write("order.bin", Seq(8));
     m_model.SetReadMode(2);
     Main(path, "*.bin", Device(16), "4");
-    EXPECT_EQ(m_model.Buffer(0), (Bytes {0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 4, 6, 0xFF, 0xFF}));
+    EXPECT_EQ(m_model.Buffer(0), (Bytes { 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 4, 6, 0xFF, 0xFF }));
 }
 
 TEST_F(BufferLoaderTest, FailuresLeaveTheBufferAsItWas)
@@ -211,12 +215,21 @@ TEST_F(BufferLoaderTest, FailuresLeaveTheBufferAsItWas)
     EXPECT_FALSE(r.AnyChanged());
     EXPECT_EQ(m_model.Buffer(0), Seq(10));
 
-    // An empty file leaves the buffer, but the title and recent list follow it.
-    const std::string empty = m_dir.Write("empty.bin", std::string());
-    r = Main(empty, "*.bin", Device(16));
-    EXPECT_FALSE(r.AnyChanged());
-    EXPECT_EQ(m_model.Buffer(0), Seq(10));
-    EXPECT_EQ(r.title, "Zelvo USB Programmer - " + empty);
+    // An empty file, or one without a data record, loads nothing and says so.
+    for (const auto& [name, text, pattern] : { std::tuple { "empty.bin", "", "*.bin" },
+             std::tuple { "empty.hex", "", "*.hex" }, std::tuple { "blank.hex", "\r\n  \n\n", "*.hex" },
+             std::tuple { "end only.hex", ":0400000508000000EF\n:00000001FF\n", "*.hex" },
+             std::tuple { "header only.s", "S00600004844521B\nS9030000FC\n", "*.s" } }) {
+        SCOPED_TRACE(name);
+        r = Main(m_dir.Write(name, std::string(text)), pattern, Device(16));
+        EXPECT_FALSE(r.readOk);
+        EXPECT_FALSE(r.AnyChanged());
+        EXPECT_EQ(m_model.Buffer(0), Seq(10));
+        EXPECT_TRUE(r.title.empty());
+        EXPECT_FALSE(r.addToRecent);
+        ASSERT_EQ(r.boxes.size(), 1u);
+        EXPECT_EQ(r.boxes[0].text, std::string(name) + " holds no data.");
+    }
 
     // An offset below -size leaves an empty buffer, fitted to the device.
     r = Main(path, "*.bin", Device(0), "-100");
@@ -259,13 +272,104 @@ TEST_F(BufferLoaderTest, IntelHexAndSRecordLoads)
     // A .stapl file is binary even though "*.s" is a prefix of its pattern.
     Main(m_dir.Write("x.stapl", srec), GetFormatPattern("x.stapl"), CBufferDeviceParams {});
     EXPECT_EQ(m_model.Buffer(0).size(), srec.size());
+}
 
-    // Bad records are skipped and reported.
-    const std::string bad = m_dir.Write("bad.hex", ":0400000001020304F2\n:04000400FFFFFFFF00\n:00000001FF\n");
-    r = Main(bad, "*.hex", CBufferDeviceParams {});
-    EXPECT_EQ(m_model.Buffer(0), Seq(4, 1));
-    ASSERT_FALSE(r.log.empty());
-    EXPECT_EQ(r.log.back(), "1 bad line skipped, the first at line 2.");
+// A file with refused records changes nothing until the question is answered: Yes keeps what
+// could be read and marks the buffer incomplete, No leaves everything as it was.
+TEST_F(BufferLoaderTest, BadRecordsWaitForTheQuestion)
+{
+    const std::string bad = m_dir.Write(
+        "bad.hex", ":0400000001020304F2\n:04000400FFFFFFFF00\n:04000800FFFFFFFF00\n:0400100001020304E2\n:00000001FF\n");
+    for (bool yes : { true, false }) {
+        SCOPED_TRACE(yes);
+        m_model.Buffer(0) = Seq(10, 0x40);
+        m_model.SetIncomplete(0, false);
+        m_model.SetFillByte(0x00);
+        LoadResult r = Main(bad, "*.hex", CBufferDeviceParams {});
+        EXPECT_FALSE(r.readOk);
+        EXPECT_TRUE(r.needsConfirmation);
+        EXPECT_EQ(
+            r.question, "2 bad records in bad.hex, the first at line 2 (checksum). Keep the data that could be read?");
+        EXPECT_EQ(r.problemCount, 2);
+        EXPECT_EQ(
+            r.problems, (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::Checksum } }));
+        EXPECT_TRUE(r.title.empty());
+        EXPECT_EQ(m_model.Buffer(0), Seq(10, 0x40)) << "nothing changes before the answer";
+        if (yes) {
+            const LoadResult kept = KeepReadData(m_model, r);
+            EXPECT_TRUE(kept.readOk);
+            EXPECT_TRUE(kept.changed[0]);
+            EXPECT_EQ(kept.title, "Zelvo USB Programmer - " + bad);
+            Bytes want(0x14, 0x00);
+            for (int i = 0; i < 4; ++i)
+                want[static_cast<std::size_t>(i)] = want[static_cast<std::size_t>(0x10 + i)]
+                    = static_cast<std::uint8_t>(i + 1);
+            EXPECT_EQ(m_model.Buffer(0), want);
+            EXPECT_TRUE(m_model.IsIncomplete(0));
+        } else {
+            const LoadResult declined = DeclineReadData(r);
+            EXPECT_FALSE(declined.readOk);
+            EXPECT_FALSE(declined.AnyChanged());
+            EXPECT_TRUE(declined.title.empty());
+            EXPECT_FALSE(declined.addToRecent);
+            EXPECT_EQ(declined.log,
+                std::vector<std::string> {
+                    "2 bad records in bad.hex, the first at line 2 (checksum). Nothing was loaded." });
+            EXPECT_EQ(m_model.Buffer(0), Seq(10, 0x40));
+            EXPECT_FALSE(m_model.IsIncomplete(0));
+        }
+    }
+    // A clean load clears the mark.
+    Main(m_dir.Write("good.hex", HexOf(Seq(4))), "*.hex", CBufferDeviceParams {});
+    EXPECT_FALSE(m_model.IsIncomplete(0));
+}
+
+// Files that tools write load: start addresses anywhere, either base record last winning,
+// records after an S-record end, and images linked far from zero with an offset that moves them.
+TEST_F(BufferLoaderTest, ValidFilesFromOtherTools)
+{
+    const struct Case {
+        const char* name;
+        std::string text;
+        std::string offset;
+        Bytes image;
+        std::size_t at;
+        std::string log; // a line the load logs
+    } cases[] = {
+        { "05 first.hex", ":0400000508000000EF\n:0400000001020304F2\n:00000001FF\n", "0", Seq(4, 1), 0, "" },
+        { "05 last.hex", ":0400000001020304F2\n:0400000508000000EF\n:00000001FF\n", "0", Seq(4, 1), 0, "" },
+        { "02 after 04.hex", ":020000040001F9\n:020000020010EC\n:01000000AB54\n", "0", { 0xAB }, 0x100, "" },
+        { "04 after 02.hex", ":020000020010EC\n:020000040001F9\n:01000000AB54\n", "0", { 0xAB }, 0x10000, "" },
+        { "after S9.s", "S1050000AB014E\nS9030000FC\nS1050002CD012A\n", "0", { 0xAB, 0x01 }, 0,
+            "after S9.s: the records from line 3 on follow the end record and were ignored." },
+        { "linked high.hex", ":020000040800F2\n:0400000001020304F2\n:00000001FF\n", "-8000000", Seq(4, 1), 0, "" },
+        { "linked high.s", "S3090800000001020304E4\nS70508000000F2\n", "F8000000", Seq(4, 1), 0, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const LoadResult r
+            = Main(m_dir.Write(c.name, c.text), GetFormatPattern(c.name), CBufferDeviceParams {}, c.offset);
+        EXPECT_TRUE(r.readOk);
+        EXPECT_TRUE(r.boxes.empty()) << r.boxes[0].text;
+        EXPECT_EQ(r.problemCount, 0);
+        const Bytes& buffer = m_model.Buffer(0);
+        ASSERT_EQ(buffer.size(), c.at + c.image.size());
+        EXPECT_EQ(Bytes(buffer.begin() + static_cast<std::ptrdiff_t>(c.at), buffer.end()), c.image);
+        if (!c.log.empty()) {
+            EXPECT_NE(std::find(r.log.begin(), r.log.end(), c.log), r.log.end());
+        }
+    }
+
+    // Without a fitting offset the far image is refused with the way to load it.
+    m_model.Buffer(0) = Seq(10);
+    const LoadResult r = Main(m_dir.Path("linked high.hex"), "*.hex", CBufferDeviceParams {});
+    EXPECT_FALSE(r.readOk);
+    EXPECT_FALSE(r.needsConfirmation);
+    ASSERT_EQ(r.boxes.size(), 1u);
+    EXPECT_EQ(r.boxes[0].text,
+        "The data in linked high.hex start at address 0x08000000, past the buffer limit of 0x04000000. A File "
+        "Offset (Hex) of -8000000 moves them down to address 0.");
+    EXPECT_EQ(m_model.Buffer(0), Seq(10));
 }
 
 TEST_F(BufferLoaderTest, DataBuffer)
@@ -298,11 +402,13 @@ TEST_F(BufferLoaderTest, DataBuffer)
     want[4] = 0x55;
     EXPECT_EQ(m_model.Buffer(1), want);
 
-    // A line that is not a record stops the data read; what was read stays.
-    const std::string stop = m_dir.Write("stop.hex", ":0100040055A6\nnot a record\n:0100050066940\n");
+    // A line that is not a record stops the data read, and the buffer stays as it was.
+    const std::string stop = m_dir.Write("stop.hex", ":0100000055AA\nnot a record\n:0100050066940\n");
     r = ReadDataBufferFile(m_model, stop, "*.hex", request);
     ASSERT_EQ(r.boxes.size(), 1u);
     EXPECT_EQ(r.boxes[0].text, "Error reading Hexfile");
+    EXPECT_EQ(r.log, std::vector<std::string> { "Error reading Hexfile (stop.hex, line 2: not a record)." });
+    EXPECT_FALSE(r.AnyChanged());
     EXPECT_EQ(m_model.Buffer(1), want);
 }
 

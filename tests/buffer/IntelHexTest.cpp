@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using namespace buffer;
@@ -111,53 +113,62 @@ TEST(IntelHexWriter, LinearFormLayout)
     EXPECT_EQ(WriteIntelHexLinear(out, small.data(), small.size(), 0, 255), 1);
 }
 
-struct ParseCase {
-    const char* name;
-    std::string text;
-    int mainResult;
-    const char* mainBox; // box of the main parser, "" for none
-    int mcuResult;
-    const char* mcuBox;
-    int dataResult;
-    const char* dataBox;
-};
-
-// Each parser's reaction to one line after a good data record at 0.
+// Each parser's reaction to one line after a good data record at 0: the main parser refuses the
+// record and goes on, the PIC and data parsers stop with a box.
 TEST(IntelHexReader, ReactionOfEachParserToBadLines)
 {
     const std::string good = ":0400000001020304F2\n";
-    const ParseCase cases[] = {
-        { "good end record", ":00000001FF", 1, "", 1, "", 1, "" },
-        { "start segment 03", ":0400000300000000F9", 1, "", 1, "", 1, "" },
-        { "bad checksum", ":0400100001020304E1", 1, "", 0, "Checksum Error reading Hexfile", 0,
-            "Checksum Error reading Hexfile" },
-        { "not a record", "hello", 1, "", 1, "", 0, "Error reading Hexfile" },
-        { "type 05", ":0400000500000000F7", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, "" },
-        { "type 06", ":0400000600000000F6", 0, "Invailid line in hex file.", 0, "Invailid line in hex file.", 1, "" },
-        { "count disagrees with length", ":0500000001020304F1", 1, "", 0, "Error reading Hexfile", 0,
-            "Error reading Hexfile" },
-        { "non-hex digit", ":04000000010203G4F2", 1, "", 0, "Error reading Hexfile", 0, "Error reading Hexfile" },
-        { "blank line", "   ", 1, "", 1, "", 1, "" },
+    const struct Case {
+        const char* name;
+        std::string text;
+        std::optional<ProblemKind> kind; // none: the line is fine
+        const char* strictBox;
+    } cases[] = {
+        { "good end record", ":00000001FF", {}, "" },
+        { "start segment 03", ":0400000300000000F9", {}, "" },
+        { "start linear 05", ":0400000508000000EF", {}, "" },
+        { "the same bytes again", ":0400000001020304F2", {}, "" },
+        { "blank line", "   \t", {}, "" },
+        { "bad checksum", ":0400100001020304E1", ProblemKind::Checksum, "Checksum Error reading Hexfile" },
+        { "not a record", "hello", ProblemKind::NotARecord, "Error reading Hexfile" },
+        { "leading blank", " :0400100001020304E2", ProblemKind::NotARecord, "Error reading Hexfile" },
+        { "type 06", ":0400000600000000F6", ProblemKind::UnknownType, "Invailid line in hex file." },
+        { "count disagrees with length", ":0500000001020304F1", ProblemKind::Length, "Error reading Hexfile" },
+        { "cut line", ":04001000010203", ProblemKind::Length, "Error reading Hexfile" },
+        { "base record of one byte", ":0100000210ED", ProblemKind::Length, "Error reading Hexfile" },
+        { "non-hex digit", ":04000000010203G4F2", ProblemKind::Digit, "Error reading Hexfile" },
+        { "other bytes at the same address", ":0400020009090909D6", ProblemKind::Overlap, "Error reading Hexfile" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (HexParser parser : { HexParser::Main, HexParser::Mcu, HexParser::Data }) {
             std::vector<std::uint8_t> buffer;
             CIntelHexReader reader(buffer, parser, 0xFF, 1 << 20);
-            const int result = reader.ParseText(good + c.text + "\n");
-            const int want = parser == HexParser::Main ? c.mainResult
-                : parser == HexParser::Mcu             ? c.mcuResult
-                                                       : c.dataResult;
-            const char* box = parser == HexParser::Main ? c.mainBox : parser == HexParser::Mcu ? c.mcuBox : c.dataBox;
-            EXPECT_EQ(result, want) << static_cast<int>(parser);
-            EXPECT_EQ(reader.StopBox().text, box) << static_cast<int>(parser);
+            const int result = reader.ParseText(good + c.text + "\n:0100200077" + "68\n");
             ASSERT_GE(buffer.size(), 4u);
-            EXPECT_EQ(buffer[3], 0x04); // records read before the bad line stay
+            EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 4), Seq(4, 1)) << "records before it stay";
+            if (!c.kind) {
+                EXPECT_EQ(result, 1);
+                EXPECT_EQ(reader.ProblemCount(), 0);
+                continue;
+            }
+            ASSERT_EQ(reader.ProblemCount(), 1) << static_cast<int>(parser);
+            EXPECT_EQ(reader.Problems()[0], (ReadProblem { 2, *c.kind }));
+            if (parser == HexParser::Main) {
+                EXPECT_EQ(result, 1);
+                EXPECT_TRUE(reader.StopBox().text.empty());
+                ASSERT_EQ(buffer.size(), 0x21u) << "the read goes on";
+                EXPECT_EQ(buffer[0x20], 0x77);
+            } else {
+                EXPECT_EQ(result, 0);
+                EXPECT_EQ(reader.StopBox().text, c.strictBox);
+                EXPECT_EQ(buffer.size(), 4u) << "the read stops";
+            }
         }
     }
 }
 
-TEST(IntelHexReader, MainParserCountsSkippedLines)
+TEST(IntelHexReader, MainParserCountsRefusedRecords)
 {
     std::vector<std::uint8_t> buffer;
     CIntelHexReader reader(buffer, HexParser::Main, 0x00, 1 << 20);
@@ -168,11 +179,11 @@ TEST(IntelHexReader, MainParserCountsSkippedLines)
                              ":0400080005060708DA\r\n"
                              ":00000001FF\r\n";
     EXPECT_EQ(reader.ParseText(text), 1);
-    EXPECT_EQ(reader.SkippedLines(), 2);
-    EXPECT_EQ(reader.FirstSkippedLine(), 2);
-    EXPECT_EQ(reader.SkippedReport(), "2 bad lines skipped, the first at line 2.");
+    EXPECT_EQ(reader.ProblemCount(), 2);
+    EXPECT_EQ(
+        reader.Problems(), (std::vector<ReadProblem> { { 2, ProblemKind::Checksum }, { 3, ProblemKind::NotARecord } }));
     EXPECT_EQ(buffer.size(), 12u);
-    EXPECT_EQ(buffer[4], 0x00); // the skipped record's place keeps the fill byte
+    EXPECT_EQ(buffer[4], 0x00); // the refused record's place keeps the fill byte
     EXPECT_EQ(buffer[8], 0x05);
 }
 
@@ -187,18 +198,23 @@ TEST(IntelHexReader, AddressBasesAndHighestEnd)
     } cases[] = {
         { "segment base", HexParser::Main, ":020000021000EC\n:01000000AB54\n", 0x10001, 0x10000 },
         { "linear base", HexParser::Main, ":020000040001F9\n:01001000AB44\n", 0x10011, 0x10010 },
-        { "segment ORs the linear base", HexParser::Main, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x10101,
-            0x10100 },
-        { "MCU segment without linear base", HexParser::Mcu, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x101,
+        { "segment after linear: the segment alone", HexParser::Main,
+            ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x101, 0x100 },
+        { "linear after segment: the linear alone", HexParser::Main,
+            ":020000020010EC\n:020000040001F9\n:01000000AB54\n", 0x10001, 0x10000 },
+        { "MCU segment after linear", HexParser::Mcu, ":020000040001F9\n:020000020010EC\n:01000000AB54\n", 0x101,
             0x100 },
         { "data segment", HexParser::Data, ":020000020010EC\n:01000000AB54\n", 0x101, 0x100 },
         { "highest end, not the last record", HexParser::Main, ":01100000AB44\n:01000000CD32\n", 0x1001, 0x1000 },
+        // A record crossing 64 KB in the segment form is placed linearly.
+        { "segment record across 64 KB", HexParser::Main, ":02000002F0000C\n:02FFFF00CDAB88\n", 0x100001, 0x100000 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> buffer;
         CIntelHexReader reader(buffer, c.parser, 0x00, 1 << 24);
         EXPECT_EQ(reader.ParseText(c.text), 1);
+        EXPECT_EQ(reader.ProblemCount(), 0);
         EXPECT_EQ(reader.HighestDataEnd(), c.highestEnd);
         ASSERT_GT(buffer.size(), c.probe);
         EXPECT_EQ(buffer[c.probe], 0xAB);
@@ -208,7 +224,7 @@ TEST(IntelHexReader, AddressBasesAndHighestEnd)
     }
 }
 
-TEST(IntelHexReader, FullRecordsAndTheLimit)
+TEST(IntelHexReader, FullRecordsTheLimitAndTheOffset)
 {
     // A full 255-byte record is a 521-character line; it is read whole.
     std::string text;
@@ -220,12 +236,58 @@ TEST(IntelHexReader, FullRecordsAndTheLimit)
     EXPECT_EQ(reader.ParseText(text), 1);
     EXPECT_EQ(buffer, data);
 
-    // A record at 0xFFFF0000 is refused, not allocated.
+    // A record at 0xFFFF0000 is refused, not allocated: the main parser goes on, the PIC one stops.
+    const std::string far = ":02000004FFFFFC\n:01000000AB54\n:020000040000FA\n:01000400CD2E\n";
     std::vector<std::uint8_t> small;
-    CIntelHexReader far(small, HexParser::Main, 0xFF, 1 << 20);
-    EXPECT_EQ(far.ParseText(":02000004FFFFFC\n:01000000AB54\n"), 0);
-    EXPECT_EQ(far.StopBox().text, "Hex address beyond buffer limit");
-    EXPECT_TRUE(small.empty());
+    CIntelHexReader main(small, HexParser::Main, 0xFF, 1 << 20);
+    EXPECT_EQ(main.ParseText(far), 1);
+    EXPECT_EQ(main.Problems(), (std::vector<ReadProblem> { { 2, ProblemKind::PastLimit } }));
+    EXPECT_EQ(small.size(), 5u) << "nothing allocated for it";
+    EXPECT_FALSE(main.Image().AllPastLimit()) << "the last record lies within";
+    std::vector<std::uint8_t> picImage;
+    CIntelHexReader pic(picImage, HexParser::Mcu, 0xFF, 1 << 20);
+    EXPECT_EQ(pic.ParseText(far), 0);
+    EXPECT_EQ(pic.StopBox().text, "Hex address beyond buffer limit");
+
+    // The offset moves each record before the limit is checked; bytes moved below 0 drop out.
+    const std::string high = ":020000040800F2\n:0400000001020304F2\n:00000001FF\n";
+    std::vector<std::uint8_t> low;
+    CIntelHexReader moved(low, HexParser::Main, 0xFF, 1 << 20, -0x08000002);
+    EXPECT_EQ(moved.ParseText(high), 1);
+    EXPECT_EQ(moved.ProblemCount(), 0);
+    EXPECT_EQ(low, (Bytes { 3, 4 }));
+    EXPECT_EQ(moved.Image().LowestAddress(), 0x08000000u);
+    std::vector<std::uint8_t> none;
+    CIntelHexReader unmoved(none, HexParser::Main, 0xFF, 1 << 20);
+    unmoved.ParseText(high);
+    EXPECT_TRUE(unmoved.Image().AllPastLimit());
+}
+
+// A text fed in two blocks, split anywhere, reads as the whole text does: the reader keeps a
+// line that the block cuts for the next block, a CR LF split between blocks included.
+TEST(IntelHexReader, BlocksSplitAnywhereReadAsTheWholeText)
+{
+    const std::string body = ":0400000001020304F2\r\n"
+                             ":0400040001020304ED  \r" // a bad checksum, trailing blanks, CR alone
+                             ":0400080005060708DA\n"
+                             "\n"
+                             ":04000C00090A0B0CC6\r\n"
+                             ":040010000102"; // cut at the end
+    std::vector<std::uint8_t> whole;
+    CIntelHexReader reference(whole, HexParser::Main, 0x00, 1 << 20);
+    reference.ParseText(body);
+    ASSERT_EQ(reference.ProblemCount(), 2);
+    for (std::size_t cut = 1; cut < body.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        std::vector<std::uint8_t> buffer;
+        CIntelHexReader reader(buffer, HexParser::Main, 0x00, 1 << 20);
+        const std::size_t used = reader.Parse(TextBlock { std::string_view(body).substr(0, cut), 0, false, false });
+        ASSERT_LE(used, cut);
+        reader.Parse(TextBlock { std::string_view(body).substr(used), used, true, false });
+        EXPECT_EQ(buffer, whole);
+        EXPECT_EQ(reader.Problems(), reference.Problems());
+        EXPECT_EQ(reader.LineNumber(), reference.LineNumber());
+    }
 }
 
 TEST(IntelHexReader, LineEndsOfEveryKind)
@@ -247,7 +309,7 @@ TEST(IntelHexReader, ReportsProgressEvery5002Lines)
     std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
     std::vector<std::uint8_t> buffer;
     CIntelHexReader reader(buffer, HexParser::Main, 0xFF, 1 << 24);
-    reader.ParseText(text, nullptr, [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
+    reader.ParseText(text, [&](std::uint64_t done, std::uint64_t total) { calls.emplace_back(done, total); });
     ASSERT_EQ(calls.size(), 2u); // 12,000 data records and 3 type-04 records: lines 5,002 and 10,004
     EXPECT_LT(calls[0].first, calls[1].first);
     EXPECT_LT(calls[1].first, text.size());

@@ -1,5 +1,5 @@
-// Conformance with an independent tool: files that srec_cat writes load to the same bytes, and
-// files we write read back through srec_cat byte for byte.
+// Conformance with independent tools: files that srec_cat and objcopy write, in each of their
+// forms, load to the same bytes, and files we write read back through srec_cat byte for byte.
 
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferSaver.h"
@@ -22,6 +22,7 @@ using buffertest::Random;
 using buffertest::ScratchDir;
 
 constexpr const char* kSrecCat = "/usr/bin/srec_cat";
+constexpr const char* kObjcopy = "/usr/bin/objcopy";
 
 struct Piece {
     std::uint32_t offset;
@@ -37,23 +38,26 @@ protected:
     }
 
     // Runs srec_cat; the text it wrote to stderr goes to `errors`.
-    bool SrecCat(const QStringList& args, std::string& errors)
+    bool SrecCat(const QStringList& args, std::string& errors) { return Run(kSrecCat, args, errors); }
+    bool Run(const char* program, const QStringList& args, std::string& errors)
     {
         QProcess process;
-        process.start(kSrecCat, args);
+        process.start(program, args);
         if (!process.waitForFinished(120000))
             return false;
         errors = process.readAllStandardError().toStdString();
         return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
-    Bytes LoadOurs(const std::string& path)
+    Bytes LoadOurs(const std::string& path, const std::string& offset = "0")
     {
         CBufferModel model;
         LoadRequest request;
-        request.fileOffsetText = "0";
+        request.fileOffsetText = offset;
         const LoadResult r = ReadMainBufferFile(model, path, GetFormatPattern(path), request);
+        EXPECT_TRUE(r.readOk);
         EXPECT_TRUE(r.boxes.empty()) << r.boxes[0].text;
+        EXPECT_EQ(r.problemCount, 0) << r.question;
         for (const auto& line : r.log)
             ADD_FAILURE() << line;
         return model.Buffer(0);
@@ -98,6 +102,60 @@ TEST_F(SrecCatConformance, FilesWrittenBySrecCatLoadToTheSameBytes)
             ASSERT_EQ(loaded.size(), image.size());
             EXPECT_TRUE(loaded == image);
         }
+    }
+}
+
+TEST_F(SrecCatConformance, EveryFormOfBothToolsLoadsByteExact)
+{
+    const bool objcopy = QFile::exists(kObjcopy);
+    const Bytes image = Random(0x30123, 77); // past two 64 KB boundaries, a short last record
+    const std::string bin = m_dir.Write("image.bin", image);
+    const QString in = QString::fromStdString(bin);
+    const struct Form {
+        const char* tool;
+        const char* file;
+        QStringList args; // `in` and the output file are filled in
+        const char* offset = "0";
+    } forms[] = {
+        { kSrecCat, "sc.hex", { "-binary", "-o", "@", "-intel" } },
+        { kSrecCat, "sc255.hex", { "-binary", "-o", "@", "-intel", "-obs=255" } },
+        { kSrecCat, "sc.s", { "-binary", "-o", "@", "-motorola" } },
+        { kSrecCat, "sc.s28", { "-binary", "-o", "@", "-motorola", "-address-length=3" } },
+        { kSrecCat, "sc.s37", { "-binary", "-o", "@", "-motorola", "-address-length=4", "-obs=64" } },
+        { kObjcopy, "oc.hex", { "-I", "binary", "-O", "ihex", "#", "@" } },
+        { kObjcopy, "oc.srec", { "-I", "binary", "-O", "srec", "#", "@" } },
+        { kObjcopy, "oc.s19", { "-I", "binary", "-O", "srec", "--srec-forceS3", "--srec-len=64", "#", "@" } },
+        // An image linked far from zero, with its start address (type 05, S7) as objcopy writes
+        // them for every ELF; the File Offset moves it down.
+        { kObjcopy, "elf.hex", { "--set-start", "0x08000123", "-O", "ihex", "%", "@" }, "-8000000" },
+        { kObjcopy, "elf.mot", { "--set-start", "0x08000123", "-O", "srec", "%", "@" }, "F8000000" },
+    };
+    const std::string elf = m_dir.Path("image.elf");
+    std::string errors;
+    if (objcopy) {
+        ASSERT_TRUE(Run(kObjcopy,
+            { "-I", "binary", "-O", "elf32-little", "--change-addresses", "0x08000000", in,
+                QString::fromStdString(elf) },
+            errors))
+            << errors;
+    }
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.file);
+        if (form.tool == kObjcopy && !objcopy)
+            continue;
+        const std::string out = m_dir.Path(form.file);
+        QStringList args;
+        if (form.tool == kSrecCat)
+            args << in;
+        for (const QString& arg : form.args)
+            args << (arg == "@"  ? QString::fromStdString(out)
+                    : arg == "#" ? in
+                    : arg == "%" ? QString::fromStdString(elf)
+                                 : arg);
+        ASSERT_TRUE(Run(form.tool, args, errors)) << errors;
+        const Bytes loaded = LoadOurs(out, form.offset);
+        ASSERT_EQ(loaded.size(), image.size());
+        EXPECT_TRUE(loaded == image);
     }
 }
 

@@ -5,7 +5,7 @@
 #include "buffer/IntelHex.h"
 #include "buffer/OpenedFileEntry.h"
 #include "buffer/ui/FileOptionsDlg.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
 #include "catalogue/DeviceClassTable.h"
 #include "link/LinkLease.h"

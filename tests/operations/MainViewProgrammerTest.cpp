@@ -1,6 +1,7 @@
 // The main view against the virtual programmer, with the program's own monitor and
 // identification: start-up with and without the box, unplug and replug, closing at any moment.
 
+#include "controls/ui/ImageButton.h"
 #include "operations/ui/TonrigView.h"
 
 #include "link/EzUsbFailOver.h"
@@ -10,6 +11,7 @@
 #include "operations/StartupChecks.h"
 #include "platform/GuiThread.h"
 #include "platform/OsVersion.h"
+#include "platform/ui/GdiShim.h"
 #include "platform/usb/UsbProviders.h"
 #include "platform/usb/VirtualBus.h"
 #include "shell/RegistryKey.h"
@@ -20,7 +22,10 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -56,10 +61,10 @@ protected:
         g_nOperationState = kStateIdle;
         g_nProgrammerModel = kModelZvC;
     }
-    std::shared_ptr<sim::Box> PlugBox()
+    std::shared_ptr<sim::Box> PlugBox(const std::string& version = "ZV-CQ Re-2.00")
     {
         sim::BoxConfig config;
-        config.version = "ZV-CQ Re-2.00";
+        config.version = version;
         config.serial = "ab12cd34ef";
         box = sim::Box::PlugInto(*bus, config);
         return box;
@@ -121,6 +126,41 @@ TEST_F(MainViewProgrammer, PluggedStartUpIdentifiesTheBoxOnce)
     EXPECT_EQ(view->IdentificationCount(), 1);
     EXPECT_EQ(Count(Log(), "Ready\n"), 1u);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// Field 131 after an identification: green on the quick models, else the button text colour;
+// the caption takes no click.
+void CheckDeviceNameColour(CTonrigView* view, COLORREF colour)
+{
+    auto* name = qobject_cast<CImageButton*>(view->GetDlgItem(CTonrigView::IDC_DEVICE_NAME));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->TextColor(), colour);
+    QSignalSpy clicked(name, &QAbstractButton::clicked);
+    const QPointF at(name->width() / 2, name->height() / 2);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, at, name->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, at, name->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(name, &press);
+    QApplication::sendEvent(name, &release);
+    EXPECT_EQ(clicked.count(), 0);
+    EXPECT_FALSE(name->isDown());
+}
+
+TEST_F(MainViewProgrammer, TheDeviceNameIsGreenOnAQuickModel)
+{
+    PlugBox("ZV-CQ Re-2.00");
+    Start();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return g_nOperationState == kStateIdle; }, 60s)) << Log();
+    CheckDeviceNameColour(view, RGB(0, 144, 0));
+}
+
+TEST_F(MainViewProgrammer, TheDeviceNameKeepsTheButtonTextColourOnOtherModels)
+{
+    PlugBox("ZV-C Re-2.00");
+    Start();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return g_nOperationState == kStateIdle; }, 60s)) << Log();
+    CheckDeviceNameColour(view, GetSysColor(COLOR_BTNTEXT));
 }
 
 TEST_F(MainViewProgrammer, UnpluggedStartUpThenPlugUnplugReplug)

@@ -7,7 +7,7 @@
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferModel.h"
 #include "buffer/FileFormat.h"
-#include "buffer/ui/HexView.h"
+#include "buffer/ui/HexEditBase.h"
 #include "link/ProgrammerCommand.h"
 #include "link/ProgrammerLink.h"
 #include "operations/BufferDeviceParams.h"
@@ -478,7 +478,7 @@ TEST_F(MainWindowOnBox, ByteSwapRedisplaysTheBufferAtOnce)
     view->m_CodeBuffer = Pattern(0x1000, 12);
     view->ShowBufferTab(1);
     QCoreApplication::processEvents();
-    CHexView* hex = view->BufferCommands().HexView();
+    CHexEditBase* hex = view->BufferCommands().HexView();
     ASSERT_TRUE(hex->isVisible());
     PaintCounter counter;
     hex->viewport()->installEventFilter(&counter);

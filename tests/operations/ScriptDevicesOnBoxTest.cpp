@@ -276,6 +276,11 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
 {
     const std::vector<std::uint8_t> data = Pattern(0x10000, 3);
     Write("data.hex", HexText(data));
+    // The same file with the checksum of its second line broken.
+    std::string damaged = HexText(data);
+    const std::size_t secondEnd = damaged.find('\r', damaged.find('\n') + 1);
+    damaged[secondEnd - 1] = damaged[secondEnd - 1] == '0' ? '1' : '0';
+    Write("bad.hex", damaged);
     struct Case {
         const char* name;
         std::string lines; // after "LOG begin"; the last one fails
@@ -290,6 +295,9 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
         { "an unknown device", "DEVICE NO-SUCH-CHIP", 2, {}, "Device not found!" },
         { "a device whose setup fails", "DEVICE AT89C51(ZIF)", 2, {}, "Error 1011!" },
         { "LOAD of a missing file", "DEVICE SST27SF512\nLOAD missing.hex", 3, {}, "missing.hex" },
+        // No one answers the question about a damaged file: it is not loaded.
+        { "LOAD of a damaged file", "DEVICE SST27SF512\nLOAD bad.hex", 3, {},
+            "1 bad record in bad.hex, at line 2 (checksum). Nothing was loaded." },
         { "an erase answering [1]", "DEVICE SST27SF512\nERASE", 3,
             [](sim::ChipSpec& c) { c.conditions.eraseFails = true; }, "" },
         { "a blank check of a programmed chip", "DEVICE SST27SF512\nBLANKCHECK", 3, {}, "Blank check failed", false,

@@ -3,6 +3,7 @@
 #include "catalogue/ChipPicture.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/ui/ChipLocationDlg.h"
+#include "controls/ui/ImageButton.h"
 #include "link/LinkLease.h"
 #include "operations/ui/View2Header.h"
 #include "operations/ui/ViewSetup.h"
@@ -99,7 +100,11 @@ TEST_F(MainView, PanesByIdWithTheirTextsAndTheFourBuffers)
         EXPECT_TRUE(view.GetDlgItem(id)->isHidden()) << id;
     for (int id : { 121, 131, 132, 135 })
         EXPECT_FALSE(view.GetDlgItem(id)->isHidden()) << id;
-    EXPECT_EQ(qobject_cast<QLabel*>(view.GetDlgItem(131))->text(), "-");
+    auto* name = qobject_cast<CImageButton*>(view.GetDlgItem(131));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text(), "-");
+    EXPECT_FALSE(name->IsMouseEnabled());
+    EXPECT_EQ(name->focusPolicy(), Qt::NoFocus);
     EXPECT_EQ(view.GetDlgItem(999), nullptr);
 
     struct Buffer {

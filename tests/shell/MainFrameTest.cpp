@@ -3,6 +3,8 @@
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/ui/GdiShim.h"
+#include "platform/ui/QtServices.h"
 #include "shell/MenuTable.h"
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
@@ -10,6 +12,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
@@ -17,12 +20,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -170,9 +176,9 @@ TEST_F(MainFrame, CommandTable)
         { 57634, "&Copy", { "Ctrl+C", "Ctrl+Ins" }, false },
         { 57637, "&Paste", { "Ctrl+V", "Shift+Ins" }, false },
         { 57635, "Cu&t", { "Ctrl+X", "Shift+Del" }, false },
-        { 32947, "&Find", { "Ctrl+F" }, false },
-        { 32948, "Find &Next", { "F3" }, false },
-        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, false },
+        { 32947, "&Find", { "Ctrl+F" }, true },
+        { 32948, "Find &Next", { "F3" }, true },
+        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, true },
         { 59392, "&Toolbar", {}, true },
         { 59393, "&Status Bar", {}, true },
         { 32945, "Device List", { "Ctrl+D" }, true },
@@ -237,6 +243,116 @@ TEST_F(MainFrame, MenuBarFollowsTheMenuTable)
             expected.push_back(item.id);
         EXPECT_EQ(shown, expected);
     }
+}
+
+TEST_F(MainFrame, MenuLoadsFromTemplate128WithItsImages)
+{
+    VarnMenu& menu = frame->Menu();
+    EXPECT_TRUE(menu.IsLoadedFromTemplate());
+    const auto& table = MainMenuTable();
+    ASSERT_EQ(menu.OwnPopups().size(), table.size());
+    ASSERT_EQ(frame->menuBar()->actions().size(), 8);
+    EXPECT_EQ(frame->FileMenu(), menu.OwnPopups()[0].get());
+    for (size_t p = 0; p < table.size(); ++p) {
+        VarnMenu* popup = menu.OwnPopups()[p].get();
+        EXPECT_EQ(frame->menuBar()->actions()[static_cast<qsizetype>(p)], popup->menuAction());
+        EXPECT_EQ(menu.ItemRecords()[p]->m_nFlags, MF_BYPOSITION | MF_POPUP);
+        EXPECT_TRUE(VarnMenu::IsOwnMenu(popup));
+        ASSERT_EQ(popup->ItemRecords().size(), table[p].items.size()) << table[p].title;
+        for (size_t i = 0; i < table[p].items.size(); ++i) {
+            const VarnMenuItemRecord& record = *popup->ItemRecords()[i];
+            EXPECT_TRUE(record.m_nFlags & MF_OWNERDRAW);
+            EXPECT_EQ(record.m_nCommand, table[p].items[i].id);
+            if (table[p].items[i].text) {
+                EXPECT_EQ(record.m_pszText.left(3), QString::fromUtf8(table[p].items[i].text).left(3));
+            }
+        }
+    }
+
+    // The six images: one per command, Save and Save As alike, Find and Find Next alike.
+    std::map<UINT, int> images;
+    for (UINT id : { 32959u, 57601u, 57603u, 57604u, 32947u, 32948u }) {
+        const VarnMenuItemRecord* record = menu.FindItemRecord(id);
+        ASSERT_NE(record, nullptr) << id;
+        EXPECT_GE(record->m_nGlobalImage, 0) << id;
+        images[id] = record->m_nGlobalImage;
+    }
+    EXPECT_EQ(g_VarnMenuImages.Image(images[57603]), g_VarnMenuImages.Image(images[57604]));
+    EXPECT_EQ(g_VarnMenuImages.Image(images[32947]), g_VarnMenuImages.Image(images[32948]));
+    EXPECT_NE(g_VarnMenuImages.Image(images[57601]), g_VarnMenuImages.Image(images[57603]));
+    EXPECT_EQ(menu.FindItemRecord(57665)->m_nGlobalImage, -1);
+
+    // Two recent files: records of their own at the next opening.
+    QTemporaryDir dir;
+    for (const char* name : { "a.bin", "b.hex" }) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    app.AddToRecentFileList(dir.filePath("a.bin").toStdString());
+    app.AddToRecentFileList(dir.filePath("b.hex").toStdString());
+    VarnMenu* file = frame->FileMenu();
+    const size_t before = file->ItemRecords().size();
+    file->popup(QPoint(0, 0));
+    file->hide();
+    ASSERT_EQ(file->ItemRecords().size(), before + 1);
+    int position = -1;
+    ASSERT_EQ(menu.FindCommandItem(ID_FILE_MRU_FILE1, position), file);
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position)]->m_pszText.startsWith("&1 "));
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position)]->m_pszText.endsWith("b.hex"));
+    EXPECT_TRUE(file->ItemRecords()[static_cast<size_t>(position) + 1]->m_pszText.startsWith("&2 "));
+
+    // Loading again replaces the tree without leaving popups behind.
+    const size_t popups = g_VarnMenuPopups.size();
+    ASSERT_TRUE(menu.LoadMenuTemplate(128));
+    ASSERT_TRUE(menu.LoadMenuTemplate(128));
+    EXPECT_EQ(g_VarnMenuPopups.size(), popups);
+}
+
+TEST_F(MainFrame, EveryPopupIsMeasuredAndDrawnByTheMenu)
+{
+    auto colours = [](const QImage& img, const QRect& r) {
+        std::set<COLORREF> out;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                out.insert(platform::FromQColor(img.pixelColor(x, y)));
+        return out;
+    };
+    const int K = g_nVarnMenuImageWidth + 4;
+    const COLORREF xpColumn = LightenColor(GetSysColor(COLOR_BTNFACE), 0.25);
+    for (int look : { 1, 0 }) {
+        VarnMenu::SelectDrawStyle(look);
+        for (const auto& owned : frame->Menu().OwnPopups()) {
+            VarnMenu* popup = owned.get();
+            SCOPED_TRACE(popup->title().toStdString() + (look ? " XP" : " classic"));
+            popup->popup(QPoint(300, 200));
+            int widest = 0;
+            for (int i = 0; i < popup->GetMenuItemCount(); ++i) {
+                QAction* action = popup->ActionAt(i);
+                VarnMenuMeasureRecord measure;
+                measure.itemData = popup->RecordFor(action);
+                ASSERT_NE(measure.itemData, nullptr);
+                popup->MeasureItem(measure);
+                EXPECT_EQ(popup->actionGeometry(action).height(), static_cast<int>(measure.itemHeight)) << i;
+                widest = std::max(widest, static_cast<int>(measure.itemWidth));
+            }
+            EXPECT_GE(popup->width(), widest);
+            const QImage shot = popup->grab().toImage();
+            // The image column of an item without image: F in the XP look, never in the classic one.
+            const QRect last = popup->actionGeometry(popup->ActionAt(popup->GetMenuItemCount() - 1));
+            const std::set<COLORREF> column = colours(shot, QRect(last.left() + 1, last.top() + 1, K - 2, 2));
+            EXPECT_EQ(column.count(xpColumn), look == 1 ? 1u : 0u);
+            if (popup == frame->FileMenu()) {
+                for (UINT id : { ID_FILE_OPEN, ID_FILE_SAVE }) {
+                    const QRect item = popup->actionGeometry(frame->Commands().Action(id));
+                    EXPECT_TRUE(colours(shot, QRect(item.left(), item.top(), K, item.height()))
+                                    .count(GetSysColor(COLOR_BTNTEXT)))
+                        << id;
+                }
+            }
+            popup->hide();
+        }
+    }
+    VarnMenu::SelectDrawStyle(1);
 }
 
 TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)
