@@ -26,6 +26,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "AppViewFixture.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -81,46 +83,16 @@ void WriteSetting(const char* name, const std::string& value)
     key.WriteString(name, value);
 }
 
-class BufferCommands : public testing::Test {
+class BufferCommands : public tonrig::test::AppViewFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(app.InitInstance(false));
-        view = g_pMainView;
-        ASSERT_NE(view, nullptr);
-        commands = &view->BufferCommands();
-    }
-    void TearDown() override
-    {
-        g_nOperationState = kStateIdle;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-    }
 
-    void SelectDevice(int index)
-    {
-        InitDeviceClassTable();
-        g_CurrentDevice = g_DeviceClassTable[index];
-        g_nCurrentClass = index;
-    }
-    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
-    std::string Log() const { return view->MessageLog().GetText(); }
-    std::string Title() const { return app.MainFrame()->windowTitle().toStdString(); }
     std::string ChecksumPane() const { return g_pStatusBar->GetPaneText(1); }
-    std::vector<std::uint8_t>& Main() { return view->Buffers().Buffer(buffer::kMainBuffer); }
     std::string RecentFirst() const
     {
         const CRecentFileList* list = app.RecentFileList();
         return list->GetCount() ? (*list)[0] : std::string();
     }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    QTemporaryDir dir;
-    CTonrigApp app;
-    CTonrigView* view = nullptr;
-    CBufferCommands* commands = nullptr;
 };
 
 TEST_F(BufferCommands, LoadShowsTheBufferWithItsChecksumAndEverySaveFormatLoadsBackTheSameBytes)

@@ -24,6 +24,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "AppViewFixture.h"
+
 #include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
@@ -206,37 +208,18 @@ const Damage kDamages[] = {
     { "empty", [](Lines, bool, int) { return std::string(); }, std::nullopt },
 };
 
-class DamagedFiles : public testing::Test {
+class DamagedFiles : public tonrig::test::AppViewFixture {
 protected:
-    void SetUp() override
+    DamagedFiles()
+        : AppViewFixture(IDNO)
     {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(app.InitInstance(false));
-        view = g_pMainView;
-        ASSERT_NE(view, nullptr);
-        commands = &view->BufferCommands();
-    }
-    void TearDown() override
-    {
-        g_nOperationState = kStateIdle;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
     }
 
-    void SelectDevice(int index)
-    {
-        InitDeviceClassTable();
-        g_CurrentDevice = g_DeviceClassTable[index];
-        g_nCurrentClass = index;
-    }
-    std::string Path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string Title() const { return app.MainFrame()->windowTitle().toStdString(); }
     std::string Recent() const
     {
         const CRecentFileList* list = app.RecentFileList();
         return list->GetCount() ? (*list)[0] : std::string();
     }
-    std::string Log() const { return view->MessageLog().GetText(); }
     buffer::CBufferModel& Model() { return view->Buffers(); }
 
     // What a failed or declined load must leave.
@@ -264,12 +247,6 @@ protected:
         return Now();
     }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes { IDNO };
-    QTemporaryDir dir;
-    CTonrigApp app;
-    CTonrigView* view = nullptr;
-    CBufferCommands* commands = nullptr;
 };
 
 TEST_F(DamagedFiles, EveryReaderEveryDamage)

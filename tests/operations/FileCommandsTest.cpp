@@ -21,6 +21,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "AppViewFixture.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -99,15 +101,13 @@ struct Options {
     const char* offset = "0";
 };
 
-class FileCommands : public testing::Test {
+class FileCommands : public tonrig::test::AppViewFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(app.InitInstance(false));
-        view = g_pMainView;
-        ASSERT_NE(view, nullptr);
-        commands = &view->BufferCommands();
+        AppViewFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         commands->SetOpenFileChooser([this](const std::string& filters, const std::string& lastPath) {
             ++chooserRuns;
             lastFilters = filters;
@@ -127,19 +127,7 @@ protected:
             return true;
         });
     }
-    void TearDown() override
-    {
-        g_LinkLease.Release(g_LinkLease.Holder());
-        g_nOperationState = kStateIdle;
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-    }
 
-    std::string Path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
-    Bytes& Main() { return view->Buffers().Buffer(buffer::kMainBuffer); }
-    std::string Title() const { return app.MainFrame()->windowTitle().toStdString(); }
-    std::string Log() const { return view->MessageLog().GetText(); }
-    bool Execute(UINT id) { return app.MainFrame()->Commands().Execute(id); }
     // File Open of `path` with the given options (nullopt: Cancel in the options dialog).
     void Open(const std::string& path, std::optional<Options> with)
     {
@@ -148,12 +136,6 @@ protected:
         ASSERT_TRUE(Execute(ID_FILE_OPEN));
     }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    QTemporaryDir dir;
-    CTonrigApp app;
-    CTonrigView* view = nullptr;
-    CBufferCommands* commands = nullptr;
 
     std::string chosen; // the file dialog's answer; empty is Cancel
     std::optional<Options> options = Options {};

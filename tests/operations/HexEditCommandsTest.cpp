@@ -20,6 +20,8 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "AppViewFixture.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -50,31 +52,19 @@ template <typename C> std::size_t ParseSize(const C& c)
     return c.isHex ? (std::string(c.typed).size() + 1) / 3 : std::string(c.typed).size();
 }
 
-class HexEditCommands : public testing::Test {
+class HexEditCommands : public tonrig::test::AppViewFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_TRUE(app.InitInstance(false));
-        view = g_pMainView;
-        ASSERT_NE(view, nullptr);
-        commands = &view->BufferCommands();
+        AppViewFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         Main() = Seq(16);
         commands->ShowBufferTab(1);
         Editor().SetCursor(0);
     }
-    void TearDown() override
-    {
-        g_nOperationState = kStateIdle;
-        g_LinkLease.Release(LeaseHolder::Operation);
-        g_LinkLease.Release(LeaseHolder::Setup);
-        g_nCurrentClass = kNoDeviceClass;
-        g_CurrentDevice = CDeviceClass();
-    }
 
-    Bytes& Main() { return view->Buffers().Buffer(buffer::kMainBuffer); }
     CHexEditBase& Editor() { return *commands->HexView(); }
-    std::string Log() const { return view->MessageLog().GetText(); }
     std::string Pane() const { return g_pStatusBar->GetPaneText(1); }
     bool Run(UINT id) { return app.MainFrame()->Commands().Execute(id); }
     void Type(const std::string& text)
@@ -85,12 +75,6 @@ protected:
         }
     }
 
-    tonrig::test::ScopedSettingsFile settings;
-    tonrig::test::RecordingMessageBox boxes;
-    QTemporaryDir dir;
-    CTonrigApp app;
-    CTonrigView* view = nullptr;
-    CBufferCommands* commands = nullptr;
 };
 
 TEST_F(HexEditCommands, FillRangesFromTheDialog)

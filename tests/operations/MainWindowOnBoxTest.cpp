@@ -84,16 +84,7 @@ protected:
         g_pStatusBar = g_hStatusBar = statusBar.get();
         for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
             header->SetOption(static_cast<HeaderOption>(i), false);
-        CommandChannel& channel = view->DeviceSetupOwner().Channel();
-        pumpChannel = std::make_unique<CommandChannelPump>(channel);
-        tap = std::make_unique<TapChannel>(*pumpChannel);
-        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
-            channel.BeginOperation();
-            channel.SetTransferSizes();
-            blockSize = channel.m_nBlockSize;
-            writeBlockSize = channel.m_nWriteBlockSize;
-            writeStep = channel.m_nWriteStep;
-        });
+        TapViewChannel(*view, pumpChannel, tap);
         view->resize(900, 600);
         view->show();
         ASSERT_TRUE(dir.isValid());

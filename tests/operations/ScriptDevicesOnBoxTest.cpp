@@ -24,6 +24,7 @@
 #include "shell/RegistryKey.h"
 #include "shell/ui/ProgressDlg.h"
 
+#include "TapChannel.h"
 #include "ViewOnBoxFixture.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,8 @@ using namespace std::chrono_literals;
 using tonrig::test::Count;
 using tonrig::test::Pattern;
 using tonrig::test::ProcessEventsUntil;
+using tonrig::test::TapChannel;
+using tonrig::test::TapViewChannel;
 
 namespace {
 
@@ -70,42 +73,6 @@ std::string HexText(const std::vector<std::uint8_t>& bytes)
     return text + ":00000001FF\r\n";
 }
 
-// The view's command channel with a hook on the packets the pump sends.
-class TapChannel final : public PumpChannel {
-public:
-    explicit TapChannel(PumpChannel& inner)
-        : m_inner(inner)
-    {
-    }
-    void Drain() override { m_inner.Drain(); }
-    Status SendCommand(const std::uint8_t* p, int size, bool batch) override
-    {
-        std::function<void(std::uint8_t)> hook;
-        {
-            std::lock_guard lock(m_mutex);
-            hook = m_hook;
-        }
-        if (hook)
-            hook(p[0]);
-        return m_inner.SendCommand(p, size, batch);
-    }
-    int ReadResponse(std::uint8_t* buffer, int size, Status& status) override
-    {
-        return m_inner.ReadResponse(buffer, size, status);
-    }
-    Status SetProgramDelay(int ms, std::stop_token stop) override { return m_inner.SetProgramDelay(ms, stop); }
-    void SetHook(std::function<void(std::uint8_t)> hook)
-    {
-        std::lock_guard lock(m_mutex);
-        m_hook = std::move(hook);
-    }
-
-private:
-    PumpChannel& m_inner;
-    std::mutex m_mutex;
-    std::function<void(std::uint8_t)> m_hook;
-};
-
 class ScriptDevicesOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
     ScriptDevicesOnBox()
@@ -128,22 +95,13 @@ protected:
             header->SetOption(static_cast<HeaderOption>(i), false);
         g_pMainView = view.get();
         g_bScriptCommandDone = false;
-        CommandChannel& channel = view->DeviceSetupOwner().Channel();
-        pumpChannel = std::make_unique<CommandChannelPump>(channel);
-        tap = std::make_unique<TapChannel>(*pumpChannel);
-        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
-            channel.BeginOperation();
-            channel.SetTransferSizes();
-            blockSize = channel.m_nBlockSize;
-            writeBlockSize = channel.m_nWriteBlockSize;
-            writeStep = channel.m_nWriteStep;
-        });
+        TapViewChannel(*view, pumpChannel, tap);
     }
     // `action` on the GUI thread when the pump sends its first write packet; the pump waits for it.
     void OnFirstWrite(std::function<void()> action)
     {
         auto fired = std::make_shared<bool>(false);
-        tap->SetHook([this, fired, action](std::uint8_t code) {
+        tap->Reset([this, fired, action](std::uint8_t code, int) {
             if (code != P_WRITE_OK || *fired)
                 return;
             *fired = true;
@@ -326,7 +284,7 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
         InsertFor(kFlash, c.chip);
         if (c.programmed)
             SetChip(Pattern(0x10000, 5));
-        tap->SetHook({});
+        tap->Reset();
         if (c.cancelDuringWrite) {
             OnFirstWrite([this] {
                 auto* cancel = view->ProgressDlg().findChild<QPushButton*>();

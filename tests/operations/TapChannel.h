@@ -2,11 +2,16 @@
 // The view's command channel with a hook on each packet the pump or an exchange sends, and a
 // count of the packets by code.
 
+#include "operations/CommandChannel.h"
+#include "operations/CommandChannelPump.h"
 #include "operations/OperationPump.h"
+#include "operations/ui/TonrigView.h"
+#include "operations/ui/ViewSetup.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace tonrig::test {
@@ -55,5 +60,22 @@ private:
     std::map<int, int> m_sends;
     std::function<void(std::uint8_t, int)> onSend;
 };
+
+// Puts a tap between the view's pump and the program's own command channel. The caller keeps
+// both objects for as long as the view runs operations.
+inline void TapViewChannel(
+    CTonrigView& view, std::unique_ptr<CommandChannelPump>& pumpChannel, std::unique_ptr<TapChannel>& tap)
+{
+    CommandChannel& channel = view.DeviceSetupOwner().Channel();
+    pumpChannel = std::make_unique<CommandChannelPump>(channel);
+    tap = std::make_unique<TapChannel>(*pumpChannel);
+    view.SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
+        channel.BeginOperation();
+        channel.SetTransferSizes();
+        blockSize = channel.m_nBlockSize;
+        writeBlockSize = channel.m_nWriteBlockSize;
+        writeStep = channel.m_nWriteStep;
+    });
+}
 
 } // namespace tonrig::test

@@ -88,17 +88,7 @@ protected:
             return;
         for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
             header->SetOption(static_cast<HeaderOption>(i), false);
-        // The program's channel, tapped.
-        CommandChannel& channel = view->DeviceSetupOwner().Channel();
-        pumpChannel = std::make_unique<CommandChannelPump>(channel);
-        tap = std::make_unique<TapChannel>(*pumpChannel);
-        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
-            channel.BeginOperation();
-            channel.SetTransferSizes();
-            blockSize = channel.m_nBlockSize;
-            writeBlockSize = channel.m_nWriteBlockSize;
-            writeStep = channel.m_nWriteStep;
-        });
+        TapViewChannel(*view, pumpChannel, tap);
     }
     // Presses Cancel on the progress window when the pump sends `code` for the nth time; the
     // pump waits until the press has been handled.
