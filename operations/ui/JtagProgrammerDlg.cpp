@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 namespace {
 
@@ -89,8 +90,7 @@ CJtagProgrammerDlg::CJtagProgrammerDlg(CTonrigView& view)
     layout->addWidget(m_log, 1);
     layout->addLayout(buttons);
 
-    if (g_pView2Header)
-        m_speed->setCurrentIndex(std::clamp(g_pView2Header->SpeedLevel(), 1, 5) - 1);
+    SyncSpeedLevel();
     connect(m_speed, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (g_pView2Header)
             g_pView2Header->SetSpeedLevel(index + 1);
@@ -108,6 +108,14 @@ CJtagProgrammerDlg::~CJtagProgrammerDlg()
 {
     if (m_stop)
         m_stop->request_stop();
+}
+
+void CJtagProgrammerDlg::SyncSpeedLevel()
+{
+    if (!g_pView2Header)
+        return;
+    const QSignalBlocker block(m_speed);
+    m_speed->setCurrentIndex(std::clamp(g_pView2Header->SpeedLevel(), 1, 5) - 1);
 }
 
 void CJtagProgrammerDlg::SetFile(const std::string& path, const std::string& preferred)
@@ -284,13 +292,18 @@ bool CJtagProgrammerDlg::Start(std::vector<std::string> arguments, const std::st
         return false;
     }
     m_running = true;
-    m_run->setEnabled(false);
-    m_readUserCode->setEnabled(false);
-    m_info->setEnabled(false);
-    m_browse->setEnabled(false);
-    m_cancel->setEnabled(true);
-    m_busy->setVisible(true);
+    ShowRunning();
     return true;
+}
+
+void CJtagProgrammerDlg::ShowRunning()
+{
+    // The speed level stays open: the run reads it at every wait.
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { m_run, m_readUserCode, m_info, m_browse, m_actions, m_procedures })
+        w->setEnabled(!m_running);
+    m_cancel->setEnabled(m_running);
+    m_busy->setVisible(m_running);
 }
 
 void CJtagProgrammerDlg::AppendLine(const std::string& line, bool console)
@@ -304,12 +317,7 @@ void CJtagProgrammerDlg::AppendLine(const std::string& line, bool console)
 void CJtagProgrammerDlg::Finished(const std::string& what, const std::string& endLine)
 {
     m_running = false;
-    m_run->setEnabled(true);
-    m_readUserCode->setEnabled(true);
-    m_info->setEnabled(true);
-    m_browse->setEnabled(true);
-    m_cancel->setEnabled(false);
-    m_busy->setVisible(false);
+    ShowRunning();
     if (what != "-i" && !endLine.empty()) {
         const bool error = endLine.rfind("Error", 0) == 0;
         m_view.Log(platform::Format(jtagdlg::kMainLogLine, what.c_str(), m_file.c_str(), endLine.c_str()) + "\r\n",

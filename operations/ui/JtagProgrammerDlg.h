@@ -49,6 +49,9 @@ public:
     void OnBrowse();
     void OnCancel();
     bool Running() const { return m_running; }
+    // The speed choice shows the header pane's level (it may have changed while the dialog was
+    // hidden or open).
+    void SyncSpeedLevel();
 
     // Browse's file chooser (tests).
     std::function<std::string()> chooseFile;
@@ -76,6 +79,8 @@ private:
     };
     bool Start(std::vector<std::string> arguments, const std::string& what);
     void ShowProcedures();
+    // Run, the file and the action's choices off while a run goes on; Cancel and the busy bar on.
+    void ShowRunning();
     void AppendLine(const std::string& line, bool console);
     void Finished(const std::string& what, const std::string& endLine);
 

@@ -13,9 +13,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextBlock>
 
+#include <cstdlib>
 #include <fstream>
 
 using namespace std::chrono_literals;
@@ -38,7 +41,7 @@ protected:
             ProcessEventsUntil([&] { return !view->DeviceSetupOwner().Setup().Busy() && !g_LinkLease.IsHeld(); }, 60s))
             << Log();
     }
-    std::string WriteProgram(bytecode::CpldProgramSpec spec, bool marker = true)
+    std::string WriteProgram(bytecode::CpldProgramSpec spec, bool marker = true, const char* name = "dialog.jbc")
     {
         spec.idcode = sim::kSocketCpldIdcode;
         bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
@@ -50,10 +53,37 @@ protected:
             EXPECT_NE(at, built.image.end());
             *at = 'X';
         }
-        const std::string path = testing::TempDir() + "/dialog.jbc";
+        return WriteImage(built.image, name);
+    }
+    static std::string WriteImage(const std::vector<std::uint8_t>& image, const char* name)
+    {
+        const std::string path = testing::TempDir() + "/" + name;
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(built.image.data()), static_cast<std::streamsize>(built.image.size()));
+        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         return path;
+    }
+    sim::ModelCpld& SocketCpld()
+    {
+        std::lock_guard lock(box->Mutex());
+        return dynamic_cast<sim::ModelCpld&>(box->Jtag().SocketChain().Device(0));
+    }
+    // Moves the stopped clock a millisecond at a time until `done` holds or the run has ended.
+    bool StepUntil(const std::function<bool()>& done)
+    {
+        auto& manual = static_cast<platform::ManualClock&>(*clock);
+        for (int i = 0; i < 20000 && !done() && view->WorkerRunning(WorkerSlot::Jtag); ++i) {
+            manual.Advance(std::chrono::milliseconds(1));
+            ProcessEventsUntil([] { return false; }, std::chrono::milliseconds(0));
+        }
+        return done();
+    }
+    // The colour of the first line of the dialog's log that starts with `prefix`.
+    static QColor LineColour(CJtagProgrammerDlg* dlg, const std::string& prefix)
+    {
+        for (QTextBlock b = dlg->Log().document()->begin(); b.isValid(); b = b.next())
+            if (b.text().toStdString().rfind(prefix, 0) == 0 && b.begin() != b.end())
+                return b.begin().fragment().charFormat().foreground().color();
+        return {};
     }
     CJtagProgrammerDlg* OpenForWrite(const std::string& file)
     {
@@ -191,6 +221,134 @@ TEST_F(JtagDialogOnBox, RefusalsForeignImagesAndScripts)
     EXPECT_FALSE(view->RunWriteStep());
     g_bScriptRunning = false;
     EXPECT_EQ(Count(Log(), "JTAG devices are programmed from the JTAG Programming dialog."), 1u) << Log();
+}
+
+// The dialog's choices reach the run: with the rows held at zero, a PROGRAM without its erase
+// fails its verify, and one without its verify as well passes.
+TEST_F(JtagDialogOnBox, TheProcedureBoxesReachTheRun)
+{
+    SetUpClass310();
+    sim::ModelCpld& cpld = SocketCpld();
+    {
+        std::lock_guard lock(box->Mutex());
+        for (std::size_t i = 0; i < 16; ++i)
+            cpld.SetRow(i, 0);
+    }
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram({}));
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_EQ(dlg->ProcedureBoxes().size(), 2u);
+    dlg->ProcedureBoxes()[0]->setChecked(false); // DO_ERASE
+    ASSERT_TRUE(dlg->OnRun());
+    ASSERT_TRUE(RunToEnd(dlg));
+    EXPECT_EQ(Count(Log(), "Exit code = 11... Device verify failure"), 1u) << Log();
+    dlg->ProcedureBoxes()[1]->setChecked(false); // DO_VERIFY
+    ASSERT_TRUE(dlg->OnRun());
+    ASSERT_TRUE(RunToEnd(dlg));
+    EXPECT_EQ(Count(Log(), "Exit code = 0... Success"), 1u) << Log();
+    std::lock_guard lock(box->Mutex());
+    EXPECT_EQ(cpld.Rows()[0], 0u) << "never erased";
+
+    // The log's colours: the player's own lines grey, the program's black.
+    EXPECT_EQ(LineColour(dlg, "Jam STAPL ByteCode Player"), QColor(128, 128, 128));
+    EXPECT_EQ(LineColour(dlg, "Exit code = 0"), QColor(0, 0, 0));
+}
+
+// The speed choice follows the header pane both ways; Browse changes the file and keeps the
+// selected action where the new file has it.
+TEST_F(JtagDialogOnBox, SpeedLevelAndBrowse)
+{
+    SetUpClass310();
+    ASSERT_TRUE(header->SetSpeedLevel(2));
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram({}));
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->SpeedBox()->currentText().toStdString(), "2");
+    dlg->SpeedBox()->setCurrentIndex(4);
+    EXPECT_EQ(header->SpeedLevel(), 5);
+
+    // Opened again by another step: the same dialog, that step's action, the header's level now.
+    ASSERT_TRUE(header->SetSpeedLevel(3));
+    view->RunVerifyStep();
+    EXPECT_EQ(view->JtagDialog(), dlg);
+    EXPECT_EQ(dlg->SelectedAction(), "VERIFY");
+    EXPECT_EQ(dlg->SpeedBox()->currentText().toStdString(), "3");
+
+    const std::string other = WriteProgram({}, true, "other.jbc");
+    dlg->chooseFile = [&] { return other; };
+    dlg->OnBrowse();
+    EXPECT_EQ(dlg->File(), other);
+    EXPECT_EQ(dlg->SelectedAction(), "VERIFY");
+
+    // A file without that action: its first one.
+    bytecode::ImageBuilder b(bytecode::Container::Stapl);
+    const bytecode::Label entry = b.NewLabel();
+    b.Bind(entry);
+    b.Emit("RETURN");
+    b.AddProcedure("ONLY_STEP", entry);
+    b.AddAction("CHECK", std::nullopt, { { "ONLY_STEP" } });
+    const std::string single = WriteImage(b.Build().image, "single.jbc");
+    dlg->chooseFile = [&] { return single; };
+    dlg->OnBrowse();
+    EXPECT_EQ(dlg->SelectedAction(), "CHECK");
+    EXPECT_TRUE(dlg->ProcedureBoxes().empty()) << "a required procedure is listed, not a check box";
+
+    // A chooser left without a file changes nothing.
+    dlg->chooseFile = [] { return std::string(); };
+    dlg->OnBrowse();
+    EXPECT_EQ(dlg->File(), single);
+}
+
+TEST_F(JtagDialogOnBox, CancelDuringTheEraseWait)
+{
+    SetUpClass310();
+    sim::ModelCpld& cpld = SocketCpld();
+    {
+        std::lock_guard lock(box->Mutex());
+        cpld.SetRow(2, 0x12345678); // something for the erase to clear
+    }
+    bytecode::CpldProgramSpec spec;
+    spec.rows = bytecode::CpldPatternRows(9);
+    spec.usercode = 0x20261212;
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(spec));
+    ASSERT_NE(dlg, nullptr);
+    auto& manual = static_cast<platform::ManualClock&>(*clock);
+    manual.SetAutoAdvance(false);
+    ASSERT_TRUE(dlg->OnRun());
+    // The CPLD has taken the erase and waits out its clocks; no row is programmed yet.
+    const auto erasing = [&] {
+        std::lock_guard lock(box->Mutex());
+        return cpld.IspMode() && cpld.Rows()[2] == 0xFFFFFFFF;
+    };
+    ASSERT_TRUE(StepUntil(erasing)) << DialogLog(dlg);
+    EXPECT_TRUE(dlg->Running());
+    EXPECT_TRUE(dlg->BusyBar()->isVisible());
+    EXPECT_FALSE(dlg->ActionBox()->isEnabled());
+    EXPECT_FALSE(dlg->ProcedureBoxes()[0]->isEnabled()) << "a choice the run would not see";
+    EXPECT_TRUE(dlg->SpeedBox()->isEnabled()) << "read at every wait";
+    if (const char* folder = std::getenv("TONRIG_SCREENSHOTS"); folder && *folder) {
+        QDir().mkpath(folder);
+        dlg->grab().save(QString(folder) + "/jtag-dialog-mid-run.png");
+    }
+    dlg->CancelButton()->click();
+    StepUntil([&] { return !dlg->Running(); });
+    manual.SetAutoAdvance(true);
+    ASSERT_TRUE(RunToEnd(dlg));
+
+    EXPECT_NE(DialogLog(dlg).find(": execution cancelled."), std::string::npos) << DialogLog(dlg);
+    EXPECT_EQ(LineColour(dlg, "Error at address"), QColor(200, 0, 0));
+    // One line in the main log for the run, the error line in it.
+    const std::string mainLine = "JTAG PROGRAM \"" + dlg->File() + "\": Error at address ";
+    EXPECT_EQ(Count(Log(), mainLine), 1u) << Log();
+    EXPECT_NE(Log().find("execution cancelled.", Log().find(mainLine)), std::string::npos) << Log();
+    {
+        std::lock_guard lock(box->Mutex());
+        EXPECT_EQ(cpld.Rows()[0], 0xFFFFFFFFu) << "a row was programmed after the cancel";
+        EXPECT_EQ(cpld.Usercode(), 0xFFFFFFFFu);
+    }
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    EXPECT_FALSE(Powered()) << "the socket is left powered";
+    EXPECT_TRUE(dlg->RunButton()->isEnabled());
+    EXPECT_FALSE(dlg->CancelButton()->isEnabled());
+    EXPECT_TRUE(dlg->ProcedureBoxes()[0]->isEnabled());
 }
 
 } // namespace
