@@ -10,11 +10,14 @@
 #include "jtag/JtagPort.h"
 #include "jtag/builder/CpldProgram.h"
 #include "link/ProgrammerLink.h"
+#include "link/ProgrammerModel.h"
 #include "operations/OperationState.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/Clock.h"
+#include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/usb/VirtualBus.h"
+#include "shell/ui/ProgressDlg.h"
 #include "sim/Box.h"
 #include "sim/JtagHandler.h"
 #include "support/RecordingMessageBox.h"
@@ -276,6 +279,10 @@ protected:
     void SetUpClass(int index)
     {
         Select(index, 0x1000);
+        // The pair a device record carries when its class names none.
+        if (g_CurrentDevice.m_strFirmwareId.empty())
+            g_CurrentDevice.m_strFirmwareId
+                = g_nProgrammerModel == kModelZvD ? kDefaultFirmwareIdZvD : kDefaultFirmwareId;
         {
             std::lock_guard lock(box->Mutex());
             FillJtagChain(box->Jtag().SocketChain(), index);
@@ -321,6 +328,42 @@ TEST_F(ConfigUpdateThroughSetup, EachClassLeavesItsConfiguration)
     EXPECT_EQ(header->SpeedLevel(), 4);
     for (const auto& b : boxes.Boxes())
         EXPECT_EQ(b.text.find("update failed"), std::string::npos) << b.text;
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+// A class on the box's first configuration finds it in place; a failed update is a box, and
+// setup goes on to its row's firmware. Setup's end hides the progress window either way.
+TEST_F(ConfigUpdateThroughSetup, AConfigurationInPlaceAndAFailedUpdate)
+{
+    SetUpClass(8); // 385, as the box starts
+    EXPECT_EQ(tonrig::test::Count(Log(), "Configuration OK!"), 1u) << Log();
+    EXPECT_EQ(tonrig::test::Count(Log(), "Configuration updated!"), 0u) << Log();
+    EXPECT_EQ(Programmer(), Code("00160514"));
+    EXPECT_FALSE(view->ProgressDlg().isVisible());
+
+    // Configuration 420 replaced by a program whose PROGRAM exits 10, from the user's resource
+    // folder.
+    const std::string folder = GetAppDataFolder() + "/Resources/CPLDF";
+    std::filesystem::create_directories(folder);
+    const std::string replaced = folder + "/420";
+    {
+        const Bytes odd = OddProgram(true, 10);
+        std::ofstream out(replaced, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(odd.data()), static_cast<std::streamsize>(odd.size()));
+    }
+    boxes.Clear();
+    SetUpClass(16);
+    std::filesystem::remove(replaced);
+    std::vector<std::string> shown;
+    for (const auto& b : boxes.Boxes())
+        shown.push_back(b.text);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Configuration update failed. #1="), 1)
+        << ::testing::PrintToString(shown);
+    EXPECT_EQ(tonrig::test::Count(Log(), "Configuration update failed. #1="), 1u) << Log();
+    EXPECT_EQ(tonrig::test::Count(Log(), "Configuration updated!"), 0u) << Log();
+    EXPECT_EQ(Programmer(), Code("00160514")) << "left as it was";
+    EXPECT_EQ(box->RunningImage().value_or(-1), 421) << "setup goes on to its firmware";
+    EXPECT_FALSE(view->ProgressDlg().isVisible());
     EXPECT_TRUE(box->ProtocolErrors().empty());
 }
 
