@@ -85,14 +85,12 @@ void WriteSetting(const char* name, const std::string& value)
 
 class BufferCommands : public tonrig::test::AppViewFixture {
 protected:
-
     std::string ChecksumPane() const { return g_pStatusBar->GetPaneText(1); }
     std::string RecentFirst() const
     {
         const CRecentFileList* list = app.RecentFileList();
         return list->GetCount() ? (*list)[0] : std::string();
     }
-
 };
 
 TEST_F(BufferCommands, LoadShowsTheBufferWithItsChecksumAndEverySaveFormatLoadsBackTheSameBytes)
@@ -340,7 +338,7 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     const std::string compiler = folder + "/jbc compiler.sh";
     const std::string script = "#!/bin/sh\n"
                                "case \"$1\" in\n"
-                               "  *ok*) cp \"$(dirname \"$0\")/image.jbc\" \"$2\" ;;\n"
+                               "  *ok*) cp \"$(dirname \"$0\")/image.jbc\" \"$2\"; pwd > \"$(dirname \"$0\")/cwd\" ;;\n"
                                "  *fail*) echo 'first line' >&2; echo 'syntax error at line 3' >&2; exit 1 ;;\n"
                                "  *empty*) exit 0 ;;\n"
                                "  *hang*) exec sleep 30 ;;\n"
@@ -363,6 +361,10 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
     EXPECT_EQ(ReadAll(output), image);
     EXPECT_NE(Log().find(" " + ok + " " + output + ".\n"), std::string::npos) << Log();
+    // The compiler runs in its output's folder.
+    const std::vector<std::uint8_t> cwd = ReadAll(folder + "/cwd");
+    EXPECT_EQ(std::string(cwd.begin(), cwd.end()),
+        QDir(QString::fromStdString(GetAppDataFolder())).canonicalPath().toStdString() + "\n");
 
     struct Case {
         const char* source;

@@ -20,6 +20,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 using namespace std::chrono_literals;
 using tonrig::test::Count;
@@ -204,6 +205,56 @@ TEST_F(JtagDialogOnBox, CancelAndCloseDuringARun)
     ASSERT_TRUE(ProcessEventsUntil([&] { return watched.isNull(); }, 60s));
     EXPECT_FALSE(g_LinkLease.IsHeld());
     EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Jtag));
+}
+
+// The view's shut-down in the middle of a run stops and joins the JTAG worker; the lease goes.
+TEST_F(JtagDialogOnBox, TheViewsShutDownDuringARunJoinsItsWorker)
+{
+    SetUpClass310();
+    // A program that says so and then pauses ten minutes in IDLE.
+    bytecode::ImageBuilder b(bytecode::Container::Stapl);
+    b.AddBooleanArray("BYPASS", std::vector<bool>(8, true));
+    const bytecode::Label entry = b.NewLabel();
+    b.Bind(entry);
+    b.Emit("PUSHI", { 8 });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("IRSCAN", { bytecode::Sym("BYPASS") });
+    b.Emit("PRINTS", { bytecode::Str("pausing") });
+    b.Emit("PRINTL");
+    b.Emit("PUSHI", { 0 });
+    b.Emit("PUSHI", { 600'000'000 });
+    b.Emit("WAIT", { 1, 1 });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("EXIT");
+    b.AddProcedure("PAUSE", entry);
+    b.AddAction("PROGRAM", std::nullopt, { { "PAUSE" } });
+    bytecode::BuildResult built = b.Build();
+    ASSERT_TRUE(built.ok()) << built.error;
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteImage(built.image, "pause.jbc"));
+    ASSERT_NE(dlg, nullptr);
+    // The clock moves only as the test moves it, so the run is still in its pause below.
+    static_cast<platform::ManualClock&>(*clock).SetAutoAdvance(false);
+    ASSERT_TRUE(dlg->OnRun());
+    ASSERT_TRUE(StepUntil([&] { return DialogLog(dlg).find("pausing") != std::string::npos; })) << DialogLog(dlg);
+    ASSERT_TRUE(view->WorkerRunning(WorkerSlot::Jtag));
+    {
+        // The shut-down ends the pause; the closing reset and the power-down still take their
+        // time on the wire while the GUI thread joins.
+        std::jthread ticker([this](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                static_cast<platform::ManualClock&>(*clock).Advance(std::chrono::milliseconds(1));
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        view->Shutdown();
+    }
+    EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Jtag));
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    // The run's last message still comes; it finds the dialog and a view that has shut down.
+    ProcessEventsUntil([&] { return !dlg->Running(); }, std::chrono::seconds(5));
+    EXPECT_FALSE(dlg->Running());
+    EXPECT_NE(DialogLog(dlg).find("execution cancelled"), std::string::npos) << DialogLog(dlg);
+    EXPECT_FALSE(g_LinkLease.IsHeld());
 }
 
 TEST_F(JtagDialogOnBox, RefusalsForeignImagesAndScripts)
