@@ -621,7 +621,8 @@ TEST(StaplInterpreter, EndsTheRunWithTheLayersResult)
     b.Emit("IRSCAN", { Sym("A") });
     b.Emit("PUSHI", { 0 });
     b.Emit("EXIT");
-    const auto view = StaplImage::Open(b.Build().image);
+    const BuildResult built = b.Build(); // the image the view points into
+    const auto view = StaplImage::Open(built.image);
     ASSERT_TRUE(view);
     DeadPort port;
     JtagLayer layer(port);
