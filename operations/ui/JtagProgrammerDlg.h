@@ -52,6 +52,8 @@ public:
     // The speed choice shows the header pane's level (it may have changed while the dialog was
     // hidden or open).
     void SyncSpeedLevel();
+    // Opened again while a close waits for the run's end: it stays open.
+    void KeepOpen() { m_closePending = false; }
 
     // Browse's file chooser (tests).
     std::function<std::string()> chooseFile;

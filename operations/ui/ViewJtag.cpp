@@ -32,6 +32,7 @@ bool CTonrigView::OpenJtagDialog(const char* action)
     if (!m_pJtagDlg->Running())
         m_pJtagDlg->SetFile(Buffers().m_strLoadedFileName, action);
     m_pJtagDlg->SyncSpeedLevel();
+    m_pJtagDlg->KeepOpen();
     m_pJtagDlg->show();
     m_pJtagDlg->raise();
     return true;

@@ -205,6 +205,19 @@ TEST_F(JtagDialogOnBox, CancelAndCloseDuringARun)
     ASSERT_TRUE(ProcessEventsUntil([&] { return watched.isNull(); }, 60s));
     EXPECT_FALSE(g_LinkLease.IsHeld());
     EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Jtag));
+
+    // Opened again by a step while that close waits: the run is still cancelled, the dialog stays.
+    dlg = OpenForWrite(WriteProgram({}));
+    ASSERT_NE(dlg, nullptr);
+    watched = dlg;
+    ASSERT_TRUE(dlg->OnRun());
+    dlg->close();
+    EXPECT_EQ(OpenForWrite(dlg->File()), dlg);
+    ASSERT_TRUE(RunToEnd(dlg));
+    ProcessEventsUntil([] { return false; }, std::chrono::milliseconds(20));
+    ASSERT_FALSE(watched.isNull());
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_NE(DialogLog(dlg).find("execution cancelled"), std::string::npos) << DialogLog(dlg);
 }
 
 // The view's shut-down in the middle of a run stops and joins the JTAG worker; the lease goes.
