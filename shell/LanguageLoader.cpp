@@ -1,5 +1,6 @@
 #include "shell/LanguageLoader.h"
 
+#include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
@@ -199,6 +200,11 @@ void CLanguageLoader::LoadSavedLanguage()
     }
     if (CharCount(path) > 3)
         LoadLanguageFile(path);
+}
+
+std::string CLanguageLoader::LanguageFolder()
+{
+    return GetAppDataFolder() + "/Languages/";
 }
 
 void CLanguageLoader::SaveLanguageSetting(const std::string& path)

@@ -55,6 +55,10 @@ public:
     // NUL bytes all in alternate positions), else 1.
     static int IsUnicodeFile(const std::string& path);
 
+    // The folder of the language files: the application-data folder's "Languages", with a final
+    // separator.
+    static std::string LanguageFolder();
+
     // Reads a whole file through the parser. False when it cannot be opened.
     static bool ParseFile(const std::string& path, CLanguageFileParser& parser);
     // The built-in table in the language-file format, as "Language/English.dic.txt" holds it.

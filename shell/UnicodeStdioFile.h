@@ -6,6 +6,8 @@
 // in pieces), without it as 8-bit text, decoded as UTF-8 or, where the bytes are not valid
 // UTF-8, as Latin-1. Lines come back as UTF-8 without their line end (CR LF, LF or CR).
 
+#include "platform/TextFormat.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -58,5 +60,5 @@ private:
     std::FILE* m_file = nullptr;
 };
 
-// 8-bit text as UTF-8: kept when it is valid UTF-8, else read as Latin-1.
-std::string DecodeEightBitText(std::string_view bytes);
+// Lives in platform/ now; the shell's callers keep its name.
+using platform::DecodeEightBitText;

@@ -8,7 +8,8 @@
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
 #include "catalogue/ui/DeviceIdDlg.h"
-#include "controls/ui/ImageButton.h"
+#include "catalogue/ui/DeviceSelectDlg.h"
+#include "controls/ui/IconButton.h"
 #include "link/CFGManager.h"
 #include "link/LinkLease.h"
 #include "link/ProgrammerModel.h"
@@ -47,6 +48,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QSysInfo>
@@ -61,8 +63,57 @@ namespace {
 
 constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
 
-// Buttons 123 to 130: caption text numbers.
+// The menu's commands and their texts; the suffix after a tab names the shortcut.
+struct MenuText {
+    UINT id;
+    int text;
+    const char* suffix;
+};
+constexpr MenuText kMenuTexts[] = {
+    { 57601, 8, "\tCtl+O" },
+    { 57603, 9, "\tCtl+S" },
+    { 57604, 10, "" },
+    { 57665, 11, "" },
+    { 32947, 12, "\tCtl+F" },
+    { 32948, 13, "\tF3" },
+    { 32812, 14, "" },
+    { 59392, 15, "" },
+    { 59393, 16, "" },
+    { 32945, 17, "\tCtl+D" },
+    { 32803, 18, "\tCtl+R" },
+    { 32804, 19, "\tCtl+W" },
+    { 32805, 20, "\tCtl+B" },
+    { 32806, 21, "\tCtl+E" },
+    { 32807, 22, "\tCtl+I" },
+    { 32967, 187, "" },
+    { 32964, 188, "" },
+    { 32965, 189, "" },
+    { 32966, 190, "" },
+    { 32808, 23, "\tCtrl+Y" },
+    { 32809, 24, "\tCtl+L" },
+    { 32918, 25, "\tCtl+U" },
+    { 32896, 26, "\tCtrl+T" },
+    { 32949, 27, "" },
+    { 32826, 28, "" },
+    { 32923, 29, "" },
+    { 32952, 206, "" },
+    { 32975, 207, "" },
+    { 32951, 7, "" },
+    { 32950, 32, "" },
+    { 57664, 33, "" },
+    { 32958, 31, "" },
+    { 32959, 172, "" },
+    { 32969, 183, "" },
+    { 32960, 185, "" },
+    { 32970, 186, "" },
+    { 32971, 192, "" },
+    { 32968, 191, "" },
+};
+
+// Buttons 123 to 130: caption text numbers, and the icons they show (hot, normal).
 constexpr int kButtonTexts[8] = { 3, 173, 18, 21, 20, 19, 23, 38 };
+constexpr int kButtonHotIcon = 160;
+constexpr int kButtonNormalIcon = 161;
 
 std::size_t SlotIndex(WorkerSlot slot)
 {
@@ -133,10 +184,13 @@ CTonrigView::CTonrigView(QWidget* parent)
     });
     m_pPump->onFinished = [this](const PumpResult& result, bool linkLost) { FinishOperation(result, linkLost); };
     m_pControl = std::make_unique<COperationControl>(MakeControlHooks());
+    // The selection dialog's "Request a new chip support" asks over that dialog.
+    CDeviceSelectDlg::SetRequestNewChipHook([this](CDeviceSelectDlg& dialog) { RequestNewChip(&dialog); });
 }
 
 CTonrigView::~CTonrigView()
 {
+    CDeviceSelectDlg::SetRequestNewChipHook({});
     Shutdown();
     m_pPump.reset();
     m_pPumpPort.reset();
@@ -155,8 +209,13 @@ void CTonrigView::CreatePanes()
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(2);
     for (int i = 0; i < 8; ++i) {
-        auto* button = new QPushButton(this);
+        auto* button = new CIconButton(this);
         button->setObjectName(QString::number(IDC_DEVICE_BUTTON + i));
+        button->SetIcon(kButtonHotIcon, kButtonNormalIcon);
+        button->SetFlat(true);
+        button->SetImageAlign(0); // the icon left of the caption
+        // A caption too long for its button breaks onto a second line: leave room for it.
+        button->setMinimumHeight(2 * button->fontMetrics().lineSpacing() + 4);
         buttons->addWidget(button);
         m_Buttons[i] = button;
     }
@@ -328,6 +387,7 @@ void CTonrigView::OnInitialUpdate()
 
 void CTonrigView::ApplyLanguage()
 {
+    ApplyLanguageToMenu();
     m_strOffsetTitle = g_Language.GetText(177);
     for (int i = 0; i < 8; ++i)
         m_Buttons[i]->setText(QString::fromStdString(g_Language.GetText(kButtonTexts[i])));
@@ -336,6 +396,21 @@ void CTonrigView::ApplyLanguage()
     m_pBufferCommands->ApplyLanguage();
     if (g_pView2Header)
         g_pView2Header->ApplyLanguage();
+}
+
+void CTonrigView::ApplyLanguageToMenu()
+{
+    if (!g_pMainFrame)
+        return;
+    // The top-level menus by position, then the commands by id. A Qt menu repaints a changed
+    // action at once; the owner-drawn pop-ups take the new texts when they next open.
+    const QList<QAction*> bar = g_pMainFrame->menuBar()->actions();
+    for (int i = 0; i < 8 && i < bar.size(); ++i)
+        bar[i]->setText(QString::fromStdString(g_Language.GetText(i)));
+    platform::CommandTable& commands = g_pMainFrame->Commands();
+    for (const MenuText& entry : kMenuTexts)
+        if (QAction* action = commands.Action(entry.id))
+            action->setText(QString::fromStdString(g_Language.GetText(entry.text) + entry.suffix));
 }
 
 void CTonrigView::ReadStartupFlags(bool firstStart)

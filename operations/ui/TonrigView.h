@@ -19,6 +19,7 @@
 #include "platform/Event.h"
 #include "platform/WinTypes.h"
 #include "platform/ui/MessageTarget.h"
+#include "shell/ProgramInfo.h"
 #include "shell/RegistryKey.h"
 
 #include <QPointer>
@@ -40,9 +41,15 @@ class CScriptEditor;
 struct ScriptParse;
 class CDeviceIdDlg;
 class CEraseOptionsDlg;
+class COthersDlg;
+class CChipRequestDlg;
+class CUserRegisterDlg;
+class CLanguageDlg;
+class QColorDialog;
 class CVoltageTestDlg;
 struct EraseStart;
 class CHexEditBase;
+class CIconButton;
 class COperationControl;
 class ChipDialogs;
 class ExchangeLink;
@@ -114,7 +121,7 @@ public:
     static constexpr UINT kTimerDriverInstaller = 124;
 
     static constexpr int kProgramVersion = 741; // "Re. 7.41"
-    static constexpr const char* kVersionText = "Re. 7.41";
+    static constexpr const char* kVersionText = kProgramRevision;
 
     static constexpr std::size_t kCodeBufferSize = 0x80000;
     static constexpr std::size_t kDataBufferSize = 4096;
@@ -127,6 +134,8 @@ public:
 
     // The view's start-up, once its window exists (see the class comment).
     void OnInitialUpdate();
+    // The current texts on the menu bar and the commands (when the main frame exists), the
+    // command buttons, the offset title, the tabs, the buffer commands and the header pane.
     void ApplyLanguage();
     // Stops the monitor and every worker and frees the buffers. Runs once; later calls return.
     void Shutdown();
@@ -201,6 +210,55 @@ private:
     void RunLock();
     CDeviceIdDlg* m_pDeviceIdDlg = nullptr;
     DeviceIdDialogRunner m_runDeviceIdDlg;
+
+public:
+    // --- web requests and the user folder (operations/ui/ViewWebRequests.cpp)
+    // New Chip Support Request (32975), New Device Request (32974) and the selection dialog's
+    // button 1433: the request form over `parent`, then the request is sent and this returns at
+    // once; the answer comes in a box. Without a configured server a box says so and no form opens.
+    void OnNewChipSupportRequest();
+    void OnNewDeviceRequest();
+    void RequestNewChip(QWidget* parent);
+    // Warranty Register (32952): the registration form, which stays open until Cancel.
+    void OnWarrantyRegister();
+    // User Folder (32976): the application-data folder in the desktop's file browser.
+    void OnUserFolder();
+    // How the request and registration forms run (true: OK); by default modal. Tests answer them.
+    using ChipRequestRunner = std::function<bool(CChipRequestDlg&)>;
+    void SetChipRequestRunner(ChipRequestRunner runner) { m_runChipRequest = std::move(runner); }
+    using UserRegisterRunner = std::function<void(CUserRegisterDlg&)>;
+    void SetUserRegisterRunner(UserRegisterRunner runner) { m_runUserRegister = std::move(runner); }
+
+private:
+    void PostNewDeviceRequest(const std::string& address);
+    void PostRegistration(const std::string& address);
+    ChipRequestRunner m_runChipRequest;
+    UserRegisterRunner m_runUserRegister;
+
+public:
+    // --- the Setting menu (operations/ui/ViewSettings.cpp)
+    // Background Color (32959): the message log's background, for this run only.
+    void OnBackgroundColor();
+    // Others (32971): the two start-up options, stored on OK.
+    void OnOthers();
+    // How the colour and Others dialogs run: true for OK. Tests answer them; by default modal.
+    using ColorDialogRunner = std::function<bool(QColorDialog&)>;
+    void SetColorDialogRunner(ColorDialogRunner runner) { m_runColorDlg = std::move(runner); }
+    using OthersDialogRunner = std::function<bool(COthersDlg&)>;
+    void SetOthersDialogRunner(OthersDialogRunner runner) { m_runOthersDlg = std::move(runner); }
+
+    // Language (32958): the language dialog, then the header pane's texts whatever it ended with.
+    void OnLanguage();
+    using LanguageDialogRunner = std::function<void(CLanguageDlg&)>;
+    void SetLanguageDialogRunner(LanguageDialogRunner runner) { m_runLanguageDlg = std::move(runner); }
+    // The one language dialog, made on first use as a child of the view.
+    CLanguageDlg& LanguageDlg();
+
+private:
+    CLanguageDlg* m_pLanguageDlg = nullptr;
+    LanguageDialogRunner m_runLanguageDlg;
+    ColorDialogRunner m_runColorDlg;
+    OthersDialogRunner m_runOthersDlg;
 
 public:
     // --- command channel and device setup (operations/ui/ViewSetup.h)
@@ -492,6 +550,7 @@ public:
     LinkMonitor* Monitor() const { return m_pMonitor.get(); }
 
 private:
+    void ApplyLanguageToMenu();
     void CreatePanes();
     void ReadStartupFlags(bool firstStart);
     void ReadPaneSettings();
@@ -532,7 +591,7 @@ private:
     QWidget* m_ConfigGrid = nullptr;
     CImageButton* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
-    std::array<QPushButton*, 8> m_Buttons {};
+    std::array<CIconButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr; // a child panel
     QPointer<CJtagProgrammerDlg> m_pJtagDlg;

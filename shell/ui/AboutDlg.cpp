@@ -1,6 +1,7 @@
 #include "shell/ui/AboutDlg.h"
 
 #include "controls/ui/StaticLink.h"
+#include "shell/ProgramInfo.h"
 #include "shell/ui/ToolbarIcons.h"
 
 #include <QDialogButtonBox>
@@ -15,9 +16,10 @@ struct Link {
     int id;
     const char* target;
 };
-constexpr Link kLinks[] = {
+const std::string kMailTo = std::string("mailto:") + kSupportAddress;
+const Link kLinks[] = {
     { CAboutDlg::IDC_WEBSITE, "https://www.ostrand.example/" },
-    { CAboutDlg::IDC_EMAIL, "mailto:support@ostrand.example" },
+    { CAboutDlg::IDC_EMAIL, kMailTo.c_str() },
     { CAboutDlg::IDC_FORUM, "https://forum.ostrand.example/" },
     { CAboutDlg::IDC_DOWNLOAD, "https://www.ostrand.example/download/" },
 };
@@ -26,7 +28,7 @@ constexpr Link kLinks[] = {
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent)
-    , m_strRevision("Re. 7.41")
+    , m_strRevision(kProgramRevision)
 {
     setWindowTitle("About Tonrig");
     setObjectName("100");
@@ -42,7 +44,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
 
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("Technical support :", this), 0, 0);
-    grid->addWidget(AddLabel(IDC_EMAIL, "support@ostrand.example"), 0, 1);
+    grid->addWidget(AddLabel(IDC_EMAIL, kSupportAddress), 0, 1);
     grid->addWidget(AddLabel(IDC_FORUM, "forum.ostrand.example"), 1, 1);
     grid->addWidget(new QLabel("Latest Software:", this), 2, 0);
     grid->addWidget(AddLabel(IDC_DOWNLOAD, "www.ostrand.example/download"), 2, 1);

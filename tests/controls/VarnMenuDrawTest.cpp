@@ -491,4 +491,23 @@ TEST_F(VarnMenuDraw, PopupsMeasureAndDrawThroughTheStyle)
     file->hide();
 }
 
+// The system leaves an owner-drawn item room beside what it measured: the widest label of a popup
+// without accelerators still ends clear of the popup's edge.
+TEST_F(VarnMenuDraw, TheWidestLabelEndsClearOfThePopupsEdge)
+{
+    VarnMenu::RegisterMenuTemplate(7102,
+        { { MF_POPUP | MF_END, 0, "&Tools" }, { 0, 1, "Voltage Diagnostic" },
+            { MF_END, 2, "New device/chip support request" } });
+    VarnMenu bar;
+    ASSERT_TRUE(bar.LoadMenuTemplate(7102));
+    VarnMenu* tools = bar.OwnPopups()[0].get();
+    tools->popup(QPoint(200, 200));
+    const QImage shot = tools->grab().toImage();
+    const QRect item = tools->actionGeometry(tools->ActionAt(1));
+    const std::set<COLORREF> edge
+        = ColoursIn(shot, { item.right() - 5, item.top(), item.right() + 1, item.bottom() + 1 });
+    EXPECT_EQ(edge.size(), 1u) << "the label runs into the last columns of the item";
+    tools->hide();
+}
+
 } // namespace

@@ -1,10 +1,13 @@
 #include "shell/ui/MainFrame.h"
 
+#include "controls/ui/IconButton.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/Resources.h"
 #include "platform/ui/GdiShim.h"
 #include "platform/ui/QtServices.h"
+#include "shell/Language.h"
 #include "shell/MenuTable.h"
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
@@ -110,6 +113,18 @@ TEST_F(MainFrame, AtItsMinimumSizeEveryButtonAndStatusPaneShowsItsWholeText)
         // A push button's frame and margins take about a character's width either side.
         const int advance = button->fontMetrics().horizontalAdvance(button->text());
         EXPECT_LE(advance + 8, button->width()) << button->text().toStdString();
+        // A command button's caption shares the width with its icon and breaks onto more lines
+        // where it must: it still stands whole in the button's height.
+        if (qobject_cast<CIconButton*>(button)) {
+            QPixmap icon;
+            ASSERT_TRUE(icon.loadFromData(platform::LoadResource("ICON", 161).value()));
+            const WinRect item { 0, 0, button->width(), button->height() };
+            const WinRect caption
+                = CIconButton::PrepareImageRect(item, icon.size(), true, 0, false, false, { 3, 3 }, { 1, 1 }).caption;
+            const QRect wrapped = button->fontMetrics().boundingRect(
+                QRect(0, 0, caption.Width(), 1000), Qt::TextWordWrap | Qt::AlignHCenter, button->text());
+            EXPECT_LE(wrapped.height(), button->height()) << button->text().toStdString();
+        }
     }
     const QList<QLabel*> panes = g_pStatusBar->findChildren<QLabel*>();
     ASSERT_EQ(panes.size(), 7);
@@ -154,7 +169,8 @@ TEST_F(MainFrame, HoveringACommandShowsItsPromptInPaneZero)
     EXPECT_EQ(g_pStatusBar->GetPaneText(0), "Ready");
 }
 
-// One row per command: its menu text, its shortcuts, and whether it is enabled (bound).
+// One row per command: its menu text (the language table's where the view puts one), its
+// shortcuts, and whether it is enabled (bound).
 TEST_F(MainFrame, CommandTable)
 {
     struct Row {
@@ -164,37 +180,37 @@ TEST_F(MainFrame, CommandTable)
         bool enabled;
     };
     const Row rows[] = {
-        { 57601, "&Open...", { "Ctrl+O" }, true },
-        { 57603, "&Save", { "Ctrl+S" }, true },
-        { 57604, "Save &As...", {}, true },
+        { 57601, "Open...\tCtl+O", { "Ctrl+O" }, true },
+        { 57603, "Save\tCtl+S", { "Ctrl+S" }, true },
+        { 57604, "Save As...", {}, true },
         { 57606, "P&rint Setup...", {}, true },
         { 57607, "&Print...", { "Ctrl+P" }, false },
         { 57616, "Recent File", {}, false },
-        { 57665, "E&xit", {}, true },
+        { 57665, "Exit", {}, true },
         { 57600, "&New", { "Ctrl+N" }, true },
         { 57643, "&Undo", { "Ctrl+Z", "Alt+Backspace" }, false },
         { 57634, "&Copy", { "Ctrl+C", "Ctrl+Ins" }, false },
         { 57637, "&Paste", { "Ctrl+V", "Shift+Ins" }, false },
         { 57635, "Cu&t", { "Ctrl+X", "Shift+Del" }, false },
-        { 32947, "&Find", { "Ctrl+F" }, true },
-        { 32948, "Find &Next", { "F3" }, true },
-        { 32812, "Fill Buffer(&Hex)", { "Ctrl+H" }, true },
-        { 59392, "&Toolbar", {}, true },
-        { 59393, "&Status Bar", {}, true },
-        { 32945, "Device List", { "Ctrl+D" }, true },
+        { 32947, "Find\tCtl+F", { "Ctrl+F" }, true },
+        { 32948, "Find Next\tF3", { "F3" }, true },
+        { 32812, "Fill Buffer Hex", { "Ctrl+H" }, true },
+        { 59392, "Tool Bar", {}, true },
+        { 59393, "Status Bar", {}, true },
+        { 32945, "Device List\tCtl+D", { "Ctrl+D" }, true },
         { 32946, "Select Device", {}, true },
-        { 32974, "New Device Request", {}, false },
-        { 32803, "&Read", { "Ctrl+R" }, true },
-        { 32804, "Write", { "Ctrl+W" }, true },
-        { 32807, "Get &ID", { "Ctrl+I" }, true },
-        { 32809, "&Lock", { "Ctrl+L" }, true },
-        { 32918, "B&uffer Byte Swap", { "Ctrl+U" }, true },
+        { 32974, "New Device Request", {}, true },
+        { 32803, "Read\tCtl+R", { "Ctrl+R" }, true },
+        { 32804, "Write\tCtl+W", { "Ctrl+W" }, true },
+        { 32807, "Get ID\tCtl+I", { "Ctrl+I" }, true },
+        { 32809, "Lock\tCtl+L", { "Ctrl+L" }, true },
+        { 32918, "Buffer Byte Swap\tCtl+U", { "Ctrl+U" }, true },
         { 32962, "Run &Script", { "F5" }, true },
         { 32963, "Stop Script", { "Esc" }, true },
-        { 32949, "&Detect Hardware", {}, false },
-        { 32958, "Language", {}, false },
-        { 32951, "&Help", {}, false },
-        { 57664, "&About Tonrig...", {}, true },
+        { 32949, "Detect Hardware", {}, false },
+        { 32958, "Language", {}, true },
+        { 32951, "Help", {}, false },
+        { 57664, "About Tonrig", {}, true },
         { 57680, "Next Pane", { "F6" }, true },
         { 57681, "Previous Pane", { "Shift+F6" }, true },
         { 32772, "Write", {}, true },
@@ -233,7 +249,8 @@ TEST_F(MainFrame, MenuBarFollowsTheMenuTable)
     ASSERT_EQ(popups.size(), static_cast<qsizetype>(table.size()));
     for (size_t p = 0; p < table.size(); ++p) {
         SCOPED_TRACE(table[p].title);
-        EXPECT_EQ(popups[p]->text().toStdString(), table[p].title);
+        // The titles are the language table's texts 0 to 7 once the view has started.
+        EXPECT_EQ(popups[p]->text().toStdString(), g_Language.GetText(static_cast<int>(p)));
         std::vector<UINT> shown;
         for (QAction* item : popups[p]->menu()->actions())
             if (item->isSeparator() || item->isVisible())

@@ -215,3 +215,14 @@ TEST(AboutBox, CarriesItsTextsAndLinks)
 }
 
 } // namespace
+
+TEST_F(Application, TheSettingMenusBackgroundColorAndOthersAreEnabled)
+{
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    for (UINT id : { 32959u, 32971u }) {
+        QAction* action = app.MainFrame()->Commands().Action(id);
+        ASSERT_NE(action, nullptr) << id;
+        EXPECT_TRUE(action->isEnabled()) << id;
+    }
+}

@@ -1,5 +1,7 @@
 #include "controls/ui/grid/GridCell.h"
 
+#include "controls/ui/grid/GridInPlaceList.h"
+
 #include "controls/ui/FontFromLogFont.h"
 #include "controls/ui/grid/GridCtrl.h"
 
@@ -10,6 +12,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPrinter>
 #include <QStringList>
 
 #include <algorithm>
@@ -157,6 +160,57 @@ BOOL CGridCellBase::Draw(QPainter* painter, int row, int col, WinRect rect, BOOL
     return TRUE;
 }
 
+BOOL CGridCellBase::PrintCell(QPainter* painter, int /*row*/, int /*col*/, WinRect rect)
+{
+    CGridCtrl* grid = GetGrid();
+    if (!grid || !painter || rect.Width() <= 0 || rect.Height() <= 0)
+        return FALSE;
+    COLORREF text = RGB(0, 0, 0);
+    std::optional<COLORREF> back;
+    if (grid->PrintsShading()) {
+        const CGridDefaultCell* def = GetDefaultCell();
+        if (!def)
+            return FALSE;
+        if (IsFixed())
+            back = GetBackColour() != CLR_GRID_DEFAULT ? GetBackColour() : def->GetBackColour();
+        else if (GetBackColour() != CLR_GRID_DEFAULT && GetBackColour() != def->GetBackColour())
+            back = GetBackColour();
+        text = GetTextColour() == CLR_GRID_DEFAULT ? def->GetTextColour() : GetTextColour();
+        // A grey-scale printer is a two-colour device: text without a background is weighted
+        // per channel.
+        const auto* printer = dynamic_cast<const QPrinter*>(painter->device());
+        if (!back && printer && printer->colorMode() == QPrinter::GrayScale)
+            text = RGB(static_cast<int>(GetRValue(text) * 0.30), static_cast<int>(GetGValue(text) * 0.59),
+                static_cast<int>(GetBValue(text) * 0.11));
+    }
+    painter->save();
+    if (back)
+        FillSolidRect(*painter, WinRect { rect.left, rect.top, rect.right + 1, rect.bottom + 1 }, *back);
+    painter->setPen(platform::ToQColor(text));
+    painter->setFont(GetFontObject());
+    if (IsFixed() && grid->GetLineStyle() != 0) {
+        const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+        const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+        DrawLine(*painter, rect.right, rect.top, rect.left, rect.top, light);
+        DrawLine(*painter, rect.left, rect.top, rect.left, rect.bottom, light);
+        DrawLine(*painter, rect.right, rect.top, rect.right, rect.bottom, dark);
+        DrawLine(*painter, rect.right, rect.bottom, rect.left, rect.bottom, dark);
+        rect.Deflate(1, 1);
+    }
+    const int margin = static_cast<int>(GetMargin());
+    rect.left += margin;
+    rect.right -= margin;
+    const ImageList* images = grid->GetImages();
+    if (const auto size = ImageSize(GetImage()); size && images) {
+        images->Draw(*painter, GetImage(), rect.left, rect.top);
+        rect.left += margin + size->width();
+    }
+    painter->setPen(platform::ToQColor(text));
+    DrawText(*painter, GetText(), rect, GetFormat() | DT_NOPREFIX);
+    painter->restore();
+    return TRUE;
+}
+
 BOOL CGridCellBase::GetTextRect(WinRect& rect)
 {
     if (const auto size = ImageSize(GetImage()))
@@ -296,4 +350,40 @@ void CGridDefaultCell::SetFontObject(const QFont& font)
     const QString sample = QStringLiteral(" XXXXXXXXXXXX ");
     m_nMargin = static_cast<UINT>(metrics.horizontalAdvance(QLatin1Char(' ')));
     m_Size = QSize(metrics.horizontalAdvance(sample), metrics.height() * 3 / 2);
+}
+
+// ---- editing --------------------------------------------------------------------------------
+
+BOOL CGridCell::Edit(int row, int col, const WinRect& rect, QPoint /*point*/, UINT id, GridEditStart ch)
+{
+    if (!m_pGrid)
+        return FALSE;
+    if (IsEditing()) {
+        if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(m_pEditor.data()))
+            editor->TypeCharacter(ch);
+        return TRUE;
+    }
+    // Kind 0 opens nothing and leaves the cell as it was.
+    if (m_nEditorKind != 1 && m_nEditorKind != 2)
+        return TRUE;
+    const UINT format = GetFormat();
+    const UINT alignment = (format & DT_RIGHT) ? DT_RIGHT : (format & DT_CENTER) ? DT_CENTER : DT_LEFT;
+    m_bEditing = TRUE;
+    if (m_nEditorKind == 1)
+        m_pEditor = new CGridInPlaceEdit(m_pGrid, rect, alignment, id, row, col, GetText(), ch);
+    else
+        m_pEditor = new CGridInPlaceList(m_pGrid, rect, GRID_CBS_DROPDOWN, id, row, col, m_Choices, GetText(), ch);
+    return TRUE;
+}
+
+void CGridCell::EndEdit()
+{
+    if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(m_pEditor.data()))
+        editor->EndEdit();
+}
+
+void CGridCell::OnEndEdit()
+{
+    m_bEditing = FALSE;
+    m_pEditor = nullptr;
 }

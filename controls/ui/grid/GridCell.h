@@ -9,9 +9,11 @@
 
 #include <QFont>
 #include <QPoint>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <optional>
 
@@ -82,7 +84,20 @@ public:
     // The size the whole cell needs: text, image, and a pixel more for a fixed cell.
     virtual QSize GetCellExtent(QPainter* painter = nullptr);
 
+    // Opens the cell's in-place editor over `rect` (viewport pixels), or hands `ch` to the
+    // editor already open.
+    virtual BOOL Edit(
+        int /*row*/, int /*col*/, const WinRect& /*rect*/, QPoint /*point*/, UINT /*id*/, GridEditStart /*ch*/)
+    {
+        return FALSE;
+    }
     virtual BOOL ValidateEdit(const QString& /*text*/) { return TRUE; }
+    // Prints the cell into `rect` (the painter's logical units) with the grid's shading rules.
+    virtual BOOL PrintCell(QPainter* painter, int row, int col, WinRect rect);
+    // Asks the open editor to end its edit.
+    virtual void EndEdit() { }
+    // The editor has reported its end.
+    virtual void OnEndEdit() { }
 
     virtual void OnHoverStart() { }
     virtual void OnHover() { }
@@ -137,7 +152,12 @@ public:
     QWidget* GetEditor() const override { return m_pEditor; }
     UINT GetMargin() const override;
     BOOL HasDefaultFont() const override { return !m_pFont.has_value(); }
-    BOOL IsEditing() const override { return m_bEditing; }
+    // An editor that went away (its cell moved or was dropped) ends the edit too.
+    BOOL IsEditing() const override { return m_bEditing && !m_pEditor.isNull(); }
+
+    BOOL Edit(int row, int col, const WinRect& rect, QPoint point, UINT id, GridEditStart ch) override;
+    void EndEdit() override;
+    void OnEndEdit() override;
 
     // State 0, editor kind 1 and every attribute at its default.
     void Reset() override;
@@ -153,7 +173,7 @@ protected:
     UINT m_nMargin = GRID_DEFAULT_UINT;
     BOOL m_bEditing = FALSE;
     CGridCtrl* m_pGrid = nullptr;
-    QWidget* m_pEditor = nullptr;
+    QPointer<QWidget> m_pEditor;
 };
 
 // The defaults of one region of a grid: format, colours, font, margin, and the width and height

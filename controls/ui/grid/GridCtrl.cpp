@@ -1,23 +1,48 @@
 #include "controls/ui/grid/GridCtrl.h"
 
+#include "controls/ui/FontFromLogFont.h"
+#include "controls/ui/grid/GridInPlaceEdit.h"
+
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
+#include "platform/TextFormat.h"
+#include "platform/ui/ImageList.h"
+#include "platform/ui/QtServices.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCursor>
 #include <QDialog>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <QWheelEvent>
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
+#include <ctime>
+#include <limits>
 #include <new>
 #include <numeric>
 #include <stdexcept>
@@ -25,6 +50,9 @@
 namespace {
 
 constexpr const char* kOutOfMemory = "Out of memory.";
+constexpr const char* kCannotOpen = "%1 cannot be opened.\n%2";
+constexpr const char* kUnableToSave = "Unable to save grid list";
+constexpr const char* kUnableToLoad = "Unable to load grid data";
 
 // Allocation failures while a count grows: the grid stays consistent and says so.
 template <typename Body> bool GuardAllocation(Body&& body)
@@ -67,6 +95,7 @@ CGridCtrl::CGridCtrl(int rows, int cols, int fixedRows, int fixedCols)
     m_crOutsideBack = m_crSysButtonShadow;
 
     m_nWheelLines = QueryWheelLines();
+    m_Tip.SetParentWnd(viewport());
 
     for (CGridDefaultCell* cell :
         { &m_DefaultCell, &m_DefaultHeaderColumnCell, &m_DefaultHeaderRowCell, &m_DefaultCornerCell }) {
@@ -91,6 +120,9 @@ CGridCtrl::~CGridCtrl()
 {
     // An owner that holds the grid as a child is half gone by now: it hears nothing more.
     m_ownerHandler = nullptr;
+    for (QObject* child : viewport()->children())
+        if (auto* editor = dynamic_cast<CGridInPlaceEditor*>(child))
+            editor->Abandon();
     DeleteAllItems();
 }
 
@@ -479,8 +511,14 @@ void CGridCtrl::DeleteCell(int row, int col)
     auto& cells = m_Rows[static_cast<size_t>(row)];
     if (col >= static_cast<int>(cells.size()) || !cells[static_cast<size_t>(col)])
         return;
-    // The selection forgets the cell before it goes.
+    // The selection forgets the cell before it goes, and its open editor goes unheard.
     m_Selection.erase(CGridCellPos(row, col));
+    if (QWidget* editor = cells[static_cast<size_t>(col)]->GetEditor()) {
+        if (auto* inPlace = dynamic_cast<CGridInPlaceEditor*>(editor))
+            inPlace->Abandon();
+        editor->hide();
+        editor->deleteLater();
+    }
     cells[static_cast<size_t>(col)]->SetState(0);
     cells[static_cast<size_t>(col)].reset();
 }
@@ -805,55 +843,983 @@ int CGridCtrl::QueryWheelLines()
 
 // ---- operations that later parts of the grid fill -------------------------------------------
 
-void CGridCtrl::ClearSelectedText() { }
+// ---- text changes, clipboard, drag and drop ------------------------------------------------
+
+BOOL CGridCtrl::ReplaceCellText(int row, int col, const QString& text)
+{
+    if (!CanEditCell(row, col) || NotifyOwner(row, col, GN_BEGINEDIT) < 0)
+        return FALSE;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return FALSE;
+    const QString old = cell->GetText();
+    if (text == old)
+        return FALSE;
+    cell->SetText(text);
+    GRID_ITEM item;
+    item.row = row;
+    item.col = col;
+    item.mask = GI_TEXT;
+    item.strText = text;
+    if (ValidateCellText(row, col, text) && NotifyOwner(row, col, GN_ENDEDIT, &item) >= 0) {
+        SetModified(TRUE, row, col);
+        RedrawCell(row, col);
+        return TRUE;
+    }
+    if (CGridCellBase* still = GetCell(row, col))
+        still->SetText(old);
+    return FALSE;
+}
+
+void CGridCtrl::ClearCells(const CGridCellSpan& span)
+{
+    if (!IsValid(span))
+        return;
+    for (int row = span.minRow; row <= span.maxRow; ++row)
+        for (int col = span.minCol; col <= span.maxCol; ++col)
+            if (GetRowHeight(row) > 0 && GetColumnWidth(col) > 0)
+                ReplaceCellText(row, col, QString());
+    Refresh();
+}
+
+void CGridCtrl::ClearSelectedText()
+{
+    if (!m_bEditEnabled)
+        return;
+    const std::set<CGridCellPos> selected = m_Selection;
+    for (const CGridCellPos& pos : selected)
+        ReplaceCellText(pos.row, pos.col, QString());
+}
+
 std::unique_ptr<QMimeData> CGridCtrl::CopySelectionAsText()
 {
-    return nullptr;
+    const CGridCellSpan range = GetSelectedCellRange();
+    if (!IsValid(range))
+        return nullptr;
+    if (m_bOwnerData)
+        NotifyCacheHint(range);
+    QString text;
+    for (int row = range.minRow; row <= range.maxRow; ++row) {
+        if (GetRowHeight(row) == 0)
+            continue;
+        for (int col = range.minCol; col <= range.maxCol; ++col) {
+            if (GetColumnWidth(col) == 0)
+                continue;
+            if (const CGridCellBase* cell = GetCell(row, col); cell && IsCellSelected(row, col))
+                text += cell->GetText();
+            if (col != range.maxCol)
+                text += QLatin1Char('\t');
+        }
+        if (row != range.maxRow)
+            text += QStringLiteral("\r\n");
+    }
+    if (m_bOwnerData)
+        NotifyCacheHint(CGridCellSpan());
+    auto data = std::make_unique<QMimeData>();
+    data->setText(text);
+    return data;
 }
-BOOL CGridCtrl::PasteTextIntoCells(int, int, const QMimeData*, BOOL)
+
+BOOL CGridCtrl::PasteTextIntoCells(int row, int col, const QMimeData* data, BOOL selectPasted)
 {
-    return FALSE;
+    if (!IsValid(row, col) || !IsCellEditable(row, col) || !data || !data->hasText())
+        return FALSE;
+    QStringList lines = data->text().split(QLatin1Char('\n'));
+    // A closing line end starts no further line.
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    static const QRegularExpression delimiters(QStringLiteral("[\t,]"));
+    CGridCellSpan pasted(row, col, row, col);
+    int target = row;
+    for (const QString& line : lines) {
+        while (target < m_nRowCount && GetRowHeight(target) == 0)
+            ++target;
+        if (target >= m_nRowCount)
+            break;
+        // Every delimiter ends one field: "a\t\tc" has an empty second field.
+        const QStringList fields = line.split(delimiters);
+        int column = col;
+        for (const QString& field : fields) {
+            while (column < m_nColumnCount && GetColumnWidth(column) == 0)
+                ++column;
+            if (column >= m_nColumnCount)
+                break;
+            ReplaceCellText(target, column, field.trimmed());
+            SetItemState(target, column, GetItemState(target, column) & ~GCS_SELECTED);
+            pasted.maxRow = std::max(pasted.maxRow, target);
+            pasted.maxCol = std::max(pasted.maxCol, column);
+            ++column;
+        }
+        ++target;
+    }
+    if (selectPasted) {
+        SetSelectedRange(pasted, TRUE);
+        viewport()->update();
+    } else {
+        ResetSelectedRange();
+        Refresh();
+    }
+    return TRUE;
 }
-void CGridCtrl::OnBeginDrag() { }
-int CGridCtrl::OnDragEnter(const QMimeData*, DWORD, QPoint)
+
+void CGridCtrl::OnEditCopy()
 {
-    return 0;
+    if (std::unique_ptr<QMimeData> data = CopySelectionAsText())
+        QGuiApplication::clipboard()->setMimeData(data.release());
 }
-int CGridCtrl::OnDragOver(const QMimeData*, DWORD, QPoint)
+
+void CGridCtrl::OnEditCut()
 {
-    return 0;
+    if (!m_bEditEnabled)
+        return;
+    OnEditCopy();
+    ClearSelectedText();
 }
-void CGridCtrl::OnDragLeave() { }
-BOOL CGridCtrl::OnDrop(const QMimeData*, int, QPoint)
+
+void CGridCtrl::OnEditPaste()
 {
-    return FALSE;
+    if (!m_bEditEnabled)
+        return;
+    CGridCellPos start = GetSelectedCellRange().TopLeft();
+    if (!IsValid(start))
+        start = m_FocusCell;
+    if (!IsValid(start))
+        start = GetTopleftNonFixedCell();
+    if (!IsValid(start))
+        return;
+    if (CGridCellBase* cell = GetCell(start.row, start.col); cell && cell->IsEditing()) {
+        // The open editor takes the paste: an edit box, or the edit part of a drop-down list.
+        QLineEdit* edit = qobject_cast<QLineEdit*>(cell->GetEditor());
+        if (auto* list = qobject_cast<QComboBox*>(cell->GetEditor()))
+            edit = list->lineEdit();
+        if (edit) {
+            edit->paste();
+            return;
+        }
+    }
+    PasteTextIntoCells(start.row, start.col, QGuiApplication::clipboard()->mimeData(), TRUE);
 }
-void CGridCtrl::OnEditCut() { }
-void CGridCtrl::OnEditCopy() { }
-void CGridCtrl::OnEditPaste() { }
-void CGridCtrl::OnEditSelectAll() { }
-void CGridCtrl::OnBeginPrinting(QPainter*, QPrinter*) { }
-void CGridCtrl::OnPrint(QPainter*, QPrinter*, int) { }
-void CGridCtrl::OnEndPrinting(QPainter*, QPrinter*) { }
+
+void CGridCtrl::OnEditSelectAll()
+{
+    NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+    SelectAllCells();
+    NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+}
+
+BOOL CGridCtrl::OnUpdateEditCopy() const
+{
+    return GetSelectedCount() > 0 ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditCut() const
+{
+    return m_bEditEnabled && GetSelectedCount() > 0 ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditPaste() const
+{
+    if (!IsValid(m_FocusCell) || !CanEditCell(m_FocusCell.row, m_FocusCell.col))
+        return FALSE;
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasText() ? TRUE : FALSE;
+}
+
+BOOL CGridCtrl::OnUpdateEditSelectAll() const
+{
+    return m_bSelectEnabled;
+}
+
+void CGridCtrl::OnBeginDrag()
+{
+    if (!m_bDragEnabled)
+        return;
+    std::unique_ptr<QMimeData> data = CopySelectionAsText();
+    if (!data)
+        return;
+    const CGridCellPos topLeft = GetSelectedCellRange().TopLeft();
+    NotifyOwner(topLeft.row, topLeft.col, GN_BEGINDRAG);
+    m_nMouseState = GRID_MOUSE_DRAGGING;
+    m_bLeftDown = FALSE;
+    const Qt::DropAction result = RunDrag(data.release());
+    if (result == Qt::MoveAction)
+        ClearSelectedText();
+    OnCaptureChanged();
+}
+
+Qt::DropAction CGridCtrl::RunDrag(QMimeData* data)
+{
+    auto* drag = new QDrag(viewport());
+    drag->setMimeData(data);
+    return drag->exec(Qt::CopyAction | Qt::MoveAction);
+}
+
+int CGridCtrl::OnDragEnter(const QMimeData* data, DWORD keyState, QPoint point)
+{
+    if (!m_bDragEnabled || !data || !data->hasText())
+        return GRID_DROPEFFECT_NONE;
+    m_LastDragCell = GetCellFromPt(point);
+    if (!IsValid(m_LastDragCell) || !IsCellEditable(m_LastDragCell))
+        return GRID_DROPEFFECT_NONE;
+    SetItemState(
+        m_LastDragCell.row, m_LastDragCell.col, GetItemState(m_LastDragCell.row, m_LastDragCell.col) | GCS_DROPHILITED);
+    RedrawCell(m_LastDragCell);
+    return (keyState & GRID_MK_CONTROL) ? GRID_DROPEFFECT_COPY : GRID_DROPEFFECT_MOVE;
+}
+
+int CGridCtrl::OnDragOver(const QMimeData* data, DWORD keyState, QPoint point)
+{
+    if (!m_bDragEnabled || !m_bEditEnabled || !data || !data->hasText())
+        return GRID_DROPEFFECT_NONE;
+    const CGridCellPos pos = GetCellFromPt(point);
+    if (!IsValid(pos)) {
+        OnDragLeave();
+        m_LastDragCell = CGridCellPos(-1, -1);
+        return GRID_DROPEFFECT_NONE;
+    }
+    if (!IsCellEditable(pos))
+        return GRID_DROPEFFECT_NONE;
+    if (!(pos == m_LastDragCell)) {
+        if (IsValid(m_LastDragCell)) {
+            SetItemState(m_LastDragCell.row, m_LastDragCell.col,
+                GetItemState(m_LastDragCell.row, m_LastDragCell.col) & ~GCS_DROPHILITED);
+            RedrawCell(m_LastDragCell);
+        }
+        m_LastDragCell = pos;
+        SetItemState(pos.row, pos.col, GetItemState(pos.row, pos.col) | GCS_DROPHILITED);
+        RedrawCell(pos);
+    }
+    return (keyState & GRID_MK_CONTROL) ? GRID_DROPEFFECT_COPY : GRID_DROPEFFECT_MOVE;
+}
+
+void CGridCtrl::OnDragLeave()
+{
+    if (!IsValid(m_LastDragCell))
+        return;
+    SetItemState(m_LastDragCell.row, m_LastDragCell.col,
+        GetItemState(m_LastDragCell.row, m_LastDragCell.col) & ~GCS_DROPHILITED);
+    RedrawCell(m_LastDragCell);
+}
+
+BOOL CGridCtrl::OnDrop(const QMimeData* data, int /*dropEffect*/, QPoint /*point*/)
+{
+    m_nMouseState = GRID_MOUSE_NOTHING;
+    if (!m_bDragEnabled || !IsCellEditable(m_LastDragCell))
+        return FALSE;
+    OnDragLeave();
+    return PasteTextIntoCells(m_LastDragCell.row, m_LastDragCell.col, data, FALSE);
+}
+
+void CGridCtrl::dragEnterEvent(QDragEnterEvent* event)
+{
+    m_DropSite.OnDragEnter(viewport(), event);
+}
+
+void CGridCtrl::dragMoveEvent(QDragMoveEvent* event)
+{
+    m_DropSite.OnDragOver(viewport(), event);
+}
+
+void CGridCtrl::dragLeaveEvent(QDragLeaveEvent* /*event*/)
+{
+    m_DropSite.OnDragLeave(viewport());
+}
+
+void CGridCtrl::dropEvent(QDropEvent* event)
+{
+    m_DropSite.OnDrop(viewport(), event);
+}
+
+std::unique_ptr<ImageList> CGridCtrl::BuildDragImage(QPoint* hotSpot)
+{
+    WinRect rect;
+    if (!IsValid(m_FocusCell) || !GetCellRect(m_FocusCell, rect))
+        return nullptr;
+    const int width = rect.Width();
+    const int height = rect.Height();
+    CGridCellBase* cell = GetCell(m_FocusCell.row, m_FocusCell.col);
+    auto images = std::make_unique<ImageList>();
+    if (!cell || !images->Create(width, height))
+        return nullptr;
+    if (hotSpot)
+        *hotSpot = QPoint(width, height);
+    const COLORREF transparent = m_DefaultCell.GetBackColour();
+    QImage image(width, height, QImage::Format_RGB32);
+    // What the cell leaves undrawn is the transparent colour.
+    image.fill(platform::ToQColor(transparent));
+    {
+        QPainter painter(&image);
+        cell->Draw(&painter, m_FocusCell.row, m_FocusCell.col, WinRect { 0, 0, width, height }, FALSE);
+    }
+    if (images->Add(image, transparent) < 0)
+        return nullptr;
+    return images;
+}
+
 BOOL CGridCtrl::OnSelectionChanged(int)
 {
     return TRUE;
 }
-void CGridCtrl::PrintRowStrip(QPainter*, int, int, int&) { }
-void CGridCtrl::PrintHeadingRows(QPainter*, QPrinter*, int, int&) { }
-void CGridCtrl::PrintTitle(QPainter*, QPrinter*) { }
-void CGridCtrl::PrintPageNumber(QPainter*, QPrinter*, int) { }
-void CGridCtrl::PrintLabelColumns(QPainter*, int, int&) { }
-void CGridCtrl::BuildDragImage() { }
-void CGridCtrl::OnHeaderColumnClick(int) { }
-void CGridCtrl::OnHeaderRowClick(int) { }
-void CGridCtrl::BeginCellEdit(int, int, QPoint, GridEditStart) { }
-void CGridCtrl::FinishCellEdit(int, int, const QString&) { }
-BOOL CGridCtrl::ValidateCellText(int, int, const QString&)
+void CGridCtrl::OnHeaderColumnClick(const CGridCellPos& cell)
 {
+    if (!IsValid(cell) || !m_bRowHeaderSelects)
+        return;
+    m_nMouseState = cell.row < m_nHeaderRows ? GRID_MOUSE_SELECT_ALL : GRID_MOUSE_SELECT_ROWS;
+    OnSelecting(cell);
+}
+
+void CGridCtrl::OnHeaderRowClick(const CGridCellPos& cell)
+{
+    if (!IsValid(cell))
+        return;
+    if (m_bHeaderSorts) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct CursorGuard {
+            ~CursorGuard() { QApplication::restoreOverrideCursor(); }
+        } guard;
+        SortItems(cell.col, cell.col == m_nSortedColumn ? !m_bSortUp : TRUE, 0);
+        viewport()->update();
+    }
+    if (m_bColumnHeaderSelects) {
+        m_nMouseState = cell.col < m_nHeaderColumns ? GRID_MOUSE_SELECT_ALL : GRID_MOUSE_SELECT_COLUMNS;
+        OnSelecting(cell);
+    }
+}
+
+// ---- printing -------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<std::pair<int, int>> Bands(const std::vector<int>& sizes, int first, int usable)
+{
+    std::vector<std::pair<int, int>> bands;
+    const int count = static_cast<int>(sizes.size());
+    if (usable <= 0 || first >= count)
+        return bands;
+    int start = first;
+    int sum = 0;
+    for (int line = first; line < count; ++line) {
+        const int size = sizes[static_cast<size_t>(line)];
+        if (sum > 0 && sum + size > usable) {
+            bands.emplace_back(start, line - 1);
+            start = line;
+            sum = 0;
+        }
+        sum += size;
+    }
+    bands.emplace_back(start, count - 1);
+    return bands;
+}
+
+} // namespace
+
+GridPagination PaginateGrid(const std::vector<int>& rowHeights, int firstRow, int usableHeight,
+    const std::vector<int>& columnWidths, int firstCol, int usableWidth, bool columnPaging)
+{
+    GridPagination pagination;
+    pagination.rowBands = Bands(rowHeights, firstRow, usableHeight);
+    if (!columnPaging) {
+        if (firstCol < static_cast<int>(columnWidths.size()))
+            pagination.columnBands.emplace_back(firstCol, static_cast<int>(columnWidths.size()) - 1);
+    } else {
+        pagination.columnBands = Bands(columnWidths, firstCol, usableWidth);
+    }
+    return pagination;
+}
+
+QString CGridCtrl::AncestorTitle() const
+{
+    for (const QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (!w->windowTitle().isEmpty())
+            return w->windowTitle();
+    return windowTitle();
+}
+
+QString CGridCtrl::PageNumberText(int page) const
+{
+    return QString::asprintf("Page %d of %d", page, m_nLastPage);
+}
+
+BOOL CGridCtrl::Print(QPrinter* printer)
+{
+    std::unique_ptr<QPrinter> own;
+    if (!printer) {
+        own = std::make_unique<QPrinter>();
+        QPrintDialog dialog(own.get(), this);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+        if (dialog.exec() != QDialog::Accepted)
+            return FALSE;
+        printer = own.get();
+    }
+    QString name = QGuiApplication::applicationDisplayName();
+    if (name.isEmpty())
+        name = AncestorTitle();
+    printer->setDocName(name);
+    QPainter painter;
+    if (!painter.begin(printer))
+        return FALSE;
+    OnBeginPrinting(&painter, printer);
+    bool good = true;
+    for (int page = 1; page <= m_nLastPage && good; ++page) {
+        if (page > 1 && !printer->newPage()) {
+            good = false;
+            break;
+        }
+        m_nCurrentPage = page;
+        OnPrint(&painter, printer, page);
+    }
+    OnEndPrinting(&painter, printer);
+    if (!good)
+        printer->abort();
+    painter.end();
+    return good ? TRUE : FALSE;
+}
+
+void CGridCtrl::OnBeginPrinting(QPainter* /*painter*/, QPrinter* printer)
+{
+    LogFont logFont;
+    logFont.lfHeight = -10;
+    logFont.lfWeight = 400;
+    logFont.lfFaceName = "Arial";
+    m_PrintFont = FontFromLogFont(logFont);
+    const QFontMetrics metrics(m_PrintFont, printer);
+    const QString sample = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSATUVWXYZ").left(52);
+    m_PrintCharSize = QSize(std::max(1, metrics.horizontalAdvance(sample) / 52), std::max(1, metrics.height()));
+    m_PaperExtent = QSize(std::max(1, printer->width()), std::max(1, printer->height()));
+    const int charW = m_PrintCharSize.width();
+    const int charH = m_PrintCharSize.height();
+    if (m_bPrintMode) {
+        m_PageExtent
+            = QSize(viewport()->logicalDpiX() * m_PaperExtent.width() / std::max(1, printer->logicalDpiX()) * 3 / 4,
+                viewport()->logicalDpiY() * m_PaperExtent.height() / std::max(1, printer->logicalDpiY()) * 3 / 4);
+    } else {
+        const int width = std::max(1, GetVirtualWidth() + (m_nLeftMarginChars + m_nRightMarginChars) * charW);
+        m_PageExtent = QSize(width,
+            static_cast<int>(std::lround(static_cast<double>(width) * m_PaperExtent.height() / m_PaperExtent.width())));
+    }
+    m_nPrintableHeight
+        = m_PageExtent.height() - GetFixedRowHeight() - (m_nHeaderLines + m_nFooterLines + 2 * m_nGapLines) * charH;
+    m_nPrintableWidth
+        = m_PageExtent.width() - GetFixedColumnWidth() - (m_nLeftMarginChars + m_nRightMarginChars) * charW;
+    std::vector<int> heights(m_RowHeights.begin(), m_RowHeights.end());
+    std::vector<int> widths(m_ColumnWidths.begin(), m_ColumnWidths.end());
+    m_Pagination = PaginateGrid(
+        heights, m_nHeaderRows, m_nPrintableHeight, widths, m_nHeaderColumns, m_nPrintableWidth, m_bPrintMode);
+    m_nPagesDown = m_Pagination.PagesDown();
+    m_nPagesAcross = m_Pagination.PagesAcross();
+    m_nLastPage = m_Pagination.PageCount();
+    m_nCurrentPage = 1;
+}
+
+void CGridCtrl::OnPrint(QPainter* painter, QPrinter* printer, int page)
+{
+    painter->save();
+    painter->setFont(m_PrintFont);
+    const int charW = m_PrintCharSize.width();
+    const int charH = m_PrintCharSize.height();
+    painter->setWindow(-m_nLeftMarginChars * charW, 0, m_PageExtent.width(), m_PageExtent.height());
+    painter->setViewport(0, 0, m_PaperExtent.width(), m_PaperExtent.height());
+    painter->setPen(Qt::black);
+
+    const int printableWidth = m_PageExtent.width() - (m_nLeftMarginChars + m_nRightMarginChars) * charW;
+    m_PrintRect = QRect(0, 0, printableWidth, m_nHeaderLines * charH);
+    PrintTitle(painter, printer);
+
+    const int rowBand = m_Pagination.RowBand(page);
+    const int columnBand = m_Pagination.ColumnBand(page);
+    m_nPrintFirstRow = m_nHeaderRows;
+    m_nPrintLastRow = m_nHeaderRows - 1;
+    if (rowBand <= static_cast<int>(m_Pagination.rowBands.size())) {
+        m_nPrintFirstRow = m_Pagination.rowBands[static_cast<size_t>(rowBand - 1)].first;
+        m_nPrintLastRow = m_Pagination.rowBands[static_cast<size_t>(rowBand - 1)].second;
+    }
+    m_nPrintFirstColumn = m_nHeaderColumns;
+    m_nPrintLastColumn = m_nHeaderColumns - 1;
+    if (columnBand <= static_cast<int>(m_Pagination.columnBands.size())) {
+        m_nPrintFirstColumn = m_Pagination.columnBands[static_cast<size_t>(columnBand - 1)].first;
+        m_nPrintLastColumn = m_Pagination.columnBands[static_cast<size_t>(columnBand - 1)].second;
+    }
+
+    const int headingTop = m_PrintRect.bottom() + 1 + m_nGapLines * charH;
+    const int rowsTop = headingTop + GetFixedRowHeight();
+    PrintLabelColumns(painter, printer, rowsTop);
+    PrintHeadingRows(painter, printer, headingTop);
+
+    // The page's cells; a band's one line larger than the page is cut at the page's edge.
+    if (m_nPrintFirstRow <= m_nPrintLastRow && m_nPrintFirstColumn <= m_nPrintLastColumn) {
+        painter->save();
+        painter->setClipRect(QRect(GetFixedColumnWidth(), rowsTop,
+            m_bPrintMode ? m_nPrintableWidth : m_PageExtent.width(), std::max(0, m_nPrintableHeight)));
+        int y = rowsTop;
+        for (int row = m_nPrintFirstRow; row <= m_nPrintLastRow; ++row) {
+            PrintRowStrip(painter, row, m_nPrintFirstColumn, m_nPrintLastColumn, GetFixedColumnWidth(), y);
+            y += GetRowHeight(row);
+        }
+        painter->restore();
+    }
+
+    const int footerHeight = m_nFooterLines * charH;
+    m_PrintRect = QRect(0, m_PageExtent.height() - footerHeight, printableWidth, footerHeight);
+    PrintPageNumber(painter, printer, page);
+    painter->restore();
+}
+
+void CGridCtrl::OnEndPrinting(QPainter* /*painter*/, QPrinter* /*printer*/)
+{
+    m_PrintFont = QFont();
+}
+
+void CGridCtrl::PrintRowStrip(QPainter* painter, int row, int firstCol, int lastCol, int x, int y)
+{
+    const int height = GetRowHeight(row);
+    if (height <= 0)
+        return;
+    const bool horizontal = m_nLineStyle == 1 || m_nLineStyle == 3;
+    const bool vertical = m_nLineStyle == 2 || m_nLineStyle == 3;
+    for (int col = firstCol; col <= lastCol; ++col) {
+        const int width = GetColumnWidth(col);
+        if (width <= 0)
+            continue;
+        const WinRect rect { x, y, x + width - 1, y + height - 1 };
+        if (CGridCellBase* cell = GetCell(row, col))
+            cell->PrintCell(painter, row, col, rect);
+        if (horizontal) {
+            painter->drawLine(rect.left, rect.bottom, rect.right, rect.bottom);
+            if (row == 0)
+                painter->drawLine(rect.left, rect.top, rect.right, rect.top);
+        }
+        if (vertical) {
+            painter->drawLine(rect.right, rect.top, rect.right, rect.bottom);
+            if (col == 0)
+                painter->drawLine(rect.left, rect.top, rect.left, rect.bottom);
+        }
+        x += width;
+    }
+}
+
+void CGridCtrl::PrintHeadingRows(QPainter* painter, QPrinter* /*printer*/, int y)
+{
+    for (int row = 0; row < m_nHeaderRows; ++row) {
+        PrintRowStrip(painter, row, 0, m_nHeaderColumns - 1, 0, y);
+        if (m_nPrintFirstColumn <= m_nPrintLastColumn) {
+            painter->save();
+            painter->setClipRect(QRect(GetFixedColumnWidth(), y,
+                m_bPrintMode ? m_nPrintableWidth : m_PageExtent.width(), std::max(0, GetRowHeight(row))));
+            PrintRowStrip(painter, row, m_nPrintFirstColumn, m_nPrintLastColumn, GetFixedColumnWidth(), y);
+            painter->restore();
+        }
+        y += GetRowHeight(row);
+    }
+}
+
+void CGridCtrl::PrintLabelColumns(QPainter* painter, QPrinter* /*printer*/, int y)
+{
+    if (m_nHeaderColumns == 0)
+        return;
+    painter->save();
+    painter->setClipRect(QRect(0, y, GetFixedColumnWidth(), std::max(0, m_nPrintableHeight)));
+    for (int row = m_nPrintFirstRow; row <= m_nPrintLastRow; ++row) {
+        PrintRowStrip(painter, row, 0, m_nHeaderColumns - 1, 0, y);
+        y += GetRowHeight(row);
+    }
+    painter->restore();
+}
+
+void CGridCtrl::PrintTitle(QPainter* painter, QPrinter* /*printer*/)
+{
+    painter->save();
+    QFont bold = m_PrintFont;
+    bold.setWeight(QFont::Bold);
+    painter->setFont(bold);
+    painter->setPen(Qt::black);
+    const QString title = AncestorTitle();
+    if (!title.isEmpty())
+        painter->drawText(m_PrintRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, title);
+    const QString application = QGuiApplication::applicationDisplayName();
+    if (!application.isEmpty())
+        painter->drawText(m_PrintRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, application);
+    painter->drawLine(m_PrintRect.left(), m_PrintRect.bottom(), m_PrintRect.right(), m_PrintRect.bottom());
+    painter->restore();
+}
+
+void CGridCtrl::PrintPageNumber(QPainter* painter, QPrinter* /*printer*/, int page)
+{
+    painter->save();
+    painter->setPen(Qt::black);
+    painter->drawLine(m_PrintRect.left(), m_PrintRect.top(), m_PrintRect.right(), m_PrintRect.top());
+    QFont bold = m_PrintFont;
+    bold.setWeight(QFont::Bold);
+    painter->setFont(bold);
+    painter->drawText(m_PrintRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, PageNumberText(page));
+    char stamp[128] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    std::strftime(stamp, sizeof stamp, "%c", &local);
+    painter->drawText(
+        m_PrintRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, QString::fromLocal8Bit(stamp));
+    painter->restore();
+}
+
+// ---- sorting --------------------------------------------------------------------------------
+
+int CGridCtrl::CompareCellText(const CGridCellBase* a, const CGridCellBase* b, qintptr /*data*/)
+{
+    if (!a || !b)
+        return 0;
+    return QString::compare(a->GetText(), b->GetText(), Qt::CaseSensitive);
+}
+
+long CGridCtrl::TextToLong(const QString& text)
+{
+    int i = 0;
+    const int n = static_cast<int>(text.size());
+    while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    // Accumulated negative, so the most negative value fits too.
+    constexpr long least = std::numeric_limits<long>::min();
+    long value = 0;
+    bool saturated = false;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int digit = text[i].unicode() - '0';
+        if (saturated)
+            continue;
+        if (value < (least + digit) / 10) {
+            saturated = true;
+            value = least;
+            continue;
+        }
+        value = value * 10 - digit;
+    }
+    if (negative)
+        return value;
+    return value == least ? std::numeric_limits<long>::max() : -value;
+}
+
+int CGridCtrl::CompareCellNumbers(const CGridCellBase* a, const CGridCellBase* b, qintptr /*data*/)
+{
+    if (!a || !b)
+        return 0;
+    const long x = TextToLong(a->GetText());
+    const long y = TextToLong(b->GetText());
+    return x < y ? -1 : x > y ? 1 : 0;
+}
+
+void CGridCtrl::SetSortColumn(int col)
+{
+    if (m_nSortedColumn >= 0)
+        InvalidateCellRect(0, m_nSortedColumn);
+    m_nSortedColumn = col;
+    if (col >= 0)
+        InvalidateCellRect(0, col);
+}
+
+BOOL CGridCtrl::SortItems(int col, BOOL ascending, qintptr data)
+{
+    if (m_pfnSortCompare)
+        return SortItemsWith(m_pfnSortCompare, col, ascending, data);
+    return SortItemsWith(&CGridCtrl::CompareCellText, col, ascending, data);
+}
+
+BOOL CGridCtrl::SortTextItems(int col, BOOL ascending, qintptr data)
+{
+    return SortItemsWith(&CGridCtrl::CompareCellText, col, ascending, data);
+}
+
+BOOL CGridCtrl::SortItemsWith(const CompareFunction& compare, int col, BOOL ascending, qintptr data)
+{
+    if (!compare || col < 0 || col >= m_nColumnCount || m_nRowCount - m_nHeaderRows < 2 || m_bOwnerData)
+        return FALSE;
+    // An open edit ends first: its text goes to its cell, which then moves with its row.
+    EndFocusCellEdit();
+    SetSortColumn(col);
+    m_bSortUp = ascending;
+    ResetSelectedRange();
+    SetFocusCell(-1, -1);
+    const BOOL sorted = QuickSortRange(compare, col, ascending, data, m_nHeaderRows, -1);
+    Refresh();
+    return sorted;
+}
+
+void CGridCtrl::SwapRows(int a, int b)
+{
+    std::swap(m_Rows[static_cast<size_t>(a)], m_Rows[static_cast<size_t>(b)]);
+    for (int row : { a, b })
+        for (int col = 0; col < m_nColumnCount; ++col)
+            if (CGridCellBase* cell = m_Rows[static_cast<size_t>(row)][static_cast<size_t>(col)].get())
+                cell->SetCoords(row, col);
+    std::swap(m_RowHeights[static_cast<size_t>(a)], m_RowHeights[static_cast<size_t>(b)]);
+}
+
+BOOL CGridCtrl::QuickSortRange(const CompareFunction& compare, int col, BOOL ascending, qintptr data, int low, int high)
+{
+    if (m_bOwnerData || col < 0 || col >= m_nColumnCount)
+        return FALSE;
+    if (high == -1)
+        high = m_nRowCount - 1;
+    if (low < m_nHeaderRows || high >= m_nRowCount || low >= high)
+        return FALSE;
+    const auto cell = [&](int row) { return m_Rows[static_cast<size_t>(row)][static_cast<size_t>(col)].get(); };
+    // The smaller part recurses, the larger one loops: the depth stays logarithmic.
+    while (low < high) {
+        // The pivot is a cell object: it moves with its row during the pass.
+        const CGridCellBase* pivot = cell((low + high) / 2);
+        int i = low;
+        int j = high;
+        while (i <= j) {
+            if (ascending) {
+                while (i < high && compare(cell(i), pivot, data) < 0)
+                    ++i;
+                while (j > low && compare(cell(j), pivot, data) > 0)
+                    --j;
+            } else {
+                while (i < high && compare(cell(i), pivot, data) > 0)
+                    ++i;
+                while (j > low && compare(cell(j), pivot, data) < 0)
+                    --j;
+            }
+            if (i <= j) {
+                if (i != j && compare(cell(i), cell(j), data) != 0)
+                    SwapRows(i, j);
+                ++i;
+                --j;
+            }
+        }
+        if (j - low < high - i) {
+            if (low < j)
+                QuickSortRange(compare, col, ascending, data, low, j);
+            low = i;
+        } else {
+            if (i < high)
+                QuickSortRange(compare, col, ascending, data, i, high);
+            high = j;
+        }
+    }
     return TRUE;
 }
-void CGridCtrl::EndFocusCellEdit() { }
+
+// ---- text files -----------------------------------------------------------------------------
+
+bool CGridCtrl::WriteText(QSaveFile& file, const QByteArray& bytes)
+{
+    return file.write(bytes) == bytes.size();
+}
+
+BOOL CGridCtrl::Save(const QString& path, QChar separator)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        MessageBox(QString::fromLatin1(kCannotOpen).arg(path, file.errorString()).toStdString(), platform::kAppTitle,
+            MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    QString text;
+    for (int row = 0; row < m_nRowCount; ++row)
+        for (int col = 0; col < m_nColumnCount; ++col) {
+            if (const CGridCellBase* cell = GetCell(row, col))
+                text += cell->GetText();
+            text += col == m_nColumnCount - 1 ? QChar(QLatin1Char('\n')) : separator;
+        }
+    if (!WriteText(file, text.toUtf8()) || !file.commit()) {
+        file.cancelWriting();
+        MessageBox(kUnableToSave, platform::kAppTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace {
+
+// A line's fields: each ends at the separator or the line's end; an empty field at the very
+// end ends the list.
+QStringList SplitFields(const QString& line, QChar separator)
+{
+    QStringList fields;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype next = line.indexOf(separator, pos);
+        if (next < 0) {
+            if (pos < line.size())
+                fields.push_back(line.mid(pos));
+            return fields;
+        }
+        fields.push_back(line.mid(pos, next - pos));
+        pos = next + 1;
+    }
+}
+
+// The bytes at the end of a chunk that start a UTF-8 character the chunk cuts off, else 0.
+qsizetype IncompleteUtf8Tail(const QByteArray& bytes)
+{
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    qsizetype continuation = 0;
+    while (continuation < 3 && continuation < bytes.size() && (byte(bytes.size() - 1 - continuation) & 0xC0) == 0x80)
+        ++continuation;
+    const qsizetype lead = bytes.size() - 1 - continuation;
+    if (lead < 1)
+        return 0;
+    const unsigned char c = byte(lead);
+    const qsizetype length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    return length > continuation + 1 ? continuation + 1 : 0;
+}
+
+} // namespace
+
+BOOL CGridCtrl::Load(const QString& path, QChar separator)
+{
+    if (m_bOwnerData)
+        return FALSE;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageBox(QString::fromLatin1(kCannotOpen).arg(path, file.errorString()).toStdString(), platform::kAppTitle,
+            MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    DeleteAllItems();
+    // Lines of at most 1023 bytes; a longer one goes on as the next line.
+    constexpr qint64 kLineBytes = 1023;
+    const auto readLine = [&](QString& line) {
+        QByteArray bytes = file.readLine(kLineBytes + 1);
+        if (bytes.isEmpty())
+            return false;
+        if (bytes.endsWith('\n')) {
+            bytes.chop(1);
+        } else if (bytes.size() >= kLineBytes) {
+            // A line that just fills the chunk ends here: its line end is no line of its own.
+            if (file.peek(1) == "\n")
+                file.skip(1);
+            else if (const qsizetype tail = IncompleteUtf8Tail(bytes); tail > 0 && file.seek(file.pos() - tail))
+                bytes.chop(tail); // the next line starts with the whole character
+        }
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+        line = QString::fromStdString(
+            platform::DecodeEightBitText(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+        return true;
+    };
+    QString line;
+    bool failed = false;
+    if (readLine(line)) {
+        for (const QString& heading : SplitFields(line, separator))
+            InsertColumn(heading, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        while (readLine(line)) {
+            const QStringList fields = SplitFields(line, separator);
+            // An empty line still appends its row, so line i stays row i.
+            const int row = InsertRow(fields.isEmpty() ? QString() : fields[0]);
+            if (row < 0) {
+                failed = true;
+                break;
+            }
+            for (int k = 1; k < fields.size() && k < m_nColumnCount; ++k)
+                SetItemText(row, k, fields[k]);
+        }
+    }
+    if (failed || file.error() != QFileDevice::NoError) {
+        MessageBox(kUnableToLoad, platform::kAppTitle, MB_OK | MB_ICONWARNING);
+        return FALSE;
+    }
+    AutoSizeColumns();
+    return TRUE;
+}
+void CGridCtrl::BeginCellEdit(int row, int col, QPoint point, GridEditStart first)
+{
+    m_Tip.Hide();
+    if (!IsValid(row, col) || !CanEditCell(row, col))
+        return;
+    EnsureVisible(row, col);
+    WinRect rect;
+    if (!IsCellVisible(row, col) || !GetCellRect(row, col, rect))
+        return;
+    if (NotifyOwner(row, col, GN_BEGINEDIT) < 0)
+        return;
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return;
+    if (!m_bToggleBits) {
+        cell->Edit(row, col, rect, point, GRID_EDIT_ID, first);
+        return;
+    }
+    // Toggle-bit mode flips a "1" or "0" cell in place; the owner hears of it either way.
+    const QString text = cell->GetText();
+    if (text.startsWith(QLatin1Char('1')))
+        cell->SetText(QStringLiteral("0"));
+    else if (text.startsWith(QLatin1Char('0')))
+        cell->SetText(QStringLiteral("1"));
+    Refresh();
+    emit bitsToggled();
+}
+
+void CGridCtrl::FinishCellEdit(int row, int col, const QString& text)
+{
+    CGridCellBase* cell = GetCell(row, col);
+    if (!cell)
+        return;
+    const QString old = cell->GetText();
+    if (text != old) {
+        cell->SetText(text);
+        GRID_ITEM item;
+        item.row = row;
+        item.col = col;
+        item.mask = GI_TEXT;
+        item.strText = text;
+        if (ValidateCellText(row, col, text) && NotifyOwner(row, col, GN_ENDEDIT, &item) >= 0) {
+            SetModified(TRUE, row, col);
+            RedrawCell(row, col);
+        } else {
+            cell->SetText(old);
+        }
+    }
+    // The owner may have deleted the cell meanwhile.
+    if (CGridCellBase* still = GetCell(row, col))
+        still->OnEndEdit();
+}
+
+LRESULT CGridCtrl::OnInPlaceEditDone(GRID_EDIT_NOTIFY* notify)
+{
+    if (!notify)
+        return 0;
+    const GRID_ITEM& item = notify->item;
+    // The cell moved or went while it was edited: its text has no place any more.
+    const CGridCellBase* cell = GetCell(item.row, item.col);
+    if (!cell || cell->GetEditor() != notify->hwndFrom)
+        return 0;
+    FinishCellEdit(item.row, item.col, item.strText);
+    const UINT key = static_cast<UINT>(item.lParam);
+    static const std::pair<UINT, int> keys[]
+        = { { GRID_KEY_TAB, Qt::Key_Tab }, { GRID_KEY_PRIOR, Qt::Key_PageUp }, { GRID_KEY_NEXT, Qt::Key_PageDown },
+              { GRID_KEY_END, Qt::Key_End }, { GRID_KEY_HOME, Qt::Key_Home }, { GRID_KEY_LEFT, Qt::Key_Left },
+              { GRID_KEY_UP, Qt::Key_Up }, { GRID_KEY_RIGHT, Qt::Key_Right }, { GRID_KEY_DOWN, Qt::Key_Down } };
+    for (const auto& [code, qtKey] : keys) {
+        if (code != key)
+            continue;
+        // The modifiers stay with the key (Shift+Tab moves back); Ctrl only made the key leave.
+        OnKeyDown(qtKey, notify->modifiers & Qt::ShiftModifier);
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, QPoint(-1, -1), GridEditStart::Key(key));
+        break;
+    }
+    return 0;
+}
+
+BOOL CGridCtrl::ValidateCellText(int row, int col, const QString& text)
+{
+    if (CGridCellBase* cell = GetCell(row, col))
+        return cell->ValidateEdit(text);
+    return TRUE;
+}
+
+void CGridCtrl::EndFocusCellEdit()
+{
+    if (!IsValid(m_FocusCell))
+        return;
+    if (CGridCellBase* cell = GetCell(m_FocusCell.row, m_FocusCell.col))
+        cell->EndEdit();
+}
 
 // ---- geometry -------------------------------------------------------------------------------
 
@@ -1365,6 +2331,16 @@ void CGridCtrl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     OnDraw(&painter, WinRect::FromQRect(event->rect()));
+    // A divider drag's band: two inverted pixels across the client area.
+    if (m_nTrackPos >= 0) {
+        painter.setClipRect(event->rect());
+        painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+        const QRect client = viewport()->rect();
+        if (m_nMouseState == GRID_MOUSE_SIZING_COLUMN)
+            painter.fillRect(QRect(m_nTrackPos - 1, 0, 2, client.height()), Qt::black);
+        else
+            painter.fillRect(QRect(0, m_nTrackPos - 1, client.width(), 2), Qt::black);
+    }
 }
 
 void CGridCtrl::EraseBackground(QPainter* painter, const WinRect& clip)
@@ -1502,6 +2478,8 @@ void CGridCtrl::resizeEvent(QResizeEvent* event)
     if (m_bInOnSize)
         return;
     m_bInOnSize = true;
+    if (!m_DropSite.IsRegistered())
+        m_DropSite.Register(this);
     EndFocusCellEdit();
     UpdateScrollBars();
     m_bInOnSize = false;
@@ -1559,10 +2537,438 @@ void CGridCtrl::OnCaptureChanged()
         m_nMouseState = GRID_MOUSE_NOTHING;
 }
 
+void CGridCtrl::TitleTipHide(QPoint point)
+{
+    if (m_Tip.isVisible() && !m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(viewport()->mapToGlobal(point))))
+        m_Tip.Hide();
+}
+
+void CGridCtrl::TitleTipShow(QPoint point)
+{
+    if (!m_bShowTips || m_Tip.isVisible())
+        return;
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos))
+        return;
+    CGridCellBase* cell = GetCell(pos.row, pos.col);
+    if (!cell || cell->IsEditing())
+        return;
+    const QString tip = cell->GetTipText();
+    WinRect cellRect;
+    if (tip.isEmpty() || !GetCellRect(pos, cellRect))
+        return;
+    const WinRect tipRect = cell->GetTipRect(cellRect);
+    m_Tip.Show(tipRect, tip, 0, &cellRect, cell->GetFont(), m_crTipText, m_crTipBack);
+}
+
+// ---- mouse ----------------------------------------------------------------------------------
+
+QPoint CGridCtrl::GetPointInCell(int row, int col, QPoint point)
+{
+    QPoint origin;
+    if (!GetCellOrigin(row, col, &origin))
+        return QPoint(0, 0);
+    return point - origin;
+}
+
+int CGridCtrl::HoverMode(QPoint point)
+{
+    if (m_bColumnResizable && IsOverColumnBorder(point))
+        return GRID_MOUSE_OVER_COLUMN_DIVIDER;
+    if (m_bRowResizable && IsOverRowBorder(point))
+        return GRID_MOUSE_OVER_ROW_DIVIDER;
+    return GRID_MOUSE_NOTHING;
+}
+
+void CGridCtrl::MoveTrackingBand(int position)
+{
+    // The band is painted by paintEvent: the old strip and the new one are repainted.
+    const bool vertical = m_nMouseState == GRID_MOUSE_SIZING_COLUMN;
+    const QRect client = viewport()->rect();
+    const auto strip
+        = [&](int at) { return vertical ? QRect(at - 1, 0, 2, client.height()) : QRect(0, at - 1, client.width(), 2); };
+    if (m_nTrackPos >= 0)
+        viewport()->update(strip(m_nTrackPos));
+    m_nTrackPos = position;
+    if (m_nTrackPos >= 0)
+        viewport()->update(strip(m_nTrackPos));
+}
+
+void CGridCtrl::mousePressEvent(QMouseEvent* event)
+{
+    m_Tip.Hide();
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDown(event->modifiers(), event->position().toPoint());
+    event->accept();
+}
+
 void CGridCtrl::mouseMoveEvent(QMouseEvent* event)
 {
-    m_ptLastMouse = event->position().toPoint();
-    OnSetCursor();
+    OnMouseMove(event->buttons(), event->position().toPoint());
+}
+
+void CGridCtrl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        OnLButtonUp(event->position().toPoint());
+    else if (event->button() == Qt::RightButton)
+        OnRButtonUp(event->position().toPoint());
+    event->accept();
+}
+
+void CGridCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Not the base class: it would run mousePressEvent, and the first press already came.
+    m_Tip.Hide();
+    if (event->button() == Qt::LeftButton)
+        OnLButtonDblClk(event->position().toPoint());
+    event->accept();
+}
+
+void CGridCtrl::wheelEvent(QWheelEvent* event)
+{
+    OnMouseWheel(event->angleDelta().y());
+    event->accept();
+}
+
+void CGridCtrl::OnLButtonDown(Qt::KeyboardModifiers modifiers, QPoint point)
+{
+    setFocus(Qt::MouseFocusReason);
+    m_bLeftDown = TRUE;
+    m_ptLeftDown = point;
+    m_ptLastMouse = point;
+    m_LeftDownCell = GetCellFromPt(point, TRUE);
+    if (!IsValid(m_LeftDownCell))
+        return;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    if (!shift)
+        m_AnchorCell = m_LeftDownCell;
+    else if (!IsValid(m_AnchorCell))
+        m_AnchorCell = m_FocusCell;
+
+    EndFocusCellEdit();
+    if (CGridCellBase* cell = GetCell(m_LeftDownCell.row, m_LeftDownCell.col))
+        cell->OnClickDown(GetPointInCell(m_LeftDownCell.row, m_LeftDownCell.col, point));
+    WinRect textRect;
+    const bool onText
+        = GetCellTextRect(m_LeftDownCell.row, m_LeftDownCell.col, textRect) && textRect.Contains(point.x(), point.y());
+
+    if (m_LeftDownCell == m_FocusCell && !ctrl && onText && IsCellEditable(m_LeftDownCell)) {
+        m_nMouseState = GRID_MOUSE_PREPARE_EDIT;
+        return;
+    }
+    if (IsCellSelected(m_LeftDownCell)) {
+        SetFocusCell(m_LeftDownCell);
+        if (ctrl) {
+            if (m_bRowMode)
+                SelectRows(m_LeftDownCell);
+            else
+                SelectCellRange(m_LeftDownCell);
+            return;
+        }
+        if (m_bDragEnabled)
+            m_nMouseState = GRID_MOUSE_PREPARE_DRAG;
+    } else if (m_nMouseState != GRID_MOUSE_OVER_COLUMN_DIVIDER && m_nMouseState != GRID_MOUSE_OVER_ROW_DIVIDER) {
+        if (IsCellFixed(m_LeftDownCell.row, m_LeftDownCell.col))
+            SetFocusCell(-1, -1);
+        else
+            SetFocusCell(m_LeftDownCell);
+    }
+
+    // Qt's implicit grab during a press stands for the capture.
+    if (m_nMouseState == GRID_MOUSE_NOTHING) {
+        m_nMouseState = HoverMode(point);
+        OnSetCursor();
+    }
+
+    const WinRect client = GetClientRect();
+    if (m_nMouseState == GRID_MOUSE_OVER_COLUMN_DIVIDER) {
+        m_nMouseState = GRID_MOUSE_SIZING_COLUMN;
+        const int last = m_nColumnCount - 1;
+        bool lastRule = false;
+        WinRect visible;
+        GetVisibleNonFixedCellRange(&visible);
+        if (GetColumnWidth(last) < m_nBorderGrip && std::abs(point.x() - visible.right) < m_nBorderGrip) {
+            m_LeftDownCell.col = last;
+            lastRule = true;
+        }
+        QPoint start;
+        if (!GetCellOrigin(m_LeftDownCell, &start)) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        // Near a cell's left edge the divider is its left neighbour's.
+        int col = m_LeftDownCell.col;
+        if (!lastRule && point.x() - start.x() < m_nBorderGrip)
+            --col;
+        if (!m_bZeroWidthPick)
+            while (col >= 0 && GetColumnWidth(col) == 0)
+                --col;
+        if (col < 0) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        m_LeftDownCell.col = col;
+        GetCellOrigin(m_LeftDownCell, &start);
+        m_nTrackMin = start.x() + 1;
+        m_nTrackMax = start.x() + client.Width() - GetFixedColumnWidth() + 1;
+        MoveTrackingBand(std::clamp(point.x(), m_nTrackMin, m_nTrackMax));
+        return;
+    }
+    if (m_nMouseState == GRID_MOUSE_OVER_ROW_DIVIDER) {
+        m_nMouseState = GRID_MOUSE_SIZING_ROW;
+        const int last = m_nRowCount - 1;
+        bool lastRule = false;
+        WinRect visible;
+        GetVisibleNonFixedCellRange(&visible);
+        if (GetRowHeight(last) < m_nBorderGrip && std::abs(point.y() - visible.bottom) < m_nBorderGrip) {
+            m_LeftDownCell.row = last;
+            lastRule = true;
+        }
+        QPoint start;
+        if (!GetCellOrigin(m_LeftDownCell, &start)) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        int row = m_LeftDownCell.row;
+        if (!lastRule && point.y() - start.y() < m_nBorderGrip)
+            --row;
+        if (!m_bZeroHeightPick)
+            while (row >= 0 && GetRowHeight(row) == 0)
+                --row;
+        if (row < 0) {
+            m_nMouseState = GRID_MOUSE_NOTHING;
+            return;
+        }
+        m_LeftDownCell.row = row;
+        GetCellOrigin(m_LeftDownCell, &start);
+        m_nTrackMin = start.y() + 1;
+        m_nTrackMax = start.y() + client.Height() - GetFixedRowHeight() + 1;
+        MoveTrackingBand(std::clamp(point.y(), m_nTrackMin, m_nTrackMax));
+        return;
+    }
+
+    if (m_nMouseState != GRID_MOUSE_PREPARE_DRAG) {
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+        m_PrevSelection.clear();
+        if (ctrl)
+            m_PrevSelection = m_Selection;
+        if (m_LeftDownCell.row < m_nHeaderRows) {
+            OnHeaderRowClick(m_LeftDownCell);
+        } else if (m_LeftDownCell.col < m_nHeaderColumns) {
+            OnHeaderColumnClick(m_LeftDownCell);
+        } else {
+            m_nMouseState = m_bRowMode ? GRID_MOUSE_SELECT_ROWS : GRID_MOUSE_SELECT_CELLS;
+            OnSelecting(m_LeftDownCell);
+            m_nScrollTimer = GRID_SCROLL_TIMER;
+            SetTimer(GRID_SCROLL_TIMER, static_cast<UINT>(m_nScrollTimerMs));
+        }
+    }
+    m_ptLastMouse = point;
+}
+
+void CGridCtrl::OnMouseMove(Qt::MouseButtons buttons, QPoint point)
+{
+    TitleTipHide(point);
+    const bool leftDown = m_bLeftDown && (buttons & Qt::LeftButton);
+    const WinRect client = GetClientRect();
+    if (m_nMouseState != GRID_MOUSE_DRAGGING && !client.Contains(point.x(), point.y())) {
+        // The auto-scroll timer still needs to know where the mouse went.
+        m_ptLastMouse = point;
+        return;
+    }
+
+    if (!leftDown || m_nMouseState == GRID_MOUSE_NOTHING) {
+        const int mode = HoverMode(point);
+        if (mode != m_nMouseState || mode == GRID_MOUSE_NOTHING) {
+            m_nMouseState = mode;
+            m_ptLastMouse = point;
+            OnSetCursor();
+        }
+        if (m_nMouseState == GRID_MOUSE_NOTHING) {
+            const CGridCellPos pos = GetCellFromPt(point, TRUE);
+            if (CGridCellBase* cell = IsValid(pos) ? GetCell(pos.row, pos.col) : nullptr)
+                cell->OnHover();
+            TitleTipShow(point);
+        }
+        m_ptLastMouse = point;
+        return;
+    }
+
+    if (IsValid(m_LeftDownCell)) {
+        switch (m_nMouseState) {
+        case GRID_MOUSE_SELECT_COLUMNS:
+        case GRID_MOUSE_SELECT_ROWS:
+        case GRID_MOUSE_SELECT_CELLS: {
+            const CGridCellPos pos = GetCellFromPt(point, TRUE);
+            if (!IsValid(pos)) {
+                m_ptLastMouse = point;
+                return;
+            }
+            if (!(pos == m_FocusCell)) {
+                OnSelecting(pos);
+                if (!IsCellFixed(pos.row, pos.col) || m_nMouseState != GRID_MOUSE_SELECT_CELLS)
+                    SetFocusCell(pos);
+            }
+            break;
+        }
+        case GRID_MOUSE_SIZING_ROW:
+            MoveTrackingBand(std::clamp(point.y(), m_nTrackMin, m_nTrackMax));
+            break;
+        case GRID_MOUSE_SIZING_COLUMN:
+            MoveTrackingBand(std::clamp(point.x(), m_nTrackMin, m_nTrackMax));
+            break;
+        case GRID_MOUSE_PREPARE_EDIT:
+        case GRID_MOUSE_PREPARE_DRAG:
+            // A click with a little jitter is still a click.
+            if ((point - m_ptLeftDown).manhattanLength() >= QApplication::startDragDistance()) {
+                m_nMouseState = GRID_MOUSE_PREPARE_DRAG;
+                OnBeginDrag();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    m_ptLastMouse = point;
+}
+
+void CGridCtrl::OnLButtonUp(QPoint point)
+{
+    m_bLeftDown = FALSE;
+    KillTimer(GRID_SCROLL_TIMER);
+    m_nScrollTimer = 0;
+
+    switch (m_nMouseState) {
+    case GRID_MOUSE_PREPARE_EDIT:
+        BeginCellEdit(m_FocusCell.row, m_FocusCell.col, point, GridEditStart::Key(GRID_KEY_MOUSE));
+        break;
+    case GRID_MOUSE_PREPARE_DRAG: {
+        if (CGridCellBase* cell = IsValid(m_FocusCell) ? GetCell(m_FocusCell.row, m_FocusCell.col) : nullptr)
+            cell->OnClick(GetPointInCell(m_FocusCell.row, m_FocusCell.col, point));
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_CLICK);
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_SELCHANGING);
+        ResetSelectedRange();
+        NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+        break;
+    }
+    case GRID_MOUSE_SIZING_COLUMN:
+    case GRID_MOUSE_SIZING_ROW: {
+        const bool column = m_nMouseState == GRID_MOUSE_SIZING_COLUMN;
+        MoveTrackingBand(-1);
+        QPoint start;
+        if (!(point == m_ptLeftDown) && !point.isNull() && GetCellOrigin(m_LeftDownCell, &start)) {
+            // The point as far as the band lets it go.
+            const int at = std::clamp(column ? point.x() : point.y(), m_nTrackMin, m_nTrackMax);
+            const bool canVanish = column ? m_bColumnCanVanish : m_bRowCanVanish;
+            const int size = std::max(at - (column ? start.x() : start.y()), canVanish ? 0 : 1);
+            if (column)
+                SetColumnWidth(m_LeftDownCell.col, size);
+            else
+                SetRowHeight(m_LeftDownCell.row, size);
+            UpdateScrollBars();
+            viewport()->update();
+        }
+        break;
+    }
+    default:
+        NotifyOwner(m_FocusCell.row, m_FocusCell.col, GN_SELCHANGED);
+        if (CGridCellBase* cell = IsValid(m_FocusCell) ? GetCell(m_FocusCell.row, m_FocusCell.col) : nullptr)
+            cell->OnClick(GetPointInCell(m_FocusCell.row, m_FocusCell.col, point));
+        NotifyOwner(m_LeftDownCell.row, m_LeftDownCell.col, GN_CLICK);
+        break;
+    }
+    m_nMouseState = GRID_MOUSE_NOTHING;
+    viewport()->setCursor(Qt::ArrowCursor);
+    if (IsValid(m_LeftDownCell)) {
+        const int id = GetDlgCtrlID();
+        QMetaObject::invokeMethod(
+            this, [this, id] { emit cellReleased(id); }, Qt::QueuedConnection);
+    }
+}
+
+void CGridCtrl::OnLButtonDblClk(QPoint point)
+{
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos))
+        return;
+    // The release left mode 0; the divider under the point counts as hovered again.
+    if (m_nMouseState == GRID_MOUSE_NOTHING)
+        m_nMouseState = HoverMode(point);
+    QPoint start;
+    if (m_nMouseState == GRID_MOUSE_OVER_COLUMN_DIVIDER) {
+        if (!GetCellOrigin(pos, &start))
+            return;
+        int col = pos.col;
+        if (point.x() - start.x() < m_nBorderGrip)
+            --col;
+        while (col >= 0 && GetColumnWidth(col) == 0)
+            --col;
+        if (col < 0)
+            return;
+        AutoSizeColumn(col, static_cast<UINT>(m_nFitStyle));
+        viewport()->update();
+    } else if (m_nMouseState == GRID_MOUSE_OVER_ROW_DIVIDER) {
+        if (!GetCellOrigin(pos, &start))
+            return;
+        int row = pos.row;
+        if (point.y() - start.y() < m_nBorderGrip)
+            --row;
+        while (row >= 0 && GetRowHeight(row) == 0)
+            --row;
+        if (row < 0)
+            return;
+        AutoSizeRow(row);
+        viewport()->update();
+    } else if (m_nMouseState == GRID_MOUSE_NOTHING) {
+        WinRect textRect;
+        if (!IsCellFixed(pos.row, pos.col) && GetCellTextRect(pos.row, pos.col, textRect)
+            && textRect.Contains(point.x(), point.y()))
+            BeginCellEdit(pos.row, pos.col, point, GridEditStart::Key(GRID_KEY_MOUSE));
+        if (CGridCellBase* cell = GetCell(pos.row, pos.col))
+            cell->OnDoubleClick(GetPointInCell(pos.row, pos.col, point));
+        NotifyOwner(pos.row, pos.col, GN_DBLCLK);
+    }
+}
+
+void CGridCtrl::OnRButtonUp(QPoint point)
+{
+    EndFocusCellEdit();
+    const CGridCellPos pos = GetCellFromPt(point, TRUE);
+    if (!IsValid(pos)) {
+        NotifyOwner(-1, -1, GN_RCLICK);
+        return;
+    }
+    SetFocusCell(-1, -1);
+    const CGridCellPos focus(std::max(pos.row, m_nHeaderRows), std::max(pos.col, m_nHeaderColumns));
+    SetFocusCell(focus);
+    if (CGridCellBase* cell = GetCell(focus.row, focus.col))
+        cell->OnRightClick(GetPointInCell(focus.row, focus.col, point));
+    NotifyOwner(focus.row, focus.col, GN_RCLICK);
+}
+
+void CGridCtrl::OnMouseWheel(int delta)
+{
+    // Deltas finer than a notch add up until they make a whole line or page.
+    const int perNotch = m_nWheelLines == -1 ? 1 : m_nWheelLines;
+    m_nWheelRemainder += delta * perNotch;
+    const int steps = m_nWheelRemainder / 120;
+    m_nWheelRemainder -= steps * 120;
+    const bool pages = m_nWheelLines == -1;
+    const UINT code
+        = steps > 0 ? (pages ? GRID_SB_PAGEUP : GRID_SB_LINEUP) : (pages ? GRID_SB_PAGEDOWN : GRID_SB_LINEDOWN);
+    for (int i = 0; i < std::abs(steps); ++i)
+        OnVScroll(code);
+}
+
+bool CGridCtrl::viewportEvent(QEvent* event)
+{
+    // Leaving for the tip over a cell keeps it.
+    if (event->type() == QEvent::Leave && m_Tip.isVisible()
+        && !m_Tip.HoverRect().contains(m_Tip.mapFromGlobal(QCursor::pos())))
+        m_Tip.Hide();
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 BOOL CGridCtrl::OnSetCursor()
@@ -1574,6 +2980,8 @@ BOOL CGridCtrl::OnSetCursor()
     case GRID_MOUSE_OVER_COLUMN_DIVIDER:
         viewport()->setCursor(Qt::SizeHorCursor);
         return TRUE;
+    case GRID_MOUSE_SIZING_ROW:
+    case GRID_MOUSE_SIZING_COLUMN:
     case GRID_MOUSE_DRAGGING:
         return TRUE;
     default:
@@ -2322,6 +3730,7 @@ void CGridCtrl::OnVScroll(UINT code, int trackPos)
 void CGridCtrl::Scroll(int bar, UINT code, int trackPos)
 {
     EndFocusCellEdit();
+    m_Tip.Hide();
     const bool horizontal = bar == GRID_SB_HORZ;
     const int position = GetScrollPos32(bar);
     const int range = horizontal ? m_nHorzRange : m_nVertRange;
@@ -2628,6 +4037,7 @@ bool CGridCtrl::OnKeyDown(int key, Qt::KeyboardModifiers modifiers)
 
 void CGridCtrl::keyPressEvent(QKeyEvent* event)
 {
+    m_Tip.Hide();
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const int key = event->key();
     // Alt combinations are the system's keys: default processing only.

@@ -6,6 +6,8 @@
 // reports to its owner through one handler.
 
 #include "controls/ui/grid/GridCell.h"
+#include "controls/ui/grid/GridDropTarget.h"
+#include "controls/ui/grid/GridTitleTip.h"
 #include "controls/ui/grid/GridTypes.h"
 
 #include "platform/ui/GdiShim.h"
@@ -14,8 +16,10 @@
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -25,9 +29,30 @@ class ImageList;
 class QMimeData;
 class QPainter;
 class QPrinter;
+class QSaveFile;
 class QScrollBar;
 
 class CGridCtrl;
+
+// How a print divides the grid: bands of rows down and of columns across, each band one page
+// high or wide, every page one row band by one column band. A line larger than a page makes a
+// band of its own; no room at all leaves the pages without rows (headings only).
+struct GridPagination {
+    std::vector<std::pair<int, int>> rowBands; // first and last row of each band
+    std::vector<std::pair<int, int>> columnBands;
+    int PagesDown() const { return std::max(1, static_cast<int>(rowBands.size())); }
+    int PagesAcross() const { return std::max(1, static_cast<int>(columnBands.size())); }
+    int PageCount() const { return PagesDown() * PagesAcross(); }
+    // Pages run across first: page n (from 1) shows row band ceil(n / across) and column band
+    // n mod across (across for 0), both from 1.
+    int RowBand(int page) const { return (page + PagesAcross() - 1) / PagesAcross(); }
+    int ColumnBand(int page) const { return page % PagesAcross() == 0 ? PagesAcross() : page % PagesAcross(); }
+};
+
+// Bands of the lines `first`.. of `sizes` within `usable`; without column paging one column band
+// takes every column from `firstCol`.
+GridPagination PaginateGrid(const std::vector<int>& rowHeights, int firstRow, int usableHeight,
+    const std::vector<int>& columnWidths, int firstCol, int usableWidth, bool columnPaging);
 
 // What the owner's handler receives.
 struct GridNotify {
@@ -201,6 +226,8 @@ public:
     BOOL MarksFocusHeaders() const { return m_bMarkFocusHeaders; }
     BOOL FramesFocusCell() const { return m_bFrameFocusCell; }
     BOOL PrintsShading() const { return m_bPrintShading; }
+    void SetPrintShading(BOOL shading = TRUE) { m_bPrintShading = shading; }
+    void SetPrintColumnPaging(BOOL paging = TRUE) { m_bPrintMode = paging; }
     CGridDefaultCell* DefaultCellFor(BOOL fixedRow, BOOL fixedCol);
     const CGridDefaultCell* DefaultCellFor(BOOL fixedRow, BOOL fixedCol) const;
 
@@ -281,11 +308,23 @@ public:
     // The normal default cell's font.
     QFont OnGetFont() const { return m_DefaultCell.GetFontObject(); }
 
+    // Text changes for the user, each asked of the owner (GN_BEGINEDIT, then GN_ENDEDIT).
+    virtual BOOL ReplaceCellText(int row, int col, const QString& text);
+    void ClearCells(const CGridCellSpan& span);
+    // Whether the edit commands can run now.
+    BOOL OnUpdateEditCopy() const;
+    BOOL OnUpdateEditCut() const;
+    BOOL OnUpdateEditPaste() const;
+    BOOL OnUpdateEditSelectAll() const;
+    CGridDropTarget& DropTarget() { return m_DropSite; }
+
     // The grid's operations a subclass may replace.
     virtual void ClearSelectedText();
     virtual std::unique_ptr<QMimeData> CopySelectionAsText();
     virtual BOOL PasteTextIntoCells(int row, int col, const QMimeData* data, BOOL selectPasted = TRUE);
     virtual void OnBeginDrag();
+    // The modal drag loop; takes the data. A test replaces it.
+    virtual Qt::DropAction RunDrag(QMimeData* data);
     virtual int OnDragEnter(const QMimeData* data, DWORD keyState, QPoint point);
     virtual int OnDragOver(const QMimeData* data, DWORD keyState, QPoint point);
     virtual void OnDragLeave();
@@ -294,23 +333,82 @@ public:
     virtual void OnEditCopy();
     virtual void OnEditPaste();
     virtual void OnEditSelectAll();
+    // Prints to `printer`, or to the one the print dialog sets up (only OK prints). FALSE when
+    // nothing printed or the printer failed.
+    BOOL Print(QPrinter* printer = nullptr);
     virtual void OnBeginPrinting(QPainter* painter, QPrinter* printer);
     virtual void OnPrint(QPainter* painter, QPrinter* printer, int page);
     virtual void OnEndPrinting(QPainter* painter, QPrinter* printer);
+    const GridPagination& GetPagination() const { return m_Pagination; }
+    int GetPrintPageCount() const { return m_nLastPage; }
+    // The title of the grid's first ancestor that has one.
+    QString AncestorTitle() const;
+    // "Page n of N" for the print under way.
+    QString PageNumberText(int page) const;
     // Called by a cell's drop-down list with the index picked; the grid takes no action.
     virtual BOOL OnSelectionChanged(int index);
-    virtual void PrintRowStrip(QPainter* painter, int row, int column, int& y);
-    virtual void PrintHeadingRows(QPainter* painter, QPrinter* printer, int column, int& y);
+    // The cells of `row` from `firstCol` to `lastCol` with their grid lines, from (x, y) on.
+    virtual void PrintRowStrip(QPainter* painter, int row, int firstCol, int lastCol, int x, int y);
+    // The fixed rows from `y` down: the corner cells, then the page's columns.
+    virtual void PrintHeadingRows(QPainter* painter, QPrinter* printer, int y);
     virtual void PrintTitle(QPainter* painter, QPrinter* printer);
     virtual void PrintPageNumber(QPainter* painter, QPrinter* printer, int page);
-    virtual void PrintLabelColumns(QPainter* painter, int row, int& y);
-    virtual void BuildDragImage();
-    virtual void OnHeaderColumnClick(int col);
-    virtual void OnHeaderRowClick(int row);
+    // The fixed columns of the page's rows, from `y` down.
+    virtual void PrintLabelColumns(QPainter* painter, QPrinter* printer, int y);
+    // The focus cell drawn into a one-image list, its hot spot the bottom-right corner; null
+    // without a focus cell rectangle.
+    virtual std::unique_ptr<ImageList> BuildDragImage(QPoint* hotSpot = nullptr);
+    // A press in a fixed column (select its row) or a fixed row (sort, or select its column).
+    virtual void OnHeaderColumnClick(const CGridCellPos& cell);
+    virtual void OnHeaderRowClick(const CGridCellPos& cell);
+    // Sorting the non-fixed rows by a column; FALSE for a column out of range or fewer than two
+    // rows to sort. The user value reaches every comparison.
+    using CompareFunction = std::function<int(const CGridCellBase*, const CGridCellBase*, qintptr)>;
+    virtual BOOL SortItems(int col, BOOL ascending, qintptr data = 0);
+    BOOL SortItemsWith(const CompareFunction& compare, int col, BOOL ascending, qintptr data = 0);
+    BOOL SortTextItems(int col, BOOL ascending, qintptr data = 0);
+    // Null restores the text comparison.
+    void SetCompareFunction(CompareFunction compare) { m_pfnSortCompare = std::move(compare); }
+    // Rows low..high (-1: the last row) by the cells of `col`; rows move whole, no cell is copied.
+    BOOL QuickSortRange(const CompareFunction& compare, int col, BOOL ascending, qintptr data, int low, int high);
+    void SetSortColumn(int col);
+    void SetSortAscending(BOOL ascending) { m_bSortUp = ascending; }
+    // Code-point order of the texts; 0 when either cell is missing.
+    static int CompareCellText(const CGridCellBase* a, const CGridCellBase* b, qintptr data);
+    // The texts as decimal numbers by the C library's rules (leading blanks, a sign, the digits
+    // up to the first other character, saturating); -1, 0 or 1.
+    static int CompareCellNumbers(const CGridCellBase* a, const CGridCellBase* b, qintptr data);
+    static long TextToLong(const QString& text);
+
+    // Text files: every cell's text followed by `separator`, a line break after the last column.
+    BOOL Save(const QString& path, QChar separator = QLatin1Char(','));
+    // Rebuilds the grid from such a file: the first line's fields become columns.
+    BOOL Load(const QString& path, QChar separator = QLatin1Char(','));
+    void SetHeaderSort(BOOL sort = TRUE) { m_bHeaderSorts = sort; }
+    BOOL GetHeaderSort() const { return m_bHeaderSorts; }
+    void SetFixedRowSelection(BOOL select = TRUE) { m_bColumnHeaderSelects = select; }
+    BOOL GetFixedRowSelection() const { return m_bColumnHeaderSelects; }
+    void SetFixedColumnSelection(BOOL select = TRUE) { m_bRowHeaderSelects = select; }
+    BOOL GetFixedColumnSelection() const { return m_bRowHeaderSelects; }
+
+    // The mouse, in viewport pixels.
+    virtual void OnLButtonDown(Qt::KeyboardModifiers modifiers, QPoint point);
+    virtual void OnMouseMove(Qt::MouseButtons buttons, QPoint point);
+    virtual void OnLButtonUp(QPoint point);
+    virtual void OnLButtonDblClk(QPoint point);
+    virtual void OnRButtonUp(QPoint point);
+    virtual void OnMouseWheel(int delta);
+    // The point relative to the cell's top-left corner; (0, 0) when the cell has no origin.
+    QPoint GetPointInCell(int row, int col, QPoint point);
     virtual void BeginCellEdit(int row, int col, QPoint point, GridEditStart first);
     virtual void FinishCellEdit(int row, int col, const QString& text);
     virtual BOOL ValidateCellText(int row, int col, const QString& text);
     virtual void EndFocusCellEdit();
+    // An editor's end: the text back through FinishCellEdit; a Tab or a paging or arrow key
+    // moves the focus as that key would and goes on editing there.
+    virtual LRESULT OnInPlaceEditDone(GRID_EDIT_NOTIFY* notify);
+    void SetTipTextColour(COLORREF colour) { m_crTipText = colour; }
+    COLORREF GetTipTextColour() const { return m_crTipText; }
     virtual void OnDraw(QPainter* painter, const WinRect& clip);
     virtual std::unique_ptr<CGridCellBase> NewCell(int row, int col);
     // Drops the cell from the selection and deletes it.
@@ -338,8 +436,29 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    // The hover mode and cursor for a point: over a column divider 8, a row divider 6, else 0.
+    int HoverMode(QPoint point);
+    // The tracking band of a divider drag: a viewport position, -1 when none.
+    void MoveTrackingBand(int position);
+    bool viewportEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Hides the title tip once `point` (viewport pixels) leaves its hover rectangle.
+    void TitleTipHide(QPoint point);
+    // Shows the tip of the cell under `point` when its text is cut off.
+    void TitleTipShow(QPoint point);
 
     void EraseBackground(QPainter* painter, const WinRect& clip);
+    // Writes the saved text; false when the write fails (a test replaces it).
+    virtual bool WriteText(QSaveFile& file, const QByteArray& bytes);
+    // Swaps two rows whole: cells, their positions and the heights.
+    void SwapRows(int a, int b);
     // The cursor for the mouse mode at the last mouse point.
     virtual BOOL OnSetCursor();
     void OnSysColorChange();
@@ -436,7 +555,7 @@ protected:
     CGridCellPos m_LastDragCell;
     BOOL m_bSortUp = TRUE;
     int m_nSortedColumn = -1;
-    std::function<int(const CGridCellBase&, const CGridCellBase&, qintptr)> m_pfnSortCompare;
+    CompareFunction m_pfnSortCompare;
     BOOL m_bPrintShading = TRUE;
     int m_nHeaderLines = 0;
     int m_nFooterLines = 0;
@@ -445,6 +564,30 @@ protected:
     int m_nTopMarginLines = 0;
     int m_nBottomMarginLines = 0;
     int m_nGapLines = 0;
+
+    CGridTitleTip m_Tip;
+    // The print under way.
+    QFont m_PrintFont;
+    QSize m_PrintCharSize;
+    QSize m_PageExtent;
+    QSize m_PaperExtent;
+    int m_nPrintableHeight = 0;
+    int m_nPrintableWidth = 0;
+    int m_nPrintFirstRow = 0;
+    int m_nPrintLastRow = -1;
+    int m_nPrintFirstColumn = 0;
+    int m_nPrintLastColumn = -1;
+    int m_nPagesDown = 1;
+    int m_nPagesAcross = 1;
+    int m_nCurrentPage = 0;
+    int m_nLastPage = 0;
+    GridPagination m_Pagination;
+    QRect m_PrintRect; // the header's or the footer's rectangle
+    int m_nTrackPos = -1; // the divider drag's band, viewport pixels
+    int m_nTrackMin = 0;
+    int m_nTrackMax = 0;
+    int m_nWheelRemainder = 0; // wheel units short of a whole line or page
+    CGridDropTarget m_DropSite;
 
 private:
     OwnerHandler m_ownerHandler;

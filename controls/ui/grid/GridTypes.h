@@ -6,6 +6,7 @@
 #include "platform/Colour.h"
 #include "platform/WinTypes.h"
 
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 
@@ -174,6 +175,20 @@ constexpr UINT GRID_KEY_UP = 0x26;
 constexpr UINT GRID_KEY_RIGHT = 0x27;
 constexpr UINT GRID_KEY_DOWN = 0x28;
 constexpr UINT GRID_KEY_F2 = 0x71;
+
+// The in-place editors' control id.
+constexpr UINT GRID_EDIT_ID = 8;
+
+// An editor's end-of-edit record: the item carries mask GI_TEXT | GI_DATA, the row, the column,
+// the text, and in its data word the key that ended the edit (0 for a focus loss). The
+// modifiers held with that key go with it, so a Shift+Tab moves back.
+struct GRID_EDIT_NOTIFY {
+    QObject* hwndFrom = nullptr;
+    UINT idFrom = GRID_EDIT_ID;
+    int code = GN_ENDEDIT;
+    GRID_ITEM item;
+    Qt::KeyboardModifiers modifiers;
+};
 
 // The auto-scroll timer while the mouse selects beyond the window.
 constexpr UINT GRID_SCROLL_TIMER = 513;

@@ -24,6 +24,10 @@ VarnMenuStyle* VarnMenuStyle::Instance()
 
 namespace {
 
+// The room a menu leaves an owner-drawn item beside the width it measured: a check mark's width
+// less one, so the widest label does not run into the popup's edge.
+constexpr int kCheckMarkRoom = 12;
+
 // The menu and the record of the item it is measuring or drawing; null when not ours.
 VarnMenuItemRecord* RecordOf(const QWidget* widget, VarnMenu*& menu)
 {
@@ -45,7 +49,8 @@ QSize VarnMenuStyle::sizeFromContents(
             measure.itemData = record;
             menu->MeasureItem(measure);
             // QMenu drops an item whose size is empty; it widens every item to the popup anyway.
-            return QSize(std::max<int>(1, static_cast<int>(measure.itemWidth)), static_cast<int>(measure.itemHeight));
+            const int width = static_cast<int>(measure.itemWidth);
+            return QSize(width > 0 ? width + kCheckMarkRoom : 1, static_cast<int>(measure.itemHeight));
         }
     }
     return QProxyStyle::sizeFromContents(type, option, size, widget);
