@@ -9,6 +9,7 @@
 #include "jtag/builder/CpldProgram.h"
 #include "operations/ScriptFlags.h"
 #include "operations/ui/ViewSetup.h"
+#include "platform/Folders.h"
 #include "sim/JtagHandler.h"
 
 #include <QCheckBox>
@@ -56,9 +57,11 @@ protected:
         }
         return WriteImage(built.image, name);
     }
+    // In the run's own data folder: test programs may run side by side.
     static std::string WriteImage(const std::vector<std::uint8_t>& image, const char* name)
     {
-        const std::string path = testing::TempDir() + "/" + name;
+        QDir().mkpath(QString::fromStdString(GetAppDataFolder()));
+        const std::string path = GetAppDataFolder() + "/" + name;
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         return path;
@@ -210,9 +213,12 @@ TEST_F(JtagDialogOnBox, CancelAndCloseDuringARun)
     dlg = OpenForWrite(WriteProgram({}));
     ASSERT_NE(dlg, nullptr);
     watched = dlg;
+    manual.SetAutoAdvance(false); // the run cannot end before the close below
     ASSERT_TRUE(dlg->OnRun());
     dlg->close();
     EXPECT_EQ(OpenForWrite(dlg->File()), dlg);
+    StepUntil([&] { return !dlg->Running(); });
+    manual.SetAutoAdvance(true);
     ASSERT_TRUE(RunToEnd(dlg));
     ProcessEventsUntil([] { return false; }, std::chrono::milliseconds(20));
     ASSERT_FALSE(watched.isNull());

@@ -216,7 +216,7 @@ TEST(CpldUpdateHosts, TheFileHostReportsWhatItCannotRead)
     CStaplFileHost host(port, {});
     EXPECT_EQ(host.RunPlayer({ "-aPROGRAM" }), -1) << "no file: no program";
 
-    const std::string folder = testing::TempDir() + "/filehost";
+    const std::string folder = GetAppDataFolder() + "/filehost"; // this test program's own
     std::filesystem::create_directories(folder);
     host.m_strFileName = folder + "/missing.jbc";
     EXPECT_EQ(host.RunPlayer({ "-aPROGRAM" }), 1);
@@ -242,7 +242,7 @@ TEST_F(ConfigUpdateOnBox, TheFileHostRunsAnImageFromDisk)
     spec.idcode = sim::kSocketCpldIdcode;
     spec.usercode = 0x12345678;
     const bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
-    const std::string path = testing::TempDir() + "/cpld.jbc";
+    const std::string path = GetAppDataFolder() + "/cpld.jbc";
     {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(built.image.data()), static_cast<std::streamsize>(built.image.size()));
