@@ -534,3 +534,102 @@ TEST(StaplInterpreter, IsCancelledFromAnotherThread)
     const auto view = StaplImage::Open(host.image);
     EXPECT_EQ(budgeted.Execute(*view, {}, {}, layer, [](const std::string&) {}, {}).result, 19);
 }
+
+namespace {
+
+TEST(StaplInterpreter, ChecksTheJtagInstructionsOperands)
+{
+    // A: 8 bits 0b10110010, B: 8 bits 0b10010010 (they differ in bit 5), M: bits 0-4 and 6-7.
+    const auto image = [](const std::vector<Instr>& code, std::uint32_t& last) {
+        ImageBuilder b(Container::Jam11);
+        b.AddBooleanArray("A", { false, true, false, false, true, true, false, true });
+        b.AddBooleanArray("B", { false, true, false, false, true, false, false, true });
+        b.AddBooleanArray("M", { true, true, true, true, true, false, true, true });
+        b.AddUninitialisedArray("W", true, 8);
+        b.AddInteger("N", 0);
+        bool seen = false;
+        for (const Instr& i : code) {
+            if (!seen && i.mnemonic != "PUSHI") {
+                last = b.Here(); // the instruction under test
+                seen = true;
+            }
+            b.Emit(i.mnemonic, i.operands);
+        }
+        b.Emit("PRINTI");
+        b.Emit("PRINTL");
+        b.Emit("PUSHI", { 0 });
+        b.Emit("EXIT");
+        return b.Build();
+    };
+    struct Case {
+        const char* name;
+        std::vector<Instr> code;
+        const char* error; // nullptr: prints `printed`
+        std::int32_t printed = 0;
+    };
+    const Case cases[] = {
+        // COMPARE pops count, captureStart, expectedStart, maskStart.
+        { "masked compare", { P(8), P(0), P(0), P(0), { "COMPARE", { Sym("A"), Sym("B"), Sym("M") } } }, nullptr, 1 },
+        { "unmasked compare", { P(8), P(0), P(0), P(0), { "COMPARE", { Sym("A"), Sym("B"), Sym("A") } } }, nullptr, 0 },
+        { "compare past the mask", { P(8), P(0), P(0), P(1), { "COMPARE", { Sym("A"), Sym("B"), Sym("M") } } },
+            "bounds error" },
+        { "compare of an integer", { P(1), P(0), P(0), P(0), { "COMPARE", { Sym("N"), Sym("B"), Sym("M") } } },
+            "type mismatch" },
+        { "state 16", { { "STATE", { 16 } }, P(1) }, "bounds error" },
+        { "state inside a path", { { "STATE", { 5 } }, P(1) }, nullptr, 1 },
+        { "last state not stable", { { "STATEL", { 5 } }, P(1) }, "bounds error" },
+        { "IR stop not stable", { { "IRSTOP", { 15 } }, P(1) }, "bounds error" },
+        { "DR stop DRPAUSE", { { "DRSTOP", { 6 } }, P(1) }, nullptr, 1 },
+        { "negative scan count", { P(-1), P(0), { "DRSCAN", { Sym("A") } }, P(1) }, "bounds error" },
+        { "scan past the array", { P(8), P(1), { "IRSCAN", { Sym("A") } }, P(1) }, "bounds error" },
+        { "capture into a constant", { P(8), P(0), P(0), { "DRSCANC", { Sym("A"), Sym("B") } }, P(1) },
+            "assignment to constant" },
+        { "capture", { P(8), P(0), P(0), { "DRSCANC", { Sym("A"), Sym("W") } }, P(1) }, nullptr, 1 },
+        { "negative preamble", { P(-1), P(0), { "PREDR", { kAllOnes } }, P(1) }, "bounds error" },
+        { "preamble slice past", { P(4), P(5), { "PREIR", { Sym("A") } }, P(1) }, "bounds error" },
+        { "postamble of ones", { P(40), P(0), { "POSTDR", { kAllOnes } }, P(1) }, nullptr, 1 },
+        { "wait in a path state", { P(5), P(1), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "wait ending past 15", { P(1), P(16), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "negative wait", { P(1), P(1), P(-1), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "wait", { P(1), P(6), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, nullptr, 1 },
+        { "frequency", { P(1000000), I("FREQUENCY"), P(1) }, nullptr, 1 },
+    };
+    for (const Case& c : cases) {
+        std::uint32_t last = 0;
+        const BuildResult built = image(c.code, last);
+        const Lines lines = Play(built).lines;
+        if (c.error == nullptr) {
+            EXPECT_EQ(lines, (Lines { std::to_string(c.printed), "Exit code = 0... Success" })) << c.name;
+        } else {
+            EXPECT_EQ(lines, (Lines { ErrorLine(last, c.error), "Program terminated." })) << c.name;
+        }
+    }
+}
+
+TEST(StaplInterpreter, EndsTheRunWithTheLayersResult)
+{
+    // A port whose transfers fail: the first JTAG packet ends the run with 10 at its offset.
+    class DeadPort final : public IJtagPort {
+    public:
+        bool Send(std::span<const std::uint8_t>) override { return false; }
+        int Read(std::uint8_t*, int) override { return 0; }
+    };
+    ImageBuilder b(Container::Jam11);
+    b.AddBooleanArray("A", std::vector<bool>(8, true));
+    b.Emit("PUSHI", { 8 });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("IRSCAN", { Sym("A") });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("EXIT");
+    const BuildResult built = b.Build(); // the image the view points into
+    const auto view = StaplImage::Open(built.image);
+    ASSERT_TRUE(view);
+    DeadPort port;
+    JtagLayer layer(port);
+    StaplInterpreter interpreter;
+    const StaplExecution e = interpreter.Execute(*view, {}, {}, layer, [](const std::string&) {}, {});
+    EXPECT_EQ(e.result, 10);
+    EXPECT_EQ(e.offset, 10);
+}
+
+} // namespace
