@@ -10,6 +10,8 @@
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
 
+#include "PlayerTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -20,72 +22,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Image = std::vector<std::uint8_t>;
-using Lines = std::vector<std::string>;
-
-class NullPort final : public IJtagPort {
-public:
-    bool Send(std::span<const std::uint8_t> bytes) override
-    {
-        ++sends;
-        (void)bytes;
-        return true;
-    }
-    int Read(std::uint8_t* buffer, int size) override
-    {
-        std::fill_n(buffer, size, 0);
-        return size;
-    }
-    int sends = 0;
-};
-
-class Host final : public IStaplHost {
-public:
-    explicit Host(Image bytes)
-        : image(std::move(bytes))
-    {
-    }
-    std::string ProgramName() const override { return "test.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override { output.push_back(line); }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
-    std::stop_token Cancel() override { return stop.get_token(); }
-
-    Image image;
-    Lines output;
-    NullPort port;
-    std::stop_source stop;
-};
-
-struct Outcome {
-    PlayerOutcome outcome;
-    Lines lines; // the output without the closing "Elapsed time" line
-};
-
-Outcome Play(const BuildResult& built, std::vector<std::string> args = {})
-{
-    EXPECT_TRUE(built.ok()) << built.error;
-    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
-    Host host(built.image);
-    args.insert(args.begin(), "not used");
-    Outcome o;
-    o.outcome = RunStaplPlayer(host, args);
-    o.lines = host.output;
-    if (!o.lines.empty() && o.lines.back().rfind("Elapsed time", 0) == 0)
-        o.lines.pop_back();
-    return o;
-}
-
-std::string ErrorLine(std::uint32_t offset, const char* text)
-{
-    return platform::Format("Error at address %ld: %s.", static_cast<long>(offset), text);
-}
+using test::ErrorLine;
+using test::Host;
+using test::Image;
+using test::Lines;
+using test::NullPort;
+using test::Outcome;
+using test::Play;
 
 struct Instr {
     std::string mnemonic;
