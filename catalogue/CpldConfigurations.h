@@ -24,6 +24,11 @@ inline constexpr std::array<CpldConfiguration, 10> kCpldConfigurations { {
     { 488, "00170909" },
 } };
 
+// The jig step of classes 3 and 4 (kBracketConfiguration in operations/SetupTable.h). No class
+// carries its USERCODE, so it programs at every setup of those fixtures; it stays out of the
+// table, which holds only the pairs classes carry.
+inline constexpr CpldConfiguration kBracketCpldConfiguration { 486, "00170486" };
+
 // The firmware pair a device record carries when its class names none.
 inline constexpr const char* kDefaultFirmwareId = "00160514";
 inline constexpr int kDefaultFirmwareNumber = 385;

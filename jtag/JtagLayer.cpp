@@ -134,7 +134,7 @@ bool JtagLayer::SendPacket(const std::uint8_t* bytes, std::size_t length, const 
 {
     if (m_failure)
         return false;
-    if (m_stop.stop_requested()) {
+    if (m_stop.stop_requested() && !m_ending) {
         Fail(kJtagCancelled, what);
         return false;
     }
@@ -548,8 +548,14 @@ int JtagLayer::StaplDrScanCapture(std::uint32_t count, const std::uint8_t* data,
 int JtagLayer::StaplJtagFree(int reset)
 {
     int r = kJtagSuccess;
-    if (reset && m_state.currentState != JTAG_UNKNOWN)
+    // A cancelled run still leaves its devices reset; a failed transfer leaves the link alone.
+    if (m_failure == kJtagCancelled)
+        m_failure = kJtagSuccess;
+    if (reset && m_state.currentState != JTAG_UNKNOWN) {
+        m_ending = true;
         r = StaplJtagReset();
+        m_ending = false;
+    }
     // Workspace slices are the caller's: only forgotten, never freed.
     ReleaseBuffers();
     m_state.workspace = nullptr;

@@ -133,7 +133,8 @@ public:
     int StaplIrScanPacket(int startCode, std::uint32_t bitCount, const std::uint8_t* tdi, std::uint8_t* tdo);
     // The shift: TDI bits out (null: the programmer shifts ones), TDO bits back when `tdo` is given.
     int JtagShiftBits(int send, std::uint32_t bitCount, const std::uint8_t* tdi, std::uint8_t* tdo);
-    // Ends a run: a final reset when asked and the state is known; heap buffers freed.
+    // Ends a run: a final reset when asked and the state is known, after a cancel too; heap
+    // buffers freed.
     int StaplJtagFree(int reset);
 
     const JtagStateBlock& State() const { return m_state; }
@@ -161,5 +162,6 @@ private:
     std::stop_token m_stop;
     JtagStateBlock m_state;
     int m_failure = 0;
+    bool m_ending = false; // the final reset goes out whatever the stop token says
     std::size_t m_allocationLimit = SIZE_MAX;
 };

@@ -63,14 +63,6 @@ bool IsBareName(const std::string& name)
 
 } // namespace
 
-void StubConfigUpdater::UpdateProgrammerConfig(int configuration, bool forced, const std::string& expectedUserCode)
-{
-    Trace("CPLD configuration %d (%s), expected USERCODE \"%s\": taken as present\n", configuration,
-        forced ? "forced" : "not forced", expectedUserCode.c_str());
-    if (m_log)
-        m_log("Configuration OK!\r\n");
-}
-
 std::string ClassFilePath(const std::string& name)
 {
     if (!IsBareName(name))
@@ -86,8 +78,7 @@ DeviceSetup::DeviceSetup(
     : m_channel(channel)
     , m_view(view)
     , m_hardware(hardware)
-    , m_stubUpdater(std::make_unique<StubConfigUpdater>([this](const std::string& text) { Log(text); }))
-    , m_updater(updater ? updater : m_stubUpdater.get())
+    , m_updater(updater)
 {
 }
 
@@ -341,6 +332,10 @@ void DeviceSetup::RunConfiguration(const SetupRequest& request, int configuratio
     const std::string& expected = request.model == kModelZvD && !device.m_strFirmwareIdQ8U.empty()
         ? device.m_strFirmwareIdQ8U
         : device.m_strFirmwareId;
+    if (!m_updater) {
+        Trace("Device setup: CPLD configuration %d skipped (no updater)\n", configuration);
+        return;
+    }
     // The update runs the JTAG player at speed level 1; the user's level comes back after it.
     const int level = m_hardware.SpeedLevel();
     m_updater->UpdateProgrammerConfig(configuration, false, expected);

@@ -89,25 +89,13 @@ public:
     virtual void UpdateProgrammerConfig(int configuration, bool forced, const std::string& expectedUserCode) = 0;
 };
 
-// Until the JTAG player is in: takes the CPLD as right and says so in the log.
-class StubConfigUpdater final : public IProgrammerConfigUpdater {
-public:
-    explicit StubConfigUpdater(std::function<void(const std::string&)> log)
-        : m_log(std::move(log))
-    {
-    }
-    void UpdateProgrammerConfig(int configuration, bool forced, const std::string& expectedUserCode) override;
-
-private:
-    std::function<void(const std::string&)> m_log;
-};
-
 // The class file path for a name: <appdata>/ClassFiles/<name>.cls when it exists, else the
 // program folder's; empty for anything but a bare name.
 std::string ClassFilePath(const std::string& name);
 
 class DeviceSetup {
 public:
+    // Without an updater the configuration steps send nothing.
     DeviceSetup(CommandChannel& channel, ISetupView& view, ISetupHardware& hardware,
         IProgrammerConfigUpdater* updater = nullptr);
     ~DeviceSetup();
@@ -136,6 +124,11 @@ public:
         std::function<void()> stop;
     };
     void UseWorkerSlot(WorkerSlot slot) { m_slot = std::move(slot); }
+
+    // For the configuration update on the worker: a box that waits for OK (false when it could
+    // not be shown), and the worker's stop.
+    bool ShowBox(const std::string& text) { return Box(text); }
+    std::stop_token WorkerStop() const { return m_stop; }
 
     // Why the device cannot be used (the box a setup ended with); empty when it is ready.
     std::string NotReadyReason() const;
@@ -169,7 +162,6 @@ private:
     CommandChannel& m_channel;
     ISetupView& m_view;
     ISetupHardware& m_hardware;
-    std::unique_ptr<StubConfigUpdater> m_stubUpdater;
     IProgrammerConfigUpdater* m_updater;
 
     WorkerSlot m_slot;

@@ -48,6 +48,17 @@ bool EqualNoCase(std::string_view a, std::string_view b)
     });
 }
 
+bool IsStable(std::uint32_t state)
+{
+    return state == RESET || state == IDLE || state == DRSHIFT || state == DRPAUSE || state == IRSHIFT
+        || state == IRPAUSE;
+}
+
+bool Bit(const std::uint8_t* bits, std::int64_t i)
+{
+    return ((bits[i / 8] >> (i % 8)) & 1) != 0;
+}
+
 std::int32_t Wrap(std::int64_t v)
 {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
@@ -163,7 +174,7 @@ private:
 
     const StaplImage& m_image;
     const StaplRunOptions& m_options;
-    [[maybe_unused]] JtagLayer& m_layer; // the JTAG instructions' layer
+    JtagLayer& m_layer;
     const std::function<void(const std::string&)>& m_output;
     std::stop_token m_cancel;
     std::uint64_t m_budget;
@@ -652,22 +663,126 @@ int Machine::Step()
     }
 
     // JTAG.
-    case Op::Frequency:
+    case Op::Frequency: {
+        std::int32_t hz = 0;
+        return PopValue(hz);
+    }
     case Op::State:
     case Op::StateLast:
+        if (operand[0] > IRUPDATE || (static_cast<Op>(code) == Op::StateLast && !IsStable(operand[0])))
+            return kBoundsError;
+        return m_layer.StaplGotoJtagState(static_cast<std::int32_t>(operand[0]));
     case Op::IrStop:
     case Op::DrStop:
-    case Op::IrScan:
-    case Op::DrScan:
+        if (!IsStable(operand[0]))
+            return kBoundsError;
+        return static_cast<Op>(code) == Op::IrStop ? m_layer.StaplSetIrStop(static_cast<std::int32_t>(operand[0]))
+                                                   : m_layer.StaplSetDrStop(static_cast<std::int32_t>(operand[0]));
     case Op::PreIr:
     case Op::PostIr:
     case Op::PreDr:
-    case Op::PostDr:
+    case Op::PostDr: {
+        std::array<std::int32_t, 2> v {}; // count, start
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        if (v[0] < 0)
+            return kBoundsError;
+        const std::uint8_t* bits = nullptr;
+        std::uint32_t start = 0;
+        if (operand[0] != kAllOnes) {
+            if (const int r = m_arrays.Bits(operand[0], v[1], v[0], bits); r != kOk)
+                return r;
+            start = static_cast<std::uint32_t>(v[1]);
+        }
+        const auto count = static_cast<std::uint32_t>(v[0]);
+        switch (static_cast<Op>(code)) {
+        case Op::PreIr:
+            return m_layer.StaplSetIrPreamble(count, start, bits);
+        case Op::PostIr:
+            return m_layer.StaplSetIrPostamble(count, start, bits);
+        case Op::PreDr:
+            return m_layer.StaplSetDrPreamble(count, start, bits);
+        default:
+            return m_layer.StaplSetDrPostamble(count, start, bits);
+        }
+    }
+    case Op::IrScan:
+    case Op::DrScan: {
+        std::array<std::int32_t, 2> v {}; // count, start
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        const std::uint8_t* bits = nullptr;
+        if (const int r = m_arrays.Bits(operand[0], v[1], v[0], bits); r != kOk)
+            return r;
+        const auto count = static_cast<std::uint32_t>(v[0]);
+        const auto start = static_cast<std::uint32_t>(v[1]);
+        return static_cast<Op>(code) == Op::IrScan ? m_layer.StaplIrScan(count, bits, start)
+                                                   : m_layer.StaplDrScan(count, bits, start);
+    }
     case Op::IrScanCapture:
-    case Op::DrScanCapture:
-    case Op::Wait:
-    case Op::Compare:
-        return kIllegalInstruction;
+    case Op::DrScanCapture: {
+        std::array<std::int32_t, 3> v {}; // count, start, captureStart
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        const std::uint8_t* bits = nullptr;
+        if (const int r = m_arrays.Bits(operand[0], v[1], v[0], bits); r != kOk)
+            return r;
+        std::uint8_t* capture = nullptr;
+        if (const int r = m_arrays.WritableBits(operand[1], v[2], v[0], capture); r != kOk)
+            return r;
+        const auto count = static_cast<std::uint32_t>(v[0]);
+        const auto start = static_cast<std::uint32_t>(v[1]);
+        const auto captureStart = static_cast<std::uint32_t>(v[2]);
+        return static_cast<Op>(code) == Op::IrScanCapture
+            ? m_layer.StaplIrScanCapture(count, bits, start, capture, captureStart)
+            : m_layer.StaplDrScanCapture(count, bits, start, capture, captureStart);
+    }
+    case Op::Compare: {
+        std::array<std::int32_t, 4> v {}; // count, captureStart, expectedStart, maskStart
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        const std::uint8_t* capture = nullptr;
+        const std::uint8_t* expected = nullptr;
+        const std::uint8_t* mask = nullptr;
+        if (const int r = m_arrays.Bits(operand[0], v[1], v[0], capture); r != kOk)
+            return r;
+        if (const int r = m_arrays.Bits(operand[1], v[2], v[0], expected); r != kOk)
+            return r;
+        if (const int r = m_arrays.Bits(operand[2], v[3], v[0], mask); r != kOk)
+            return r;
+        bool equal = true;
+        for (std::int64_t i = 0; i < v[0] && equal; ++i)
+            if (Bit(mask, v[3] + i) && Bit(capture, v[1] + i) != Bit(expected, v[2] + i))
+                equal = false;
+        return PushValue(equal ? 1 : 0);
+    }
+    case Op::Wait: {
+        std::array<std::int32_t, 2> v {}; // cycles, microseconds
+        if (const int r = PopValues(v); r != kOk)
+            return r;
+        std::uint32_t waitState = operand[0];
+        std::uint32_t endState = operand[1];
+        if (!m_image.IsStapl()) {
+            std::array<std::int32_t, 2> states {}; // wait state, end state
+            if (const int r = PopValues(states); r != kOk)
+                return r;
+            waitState = static_cast<std::uint32_t>(states[0]);
+            endState = static_cast<std::uint32_t>(states[1]);
+        }
+        // A run-test clocks TMS 0 where it stands: only a stable state stays put.
+        if (!IsStable(waitState) || endState > IRUPDATE || v[0] < 0 || v[1] < 0)
+            return kBoundsError;
+        const auto wait = static_cast<std::int32_t>(waitState);
+        if (v[0] != 0)
+            if (const int r = m_layer.StaplWaitCycles(static_cast<std::uint32_t>(v[0]), wait); r != kOk)
+                return r;
+        if (v[1] != 0)
+            if (const int r = m_layer.StaplMoveToState(static_cast<std::uint32_t>(v[1]), wait); r != kOk)
+                return r;
+        if (endState != waitState)
+            return m_layer.StaplGotoJtagState(static_cast<std::int32_t>(endState));
+        return kOk;
+    }
     }
     return kIllegalInstruction;
 }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 using platform::Format;
@@ -155,8 +156,10 @@ bool StaplLoadFile(const std::string& path, std::vector<std::uint8_t>& image, st
         error = Format(kPlayerCantOpen, path.c_str());
         return false;
     }
+    // A folder opens as a stream on Linux, and its "length" is no size to allocate.
+    std::error_code ec;
     const std::streamoff length = file.tellg();
-    if (length < 0) {
+    if (length < 0 || !std::filesystem::is_regular_file(path, ec)) {
         error = Format(kPlayerReadError, path.c_str());
         return false;
     }

@@ -352,6 +352,8 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
 {
     if (m_bLoading)
         return false;
+    // A compile still running would name its output over this load.
+    EndCompile();
     // A load replaces the buffers, which a worker holding the link may be filling.
     if (!m_view.CheckLinkFree("Open"))
         return false;
@@ -441,6 +443,46 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
         CompileSource(result.path);
 }
 
+namespace {
+
+constexpr auto kCompileTimeout = std::chrono::seconds(60);
+constexpr int kCompilerOutputLines = 10;
+
+// The last lines of a compiler's output.
+std::string LastLines(const std::string& output, int lines)
+{
+    std::string text = output;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    std::size_t at = text.size();
+    for (int n = 0; n < lines && at != std::string::npos && at > 0; ++n)
+        at = text.rfind('\n', at - 1);
+    return at == std::string::npos || at == 0 ? text : text.substr(at + 1);
+}
+
+} // namespace
+
+void CBufferCommands::EndCompile()
+{
+    if (!m_compile)
+        return;
+    m_compile->Kill();
+    m_compile.reset();
+    auto waiting = std::move(m_whenCompiled);
+    m_whenCompiled.clear();
+    for (auto& done : waiting)
+        done(false);
+}
+
+void CBufferCommands::WhenCompiled(std::function<void(bool)> done)
+{
+    if (!m_compile) {
+        done(true);
+        return;
+    }
+    m_whenCompiled.push_back(std::move(done));
+}
+
 void CBufferCommands::CompileSource(const std::string& source)
 {
     std::string program = ReadSetting(kCompilerValue, "");
@@ -450,16 +492,38 @@ void CBufferCommands::CompileSource(const std::string& source)
             program = found;
     }
     // The program folder may be read-only; the compiled file goes to the user's data folder.
-    const std::string output = GetAppDataFolder() + "/tmp.jbc";
-    const platform::ProcessResult run = platform::RunProcess(program, { source, output });
-    m_model.m_strLoadedFileName = output;
+    const std::string folder = GetAppDataFolder();
+    const std::string output = folder + "/tmp.jbc";
+    // Until the compiler has written it, nothing is named: a stale output must never run.
+    m_model.m_strLoadedFileName.clear();
+    QFile::remove(QString::fromStdString(output));
+    if (QFileInfo::exists(QString::fromStdString(output)) || !QFileInfo(QString::fromStdString(folder)).isWritable()) {
+        MessageBox("Couldn't create the file!\n" + output, platform::kAppTitle, MB_OK | MB_ICONERROR);
+        return;
+    }
     m_view.Log(platform::Format(" %s %s.\r\n", source.c_str(), output.c_str()));
-    if (!run.started)
-        m_view.Log(
-            platform::Format("The compiler \"%s\" could not be started.\r\n", program.c_str()), CTonrigView::kLogError);
-    else if (!run.finished || run.exitCode != 0)
-        m_view.Log(platform::Format("The compiler ended with code %d:\r\n%s\r\n", run.exitCode, run.output.c_str()),
-            CTonrigView::kLogError);
+    m_compile = platform::AsyncProcess::Start(program, { source, output }, folder, kCompileTimeout,
+        [this, program, output](const platform::ProcessResult& run) {
+            m_compile.reset();
+            std::string error;
+            if (!run.started)
+                error = platform::Format("The compiler \"%s\" could not be started.", program.c_str());
+            else if (!run.finished)
+                error = "The compiler did not finish within 60 seconds and was stopped.";
+            else if (run.exitCode != 0)
+                error = platform::Format("The compiler ended with code %d:\r\n%s", run.exitCode,
+                    LastLines(run.output, kCompilerOutputLines).c_str());
+            else if (QFileInfo(QString::fromStdString(output)).size() <= 0)
+                error = "The compiler wrote no output.";
+            if (error.empty())
+                m_model.m_strLoadedFileName = output;
+            else
+                m_view.Log(error + "\r\n", CTonrigView::kLogError);
+            auto waiting = std::move(m_whenCompiled);
+            m_whenCompiled.clear();
+            for (auto& done : waiting)
+                done(error.empty());
+        });
 }
 
 LRESULT CBufferCommands::OpenFileByName(const std::string& path)

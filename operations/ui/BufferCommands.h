@@ -6,6 +6,7 @@
 #include "buffer/BufferLoader.h"
 #include "buffer/BufferModel.h"
 #include "buffer/BufferSaver.h"
+#include "platform/Process.h"
 #include "platform/WinTypes.h"
 
 #include <QObject>
@@ -146,6 +147,13 @@ public:
     // matching), the last file preselected.
     static void PrepareOpenDialog(QFileDialog& dialog, const std::string& filters, const std::string& lastPath);
 
+    // The JAM/STAPL compile that a load started, on the GUI thread's event loop. A later load and
+    // the view's shut-down end it (killed, its result dropped).
+    bool CompileRunning() const { return m_compile != nullptr; }
+    void EndCompile();
+    // Runs with the compile's success once it has ended (at once, with true, when none runs).
+    void WhenCompiled(std::function<void(bool)> done);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -180,6 +188,8 @@ private:
     bool m_bSavePathHolds = false; // that buffer still holds what the file holds
     std::string m_strFileOffset = "0"; // stands in for the header pane's field
     bool m_bLoading = false;
+    std::shared_ptr<platform::AsyncProcess> m_compile;
+    std::vector<std::function<void(bool)>> m_whenCompiled;
     FileChooser m_chooseOpen;
     FileChooser m_chooseSave;
     OptionsRunner m_runOptions;

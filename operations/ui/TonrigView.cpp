@@ -828,6 +828,23 @@ static bool RunPumpStep(
 {
     if (view.IsShutDown())
         return false;
+    if (IsJtagClass(g_nCurrentClass)) {
+        static constexpr const char* kActions[] = { "READ_USERCODE", "PROGRAM", "VERIFY", "BLANKCHECK", "ERASE" };
+        const char* action = operation == PumpOperation::Read ? kActions[0]
+            : operation == PumpOperation::Write               ? kActions[1]
+            : operation == PumpOperation::Verify              ? kActions[2]
+            : operation == PumpOperation::BlankCheck          ? kActions[3]
+                                                              : kActions[4];
+        if (view.OpenJtagDialog(action)) {
+            view.Control().EndRun(); // nothing chains after the dialog
+            return false;
+        }
+        StepResult refused;
+        refused.operation = static_cast<StepOperation>(static_cast<int>(operation));
+        refused.kind = StepKind::Refused;
+        view.Control().OnResult(refused);
+        return false;
+    }
     bool started = false;
     if (!port.HasChannel())
         view.Log(platform::Format("%s: the command channel is not connected.\r\n", PumpOperationName(operation)),
@@ -912,11 +929,14 @@ void CTonrigView::Shutdown()
     // The script first: it would start further commands. Then the workers that use the link.
     g_bScriptRunning = false;
     g_bScriptCommandDone = true;
+    if (m_pBufferCommands)
+        m_pBufferCommands->EndCompile();
     if (m_pSetup)
         m_pSetup->Shutdown();
-    for (WorkerSlot slot : { WorkerSlot::Script, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
+    for (WorkerSlot slot :
+        { WorkerSlot::Script, WorkerSlot::Jtag, WorkerSlot::Pump, WorkerSlot::Setup, WorkerSlot::Identify })
         StopWorker(slot);
-    for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify })
+    for (LeaseHolder holder : { LeaseHolder::Operation, LeaseHolder::Setup, LeaseHolder::Identify, LeaseHolder::Jtag })
         g_LinkLease.Release(holder);
 
     if (m_pMonitor) {
@@ -1069,6 +1089,19 @@ void CTonrigView::OnDeviceButton()
 void CTonrigView::StartDeviceSetup(int classIndex, BYTE mode, BYTE probe, BYTE reload)
 {
     m_pSetup->Start(classIndex, mode, probe, reload);
+}
+void CTonrigView::UpdateProgrammerConfig(int n, bool forced)
+{
+    if (ProgrammerConfigUpdate* update = m_pSetup->ConfigUpdate()) {
+        const CDeviceClass& device = g_CurrentDevice;
+        const bool zvd = g_nProgrammerModel == kModelZvD && !device.m_strFirmwareIdQ8U.empty();
+        update->UpdateProgrammerConfig(n, forced, zvd ? device.m_strFirmwareIdQ8U : device.m_strFirmwareId);
+    }
+}
+void CTonrigView::UpdateU6Firmware(int n)
+{
+    if (ProgrammerConfigUpdate* update = m_pSetup->ConfigUpdate())
+        update->UpdateU6Firmware(n);
 }
 void CTonrigView::LoadLastSession()
 {

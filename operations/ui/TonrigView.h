@@ -21,6 +21,7 @@
 #include "shell/ProgramInfo.h"
 #include "shell/RegistryKey.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -70,7 +71,12 @@ class QPushButton;
 class QTabBar;
 
 // The view's worker threads, one slot per kind.
-enum class WorkerSlot { Identify, Setup, Pump, Script, Count };
+class CJtagProgrammerDlg;
+
+// Classes 310 and 311: parts programmed through JTAG byte-code.
+bool IsJtagClass(int classIndex);
+
+enum class WorkerSlot { Identify, Setup, Pump, Script, Jtag, Count };
 
 class CTonrigView : public QWidget, public platform::MessageTarget {
     Q_OBJECT
@@ -285,6 +291,10 @@ public:
     // The data pump's steps (timers 1 to 5): on the GUI thread, idle, the link free. Each starts
     // its operation on the pump's worker and the operation timing, or refuses (with its box where
     // it has one), which ends a run and fails a running script. True when it started.
+    // A JTAG class (310, 311): the JTAG programming dialog with `action` selected, in place of
+    // the pump step; refused with its line in an automatic run or a script. False: no step ran.
+    bool OpenJtagDialog(const char* action);
+    CJtagProgrammerDlg* JtagDialog() const;
     bool RunReadStep();
     bool RunWriteStep();
     bool RunEraseStep(BYTE option);
@@ -470,6 +480,10 @@ public:
     void LoadLastSession();
     void OnProgrammerIdentified();
     CViewSetup& DeviceSetupOwner() { return *m_pSetup; }
+    // On the setup worker: the programmer's CPLD to configuration `n` against the current
+    // device's code, and to U6 firmware `n` against "00150000".
+    void UpdateProgrammerConfig(int n, bool forced);
+    void UpdateU6Firmware(int n);
     bool SendCommand(const BYTE* packet, int size, bool batch = false);
     bool SendByte(BYTE code);
     int ReadResponse(BYTE* buffer, int size);
@@ -593,6 +607,7 @@ private:
     std::array<CIconButton*, 8> m_Buttons {};
     std::unique_ptr<CProgressDlg> m_pProgress; // a top-level tool window, owned here
     CSplashDlg* m_pSplash = nullptr; // a child panel
+    QPointer<CJtagProgrammerDlg> m_pJtagDlg;
     std::unique_ptr<CBufferCommands> m_pBufferCommands;
 
     std::unique_ptr<LinkMonitor> m_pMonitor;

@@ -198,6 +198,9 @@ bool CView2Header::SetSpeedLevel(int level)
 void CView2Header::ShowSpeedLevel()
 {
     const int index = m_model.SpeedLevel() - HeaderModel::kMinSpeedLevel;
+    // Only shown: the change must not come back as the user's choice, which would put back a
+    // level a worker has since replaced (the CPLD update sets 1 and then restores the user's).
+    const QSignalBlocker block(m_speed);
     if (m_speed->currentIndex() != index)
         m_speed->setCurrentIndex(index);
 }

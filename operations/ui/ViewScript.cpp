@@ -318,7 +318,12 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         const std::string path = ScriptPath(p.argument, source);
         m_strFileName = path;
         // No one is there to answer a question about a damaged file: it is not loaded.
-        finish(m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path), false));
+        if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path), false)) {
+            finish(false);
+            return;
+        }
+        // A JAM or STAPL source is loaded once its compile has ended.
+        m_pBufferCommands->WhenCompiled([this, source, done](bool ok) { FinishScriptLine(source, done, ok); });
         return;
     }
     case ScriptCommand::Save: {

@@ -6,6 +6,7 @@
 
 #include "buffer/BufferLoader.h"
 #include "catalogue/DeviceClass.h"
+#include "jtag/JtagPort.h"
 #include "link/CFGManager.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/ConfigWords.h"
@@ -16,10 +17,12 @@
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/GuiThread.h"
 #include "platform/Trace.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/ProgressDlg.h"
 
+#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
@@ -39,13 +42,56 @@ std::unique_ptr<ISetupLinkPort> ProgramPort()
     return port;
 }
 
+// The CPLD update's JTAG packets go the way of setup's own.
+class SetupJtagPort final : public IJtagPort {
+public:
+    explicit SetupJtagPort(ISetupLinkPort& port)
+        : m_port(port)
+    {
+    }
+    bool Send(std::span<const std::uint8_t> bytes) override
+    {
+        return m_port.Send(bytes.data(), static_cast<int>(bytes.size()));
+    }
+    int Read(std::uint8_t* buffer, int size) override { return m_port.Read(buffer, size); }
+
+private:
+    ISetupLinkPort& m_port;
+};
+
 } // namespace
+
+std::unique_ptr<ProgrammerConfigUpdate> CViewSetup::MakeUpdate()
+{
+    m_jtagPort = std::make_unique<SetupJtagPort>(*m_port);
+    ProgrammerConfigUpdate::Hooks hooks;
+    hooks.speedLevel = [this] { return m_port->SpeedLevel(); };
+    hooks.setSpeedLevel = [this](int level) { m_port->SetSpeedLevel(level); };
+    QPointer<CTonrigView> view(&m_view);
+    hooks.log = [view](const std::string& text) {
+        platform::post([view, text] {
+            if (view)
+                view->Log(text);
+        });
+    };
+    hooks.progressStart = [view](int range) {
+        platform::post([view, range] {
+            if (view)
+                view->ProgressDlg().Start(range);
+        });
+    };
+    hooks.box = [this](const std::string& text) { m_setup.ShowBox(text); };
+    hooks.stop = [this] { return m_setup.WorkerStop(); };
+    hooks.port = m_jtagPort.get();
+    return std::make_unique<ProgrammerConfigUpdate>(std::move(hooks));
+}
 
 CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, IProgrammerConfigUpdater* updater)
     : m_view(view)
     , m_port(port ? std::move(port) : ProgramPort())
     , m_channel(*m_port)
-    , m_setup(m_channel, *this, *m_port, updater)
+    , m_update(updater ? nullptr : MakeUpdate())
+    , m_setup(m_channel, *this, *m_port, updater ? updater : m_update.get())
 {
     CommandChannel::Hooks hooks;
     hooks.applyVpp = [](std::uint8_t code) { g_CFGManager.SetVpp(code); };

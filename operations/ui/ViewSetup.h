@@ -5,6 +5,7 @@
 
 #include "operations/CommandChannel.h"
 #include "operations/DeviceSetup.h"
+#include "operations/ProgrammerConfigUpdate.h"
 #include "operations/SetupLinkPort.h"
 
 #include <functional>
@@ -16,7 +17,8 @@ class CTonrigView;
 
 class CViewSetup final : public ISetupView {
 public:
-    // `port` null: the programmer link of the program.
+    // `port` null: the programmer link of the program. `updater` null: the CPLD update of
+    // ProgrammerConfigUpdate, its JTAG packets through `port`.
     explicit CViewSetup(
         CTonrigView& view, std::unique_ptr<ISetupLinkPort> port = nullptr, IProgrammerConfigUpdater* updater = nullptr);
     ~CViewSetup() override;
@@ -24,6 +26,8 @@ public:
     CommandChannel& Channel() { return m_channel; }
     DeviceSetup& Setup() { return m_setup; }
     ISetupLinkPort& Port() { return *m_port; }
+    // Null when a test gave its own updater.
+    ProgrammerConfigUpdate* ConfigUpdate() { return m_update.get(); }
 
     // A setup for the current device, with the programmer's version text the view holds.
     void Start(int classIndex, std::uint8_t mode, std::uint8_t probe, std::uint8_t reload);
@@ -56,9 +60,13 @@ public:
     void SaveLastDevice(const std::string& name) override;
 
 private:
+    std::unique_ptr<ProgrammerConfigUpdate> MakeUpdate();
+
     CTonrigView& m_view;
     std::unique_ptr<ISetupLinkPort> m_port;
     CommandChannel m_channel;
+    std::unique_ptr<IJtagPort> m_jtagPort;
+    std::unique_ptr<ProgrammerConfigUpdate> m_update;
     DeviceSetup m_setup;
     std::map<int, std::string> m_fields;
     bool m_bGridLoaded = false;

@@ -12,6 +12,8 @@
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
 
+#include "PlayerTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -21,7 +23,9 @@ using namespace bytecode;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Lines = std::vector<std::string>;
+using test::ErrorLine;
+using test::Lines;
+using test::NullPort;
 
 // Writes a stream bit by bit, least significant first.
 struct Stream {
@@ -43,54 +47,10 @@ struct Stream {
     }
 };
 
-class NullPort final : public IJtagPort {
-public:
-    bool Send(std::span<const std::uint8_t>) override { return true; }
-    int Read(std::uint8_t* buffer, int size) override
-    {
-        std::fill_n(buffer, size, 0);
-        return size;
-    }
-};
-
-class Host final : public IStaplHost {
-public:
-    explicit Host(Bytes bytes)
-        : image(std::move(bytes))
-    {
-    }
-    std::string ProgramName() const override { return "test.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override { output.push_back(line); }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
-    std::stop_token Cancel() override { return {}; }
-    Bytes image;
-    Lines output;
-    NullPort port;
-};
-
+// The printed lines of a run, without its closing "Elapsed time" line.
 Lines Play(const BuildResult& built, std::vector<std::string> args = {})
 {
-    EXPECT_TRUE(built.ok()) << built.error;
-    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
-    Host host(built.image);
-    args.insert(args.begin(), "not used");
-    RunStaplPlayer(host, args);
-    Lines lines = host.output;
-    if (!lines.empty() && lines.back().rfind("Elapsed time", 0) == 0)
-        lines.pop_back();
-    return lines;
-}
-
-std::string ErrorLine(std::uint32_t offset, const char* text)
-{
-    return platform::Format("Error at address %ld: %s.", static_cast<long>(offset), text);
+    return test::Play(built, std::move(args)).lines;
 }
 
 // After patching an image, so that only the patch is reported.

@@ -10,6 +10,8 @@
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
 
+#include "PlayerTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -20,72 +22,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Image = std::vector<std::uint8_t>;
-using Lines = std::vector<std::string>;
-
-class NullPort final : public IJtagPort {
-public:
-    bool Send(std::span<const std::uint8_t> bytes) override
-    {
-        ++sends;
-        (void)bytes;
-        return true;
-    }
-    int Read(std::uint8_t* buffer, int size) override
-    {
-        std::fill_n(buffer, size, 0);
-        return size;
-    }
-    int sends = 0;
-};
-
-class Host final : public IStaplHost {
-public:
-    explicit Host(Image bytes)
-        : image(std::move(bytes))
-    {
-    }
-    std::string ProgramName() const override { return "test.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override { output.push_back(line); }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
-    std::stop_token Cancel() override { return stop.get_token(); }
-
-    Image image;
-    Lines output;
-    NullPort port;
-    std::stop_source stop;
-};
-
-struct Outcome {
-    PlayerOutcome outcome;
-    Lines lines; // the output without the closing "Elapsed time" line
-};
-
-Outcome Play(const BuildResult& built, std::vector<std::string> args = {})
-{
-    EXPECT_TRUE(built.ok()) << built.error;
-    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
-    Host host(built.image);
-    args.insert(args.begin(), "not used");
-    Outcome o;
-    o.outcome = RunStaplPlayer(host, args);
-    o.lines = host.output;
-    if (!o.lines.empty() && o.lines.back().rfind("Elapsed time", 0) == 0)
-        o.lines.pop_back();
-    return o;
-}
-
-std::string ErrorLine(std::uint32_t offset, const char* text)
-{
-    return platform::Format("Error at address %ld: %s.", static_cast<long>(offset), text);
-}
+using test::ErrorLine;
+using test::Host;
+using test::Image;
+using test::Lines;
+using test::NullPort;
+using test::Outcome;
+using test::Play;
 
 struct Instr {
     std::string mnemonic;
@@ -534,3 +477,102 @@ TEST(StaplInterpreter, IsCancelledFromAnotherThread)
     const auto view = StaplImage::Open(host.image);
     EXPECT_EQ(budgeted.Execute(*view, {}, {}, layer, [](const std::string&) {}, {}).result, 19);
 }
+
+namespace {
+
+TEST(StaplInterpreter, ChecksTheJtagInstructionsOperands)
+{
+    // A: 8 bits 0b10110010, B: 8 bits 0b10010010 (they differ in bit 5), M: bits 0-4 and 6-7.
+    const auto image = [](const std::vector<Instr>& code, std::uint32_t& last) {
+        ImageBuilder b(Container::Jam11);
+        b.AddBooleanArray("A", { false, true, false, false, true, true, false, true });
+        b.AddBooleanArray("B", { false, true, false, false, true, false, false, true });
+        b.AddBooleanArray("M", { true, true, true, true, true, false, true, true });
+        b.AddUninitialisedArray("W", true, 8);
+        b.AddInteger("N", 0);
+        bool seen = false;
+        for (const Instr& i : code) {
+            if (!seen && i.mnemonic != "PUSHI") {
+                last = b.Here(); // the instruction under test
+                seen = true;
+            }
+            b.Emit(i.mnemonic, i.operands);
+        }
+        b.Emit("PRINTI");
+        b.Emit("PRINTL");
+        b.Emit("PUSHI", { 0 });
+        b.Emit("EXIT");
+        return b.Build();
+    };
+    struct Case {
+        const char* name;
+        std::vector<Instr> code;
+        const char* error; // nullptr: prints `printed`
+        std::int32_t printed = 0;
+    };
+    const Case cases[] = {
+        // COMPARE pops count, captureStart, expectedStart, maskStart.
+        { "masked compare", { P(8), P(0), P(0), P(0), { "COMPARE", { Sym("A"), Sym("B"), Sym("M") } } }, nullptr, 1 },
+        { "unmasked compare", { P(8), P(0), P(0), P(0), { "COMPARE", { Sym("A"), Sym("B"), Sym("A") } } }, nullptr, 0 },
+        { "compare past the mask", { P(8), P(0), P(0), P(1), { "COMPARE", { Sym("A"), Sym("B"), Sym("M") } } },
+            "bounds error" },
+        { "compare of an integer", { P(1), P(0), P(0), P(0), { "COMPARE", { Sym("N"), Sym("B"), Sym("M") } } },
+            "type mismatch" },
+        { "state 16", { { "STATE", { 16 } }, P(1) }, "bounds error" },
+        { "state inside a path", { { "STATE", { 5 } }, P(1) }, nullptr, 1 },
+        { "last state not stable", { { "STATEL", { 5 } }, P(1) }, "bounds error" },
+        { "IR stop not stable", { { "IRSTOP", { 15 } }, P(1) }, "bounds error" },
+        { "DR stop DRPAUSE", { { "DRSTOP", { 6 } }, P(1) }, nullptr, 1 },
+        { "negative scan count", { P(-1), P(0), { "DRSCAN", { Sym("A") } }, P(1) }, "bounds error" },
+        { "scan past the array", { P(8), P(1), { "IRSCAN", { Sym("A") } }, P(1) }, "bounds error" },
+        { "capture into a constant", { P(8), P(0), P(0), { "DRSCANC", { Sym("A"), Sym("B") } }, P(1) },
+            "assignment to constant" },
+        { "capture", { P(8), P(0), P(0), { "DRSCANC", { Sym("A"), Sym("W") } }, P(1) }, nullptr, 1 },
+        { "negative preamble", { P(-1), P(0), { "PREDR", { kAllOnes } }, P(1) }, "bounds error" },
+        { "preamble slice past", { P(4), P(5), { "PREIR", { Sym("A") } }, P(1) }, "bounds error" },
+        { "postamble of ones", { P(40), P(0), { "POSTDR", { kAllOnes } }, P(1) }, nullptr, 1 },
+        { "wait in a path state", { P(5), P(1), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "wait ending past 15", { P(1), P(16), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "negative wait", { P(1), P(1), P(-1), P(0), { "WAIT", { 0, 0 } }, P(1) }, "bounds error" },
+        { "wait", { P(1), P(6), P(10), P(0), { "WAIT", { 0, 0 } }, P(1) }, nullptr, 1 },
+        { "frequency", { P(1000000), I("FREQUENCY"), P(1) }, nullptr, 1 },
+    };
+    for (const Case& c : cases) {
+        std::uint32_t last = 0;
+        const BuildResult built = image(c.code, last);
+        const Lines lines = Play(built).lines;
+        if (c.error == nullptr) {
+            EXPECT_EQ(lines, (Lines { std::to_string(c.printed), "Exit code = 0... Success" })) << c.name;
+        } else {
+            EXPECT_EQ(lines, (Lines { ErrorLine(last, c.error), "Program terminated." })) << c.name;
+        }
+    }
+}
+
+TEST(StaplInterpreter, EndsTheRunWithTheLayersResult)
+{
+    // A port whose transfers fail: the first JTAG packet ends the run with 10 at its offset.
+    class DeadPort final : public IJtagPort {
+    public:
+        bool Send(std::span<const std::uint8_t>) override { return false; }
+        int Read(std::uint8_t*, int) override { return 0; }
+    };
+    ImageBuilder b(Container::Jam11);
+    b.AddBooleanArray("A", std::vector<bool>(8, true));
+    b.Emit("PUSHI", { 8 });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("IRSCAN", { Sym("A") });
+    b.Emit("PUSHI", { 0 });
+    b.Emit("EXIT");
+    const BuildResult built = b.Build(); // the image the view points into
+    const auto view = StaplImage::Open(built.image);
+    ASSERT_TRUE(view);
+    DeadPort port;
+    JtagLayer layer(port);
+    StaplInterpreter interpreter;
+    const StaplExecution e = interpreter.Execute(*view, {}, {}, layer, [](const std::string&) {}, {});
+    EXPECT_EQ(e.result, 10);
+    EXPECT_EQ(e.offset, 10);
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "operations/ui/BufferCommands.h"
 
+#include "ViewOnBoxFixture.h"
 #include "buffer/BufferModel.h"
 #include "buffer/IntelHex.h"
 #include "buffer/OpenedFileEntry.h"
@@ -7,10 +8,12 @@
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
 #include "catalogue/DeviceClassTable.h"
+#include "jtag/builder/CpldProgram.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
+#include "platform/Clock.h"
 #include "platform/Folders.h"
 #include "shell/Language.h"
 #include "shell/MenuTable.h"
@@ -27,8 +30,10 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTabBar>
@@ -80,14 +85,12 @@ void WriteSetting(const char* name, const std::string& value)
 
 class BufferCommands : public tonrig::test::AppViewFixture {
 protected:
-
     std::string ChecksumPane() const { return g_pStatusBar->GetPaneText(1); }
     std::string RecentFirst() const
     {
         const CRecentFileList* list = app.RecentFileList();
         return list->GetCount() ? (*list)[0] : std::string();
     }
-
 };
 
 TEST_F(BufferCommands, LoadShowsTheBufferWithItsChecksumAndEverySaveFormatLoadsBackTheSameBytes)
@@ -310,12 +313,116 @@ TEST_F(BufferCommands, JamAndStaplNeedAConfiguredCompiler)
     const std::string stapl = Path("chip.STAPL");
     WriteAll(stapl, { 'A', 'C', 'T', 'I', 'O', 'N' });
     view->OpenFileByName(stapl);
+    ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !commands->CompileRunning(); }));
     const std::string output = GetAppDataFolder() + "/tmp.jbc";
     EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
     EXPECT_EQ(ReadAll(output), (std::vector<std::uint8_t> { 'A', 'C', 'T', 'I', 'O', 'N' }));
     EXPECT_EQ(Main(), ReadAll(stapl)); // read as a binary image too
     EXPECT_NE(Log().find(" " + stapl + " " + output + "."), std::string::npos);
     EXPECT_EQ(RecentFirst(), stapl);
+}
+
+// The compile step with a test compiler that behaves by its source's name.
+TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
+{
+    auto clock = std::make_shared<platform::ManualClock>();
+    clock->SetAutoAdvance(false);
+    platform::ScopedClock scoped(clock);
+
+    const std::string folder = Path("compiler dir");
+    QDir().mkpath(QString::fromStdString(folder));
+    bytecode::CpldProgramSpec spec;
+    spec.idcode = 0x2C4D6001;
+    const std::vector<std::uint8_t> image = bytecode::BuildCpldProgram(spec).image;
+    WriteAll(folder + "/image.jbc", image);
+    const std::string compiler = folder + "/jbc compiler.sh";
+    const std::string script = "#!/bin/sh\n"
+                               "case \"$1\" in\n"
+                               "  *ok*) cp \"$(dirname \"$0\")/image.jbc\" \"$2\"; pwd > \"$(dirname \"$0\")/cwd\" ;;\n"
+                               "  *fail*) echo 'first line' >&2; echo 'syntax error at line 3' >&2; exit 1 ;;\n"
+                               "  *empty*) exit 0 ;;\n"
+                               "  *hang*) exec sleep 30 ;;\n"
+                               "esac\n";
+    WriteAll(compiler, { script.begin(), script.end() });
+    QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    WriteSetting(CBufferCommands::kCompilerValue, compiler);
+    const std::string output = GetAppDataFolder() + "/tmp.jbc";
+    const auto compile = [&](const std::string& name) {
+        const std::string source = folder + "/" + name;
+        WriteAll(source, { 'N', 'O', 'T', 'E', ';' });
+        view->OpenFileByName(source);
+        return source;
+    };
+    const auto finished = [&] { return tonrig::test::ProcessEventsUntil([&] { return !commands->CompileRunning(); }); };
+
+    // A source path with spaces reaches the compiler as one argument, and its output is named.
+    const std::string ok = compile("my chip ok.jam");
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
+    EXPECT_EQ(ReadAll(output), image);
+    EXPECT_NE(Log().find(" " + ok + " " + output + ".\n"), std::string::npos) << Log();
+    // The compiler runs in its output's folder.
+    const std::vector<std::uint8_t> cwd = ReadAll(folder + "/cwd");
+    EXPECT_EQ(std::string(cwd.begin(), cwd.end()),
+        QDir(QString::fromStdString(GetAppDataFolder())).canonicalPath().toStdString() + "\n");
+
+    struct Case {
+        const char* source;
+        const char* line;
+    };
+    for (const Case c : { Case { "fail.jam", "The compiler ended with code 1:\nfirst line\nsyntax error at line 3\n" },
+             Case { "empty.stapl", "The compiler wrote no output.\n" } }) {
+        SCOPED_TRACE(c.source);
+        compile(c.source);
+        ASSERT_TRUE(finished());
+        EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(output))) << "a stale output survived";
+        EXPECT_NE(Log().find(c.line), std::string::npos) << Log();
+    }
+
+    // Stopped after 60 seconds on the platform clock.
+    compile("hang.jam");
+    ASSERT_TRUE(commands->CompileRunning());
+    clock->Advance(std::chrono::seconds(59));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(commands->CompileRunning());
+    clock->Advance(std::chrono::seconds(2));
+    ASSERT_TRUE(finished());
+    EXPECT_NE(Log().find("The compiler did not finish within 60 seconds and was stopped.\n"), std::string::npos);
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
+
+    // A load during a compile ends it; its result never comes.
+    compile("hang.jam");
+    ASSERT_TRUE(commands->CompileRunning());
+    const std::string plain = Path("plain.bin");
+    WriteAll(plain, { 1, 2, 3 });
+    view->OpenFileByName(plain);
+    EXPECT_FALSE(commands->CompileRunning());
+    clock->Advance(std::chrono::seconds(61));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tonrig::test::Count(Log(), "did not finish"), 1u);
+    EXPECT_NE(view->Buffers().m_strLoadedFileName, output);
+
+    // A compiler that cannot be started.
+    WriteSetting(CBufferCommands::kCompilerValue, folder + "/no such compiler");
+    compile("ok2.jam");
+    ASSERT_TRUE(finished());
+    EXPECT_NE(Log().find("The compiler \"" + folder + "/no such compiler\" could not be started.\n"), std::string::npos)
+        << Log();
+
+    // An output that cannot be deleted (a folder in its place): the box, and nothing started.
+    WriteSetting(CBufferCommands::kCompilerValue, compiler);
+    QDir().mkpath(QString::fromStdString(output + "/blocked"));
+    boxes.Clear();
+    const std::string blocked = compile("ok3.jam");
+    EXPECT_FALSE(commands->CompileRunning());
+    std::size_t shown = 0;
+    for (const auto& b : boxes.Boxes())
+        shown += b.text == "Couldn't create the file!\n" + output;
+    EXPECT_EQ(shown, 1u);
+    EXPECT_EQ(Log().find(" " + blocked + " "), std::string::npos) << "the compiler was started";
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
+    QDir(QString::fromStdString(output)).removeRecursively();
 }
 
 TEST_F(BufferCommands, AnIncompleteBufferIsSavedOnlyAfterYes)

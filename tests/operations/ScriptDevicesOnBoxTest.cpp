@@ -270,6 +270,8 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
         { "a device offset beyond the chip", "DEVICE SST27SF512\nLOAD data.hex\nOFFSET DEVICE 10000\nWRITE", 5, {},
             g_Language.GetText(80) },
         { "Cancel during WRITE", "DEVICE SST27SF512\nLOAD data.hex\nWRITE", 4, {}, "", true },
+        { "a WRITE of a JTAG part", "DEVICE EPM7064S\nWRITE", 3, {},
+            "JTAG devices are programmed from the JTAG Programming dialog." },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -304,6 +306,42 @@ TEST_F(ScriptDevicesOnBox, AFailureStopsTheScriptAtItsLine)
         }
         EXPECT_FALSE(g_bScriptRunning);
     }
+}
+
+// A script's LOAD of a JAM or STAPL source ends with its compile: the next line waits for the
+// compiler, and a failed compile stops the script at the LOAD.
+TEST_F(ScriptDevicesOnBox, AJamLoadEndsWithItsCompile)
+{
+    const std::string compiler = Write("compiler.sh",
+        "#!/bin/sh\n"
+        "sleep 0.3\n"
+        "case \"$1\" in\n"
+        "  *bad*) echo 'syntax error at line 1' >&2; exit 1 ;;\n"
+        "esac\n"
+        "echo compiled > \"$2\"\n");
+    QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    {
+        CRegistryKey key;
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.Open(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.WriteString(CBufferCommands::kCompilerValue, compiler);
+    }
+    Write("chip.jam", "ACTION;");
+    Write("bad.jam", "ACTION");
+    const std::string output = GetAppDataFolder() + "/tmp.jbc";
+
+    RunScript("LOAD chip.jam\nLOG after\n");
+    EXPECT_TRUE(InOrder(Log(), { " " + Path("chip.jam") + " " + output + ".", "after" }));
+    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
+
+    view->MessageLog().clear();
+    RunScript("LOAD bad.jam\nLOG after\n");
+    EXPECT_TRUE(
+        InOrder(Log(), { "The compiler ended with code 1:", "syntax error at line 1", "Script stopped at line 1." }));
+    EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
+    EXPECT_FALSE(g_bScriptRunning);
 }
 
 TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)

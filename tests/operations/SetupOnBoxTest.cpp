@@ -5,6 +5,8 @@
 #include "operations/DeviceSetup.h"
 
 #include "jtag/JtagLayer.h"
+#include "jtag/builder/CpldProgram.h"
+#include "jtag/player/StaplPlayer.h"
 
 #include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
@@ -279,6 +281,78 @@ TEST_F(SetupOnBox, ZvDJtagPartsReachTheSocketUnderTheBaseImage)
     EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Socket);
     ASSERT_EQ(g_ProgrammerLink.LoadFirmwareIfReady(kBaseFirmware).outcome, FirmwareLoadResult::Loaded);
     EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Programmer);
+    EXPECT_TRUE(box->ProtocolErrors().empty());
+}
+
+// A byte-code run through the programmer link; its log lines without the closing time.
+class LinkHost final : public IStaplHost {
+public:
+    explicit LinkHost(std::vector<std::uint8_t> bytes)
+        : image(std::move(bytes))
+    {
+    }
+    std::string ProgramName() const override { return "cpld.jbc"; }
+    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
+    {
+        out = image;
+        return true;
+    }
+    void Output(const std::string& line) override
+    {
+        if (line.rfind("Elapsed time", 0) != 0)
+            output.push_back(line);
+    }
+    void Console(const std::string&) override { }
+    IJtagPort& Port() override { return port; }
+    int SpeedLevel() override { return 5; }
+    std::stop_token Cancel() override { return {}; }
+
+    std::vector<std::uint8_t> image;
+    std::vector<std::string> output;
+    LinkJtagPort port;
+};
+
+TEST_F(SetupOnBox, ZvDByteCodeProgramsTheSocketsCpldAfterTheSetup)
+{
+    bytecode::CpldProgramSpec spec;
+    spec.idcode = sim::kSocketCpldIdcode;
+    spec.usercode = 0x20261211;
+    spec.rows = bytecode::CpldPatternRows(310);
+    const bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
+    ASSERT_TRUE(built.ok()) << built.error;
+
+    Plug("ZV-D Re-2.00");
+    sim::ModelCpld* socket = nullptr;
+    {
+        std::lock_guard lock(box->Mutex());
+        auto cpld = std::make_unique<sim::ModelCpld>();
+        socket = cpld.get();
+        box->Jtag().SocketChain().Add(std::move(cpld));
+    }
+    const std::uint32_t programmerUsercode = box->Jtag().ProgrammerCpld().Usercode();
+    Run(Request(310, "ZV-D Re-2.00"));
+    ASSERT_EQ(box->RunningImage().value_or(-1), kBaseFirmware);
+    LinkHost host(built.image);
+    RunStaplPlayer(host, { "not used", "-aPROGRAM" });
+    EXPECT_EQ(host.output, (std::vector<std::string> { "Exit code = 0... Success" }));
+    {
+        std::lock_guard lock(box->Mutex());
+        EXPECT_EQ(socket->Usercode(), 0x20261211u);
+        EXPECT_EQ(socket->Rows()[15], spec.rows[15]);
+        EXPECT_EQ(box->Jtag().ProgrammerCpld().Usercode(), programmerUsercode);
+    }
+
+    // Under the base image without that setup, the programmer's own CPLD answers: the IDCODE
+    // check stops the program before it changes anything.
+    Plug("ZV-D Re-2.00");
+    const auto rowsBefore = box->Jtag().ProgrammerCpld().Rows();
+    LinkHost again(built.image);
+    RunStaplPlayer(again, { "not used", "-aPROGRAM" });
+    EXPECT_EQ(again.output, (std::vector<std::string> { "Exit code = 6... Unrecognized device" }));
+    std::lock_guard lock(box->Mutex());
+    EXPECT_EQ(box->Jtag().ProgrammerCpld().Usercode(), programmerUsercode);
+    EXPECT_EQ(box->Jtag().ProgrammerCpld().Rows(), rowsBefore);
+    EXPECT_FALSE(box->Jtag().ProgrammerCpld().IspMode());
     EXPECT_TRUE(box->ProtocolErrors().empty());
 }
 

@@ -223,7 +223,9 @@ TEST_F(ViewEraseOnBox, CancelInASlowEraseSetsTheDeviceUpAgainAndTheNextEraseWork
     RunToEnd();
     EXPECT_EQ(Count(Log(), "Cancelled\n"), 1u) << Log();
     EXPECT_EQ(Count(Log(), "Elapsed time: "), 1u) << Log();
-    EXPECT_EQ(Count(Log(), "Configuration OK!"), 1u) << "set up again: " << Log();
+    // This class's CPLD configuration is not the box's first one: the first setup programs it.
+    EXPECT_EQ(Count(Log(), "Configuration updated!") + Count(Log(), "Configuration OK!"), 1u)
+        << "set up again: " << Log();
     EXPECT_EQ(Count(Log(), "Erase completed."), 0u) << Log();
 
     Conditions().eraseTime.reset();

@@ -3,6 +3,7 @@
 // boxes answered by the test. Each case ends idle (or disconnected after a lost link) with the
 // socket unpowered, no step armed and the controls enabled.
 
+#include "operations/ui/JtagProgrammerDlg.h"
 #include "operations/ui/TonrigView.h"
 
 #include "app/VirtualSocket.h"
@@ -927,7 +928,10 @@ TEST_F(ViewOperationsOnBox, StepsStartOnlyWhenTheyMay)
     view->OnDeviceBlankCheck();
     RunToEnd();
     EXPECT_EQ(boxes.Count(), 2u);
-    EXPECT_GT(tap->Sends(P_READ), 0);
+    // A JTAG class: the step opens the JTAG programming dialog in place of the pump's.
+    ASSERT_NE(view->JtagDialog(), nullptr);
+    EXPECT_TRUE(view->JtagDialog()->isVisible());
+    EXPECT_EQ(tap->Sends(P_READ), 0);
 }
 
 TEST_F(ViewOperationsOnBox, ADetectedDeviceIsSetUp)

@@ -69,11 +69,6 @@ bool LeavesEditor(const QKeyEvent* event, bool exitOnArrows)
     }
 }
 
-} // namespace gridedit
-
-namespace {
-
-// Alt with a key: the system's keys, which an open editor swallows.
 bool IsAltKey(const QKeyEvent* event)
 {
     if (!(event->modifiers() & Qt::AltModifier))
@@ -90,7 +85,27 @@ bool IsAltKey(const QKeyEvent* event)
     }
 }
 
-} // namespace
+bool TakeEditorKeys(QEvent* event, bool exitOnArrows, const std::function<void(UINT, Qt::KeyboardModifiers)>& leave)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // A window's own action on these keys must not take them from an open editor.
+        if (LeavesEditor(key, exitOnArrows) || IsAltKey(key)) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            leave(GRID_KEY_TAB, key->modifiers());
+            event->accept();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace gridedit
 
 CGridInPlaceEdit::CGridInPlaceEdit(CGridCtrl* grid, const WinRect& rect, UINT alignment, UINT id, int row, int col,
     const QString& initialText, GridEditStart first)
@@ -143,28 +158,16 @@ void CGridInPlaceEdit::TypeCharacter(GridEditStart ch)
 
 bool CGridInPlaceEdit::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        // A window's own action on these keys must not take them from an open editor.
-        if (gridedit::LeavesEditor(key, m_bExitOnArrows) || IsAltKey(key)) {
-            event->accept();
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        // Tab and Backtab, before Qt moves the focus with them.
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            Leave(GRID_KEY_TAB, key->modifiers());
-            event->accept();
-            return true;
-        }
-    }
+    if (gridedit::TakeEditorKeys(event, m_bExitOnArrows, [this](UINT key, Qt::KeyboardModifiers modifiers) {
+            Leave(key, modifiers);
+        }))
+        return true;
     return QLineEdit::event(event);
 }
 
 void CGridInPlaceEdit::keyPressEvent(QKeyEvent* event)
 {
-    if (IsAltKey(event)) {
+    if (gridedit::IsAltKey(event)) {
         event->accept();
         return;
     }

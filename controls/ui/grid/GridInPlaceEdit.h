@@ -8,6 +8,7 @@
 
 #include "platform/ui/GdiShim.h"
 
+#include <functional>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -35,6 +36,12 @@ bool IsPagingOrArrow(int qtKey);
 // Whether a key pressed in an editor leaves it. `exitOnArrows` covers the paging keys and the
 // arrows, which leave anyway while Ctrl is held.
 bool LeavesEditor(const QKeyEvent* event, bool exitOnArrows);
+// Alt with a key: the system's keys, which an open editor swallows.
+bool IsAltKey(const QKeyEvent* event);
+// The keys an open editor keeps from the window around it: the shortcut override of every key
+// that leaves it and of the Alt keys, and Tab and Backtab before Qt moves the focus with them
+// (they go to `leave`). True when the event was taken.
+bool TakeEditorKeys(QEvent* event, bool exitOnArrows, const std::function<void(UINT, Qt::KeyboardModifiers)>& leave);
 
 } // namespace gridedit
 

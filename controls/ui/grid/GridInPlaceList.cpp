@@ -9,19 +9,6 @@
 #include <QKeyEvent>
 #include <QStyle>
 
-namespace {
-
-bool IsAltKey(const QKeyEvent* event)
-{
-    if (!(event->modifiers() & Qt::AltModifier))
-        return false;
-    const int key = event->key();
-    return key != Qt::Key_Alt && key != Qt::Key_AltGr && key != Qt::Key_Shift && key != Qt::Key_Control
-        && key != Qt::Key_Meta;
-}
-
-} // namespace
-
 CGridInPlaceListEdit::CGridInPlaceListEdit(QWidget* parent)
     : QLineEdit(parent)
 {
@@ -119,26 +106,16 @@ void CGridInPlaceList::TypeCharacter(GridEditStart ch)
 
 bool CGridInPlaceList::event(QEvent* event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (gridedit::LeavesEditor(key, m_bExitOnArrows) || IsAltKey(key)) {
-            event->accept();
-            return true;
-        }
-    } else if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            Leave(GRID_KEY_TAB, key->modifiers());
-            event->accept();
-            return true;
-        }
-    }
+    if (gridedit::TakeEditorKeys(event, m_bExitOnArrows, [this](UINT key, Qt::KeyboardModifiers modifiers) {
+            Leave(key, modifiers);
+        }))
+        return true;
     return QComboBox::event(event);
 }
 
 void CGridInPlaceList::keyPressEvent(QKeyEvent* event)
 {
-    if (IsAltKey(event)) {
+    if (gridedit::IsAltKey(event)) {
         event->accept();
         return;
     }
