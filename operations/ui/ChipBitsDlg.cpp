@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -37,6 +38,36 @@ QString CaptionOf(ChipBits::Kind kind)
     return kEepromCaption;
 }
 
+// A bit grid: one click on a bit flips it, also when the focus was elsewhere (the grid itself
+// flips only the bit that already had the focus).
+class CBitGrid final : public CGridCtrl {
+public:
+    using CGridCtrl::CGridCtrl;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        m_focusBefore = GetFocusCell();
+        m_pressed = event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
+        CGridCtrl::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        CGridCtrl::mouseReleaseEvent(event);
+        if (!m_pressed || event->button() != Qt::LeftButton)
+            return;
+        m_pressed = false;
+        const QPoint at = event->position().toPoint();
+        const CGridCellPos cell = GetCellFromPt(at, FALSE);
+        if (IsValid(cell) && !(cell == m_focusBefore) && cell == GetFocusCell())
+            BeginCellEdit(cell.row, cell.col, at, GridEditStart::Key(GRID_KEY_MOUSE));
+    }
+
+private:
+    CGridCellPos m_focusBefore;
+    bool m_pressed = false;
+};
+
 void SetCell(CGridCtrl& grid, int row, int col, const QString& text, UINT state)
 {
     GRID_ITEM item;
@@ -66,7 +97,7 @@ CChipBitsDlg::CChipBitsDlg(ChipBits bits, const std::string& deviceName, QWidget
     auto* values = new QGridLayout;
     for (int v = 0; v < static_cast<int>(m_bits.Values().size()); ++v) {
         const ChipBitValue& value = m_bits.Values()[static_cast<std::size_t>(v)];
-        auto* grid = new CGridCtrl(2, value.width + 1, 1, 1);
+        CGridCtrl* grid = new CBitGrid(2, value.width + 1, 1, 1);
         grid->Create(QRect(), this, static_cast<UINT>(1000 + v));
         grid->SetEditable(TRUE);
         grid->SetDragAndDrop(TRUE);

@@ -54,12 +54,10 @@ void Click(CGridCtrl& grid, int row, int col)
     Send(grid, QEvent::MouseButtonPress, At(grid, row, col), Qt::LeftButton);
     Send(grid, QEvent::MouseButtonRelease, At(grid, row, col), Qt::NoButton);
 }
-// The first click puts the focus on the bit, the second flips it.
+// One click flips a bit, wherever the focus was.
 void Flip(CChipBitsDlg& dialog, int value, int column)
 {
-    CGridCtrl& grid = *dialog.Grid(value);
-    Click(grid, 1, column + 1);
-    Click(grid, 1, column + 1);
+    Click(*dialog.Grid(value), 1, column + 1);
 }
 std::string CellTexts(CGridCtrl& grid, int row)
 {
@@ -167,6 +165,13 @@ TEST_F(ChipDialogsOnBox, TheFuseDialogShowsTheChipAndAClickFlipsABitAndItsValue)
         Flip(dialog, 0, 0); // CKDIV8
         EXPECT_EQ(low.GetItemText(1, 1), "1");
         EXPECT_EQ(dialog.ValueLabel(0)->text(), "0xe4");
+        Flip(dialog, 0, 0); // again, on the focused bit: back
+        EXPECT_EQ(dialog.ValueLabel(0)->text(), "0x64");
+        Flip(dialog, 0, 0);
+        EXPECT_EQ(dialog.ValueLabel(0)->text(), "0xe4");
+        // A click on a bit name flips nothing.
+        Click(low, 0, 1);
+        EXPECT_EQ(low.GetItemText(1, 1), "1");
         // A dropped or pasted text other than "1" or "0" is refused; a "0" is taken.
         EXPECT_FALSE(low.ReplaceCellText(1, 2, "x"));
         EXPECT_EQ(low.GetItemText(1, 2), "1");
