@@ -1,5 +1,7 @@
 #include "app/VirtualSocket.h"
 
+#include "catalogue/DeviceClassTable.h"
+
 #include "platform/Trace.h"
 
 #include <cstdlib>
@@ -7,6 +9,20 @@
 #include <string>
 
 namespace {
+
+// An AVR's fuse bytes as they leave the factory (low, high, extended), as many as it has.
+std::vector<std::uint8_t> FactoryFuses(int classIndex)
+{
+    switch (classIndex) {
+    case 27: // ATtiny2313
+    case 35:
+        return { 0x64, 0xDF, 0xFF };
+    case 37: // ATmega16
+        return { 0xE1, 0x99 };
+    default:
+        return { 0xE1, 0xD9, 0xFF };
+    }
+}
 
 bool Between(int index, int first, int last)
 {
@@ -118,7 +134,9 @@ std::optional<sim::ChipSpec> ChipSpecForDevice(const CDeviceClass& device, int c
         s.protectedBlocks = { { top ? s.main.size - sector : 0, sector } };
     }
     if (category == sim::ChipCategory::Avr)
-        s.fuses = { 0xE1, 0xD9, 0xFF };
+        s.fuses = FactoryFuses(classIndex);
+    if (category == sim::ChipCategory::SerialEeprom)
+        s.eepromDecoded = EepromAddressPins(classIndex);
     if (category == sim::ChipCategory::Pic) {
         const CPicConfigInfo& pic = *device.m_pPicConfig;
         s.pic.coreBits = pic.m_nCoreBits;

@@ -450,3 +450,70 @@ bool CConfigDescription::StoreWords(CPicConfigInfo& info) const
     }
     return stored;
 }
+
+int CConfigDescription::SelectedSetting(int w, int f)
+{
+    if (w < 0 || w >= WordCount())
+        return -1;
+    CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(w)];
+    if (f < 0 || f >= FieldCount(word))
+        return -1;
+    CFG_FIELD_DESC& field = word.m_Fields[f];
+    const std::int32_t current = word.m_nValue & field.m_nMask;
+    int chosen = -1;
+    for (int s = 0, settings = SettingCount(field); s < settings; ++s) {
+        CFG_SETTING_DESC& setting = field.m_Settings[s];
+        const std::int32_t free = field.m_nMask & ~setting.m_nReq;
+        if (free != 0 && (current & free) == free)
+            setting.m_nValue |= free;
+        if (chosen < 0 && (current == setting.m_nValue || current == (setting.m_nValue & ~free)))
+            chosen = s;
+    }
+    return chosen;
+}
+
+bool CConfigDescription::FieldAtRow(int row, int& word, int& field) const
+{
+    int r = 1;
+    for (int w = 0, words = WordCount(); w < words; ++w) {
+        const int fields = FieldCount(Word(w));
+        if (row >= r && row < r + fields) {
+            word = w;
+            field = row - r;
+            return true;
+        }
+        r += fields;
+    }
+    return false;
+}
+
+bool CConfigDescription::ApplySetting(int w, int f, int s, CPicConfigInfo* info)
+{
+    if (w < 0 || w >= WordCount())
+        return false;
+    CFG_WORD_DESC& word = m_Words[static_cast<std::size_t>(w)];
+    if (f < 0 || f >= FieldCount(word))
+        return false;
+    const CFG_FIELD_DESC& field = word.m_Fields[f];
+    if (s < 0 || s >= SettingCount(field))
+        return false;
+    word.m_nValue = (word.m_nValue & ~field.m_nMask) | field.m_Settings[s].m_nValue;
+    if (!info)
+        return true;
+    const int length = std::clamp(info->m_nConfigBytes, 0, 32);
+    auto put = [&](int index, std::int32_t value) {
+        if (index < length)
+            info->m_ConfigValue[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(value);
+    };
+    for (int i = 0; i < length; ++i) {
+        if (word.m_nAddress != info->m_nConfigAddress + i)
+            continue;
+        if (info->m_nCoreBits < 16) {
+            put(2 * i, word.m_nValue);
+            put(2 * i + 1, word.m_nValue >> 8);
+        } else {
+            put(i, word.m_nValue);
+        }
+    }
+    return true;
+}

@@ -92,6 +92,20 @@ public:
     // first. True when a word set any byte.
     bool StoreWords(CPicConfigInfo& info) const;
 
+    // The setting a field shows: the first whose value equals the word's field bits, or equals
+    // them with its free bits (the field bits it leaves open) removed; -1 when none does. A
+    // setting whose free bits are all set in the word gains them in its stored value, so that
+    // choosing it again keeps them.
+    int SelectedSetting(int word, int field);
+    // The field on grid row `row` (1 the first field of the first word); false when none is.
+    bool FieldAtRow(int row, int& word, int& field) const;
+    // Applies setting `setting` of the field: the word's field bits become its value, and the
+    // word's bytes in `info` (when given) follow: on 16-bit cores byte i for a word at the
+    // configuration base + i, below them bytes 2i and 2i + 1. Bytes at or past the configuration
+    // length or 32 stay; present flags too. False, changing nothing, for a setting past the
+    // field's list.
+    bool ApplySetting(int word, int field, int setting, CPicConfigInfo* info);
+
     // The defined words are those before the first without a name (at most 32).
     int WordCount() const;
     const CFG_WORD_DESC& Word(int i) const { return m_Words[static_cast<std::size_t>(i)]; }

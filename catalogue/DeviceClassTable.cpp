@@ -1143,3 +1143,28 @@ ClassPlacement PlacementOfClass(int index)
     const Row* row = FindRow(index);
     return row ? row->family->placement : ClassPlacement::None;
 }
+
+std::uint8_t EepromAddressPins(int classIndex)
+{
+    switch (classIndex) {
+    case 42: // 24C01
+    case 43: // PCF8582
+    case 44: // 24C02
+    case 49: // 24C32
+    case 50: // 24C64
+        return 0b111;
+    case 45: // PCF8594: A0 is the page bit P0
+    case 46: // 24C04: P0
+    case 54: // 24C1024: P0
+        return 0b110;
+    case 47: // 24C08: P1 P0
+        return 0b100;
+    case 51: // 24C128
+    case 52: // 24C256
+    case 53: // 24C512
+    case 55: // 24AA1025: the A2 position is the block bit
+        return 0b011;
+    default: // 24C00, 24C16 (P2 P1 P0) and every other class
+        return 0;
+    }
+}

@@ -21,3 +21,8 @@ enum class ClassPlacement : std::uint8_t {
 
 // The placement of a filled class (None for the empty entries).
 ClassPlacement PlacementOfClass(int index);
+
+// The bus-address pins a serial EEPROM class decodes, as bits of its control byte's A2 A1 A0
+// (bit 2 A2, bit 0 A0); the other positions are page bits or unused. 0 for a class that decodes
+// none or is no serial EEPROM.
+std::uint8_t EepromAddressPins(int classIndex);

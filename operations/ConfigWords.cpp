@@ -374,28 +374,3 @@ CfgBitsAction PlanSetCfgBits(int classIndex, bool hasDescriptor)
         return CfgBitsAction::EepromAddressDialog;
     return CfgBitsAction::NotSupported;
 }
-
-bool StandInChipDialogs::Run(Dialog dialog)
-{
-    if (m_log)
-        m_log(ChipDialogMissingLine(dialog));
-    return false;
-}
-
-const char* ChipDialogName(ChipDialogs::Dialog dialog)
-{
-    switch (dialog) {
-    case ChipDialogs::Dialog::Configuration:
-        return "Configuration dialog";
-    case ChipDialogs::Dialog::AvrFuse:
-        return "AVR fuse dialog";
-    case ChipDialogs::Dialog::EepromAddress:
-        return "EEPROM address dialog";
-    }
-    return "";
-}
-
-std::string ChipDialogMissingLine(ChipDialogs::Dialog dialog)
-{
-    return std::string(ChipDialogName(dialog)) + " is not available yet.\r\n";
-}

@@ -129,21 +129,3 @@ public:
     // True when the chip changed.
     virtual bool Run(Dialog dialog) = 0;
 };
-
-// Until the dialogs exist: each logs that it is not there and changes nothing.
-class StandInChipDialogs final : public ChipDialogs {
-public:
-    explicit StandInChipDialogs(std::function<void(const std::string&)> log)
-        : m_log(std::move(log))
-    {
-    }
-    bool Run(Dialog dialog) override;
-
-private:
-    std::function<void(const std::string&)> m_log;
-};
-
-// The name a dialog goes by in the log ("Configuration dialog", ...).
-const char* ChipDialogName(ChipDialogs::Dialog dialog);
-// "<its name> is not available yet.\r\n"
-std::string ChipDialogMissingLine(ChipDialogs::Dialog dialog);

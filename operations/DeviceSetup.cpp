@@ -24,6 +24,8 @@ std::atomic<int> g_bSetupIdle { 1 };
 namespace {
 
 constexpr int kTextReady = 51;
+constexpr int kFirstSerialEepromClass = 41;
+constexpr int kLastSerialEepromClass = 55;
 constexpr int kTextInitFailed = 52;
 constexpr int kTextChecking = 204;
 constexpr const char* kDipSwitchText = "DIP switch setting need to update.";
@@ -456,6 +458,14 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
                     return EndWith("stopped", false);
                 AckAndRead(sub);
             }
+        }
+        // A serial EEPROM's bus address: the programmer forgets it at every boot.
+        if (index >= kFirstSerialEepromClass && index <= kLastSerialEepromClass) {
+            const std::uint8_t address = (device.m_nDeviceAddress & 0xF1) == 0xA0 ? device.m_nDeviceAddress : 0xA0;
+            const bool sent = SendPacket({ P_2051_Init_24C, address });
+            std::uint8_t reply[1] = {};
+            if (!sent || m_channel.ReadResponse(reply, 1) != 1 || reply[0] != 0)
+                Trace("Device setup: the EEPROM address 0x%02x was not taken\n", address);
         }
         if (row.Has(kExtraBracket)) {
             AckAndRead(0x89);

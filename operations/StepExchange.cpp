@@ -51,6 +51,62 @@ ExchangeResult RunLockExchange(ExchangeLink& link, std::uint8_t level)
     return Exchange(link, ExchangeLink::Voltages::Write, command, kReplyPacketBytes);
 }
 
+namespace {
+
+void TakeFuses(FuseExchange& out, const ExchangeResult& read)
+{
+    if (read.kind != StepKind::Done || read.reply.size() < 3) {
+        out.kind = read.kind == StepKind::Done ? StepKind::Failed : read.kind;
+        return;
+    }
+    std::copy_n(read.reply.begin(), 3, out.fuses.begin());
+}
+
+} // namespace
+
+FuseExchange ReadFusesExchange(ExchangeLink& link)
+{
+    FuseExchange out;
+    const std::uint8_t command[] = { P_READ_FUSE };
+    TakeFuses(out, Exchange(link, ExchangeLink::Voltages::Read, command, kReplyPacketBytes));
+    return out;
+}
+
+FuseExchange WriteFusesExchange(ExchangeLink& link, const std::array<std::uint8_t, 3>& fuses)
+{
+    FuseExchange out;
+    link.SetVoltages(ExchangeLink::Voltages::Write);
+    const std::uint8_t write[] = { P_WRITE_FUSE, fuses[0], fuses[1], fuses[2] };
+    ExchangeLink::Status status = link.Send(write);
+    std::uint8_t answer[kReplyPacketBytes] {};
+    int n = status == ExchangeLink::Status::Ok ? link.Read(answer, status) : 0;
+    if (n > 0) {
+        out.answer = answer[0];
+        if (out.answer == 0) {
+            const std::uint8_t read[] = { P_READ_FUSE };
+            status = link.Send(read);
+            std::uint8_t reply[kReplyPacketBytes] {};
+            n = status == ExchangeLink::Status::Ok ? link.Read(reply, status) : 0;
+            if (n >= 3)
+                std::copy_n(reply, 3, out.fuses.begin());
+        }
+    }
+    if (n <= 0 || (out.answer == 0 && n < 3))
+        out.kind = KindOf(status == ExchangeLink::Status::Ok ? ExchangeLink::Status::Timeout : status);
+    if (out.kind != StepKind::LinkLost) {
+        const std::uint8_t powerDown[] = { P_POWER_DOWN };
+        if (link.Send(powerDown) == ExchangeLink::Status::Gone)
+            out.kind = StepKind::LinkLost;
+    }
+    return out;
+}
+
+ExchangeResult SetEepromAddressExchange(ExchangeLink& link, std::uint8_t controlByte)
+{
+    const std::uint8_t command[] = { P_2051_Init_24C, controlByte };
+    return Exchange(link, ExchangeLink::Voltages::Write, command, kReplyPacketBytes);
+}
+
 IdCheckStep DecideIdCheck(
     const ExchangeResult& exchange, int length, std::string_view id, bool wordId, std::uint16_t mask)
 {

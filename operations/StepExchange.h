@@ -8,6 +8,7 @@
 #include "operations/ChipIdCheck.h"
 #include "operations/OperationFlow.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -53,6 +54,21 @@ inline constexpr int kReplyPacketBytes = 64;
 ExchangeResult RunSignatureExchange(ExchangeLink& link);
 // Write voltages, P_SET_LOCK with the level, one reply (its byte 0: 0 locked), P_POWER_DOWN.
 ExchangeResult RunLockExchange(ExchangeLink& link, std::uint8_t level);
+
+// The AVR fuses: f0 low, f1 high, f2 extended. `answer` is a write's reply byte (0 done), -1
+// for a read.
+struct FuseExchange {
+    StepKind kind = StepKind::Done;
+    int answer = -1;
+    std::array<std::uint8_t, 3> fuses { 0xFF, 0xFF, 0xFF };
+};
+// Read voltages, P_READ_FUSE, a 64-byte reply, P_POWER_DOWN.
+FuseExchange ReadFusesExchange(ExchangeLink& link);
+// Write voltages, P_WRITE_FUSE with the three bytes and its one-byte reply, then (when the chip
+// took them) P_READ_FUSE read back; P_POWER_DOWN.
+FuseExchange WriteFusesExchange(ExchangeLink& link, const std::array<std::uint8_t, 3>& fuses);
+// P_2051_Init_24C with the control byte, one reply (0 latched), P_POWER_DOWN.
+ExchangeResult SetEepromAddressExchange(ExchangeLink& link, std::uint8_t controlByte);
 
 // The ID check after its exchange. A lost link ends the run (kind LinkLost, no line of its own);
 // no answer is a failure with text 88; otherwise the verdict's line, and `ask` when the Yes/No

@@ -19,6 +19,8 @@ constexpr UINT MB_ICONQUESTION = 0x20;
 constexpr UINT MB_ICONWARNING = 0x30;
 constexpr UINT MB_ICONINFORMATION = 0x40;
 constexpr UINT MB_ICONMASK = 0xF0;
+// The second button (No, Cancel) is the default one.
+constexpr UINT MB_DEFBUTTON2 = 0x100;
 
 // Answers.
 constexpr int IDOK = 1;

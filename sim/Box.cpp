@@ -281,6 +281,11 @@ Duration Box::TransferArrived() const
     return m_transferArrived;
 }
 
+std::uint8_t Box::EepromDeviceAddress() const
+{
+    return m_chipCommands->DeviceAddress();
+}
+
 Socket& Box::ChipSocket()
 {
     return m_chipCommands->GetSocket();

@@ -121,6 +121,8 @@ public:
     // The socket and the commands that work on its chip (sim/ChipCommands.h). Hold Mutex()
     // while the box may be in use.
     Socket& ChipSocket();
+    // The serial EEPROM device address the host latched ([37]).
+    std::uint8_t EepromDeviceAddress() const;
     // The JTAG chains behind P_JTAG_IO (sim/JtagHandler.h). Hold Mutex() likewise.
     JtagHandler& Jtag();
 

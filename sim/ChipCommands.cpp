@@ -170,8 +170,22 @@ void ChipCommands::Register()
         PowerSocket();
         bool driven = true;
         Chip* chip = Live(driven);
-        const bool done = chip && driven && chip->WriteFuses(p + 1, 3);
+        const ChipConditions* c = chip ? &chip->Facts().conditions : nullptr;
+        bool done = chip && driven && !c->fuseWriteRefused && !chip->Fuses().empty();
+        if (done && !c->fuseWriteIgnored)
+            chip->WriteFuses(p + 1, 3);
         Reply(Duration(0), { static_cast<std::uint8_t>(done ? 0 : 1) });
+    });
+    // P_2051_Init_24C: the serial EEPROM device address, 1010 A2 A1 A0 0.
+    b.Register(37, [this](DispatchContext& ctx, const std::uint8_t* p, std::size_t n) {
+        if (!Needs(ctx, p, n, 2))
+            return;
+        const bool valid = (p[1] & 0xF1) == 0xA0;
+        if (valid) {
+            m_deviceAddress = p[1];
+            m_deviceAddressBoot = m_box.Boots();
+        }
+        Reply(Duration(0), { static_cast<std::uint8_t>(valid ? 0 : 1) });
     });
 
     b.Observe(22, [this](const std::uint8_t* p, std::size_t n) { m_unprotect = n >= 2 && p[1] == 1; });
@@ -219,12 +233,23 @@ void ChipCommands::PowerSocket()
         supply->PowerSocket();
 }
 
+std::uint8_t ChipCommands::DeviceAddress() const
+{
+    return m_deviceAddressBoot == m_box.Boots() ? m_deviceAddress : 0xA0;
+}
+
 Chip* ChipCommands::Live(bool& driven)
 {
     Chip* chip = m_socket.Get();
     driven = true;
     if (!chip)
         return nullptr;
+    // A serial EEPROM addressed on other pins answers as no chip.
+    if (chip->Facts().category == ChipCategory::SerialEeprom) {
+        const std::uint8_t decoded = chip->Facts().eepromDecoded & 7;
+        if (((DeviceAddress() >> 1) & decoded) != (chip->Facts().eepromStrap & decoded))
+            return nullptr;
+    }
     const ChipConditions& c = chip->Facts().conditions;
     if (c.gateImage && m_box.RunningImage() != c.gateImage)
         driven = false;

@@ -23,6 +23,8 @@ public:
     ChipCommands& operator=(const ChipCommands&) = delete;
 
     Socket& GetSocket() { return m_socket; }
+    // The serial EEPROM device address [37] latched: 0xA0 after a boot, kept by P_POWER_DOWN.
+    std::uint8_t DeviceAddress() const;
 
 private:
     struct Target {
@@ -62,6 +64,8 @@ private:
     std::uint64_t m_generation = 0;
     platform::Duration m_busyUntil { 0 };
     bool m_unprotect = false;
+    std::uint8_t m_deviceAddress = 0xA0;
+    int m_deviceAddressBoot = -1;
     std::optional<std::uint8_t> m_subCode;
     int m_subCodeBoot = -1;
 

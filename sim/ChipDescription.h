@@ -110,6 +110,10 @@ struct ChipConditions {
     std::vector<FlipAfterWrite> flipAfterWrite;
     // [12] answers [1] and the lock stays as it was.
     bool lockRefused = false;
+    // [65] answers [1] and the fuses stay as they were.
+    bool fuseWriteRefused = false;
+    // [65] answers [0] but the fuses stay as they were.
+    bool fuseWriteIgnored = false;
     // [10] answers these bytes instead of the signature (another chip, or a PIC's revision bits).
     std::optional<std::vector<std::uint8_t>> signature;
 };
@@ -150,7 +154,11 @@ struct ChipSpec {
     bool vppRuleOff = false; // program whatever the Vpp rail does
     bool hasLock = false; // lock levels 2 and 3 of [12]
     bool protectableUpperHalf = false; // an AT34C02-like chip
-    std::vector<std::uint8_t> fuses; // initial fuse bytes; empty: no fuses
+    std::vector<std::uint8_t> fuses; // initial fuse bytes (low, high, extended); empty: no fuses
+    // Serial EEPROM: the levels strapped on its A2 A1 A0 pins (bit 2 A2) and the pins it decodes.
+    // It answers only when the latched device address matches on the decoded pins.
+    std::uint8_t eepromStrap = 0;
+    std::uint8_t eepromDecoded = 0;
     // Flash blocks (byte offsets in main) that refuse writes without the temporary unprotect.
     std::vector<ChipRegion> protectedBlocks;
     bool noReadStatus = false; // the class-90 algorithm: block reads end without [0]

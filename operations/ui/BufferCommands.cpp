@@ -272,9 +272,17 @@ void CBufferCommands::ShowBufferTab(int flag)
     if (m_script)
         m_script->hide();
     AttachHexView();
-    if (m_hexView) {
-        m_hexView->show();
-        m_hexView->Refresh();
+    if (m_grid && m_view.ConfigGridShown()) {
+        if (m_hexView)
+            m_hexView->hide();
+        m_grid->show();
+    } else {
+        if (m_grid)
+            m_grid->hide();
+        if (m_hexView) {
+            m_hexView->show();
+            m_hexView->Refresh();
+        }
     }
     if (flag == 1)
         WriteChecksumPane();
@@ -288,6 +296,8 @@ void CBufferCommands::ShowLogTab()
     }
     if (m_hexView)
         m_hexView->hide();
+    if (m_grid)
+        m_grid->hide();
     if (m_script)
         m_script->hide();
     if (m_log)
@@ -301,6 +311,8 @@ void CBufferCommands::OnTabChanged(int index)
     } else if (ScriptTabActive() && m_script) {
         if (m_hexView)
             m_hexView->hide();
+        if (m_grid)
+            m_grid->hide();
         if (m_log)
             m_log->hide();
         m_script->show();
@@ -414,8 +426,10 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
     if (result.addToRecent && !result.path.empty())
         if (CTonrigApp* app = TheApp())
             app->AddToRecentFileList(result.path);
-    if (result.configWordChanged)
+    if (result.configWordChanged) {
         StoreConfigWord(m_model, g_CurrentDevice);
+        m_view.RefillConfigGrid();
+    }
     if (result.readOk && !result.path.empty()) {
         m_strSavePath = result.path;
         m_nSavePathBuffer = m_nBufferIndex;

@@ -57,6 +57,10 @@ public:
     void ShowLogTab();
     // The script editor's pane, shown in place of the log while the script tab is selected.
     void AttachScriptPane(QWidget* pane) { m_script = pane; }
+    // The configuration grid, shown on the Buffer tab in place of the hex view while the view
+    // says so (ConfigGridShown).
+    void AttachConfigGrid(QWidget* grid) { m_grid = grid; }
+    QWidget* ConfigGridPane() const { return m_grid; }
     // The selected tab is the script editor's.
     bool ScriptTabActive() const;
     const std::string& ChecksumText() const { return m_strChecksum; }
@@ -177,6 +181,7 @@ private:
     CHexEditBase* m_hexView = nullptr;
     QWidget* m_log = nullptr;
     QWidget* m_script = nullptr;
+    QWidget* m_grid = nullptr;
     std::string m_strChecksum;
     std::string m_strSavePath; // where Save writes: the file last loaded or saved
     int m_nSavePathBuffer = buffer::kMainBuffer; // the buffer it was loaded into or saved from

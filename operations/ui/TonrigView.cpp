@@ -22,6 +22,7 @@
 #include "operations/StartupChecks.h"
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ConfigGrid.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/ScriptEditor.h"
 #include "operations/ui/View2Header.h"
@@ -165,6 +166,7 @@ CTonrigView::CTonrigView(QWidget* parent)
     m_pBufferCommands = std::make_unique<CBufferCommands>(*this, m_Buffers);
     m_pBufferCommands->AttachWidgets(m_Tab, m_HexView, m_MessageLog);
     m_pBufferCommands->AttachScriptPane(m_ScriptPane);
+    m_pBufferCommands->AttachConfigGrid(m_ConfigGrid);
     m_pScriptEditor = std::make_unique<CScriptEditor>(this, m_Tab, m_ScriptPane);
     AttachCommandLine();
     m_pProgress = std::make_unique<CProgressDlg>(this, Handle());
@@ -254,6 +256,13 @@ void CTonrigView::CreatePanes()
     m_HexView->hide();
     layout->addWidget(m_HexView, 4);
 
+    // The configuration-bit grid takes the hex view's place while buffer 3 of a PIC18 is shown.
+    m_ConfigGrid = new CConfigGrid;
+    m_ConfigGrid->Create(QRect(), this, IDC_CONFIG_GRID);
+    m_ConfigGrid->hide();
+    m_ConfigGrid->onWordsChanged = [this] { OnConfigGridPick(); };
+    layout->addWidget(m_ConfigGrid, 4);
+
     // The script editor takes the log's place when its tab is chosen.
     m_ScriptPane = MakeRichEdit(this, IDC_SCRIPT_PANE);
     m_ScriptPane->SetFaceName("OUTLOOK");
@@ -270,10 +279,6 @@ void CTonrigView::CreatePanes()
     m_CommandLine->setMaximumHeight(m_CommandLine->fontMetrics().height() * 3);
     layout->addWidget(m_CommandLine, 0);
 
-    m_ConfigGrid = new QWidget(this);
-    m_ConfigGrid->setObjectName(QString::number(IDC_CONFIG_GRID));
-    m_ConfigGrid->hide();
-    layout->addWidget(m_ConfigGrid);
 
     auto* fields = new QHBoxLayout;
     // A coloured caption: an image button without bitmaps that takes no mouse and no focus.
@@ -394,6 +399,10 @@ void CTonrigView::ApplyLanguage()
     m_Tab->setTabText(0, QString::fromStdString(g_Language.GetText(40)));
     m_Tab->setTabText(1, QString::fromStdString(g_Language.GetText(62)));
     m_pBufferCommands->ApplyLanguage();
+    if (m_pSetup && DeviceSetupOwner().GridLoaded()) {
+        m_ConfigGrid->FillHeaderRow();
+        m_ConfigGrid->Refresh();
+    }
     if (g_pView2Header)
         g_pView2Header->ApplyLanguage();
 }

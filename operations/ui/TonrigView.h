@@ -9,7 +9,6 @@
 // before anything they use goes away.
 
 #include "buffer/BufferModel.h"
-#include "catalogue/ConfigDescription.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/BlackBox.h"
 #include "operations/OperationFlow.h"
@@ -52,6 +51,7 @@ class CHexEditBase;
 class CIconButton;
 class COperationControl;
 class ChipDialogs;
+class CChipBitsDlg;
 class ExchangeLink;
 enum class ConfigWordsAction;
 struct ConfigWordsOutcome;
@@ -64,6 +64,7 @@ class CommandChannelPump;
 class ViewPumpPort;
 class CSplashDlg;
 class CViewSetup;
+class CConfigGrid;
 class CImageButton;
 class QLabel;
 class QPushButton;
@@ -266,11 +267,21 @@ public:
     // Button 123.
     void OnDeviceButton();
     // Reads the current PIC's description file (operations/ui/ViewDeviceFile.cpp): its words,
-    // fields and settings into m_ConfigDescription, its sizes, ID and configuration defaults into
-    // g_CurrentDevice. True when records came from a file.
+    // fields and settings into the configuration grid's records, its sizes, ID and configuration
+    // defaults into g_CurrentDevice. True when records came from a file.
     bool LoadDeviceFile();
-    CConfigDescription m_ConfigDescription;
+    CConfigGrid& ConfigGrid() { return *m_ConfigGrid; }
+    // The words changed outside the grid (a read, a file): its records and cells follow the
+    // current device's bytes.
+    void RefillConfigGrid();
+    // Buffer 3 shows the grid in place of the hex view: a PIC18 class whose file is loaded.
+    bool ConfigGridShown() const;
 
+private:
+    // A pick in the grid: the user gave the words; buffer 3 shows them.
+    void OnConfigGridPick();
+
+public:
     // False, with a log line naming the holder, while a worker holds the programmer link; the
     // device commands, the selection and loads into the active buffer ask it first.
     bool CheckLinkFree(const char* what);
@@ -353,10 +364,12 @@ public:
     bool WriteConfigWords(ConfigWordsDone done = {});
     // The read, write and verify steps on buffer 3: the configuration words in place of the pump.
     bool RunConfigWordsStep(ConfigWordsAction action);
-    // Set CFG bits (32900) opens these; stand-ins that log "... is not available yet." until the
-    // dialogs exist. Tests put theirs.
+    // Set CFG bits (32900) opens these (operations/ui/ChipDialogs); tests put theirs, or run the
+    // program's own through a runner of theirs in place of a modal run.
     ChipDialogs& Dialogs();
     void SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs);
+    // The dialogs of the program, each run through `runner` in place of a modal run.
+    void SetChipDialogRunner(std::function<void(CChipBitsDlg&)> runner);
     // WM_DEVICE_DETECTED.
     void OnDeviceDetected(int classIndex);
     // WM_RUN_SCRIPT_TEXT: the text by value, run as a typed line.
@@ -588,7 +601,7 @@ private:
     CRichEditCtrlExtend* m_ScriptPane = nullptr;
     QTabBar* m_Tab = nullptr;
     CHexEditBase* m_HexView = nullptr;
-    QWidget* m_ConfigGrid = nullptr;
+    CConfigGrid* m_ConfigGrid = nullptr;
     CImageButton* m_DeviceName = nullptr;
     QLabel* m_Status = nullptr;
     std::array<CIconButton*, 8> m_Buttons {};

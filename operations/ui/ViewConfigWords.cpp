@@ -9,6 +9,9 @@
 #include "operations/OperationControl.h"
 #include "operations/StopWatch.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ChipDialogs.h"
+#include "operations/ui/ConfigGrid.h"
+#include "operations/ui/ViewSetup.h"
 #include "platform/MessageBox.h"
 #include "shell/Language.h"
 
@@ -32,6 +35,30 @@ StepOperation OperationOf(ConfigWordsAction action)
 }
 
 } // namespace
+
+bool CTonrigView::ConfigGridShown() const
+{
+    return GetBufferIndex() == 3 && g_nCurrentClass >= 321 && g_nCurrentClass <= 325 && m_pSetup
+        && m_pSetup->GridLoaded();
+}
+
+void CTonrigView::RefillConfigGrid()
+{
+    if (!m_pSetup || !m_pSetup->GridLoaded())
+        return;
+    m_ConfigGrid->LoadFromDevice();
+    m_ConfigGrid->FillGrid();
+}
+
+void CTonrigView::OnConfigGridPick()
+{
+    CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get();
+    if (!pic)
+        return;
+    pic->m_bConfigSupplied = true;
+    ShowConfigWords(*pic, m_ConfigWordBuffer);
+    m_pBufferCommands->BuffersChanged();
+}
 
 bool CTonrigView::ReadConfigWords(ConfigWordsDone done)
 {
@@ -87,6 +114,7 @@ void CTonrigView::FinishConfigWords(const ConfigWordsOutcome& outcome)
     if (outcome.action == ConfigWordsAction::Read && outcome.kind == StepKind::Done) {
         if (CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get()) {
             StoreReadConfigWords(*pic, outcome.bytes, m_ConfigWordBuffer);
+            RefillConfigGrid();
             if (m_nBufferIndex == 3 || GetBufferIndex() == 3)
                 ShowBufferTab(1);
         }
@@ -121,12 +149,19 @@ bool CTonrigView::RunConfigWordsStep(ConfigWordsAction action)
     return RunConfigWordsAction(action, std::move(done));
 }
 
-// The dialogs Set CFG bits opens; stand-ins until they exist.
+// The dialogs Set CFG bits opens.
 ChipDialogs& CTonrigView::Dialogs()
 {
     if (!m_pChipDialogs)
-        m_pChipDialogs = std::make_unique<StandInChipDialogs>([this](const std::string& line) { Log(line, kLogNote); });
+        m_pChipDialogs = std::make_unique<CChipDialogs>(*this);
     return *m_pChipDialogs;
+}
+
+void CTonrigView::SetChipDialogRunner(std::function<void(CChipBitsDlg&)> runner)
+{
+    auto dialogs = std::make_unique<CChipDialogs>(*this);
+    dialogs->SetRunner(std::move(runner));
+    m_pChipDialogs = std::move(dialogs);
 }
 
 void CTonrigView::SetChipDialogs(std::unique_ptr<ChipDialogs> dialogs)
@@ -142,6 +177,11 @@ void CTonrigView::OnSetCfgBits()
     bool changed = false;
     switch (PlanSetCfgBits(g_nCurrentClass, pic != nullptr)) {
     case CfgBitsAction::ShowConfigWords:
+        // Showing supplies nothing: only a pick in the grid does.
+        if (DeviceSetupOwner().GridLoaded()) {
+            m_ConfigGrid->LoadFromDevice();
+            m_ConfigGrid->FillGrid();
+        }
         ShowConfigWords(*pic, m_ConfigWordBuffer);
         m_nBufferIndex = 3;
         m_pBufferCommands->SetBufferIndex(3);

@@ -4,6 +4,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "catalogue/DeviceClass.h"
+#include "operations/ui/ConfigGrid.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
@@ -46,12 +47,12 @@ bool CTonrigView::LoadDeviceFile()
 
     bool loaded = false;
     if (!device.m_strDeviceFile.empty()) {
-        loaded = m_ConfigDescription.LoadDeviceFile(device);
+        loaded = m_ConfigGrid->LoadDeviceFile(device);
         if (loaded) {
             if (info->m_bConfigSupplied) {
                 // Words someone gave (a file, a read, the grid) stay; the records follow them.
-                m_ConfigDescription.LoadFromDevice(device);
-            } else if (m_ConfigDescription.StoreWords(*info)) {
+                m_ConfigGrid->Description().LoadFromDevice(device);
+            } else if (m_ConfigGrid->Description().StoreWords(*info)) {
                 // The file's defaults are words a write may program.
                 info->m_bConfigSupplied = true;
             }

@@ -1,5 +1,7 @@
 #include "operations/ui/ViewSetup.h"
 
+#include "operations/ui/ConfigGrid.h"
+
 #include "operations/OperationPump.h"
 
 #include "buffer/BufferLoader.h"
@@ -182,8 +184,8 @@ void CViewSetup::LoadDeviceFile()
 
 void CViewSetup::FillGrid()
 {
-    if (onFillGrid)
-        onFillGrid();
+    // The records already hold what LoadDeviceFile put into the bytes.
+    m_view.ConfigGrid().FillGrid();
 }
 
 void CViewSetup::ResetBuffers(int codeSize, int dataSize)

@@ -43,8 +43,6 @@ public:
     std::string FieldText(int id) const;
     bool GridLoaded() const { return m_bGridLoaded; }
 
-    // The configuration grid, until it is in.
-    std::function<void()> onFillGrid;
     std::function<void(const CDeviceClass&)> onSocketPicture;
     std::function<void(const CDeviceClass&)> onJumperPicture;
 

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -36,6 +37,13 @@ int ShowBox(const std::string& text, const std::string& caption, UINT type)
     case MB_YESNO: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case MB_RETRYCANCEL: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
+    }
+    if (type & MB_DEFBUTTON2) {
+        for (QMessageBox::StandardButton second : { QMessageBox::No, QMessageBox::Cancel })
+            if (QAbstractButton* button = box.button(second)) {
+                box.setDefaultButton(qobject_cast<QPushButton*>(button));
+                break;
+            }
     }
     switch (box.exec()) {
     case QMessageBox::Ok: return IDOK;

@@ -294,6 +294,43 @@ TEST_F(ConfigDescriptionTest, StoreWordsPutsNarrowWordsInByteOrderAndWideOnesByA
     EXPECT_FALSE(records->StoreWords(*none.m_pPicConfig));
 }
 
+// ---- the setting a field shows ----
+
+TEST_F(ConfigDescriptionTest, TheSelectedSettingMatchesTheFieldBitsWithOrWithoutItsFreeBits)
+{
+    struct Row {
+        const char* name;
+        const char* secondValue; // setting "B" fixes bits 0xC and leaves 0x3 free
+        int word;
+        int expected;
+        int secondAfter;
+        int thirdAfter; // "C" fixes 0xE: its free bit 0x1 follows the word too
+    };
+    for (const Row& row : {
+             Row { "an exact match; bits outside the field do not count", "4", 0x32, 0, 0x4, 0x8 },
+             Row { "a match once the free bits are removed", "7", 0x4, 1, 0x7, 0x8 },
+             Row { "all free bits set: shown, and the stored value gains them", "4", 0x7, 1, 0x7, 0x9 },
+             Row { "no match", "4", 0xA, -1, 0x4, 0x8 },
+         }) {
+        SCOPED_TRACE(row.name);
+        Load(kWord + "field (key=F mask=0xF desc=\"F\")\n" + "setting (req=0xF value=0x2 desc=\"A\")\n"
+            + "setting (req=0xC value=0x" + row.secondValue + " desc=\"B\")\n"
+            + "setting (req=0xE value=0x8 desc=\"C\")\n");
+        records->Word(0).m_nValue = row.word;
+        EXPECT_EQ(records->SelectedSetting(0, 0), row.expected);
+        EXPECT_EQ(records->Word(0).m_Fields[0].m_Settings[1].m_nValue, row.secondAfter);
+        EXPECT_EQ(records->Word(0).m_Fields[0].m_Settings[2].m_nValue, row.thirdAfter);
+        // Choosing it again keeps what it holds.
+        records->Word(0).m_nValue = 0x30;
+        ASSERT_TRUE(records->ApplySetting(0, 0, 1, nullptr));
+        EXPECT_EQ(records->Word(0).m_nValue, 0x30 | row.secondAfter);
+    }
+    // Past the records: none.
+    EXPECT_EQ(records->SelectedSetting(0, 1), -1);
+    EXPECT_EQ(records->SelectedSetting(1, 0), -1);
+    EXPECT_FALSE(records->ApplySetting(0, 0, 3, nullptr));
+}
+
 // ---- the files the program ships ----
 
 TEST_F(ConfigDescriptionTest, EveryShippedPicDeviceHasADescriptionThatLoadsCleanly)

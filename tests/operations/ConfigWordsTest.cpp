@@ -400,13 +400,6 @@ TEST_F(ConfigWordsTest, SetCfgBitsByClass)
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlanSetCfgBits(c.classIndex, c.descriptor), c.action) << c.classIndex;
-    std::vector<std::string> lines;
-    StandInChipDialogs standIn([&](const std::string& line) { lines.push_back(line); });
-    EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::AvrFuse));
-    EXPECT_FALSE(standIn.Run(ChipDialogs::Dialog::Configuration));
-    EXPECT_EQ(lines,
-        (std::vector<std::string> {
-            "AVR fuse dialog is not available yet.\r\n", "Configuration dialog is not available yet.\r\n" }));
 }
 
 TEST_F(ConfigWordsTest, AStopCutsTheNarrowPauseShortAndSendsNoCommand)

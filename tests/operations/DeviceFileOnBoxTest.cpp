@@ -9,6 +9,7 @@
 #include "catalogue/DeviceLists.h"
 #include "operations/DeviceSetup.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ConfigGrid.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/Folders.h"
 #include "sim/Box.h"
@@ -128,7 +129,7 @@ TEST_F(DeviceFileOnBox, AFileThatCannotBeReadIsABoxAndLoadsNothing)
         EXPECT_EQ(g_CurrentDevice.m_strDeviceFile, row.nameAfter);
         EXPECT_EQ(g_CurrentDevice.m_strId, idBefore);
         EXPECT_FALSE(Pic().m_bConfigSupplied);
-        EXPECT_EQ(view->m_ConfigDescription.WordCount(), 0);
+        EXPECT_EQ(view->ConfigGrid().Description().WordCount(), 0);
     }
     // A device without a PIC descriptor never looks for one.
     boxes.Clear();
@@ -193,7 +194,7 @@ TEST_F(DeviceFileOnBox, TheFilesWordsBecomeTheDevicesUnlessSomeoneSuppliedOthers
     Pic().m_ConfigValue[1] = 0x3F;
     ASSERT_TRUE(view->LoadDeviceFile());
     EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0x42, 0x3F }));
-    EXPECT_EQ(view->m_ConfigDescription.Word(0).m_nValue, 0x3F42);
+    EXPECT_EQ(view->ConfigGrid().Description().Word(0).m_nValue, 0x3F42);
 
     // A file without words supplies none.
     WriteDevice("NOWORDS.dev", "pgmmem (region=0x0-0x3FF)\ncfgmem (region=0x2007-0x2007)\n");

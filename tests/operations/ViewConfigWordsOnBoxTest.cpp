@@ -15,6 +15,7 @@
 #include "operations/OperationControl.h"
 #include "operations/ScriptFlags.h"
 #include "operations/ui/BufferCommands.h"
+#include "operations/ui/ChipBitsDlg.h"
 #include "operations/ui/PumpController.h"
 #include "operations/ui/View2Header.h"
 #include "platform/GuiThread.h"
@@ -217,30 +218,37 @@ TEST_F(ViewConfigWordsOnBox, SetCfgBitsByClass)
 {
     struct Case {
         int classIndex;
-        const char* line; // in the log; empty for none
+        const char* dialog; // the caption of the dialog that opens; empty for none
         const char* box; // empty for none
         bool bufferThree;
     };
     const Case cases[] = {
         { kPic18, "", "", true },
-        { kPic14, "Configuration dialog is not available yet.", "", false },
-        { 27, "AVR fuse dialog is not available yet.", "", false },
-        { 44, "EEPROM address dialog is not available yet.", "", false },
+        { kPic14, "Configuration", "", false },
+        { 27, "AVR Configuration Byte", "", false },
+        { 44, "EEPROM Address", "", false },
+        { 41, "", "Not Supported.", false },
         { 200, "", "Not Supported.", false },
     };
+    std::vector<std::string> opened;
+    view->SetChipDialogRunner([&](CChipBitsDlg& dialog) {
+        opened.push_back(dialog.windowTitle().toStdString());
+        dialog.reject();
+    });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.classIndex);
         Select(c.classIndex);
+        if (c.classIndex == kPic14)
+            InsertPic();
         view->MessageLog().clear();
         view->BufferCommands().SetBufferIndex(0);
         boxes.Clear();
+        opened.clear();
         view->OnSetCfgBits();
-        if (*c.line) {
-            EXPECT_EQ(Count(Log(), c.line), 1u) << Log();
-        }
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
+        EXPECT_EQ(opened, *c.dialog ? std::vector<std::string> { c.dialog } : std::vector<std::string> {}) << Log();
         EXPECT_EQ(BoxTexts(), *c.box ? std::vector<std::string> { c.box } : std::vector<std::string> {});
         EXPECT_EQ(view->BufferCommands().GetBufferIndex() == 3, c.bufferThree);
-        EXPECT_TRUE(Idle());
         if (c.bufferThree) {
             // Buffer 3 shows the descriptor's words; nothing was supplied by looking.
             EXPECT_EQ(view->m_ConfigWordBuffer,

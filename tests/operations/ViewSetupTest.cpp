@@ -2,6 +2,7 @@
 // the panes and buffers a setup changes.
 
 #include "operations/ui/ViewSetup.h"
+#include "operations/ui/ConfigGrid.h"
 
 #include "SetupFakes.h"
 #include "catalogue/DeviceClassTable.h"
@@ -96,15 +97,15 @@ TEST_F(ViewSetup, AnUnknownLastDeviceSaysSoAndLoadsNothing)
 
 TEST_F(ViewSetup, AReplugSetsTheSelectedDeviceUpAgainWithoutReloading)
 {
-    int deviceFileLoads = 0;
-    setup->onFillGrid = [&] { ++deviceFileLoads; };
     setup->OnProgrammerIdentified(); // the first identification at start-up
     EXPECT_TRUE(box->loads.empty());
 
     ASSERT_GE(SelectDeviceByName("AT29C010"), 0);
     setup->Start(188, 1, 1, 1);
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(deviceFileLoads, 1);
+    // The setup's tail filled the grid: its header row alone, for a device without a file.
+    EXPECT_EQ(view.ConfigGrid().GetRowCount(), 1);
+    view.ConfigGrid().SetRowCount(0);
     const std::size_t buffers = view.m_CodeBuffer.size();
     view.m_CodeBuffer[0] = 0x12;
 
@@ -112,7 +113,7 @@ TEST_F(ViewSetup, AReplugSetsTheSelectedDeviceUpAgainWithoutReloading)
     setup->OnProgrammerIdentified(); // the box came back without its image
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(box->loads, (std::vector<int> { 355, 179 }));
-    EXPECT_EQ(deviceFileLoads, 1);
+    EXPECT_EQ(view.ConfigGrid().GetRowCount(), 0); // no reload, no refill
     EXPECT_EQ(view.m_CodeBuffer.size(), buffers);
     EXPECT_EQ(view.m_CodeBuffer[0], 0x12); // the same class keeps the user's buffer
 

@@ -675,6 +675,48 @@ TEST_F(ChipCommands, SignatureLockAndFuses)
     Insert(chips::At89C51());
     Send({ 65, 0xE4, 0xC9, 0x00 });
     EXPECT_EQ(Read(), Bytes { 1 });
+    // Refused ([1]) and ignored ([0]) writes both leave the fuses.
+    for (const bool refused : { true, false }) {
+        SCOPED_TRACE(refused ? "refused" : "ignored");
+        ChipSpec avr = chips::ATmega8();
+        (refused ? avr.conditions.fuseWriteRefused : avr.conditions.fuseWriteIgnored) = true;
+        Insert(avr);
+        Send({ 65, 0x00, 0x00, 0x00 });
+        EXPECT_EQ(Read(), Bytes { static_cast<std::uint8_t>(refused ? 1 : 0) });
+        EXPECT_EQ(TheChip().Fuses(), avr.fuses);
+    }
+}
+
+TEST_F(ChipCommands, ASerialEepromAnswersOnlyAtItsStrappedAddress)
+{
+    Start();
+    ChipSpec eeprom = chips::Eeprom24C02();
+    eeprom.eepromDecoded = 0b111;
+    eeprom.eepromStrap = 0b001;
+    Insert(eeprom);
+    EXPECT_EQ(box->EepromDeviceAddress(), 0xA0);
+    // Addressed on other pins: reads 0xFF, writes fail.
+    EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0xFF, 0xFF }));
+    EXPECT_NE(WriteBlock(7, 0, { 0x12 }), Bytes { 0 });
+    // A byte not 1010xxx0 is refused and changes nothing.
+    Send({ 37, 0xA3 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    Send({ 37, 0x52 });
+    EXPECT_EQ(Read(), Bytes { 1 });
+    EXPECT_EQ(box->EepromDeviceAddress(), 0xA0);
+    // A0 set: it answers, also after a power-down.
+    Send({ 37, 0xA2 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    Send({ 21 });
+    EXPECT_EQ(box->EepromDeviceAddress(), 0xA2);
+    EXPECT_EQ(WriteBlock(7, 0, { 0x12 }), Bytes { 0 });
+    EXPECT_EQ(ReadBlock(4, 0, 1), Bytes { 0x12 });
+    // Pins it does not decode do not matter.
+    eeprom.eepromDecoded = 0b110;
+    Insert(eeprom);
+    Send({ 37, 0xA0 });
+    EXPECT_EQ(Read(), Bytes { 0 });
+    EXPECT_EQ(WriteBlock(7, 0, { 0x34 }), Bytes { 0 });
 }
 
 TEST_F(ChipCommands, LockLevelsUntilAnErase)
