@@ -168,12 +168,12 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     bench::PrintMachine();
     sim::SetProtocolErrorHook([](const std::string& what) { std::printf("protocol error: %s\n", what.c_str()); });
-    CpldProgramSpec spec;
-    spec.idcode = sim::kSocketCpldIdcode;
-    spec.usercode = 0x15071900;
-    spec.rows = CpldPatternRows(420);
-    spec.rowClocks = 100; // the model's K at level 5
-    const BuildResult program = BuildCpldProgram(spec);
+    CpldProgramPlan plan;
+    plan.idcode = sim::kSocketCpldIdcode;
+    plan.usercode = 0x15071900;
+    plan.rows = CpldPatternRows(420);
+    plan.rowClocks = 100; // the model's K at level 5
+    const BuildResult program = BuildCpldProgram(plan);
     const BuildResult scans = BypassScans();
     if (!program.ok() || !scans.ok()) {
         std::printf("build failed: %s%s\n", program.error.c_str(), scans.error.c_str());

@@ -129,12 +129,12 @@ std::vector<std::uint32_t> CpldPatternRows(std::uint32_t seed)
     return rows;
 }
 
-BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
+BuildResult BuildCpldProgram(const CpldProgramPlan& plan)
 {
-    if (spec.rows.size() != static_cast<std::size_t>(cpld::kRows))
+    if (plan.rows.size() != static_cast<std::size_t>(cpld::kRows))
         return { {}, "a CPLD program needs 16 rows" };
     ImageBuilder b(Container::Stapl);
-    for (const auto& [key, value] : spec.notes)
+    for (const auto& [key, value] : plan.notes)
         b.AddNote(key, value);
 
     std::vector<bool> instructions;
@@ -142,13 +142,13 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
         for (const bool bit : Bits(code, 8))
             instructions.push_back(bit);
     std::vector<bool> rows;
-    for (const std::uint32_t row : spec.rows)
+    for (const std::uint32_t row : plan.rows)
         for (const bool bit : Bits(row, cpld::kRowBits))
             rows.push_back(bit);
     b.AddBooleanArray("INSTR", instructions);
     b.AddBooleanArray("ROWS", rows, false, true);
-    b.AddBooleanArray("UC", Bits(spec.usercode, 32));
-    b.AddBooleanArray("ID", Bits(spec.idcode, 32));
+    b.AddBooleanArray("UC", Bits(plan.usercode, 32));
+    b.AddBooleanArray("ID", Bits(plan.idcode, 32));
     b.AddBooleanArray("ONES", std::vector<bool>(32, true));
     b.AddBooleanArray("ZERO", std::vector<bool>(32, false));
     b.AddUninitialisedArray("CAP", true, 32);
@@ -181,7 +181,7 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
     b.Emit("CALL", { idCheck });
     w.Ir(cpld::kUsercode);
     w.Capture();
-    if (spec.readUsercodePrints) {
+    if (plan.readUsercodePrints) {
         // Eight hexadecimal digits, the most significant first.
         const Label digit = b.NewLabel(), out = b.NewLabel();
         b.Emit("PRINTS", { Str("USERCODE code is ") });
@@ -217,14 +217,14 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
 
     b.Bind(enterIsp);
     b.Emit("CALL", { idCheck });
-    if (spec.programExitCode != 0)
-        w.Exit(spec.programExitCode);
+    if (plan.programExitCode != 0)
+        w.Exit(plan.programExitCode);
     w.Ir(cpld::kIspEnable);
     b.Emit("RETURN");
 
     b.Bind(erase);
     w.Ir(cpld::kErase);
-    w.Wait(spec.eraseClocks);
+    w.Wait(plan.eraseClocks);
     b.Emit("RETURN");
 
     b.Bind(program);
@@ -234,10 +234,10 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
     b.Emit("PUSHI", { cpld::kRowBits });
     w.RowStart();
     b.Emit("DRSCAN", { Sym("ROWS") });
-    b.Emit("PUSHI", { spec.rowClocks });
-    if (spec.shortRow >= 0) {
+    b.Emit("PUSHI", { plan.rowClocks });
+    if (plan.shortRow >= 0) {
         b.Emit("LOAD", { Sym("I") });
-        b.Emit("PUSHI", { spec.shortRow });
+        b.Emit("PUSHI", { plan.shortRow });
         b.Emit("EQ");
         b.Emit("SUB");
     }
@@ -248,7 +248,7 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
     b.Emit("PUSHI", { 32 });
     b.Emit("PUSHI", { 0 });
     b.Emit("DRSCAN", { Sym("UC") });
-    w.Wait(spec.rowClocks);
+    w.Wait(plan.rowClocks);
     b.Emit("RETURN");
 
     b.Bind(verify);
@@ -269,7 +269,7 @@ BuildResult BuildCpldProgram(const CpldProgramSpec& spec)
     b.AddProcedure("LEAVE_ISP", leaveIsp);
     b.AddAction("Read_usercode", "Read the USERCODE", { { "READ_USERCODE" } });
     b.AddAction("PROGRAM", "Program the device",
-        { { "ENTER_ISP" }, { "DO_ERASE", spec.eraseAttribute }, { "DO_PROGRAM" }, { "DO_VERIFY", spec.verifyAttribute },
+        { { "ENTER_ISP" }, { "DO_ERASE", plan.eraseAttribute }, { "DO_PROGRAM" }, { "DO_VERIFY", plan.verifyAttribute },
             { "LEAVE_ISP" } });
     b.AddAction("VERIFY", "Verify the device", { { "ENTER_ISP" }, { "DO_VERIFY" }, { "LEAVE_ISP" } });
     b.AddAction("ERASE", "Erase the device", { { "ENTER_ISP" }, { "DO_ERASE" }, { "LEAVE_ISP" } });

@@ -26,7 +26,7 @@ inline constexpr int kRows = 16;
 inline constexpr int kRowBits = 32;
 } // namespace cpld
 
-struct CpldProgramSpec {
+struct CpldProgramPlan {
     std::uint32_t idcode = 0;
     std::uint32_t usercode = 0xFFFFFFFF;
     std::vector<std::uint32_t> rows = std::vector<std::uint32_t>(cpld::kRows, 0xFFFFFFFF);
@@ -45,7 +45,7 @@ struct CpldProgramSpec {
 // DO_PROGRAM (the rows from a compressed array, then the USERCODE), DO_VERIFY (exit 11 on a
 // mismatch) and LEAVE_ISP. VERIFY, ERASE and BLANKCHECK (exit 9 when not erased) run the one
 // step between the two. Read_usercode checks the IDCODE and prints the USERCODE.
-BuildResult BuildCpldProgram(const CpldProgramSpec& spec);
+BuildResult BuildCpldProgram(const CpldProgramPlan& plan);
 
 // A pattern of rows that differs from one seed to the next.
 std::vector<std::uint32_t> CpldPatternRows(std::uint32_t seed);

@@ -8,12 +8,12 @@
 
 namespace {
 
-struct ListSpec {
+struct ListShape {
     int id;
     const char* label;
     std::initializer_list<const char*> entries;
 };
-const ListSpec kLists[] = {
+const ListShape kLists[] = {
     { CSerialPortDlg::IDC_PORT, "Port:", { "COM1", "COM2", "COM3", "COM4" } },
     { CSerialPortDlg::IDC_RATE, "Baud Rate:",
         { "110", "300", "1200", "2400", "4800", "9600", "19200", "28800", "38400", "57600", "115200", "230400",
@@ -30,11 +30,11 @@ CSerialPortDlg::CSerialPortDlg(QWidget* parent)
     : CShellDialog(IDD, "Serial Port Setting", { 186, 197 }, parent)
 {
     auto* form = new QFormLayout;
-    for (const ListSpec& spec : kLists) {
-        auto* list = Named(new QComboBox(this), spec.id);
-        for (const char* entry : spec.entries)
+    for (const ListShape& plan : kLists) {
+        auto* list = Named(new QComboBox(this), plan.id);
+        for (const char* entry : plan.entries)
             list->addItem(entry);
-        form->addRow(new QLabel(spec.label, this), list);
+        form->addRow(new QLabel(plan.label, this), list);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSerialPortDlg::accept);

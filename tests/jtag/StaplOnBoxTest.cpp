@@ -83,10 +83,10 @@ protected:
         g_ProgrammerLink.ResetForTest(bus);
         ASSERT_EQ(g_ProgrammerLink.LoadFirmwareIfReady(image).outcome, FirmwareLoadResult::Loaded);
     }
-    sim::ModelCpld& AddCpld(sim::ModelCpldSpec spec = {})
+    sim::ModelCpld& AddCpld(sim::ModelCpldSpec plan = {})
     {
         std::lock_guard lock(box->Mutex());
-        auto cpld = std::make_unique<sim::ModelCpld>(spec);
+        auto cpld = std::make_unique<sim::ModelCpld>(plan);
         sim::ModelCpld& ref = *cpld;
         box->Jtag().SocketChain().Add(std::move(cpld));
         return ref;
@@ -161,13 +161,13 @@ std::string Decimal(std::uint32_t value)
 TEST_F(StaplOnBox, IdentifiesDevicesAlone)
 {
     Start();
-    sim::ModelCpldSpec spec;
-    spec.usercode = 0x15071900;
-    AddCpld(spec);
+    sim::ModelCpldSpec plan;
+    plan.usercode = 0x15071900;
+    AddCpld(plan);
     EXPECT_EQ(Play(ReadRegister(sim::kCpldIdcode, 8, 0, false), { "-aREAD" }),
         (Lines { Decimal(sim::kSocketCpldIdcode), "Exit code = 0... Success" }));
 
-    CpldProgramSpec program;
+    CpldProgramPlan program;
     program.idcode = sim::kSocketCpldIdcode;
     EXPECT_EQ(Play(BuildCpldProgram(program), { "-aRead_usercode" }),
         (Lines { "USERCODE code is 15071900", "Exit code = 0... Success" }));
@@ -224,7 +224,7 @@ TEST_F(StaplOnBox, ProgramsTheCpldAtEachSpeedLevel)
         sim::ModelCpld& cpld = AddCpld(model);
         cpld.SetRow(2, 0x12345678); // something to erase
 
-        CpldProgramSpec program;
+        CpldProgramPlan program;
         program.idcode = sim::kSocketCpldIdcode;
         program.usercode = 0x15071900;
         program.rows = rows;
@@ -303,7 +303,7 @@ TEST_F(StaplOnBox, DefinesSelectTheProcedures)
         sim::ModelCpld& cpld = AddCpld(model);
         for (std::size_t i = 0; i < 16; ++i)
             cpld.SetRow(i, 0);
-        CpldProgramSpec program;
+        CpldProgramPlan program;
         program.idcode = sim::kSocketCpldIdcode;
         program.rows = CpldPatternRows(7);
         program.verifyAttribute = c.verify;
@@ -392,10 +392,10 @@ TEST_F(StaplOnBox, FaultsOfTheBoxEndTheRun)
 {
     Start();
     AddCpld();
-    CpldProgramSpec spec;
-    spec.idcode = sim::kSocketCpldIdcode;
+    CpldProgramPlan plan;
+    plan.idcode = sim::kSocketCpldIdcode;
     // The first reply of the run is the IDCODE capture, the first DRSCANC of the code.
-    const BuildResult image = BuildCpldProgram(spec);
+    const BuildResult image = BuildCpldProgram(plan);
     box->AddFault(sim::Fault::OnCode(0x56, sim::FaultAction::CutReply).Bytes(1));
     const Lines lines = Play(image, { "-aRead_usercode" });
     ASSERT_FALSE(lines.empty());

@@ -331,9 +331,9 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
 
     const std::string folder = Path("compiler dir");
     QDir().mkpath(QString::fromStdString(folder));
-    bytecode::CpldProgramSpec spec;
-    spec.idcode = 0x2C4D6001;
-    const std::vector<std::uint8_t> image = bytecode::BuildCpldProgram(spec).image;
+    bytecode::CpldProgramPlan plan;
+    plan.idcode = 0x2C4D6001;
+    const std::vector<std::uint8_t> image = bytecode::BuildCpldProgram(plan).image;
     WriteAll(folder + "/image.jbc", image);
     const std::string compiler = folder + "/jbc compiler.sh";
     const std::string script = "#!/bin/sh\n"

@@ -43,10 +43,10 @@ protected:
             ProcessEventsUntil([&] { return !view->DeviceSetupOwner().Setup().Busy() && !g_LinkLease.IsHeld(); }, 60s))
             << Log();
     }
-    std::string WriteProgram(bytecode::CpldProgramSpec spec, bool marker = true, const char* name = "dialog.jbc")
+    std::string WriteProgram(bytecode::CpldProgramPlan plan, bool marker = true, const char* name = "dialog.jbc")
     {
-        spec.idcode = sim::kSocketCpldIdcode;
-        bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
+        plan.idcode = sim::kSocketCpldIdcode;
+        bytecode::BuildResult built = bytecode::BuildCpldProgram(plan);
         EXPECT_TRUE(built.ok()) << built.error;
         if (!marker) {
             // The marker note's value changed: a valid image made for another player.
@@ -115,10 +115,10 @@ protected:
 TEST_F(JtagDialogOnBox, WriteOpensTheDialogAndRunProgramsTheCpld)
 {
     SetUpClass310();
-    bytecode::CpldProgramSpec spec;
-    spec.usercode = 0x20261211;
-    spec.rows = bytecode::CpldPatternRows(5);
-    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(spec));
+    bytecode::CpldProgramPlan plan;
+    plan.usercode = 0x20261211;
+    plan.rows = bytecode::CpldPatternRows(5);
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(plan));
     ASSERT_NE(dlg, nullptr);
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_EQ(dlg->windowTitle().toStdString(), "JTAG Programming");
@@ -169,9 +169,9 @@ TEST_F(JtagDialogOnBox, OnAZvDTheSocketsCpldIsProgrammedAndTheProgrammersKept)
     Plug("ZV-D Re-2.00");
     SetUpClass310();
     const std::uint32_t programmer = ProgrammerUsercode();
-    bytecode::CpldProgramSpec spec;
-    spec.usercode = 0x31415926;
-    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(spec));
+    bytecode::CpldProgramPlan plan;
+    plan.usercode = 0x31415926;
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(plan));
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(dlg->OnRun());
     ASSERT_TRUE(RunToEnd(dlg));
@@ -375,10 +375,10 @@ TEST_F(JtagDialogOnBox, CancelDuringTheEraseWait)
         std::lock_guard lock(box->Mutex());
         cpld.SetRow(2, 0x12345678); // something for the erase to clear
     }
-    bytecode::CpldProgramSpec spec;
-    spec.rows = bytecode::CpldPatternRows(9);
-    spec.usercode = 0x20261212;
-    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(spec));
+    bytecode::CpldProgramPlan plan;
+    plan.rows = bytecode::CpldPatternRows(9);
+    plan.usercode = 0x20261212;
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(plan));
     ASSERT_NE(dlg, nullptr);
     auto& manual = static_cast<platform::ManualClock&>(*clock);
     manual.SetAutoAdvance(false);

@@ -98,12 +98,12 @@ protected:
 // A program for the programmer's CPLD that misbehaves as asked.
 Bytes OddProgram(bool prints, int programExit)
 {
-    bytecode::CpldProgramSpec spec;
-    spec.idcode = sim::kProgrammerCpldIdcode;
-    spec.usercode = Code("15071900");
-    spec.readUsercodePrints = prints;
-    spec.programExitCode = programExit;
-    return bytecode::BuildCpldProgram(spec).image;
+    bytecode::CpldProgramPlan plan;
+    plan.idcode = sim::kProgrammerCpldIdcode;
+    plan.usercode = Code("15071900");
+    plan.readUsercodePrints = prints;
+    plan.programExitCode = programExit;
+    return bytecode::BuildCpldProgram(plan).image;
 }
 
 TEST_F(ConfigUpdateOnBox, ReadsTheUsercodeAndProgramsOnlyWhenItDiffers)
@@ -168,10 +168,10 @@ TEST_F(ConfigUpdateOnBox, UpdatesTheU6FirmwareAgainstItsOwnCode)
 {
     SetProgrammerUsercode(0x00160514);
     ProgrammerConfigUpdate::Hooks hooks = Hooks();
-    bytecode::CpldProgramSpec spec;
-    spec.idcode = sim::kProgrammerCpldIdcode;
-    spec.usercode = 0x00150000;
-    const Bytes u6 = bytecode::BuildCpldProgram(spec).image;
+    bytecode::CpldProgramPlan plan;
+    plan.idcode = sim::kProgrammerCpldIdcode;
+    plan.usercode = 0x00150000;
+    const Bytes u6 = bytecode::BuildCpldProgram(plan).image;
     std::vector<int> asked;
     hooks.resources = [&](int n) {
         asked.push_back(n);
@@ -238,10 +238,10 @@ TEST_F(ConfigUpdateOnBox, TheFileHostRunsAnImageFromDisk)
         std::lock_guard lock(box->Mutex());
         box->Jtag().SocketChain().Add(std::make_unique<sim::ModelCpld>());
     }
-    bytecode::CpldProgramSpec spec;
-    spec.idcode = sim::kSocketCpldIdcode;
-    spec.usercode = 0x12345678;
-    const bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
+    bytecode::CpldProgramPlan plan;
+    plan.idcode = sim::kSocketCpldIdcode;
+    plan.usercode = 0x12345678;
+    const bytecode::BuildResult built = bytecode::BuildCpldProgram(plan);
     const std::string path = GetAppDataFolder() + "/cpld.jbc";
     {
         std::ofstream out(path, std::ios::binary);

@@ -314,11 +314,11 @@ public:
 
 TEST_F(SetupOnBox, ZvDByteCodeProgramsTheSocketsCpldAfterTheSetup)
 {
-    bytecode::CpldProgramSpec spec;
-    spec.idcode = sim::kSocketCpldIdcode;
-    spec.usercode = 0x20261211;
-    spec.rows = bytecode::CpldPatternRows(310);
-    const bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
+    bytecode::CpldProgramPlan plan;
+    plan.idcode = sim::kSocketCpldIdcode;
+    plan.usercode = 0x20261211;
+    plan.rows = bytecode::CpldPatternRows(310);
+    const bytecode::BuildResult built = bytecode::BuildCpldProgram(plan);
     ASSERT_TRUE(built.ok()) << built.error;
 
     Plug("ZV-D Re-2.00");
@@ -338,7 +338,7 @@ TEST_F(SetupOnBox, ZvDByteCodeProgramsTheSocketsCpldAfterTheSetup)
     {
         std::lock_guard lock(box->Mutex());
         EXPECT_EQ(socket->Usercode(), 0x20261211u);
-        EXPECT_EQ(socket->Rows()[15], spec.rows[15]);
+        EXPECT_EQ(socket->Rows()[15], plan.rows[15]);
         EXPECT_EQ(box->Jtag().ProgrammerCpld().Usercode(), programmerUsercode);
     }
 

@@ -57,16 +57,16 @@ int main(int argc, char** argv)
     all.push_back(kBracketCpldConfiguration);
     std::string index = "<RCC>\n  <qresource prefix=\"/CPLDF\">\n";
     for (const CpldConfiguration& c : all) {
-        bytecode::CpldProgramSpec spec;
-        spec.idcode = sim::kProgrammerCpldIdcode;
-        spec.usercode = static_cast<std::uint32_t>(std::strtoul(c.userCode, nullptr, 16));
-        spec.rows = bytecode::CpldPatternRows(static_cast<std::uint32_t>(c.number));
+        bytecode::CpldProgramPlan plan;
+        plan.idcode = sim::kProgrammerCpldIdcode;
+        plan.usercode = static_cast<std::uint32_t>(std::strtoul(c.userCode, nullptr, 16));
+        plan.rows = bytecode::CpldPatternRows(static_cast<std::uint32_t>(c.number));
         // 200,000 clocks are sent as they stand at every level; 1,600 become 100 at level 1.
-        spec.eraseClocks = 200000;
-        spec.rowClocks = 1600;
-        spec.notes
+        plan.eraseClocks = 200000;
+        plan.rowClocks = 1600;
+        plan.notes
             = { { "DESIGN", "programmer configuration " + std::to_string(c.number) }, { "USERCODE", c.userCode } };
-        const bytecode::BuildResult built = bytecode::BuildCpldProgram(spec);
+        const bytecode::BuildResult built = bytecode::BuildCpldProgram(plan);
         if (!built.ok()) {
             std::fprintf(stderr, "mkcpldf: configuration %d: %s\n", c.number, built.error.c_str());
             return 1;
