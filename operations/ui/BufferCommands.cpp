@@ -352,8 +352,6 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
 {
     if (m_bLoading)
         return false;
-    // A compile still running would name its output over this load.
-    EndCompile();
     // A load replaces the buffers, which a worker holding the link may be filling.
     if (!m_view.CheckLinkFree("Open"))
         return false;
@@ -367,6 +365,8 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
             CTonrigView::kLogError);
         return false;
     }
+    // The load goes ahead: a compile still running would name its output over it.
+    EndCompile();
 
     m_bLoading = true;
     buffer::LoadRequest request;
@@ -405,11 +405,10 @@ bool CBufferCommands::LoadFile(const std::string& path, const std::string& patte
         result = keep ? buffer::KeepReadData(m_model, result) : buffer::DeclineReadData(result);
     }
     m_bLoading = false;
-    ApplyLoadResult(result);
-    return result.readOk;
+    return ApplyLoadResult(result);
 }
 
-void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
+bool CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
 {
     AttachHexView();
     ShowBoxes(result.boxes);
@@ -440,13 +439,21 @@ void CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
     else if (result.readOk)
         WriteChecksumPane();
     if (result.readOk && result.compileSource)
-        CompileSource(result.path);
+        return CompileSource(result.path);
+    return result.readOk;
 }
 
 namespace {
 
 constexpr auto kCompileTimeout = std::chrono::seconds(60);
 constexpr int kCompilerOutputLines = 10;
+
+// Where the compiler writes the byte-code file. The program folder may be read-only; the user's
+// data folder is not.
+std::string CompileOutput()
+{
+    return GetAppDataFolder() + "/tmp.jbc";
+}
 
 // The last lines of a compiler's output.
 std::string LastLines(const std::string& output, int lines)
@@ -468,6 +475,8 @@ void CBufferCommands::EndCompile()
         return;
     m_compile->Kill();
     m_compile.reset();
+    // Whatever it had written so far must never be played.
+    QFile::remove(QString::fromStdString(CompileOutput()));
     auto waiting = std::move(m_whenCompiled);
     m_whenCompiled.clear();
     for (auto& done : waiting)
@@ -483,23 +492,24 @@ void CBufferCommands::WhenCompiled(std::function<void(bool)> done)
     m_whenCompiled.push_back(std::move(done));
 }
 
-void CBufferCommands::CompileSource(const std::string& source)
+bool CBufferCommands::CompileSource(const std::string& path)
 {
+    // The compiler runs in another folder, and a name it is given may not start with '-'.
+    const std::string source = QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
     std::string program = ReadSetting(kCompilerValue, "");
     if (program.find('/') == std::string::npos) {
         const std::string found = platform::FindProgram(program);
         if (!found.empty())
             program = found;
     }
-    // The program folder may be read-only; the compiled file goes to the user's data folder.
     const std::string folder = GetAppDataFolder();
-    const std::string output = folder + "/tmp.jbc";
+    const std::string output = CompileOutput();
     // Until the compiler has written it, nothing is named: a stale output must never run.
     m_model.m_strLoadedFileName.clear();
     QFile::remove(QString::fromStdString(output));
     if (QFileInfo::exists(QString::fromStdString(output)) || !QFileInfo(QString::fromStdString(folder)).isWritable()) {
         MessageBox("Couldn't create the file!\n" + output, platform::kAppTitle, MB_OK | MB_ICONERROR);
-        return;
+        return false;
     }
     m_view.Log(platform::Format(" %s %s.\r\n", source.c_str(), output.c_str()));
     m_compile = platform::AsyncProcess::Start(program, { source, output }, folder, kCompileTimeout,
@@ -515,15 +525,19 @@ void CBufferCommands::CompileSource(const std::string& source)
                     LastLines(run.output, kCompilerOutputLines).c_str());
             else if (QFileInfo(QString::fromStdString(output)).size() <= 0)
                 error = "The compiler wrote no output.";
-            if (error.empty())
+            if (error.empty()) {
                 m_model.m_strLoadedFileName = output;
-            else
+            } else {
+                // A failed compile may have written part of a file; none is left to be played.
+                QFile::remove(QString::fromStdString(output));
                 m_view.Log(error + "\r\n", CTonrigView::kLogError);
+            }
             auto waiting = std::move(m_whenCompiled);
             m_whenCompiled.clear();
             for (auto& done : waiting)
                 done(error.empty());
         });
+    return true;
 }
 
 LRESULT CBufferCommands::OpenFileByName(const std::string& path)

@@ -160,9 +160,11 @@ protected:
 private:
     // False, with a log line, while the buffers must not change.
     bool BufferFree(const char* what);
-    void ApplyLoadResult(const buffer::LoadResult& result);
+    // True when the load went ahead: read, and for a JAM or STAPL source its compile started.
+    bool ApplyLoadResult(const buffer::LoadResult& result);
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);
-    void CompileSource(const std::string& source);
+    // False, after its box, when the compiler could not be started on a fresh output.
+    bool CompileSource(const std::string& path);
     void AttachHexView();
     void OnEditorChanged(std::size_t offset, std::size_t count);
     // After the view itself changed bytes of the current buffer: repaint, mark, checksum at once.

@@ -118,15 +118,27 @@ void CJtagProgrammerDlg::SyncSpeedLevel()
     m_speed->setCurrentIndex(std::clamp(g_pView2Header->SpeedLevel(), 1, 5) - 1);
 }
 
+std::optional<StaplImage> CJtagProgrammerDlg::OpenFile(const std::string& path, std::vector<std::uint8_t>& image)
+{
+    std::string error;
+    if (!StaplLoadFile(path, image, error)) {
+        AppendLine(error, false);
+        return std::nullopt;
+    }
+    auto view = StaplImage::Open(image);
+    if (!view)
+        AppendLine(platform::Format(jtagdlg::kNotByteCode, path.c_str()), false);
+    return view;
+}
+
 void CJtagProgrammerDlg::SetFile(const std::string& path, const std::string& preferred)
 {
     m_file = path;
     m_fileActions.clear();
     m_fileEdit->setText(QString::fromStdString(path));
     std::vector<std::uint8_t> image;
-    std::string error;
-    if (!path.empty() && StaplLoadFile(path, image, error)) {
-        if (const auto view = StaplImage::Open(image)) {
+    if (!path.empty()) {
+        if (const auto view = OpenFile(path, image)) {
             std::string name, description;
             bool hasDescription = false;
             std::vector<StaplProcedureInfo> procedures;
@@ -136,11 +148,7 @@ void CJtagProgrammerDlg::SetFile(const std::string& path, const std::string& pre
                     action.procedures.push_back({ p.name, p.attribute & 3 });
                 m_fileActions.push_back(std::move(action));
             }
-        } else {
-            AppendLine(platform::Format(jtagdlg::kNotByteCode, path.c_str()), false);
         }
-    } else if (!path.empty()) {
-        AppendLine(error, false);
     }
     const QSignalBlocker block(m_actions);
     m_actions->clear();
@@ -255,6 +263,10 @@ bool CJtagProgrammerDlg::Start(std::vector<std::string> arguments, const std::st
         AppendLine(jtagdlg::kNoFile, false);
         return false;
     }
+    // The file may have gone or changed since it was chosen (a failed compile removes tmp.jbc).
+    std::vector<std::uint8_t> image;
+    if (!OpenFile(m_file, image))
+        return false;
     if (g_LinkLease.IsHeld() || !g_LinkLease.Take(LeaseHolder::Jtag)) {
         m_view.CheckLinkFree("Run");
         return false;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -80,6 +81,8 @@ private:
         std::vector<Procedure> procedures;
     };
     bool Start(std::vector<std::string> arguments, const std::string& what);
+    // The file's image, or nothing with the reason in the log (not there, not byte code).
+    std::optional<StaplImage> OpenFile(const std::string& path, std::vector<std::uint8_t>& image);
     void ShowProcedures();
     // Run, the file and the action's choices off while a run goes on; Cancel and the busy bar on.
     void ShowRunning();

@@ -9,6 +9,7 @@
 #include "catalogue/DeviceClass.h"
 #include "catalogue/DeviceClassTable.h"
 #include "jtag/builder/CpldProgram.h"
+#include "link/LinkLease.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
 #include "operations/ui/TonrigView.h"
@@ -42,6 +43,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 namespace {
@@ -337,11 +339,12 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     WriteAll(folder + "/image.jbc", image);
     const std::string compiler = folder + "/jbc compiler.sh";
     const std::string script = "#!/bin/sh\n"
+                               "printf '%s' \"$1\" > \"$(dirname \"$0\")/source\"\n"
                                "case \"$1\" in\n"
                                "  *ok*) cp \"$(dirname \"$0\")/image.jbc\" \"$2\"; pwd > \"$(dirname \"$0\")/cwd\" ;;\n"
-                               "  *fail*) echo 'first line' >&2; echo 'syntax error at line 3' >&2; exit 1 ;;\n"
+                               "  *fail*) echo 'first line' >&2; echo 'syntax error at line 3' >&2; echo half > \"$2\"; exit 1 ;;\n"
                                "  *empty*) exit 0 ;;\n"
-                               "  *hang*) exec sleep 30 ;;\n"
+                               "  *hang*) echo half > \"$2\"; exec sleep 30 ;;\n"
                                "esac\n";
     WriteAll(compiler, { script.begin(), script.end() });
     QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -365,6 +368,21 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     const std::vector<std::uint8_t> cwd = ReadAll(folder + "/cwd");
     EXPECT_EQ(std::string(cwd.begin(), cwd.end()),
         QDir(QString::fromStdString(GetAppDataFolder())).canonicalPath().toStdString() + "\n");
+    const auto compiledSource = [&] {
+        const std::vector<std::uint8_t> bytes = ReadAll(folder + "/source");
+        return std::string(bytes.begin(), bytes.end());
+    };
+    EXPECT_EQ(compiledSource(), ok);
+
+    // A relative name (a typed LOAD) reaches the compiler whole, never as an option.
+    const QString cwd0 = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(folder)));
+    WriteAll("-rel ok.jam", { 'N', 'O', 'T', 'E', ';' });
+    view->OpenFileByName("-rel ok.jam");
+    QDir::setCurrent(cwd0);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(compiledSource(), folder + "/-rel ok.jam");
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
 
     struct Case {
         const char* source;
@@ -394,6 +412,10 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     // A load during a compile ends it; its result never comes.
     compile("hang.jam");
     ASSERT_TRUE(commands->CompileRunning());
+    const auto written = [&] {
+        return tonrig::test::ProcessEventsUntil([&] { return QFileInfo::exists(QString::fromStdString(output)); });
+    };
+    ASSERT_TRUE(written());
     const std::string plain = Path("plain.bin");
     WriteAll(plain, { 1, 2, 3 });
     view->OpenFileByName(plain);
@@ -402,6 +424,36 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     QCoreApplication::processEvents();
     EXPECT_EQ(tonrig::test::Count(Log(), "did not finish"), 1u);
     EXPECT_NE(view->Buffers().m_strLoadedFileName, output);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(output))) << "the killed compile's output survived";
+
+    // A refused load leaves the compile running.
+    struct Refusal {
+        const char* what;
+        std::function<void()> set, reset;
+        std::string path;
+    };
+    const std::string jam = folder + "/other.jam";
+    WriteAll(jam, { 'N', 'O', 'T', 'E', ';' });
+    compile("hang.jam");
+    ASSERT_TRUE(commands->CompileRunning());
+    ASSERT_TRUE(written());
+    for (const Refusal& r : {
+             Refusal { "an operation running", [] { g_nOperationState = 3; }, [] { g_nOperationState = 0; }, plain },
+             Refusal { "the link in use", [] { ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Setup)); },
+                 [] { g_LinkLease.Release(LeaseHolder::Setup); }, plain },
+             Refusal { "no compiler", [] { WriteSetting(CBufferCommands::kCompilerValue, ""); },
+                 [&] { WriteSetting(CBufferCommands::kCompilerValue, compiler); }, jam },
+         }) {
+        SCOPED_TRACE(r.what);
+        r.set();
+        EXPECT_FALSE(commands->LoadFile(r.path, buffer::GetFormatPattern(r.path)));
+        r.reset();
+        EXPECT_TRUE(commands->CompileRunning());
+    }
+    clock->Advance(std::chrono::seconds(61));
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(tonrig::test::Count(Log(), "did not finish"), 2u);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(output))) << "the timed-out compile's output survived";
 
     // A compiler that cannot be started.
     WriteSetting(CBufferCommands::kCompilerValue, folder + "/no such compiler");

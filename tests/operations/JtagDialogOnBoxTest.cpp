@@ -8,13 +8,16 @@
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "jtag/builder/CpldProgram.h"
 #include "operations/ScriptFlags.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/Folders.h"
+#include "shell/RegistryKey.h"
 #include "sim/JtagHandler.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextBlock>
@@ -291,6 +294,54 @@ TEST_F(JtagDialogOnBox, RefusalsForeignImagesAndScripts)
     EXPECT_FALSE(view->RunWriteStep());
     g_bScriptRunning = false;
     EXPECT_EQ(Count(Log(), "JTAG devices are programmed from the JTAG Programming dialog."), 1u) << Log();
+}
+
+// The dialog opened on a compiled tmp.jbc never plays what a later failed compile left: the
+// output is removed, and a Run of a file that is not there is refused.
+TEST_F(JtagDialogOnBox, AFailedCompileLeavesNothingToRun)
+{
+    SetUpClass310();
+    const std::string image = WriteProgram({}, true, "compiled.jbc");
+    const auto Write = [](const char* name, const std::string& text) {
+        return WriteImage({ text.begin(), text.end() }, name);
+    };
+    // The compiler writes a whole image either way; a failing one says so after it.
+    const std::string compiler = Write("compiler.sh",
+        "#!/bin/sh\n"
+        "cp \"" + image + "\" \"$2\"\n"
+        "case \"$1\" in\n"
+        "  *bad*) echo 'syntax error at line 1' >&2; exit 1 ;;\n"
+        "esac\n");
+    QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    {
+        CRegistryKey key;
+        key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.Open(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.WriteString(CBufferCommands::kCompilerValue, compiler);
+    }
+    const std::string output = GetAppDataFolder() + "/tmp.jbc";
+    const auto load = [&](const char* name) {
+        view->OpenFileByName(Write(name, "ACTION;"));
+        return ProcessEventsUntil([&] { return !view->BufferCommands().CompileRunning(); });
+    };
+    ASSERT_TRUE(load("chip.jam"));
+    ASSERT_EQ(view->Buffers().m_strLoadedFileName, output);
+    view->RunWriteStep();
+    CJtagProgrammerDlg* dlg = view->JtagDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_EQ(dlg->File(), output);
+    EXPECT_EQ(dlg->SelectedAction(), "PROGRAM");
+
+    ASSERT_TRUE(load("bad.jam"));
+    EXPECT_NE(Log().find("The compiler ended with code 1:"), std::string::npos) << Log();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(output))) << "a failed compile's output survived";
+    EXPECT_FALSE(dlg->OnRun());
+    EXPECT_FALSE(dlg->Running());
+    EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Jtag));
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    EXPECT_NE(DialogLog(dlg).find("Error: can't open file \"" + output + "\""), std::string::npos) << DialogLog(dlg);
+    EXPECT_EQ(Log().find("JTAG PROGRAM"), std::string::npos) << Log();
+    EXPECT_TRUE(box->ProtocolErrors().empty());
 }
 
 // The dialog's choices reach the run: with the rows held at zero, a PROGRAM without its erase

@@ -28,6 +28,7 @@
 #include "ViewOnBoxFixture.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -342,6 +343,21 @@ TEST_F(ScriptDevicesOnBox, AJamLoadEndsWithItsCompile)
     EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
     EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
     EXPECT_FALSE(g_bScriptRunning);
+
+    // An output that cannot be made (a folder in its place): nothing is compiled, and the LOAD fails.
+    QDir().mkpath(QString::fromStdString(output + "/blocked"));
+    view->MessageLog().clear();
+    boxes.Clear();
+    RunScript("LOAD chip.jam\nLOG after\n");
+    EXPECT_TRUE(InOrder(Log(), { "Script stopped at line 1." })) << Log();
+    EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
+    std::size_t shown = 0;
+    for (const auto& box : boxes.Boxes())
+        shown += box.text == "Couldn't create the file!\n" + output;
+    EXPECT_EQ(shown, 1u) << ::testing::PrintToString(BoxTexts());
+    EXPECT_EQ(view->Buffers().m_strLoadedFileName, "");
+    EXPECT_FALSE(g_bScriptRunning);
+    QDir(QString::fromStdString(output)).removeRecursively();
 }
 
 TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)
