@@ -181,7 +181,20 @@ protected:
         });
     }
     bool Execute(UINT id) { return app.MainFrame()->Commands().Execute(id); }
-    bool WaitForBoxes(std::size_t n) { return ProcessEventsUntil([&] { return boxes.Count() >= n; }, 10s); }
+    // The boxes of the web requests: the program's own search for a programmer may add its box
+    // whenever a test moves the clock far (it has a caption of its own).
+    std::vector<std::string> RequestBoxes() const
+    {
+        std::vector<std::string> out;
+        for (const auto& b : boxes.Boxes())
+            if (b.caption == platform::kAppTitle)
+                out.push_back(b.text);
+        return out;
+    }
+    bool WaitForBoxes(std::size_t n)
+    {
+        return ProcessEventsUntil([&] { return RequestBoxes().size() >= n; }, 10s);
+    }
     bool WaitForRequests(std::size_t n)
     {
         return ProcessEventsUntil([&] { return server.requests.size() >= n; }, 10s);
@@ -198,7 +211,11 @@ protected:
             out.push_back(b.text + " | " + b.caption);
         return out;
     }
-    std::string LastBox() const { return boxes.Count() ? boxes.Boxes().back().text : std::string(); }
+    std::string LastBox() const
+    {
+        const std::vector<std::string> all = RequestBoxes();
+        return all.empty() ? std::string() : all.back();
+    }
 
     tonrig::test::ScopedSettingsFile settings;
     tonrig::test::RecordingMessageBox boxes;
@@ -304,7 +321,7 @@ TEST_F(WebRequests, AServerThatCannotBeReachedOrNeverAnswersEndsInTheSameBox)
     ASSERT_TRUE(WaitForRequests(1));
     clock->Advance(29s);
     Idle();
-    EXPECT_EQ(boxes.Count(), 1u) << testing::PrintToString(BoxTexts());
+    EXPECT_EQ(RequestBoxes().size(), 1u) << testing::PrintToString(BoxTexts());
     EXPECT_EQ(platform::RunningWebRequests(), 1);
     clock->Advance(1s);
     ASSERT_TRUE(WaitForBoxes(2));
