@@ -260,12 +260,23 @@ TEST_F(WebRequests, TheMenusAskForANewChipAndShowTheServersAnswer)
     ASSERT_TRUE(WaitForBoxes(3));
     EXPECT_EQ(LastBox(), "Queued");
 
+    // A long answer shows its first 4 KiB, cut between characters.
+    const QString e = QString(QChar(0xE9));
+    server.text = ("a" + e.repeated(3000)).toStdString();
+    ASSERT_TRUE(Execute(32975));
+    ASSERT_TRUE(WaitForBoxes(4));
+    EXPECT_EQ(LastBox(), ("a" + e.repeated(2047)).toStdString() + "...");
+    server.text = std::string(4096, 'b');
+    ASSERT_TRUE(Execute(32975));
+    ASSERT_TRUE(WaitForBoxes(5));
+    EXPECT_EQ(LastBox(), server.text);
+
     // A body cut short of its length is no answer, whatever the status line said.
     server.status = 200;
     server.text = "Request rec";
     server.missing = 100;
     ASSERT_TRUE(Execute(32975));
-    ASSERT_TRUE(WaitForBoxes(4));
+    ASSERT_TRUE(WaitForBoxes(6));
     EXPECT_EQ(LastBox(), "Make sure your web server is running");
 }
 
