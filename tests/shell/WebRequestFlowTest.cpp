@@ -107,7 +107,8 @@ private:
         if (silent)
             return;
         const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + reason
-            + "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: " + std::to_string(text.size() + missing)
+            + "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: "
+            + std::to_string(text.size() + missing)
             + "\r\n\r\n" + text;
         socket->write(answer.c_str(), static_cast<qint64>(answer.size()));
         socket->disconnectFromHost();
@@ -412,21 +413,28 @@ TEST_F(WebRequests, RegistrationChecksTheFormSendsItAndStaysOpen)
         int status;
         std::size_t missing; // bytes the answer falls short of its length
         bool sent;
+        std::string answer; // the server's text
         std::string box;
     };
     const Case cases[] = {
-        { "not connected", kStateDisconnected, "me@x.example", "NZ", true, 200, 0, false,
+        { "not connected", kStateDisconnected, "me@x.example", "NZ", true, 200, 0, false, "Registered",
             "Please connect the programmer!" },
-        { "no country", kStateIdle, "me@x.example", "", true, 200, 0, false, "eMail and Country needed." },
-        { "no e-mail", kStateIdle, "", "NZ", true, 200, 0, false, "eMail and Country needed." },
-        { "updates wanted", kStateIdle, "me@x.example", "New Zealand", true, 200, 0, true, "Registered" },
-        { "no updates", kStateIdle, "me@x.example", "NZ", false, 200, 0, true, "Registered" },
-        { "refused", kStateIdle, "me@x.example", "NZ", true, 403, 0, true, "Registration failed (HTTP 403).\r\nRegistered" },
-        { "cut short", kStateIdle, "me@x.example", "NZ", true, 200, 100, true, "Make sure your web server is running" },
+        { "no country", kStateIdle, "me@x.example", "", true, 200, 0, false, "Registered",
+            "eMail and Country needed." },
+        { "no e-mail", kStateIdle, "", "NZ", true, 200, 0, false, "Registered", "eMail and Country needed." },
+        { "updates wanted", kStateIdle, "me@x.example", "New Zealand", true, 200, 0, true, "Registered",
+            "Registered" },
+        { "no updates", kStateIdle, "me@x.example", "NZ", false, 200, 0, true, "Registered", "Registered" },
+        { "refused", kStateIdle, "me@x.example", "NZ", true, 403, 0, true, "Registered",
+            "Registration failed (HTTP 403).\r\nRegistered" },
+        { "a long answer shows its first 4 KiB", kStateIdle, "me@x.example", "NZ", true, 403, 0, true,
+            std::string(5000, 'r'), "Registration failed (HTTP 403).\r\n" + std::string(4096, 'r') + "..." },
+        { "cut short", kStateIdle, "me@x.example", "NZ", true, 200, 100, true, "Registered",
+            "Make sure your web server is running" },
     };
-    server.text = "Registered";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        server.text = c.answer;
         boxes.Clear();
         server.requests.clear();
         server.status = c.status;
