@@ -26,6 +26,19 @@ RequestTime Now()
         now.time().second() };
 }
 
+// A server's text as a box shows it: at most 4 KiB of it, cut between characters, with "..." to
+// say there was more.
+std::string ServerText(const QByteArray& body)
+{
+    constexpr qsizetype kMaxBytes = 4096;
+    if (body.size() <= kMaxBytes)
+        return QString::fromUtf8(body).toStdString();
+    qsizetype end = kMaxBytes;
+    while (end > 0 && (static_cast<unsigned char>(body[end]) & 0xC0) == 0x80)
+        --end;
+    return QString::fromUtf8(body.left(end)).toStdString() + "...";
+}
+
 // Starts the POST of `address`; `answered` gets the server's answer, a failure to reach it shows
 // its box. False, with the no-server box, when the address is no URL.
 bool Post(const std::string& address, std::function<void(const platform::WebReply&)> answered)
@@ -84,7 +97,7 @@ void CTonrigView::PostNewDeviceRequest(const std::string& address)
 {
     Post(address, [](const platform::WebReply& reply) {
         if (reply.status == 200 || reply.reason == "OK")
-            MessageBox(QString::fromUtf8(reply.body).toStdString());
+            MessageBox(ServerText(reply.body));
         else
             MessageBox(web_texts::kNewDeviceFailed);
     });
@@ -115,7 +128,7 @@ void CTonrigView::OnWarrantyRegister()
 void CTonrigView::PostRegistration(const std::string& address)
 {
     Post(address, [](const platform::WebReply& reply) {
-        const std::string text = QString::fromUtf8(reply.body).toStdString();
+        const std::string text = ServerText(reply.body);
         if (reply.status == 200)
             MessageBox(text);
         else

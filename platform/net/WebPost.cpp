@@ -48,7 +48,12 @@ void PostWebRequest(const WebPostRequest& request, std::function<void(const WebR
         --g_running;
         WebReply result;
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid() && !*timedOut) {
+        // A status line alone is no answer: a connection that broke, or a reply that is not sound
+        // HTTP (a body cut short of its length...), leaves only part of the text. HTTP error
+        // statuses (the content and server errors) are answers.
+        const int error = reply->error();
+        const bool broken = (error > 0 && error < 100) || (error >= 300 && error < 400);
+        if (status.isValid() && !broken && !*timedOut) {
             result.answered = true;
             result.status = status.toInt();
             result.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();

@@ -13,7 +13,8 @@
 namespace platform {
 
 struct WebReply {
-    // False when no HTTP answer came: refused, unknown host, aborted, timed out...
+    // False when no whole HTTP answer came: refused, unknown host, aborted, timed out, the
+    // connection closed before the body's end...
     bool answered = false;
     int status = 0; // the HTTP status code when answered
     QString reason; // its reason phrase

@@ -22,6 +22,9 @@ namespace {
 int ShowBox(const std::string& text, const std::string& caption, UINT type)
 {
     QMessageBox box(QApplication::activeWindow());
+    // A box says its text as it stands: a text that looks like markup (a server's answer...) is
+    // never rendered.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(text));
     box.setWindowTitle(QString::fromStdString(caption.empty() ? kAppTitle : caption));
     switch (type & MB_ICONMASK) {

@@ -1,6 +1,7 @@
 #pragma once
 // The program's own implementations of the injectable services: real message boxes (shown on
-// the GUI thread, whichever thread asks) and the desktop opener. Tests install their own.
+// the GUI thread, whichever thread asks; their text is plain, never markup) and the desktop
+// opener. Tests install their own.
 
 #include "platform/Colour.h"
 

@@ -178,7 +178,10 @@ bool CLanguageDlg::CreateLanguageFile(const std::string& requested)
     }
     const std::string folder = CLanguageLoader::LanguageFolder();
     const QString target = QString::fromStdString(folder) + name + kSuffix;
-    if (QFileInfo::exists(target)) {
+    // A link counts as a file even when it leads nowhere: writing through it would make a file
+    // outside the folder.
+    const QFileInfo info(target);
+    if (info.exists() || info.isSymLink()) {
         MessageBox(platform::Format("Language file <%s%s> already exists.", name.toStdString().c_str(), kSuffix));
         return false;
     }

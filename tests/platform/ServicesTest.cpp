@@ -12,9 +12,12 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMessageBox>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +49,25 @@ TEST(MessageBoxService, WithoutAServiceTheFirstButtonAnswers)
 {
     EXPECT_EQ(MessageBox("x", "y", MB_YESNOCANCEL), IDYES);
     EXPECT_EQ(MessageBox("x", "y", MB_OKCANCEL), IDOK);
+}
+
+TEST(MessageBoxService, TheProgramsBoxesShowMarkupAsPlainText)
+{
+    platform::InstallQtMessageBoxes();
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    // The box is modal: look at it from the event loop, then close it.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        format = box->textFormat();
+        shown = box->text();
+        box->accept();
+    });
+    MessageBox("<b>Thank you</b>");
+    platform::SetMessageBoxService({});
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, "<b>Thank you</b>");
 }
 
 TEST(DesktopOpener, AnswersNotAvailableUntilOneIsInstalled)

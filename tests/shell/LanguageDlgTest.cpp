@@ -311,6 +311,9 @@ TEST_F(LanguageDialog, AddMakesANewFileFromTheTemplateOrSaysWhyNot)
         bool created;
     };
     const std::string folder = Folder().toStdString();
+    // Where a dangling link in the folder points: outside it, and never to be made.
+    QTemporaryDir outside;
+    const QString linkTarget = outside.filePath("elsewhere.txt");
     const std::string created = "New language file <Klingon.dic.txt> created, \r\n  you need to translate all text "
                                 "string to your new lanuage and save it. \r\nPlease send a copy of it to "
                                 "support@ostrand.example for the next software release. \r\n Click Edit button to "
@@ -328,6 +331,15 @@ TEST_F(LanguageDialog, AddMakesANewFileFromTheTemplateOrSaysWhyNot)
         { "a control character", nullptr, "a\tb", { "Invalid language name: a\tb" }, false },
         { "an existing language", [&] { AddLanguage("Klingon.dic.txt", "Klingon", "K"); }, "Klingon",
             { "Language file <Klingon.dic.txt> already exists." }, false },
+        { "a dangling link",
+            [&] {
+                QDir().mkpath(Folder());
+                ASSERT_TRUE(QFile::link(linkTarget, Folder() + "Klingon.dic.txt"));
+            },
+            // (the list, on opening, says it cannot read the link)
+            "Klingon",
+            { folder + "Klingon.dic.txt Language file open error.", "Language file <Klingon.dic.txt> already exists." },
+            false },
         { "no template", [&] { QFile::remove(Template()); }, "Klingon", { "file open error: English.dic.txt" },
             false },
         { "a folder that cannot be written",
@@ -382,6 +394,7 @@ TEST_F(LanguageDialog, AddMakesANewFileFromTheTemplateOrSaysWhyNot)
             EXPECT_FALSE(QFileInfo::exists(made));
         }
         // Nothing was written outside the language folder.
+        EXPECT_FALSE(QFileInfo::exists(linkTarget));
         EXPECT_TRUE(QDir(Folder() + "..").entryList({ "*.dic.txt", "b" }, QDir::Files).isEmpty());
     }
 }

@@ -46,7 +46,8 @@ constexpr const char* kSettingsKey = "Software\\Zelvo USB Programmer\\Settings";
 constexpr const char* kBody = "<RequestStockPrice Symbol=''/>";
 
 // An HTTP server on 127.0.0.1 that records each request and answers as told: a status line and a
-// text, or nothing at all.
+// text, or nothing at all. With `missing` the length it gives is that much longer than the text
+// it sends before it closes.
 class LoopbackHttpServer : public QObject {
 public:
     struct Request {
@@ -71,6 +72,7 @@ public:
     std::string reason = "OK";
     std::string text = "Thank you";
     bool silent = false;
+    std::size_t missing = 0;
     std::vector<Request> requests;
 
 private:
@@ -105,7 +107,8 @@ private:
         if (silent)
             return;
         const std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + reason
-            + "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: " + std::to_string(text.size())
+            + "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: "
+            + std::to_string(text.size() + missing)
             + "\r\n\r\n" + text;
         socket->write(answer.c_str(), static_cast<qint64>(answer.size()));
         socket->disconnectFromHost();
@@ -274,6 +277,25 @@ TEST_F(WebRequests, TheMenusAskForANewChipAndShowTheServersAnswer)
     ASSERT_TRUE(Execute(32975));
     ASSERT_TRUE(WaitForBoxes(3));
     EXPECT_EQ(LastBox(), "Queued");
+
+    // A long answer shows its first 4 KiB, cut between characters.
+    const QString e = QString(QChar(0xE9));
+    server.text = ("a" + e.repeated(3000)).toStdString();
+    ASSERT_TRUE(Execute(32975));
+    ASSERT_TRUE(WaitForBoxes(4));
+    EXPECT_EQ(LastBox(), ("a" + e.repeated(2047)).toStdString() + "...");
+    server.text = std::string(4096, 'b');
+    ASSERT_TRUE(Execute(32975));
+    ASSERT_TRUE(WaitForBoxes(5));
+    EXPECT_EQ(LastBox(), server.text);
+
+    // A body cut short of its length is no answer, whatever the status line said.
+    server.status = 200;
+    server.text = "Request rec";
+    server.missing = 100;
+    ASSERT_TRUE(Execute(32975));
+    ASSERT_TRUE(WaitForBoxes(6));
+    EXPECT_EQ(LastBox(), "Make sure your web server is running");
 }
 
 TEST_F(WebRequests, AnEmptySerialIsSentAndKeptAsTenZerosAndTwoRequestsKeepTheirOwnFields)
@@ -406,24 +428,34 @@ TEST_F(WebRequests, RegistrationChecksTheFormSendsItAndStaysOpen)
         const char* country;
         bool updates;
         int status;
+        std::size_t missing; // bytes the answer falls short of its length
         bool sent;
+        std::string answer; // the server's text
         std::string box;
     };
     const Case cases[] = {
-        { "not connected", kStateDisconnected, "me@x.example", "NZ", true, 200, false,
+        { "not connected", kStateDisconnected, "me@x.example", "NZ", true, 200, 0, false, "Registered",
             "Please connect the programmer!" },
-        { "no country", kStateIdle, "me@x.example", "", true, 200, false, "eMail and Country needed." },
-        { "no e-mail", kStateIdle, "", "NZ", true, 200, false, "eMail and Country needed." },
-        { "updates wanted", kStateIdle, "me@x.example", "New Zealand", true, 200, true, "Registered" },
-        { "no updates", kStateIdle, "me@x.example", "NZ", false, 200, true, "Registered" },
-        { "refused", kStateIdle, "me@x.example", "NZ", true, 403, true, "Registration failed (HTTP 403).\r\nRegistered" },
+        { "no country", kStateIdle, "me@x.example", "", true, 200, 0, false, "Registered",
+            "eMail and Country needed." },
+        { "no e-mail", kStateIdle, "", "NZ", true, 200, 0, false, "Registered", "eMail and Country needed." },
+        { "updates wanted", kStateIdle, "me@x.example", "New Zealand", true, 200, 0, true, "Registered",
+            "Registered" },
+        { "no updates", kStateIdle, "me@x.example", "NZ", false, 200, 0, true, "Registered", "Registered" },
+        { "refused", kStateIdle, "me@x.example", "NZ", true, 403, 0, true, "Registered",
+            "Registration failed (HTTP 403).\r\nRegistered" },
+        { "a long answer shows its first 4 KiB", kStateIdle, "me@x.example", "NZ", true, 403, 0, true,
+            std::string(5000, 'r'), "Registration failed (HTTP 403).\r\n" + std::string(4096, 'r') + "..." },
+        { "cut short", kStateIdle, "me@x.example", "NZ", true, 200, 100, true, "Registered",
+            "Make sure your web server is running" },
     };
-    server.text = "Registered";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        server.text = c.answer;
         boxes.Clear();
         server.requests.clear();
         server.status = c.status;
+        server.missing = c.missing;
         server.reason = c.status == 200 ? "OK" : "Forbidden";
         g_nOperationState = c.state;
         bool checkedAtOpening = false;

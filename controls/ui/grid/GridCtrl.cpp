@@ -1694,6 +1694,8 @@ BOOL CGridCtrl::Load(const QString& path, QChar separator)
             // A line that just fills the chunk ends here: its line end is no line of its own.
             if (file.peek(1) == "\n")
                 file.skip(1);
+            else if (file.peek(2) == "\r\n")
+                file.skip(2);
             else if (const qsizetype tail = IncompleteUtf8Tail(bytes); tail > 0 && file.seek(file.pos() - tail))
                 bytes.chop(tail); // the next line starts with the whole character
         }

@@ -304,6 +304,10 @@ TEST_F(GridFiles, LoadTable)
         // A line that just fills the 1023 bytes is one row: its line end is not another line.
         { "a line of 1023 characters is one row", "h\n" + QByteArray(1023, 'x') + "\ny\n",
             { { "h" }, { QString(1023, 'x') }, { "y" } } },
+        { "a line of 1023 characters then z", "h\n" + QByteArray(1023, 'x') + "\nz\n",
+            { { "h" }, { QString(1023, 'x') }, { "z" } } },
+        { "a line of 1023 characters and CR LF is one row", "h\r\n" + QByteArray(1023, 'x') + "\r\nz\r\n",
+            { { "h" }, { QString(1023, 'x') }, { "z" } } },
         { "a line of 1022 characters and CR LF is one row", "h\r\n" + QByteArray(1022, 'x') + "\r\ny\r\n",
             { { "h" }, { QString(1022, 'x') }, { "y" } } },
         // 1,500 two-byte characters: the line breaks between characters, never inside one.
