@@ -248,7 +248,7 @@ bool CChipDialogs::RunFuses()
         for (std::size_t v = 0; same && v < shown.Values().size(); ++v)
             same = back.Values()[v].read == shown.Values()[v].shown;
         if (!same) {
-            if (written->answer == 0)
+            if (written->fusesRead)
                 m_view.Log(Line(platform::Format(kChipHolds, back.ValuesLine().c_str())), CTonrigView::kLogError);
             MessageBox(kFuseWriteFailed, platform::kAppTitle, MB_OK | MB_ICONERROR);
             return;

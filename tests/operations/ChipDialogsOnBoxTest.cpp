@@ -484,4 +484,16 @@ TEST_F(ChipDialogsOnBox, ABitOutsideTheMaskTheChipDidNotTakeIsNoSuccess)
     EXPECT_EQ(view->m_ConfigWordBuffer[0], shown);
 }
 
+// The write answered [0] but its read back got no answer: no fuse was read.
+TEST_F(ChipDialogsOnBox, AFuseReadBackWithoutAnswerClaimsNoFuses)
+{
+    SelectAndInsert(kTiny2313);
+    SetCfgBits([&](CChipBitsDlg& dialog) {
+        Flip(dialog, 0, 0); // CKDIV8
+        box->AddFault(sim::Fault::OnCode(64, sim::FaultAction::WithholdReply));
+        dialog.OkButton()->click();
+    });
+    EXPECT_EQ(Count(Log(), "The chip holds Fuse Low=0xff, Fuse High=0xff, Fuse Extended=0xff."), 0u) << Log();
+}
+
 } // namespace
