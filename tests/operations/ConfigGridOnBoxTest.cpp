@@ -444,4 +444,35 @@ TEST_F(ConfigGridShippedOnBox, APic18sConfigurationIsEditedInTheGridAndWritten)
     EXPECT_TRUE(GridOnTab());
 }
 
+// An arrow key in an open setting list applies the next setting at once; Esc then goes back to
+// the setting the cell had, in the word and the descriptor as in the cell.
+TEST_F(ConfigGridOnBox, EscAfterAnArrowLeavesTheCellAndTheWordAgreeing)
+{
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    CGridInPlaceList* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(Grid().Description().Word(0).m_nValue, 0x27) << "the arrow picks RC at once";
+    ASSERT_EQ(Pic().m_ConfigValue[1], 0x27);
+    QTest::keyClick(list->Edit(), Qt::Key_Escape);
+    Settle();
+    EXPECT_FALSE(Grid().IsItemEditing(1, CConfigGrid::kSettingColumn));
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x22);
+    EXPECT_EQ(view->m_ConfigWordBuffer[1], 0x22);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x22");
+
+    // Esc with no pick changes nothing.
+    Pic().m_bConfigSupplied = false;
+    list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list->Edit(), Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+}
+
 } // namespace
