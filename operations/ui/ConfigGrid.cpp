@@ -31,6 +31,13 @@ CConfigGrid::CConfigGrid()
     SetOwnerHandler([this](GridNotify& notify) {
         if (notify.code == GN_BEGINEDIT && editsLocked && editsLocked())
             return -1;
+        // A setting's text that ends an edit (typed, or pasted with no editor) is a pick of it;
+        // one the records do not take stays out of the cell.
+        if (notify.code == GN_ENDEDIT && notify.col == kSettingColumn && notify.item) {
+            const CGridCellBase* cell = GetCell(notify.row, notify.col);
+            const int index = cell ? static_cast<int>(cell->m_Choices.indexOf(notify.item->strText)) : -1;
+            return ApplyOnRow(notify.row, index) ? 0 : -1;
+        }
         return 0;
     });
 }
@@ -124,13 +131,17 @@ BOOL CConfigGrid::OnSelectionChanged(int index)
 
 void CConfigGrid::OnGridClick(int index)
 {
-    const int row = GetFocusCell().row;
+    ApplyOnRow(GetFocusCell().row, index);
+}
+
+bool CConfigGrid::ApplyOnRow(int row, int index)
+{
     int w = 0;
     int f = 0;
     if (!m_Description.FieldAtRow(row, w, f))
-        return;
+        return false;
     if (!m_Description.ApplySetting(w, f, index, g_CurrentDevice.m_pPicConfig.get()))
-        return;
+        return false;
     // The word's first row is the nearest one above with a value.
     int first = row;
     while (first > 1 && GetItemText(first, kValueColumn).trimmed().isEmpty())
@@ -140,6 +151,7 @@ void CConfigGrid::OnGridClick(int index)
     Refresh();
     if (onWordsChanged)
         onWordsChanged();
+    return true;
 }
 
 BOOL CConfigGrid::ValidateCellText(int row, int col, const QString& text)

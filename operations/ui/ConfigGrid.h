@@ -63,6 +63,8 @@ public:
     BOOL ValidateCellText(int row, int col, const QString& text) override;
 
 private:
+    // Applies setting `index` of the field on grid row `row`; false when there is none.
+    bool ApplyOnRow(int row, int index);
     void SetCell(int row, int col, const QString& text, UINT format, int editorKind);
     CConfigDescription m_Description;
 };

@@ -475,4 +475,45 @@ TEST_F(ConfigGridOnBox, EscAfterAnArrowLeavesTheCellAndTheWordAgreeing)
     EXPECT_FALSE(Pic().m_bConfigSupplied);
 }
 
+// A setting's text pasted with no editor open, or typed into the list, is a pick of it; a text
+// that is no choice (a paste of anything, Delete) leaves the cell and the word as they were.
+TEST_F(ConfigGridOnBox, APastedOrTypedChoiceIsAppliedOrRefused)
+{
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    Pic().m_bConfigSupplied = false;
+    for (const char* refused : { "foo", "" }) {
+        SCOPED_TRACE(refused);
+        EXPECT_FALSE(Grid().ReplaceCellText(1, CConfigGrid::kSettingColumn, refused));
+        EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+        EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+        EXPECT_FALSE(Pic().m_bConfigSupplied);
+    }
+    EXPECT_TRUE(Grid().ReplaceCellText(1, CConfigGrid::kSettingColumn, "RC"));
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "RC");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x27);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x27);
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+    EXPECT_EQ(view->m_ConfigWordBuffer[1], 0x27);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x27");
+    // A paste onto a word's further row changes that word, not the focus cell's.
+    Grid().SetFocusCell(3, CConfigGrid::kSettingColumn);
+    EXPECT_TRUE(Grid().ReplaceCellText(2, CConfigGrid::kSettingColumn, "On"));
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x07);
+    EXPECT_EQ(Grid().Description().Word(1).m_nValue, 0xE1);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x07");
+
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    CGridInPlaceList* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    list->Edit()->selectAll();
+    QTest::keyClicks(list->Edit(), "RC");
+    QTest::keyClick(list->Edit(), Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "RC");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x27);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x27);
+}
+
 } // namespace
