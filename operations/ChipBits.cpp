@@ -157,6 +157,20 @@ std::vector<std::uint8_t> ChipBits::ConfigBytes() const
     return bytes;
 }
 
+std::vector<std::uint8_t> ChipBits::ConfigEditableMask() const
+{
+    std::vector<std::uint8_t> bytes;
+    for (const ChipBitValue& v : m_values) {
+        std::uint32_t mask = 0;
+        for (int c = 0; c < v.width && c < static_cast<int>(v.editable.size()); ++c)
+            if (v.editable[static_cast<std::size_t>(c)])
+                mask |= v.BitOf(c);
+        bytes.push_back(static_cast<std::uint8_t>(mask));
+        bytes.push_back(static_cast<std::uint8_t>(mask >> 8));
+    }
+    return bytes;
+}
+
 std::array<std::uint8_t, 3> ChipBits::FuseBytes() const
 {
     std::array<std::uint8_t, 3> fuses = m_fusesRead;

@@ -56,6 +56,8 @@ public:
     // The results, from the shown values.
     // Configuration: the descriptor's bytes, low byte first, as many as were read.
     std::vector<std::uint8_t> ConfigBytes() const;
+    // Configuration: per byte of ConfigBytes(), the bits the user may change.
+    std::vector<std::uint8_t> ConfigEditableMask() const;
     // Fuses: f0 low, f1 high, f2 extended; a byte that is not shown keeps what was read.
     std::array<std::uint8_t, 3> FuseBytes() const;
     // The control byte 1010 A2 A1 A0 0.

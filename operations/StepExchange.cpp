@@ -60,6 +60,7 @@ void TakeFuses(FuseExchange& out, const ExchangeResult& read)
         return;
     }
     std::copy_n(read.reply.begin(), 3, out.fuses.begin());
+    out.fusesRead = true;
 }
 
 } // namespace
@@ -87,8 +88,10 @@ FuseExchange WriteFusesExchange(ExchangeLink& link, const std::array<std::uint8_
             status = link.Send(read);
             std::uint8_t reply[kReplyPacketBytes] {};
             n = status == ExchangeLink::Status::Ok ? link.Read(reply, status) : 0;
-            if (n >= 3)
+            if (n >= 3) {
                 std::copy_n(reply, 3, out.fuses.begin());
+                out.fusesRead = true;
+            }
         }
     }
     if (n <= 0 || (out.answer == 0 && n < 3))

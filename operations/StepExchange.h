@@ -61,6 +61,8 @@ struct FuseExchange {
     StepKind kind = StepKind::Done;
     int answer = -1;
     std::array<std::uint8_t, 3> fuses { 0xFF, 0xFF, 0xFF };
+    // True when `fuses` came from the chip; otherwise they are the defaults above.
+    bool fusesRead = false;
 };
 // Read voltages, P_READ_FUSE, a 64-byte reply, P_POWER_DOWN.
 FuseExchange ReadFusesExchange(ExchangeLink& link);

@@ -169,9 +169,14 @@ bool CChipDialogs::RunConfiguration()
             dlg.CloseUnchanged();
             return;
         }
+        // Every bit the user could change counts, not only those under the descriptor's mask
+        // (on 14-bit cores that leaves out bits 6 and 7 of the low byte).
+        const std::vector<std::uint8_t> editable = shown.ConfigEditableMask();
         bool same = written->kind == StepKind::Done && written->bytes.size() >= bytes.size();
-        for (std::size_t i = 0; same && i < bytes.size(); ++i)
-            same = (written->bytes[i] & write.mask[i]) == (bytes[i] & write.mask[i]);
+        for (std::size_t i = 0; same && i < bytes.size(); ++i) {
+            const std::uint8_t checked = write.mask[i] | (i < editable.size() ? editable[i] : 0);
+            same = (written->bytes[i] & checked) == (bytes[i] & checked);
+        }
         if (!same) {
             if (!written->bytes.empty()) {
                 CPicConfigInfo held = *g_CurrentDevice.m_pPicConfig;
@@ -243,7 +248,7 @@ bool CChipDialogs::RunFuses()
         for (std::size_t v = 0; same && v < shown.Values().size(); ++v)
             same = back.Values()[v].read == shown.Values()[v].shown;
         if (!same) {
-            if (written->answer == 0)
+            if (written->fusesRead)
                 m_view.Log(Line(platform::Format(kChipHolds, back.ValuesLine().c_str())), CTonrigView::kLogError);
             MessageBox(kFuseWriteFailed, platform::kAppTitle, MB_OK | MB_ICONERROR);
             return;

@@ -29,8 +29,17 @@ CConfigGrid::CConfigGrid()
     SetDragAndDrop(FALSE);
     editsLocked = [] { return g_LinkLease.IsHeld(); };
     SetOwnerHandler([this](GridNotify& notify) {
-        if (notify.code == GN_BEGINEDIT && editsLocked && editsLocked())
+        // Only a setting cell takes a text: the others show the records.
+        if (notify.code == GN_BEGINEDIT
+            && (notify.col != kSettingColumn || notify.row < GetFixedRowCount() || (editsLocked && editsLocked())))
             return -1;
+        // A setting's text that ends an edit (typed, or pasted with no editor) is a pick of it;
+        // one the records do not take stays out of the cell.
+        if (notify.code == GN_ENDEDIT && notify.col == kSettingColumn && notify.item) {
+            const CGridCellBase* cell = GetCell(notify.row, notify.col);
+            const int index = cell ? static_cast<int>(cell->m_Choices.indexOf(notify.item->strText)) : -1;
+            return ApplyOnRow(notify.row, index) ? 0 : -1;
+        }
         return 0;
     });
 }
@@ -49,8 +58,20 @@ void CConfigGrid::SetCell(int row, int col, const QString& text, UINT format, in
     item.strText = text;
     item.nFormat = format;
     SetItem(&item);
-    if (CGridCellBase* cell = GetCell(row, col))
+    if (CGridCellBase* cell = GetCell(row, col)) {
         cell->m_nEditorKind = editorKind;
+        // Delete, Cut and Paste reach every cell that is not read-only.
+        if (editorKind == kNoEditor)
+            cell->SetState(cell->GetState() | GCS_READONLY);
+    }
+}
+
+int CConfigGrid::FirstRowOfWord(int word) const
+{
+    int row = GetFixedRowCount();
+    for (int w = 0; w < word && w < m_Description.WordCount(); ++w)
+        row += CConfigDescription::FieldCount(m_Description.Word(w));
+    return row;
 }
 
 void CConfigGrid::FillHeaderRow()
@@ -124,22 +145,23 @@ BOOL CConfigGrid::OnSelectionChanged(int index)
 
 void CConfigGrid::OnGridClick(int index)
 {
-    const int row = GetFocusCell().row;
+    ApplyOnRow(GetFocusCell().row, index);
+}
+
+bool CConfigGrid::ApplyOnRow(int row, int index)
+{
     int w = 0;
     int f = 0;
     if (!m_Description.FieldAtRow(row, w, f))
-        return;
+        return false;
     if (!m_Description.ApplySetting(w, f, index, g_CurrentDevice.m_pPicConfig.get()))
-        return;
-    // The word's first row is the nearest one above with a value.
-    int first = row;
-    while (first > 1 && GetItemText(first, kValueColumn).trimmed().isEmpty())
-        --first;
+        return false;
     const CConfigDescription& records = m_Description;
-    SetItemText(first, kValueColumn, "0x" + Upper(platform::Format("%02x", records.Word(w).m_nValue)));
+    SetItemText(FirstRowOfWord(w), kValueColumn, "0x" + Upper(platform::Format("%02x", records.Word(w).m_nValue)));
     Refresh();
     if (onWordsChanged)
         onWordsChanged();
+    return true;
 }
 
 BOOL CConfigGrid::ValidateCellText(int row, int col, const QString& text)

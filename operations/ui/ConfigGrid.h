@@ -63,6 +63,10 @@ public:
     BOOL ValidateCellText(int row, int col, const QString& text) override;
 
 private:
+    // Applies setting `index` of the field on grid row `row`; false when there is none.
+    bool ApplyOnRow(int row, int index);
+    // The grid row of word `word`'s first field, the one that shows its address and value.
+    int FirstRowOfWord(int word) const;
     void SetCell(int row, int col, const QString& text, UINT format, int editorKind);
     CConfigDescription m_Description;
 };

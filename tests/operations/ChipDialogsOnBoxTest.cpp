@@ -454,4 +454,46 @@ TEST_F(ChipDialogsOnBox, AnEepromStrappedElsewhereIsReachedOnceItsAddressIsSet)
     }
 }
 
+// A bit outside m_ConfigMask (BOREN, bit 6 of a 14-bit word) that the chip does not take.
+TEST_F(ChipDialogsOnBox, ABitOutsideTheMaskTheChipDidNotTakeIsNoSuccess)
+{
+    SelectAndInsert(kPic14);
+    CPicConfigInfo& pic = *g_CurrentDevice.m_pPicConfig;
+    ASSERT_EQ(ChipWord(), (std::vector<std::uint8_t> { 0xFF, 0x3F }));
+    const auto held = pic.m_ConfigValue;
+    const bool supplied = pic.m_bConfigSupplied;
+    const auto shown = view->m_ConfigWordBuffer[0];
+    {
+        std::lock_guard lock(box->Mutex());
+        sim::Chip& chip = *box->ChipSocket().Get();
+        const auto at = chip.LocateWord(chip.Facts().pic.configWordAddress);
+        ASSERT_TRUE(at);
+        chip.Conditions().flipAfterWrite.push_back({ at->first, at->second + 1, 0x40 });
+        chip.Conditions().flipAfterWrite.push_back({ sim::ChipMemory::ConfigWords, 1, 0x40 });
+    }
+    SetCfgBits([&](CChipBitsDlg& dialog) {
+        ASSERT_EQ(dialog.Grid(0)->GetItemText(0, 8), "BOREN");
+        Flip(dialog, 0, 7);
+        EXPECT_EQ(dialog.ValueLabel(0)->text(), "0x3fbf");
+        dialog.OkButton()->click();
+    });
+    EXPECT_EQ(ChipWord(), (std::vector<std::uint8_t> { 0xFF, 0x3F })) << "the chip kept BOREN";
+    EXPECT_EQ(BoxTextsOnly(), std::vector<std::string> { kConfigWriteFailedText }) << Log();
+    EXPECT_EQ(pic.m_ConfigValue, held) << "the descriptor claims a word the chip does not hold";
+    EXPECT_EQ(pic.m_bConfigSupplied, supplied);
+    EXPECT_EQ(view->m_ConfigWordBuffer[0], shown);
+}
+
+// The write answered [0] but its read back got no answer: no fuse was read.
+TEST_F(ChipDialogsOnBox, AFuseReadBackWithoutAnswerClaimsNoFuses)
+{
+    SelectAndInsert(kTiny2313);
+    SetCfgBits([&](CChipBitsDlg& dialog) {
+        Flip(dialog, 0, 0); // CKDIV8
+        box->AddFault(sim::Fault::OnCode(64, sim::FaultAction::WithholdReply));
+        dialog.OkButton()->click();
+    });
+    EXPECT_EQ(Count(Log(), "The chip holds Fuse Low=0xff, Fuse High=0xff, Fuse Extended=0xff."), 0u) << Log();
+}
+
 } // namespace

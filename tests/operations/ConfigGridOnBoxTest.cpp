@@ -444,4 +444,124 @@ TEST_F(ConfigGridShippedOnBox, APic18sConfigurationIsEditedInTheGridAndWritten)
     EXPECT_TRUE(GridOnTab());
 }
 
+const char* const kThreeFieldPic18 = "pgmmem (region=0x0-0x3FFF)\n"
+                                     "cfgmem (region=0x300000-0x30000D)\n"
+                                     "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
+                                     "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
+                                     "setting (req=0xF value=0x2 desc=\"HS\")\n"
+                                     "setting (req=0xF value=0x7 desc=\"RC\")\n"
+                                     "cfgbits (key=CONFIG2H addr=0x300003 unused=0x0)\n"
+                                     "field (key=WDT mask=0x1 desc=\"Watchdog\" init=0x1)\n"
+                                     "setting (req=0x1 value=0x1 desc=\"On\")\n"
+                                     "setting (req=0x1 value=0x0 desc=\"Off\")\n"
+                                     "field (key=PS mask=0x6 desc=\"Postscale\" init=0x6)\n"
+                                     "setting (req=0x6 value=0x6 desc=\"Big\")\n"
+                                     "setting (req=0x6 value=0x2 desc=\"Small\")\n";
+
+// Delete, Cut and Paste reach only the setting cells: the address, value and category cells show
+// the records, and a pick finds its word's value cell from the records, whatever the cells say.
+TEST_F(ConfigGridOnBox, DeleteOrPasteCannotRewriteTheAddressOrValueCells)
+{
+    LoadFile(kPic18, "TEST18", kThreeFieldPic18);
+    ShowGrid();
+    ASSERT_EQ(Text(1, CConfigGrid::kValueColumn), "0x02");
+    ASSERT_EQ(Text(2, CConfigGrid::kValueColumn), "0x07");
+    for (int col : { CConfigGrid::kAddressColumn, CConfigGrid::kValueColumn, CConfigGrid::kCategoryColumn }) {
+        for (int row : { 0, 1, 2, 3 }) {
+            SCOPED_TRACE(row * 10 + col);
+            const QString before = Text(row, col);
+            EXPECT_FALSE(Grid().ReplaceCellText(row, col, "0x99"));
+            EXPECT_FALSE(Grid().ReplaceCellText(row, col, ""));
+            EXPECT_EQ(Text(row, col), before);
+        }
+        // Nor does an editor open on them.
+        Grid().SetFocusCell(2, col);
+        Grid().BeginCellEdit(2, col, QPoint(-1, -1), GridEditStart::Key(GRID_KEY_F2));
+        EXPECT_FALSE(Grid().IsItemEditing(2, col));
+    }
+    Grid().SetSelectedRange(CGridCellSpan(1, 0, 3, CConfigGrid::kCategoryColumn), TRUE);
+    Grid().ClearSelectedText();
+    EXPECT_EQ(Text(2, CConfigGrid::kValueColumn), "0x07");
+    EXPECT_EQ(Text(2, CConfigGrid::kAddressColumn), "0x300003");
+
+    // A second word's further row: its value shows on the word's first row even with that cell blank.
+    Grid().SetItemText(2, CConfigGrid::kValueColumn, " ");
+    Pick(3, 1);
+    EXPECT_EQ(Grid().Description().Word(1).m_nValue, 0x03);
+    EXPECT_EQ(Text(2, CConfigGrid::kValueColumn), "0x03");
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x02") << "the first word's cell shows the second word";
+}
+
+// An arrow key in an open setting list applies the next setting at once; Esc then goes back to
+// the setting the cell had, in the word and the descriptor as in the cell.
+TEST_F(ConfigGridOnBox, EscAfterAnArrowLeavesTheCellAndTheWordAgreeing)
+{
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    CGridInPlaceList* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(Grid().Description().Word(0).m_nValue, 0x27) << "the arrow picks RC at once";
+    ASSERT_EQ(Pic().m_ConfigValue[1], 0x27);
+    QTest::keyClick(list->Edit(), Qt::Key_Escape);
+    Settle();
+    EXPECT_FALSE(Grid().IsItemEditing(1, CConfigGrid::kSettingColumn));
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x22);
+    EXPECT_EQ(view->m_ConfigWordBuffer[1], 0x22);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x22");
+
+    // Esc with no pick changes nothing.
+    Pic().m_bConfigSupplied = false;
+    list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    QTest::keyClick(list->Edit(), Qt::Key_Escape);
+    Settle();
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+}
+
+// A setting's text pasted with no editor open, or typed into the list, is a pick of it; a text
+// that is no choice (a paste of anything, Delete) leaves the cell and the word as they were.
+TEST_F(ConfigGridOnBox, APastedOrTypedChoiceIsAppliedOrRefused)
+{
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    Pic().m_bConfigSupplied = false;
+    for (const char* refused : { "foo", "" }) {
+        SCOPED_TRACE(refused);
+        EXPECT_FALSE(Grid().ReplaceCellText(1, CConfigGrid::kSettingColumn, refused));
+        EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "HS");
+        EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x22);
+        EXPECT_FALSE(Pic().m_bConfigSupplied);
+    }
+    EXPECT_TRUE(Grid().ReplaceCellText(1, CConfigGrid::kSettingColumn, "RC"));
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "RC");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x27);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x27);
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+    EXPECT_EQ(view->m_ConfigWordBuffer[1], 0x27);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x27");
+    // A paste onto a word's further row changes that word, not the focus cell's.
+    Grid().SetFocusCell(3, CConfigGrid::kSettingColumn);
+    EXPECT_TRUE(Grid().ReplaceCellText(2, CConfigGrid::kSettingColumn, "On"));
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x07);
+    EXPECT_EQ(Grid().Description().Word(1).m_nValue, 0xE1);
+    EXPECT_EQ(Text(1, CConfigGrid::kValueColumn), "0x07");
+
+    LoadFile(kPic18, "TEST18", kTwoWordPic18);
+    ShowGrid();
+    CGridInPlaceList* list = OpenList(1);
+    ASSERT_NE(list, nullptr);
+    list->Edit()->selectAll();
+    QTest::keyClicks(list->Edit(), "RC");
+    QTest::keyClick(list->Edit(), Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(Text(1, CConfigGrid::kSettingColumn), "RC");
+    EXPECT_EQ(Grid().Description().Word(0).m_nValue, 0x27);
+    EXPECT_EQ(Pic().m_ConfigValue[1], 0x27);
+}
+
 } // namespace

@@ -72,6 +72,7 @@ CGridInPlaceList::CGridInPlaceList(CGridCtrl* grid, const WinRect& rect, DWORD c
 
     // Only a user's pick: the initial selection above has already happened.
     connect(this, &QComboBox::activated, this, [this](int picked) {
+        m_bPicked = true;
         if (m_pGrid)
             m_pGrid->OnSelectionChanged(picked);
     });
@@ -138,6 +139,20 @@ void CGridInPlaceList::mouseReleaseEvent(QMouseEvent* event)
 void CGridInPlaceList::RestoreInitialText()
 {
     const int index = findText(m_sInitText, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    // The grid already heard of a pick in this edit (an arrow key picks at once): going back is
+    // a pick of the first choice, or, with no choice to go back to, the pick stands.
+    if (m_bPicked) {
+        if (index < 0)
+            return;
+        if (index != currentIndex()) {
+            setCurrentIndex(index);
+            if (isEditable())
+                setEditText(m_sInitText);
+            if (m_pGrid)
+                m_pGrid->OnSelectionChanged(index);
+            return;
+        }
+    }
     if (index >= 0)
         setCurrentIndex(index);
     if (isEditable())

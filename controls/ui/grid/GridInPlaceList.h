@@ -64,5 +64,7 @@ private:
     Qt::KeyboardModifiers m_LastModifiers;
     bool m_bExitOnArrows = false;
     bool m_bEnded = false;
+    // True once a pick went to the grid's OnSelectionChanged.
+    bool m_bPicked = false;
     int m_nMeasuredWidth = 0;
 };
