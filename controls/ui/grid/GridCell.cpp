@@ -17,6 +17,23 @@
 
 #include <algorithm>
 
+namespace {
+
+// A fixed cell's raised edge, light above and left and dark below and right, on the rectangle's
+// own edges; the rectangle then shrinks by the edge.
+void DrawRaisedFixedEdge(QPainter& painter, WinRect& rect)
+{
+    const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
+    DrawLine(painter, rect.right, rect.top, rect.left, rect.top, light);
+    DrawLine(painter, rect.left, rect.top, rect.left, rect.bottom, light);
+    DrawLine(painter, rect.right, rect.top, rect.right, rect.bottom, dark);
+    DrawLine(painter, rect.right, rect.bottom, rect.left, rect.bottom, dark);
+    rect.Deflate(1, 1);
+}
+
+} // namespace
+
 CGridDefaultCell* CGridCellBase::GetDefaultCell() const
 {
     CGridCtrl* grid = GetGrid();
@@ -103,13 +120,7 @@ BOOL CGridCellBase::Draw(QPainter* painter, int row, int col, WinRect rect, BOOL
             DrawEdge(*painter, rect, BDR_SUNKENINNER, BF_RECT);
             rect.Deflate(1, 1);
         } else {
-            const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-            const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
-            DrawLine(*painter, rect.right, rect.top, rect.left, rect.top, light);
-            DrawLine(*painter, rect.left, rect.top, rect.left, rect.bottom, light);
-            DrawLine(*painter, rect.right, rect.top, rect.right, rect.bottom, dark);
-            DrawLine(*painter, rect.right, rect.bottom, rect.left, rect.bottom, dark);
-            rect.Deflate(1, 1);
+            DrawRaisedFixedEdge(*painter, rect);
         }
     }
 
@@ -189,13 +200,7 @@ BOOL CGridCellBase::PrintCell(QPainter* painter, int /*row*/, int /*col*/, WinRe
     painter->setPen(platform::ToQColor(text));
     painter->setFont(GetFontObject());
     if (IsFixed() && grid->GetLineStyle() != 0) {
-        const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
-        const COLORREF dark = GetSysColor(COLOR_3DDKSHADOW);
-        DrawLine(*painter, rect.right, rect.top, rect.left, rect.top, light);
-        DrawLine(*painter, rect.left, rect.top, rect.left, rect.bottom, light);
-        DrawLine(*painter, rect.right, rect.top, rect.right, rect.bottom, dark);
-        DrawLine(*painter, rect.right, rect.bottom, rect.left, rect.bottom, dark);
-        rect.Deflate(1, 1);
+        DrawRaisedFixedEdge(*painter, rect);
     }
     const int margin = static_cast<int>(GetMargin());
     rect.left += margin;

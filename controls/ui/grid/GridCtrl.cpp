@@ -2056,33 +2056,11 @@ BOOL CGridCtrl::IsOverColumnBorder(QPoint point)
 
 BOOL CGridCtrl::IsCellVisible(int row, int col)
 {
-    if (!IsValid(row, col))
-        return FALSE;
-    const CGridCellPos topLeft = GetTopleftNonFixedCell();
-    if ((col >= m_nHeaderColumns && col < topLeft.col) || (row >= m_nHeaderRows && row < topLeft.row))
+    QPoint origin;
+    if (!GetCellOrigin(row, col, &origin))
         return FALSE;
     const WinRect client = GetClientRect();
-    int x = 0;
-    if (col < m_nHeaderColumns) {
-        for (int i = 0; i < col; ++i)
-            x += GetColumnWidth(i);
-    } else {
-        x = GetFixedColumnWidth();
-        for (int i = topLeft.col; i < col; ++i)
-            x += GetColumnWidth(i);
-    }
-    if (x >= client.right)
-        return FALSE;
-    int y = 0;
-    if (row < m_nHeaderRows) {
-        for (int i = 0; i < row; ++i)
-            y += GetRowHeight(i);
-    } else {
-        y = GetFixedRowHeight();
-        for (int i = topLeft.row; i < row; ++i)
-            y += GetRowHeight(i);
-    }
-    return y < client.bottom ? TRUE : FALSE;
+    return origin.x() < client.right && origin.y() < client.bottom ? TRUE : FALSE;
 }
 
 // ---- focus ----------------------------------------------------------------------------------

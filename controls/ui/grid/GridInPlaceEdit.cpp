@@ -105,6 +105,28 @@ bool TakeEditorKeys(QEvent* event, bool exitOnArrows, const std::function<void(U
     return false;
 }
 
+void FinishEdit(QWidget* editor, CGridCtrl* grid, int row, int col, const QString& text, UINT lastKey,
+    Qt::KeyboardModifiers modifiers)
+{
+    GRID_EDIT_NOTIFY notify;
+    notify.hwndFrom = editor;
+    notify.idFrom = static_cast<UINT>(editor->objectName().toUInt());
+    notify.item.mask = GI_TEXT | GI_DATA;
+    notify.item.row = row;
+    notify.item.col = col;
+    notify.item.strText = text;
+    notify.item.lParam = static_cast<qintptr>(lastKey);
+    notify.modifiers = modifiers;
+    // The grid is told first; the continuation may open the next editor and take the focus.
+    if (grid) {
+        if (editor->hasFocus())
+            grid->setFocus(Qt::OtherFocusReason);
+        grid->OnInPlaceEditDone(&notify);
+    }
+    editor->hide();
+    editor->deleteLater();
+}
+
 } // namespace gridedit
 
 CGridInPlaceEdit::CGridInPlaceEdit(CGridCtrl* grid, const WinRect& rect, UINT alignment, UINT id, int row, int col,
@@ -217,21 +239,5 @@ void CGridInPlaceEdit::EndEdit()
     if (m_bEnded)
         return;
     m_bEnded = true;
-    GRID_EDIT_NOTIFY notify;
-    notify.hwndFrom = this;
-    notify.idFrom = static_cast<UINT>(objectName().toUInt());
-    notify.item.mask = GI_TEXT | GI_DATA;
-    notify.item.row = m_nRow;
-    notify.item.col = m_nColumn;
-    notify.item.strText = text();
-    notify.item.lParam = static_cast<qintptr>(m_nLastKey);
-    notify.modifiers = m_LastModifiers;
-    // The grid is told first; the continuation may open the next editor and take the focus.
-    if (m_pGrid) {
-        if (hasFocus())
-            m_pGrid->setFocus(Qt::OtherFocusReason);
-        m_pGrid->OnInPlaceEditDone(&notify);
-    }
-    hide();
-    deleteLater();
+    gridedit::FinishEdit(this, m_pGrid, m_nRow, m_nColumn, text(), m_nLastKey, m_LastModifiers);
 }

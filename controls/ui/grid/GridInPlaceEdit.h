@@ -42,6 +42,10 @@ bool IsAltKey(const QKeyEvent* event);
 // that leaves it and of the Alt keys, and Tab and Backtab before Qt moves the focus with them
 // (they go to `leave`). True when the event was taken.
 bool TakeEditorKeys(QEvent* event, bool exitOnArrows, const std::function<void(UINT, Qt::KeyboardModifiers)>& leave);
+// The end of `editor`'s edit: the record of the cell, its text and the last key goes to the grid
+// (which first gets the focus back if the editor has it), then the editor hides and is deleted later.
+void FinishEdit(QWidget* editor, CGridCtrl* grid, int row, int col, const QString& text, UINT lastKey,
+    Qt::KeyboardModifiers modifiers);
 
 } // namespace gridedit
 

@@ -184,21 +184,7 @@ void CGridInPlaceList::EndEdit()
     if (m_bEnded)
         return;
     m_bEnded = true;
-    GRID_EDIT_NOTIFY notify;
-    notify.hwndFrom = this;
-    notify.idFrom = static_cast<UINT>(objectName().toUInt());
-    notify.item.mask = GI_TEXT | GI_DATA;
-    notify.item.row = m_nRow;
-    notify.item.col = m_nColumn;
-    notify.item.strText = currentText();
-    notify.item.lParam = static_cast<qintptr>(m_nLastKey);
-    notify.modifiers = m_LastModifiers;
+    const QString endText = currentText();
     hidePopup();
-    if (m_pGrid) {
-        if (hasFocus())
-            m_pGrid->setFocus(Qt::OtherFocusReason);
-        m_pGrid->OnInPlaceEditDone(&notify);
-    }
-    hide();
-    deleteLater();
+    gridedit::FinishEdit(this, m_pGrid, m_nRow, m_nColumn, endText, m_nLastKey, m_LastModifiers);
 }

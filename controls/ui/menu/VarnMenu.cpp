@@ -788,30 +788,41 @@ VarnMenu* VarnMenu::AppendPopup(const QString& text)
 
 // ---- changing items -------------------------------------------------------------------------
 
-BOOL VarnMenu::SetItemImage(const std::optional<QString>& text, UINT command, int imageResource)
+bool VarnMenu::ChangeCommandItems(
+    const std::optional<QString>& text, UINT command, const std::function<void(VarnMenuItemRecord&)>& change)
 {
     int position = -1;
     VarnMenu* holder = FindCommandItem(command, position);
-    if (!holder) {
-        // No item yet: the command's shared image is stored for the items it gets later.
-        NewRecord(QString(), command, imageResource);
-        return FALSE;
-    }
+    if (!holder)
+        return false;
     std::vector<VarnMenu*> menus;
     std::vector<int> positions;
     while (holder) {
         VarnMenuItemRecord& record = *holder->m_ItemRecords[static_cast<size_t>(position)];
         if (text)
             record.SetText(*text);
-        record.m_nImageResource = -1;
-        record.m_nImageIndex = -1;
-        record.m_pImages.reset();
-        record.m_nGlobalImage = NewRecord(QString(), command, imageResource)->m_nGlobalImage;
+        change(record);
         record.m_nFlags = (record.m_nFlags & ~MF_BYPOSITION) | MF_OWNERDRAW;
         record.m_nCommand = command;
         menus.push_back(holder);
         positions.push_back(position);
         holder = FindNextCommandItem(command, position, menus, positions);
+    }
+    return true;
+}
+
+BOOL VarnMenu::SetItemImage(const std::optional<QString>& text, UINT command, int imageResource)
+{
+    const bool found = ChangeCommandItems(text, command, [&](VarnMenuItemRecord& record) {
+        record.m_nImageResource = -1;
+        record.m_nImageIndex = -1;
+        record.m_pImages.reset();
+        record.m_nGlobalImage = NewRecord(QString(), command, imageResource)->m_nGlobalImage;
+    });
+    if (!found) {
+        // No item yet: the command's shared image is stored for the items it gets later.
+        NewRecord(QString(), command, imageResource);
+        return FALSE;
     }
     return TRUE;
 }
@@ -819,30 +830,18 @@ BOOL VarnMenu::SetItemImage(const std::optional<QString>& text, UINT command, in
 BOOL VarnMenu::SetItemImageFromList(
     const std::optional<QString>& text, UINT command, const ImageList* images, int index, bool keepWhenNull)
 {
-    int position = -1;
-    VarnMenu* holder = FindCommandItem(command, position);
-    if (!holder) {
-        if (images)
-            StoreGlobalImage(*images, index, command);
-        return FALSE;
-    }
-    std::vector<VarnMenu*> menus;
-    std::vector<int> positions;
-    while (holder) {
-        VarnMenuItemRecord& record = *holder->m_ItemRecords[static_cast<size_t>(position)];
-        if (text)
-            record.SetText(*text);
+    const bool found = ChangeCommandItems(text, command, [&](VarnMenuItemRecord& record) {
         if (images || !keepWhenNull) {
             record.m_nImageResource = -1;
             record.m_nImageIndex = -1;
             if (images)
                 record.m_nGlobalImage = StoreGlobalImage(*images, index, command);
         }
-        record.m_nFlags = (record.m_nFlags & ~MF_BYPOSITION) | MF_OWNERDRAW;
-        record.m_nCommand = command;
-        menus.push_back(holder);
-        positions.push_back(position);
-        holder = FindNextCommandItem(command, position, menus, positions);
+    });
+    if (!found) {
+        if (images)
+            StoreGlobalImage(*images, index, command);
+        return FALSE;
     }
     return TRUE;
 }

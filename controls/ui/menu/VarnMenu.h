@@ -273,6 +273,10 @@ private:
         std::unique_ptr<VarnMenu> popup);
     BOOL SetItemImageFromList(
         const std::optional<QString>& text, UINT command, const ImageList* images, int index, bool keepWhenNull);
+    // Every item of `command` in this menu and its popups: the new text if any, then `change` on its
+    // record, which then draws itself and keeps the command. False when there is no such item.
+    bool ChangeCommandItems(
+        const std::optional<QString>& text, UINT command, const std::function<void(VarnMenuItemRecord&)>& change);
     BOOL RemoveOrDelete(UINT position, UINT flags, Removal how);
     int RemoveOrDeleteByText(const QString& text, int mode, Removal how);
     std::unique_ptr<VarnMenu> MakePopup();

@@ -100,12 +100,6 @@ protected:
         grid->Listen();
         return grid;
     }
-    static QPoint Centre(ClipGrid& grid, int row, int col)
-    {
-        WinRect rect;
-        grid.GetCellRect(row, col, rect);
-        return rect.ToQRect().center();
-    }
 };
 
 TEST_F(GridClipboard, CopyWritesTheSelectedTextsAsTabSeparatedLines)

@@ -109,12 +109,6 @@ protected:
         grid->Listen();
         return grid;
     }
-    static QPoint Centre(EditGrid& grid, int row, int col)
-    {
-        WinRect rect;
-        grid.GetCellRect(row, col, rect);
-        return rect.ToQRect().center();
-    }
     static void Move(QWidget* widget, QPoint point)
     {
         QMouseEvent move(

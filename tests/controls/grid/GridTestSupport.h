@@ -128,6 +128,14 @@ protected:
         return grid;
     }
 
+    // The centre of a cell in viewport coordinates.
+    static QPoint Centre(CGridCtrl& grid, int row, int col)
+    {
+        WinRect rect;
+        grid.GetCellRect(row, col, rect);
+        return rect.ToQRect().center();
+    }
+
     // The viewport's pixels.
     static QImage Paint(TestGrid& grid)
     {
