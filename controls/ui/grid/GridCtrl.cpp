@@ -1773,7 +1773,8 @@ void CGridCtrl::FinishCellEdit(int row, int col, const QString& text)
         if (ValidateCellText(row, col, text) && NotifyOwner(row, col, GN_ENDEDIT, &item) >= 0) {
             SetModified(TRUE, row, col);
             RedrawCell(row, col);
-        } else {
+        } else if (GetCell(row, col) == cell) {
+            // The owner may have deleted the cell while it answered.
             cell->SetText(old);
         }
     }

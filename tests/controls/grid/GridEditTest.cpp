@@ -236,6 +236,16 @@ TEST_F(GridEdit, OwnerRefusesTheEditOrItsResult)
     EXPECT_EQ(grid->GetItemText(1, 1), "abc");
     EXPECT_FALSE(grid->GetModified(1, 1));
     EXPECT_EQ(grid->Count(GN_ENDEDIT), 1);
+
+    // An owner that deletes the edited row while refusing its text: the old text has no cell to
+    // go back to, and the row that moved up keeps its own.
+    grid->SetOwnerHandler([&](GridNotify& n) { return n.code == GN_ENDEDIT && grid->DeleteRow(1) ? -1 : 0; });
+    QTest::keyClick(grid.get(), Qt::Key_Y, {});
+    edit = grid->Open<CGridInPlaceEdit>();
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClick(edit, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(grid->GetItemText(1, 1), "2,1");
 }
 
 TEST_F(GridEdit, EditBoxGrowsToTheClientEdgeAndNoFurther)
