@@ -1,22 +1,13 @@
 #include "buffer/BufferEdit.h"
 
+#include "shell/HexParse.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace buffer {
 
 namespace {
-
-int Digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool Blank(char c)
 {
@@ -85,13 +76,13 @@ HexBytesResult ParseHexBytes(std::string_view text)
             ++i;
             continue;
         }
-        const int hi = Digit(text[i]);
-        if (hi < 0 || i + 1 >= text.size() || Digit(text[i + 1]) < 0) {
+        const int hi = HexDigit(text[i]);
+        if (hi < 0 || i + 1 >= text.size() || HexDigit(text[i + 1]) < 0) {
             result.errorPosition = hi < 0 ? i : i + 1;
             result.bytes.clear();
             return result;
         }
-        result.bytes.push_back(static_cast<std::uint8_t>(hi << 4 | Digit(text[i + 1])));
+        result.bytes.push_back(static_cast<std::uint8_t>(hi << 4 | HexDigit(text[i + 1])));
         i += 2;
         if (i < text.size() && !Blank(text[i])) {
             result.errorPosition = i; // three digits in a row, or a letter after a pair

@@ -47,7 +47,8 @@ void Refuse(LoadResult& result, const std::string& text)
     result.log.push_back(text);
 }
 
-bool Open(QFile& file, LoadResult& result)
+// Opens a file to load; one that cannot be read, is too large or is empty is refused.
+bool Open(QFile& file, const std::string& name, LoadResult& result)
 {
     if (!file.open(QIODevice::ReadOnly)) {
         result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
@@ -55,6 +56,10 @@ bool Open(QFile& file, LoadResult& result)
     }
     if (file.size() > kMaxFileSize) {
         result.boxes.push_back({ kTextTooLarge, MB_OK | MB_ICONERROR });
+        return false;
+    }
+    if (file.size() == 0) {
+        Refuse(result, platform::Format(kFormatNoData, name.c_str()));
         return false;
     }
     return true;
@@ -214,14 +219,10 @@ LoadResult StageMain(
     const CBufferDeviceParams& device = request.device;
     const std::size_t limit = device.Limit();
     QFile file(QString::fromStdString(path));
-    if (!Open(file, result))
-        return result;
     const std::string name = FileName(path);
-    const std::size_t length = static_cast<std::size_t>(file.size());
-    if (length == 0) {
-        Refuse(result, platform::Format(kFormatNoData, name.c_str()));
+    if (!Open(file, name, result))
         return result;
-    }
+    const std::size_t length = static_cast<std::size_t>(file.size());
     const FileFormat format = FormatFromPattern(pattern);
     const std::uint8_t fill = staging.FillByte();
     const int k = ParseFileOffset(request.fileOffsetText);
@@ -292,14 +293,10 @@ LoadResult StageData(
     const CBufferDeviceParams& device = request.device;
     const std::size_t limit = device.bufferLimit > device.dataSize ? device.bufferLimit : device.dataSize;
     QFile file(QString::fromStdString(path));
-    if (!Open(file, result))
-        return result;
     const std::string name = FileName(path);
-    const std::size_t length = static_cast<std::size_t>(file.size());
-    if (length == 0) {
-        Refuse(result, platform::Format(kFormatNoData, name.c_str()));
+    if (!Open(file, name, result))
         return result;
-    }
+    const std::size_t length = static_cast<std::size_t>(file.size());
     const FileFormat format = FormatFromPattern(pattern);
     const int k = ParseFileOffset(request.fileOffsetText);
     std::vector<std::uint8_t> image;

@@ -14,39 +14,20 @@ namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-// The two digits of every byte value, for writing a byte with one copy.
-struct PairTable {
-    char pairs[256][2] {};
-    constexpr PairTable()
-    {
-        for (int v = 0; v < 256; ++v) {
-            pairs[v][0] = kDigits[v >> 4];
-            pairs[v][1] = kDigits[v & 15];
-        }
-    }
-};
-constexpr PairTable kPairs;
-
-inline void PutByte(char*& p, std::uint8_t v)
-{
-    std::memcpy(p, kPairs.pairs[v], 2);
-    p += 2;
-}
-
 // Writes one record without checks; the caller keeps count within 0..255 and the room.
 inline char* PutRecord(char* p, int count, std::uint16_t address, std::uint8_t type, const std::uint8_t* data)
 {
     *p++ = ':';
     unsigned sum = static_cast<unsigned>(count + (address >> 8) + (address & 0xFF) + type);
-    PutByte(p, static_cast<std::uint8_t>(count));
-    PutByte(p, static_cast<std::uint8_t>(address >> 8));
-    PutByte(p, static_cast<std::uint8_t>(address));
-    PutByte(p, type);
+    PutHexByte(p, static_cast<std::uint8_t>(count));
+    PutHexByte(p, static_cast<std::uint8_t>(address >> 8));
+    PutHexByte(p, static_cast<std::uint8_t>(address));
+    PutHexByte(p, type);
     for (int i = 0; i < count; ++i) {
         sum += data[i];
-        PutByte(p, data[i]);
+        PutHexByte(p, data[i]);
     }
-    PutByte(p, static_cast<std::uint8_t>(0u - sum));
+    PutHexByte(p, static_cast<std::uint8_t>(0u - sum));
     p[0] = '\r';
     p[1] = '\n';
     return p + 2;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,6 +126,27 @@ template <typename F> std::size_t ForEachLine(std::string_view text, F&& line)
         pos = end;
     }
     return n;
+}
+
+// The two upper-case digits of every byte value, for writing a byte with one copy.
+struct HexDigitPairs {
+    char pairs[256][2] {};
+    constexpr HexDigitPairs()
+    {
+        constexpr char digits[] = "0123456789ABCDEF";
+        for (int v = 0; v < 256; ++v) {
+            pairs[v][0] = digits[v >> 4];
+            pairs[v][1] = digits[v & 15];
+        }
+    }
+};
+inline constexpr HexDigitPairs kHexDigitPairs;
+
+// Writes the two digits of `v` at `p` and moves `p` past them.
+inline void PutHexByte(char*& p, std::uint8_t v)
+{
+    std::memcpy(p, kHexDigitPairs.pairs[v], 2);
+    p += 2;
 }
 
 // The byte of every pair of characters (the first in the low 8 bits of the index), -1 for a

@@ -11,27 +11,6 @@ namespace buffer {
 
 namespace {
 
-constexpr char kDigits[] = "0123456789ABCDEF";
-
-// The two digits of every byte value, for writing a byte with one copy.
-struct PairTable {
-    char pairs[256][2] {};
-    constexpr PairTable()
-    {
-        for (int v = 0; v < 256; ++v) {
-            pairs[v][0] = kDigits[v >> 4];
-            pairs[v][1] = kDigits[v & 15];
-        }
-    }
-};
-constexpr PairTable kPairs;
-
-inline void PutByte(char*& p, std::uint8_t v)
-{
-    std::memcpy(p, kPairs.pairs[v], 2);
-    p += 2;
-}
-
 int AddressBytes(int type)
 {
     switch (type) {
@@ -58,18 +37,18 @@ char* PutSRecord(
     const int length = static_cast<int>(count) + addressBytes + 1;
     *p++ = 'S';
     *p++ = static_cast<char>('0' + type);
-    PutByte(p, static_cast<std::uint8_t>(length));
+    PutHexByte(p, static_cast<std::uint8_t>(length));
     unsigned sum = static_cast<unsigned>(length);
     for (int i = addressBytes - 1; i >= 0; --i) {
         const std::uint8_t b = static_cast<std::uint8_t>(address >> (8 * i));
         sum += b;
-        PutByte(p, b);
+        PutHexByte(p, b);
     }
     for (std::size_t i = 0; i < count; ++i) {
         sum += data[i];
-        PutByte(p, data[i]);
+        PutHexByte(p, data[i]);
     }
-    PutByte(p, static_cast<std::uint8_t>(~sum));
+    PutHexByte(p, static_cast<std::uint8_t>(~sum));
     p[0] = '\r';
     p[1] = '\n';
     return p + 2;

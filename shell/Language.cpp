@@ -235,6 +235,14 @@ std::string CLanguage::GetText(int number) const
     return g_LanguageTexts[static_cast<size_t>(number)];
 }
 
+std::string CLanguage::GetTextOrDefault(int number) const
+{
+    std::string text = GetText(number);
+    if (text.empty() && number >= 0 && number < kLanguageTextCount)
+        text = g_LanguageDefaults[static_cast<size_t>(number)];
+    return text;
+}
+
 void CLanguage::SetTexts(const std::string* texts, int n)
 {
     if (n > kLanguageTextCount) {

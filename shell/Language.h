@@ -18,6 +18,8 @@ class CLanguage {
 public:
     // A copy of text `number` when 0 <= number < count, else the empty text.
     std::string GetText(int number) const;
+    // Text `number`, or its built-in English text while the table holds none for it.
+    std::string GetTextOrDefault(int number) const;
 
     // Appends `n` texts to g_LanguageTexts and sets the count to the array's new size. It does
     // not clear the array first. 214 or more texts are refused with "Language Update Failed. #1"

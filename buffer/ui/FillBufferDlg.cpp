@@ -13,10 +13,9 @@
 
 namespace {
 
-QString Text(int number, const char* fallback)
+QString Text(int number)
 {
-    const std::string value = g_Language.GetText(number);
-    return QString::fromStdString(value.empty() ? fallback : value);
+    return QString::fromStdString(g_Language.GetTextOrDefault(number));
 }
 
 // 1 to 8 hex digits, blanks around them.
@@ -36,22 +35,22 @@ CFillBufferDlg::CFillBufferDlg(std::size_t bufferSize, std::size_t first, std::s
     : QDialog(parent)
     , m_size(bufferSize)
 {
-    setWindowTitle(Text(121, "Fill Buffer With Data"));
+    setWindowTitle(Text(121));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_from = new QLineEdit(QString::number(first, 16).toUpper(), this);
     m_to = new QLineEdit(QString::number(last, 16).toUpper(), this);
     m_data = new QLineEdit("FF", this);
-    form->addRow(Text(119, "From Address(Hex) 0x"), m_from);
-    form->addRow(Text(120, "To Address(Hex) 0x"), m_to);
-    form->addRow(Text(118, "Data(Hex)"), m_data);
+    form->addRow(Text(119), m_from);
+    form->addRow(Text(120), m_to);
+    form->addRow(Text(118), m_data);
     layout->addLayout(form);
     m_error = new QLabel(this);
     m_error->setStyleSheet("color: #c00000");
     layout->addWidget(m_error);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(Text(46, "OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(47, "Cancel"));
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(46));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(47));
     connect(buttons, &QDialogButtonBox::accepted, this, &CFillBufferDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CFillBufferDlg::reject);
     layout->addWidget(buttons);

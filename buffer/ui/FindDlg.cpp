@@ -16,10 +16,9 @@
 
 namespace {
 
-QString Text(int number, const char* fallback)
+QString Text(int number)
 {
-    const std::string value = g_Language.GetText(number);
-    return QString::fromStdString(value.empty() ? fallback : value);
+    return QString::fromStdString(g_Language.GetTextOrDefault(number));
 }
 
 } // namespace
@@ -27,33 +26,33 @@ QString Text(int number, const char* fallback)
 CFindDlg::CFindDlg(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(Text(122, "Binary Search"));
+    setWindowTitle(Text(122));
     auto* layout = new QVBoxLayout(this);
-    m_hex = new QRadioButton(Text(123, "Hex String(eg. E2 FB CD 00 21)"), this);
-    m_text = new QRadioButton(Text(124, "Text String(eg. Text String)"), this);
+    m_hex = new QRadioButton(Text(123), this);
+    m_text = new QRadioButton(Text(124), this);
     m_hex->setChecked(true);
     m_edit = new QLineEdit(this);
     layout->addWidget(m_hex);
     layout->addWidget(m_text);
     layout->addWidget(m_edit);
-    auto* direction = new QGroupBox(Text(125, "Direction"), this);
+    auto* direction = new QGroupBox(Text(125), this);
     auto* row = new QHBoxLayout(direction);
-    m_up = new QRadioButton(Text(126, "Up"), direction);
-    m_down = new QRadioButton(Text(127, "Down"), direction);
+    m_up = new QRadioButton(Text(126), direction);
+    m_down = new QRadioButton(Text(127), direction);
     m_down->setChecked(true);
     row->addWidget(m_up);
     row->addWidget(m_down);
     layout->addWidget(direction);
-    m_matchCase = new QCheckBox(Text(128, "Match Case"), this);
-    m_newSearch = new QCheckBox(Text(129, "New Search"), this);
+    m_matchCase = new QCheckBox(Text(128), this);
+    m_newSearch = new QCheckBox(Text(129), this);
     layout->addWidget(m_matchCase);
     layout->addWidget(m_newSearch);
     m_error = new QLabel(this);
     m_error->setStyleSheet("color: #c00000");
     layout->addWidget(m_error);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(Text(46, "OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(Text(47, "Cancel"));
+    buttons->button(QDialogButtonBox::Ok)->setText(Text(46));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Text(47));
     connect(buttons, &QDialogButtonBox::accepted, this, &CFindDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CFindDlg::reject);
     layout->addWidget(buttons);

@@ -1,6 +1,7 @@
 #include "buffer/ui/HexEditBase.h"
 
 #include "platform/ui/QtServices.h"
+#include "shell/HexParse.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -20,18 +21,6 @@ constexpr int kMargin = 4;
 int AddressDigits(std::size_t size)
 {
     return size > 0x1000000 ? 8 : 6;
-}
-
-int HexDigitValue(QChar c)
-{
-    const char a = c.toLatin1();
-    if (a >= '0' && a <= '9')
-        return a - '0';
-    if (a >= 'A' && a <= 'F')
-        return a - 'A' + 10;
-    if (a >= 'a' && a <= 'f')
-        return a - 'a' + 10;
-    return -1;
 }
 
 } // namespace
@@ -427,7 +416,7 @@ void CHexEditBase::keyPressEvent(QKeyEvent* event)
         return;
     }
     const QChar c = text.front();
-    const int digit = HexDigitValue(c);
+    const int digit = HexDigit(c.toLatin1());
     const bool isChar = c.unicode() >= 0x20 && c.unicode() <= 0x7E;
     if ((m_column == Column::Hex && digit < 0) || (m_column == Column::Chars && !isChar)) {
         QApplication::beep();

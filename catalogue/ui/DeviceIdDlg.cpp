@@ -21,10 +21,7 @@ constexpr COLORREF kValueColour = RGB(0, 125, 0);
 
 QString LanguageText(int number)
 {
-    std::string text = g_Language.GetText(number);
-    if (text.empty() && number >= 0 && number < kLanguageTextCount)
-        text = g_LanguageDefaults[number];
-    return QString::fromStdString(text);
+    return QString::fromStdString(g_Language.GetTextOrDefault(number));
 }
 
 void SetId(QWidget* control, int id)

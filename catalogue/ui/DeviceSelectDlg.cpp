@@ -111,10 +111,7 @@ constexpr LanguageCaption kCaptions[] = {
 // The text of the language table, or the built-in English one while no table is loaded.
 QString LanguageText(int number)
 {
-    std::string text = g_Language.GetText(number);
-    if (text.empty() && number >= 0 && number < kLanguageTextCount)
-        text = g_LanguageDefaults[number];
-    return QString::fromStdString(text);
+    return QString::fromStdString(g_Language.GetTextOrDefault(number));
 }
 
 void SetCaption(QWidget* control, const QString& text)

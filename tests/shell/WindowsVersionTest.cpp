@@ -242,6 +242,14 @@ WindowsVersionFacts Plain(WindowsVersionFacts::VersionInfo v)
     return f;
 }
 
+// A 6.0 system whose product-info query answers `info`.
+WindowsVersionFacts VistaProduct(DWORD info)
+{
+    auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
+    f.productInfo = info;
+    return f;
+}
+
 struct Expect {
     DWORD platform = 0;
     DWORD major = 0, minor = 0, build = 0;
@@ -342,41 +350,11 @@ TEST(WindowsVersion, TheDecoderFollowsTheWindowsAnswers)
                 return f;
             },
             { kPlatformNT, 5, 2, 3790, 0, 0, kBackupDomainController, kProductServer } },
-        { "product info 1",
-            [] {
-                auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
-                f.productInfo = 1;
-                return f;
-            },
-            { kPlatformNT, 6, 0, 6000, 0, 0, kUltimate } },
-        { "product info 4",
-            [] {
-                auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
-                f.productInfo = 4;
-                return f;
-            },
-            { kPlatformNT, 6, 0, 6000, 0, 0, kEnterprise } },
-        { "product info 11",
-            [] {
-                auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
-                f.productInfo = 11;
-                return f;
-            },
-            { kPlatformNT, 6, 0, 6000, 0, 0, kStarter } },
-        { "product info 16",
-            [] {
-                auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
-                f.productInfo = 16;
-                return f;
-            },
-            { kPlatformNT, 6, 0, 6000, 0, 0, kBusinessN } },
-        { "product info unknown",
-            [] {
-                auto f = Extended(Info(6, 0, 6000, kIdWin32NT));
-                f.productInfo = 7;
-                return f;
-            },
-            { kPlatformNT, 6, 0, 6000 } },
+        { "product info 1", [] { return VistaProduct(1); }, { kPlatformNT, 6, 0, 6000, 0, 0, kUltimate } },
+        { "product info 4", [] { return VistaProduct(4); }, { kPlatformNT, 6, 0, 6000, 0, 0, kEnterprise } },
+        { "product info 11", [] { return VistaProduct(11); }, { kPlatformNT, 6, 0, 6000, 0, 0, kStarter } },
+        { "product info 16", [] { return VistaProduct(16); }, { kPlatformNT, 6, 0, 6000, 0, 0, kBusinessN } },
+        { "product info unknown", [] { return VistaProduct(7); }, { kPlatformNT, 6, 0, 6000 } },
         { "98 build 2000 is SP1", [] { return Plain(Info(4, 10, 2000, kIdWin32Windows)); },
             { kPlatform9x, 4, 10, 2000, 1, 0 },
             [](const WINDOWS_VERSION_INFO& v) { EXPECT_EQ(v.wEmulatedServicePackMajor, 1); } },
