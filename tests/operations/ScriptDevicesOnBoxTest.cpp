@@ -92,8 +92,7 @@ protected:
         SetShippedDeviceListSource({});
         LoadDeviceLists(true);
         ASSERT_NE(g_DeviceLibrary.FindDevice(kFlash), nullptr);
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         g_pMainView = view.get();
         g_bScriptCommandDone = false;
         TapViewChannel(*view, pumpChannel, tap);

@@ -352,8 +352,7 @@ TEST_F(ScriptOnView, ATypedLineDuringAWaitEndsNothingEarly)
 
 TEST_F(ScriptOnView, ALineTypedDuringAReadWaitsForItsEnd)
 {
-    for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-        header->SetOption(static_cast<HeaderOption>(i), false);
+    CheckOnly();
     Select(200, 0x8000);
     Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x8000));
     view->OnDeviceRead();
