@@ -16,28 +16,17 @@ using R = VoltageRail;
 // Step 205 sets the 6.2 V code again, and step 206 the 5 V code with the "3.6V/5V" texts: the
 // programmer's own table, kept as it is.
 constexpr VoltageStep kSteps[] = {
-    { 201, R::Vcc, 4, 0x6060, 0x5E5E, 0.2, "VCC 3.6V test failed, too low (code:0x%x)\n",
-        "VCC 3.6V test failed, too high (code:0x%x)\n", "VCC 3.6V test passed (code:0x%x)%c\n" },
-    { 202, R::Vcc, 12, 0x81DB, 0x8080, 0.1, "VCC 5V test failed, too low (code:0x%x)\n",
-        "VCC 5V test failed, too high (code:0x%x)\n", "VCC 5V test passed (code:0x%x)%c\n" },
-    { 203, R::Vcc, 15, 0x9494, 0x8888, 0.1, "VCC 5.5V test failed, too low (code:0x%x)\n",
-        "VCC 5.5V test failed, too high (code:0x%x)\n", "VCC 5.5V test passed (code:0x%x)%c\n" },
-    { 204, R::Vcc, 19, 0xA8AC, 0x9797, 0.1, "VCC 6.2V test failed, too low (code:0x%x)\n",
-        "VCC 6.2V test failed, too high (code:0x%x)\n", "VCC 6.2V test passed (code:0x%x)%c\n" },
-    { 205, R::Vcc, 19, 0xA8AC, 0x9797, 0.1, "VCC 6.5V test failed, too low (code:0x%x)\n",
-        "VCC 6.5V test failed, too high (code:0x%x)\n", "VCC 6.5V test passed (code:0x%x)%c\n" },
-    { 206, R::Vpp, 4, 0x1919, 0x2D2C, 0.2, "VPP 3.6V/5V test failed, too low (code:0x%x)\n",
-        "VPP 3.6V/5V test failed, too high (code:0x%x)\n", "VPP 3.6V/5V test passed (code:0x%x)%c\n" },
-    { 207, R::Vpp, 6, 0x4D4F, 0x6967, 0.2, "VPP 12V test failed, too low (code:0x%x)\n",
-        "VPP 12V test failed, too high (code:0x%x)\n", "VPP 12V test passed (code:0x%x)%c\n" },
-    { 208, R::Vpp, 7, 0x5454, 0x6C6F, 0.2, "VPP 12.7V test failed, too low (code:0x%x)\n",
-        "VPP 12.7V test failed, too high (code:0x%x)\n", "VPP 12.7V test passed (code:0x%x)%c\n" },
-    { 209, R::Vpp, 8, 0x6260, 0x7F81, 0.2, "VPP 15V test failed, too low (code:0x%x)\n",
-        "VPP 15V test failed, too high (code:0x%x)\n", "VPP 15V test passed (code:0x%x)%c\n" },
-    { 210, R::Vpp, 10, 0x8484, 0xB3B4, 0.2, "VPP 21V test failed, too low (code:0x%x)\n",
-        "VPP 21V test failed, too high (code:0x%x)\n", "VPP 21V test passed (code:0x%x)%c\n" },
-    { 211, R::Vpp, 11, 0x9C9B, 0xC4C4, 0.2, "VPP 25V test failed, too low (code:0x%x)\n",
-        "VPP 25V test failed, too high (code:0x%x)\n", "VPP 25V test passed (code:0x%x)%c\n" },
+    { 201, R::Vcc, 4, 0x6060, 0x5E5E, 0.2, "VCC 3.6V" },
+    { 202, R::Vcc, 12, 0x81DB, 0x8080, 0.1, "VCC 5V" },
+    { 203, R::Vcc, 15, 0x9494, 0x8888, 0.1, "VCC 5.5V" },
+    { 204, R::Vcc, 19, 0xA8AC, 0x9797, 0.1, "VCC 6.2V" },
+    { 205, R::Vcc, 19, 0xA8AC, 0x9797, 0.1, "VCC 6.5V" },
+    { 206, R::Vpp, 4, 0x1919, 0x2D2C, 0.2, "VPP 3.6V/5V" },
+    { 207, R::Vpp, 6, 0x4D4F, 0x6967, 0.2, "VPP 12V" },
+    { 208, R::Vpp, 7, 0x5454, 0x6C6F, 0.2, "VPP 12.7V" },
+    { 209, R::Vpp, 8, 0x6260, 0x7F81, 0.2, "VPP 15V" },
+    { 210, R::Vpp, 10, 0x8484, 0xB3B4, 0.2, "VPP 21V" },
+    { 211, R::Vpp, 11, 0x9C9B, 0xC4C4, 0.2, "VPP 25V" },
 };
 
 constexpr std::uint8_t kVccOn[] = { P_VCC, 1 };
@@ -195,10 +184,11 @@ VoltageLine JudgeVoltage(int id, int model, std::uint16_t code)
     const double value = code;
     const unsigned shown = code;
     if (target * (1 - step->tolerance) > value)
-        return { platform::Format(step->tooLow, shown), kVoltageFailed };
+        return { platform::Format("%s test failed, too low (code:0x%x)\n", step->label, shown), kVoltageFailed };
     if (value > target * (1 + step->tolerance))
-        return { platform::Format(step->tooHigh, shown), kVoltageFailed };
-    return { platform::Format(step->passed, shown, value == target ? '-' : '+'), kVoltagePassed };
+        return { platform::Format("%s test failed, too high (code:0x%x)\n", step->label, shown), kVoltageFailed };
+    return { platform::Format("%s test passed (code:0x%x)%c\n", step->label, shown, value == target ? '-' : '+'),
+        kVoltagePassed };
 }
 
 void RunVoltageChain(

@@ -22,9 +22,7 @@ struct VoltageStep {
     std::uint16_t targetZvCQ; // model 7, and every model but 8
     std::uint16_t targetZvD; // model 8
     double tolerance; // a fraction of the target
-    const char* tooLow;
-    const char* tooHigh;
-    const char* passed; // %x the code, %c "-" on the target, "+" beside it
+    const char* label; // "VCC 3.6V": its line says the step passed, or failed too low or too high
 };
 
 // The eleven steps in order.

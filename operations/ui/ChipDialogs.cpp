@@ -77,6 +77,29 @@ std::optional<T> Await(CTonrigView& view, std::function<T(ExchangeLink&, std::st
     return result;
 }
 
+// A write from an open dialog: logged as started, the dialog busy while it runs, and closed
+// unchanged when the exchange did not start or the link was lost.
+template <typename T>
+std::optional<T> AwaitWrite(CTonrigView& view, CChipBitsDlg& dlg, std::function<T(ExchangeLink&, std::stop_token)> work)
+{
+    view.Log(Line(g_Language.GetText(kTextWriting)), log_colours::kInfo);
+    dlg.SetBusy(true);
+    std::optional<T> result = Await<T>(view, std::move(work));
+    dlg.SetBusy(false);
+    if (!result)
+        dlg.CloseUnchanged();
+    return result;
+}
+
+// The chip now holds what the dialog shows.
+void WriteCompleted(CTonrigView& view, CChipBitsDlg& dlg, const std::string& values)
+{
+    view.Log(Line(values), log_colours::kInfo);
+    view.Log(Line(g_Language.GetText(kTextWriteCompleted)), log_colours::kSuccess);
+    view.Log(Line("* END *"), log_colours::kInfo);
+    dlg.CloseChanged();
+}
+
 } // namespace
 
 bool CChipDialogs::Run(Dialog dialog)
@@ -155,20 +178,15 @@ bool CChipDialogs::RunConfiguration()
             write.values[i] = bytes[i];
             write.present[i] = 1;
         }
-        m_view.Log(Line(g_Language.GetText(kTextWriting)), log_colours::kInfo);
-        dlg.SetBusy(true);
         const std::optional<ConfigWordsOutcome> written
-            = Await<ConfigWordsOutcome>(m_view, [write](ExchangeLink& link, std::stop_token stop) {
+            = AwaitWrite<ConfigWordsOutcome>(m_view, dlg, [write](ExchangeLink& link, std::stop_token stop) {
                   ConfigWordsOutcome out = RunConfigWords(ConfigWordsAction::Write, link, write, stop);
                   if (out.kind != StepKind::Done)
                       return out;
                   return RunConfigWords(ConfigWordsAction::Read, link, write, stop);
               });
-        dlg.SetBusy(false);
-        if (!written) {
-            dlg.CloseUnchanged();
+        if (!written)
             return;
-        }
         // Every bit the user could change counts, not only those under the descriptor's mask
         // (on 14-bit cores that leaves out bits 6 and 7 of the low byte).
         const std::vector<std::uint8_t> editable = shown.ConfigEditableMask();
@@ -201,10 +219,7 @@ bool CChipDialogs::RunConfiguration()
         ShowConfigWords(*pic, m_view.m_ConfigWordBuffer);
         PutConfigWordsInConfigMemory(*pic, m_view.m_ConfigBuffer);
         m_view.BufferCommands().BuffersChanged();
-        m_view.Log(Line(shown.ValuesLine()), log_colours::kInfo);
-        m_view.Log(Line(g_Language.GetText(kTextWriteCompleted)), log_colours::kSuccess);
-        m_view.Log(Line("* END *"), log_colours::kInfo);
-        dlg.CloseChanged();
+        WriteCompleted(m_view, dlg, shown.ValuesLine());
     };
     return Show(dialog);
 }
@@ -233,15 +248,10 @@ bool CChipDialogs::RunFuses()
         if (!AskRisks(shown))
             return;
         const std::array<std::uint8_t, 3> fuses = shown.FuseBytes();
-        m_view.Log(Line(g_Language.GetText(kTextWriting)), log_colours::kInfo);
-        dlg.SetBusy(true);
-        const std::optional<FuseExchange> written = Await<FuseExchange>(
-            m_view, [fuses](ExchangeLink& link, std::stop_token) { return WriteFusesExchange(link, fuses); });
-        dlg.SetBusy(false);
-        if (!written) {
-            dlg.CloseUnchanged();
+        const std::optional<FuseExchange> written = AwaitWrite<FuseExchange>(
+            m_view, dlg, [fuses](ExchangeLink& link, std::stop_token) { return WriteFusesExchange(link, fuses); });
+        if (!written)
             return;
-        }
         // Only the bytes the dialog shows count: a chip may have fewer than three.
         ChipBits back = ChipBits::AvrFuses(g_CurrentDevice, written->fuses);
         bool same = written->kind == StepKind::Done && written->answer == 0;
@@ -253,10 +263,7 @@ bool CChipDialogs::RunFuses()
             MessageBox(kFuseWriteFailed, platform::kAppTitle, MB_OK | MB_ICONERROR);
             return;
         }
-        m_view.Log(Line(shown.ValuesLine()), log_colours::kInfo);
-        m_view.Log(Line(g_Language.GetText(kTextWriteCompleted)), log_colours::kSuccess);
-        m_view.Log(Line("* END *"), log_colours::kInfo);
-        dlg.CloseChanged();
+        WriteCompleted(m_view, dlg, shown.ValuesLine());
     };
     return Show(dialog);
 }
@@ -271,25 +278,17 @@ bool CChipDialogs::RunAddress()
     CEepromAddressDlg dialog(std::move(bits), g_CurrentDevice.m_strName, &m_view);
     dialog.onOk = [this](CChipBitsDlg& dlg) {
         const std::uint8_t control = dlg.Bits().ControlByte();
-        m_view.Log(Line(g_Language.GetText(kTextWriting)), log_colours::kInfo);
-        dlg.SetBusy(true);
-        const std::optional<ExchangeResult> set = Await<ExchangeResult>(m_view,
+        const std::optional<ExchangeResult> set = AwaitWrite<ExchangeResult>(m_view, dlg,
             [control](ExchangeLink& link, std::stop_token) { return SetEepromAddressExchange(link, control); });
-        dlg.SetBusy(false);
-        if (!set) {
-            dlg.CloseUnchanged();
+        if (!set)
             return;
-        }
         if (set->kind != StepKind::Done || set->reply.empty() || set->reply[0] != 0) {
             m_view.Log(Line(platform::Format(kAddressRefused, control)), CTonrigView::kLogError);
             MessageBox(platform::Format(kAddressRefused, control), platform::kAppTitle, MB_OK | MB_ICONERROR);
             return;
         }
         g_CurrentDevice.m_nDeviceAddress = control;
-        m_view.Log(Line(dlg.Bits().ValuesLine()), log_colours::kInfo);
-        m_view.Log(Line(g_Language.GetText(kTextWriteCompleted)), log_colours::kSuccess);
-        m_view.Log(Line("* END *"), log_colours::kInfo);
-        dlg.CloseChanged();
+        WriteCompleted(m_view, dlg, dlg.Bits().ValuesLine());
     };
     return Show(dialog);
 }

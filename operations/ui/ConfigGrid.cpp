@@ -66,14 +66,6 @@ void CConfigGrid::SetCell(int row, int col, const QString& text, UINT format, in
     }
 }
 
-int CConfigGrid::FirstRowOfWord(int word) const
-{
-    int row = GetFixedRowCount();
-    for (int w = 0; w < word && w < m_Description.WordCount(); ++w)
-        row += CConfigDescription::FieldCount(m_Description.Word(w));
-    return row;
-}
-
 void CConfigGrid::FillHeaderRow()
 {
     if (GetRowCount() < 1 || GetColumnCount() < kColumns)
@@ -156,8 +148,9 @@ bool CConfigGrid::ApplyOnRow(int row, int index)
         return false;
     if (!m_Description.ApplySetting(w, f, index, g_CurrentDevice.m_pPicConfig.get()))
         return false;
+    // The word's value shows on its first field's row.
     const CConfigDescription& records = m_Description;
-    SetItemText(FirstRowOfWord(w), kValueColumn, "0x" + Upper(platform::Format("%02x", records.Word(w).m_nValue)));
+    SetItemText(row - f, kValueColumn, "0x" + Upper(platform::Format("%02x", records.Word(w).m_nValue)));
     Refresh();
     if (onWordsChanged)
         onWordsChanged();

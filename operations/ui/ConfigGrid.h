@@ -65,8 +65,6 @@ public:
 private:
     // Applies setting `index` of the field on grid row `row`; false when there is none.
     bool ApplyOnRow(int row, int index);
-    // The grid row of word `word`'s first field, the one that shows its address and value.
-    int FirstRowOfWord(int word) const;
     void SetCell(int row, int col, const QString& text, UINT format, int editorKind);
     CConfigDescription m_Description;
 };

@@ -356,13 +356,6 @@ protected:
                 return r;
         return -1;
     }
-    void CheckOnly(std::initializer_list<HeaderOption> options)
-    {
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
-        for (HeaderOption option : options)
-            header->SetOption(option, true);
-    }
     bool GridOnTab() const
     {
         return view->ConfigGrid().isVisibleTo(view.get()) && !view->BufferCommands().HexView()->isVisibleTo(view.get())

@@ -246,7 +246,6 @@ protected:
         boxes.Clear();
         return Now();
     }
-
 };
 
 TEST_F(DamagedFiles, EveryReaderEveryDamage)
@@ -392,7 +391,7 @@ TEST_F(DamagedFiles, EverySRecordNameOpensAsSRecords)
             return true;
         });
         Model().Buffer(0).clear();
-        ASSERT_TRUE(app.MainFrame()->Commands().Execute(ID_FILE_OPEN));
+        ASSERT_TRUE(Execute(ID_FILE_OPEN));
         EXPECT_EQ(Model().Buffer(0), kGood);
     }
 }

@@ -136,7 +136,6 @@ protected:
         ASSERT_TRUE(Execute(ID_FILE_OPEN));
     }
 
-
     std::string chosen; // the file dialog's answer; empty is Cancel
     std::optional<Options> options = Options {};
     int chooserRuns = 0;

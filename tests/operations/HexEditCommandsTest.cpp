@@ -66,7 +66,6 @@ protected:
 
     CHexEditBase& Editor() { return *commands->HexView(); }
     std::string Pane() const { return g_pStatusBar->GetPaneText(1); }
-    bool Run(UINT id) { return app.MainFrame()->Commands().Execute(id); }
     void Type(const std::string& text)
     {
         for (char c : text) {
@@ -74,7 +73,6 @@ protected:
             QApplication::sendEvent(&Editor(), &press);
         }
     }
-
 };
 
 TEST_F(HexEditCommands, FillRangesFromTheDialog)
@@ -114,7 +112,7 @@ TEST_F(HexEditCommands, FillRangesFromTheDialog)
             error = dialog.ErrorText();
             return dialog.result() == QDialog::Accepted;
         });
-        ASSERT_TRUE(Run(32812));
+        ASSERT_TRUE(Execute(32812));
         Bytes want = Seq(16);
         if (c.bytes)
             for (const auto& [at, value] : *c.bytes)
@@ -133,8 +131,8 @@ TEST_F(HexEditCommands, FillRangesFromTheDialog)
         EXPECT_EQ(dialog.ToEdit()->text().toStdString(), "7");
         return false;
     });
-    ASSERT_TRUE(Run(32812));
-    ASSERT_TRUE(Run(32811));
+    ASSERT_TRUE(Execute(32812));
+    ASSERT_TRUE(Execute(32811));
     EXPECT_EQ(Main(), Bytes(16, 0xFF));
     EXPECT_EQ(Pane(), buffer::ChecksumText(Main()));
 }
@@ -147,13 +145,13 @@ TEST_F(HexEditCommands, ClipboardRoundTripsAndRefusals)
     commands->ShowBufferTab(1);
     Editor().Select(2, 4);
     ASSERT_TRUE(commands->CanCopy());
-    ASSERT_TRUE(Run(57634));
+    ASSERT_TRUE(Execute(57634));
     EXPECT_EQ(clipboard->text().toStdString(), "00 0D FF");
     EXPECT_EQ(clipboard->mimeData()->data(CBufferCommands::kBinaryMime), QByteArray("\x00\x0D\xFF", 3));
 
     // Pasted elsewhere: the same bytes, selected.
     Editor().SetCursor(10);
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(Bytes(Main().begin() + 10, Main().begin() + 13), (Bytes { 0x00, 0x0D, 0xFF }));
     EXPECT_EQ(Editor().SelectionStart(), 10u);
     EXPECT_EQ(Editor().SelectionEnd(), 12u);
@@ -164,13 +162,13 @@ TEST_F(HexEditCommands, ClipboardRoundTripsAndRefusals)
     commands->SetBufferIndex(buffer::kDataBuffer);
     commands->ShowBufferTab(1);
     Editor().SetCursor(5);
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(view->Buffers().Buffer(buffer::kDataBuffer), (Bytes { 0, 0, 0, 0, 0, 0x00, 0x0D, 0xFF }));
 
     // Too long for what remains: nothing changes.
     Editor().SetCursor(6);
     const Bytes before = view->Buffers().Buffer(buffer::kDataBuffer);
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(view->Buffers().Buffer(buffer::kDataBuffer), before);
     EXPECT_NE(Log().find("Paste: 3 bytes do not fit, 2 remain."), std::string::npos);
     commands->SetBufferIndex(buffer::kMainBuffer);
@@ -179,23 +177,23 @@ TEST_F(HexEditCommands, ClipboardRoundTripsAndRefusals)
     // Text: hex bytes in the hex column, characters in the character column.
     clipboard->setText("12 34\r\n56");
     Editor().SetCursor(0);
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(Bytes(Main().begin(), Main().begin() + 4), (Bytes { 0x12, 0x34, 0x56, 0x0D }));
     clipboard->setText("Hi");
     Editor().SetCursor(8, CHexEditBase::Column::Chars);
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(Main()[8], 'H');
     EXPECT_EQ(Main()[9], 'i');
     clipboard->setText("not hex");
     Editor().SetCursor(0);
     const Bytes kept = Main();
-    ASSERT_TRUE(Run(57637));
+    ASSERT_TRUE(Execute(57637));
     EXPECT_EQ(Main(), kept);
     EXPECT_NE(Log().find("Paste: the clipboard holds no hex bytes."), std::string::npos);
 
     // Cut leaves 0xFF and the bytes on the clipboard.
     Editor().Select(0, 1);
-    ASSERT_TRUE(Run(57635));
+    ASSERT_TRUE(Execute(57635));
     EXPECT_EQ(Main()[0], 0xFF);
     EXPECT_EQ(Main()[1], 0xFF);
     EXPECT_EQ(clipboard->text().toStdString(), "12 34");
@@ -223,13 +221,13 @@ TEST_F(HexEditCommands, NothingChangesWhileTheBuffersAreBusy)
         else
             g_nOperationState = 3; // a read runs
         Type("12");
-        Run(57635);
-        Run(57637);
+        Execute(57635);
+        Execute(57637);
         commands->SetFillRunner([](CFillBufferDlg& dialog) {
             dialog.accept();
             return true;
         });
-        Run(32812);
+        Execute(32812);
         EXPECT_EQ(Main(), Seq(16));
         g_LinkLease.Release(LeaseHolder::Operation);
         g_LinkLease.Release(LeaseHolder::Setup);
@@ -320,7 +318,7 @@ TEST_F(HexEditCommands, FindsWrapOnceAndFindNextWalksOn)
             error = dialog.ErrorText();
             return dialog.result() == QDialog::Accepted;
         });
-        ASSERT_TRUE(Run(32947));
+        ASSERT_TRUE(Execute(32947));
         EXPECT_EQ(error, c.error);
         if (c.at) {
             EXPECT_TRUE(Editor().HasSelection());
@@ -351,10 +349,10 @@ TEST_F(HexEditCommands, FindsWrapOnceAndFindNextWalksOn)
         dialog.accept();
         return true;
     });
-    ASSERT_TRUE(Run(32947));
+    ASSERT_TRUE(Execute(32947));
     std::vector<std::size_t> walk { Editor().SelectionStart() };
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(Run(32948));
+        ASSERT_TRUE(Execute(32948));
         walk.push_back(Editor().SelectionStart());
     }
     EXPECT_EQ(walk, (std::vector<std::size_t> { 4, 6, 4 }));

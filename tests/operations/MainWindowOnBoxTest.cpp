@@ -82,8 +82,7 @@ protected:
             return;
         statusBar = std::make_unique<CStatusBar>();
         g_pStatusBar = g_hStatusBar = statusBar.get();
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         TapViewChannel(*view, pumpChannel, tap);
         view->resize(900, 600);
         view->show();
@@ -244,8 +243,7 @@ TEST_F(MainWindowOnBox, AFailedOperationShowsTheLogAndItsFirstLineInPaneZero)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         tap->Reset();
         boxes.Clear();
         row.arrange();

@@ -136,10 +136,7 @@ TEST_F(OperationControlTest, EveryRunEndsOnceAfterItsLastStep)
     checked.clear();
     doubleWrite = true;
     control.OnStepTimer(2);
-    StepResult first;
-    first.operation = StepOperation::Write;
-    first.kind = StepKind::Done;
-    control.OnResult(first);
+    control.OnResult({ .operation = StepOperation::Write, .kind = StepKind::Done });
     EXPECT_EQ(Count("arm 2/500"), 1);
     EXPECT_EQ(Ends("run done"), 0);
     Step();
@@ -150,10 +147,7 @@ TEST_F(OperationControlTest, EveryRunEndsOnceAfterItsLastStep)
     ends.clear();
     doubleWrite = false;
     control.OnStepTimer(2);
-    StepResult failed;
-    failed.operation = StepOperation::Write;
-    failed.kind = StepKind::Failed;
-    control.OnResult(failed);
+    control.OnResult({ .operation = StepOperation::Write, .kind = StepKind::Failed });
     EXPECT_EQ(Ends("run failed"), 1);
     EXPECT_EQ(Ends("run done"), 0);
     events.clear();
@@ -205,10 +199,7 @@ TEST_F(OperationControlTest, CancelKillsTheArmedStepAndTheCancelledWriteHasNoBox
     control.Cancel();
     EXPECT_EQ(Count("cancel"), 1);
     EXPECT_EQ(Count("log Elapsed time: 0.50 seconds.\r\n"), 1);
-    StepResult cancelled;
-    cancelled.operation = StepOperation::Write;
-    cancelled.kind = StepKind::Cancelled;
-    control.OnResult(cancelled);
+    control.OnResult({ .operation = StepOperation::Write, .kind = StepKind::Cancelled });
     EXPECT_EQ(Count("log Device write cancelled\r\n"), 1);
     EXPECT_EQ(control.ArmedTimer(), 0);
     for (const std::string& e : events)
@@ -234,9 +225,7 @@ TEST_F(OperationControlTest, ACancelledWalkEndsAtBufferZero)
     control.Flags().bufferIndex = 0;
     control.OnStepTimer(4); // a manual verify on a PIC walks
     g_StopWatch.Start();
-    StepResult done;
-    done.operation = StepOperation::Verify;
-    done.kind = StepKind::Done;
+    const StepResult done { .operation = StepOperation::Verify, .kind = StepKind::Done };
     control.OnResult(done);
     ASSERT_EQ(control.ArmedTimer(), 4);
     EXPECT_EQ(control.Flags().bufferIndex, 1);

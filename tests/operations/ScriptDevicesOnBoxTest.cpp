@@ -25,7 +25,7 @@
 #include "shell/ui/ProgressDlg.h"
 
 #include "TapChannel.h"
-#include "ViewOnBoxFixture.h"
+#include "ScriptViewFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,10 +74,10 @@ std::string HexText(const std::vector<std::uint8_t>& bytes)
     return text + ":00000001FF\r\n";
 }
 
-class ScriptDevicesOnBox : public tonrig::test::ViewOnBoxFixture {
+class ScriptDevicesOnBox : public tonrig::test::ScriptViewFixture {
 protected:
     ScriptDevicesOnBox()
-        : ViewOnBoxFixture({ .version = "ZV-C Re-2.00" })
+        : ScriptViewFixture({ .version = "ZV-C Re-2.00" })
     {
     }
     void SetUp() override
@@ -92,8 +92,7 @@ protected:
         SetShippedDeviceListSource({});
         LoadDeviceLists(true);
         ASSERT_NE(g_DeviceLibrary.FindDevice(kFlash), nullptr);
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         g_pMainView = view.get();
         g_bScriptCommandDone = false;
         TapViewChannel(*view, pumpChannel, tap);
@@ -118,23 +117,6 @@ protected:
         g_bScriptFailed = false;
     }
 
-    std::string Path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string Write(const std::string& name, const std::string& text) const
-    {
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-    bool ScriptEnded() const
-    {
-        return !view->WorkerRunning(WorkerSlot::Script) && !view->IsTimerArmed(CTonrigView::kTimerScriptGoto)
-            && !view->IsTimerArmed(CTonrigView::kTimerScriptStart) && !g_bScriptRunning;
-    }
-    void Flush()
-    {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
-    }
     void RunScript(const std::string& text, const std::function<void()>& during = {})
     {
         view->StartScriptThread(Write("s.zvs", text), {});
@@ -198,7 +180,6 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    QTemporaryDir dir;
     std::unique_ptr<CommandChannelPump> pumpChannel;
     std::unique_ptr<TapChannel> tap;
 };

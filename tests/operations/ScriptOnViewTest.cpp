@@ -16,7 +16,7 @@
 #include "platform/ui/QtServices.h"
 #include "shell/Language.h"
 
-#include "ViewOnBoxFixture.h"
+#include "ScriptViewFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,7 +42,7 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path)
     return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
-class ScriptOnView : public tonrig::test::ViewOnBoxFixture {
+class ScriptOnView : public tonrig::test::ScriptViewFixture {
 protected:
     void SetUp() override
     {
@@ -62,30 +62,11 @@ protected:
         g_bScriptFailed = false;
     }
 
-    std::string Path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
-    std::string Write(const std::string& name, const std::string& text) const
-    {
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-    // The script has ended and nothing is about to start another.
-    bool ScriptEnded() const
-    {
-        return !view->WorkerRunning(WorkerSlot::Script) && !view->IsTimerArmed(CTonrigView::kTimerScriptGoto)
-            && !view->IsTimerArmed(CTonrigView::kTimerScriptStart) && !g_bScriptRunning;
-    }
     void RunScript(const std::string& path)
     {
         view->StartScriptThread(path, {});
         ASSERT_TRUE(ProcessEventsUntil([&] { return ScriptEnded(); }, 30s)) << Log();
         Flush();
-    }
-    // The lines the script thread posted at its end.
-    static void Flush()
-    {
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
     }
     void Type(const std::string& text)
     {
@@ -95,8 +76,6 @@ protected:
         QCoreApplication::sendEvent(line, &press);
     }
     CRichEditCtrlExtend& Pane(int id) const { return *static_cast<CRichEditCtrlExtend*>(view->GetDlgItem(id)); }
-
-    QTemporaryDir dir;
 };
 
 TEST_F(ScriptOnView, AScriptOfEveryKindRunsLineByLine)
@@ -352,8 +331,7 @@ TEST_F(ScriptOnView, ATypedLineDuringAWaitEndsNothingEarly)
 
 TEST_F(ScriptOnView, ALineTypedDuringAReadWaitsForItsEnd)
 {
-    for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-        header->SetOption(static_cast<HeaderOption>(i), false);
+    CheckOnly();
     Select(200, 0x8000);
     Insert(sim::ChipSpec::Make(sim::ChipCategory::Flash, 0x8000));
     view->OnDeviceRead();

@@ -92,14 +92,6 @@ protected:
                     (*buffer)[i] &= sim::PicHighMask(pic->m_nCoreBits);
         }
     }
-    // The header pane's run with exactly these boxes checked.
-    void CheckOnly(std::initializer_list<HeaderOption> options)
-    {
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
-        for (HeaderOption option : options)
-            header->SetOption(option, true);
-    }
     CPicConfigInfo& Pic() { return *g_CurrentDevice.m_pPicConfig; }
 
     // A blank chip of the selected PIC class in the socket, laid out as its descriptor says.

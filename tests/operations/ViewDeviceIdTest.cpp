@@ -44,6 +44,14 @@ struct ShownId {
     std::string id, manufacturer, type, revision;
 };
 
+struct IdCase {
+    const char* name;
+    int classIndex;
+    ChipCategory category;
+    std::vector<std::uint8_t> signature;
+    ShownId expected;
+};
+
 class ViewDeviceIdOnBox : public tonrig::test::ViewOnBoxFixture {
 protected:
     ViewDeviceIdOnBox()
@@ -90,6 +98,20 @@ protected:
             [&] { return !view->ExchangeRunning() && !g_LinkLease.IsHeld() && g_nOperationState == kStateIdle; });
     }
     bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+    // Get ID on the case's chip, until the view is idle again and the dialog has been shown.
+    void GetId(const IdCase& c)
+    {
+        Select(c.classIndex);
+        Insert(Chip(c.category, c.signature));
+        shown.clear();
+        view->OnSignatureId();
+        ASSERT_TRUE(WaitIdle());
+        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+        EXPECT_EQ(shown[0].id, c.expected.id);
+        EXPECT_EQ(shown[0].manufacturer, c.expected.manufacturer);
+        EXPECT_EQ(shown[0].type, c.expected.type);
+        EXPECT_EQ(shown[0].revision, c.expected.revision);
+    }
 
     platform::usb::ScopedUsbProvider usb { bus };
     std::vector<ShownId> shown;
@@ -109,14 +131,7 @@ protected:
 
 TEST_F(ViewDeviceIdOnBox, GetIdShowsTheChipInTheDialog)
 {
-    struct Case {
-        const char* name;
-        int classIndex;
-        ChipCategory category;
-        std::vector<std::uint8_t> signature;
-        ShownId expected;
-    };
-    const Case cases[] = {
+    const IdCase cases[] = {
         { "an AVR, the selected chip", 27, ChipCategory::Avr, { 0x1E, 0x91, 0x0A },
             { "1E910A", g_DeviceClassTable[27].m_strManufacturer, "ATTINY2313", "-" } },
         { "another AVR in the socket", 27, ChipCategory::Avr, { 0x1E, 0x93, 0x06 },
@@ -124,20 +139,11 @@ TEST_F(ViewDeviceIdOnBox, GetIdShowsTheChipInTheDialog)
         { "a 14-bit PIC: its ID word masked, the revision beside it", 313, ChipCategory::Pic, { 0x10, 0x66 },
             { "1060", "Not in library", "Unknown Device", "6" } },
     };
-    for (const Case& c : cases) {
+    for (const IdCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Select(c.classIndex);
-        Insert(Chip(c.category, c.signature));
-        shown.clear();
         const std::size_t asked = Sent(P_SIGNATURE).size();
-        view->OnSignatureId();
-        ASSERT_TRUE(WaitIdle());
-        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
+        ASSERT_NO_FATAL_FAILURE(GetId(c));
         EXPECT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].id, c.expected.id);
-        EXPECT_EQ(shown[0].manufacturer, c.expected.manufacturer);
-        EXPECT_EQ(shown[0].type, c.expected.type);
-        EXPECT_EQ(shown[0].revision, c.expected.revision);
         EXPECT_EQ(Sent(P_SIGNATURE).size(), asked + 1);
     }
     EXPECT_EQ(boxes.Count(), 0u);
@@ -167,14 +173,7 @@ TEST_F(ViewDeviceIdOnBox, AfterTheStartGetIdNamesTheChipFromTheShippedListsSigna
         }
     });
 
-    struct Case {
-        const char* name;
-        int classIndex;
-        ChipCategory category;
-        std::vector<std::uint8_t> signature;
-        ShownId expected;
-    };
-    const Case cases[] = {
+    const IdCase cases[] = {
         { "an AVR, the selected chip", 27, ChipCategory::Avr, { 0x1E, 0x91, 0x0A },
             { "1E910A", g_DeviceClassTable[27].m_strManufacturer, "ATTINY2313", "-" } },
         { "another shipped AVR in the socket", 27, ChipCategory::Avr, { 0x1E, 0x90, 0x01 },
@@ -184,18 +183,9 @@ TEST_F(ViewDeviceIdOnBox, AfterTheStartGetIdNamesTheChipFromTheShippedListsSigna
         { "a 14-bit PIC of the shipped list", 314, ChipCategory::Pic, { 0x05, 0x62 },
             { "0560", "MicrochipTechnology", "PIC16F84A", "2" } },
     };
-    for (const Case& c : cases) {
+    for (const IdCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Select(c.classIndex);
-        Insert(Chip(c.category, c.signature));
-        shown.clear();
-        view->OnSignatureId();
-        ASSERT_TRUE(WaitIdle());
-        ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !shown.empty(); }));
-        EXPECT_EQ(shown[0].id, c.expected.id);
-        EXPECT_EQ(shown[0].manufacturer, c.expected.manufacturer);
-        EXPECT_EQ(shown[0].type, c.expected.type);
-        EXPECT_EQ(shown[0].revision, c.expected.revision);
+        ASSERT_NO_FATAL_FAILURE(GetId(c));
         const std::vector<std::pair<std::string, COLORREF>> expected = {
             { c.expected.id, 0xFF0000 },
             { c.expected.manufacturer, RGB(0, 125, 0) },

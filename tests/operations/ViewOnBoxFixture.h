@@ -26,6 +26,7 @@
 #include "ViewGlobalsReset.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -142,6 +143,15 @@ protected:
     {
         std::lock_guard lock(box->Mutex());
         return box->Electrical().RailsOn();
+    }
+
+    // The header pane's run with exactly these boxes checked: none unless named.
+    void CheckOnly(std::initializer_list<HeaderOption> options = {})
+    {
+        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
+            header->SetOption(static_cast<HeaderOption>(i), false);
+        for (HeaderOption option : options)
+            header->SetOption(option, true);
     }
 
     std::string Log() const { return view->MessageLog().GetText(); }

@@ -86,8 +86,7 @@ protected:
         ViewOnBoxFixture::SetUp();
         if (HasFatalFailure())
             return;
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         TapViewChannel(*view, pumpChannel, tap);
     }
     // Presses Cancel on the progress window when the pump sends `code` for the nth time; the
@@ -441,8 +440,7 @@ TEST_F(ViewOperationsOnBox, BatchRunsTakeTheCheckedStepsInOrderAndStopAtAFailure
             std::lock_guard lock(box->Mutex());
             box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = view->m_CodeBuffer;
         }
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         for (O option : row.checked)
             header->SetOption(option, true);
         view->MessageLog().OnClearAll();

@@ -43,18 +43,8 @@ protected:
         ViewOnBoxFixture::SetUp();
         if (HasFatalFailure())
             return;
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
-        CommandChannel& channel = view->DeviceSetupOwner().Channel();
-        pumpChannel = std::make_unique<CommandChannelPump>(channel);
-        tap = std::make_unique<tonrig::test::TapChannel>(*pumpChannel);
-        view->SetPumpChannel(tap.get(), [&channel](int& blockSize, int& writeBlockSize, int& writeStep) {
-            channel.BeginOperation();
-            channel.SetTransferSizes();
-            blockSize = channel.m_nBlockSize;
-            writeBlockSize = channel.m_nWriteBlockSize;
-            writeStep = channel.m_nWriteStep;
-        });
+        CheckOnly();
+        tonrig::test::TapViewChannel(*view, pumpChannel, tap);
         view->ApplyLanguage();
         // The Device button reaches the selection through the application.
         g_pMainView = view.get();
@@ -171,8 +161,7 @@ TEST_F(ViewSettingsOnBox, EachCommandButtonIsAnIconButtonThatRunsItsCommand)
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
-        for (int i = 0; i < static_cast<int>(HeaderOption::Count); ++i)
-            header->SetOption(static_cast<HeaderOption>(i), false);
+        CheckOnly();
         view->MessageLog().OnClearAll();
         selections = 0;
         shownIds.clear();
