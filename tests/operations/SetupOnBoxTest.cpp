@@ -28,6 +28,7 @@
 #include "sim/FaultPlan.h"
 #include "sim/JtagHandler.h"
 #include "support/RecordingMessageBox.h"
+#include "tests/jtag/PlayerTestSupport.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
 #include "tools/mkfwimage/FirmwareImage.h"
@@ -41,6 +42,7 @@
 namespace {
 
 using tonrig::test::FakeView;
+using bytecode::test::LinkHost;
 
 // The link port with a hook before each firmware load (to plant a fault for that download).
 class HookedPort final : public ISetupLinkPort {
@@ -283,34 +285,6 @@ TEST_F(SetupOnBox, ZvDJtagPartsReachTheSocketUnderTheBaseImage)
     EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Programmer);
     EXPECT_TRUE(box->ProtocolErrors().empty());
 }
-
-// A byte-code run through the programmer link; its log lines without the closing time.
-class LinkHost final : public IStaplHost {
-public:
-    explicit LinkHost(std::vector<std::uint8_t> bytes)
-        : image(std::move(bytes))
-    {
-    }
-    std::string ProgramName() const override { return "cpld.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override
-    {
-        if (line.rfind("Elapsed time", 0) != 0)
-            output.push_back(line);
-    }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
-    std::stop_token Cancel() override { return {}; }
-
-    std::vector<std::uint8_t> image;
-    std::vector<std::string> output;
-    LinkJtagPort port;
-};
 
 TEST_F(SetupOnBox, ZvDByteCodeProgramsTheSocketsCpldAfterTheSetup)
 {
