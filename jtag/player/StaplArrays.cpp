@@ -2,6 +2,7 @@
 
 #include "jtag/BytecodeFormat.h"
 #include "jtag/player/StaplImage.h"
+#include "jtag/player/StaplResult.h"
 #include "jtag/player/StaplUncompress.h"
 
 #include <algorithm>
@@ -9,14 +10,6 @@
 using namespace bytecode;
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;
-constexpr int kUndefinedSymbol = 5;
-constexpr int kInternalError = 10;
-constexpr int kBoundsError = 11;
-constexpr int kTypeMismatch = 12;
-constexpr int kConstant = 13;
 
 std::uint64_t BytesOf(bool boolean, std::uint32_t count)
 {

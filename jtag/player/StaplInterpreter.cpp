@@ -3,6 +3,7 @@
 #include "jtag/JtagLayer.h"
 #include "jtag/Opcodes.h"
 #include "jtag/player/StaplArrays.h"
+#include "jtag/player/StaplResult.h"
 #include "platform/TextFormat.h"
 
 #include <array>
@@ -13,30 +14,6 @@
 using namespace bytecode;
 
 namespace {
-
-// Result codes (the player's table).
-enum Result : int {
-    kOk = 0,
-    kOutOfMemory = 1,
-    kSyntaxError = 3,
-    kEndOfFile = 4,
-    kUndefinedSymbol = 5,
-    kRedefinedSymbol = 6,
-    kOverflow = 7,
-    kDivideByZero = 8,
-    kInternalError = 10,
-    kBoundsError = 11,
-    kTypeMismatch = 12,
-    kConstant = 13,
-    kNextUnexpected = 14,
-    kPopUnexpected = 15,
-    kReturnUnexpected = 16,
-    kIllegalName = 17,
-    kCancelled = 19,
-    kStackOverflow = 20,
-    kIllegalInstruction = 21,
-    kActionNotFound = 24,
-};
 
 constexpr std::size_t kStackEntries = 128;
 constexpr std::size_t kPrintChars = 1024;
