@@ -18,13 +18,6 @@ namespace {
 constexpr std::size_t kStackEntries = 128;
 constexpr std::size_t kPrintChars = 1024;
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 bool IsStable(std::uint32_t state)
 {
     return state == RESET || state == IDLE || state == DRSHIFT || state == DRPAUSE || state == IRSHIFT
@@ -68,7 +61,7 @@ int ParseDefines(const std::vector<std::string>& texts, std::vector<Define>& def
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
                 return kIllegalName;
         for (const Define& d : defines)
-            if (EqualNoCase(d.name, name))
+            if (StaplEqualNoCase(d.name, name))
                 return kRedefinedSymbol;
         defines.push_back({ name, static_cast<std::int32_t>(v) });
     }
@@ -233,7 +226,7 @@ int Machine::Setup()
         // Jam 1.1: defines set the initial values of the scalars they name.
         for (const Define& d : defines)
             for (std::uint32_t i = 0; i < m_image.symbolCount; ++i)
-                if ((m_symbols[i].attribute & kSymArray) == 0 && EqualNoCase(m_image.SymbolName(i), d.name))
+                if ((m_symbols[i].attribute & kSymArray) == 0 && StaplEqualNoCase(m_image.SymbolName(i), d.name))
                     m_symbols[i].value = (m_symbols[i].attribute & kSymBoolean) != 0 ? (d.value != 0) : d.value;
         m_pc = 0;
         if (m_code.empty())
@@ -245,7 +238,7 @@ int Machine::Setup()
         return kActionNotFound;
     std::uint32_t action = kNone;
     for (std::uint32_t i = 0; i < m_image.actionCount && action == kNone; ++i)
-        if (EqualNoCase(m_image.ActionName(i), m_options.action))
+        if (StaplEqualNoCase(m_image.ActionName(i), m_options.action))
             action = i;
     if (action == kNone)
         return kActionNotFound;
@@ -253,7 +246,7 @@ int Machine::Setup()
     for (std::uint32_t p = m_image.ActionAt(action).firstProcedure; p != kNone; p = m_image.ProcedureAt(p).next) {
         bool runs = (m_image.ProcedureAt(p).attribute & 3) != kProcOptional;
         for (const Define& d : defines)
-            if (EqualNoCase(d.name, m_image.ProcedureName(p)))
+            if (StaplEqualNoCase(d.name, m_image.ProcedureName(p)))
                 runs = d.value != 0;
         if (runs)
             m_chain.push_back(p);
