@@ -31,14 +31,6 @@ using sim::JtagRoute;
 
 constexpr int kSocketImage = 358; // any image but 355 routes to the socket
 
-std::vector<bool> Bits(std::uint64_t value, int count)
-{
-    std::vector<bool> bits(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        bits[static_cast<std::size_t>(i)] = ((value >> i) & 1) != 0;
-    return bits;
-}
-
 class StaplOnBox : public testing::Test {
 protected:
     void SetUp() override { g_ProgrammerLink.ResetForTest(bus); }
@@ -91,7 +83,7 @@ protected:
 BuildResult ReadRegister(std::uint32_t instruction, int irBits, int otherIrBits, bool otherNearTdo)
 {
     ImageBuilder b(Container::Stapl);
-    b.AddBooleanArray("INSTR", Bits(instruction, irBits));
+    b.AddBooleanArray("INSTR", sim::BitsOf(instruction, irBits));
     b.AddBooleanArray("BYPASS", std::vector<bool>(8, true));
     b.AddBooleanArray("ZERO", std::vector<bool>(32, false));
     b.AddUninitialisedArray("CAP", true, 32);
@@ -312,7 +304,7 @@ TEST_F(StaplOnBox, EveryEndResetsTheTapUnlessAskedNotTo)
     // ISP enable, then DRPAUSE, then an exit, a fault or a long wait that is cancelled.
     const auto program = [](const char* end) {
         ImageBuilder b(Container::Stapl);
-        b.AddBooleanArray("ISPEN", Bits(cpld::kIspEnable, 8));
+        b.AddBooleanArray("ISPEN", sim::BitsOf(cpld::kIspEnable, 8));
         const Label entry = b.NewLabel();
         b.Bind(entry);
         b.Emit("IRSTOP", { 13 }); // IRPAUSE
