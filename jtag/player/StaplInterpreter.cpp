@@ -2,6 +2,7 @@
 
 #include "jtag/JtagLayer.h"
 #include "jtag/Opcodes.h"
+#include "jtag/PackedBits.h"
 #include "jtag/player/StaplArrays.h"
 #include "jtag/player/StaplResult.h"
 #include "platform/TextFormat.h"
@@ -22,11 +23,6 @@ bool IsStable(std::uint32_t state)
 {
     return state == RESET || state == IDLE || state == DRSHIFT || state == DRPAUSE || state == IRSHIFT
         || state == IRPAUSE;
-}
-
-bool Bit(const std::uint8_t* bits, std::int64_t i)
-{
-    return ((bits[i / 8] >> (i % 8)) & 1) != 0;
 }
 
 std::int32_t Wrap(std::int64_t v)
@@ -722,7 +718,7 @@ int Machine::Step()
             return r;
         bool equal = true;
         for (std::int64_t i = 0; i < v[0] && equal; ++i)
-            if (Bit(mask, v[3] + i) && Bit(capture, v[1] + i) != Bit(expected, v[2] + i))
+            if (GetBit(mask, v[3] + i) && GetBit(capture, v[1] + i) != GetBit(expected, v[2] + i))
                 equal = false;
         return PushValue(equal ? 1 : 0);
     }
