@@ -43,8 +43,7 @@ public:
 
 // Hands the player `image` and keeps the printed lines without the closing "Elapsed time" line;
 // the JTAG packets go to `port`.
-template <typename PortType>
-class HostOn final : public IStaplHost {
+template <typename PortType> class HostOn final : public IStaplHost {
 public:
     explicit HostOn(Image bytes = {})
         : image(std::move(bytes))

@@ -24,10 +24,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using test::ErrorLine;
-using test::LinkHost;
-using test::Lines;
 using sim::JtagRoute;
+using test::ErrorLine;
+using test::Lines;
+using test::LinkHost;
 
 constexpr int kSocketImage = 358; // any image but 355 routes to the socket
 

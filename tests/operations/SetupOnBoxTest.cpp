@@ -28,9 +28,9 @@
 #include "sim/FaultPlan.h"
 #include "sim/JtagHandler.h"
 #include "support/RecordingMessageBox.h"
-#include "tests/jtag/PlayerTestSupport.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
+#include "tests/jtag/PlayerTestSupport.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 
 #include <QDir>
@@ -41,8 +41,8 @@
 
 namespace {
 
-using tonrig::test::FakeView;
 using bytecode::test::LinkHost;
+using tonrig::test::FakeView;
 
 // The link port with a hook before each firmware load (to plant a fault for that download).
 class HookedPort final : public ISetupLinkPort {
