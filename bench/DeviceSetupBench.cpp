@@ -15,17 +15,9 @@
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
 
-#include <ctime>
 #include <memory>
 
 namespace {
-
-double CpuSeconds()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 struct QuietView final : ISetupView {
     void Log(const std::string&) override { }
@@ -76,11 +68,11 @@ int main()
                 std::vector<double> cpu;
                 for (int run = 0; run < 3; ++run) {
                     const auto start = clock->Now();
-                    const double cpuStart = CpuSeconds();
+                    const double cpuStart = bench::CpuSeconds();
                     std::stop_source stop;
                     SetupRequest copy = request;
                     setup.SetupDevice(copy, stop.get_token());
-                    cpu.push_back((CpuSeconds() - cpuStart) * 1e3);
+                    cpu.push_back((bench::CpuSeconds() - cpuStart) * 1e3);
                     modelled.push_back(std::chrono::duration<double>(clock->Now() - start).count());
                 }
                 std::printf("%-14s %-5s %5d %12.3f %12.2f  (image %d)\n", version,

@@ -14,19 +14,11 @@
 
 #include <QCoreApplication>
 
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
-
-double CpuSeconds()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 class Rig {
 public:
@@ -50,9 +42,9 @@ public:
         jtag.StaplJtagInit();
         const auto packets = box->Jtag().Packets(sim::JtagRoute::Socket);
         const auto start = clock->Now();
-        const double cpu = CpuSeconds();
+        const double cpu = bench::CpuSeconds();
         const bool ok = run(jtag);
-        const double cpuUsed = CpuSeconds() - cpu;
+        const double cpuUsed = bench::CpuSeconds() - cpu;
         const auto sent = box->Jtag().Packets(sim::JtagRoute::Socket) - packets;
         std::printf("%-5s %-22s %9.4f s  %6zu packets  %6.2f us/packet%s\n", speed, what,
             std::chrono::duration<double>(clock->Now() - start).count(), sent,
@@ -108,12 +100,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     bench::PrintMachine();
     sim::SetProtocolErrorHook([](const std::string& what) { std::printf("protocol error: %s\n", what.c_str()); });
-    struct Speed {
-        const char* name;
-        platform::usb::UsbSpeed speed;
-    };
-    for (const Speed& s :
-        { Speed { "full", platform::usb::UsbSpeed::Full }, Speed { "high", platform::usb::UsbSpeed::High } }) {
+    for (const bench::Speed& s : bench::kSpeeds) {
         Rig rig(s.speed);
         if (!rig.loaded) {
             std::printf("%s: the virtual programmer did not start\n", s.name);

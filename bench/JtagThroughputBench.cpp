@@ -18,7 +18,6 @@
 
 #include <QCoreApplication>
 
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,13 +27,6 @@ using namespace bytecode;
 namespace {
 
 constexpr int kScans = 64;
-
-double CpuSeconds()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // Counts what goes through the link, and the shift data (the payload) among it.
 class CountingPort final : public IJtagPort {
@@ -109,9 +101,9 @@ void Run(platform::usb::UsbSpeed speed, bool tck, const BuildResult& image, cons
     JtagLayer layer(row.counts);
     StaplInterpreter interpreter;
     const auto start = clock->Now();
-    const double cpu = CpuSeconds();
+    const double cpu = bench::CpuSeconds();
     const StaplExecution e = interpreter.Execute(*view, {}, options, layer, [](const std::string&) {}, {});
-    row.cpu = CpuSeconds() - cpu;
+    row.cpu = bench::CpuSeconds() - cpu;
     row.modelled = std::chrono::duration<double>(clock->Now() - start).count();
     row.ok = e.result == 0 && e.exitCode == 0;
     g_ProgrammerLink.ResetForTest();
@@ -180,13 +172,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("(a) %d scans of 2,048 bits; (b) PROGRAM\n", kScans);
-    struct Speed {
-        const char* name;
-        platform::usb::UsbSpeed speed;
-        double limit;
-    };
-    for (const Speed& s : { Speed { "full", platform::usb::UsbSpeed::Full, 1'216'000.0 },
-             Speed { "high", platform::usb::UsbSpeed::High, 53'248'000.0 } }) {
+    for (const bench::Speed& s : bench::kSpeeds) {
         struct Case {
             const char* what;
             const BuildResult& image;

@@ -14,20 +14,12 @@
 
 #include <QCoreApplication>
 
-#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t kTotal = 512 * 1024;
-
-double CpuSeconds()
-{
-    timespec ts {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 struct Row {
     double modelled = 0;
@@ -52,9 +44,9 @@ public:
         Row row;
         std::size_t transfers = 0;
         const auto start = clock->Now();
-        const double cpu = CpuSeconds();
+        const double cpu = bench::CpuSeconds();
         row.ok = run(transfers);
-        row.cpuPerTransfer = (CpuSeconds() - cpu) / static_cast<double>(transfers);
+        row.cpuPerTransfer = (bench::CpuSeconds() - cpu) / static_cast<double>(transfers);
         row.modelled = std::chrono::duration<double>(clock->Now() - start).count();
         return row;
     }
@@ -119,13 +111,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     bench::PrintMachine();
     sim::SetProtocolErrorHook([](const std::string& what) { std::printf("protocol error: %s\n", what.c_str()); });
-    struct Speed {
-        const char* name;
-        platform::usb::UsbSpeed speed;
-        double limit;
-    };
-    for (const Speed& s : { Speed { "full", platform::usb::UsbSpeed::Full, 1'216'000.0 },
-             Speed { "high", platform::usb::UsbSpeed::High, 53'248'000.0 } }) {
+    for (const bench::Speed& s : bench::kSpeeds) {
         for (std::size_t block : { 64u, 1024u, 8192u, 32768u }) {
             Rig rig(s.speed);
             if (!rig.loaded) {

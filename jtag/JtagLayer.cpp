@@ -1,6 +1,7 @@
 #include "jtag/JtagLayer.h"
 
 #include "jtag/JtagTexts.h"
+#include "jtag/PackedBits.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/Trace.h"
@@ -73,19 +74,8 @@ constexpr Slice kIrPostambleSlice { 288, 256 };
 constexpr Slice kDrScanSlice { 320, 2048 };
 constexpr Slice kIrScanSlice { 576, 512 };
 
-bool GetBit(const std::uint8_t* bits, std::uint64_t i)
-{
-    return (bits[i >> 3] >> (i & 7)) & 1;
-}
-
-void SetBit(std::uint8_t* bits, std::uint64_t i, bool value)
-{
-    const auto mask = static_cast<std::uint8_t>(1u << (i & 7));
-    if (value)
-        bits[i >> 3] |= mask;
-    else
-        bits[i >> 3] &= static_cast<std::uint8_t>(~mask);
-}
+using bytecode::GetBit;
+using bytecode::SetBit;
 
 // `count` bits from bit `from` of `source` (null: ones) to bit `to` of `target`.
 void CopyBits(

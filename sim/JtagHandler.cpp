@@ -1,9 +1,9 @@
 #include "sim/JtagHandler.h"
 
+#include "platform/TextFormat.h"
 #include "sim/Box.h"
 #include "sim/Electrical.h"
 
-#include <cstdio>
 #include <string>
 
 using platform::Duration;
@@ -20,13 +20,6 @@ constexpr std::size_t kUnit = 64;
 std::uint32_t FactoryUsercode(int model)
 {
     return model == 8 ? 0x15013100 : 0x00160514;
-}
-
-std::string Text(const char* format, int a, const char* b = "")
-{
-    char text[160];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
 }
 
 } // namespace
@@ -107,7 +100,7 @@ void JtagHandler::Handle(DispatchContext& ctx, const std::uint8_t* p, std::size_
     auto needs = [&](std::size_t bytes) {
         if (n >= bytes)
             return true;
-        ctx.ProtocolError(Text("JTAG sub-command %d needs more bytes", n > 1 ? p[1] : -1));
+        ctx.ProtocolError(platform::Format("JTAG sub-command %d needs more bytes", n > 1 ? p[1] : -1));
         return false;
     };
     if (!needs(2))
@@ -117,14 +110,14 @@ void JtagHandler::Handle(DispatchContext& ctx, const std::uint8_t* p, std::size_
         if (!needs(3))
             return;
         if (p[2] > 1) {
-            ctx.ProtocolError(Text("JTAG chain selection %d", p[2]));
+            ctx.ProtocolError(platform::Format("JTAG chain selection %d", p[2]));
             return;
         }
         m_socketSelectedAtBoot = p[2] == 1 ? m_box.Boots() : -1;
         return;
     }
     if (sub > 5) {
-        ctx.ProtocolError(Text("unknown JTAG sub-command %d", sub));
+        ctx.ProtocolError(platform::Format("unknown JTAG sub-command %d", sub));
         return;
     }
     m_route = Index(Route());
@@ -171,7 +164,7 @@ void JtagHandler::EnterShift(DispatchContext& ctx, bool ir, std::uint8_t startCo
     static constexpr TapState kStarts[] = { TapState::RunTestIdle, TapState::PauseDr, TapState::PauseIr };
     const TapState now = m_taps[m_route].State();
     if (startCode > 2 || kStarts[startCode] != now) {
-        ctx.ProtocolError(Text("JTAG start code %d, but the TAP is in %s", startCode, TapStateName(now)));
+        ctx.ProtocolError(platform::Format("JTAG start code %d, but the TAP is in %s", startCode, TapStateName(now)));
         return;
     }
     // Through UPDATE (from a PAUSE), SELECT and CAPTURE: never EXIT2 -> SHIFT, which would skip
@@ -197,8 +190,9 @@ void JtagHandler::Shift(DispatchContext& ctx, const std::uint8_t* p)
     const TapState now = m_taps[m_route].State();
     const bool shifting = now == TapState::ShiftDr || now == TapState::ShiftIr;
     if (p[4] > 1 || p[5] > 1 || !shifting) {
-        ctx.ProtocolError(shifting ? std::string("JTAG shift flags other than 0 or 1")
-                                   : Text("JTAG shift %d bits in %s", static_cast<int>(bits), TapStateName(now)));
+        ctx.ProtocolError(shifting
+                ? std::string("JTAG shift flags other than 0 or 1")
+                : platform::Format("JTAG shift %d bits in %s", static_cast<int>(bits), TapStateName(now)));
         // Its data is still the shift's: it must not reach the command loop.
         if (tdiPresent && bytes)
             ctx.ClaimFollowing(bytes, [](const std::uint8_t*, std::size_t, bool) {});
@@ -248,7 +242,7 @@ void JtagHandler::RunTest(DispatchContext& ctx, const std::uint8_t* p)
     const std::uint32_t count = std::uint32_t { p[2] } << 16 | std::uint32_t { p[3] } << 8 | p[4];
     const TapState now = m_taps[m_route].State();
     if (p[5] > 1 || (p[5] == 1 && now != TapState::TestLogicReset)) {
-        ctx.ProtocolError(Text("JTAG run-test with reset flag %d in %s", p[5], TapStateName(now)));
+        ctx.ProtocolError(platform::Format("JTAG run-test with reset flag %d in %s", p[5], TapStateName(now)));
         return;
     }
     const bool tms = p[5] == 1;

@@ -1,7 +1,9 @@
 #include "jtag/player/StaplArrays.h"
 
 #include "jtag/BytecodeFormat.h"
+#include "jtag/PackedBits.h"
 #include "jtag/player/StaplImage.h"
+#include "jtag/player/StaplResult.h"
 #include "jtag/player/StaplUncompress.h"
 
 #include <algorithm>
@@ -9,14 +11,6 @@
 using namespace bytecode;
 
 namespace {
-
-constexpr int kOk = 0;
-constexpr int kOutOfMemory = 1;
-constexpr int kUndefinedSymbol = 5;
-constexpr int kInternalError = 10;
-constexpr int kBoundsError = 11;
-constexpr int kTypeMismatch = 12;
-constexpr int kConstant = 13;
 
 std::uint64_t BytesOf(bool boolean, std::uint32_t count)
 {
@@ -30,12 +24,6 @@ bool InRange(std::int64_t start, std::int64_t count, std::uint32_t n)
 }
 
 } // namespace
-
-void StaplArrays::SetBit(std::uint8_t* data, std::uint64_t i, bool on)
-{
-    const auto mask = static_cast<std::uint8_t>(1u << (i % 8));
-    data[i / 8] = static_cast<std::uint8_t>(on ? data[i / 8] | mask : data[i / 8] & ~mask);
-}
 
 int StaplArrays::Setup(const StaplImage& image)
 {
@@ -120,7 +108,7 @@ int StaplArrays::LoadElement(std::uint32_t symbol, std::int32_t index, std::int3
         return kBoundsError;
     const auto i = static_cast<std::size_t>(index);
     if (a.boolean) {
-        value = Bit(a.data, i) ? 1 : 0;
+        value = GetBit(a.data, i) ? 1 : 0;
     } else {
         const std::uint8_t* w = a.data + 4 * i;
         value = static_cast<std::int32_t>(static_cast<std::uint32_t>(w[0]) << 24
@@ -160,7 +148,7 @@ int StaplArrays::LoadSlice(std::uint32_t symbol, std::int32_t first, std::int32_
     const int direction = first >= last ? 1 : -1;
     std::uint32_t v = 0;
     for (std::int64_t k = 0; k < width; ++k)
-        if (Bit(a.data, static_cast<std::uint64_t>(last + direction * k)))
+        if (GetBit(a.data, static_cast<std::uint64_t>(last + direction * k)))
             v |= 1u << k;
     value = static_cast<std::int32_t>(v);
     return kOk;
@@ -192,7 +180,7 @@ int StaplArrays::Copy(
         return kBoundsError;
     std::vector<bool> bits(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < bits.size(); ++i)
-        bits[i] = Bit(m_arrays[src].data, static_cast<std::uint64_t>(srcStart) + i);
+        bits[i] = GetBit(m_arrays[src].data, static_cast<std::uint64_t>(srcStart) + i);
     for (std::size_t i = 0; i < bits.size(); ++i)
         SetBit(m_arrays[dst].memory.data(), static_cast<std::uint64_t>(dstStart) + i, bits[i]);
     return kOk;
@@ -235,7 +223,7 @@ int StaplArrays::Hex(
             unsigned digit = 0;
             for (std::int64_t k = 0; k < 4; ++k) {
                 const std::int64_t bit = low + 4 * d + k;
-                if (bit < low + bits && Bit(data, static_cast<std::uint64_t>(start + bit)))
+                if (bit < low + bits && GetBit(data, static_cast<std::uint64_t>(start + bit)))
                     digit |= 1u << k;
             }
             line += "0123456789ABCDEF"[digit];

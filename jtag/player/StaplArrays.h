@@ -50,8 +50,6 @@ private:
     };
     int Writable(std::uint32_t symbol, bool boolean) const;
     int Readable(std::uint32_t symbol, bool boolean) const;
-    static bool Bit(const std::uint8_t* data, std::uint64_t i) { return ((data[i / 8] >> (i % 8)) & 1) != 0; }
-    static void SetBit(std::uint8_t* data, std::uint64_t i, bool on);
 
     std::vector<Array> m_arrays;
 };

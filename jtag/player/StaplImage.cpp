@@ -11,19 +11,19 @@ using namespace bytecode;
 
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
-
 std::string Cut(std::string_view text)
 {
     return std::string(text.substr(0, kStaplNoteChars));
 }
 
 } // namespace
+
+bool StaplEqualNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
 
 std::uint32_t StaplImage::Word(std::size_t at) const
 {
@@ -245,7 +245,7 @@ int StaplGetNote(const StaplImage& image, std::string_view key, std::string& val
     const StaplImage* view = &image;
     for (std::uint32_t i = 0; i < view->noteCount; ++i) {
         const std::size_t at = view->noteTable + static_cast<std::size_t>(i) * kNoteEntry;
-        if (EqualNoCase(*view->StringAt(view->noteStrings, view->Word(at)), key)) {
+        if (StaplEqualNoCase(*view->StringAt(view->noteStrings, view->Word(at)), key)) {
             value = Cut(*view->StringAt(view->noteStrings, view->Word(at + 4)));
             return 0;
         }

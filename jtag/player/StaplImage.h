@@ -89,5 +89,8 @@ int StaplGetActionInfo(std::span<const std::uint8_t> image, int index, std::stri
 int StaplGetActionInfo(const StaplImage& image, int index, std::string& name, std::string& description,
     bool& hasDescription, std::vector<StaplProcedureInfo>& procedures);
 
+// Whether two names are the same without regard to case (ASCII), as an image's names are matched.
+bool StaplEqualNoCase(std::string_view a, std::string_view b);
+
 // Whether the image carries the marker note of our opcode map.
 bool StaplHasMarker(const StaplImage& image);

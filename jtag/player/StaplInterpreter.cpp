@@ -2,7 +2,9 @@
 
 #include "jtag/JtagLayer.h"
 #include "jtag/Opcodes.h"
+#include "jtag/PackedBits.h"
 #include "jtag/player/StaplArrays.h"
+#include "jtag/player/StaplResult.h"
 #include "platform/TextFormat.h"
 
 #include <array>
@@ -14,49 +16,13 @@ using namespace bytecode;
 
 namespace {
 
-// Result codes (the player's table).
-enum Result : int {
-    kOk = 0,
-    kOutOfMemory = 1,
-    kSyntaxError = 3,
-    kEndOfFile = 4,
-    kUndefinedSymbol = 5,
-    kRedefinedSymbol = 6,
-    kOverflow = 7,
-    kDivideByZero = 8,
-    kInternalError = 10,
-    kBoundsError = 11,
-    kTypeMismatch = 12,
-    kConstant = 13,
-    kNextUnexpected = 14,
-    kPopUnexpected = 15,
-    kReturnUnexpected = 16,
-    kIllegalName = 17,
-    kCancelled = 19,
-    kStackOverflow = 20,
-    kIllegalInstruction = 21,
-    kActionNotFound = 24,
-};
-
 constexpr std::size_t kStackEntries = 128;
 constexpr std::size_t kPrintChars = 1024;
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 bool IsStable(std::uint32_t state)
 {
     return state == RESET || state == IDLE || state == DRSHIFT || state == DRPAUSE || state == IRSHIFT
         || state == IRPAUSE;
-}
-
-bool Bit(const std::uint8_t* bits, std::int64_t i)
-{
-    return ((bits[i / 8] >> (i % 8)) & 1) != 0;
 }
 
 std::int32_t Wrap(std::int64_t v)
@@ -91,7 +57,7 @@ int ParseDefines(const std::vector<std::string>& texts, std::vector<Define>& def
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
                 return kIllegalName;
         for (const Define& d : defines)
-            if (EqualNoCase(d.name, name))
+            if (StaplEqualNoCase(d.name, name))
                 return kRedefinedSymbol;
         defines.push_back({ name, static_cast<std::int32_t>(v) });
     }
@@ -256,7 +222,7 @@ int Machine::Setup()
         // Jam 1.1: defines set the initial values of the scalars they name.
         for (const Define& d : defines)
             for (std::uint32_t i = 0; i < m_image.symbolCount; ++i)
-                if ((m_symbols[i].attribute & kSymArray) == 0 && EqualNoCase(m_image.SymbolName(i), d.name))
+                if ((m_symbols[i].attribute & kSymArray) == 0 && StaplEqualNoCase(m_image.SymbolName(i), d.name))
                     m_symbols[i].value = (m_symbols[i].attribute & kSymBoolean) != 0 ? (d.value != 0) : d.value;
         m_pc = 0;
         if (m_code.empty())
@@ -268,7 +234,7 @@ int Machine::Setup()
         return kActionNotFound;
     std::uint32_t action = kNone;
     for (std::uint32_t i = 0; i < m_image.actionCount && action == kNone; ++i)
-        if (EqualNoCase(m_image.ActionName(i), m_options.action))
+        if (StaplEqualNoCase(m_image.ActionName(i), m_options.action))
             action = i;
     if (action == kNone)
         return kActionNotFound;
@@ -276,7 +242,7 @@ int Machine::Setup()
     for (std::uint32_t p = m_image.ActionAt(action).firstProcedure; p != kNone; p = m_image.ProcedureAt(p).next) {
         bool runs = (m_image.ProcedureAt(p).attribute & 3) != kProcOptional;
         for (const Define& d : defines)
-            if (EqualNoCase(d.name, m_image.ProcedureName(p)))
+            if (StaplEqualNoCase(d.name, m_image.ProcedureName(p)))
                 runs = d.value != 0;
         if (runs)
             m_chain.push_back(p);
@@ -752,7 +718,7 @@ int Machine::Step()
             return r;
         bool equal = true;
         for (std::int64_t i = 0; i < v[0] && equal; ++i)
-            if (Bit(mask, v[3] + i) && Bit(capture, v[1] + i) != Bit(expected, v[2] + i))
+            if (GetBit(mask, v[3] + i) && GetBit(capture, v[1] + i) != GetBit(expected, v[2] + i))
                 equal = false;
         return PushValue(equal ? 1 : 0);
     }

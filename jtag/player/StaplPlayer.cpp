@@ -3,6 +3,7 @@
 #include "jtag/JtagLayer.h"
 #include "jtag/player/PlayerTexts.h"
 #include "jtag/player/StaplInterpreter.h"
+#include "jtag/player/StaplResult.h"
 #include "link/ProgrammerCommand.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
@@ -284,7 +285,7 @@ PlayerOutcome RunStaplPlayer(
             outcome.exitCode = e.exitCode;
             outcome.offset = e.offset;
             if (e.result != 0) {
-                if (view->Version() == 2 && e.result == 24)
+                if (view->Version() == 2 && e.result == bytecode::kActionNotFound)
                     output(args.hasAction ? Format(kPlayerActionNotSupported, args.action.c_str()) : kPlayerNoAction);
                 else if (e.result > 0 && static_cast<std::size_t>(e.result) < kPlayerErrorTexts.size())
                     output(Format(kPlayerErrorAt, static_cast<long>(e.offset), StaplErrorText(e.result).c_str()));

@@ -1,8 +1,10 @@
 #pragma once
 // A byte-code run without a programmer: a host that hands the player a built image and keeps the
 // printed lines, a port that answers every read with zeros, and the player run on a manual clock.
+// LinkHost is the same host on the programmer link, for the runs on the virtual programmer.
 
 #include "jtag/JtagLayer.h"
+#include "jtag/JtagPort.h"
 #include "jtag/builder/ImageBuilder.h"
 #include "jtag/player/StaplPlayer.h"
 #include "platform/Clock.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -38,9 +41,11 @@ public:
     int sends = 0;
 };
 
-class Host final : public IStaplHost {
+// Hands the player `image` and keeps the printed lines without the closing "Elapsed time" line;
+// the JTAG packets go to `port`.
+template <typename PortType> class HostOn final : public IStaplHost {
 public:
-    explicit Host(Image bytes)
+    explicit HostOn(Image bytes = {})
         : image(std::move(bytes))
     {
     }
@@ -50,17 +55,25 @@ public:
         out = image;
         return true;
     }
-    void Output(const std::string& line) override { output.push_back(line); }
+    void Output(const std::string& line) override
+    {
+        if (line.rfind("Elapsed time", 0) != 0)
+            output.push_back(line);
+    }
     void Console(const std::string&) override { }
     IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
+    int SpeedLevel() override { return level.load(); }
     std::stop_token Cancel() override { return stop.get_token(); }
 
     Image image;
     Lines output;
-    NullPort port;
+    PortType port;
+    std::atomic<int> level { 5 };
     std::stop_source stop;
 };
+
+using Host = HostOn<NullPort>;
+using LinkHost = HostOn<LinkJtagPort>;
 
 struct Outcome {
     PlayerOutcome outcome;
@@ -76,8 +89,6 @@ inline Outcome Play(const BuildResult& built, std::vector<std::string> args = {}
     Outcome o;
     o.outcome = RunStaplPlayer(host, args);
     o.lines = host.output;
-    if (!o.lines.empty() && o.lines.back().rfind("Elapsed time", 0) == 0)
-        o.lines.pop_back();
     return o;
 }
 

@@ -2,6 +2,8 @@
 // LinkJtagPort and the programmer link on the virtual programmer (manual clock, time model on).
 // The cases assert the log's lines and what the devices hold as read from the box.
 
+#include "PlayerTestSupport.h"
+
 #include "jtag/JtagLayer.h"
 #include "jtag/Opcodes.h"
 #include "jtag/builder/CpldProgram.h"
@@ -9,7 +11,6 @@
 #include "jtag/player/StaplPlayer.h"
 #include "link/ProgrammerLink.h"
 #include "platform/Clock.h"
-#include "platform/TextFormat.h"
 #include "platform/usb/VirtualBus.h"
 #include "sim/Box.h"
 #include "sim/FaultPlan.h"
@@ -18,55 +19,17 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 using namespace bytecode;
 using namespace std::chrono_literals;
 
 namespace {
 
-using Lines = std::vector<std::string>;
 using sim::JtagRoute;
+using test::ErrorLine;
+using test::Lines;
+using test::LinkHost;
 
 constexpr int kSocketImage = 358; // any image but 355 routes to the socket
-
-class BoxHost final : public IStaplHost {
-public:
-    std::string ProgramName() const override { return "test.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override
-    {
-        if (line.rfind("Elapsed time", 0) != 0)
-            output.push_back(line);
-    }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return level.load(); }
-    std::stop_token Cancel() override { return stop.get_token(); }
-
-    std::vector<std::uint8_t> image;
-    Lines output;
-    LinkJtagPort port;
-    std::atomic<int> level { 5 };
-    std::stop_source stop;
-};
-
-std::vector<bool> Bits(std::uint64_t value, int count)
-{
-    std::vector<bool> bits(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        bits[static_cast<std::size_t>(i)] = ((value >> i) & 1) != 0;
-    return bits;
-}
-
-std::string ErrorLine(std::uint32_t offset, const char* text)
-{
-    return platform::Format("Error at address %ld: %s.", static_cast<long>(offset), text);
-}
 
 class StaplOnBox : public testing::Test {
 protected:
@@ -111,7 +74,7 @@ protected:
     std::shared_ptr<platform::usb::VirtualBus> bus = std::make_shared<platform::usb::VirtualBus>();
     std::shared_ptr<sim::Box> box;
     tonrig::test::RecordingMessageBox boxes;
-    BoxHost host;
+    LinkHost host;
     PlayerOutcome outcome;
 };
 
@@ -120,7 +83,7 @@ protected:
 BuildResult ReadRegister(std::uint32_t instruction, int irBits, int otherIrBits, bool otherNearTdo)
 {
     ImageBuilder b(Container::Stapl);
-    b.AddBooleanArray("INSTR", Bits(instruction, irBits));
+    b.AddBooleanArray("INSTR", sim::BitsOf(instruction, irBits));
     b.AddBooleanArray("BYPASS", std::vector<bool>(8, true));
     b.AddBooleanArray("ZERO", std::vector<bool>(32, false));
     b.AddUninitialisedArray("CAP", true, 32);
@@ -341,7 +304,7 @@ TEST_F(StaplOnBox, EveryEndResetsTheTapUnlessAskedNotTo)
     // ISP enable, then DRPAUSE, then an exit, a fault or a long wait that is cancelled.
     const auto program = [](const char* end) {
         ImageBuilder b(Container::Stapl);
-        b.AddBooleanArray("ISPEN", Bits(cpld::kIspEnable, 8));
+        b.AddBooleanArray("ISPEN", sim::BitsOf(cpld::kIspEnable, 8));
         const Label entry = b.NewLabel();
         b.Bind(entry);
         b.Emit("IRSTOP", { 13 }); // IRPAUSE

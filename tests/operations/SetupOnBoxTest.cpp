@@ -30,6 +30,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 #include "support/VirtualUsb.h"
+#include "tests/jtag/PlayerTestSupport.h"
 #include "tools/mkfwimage/FirmwareImage.h"
 
 #include <QDir>
@@ -40,6 +41,7 @@
 
 namespace {
 
+using bytecode::test::LinkHost;
 using tonrig::test::FakeView;
 
 // The link port with a hook before each firmware load (to plant a fault for that download).
@@ -283,34 +285,6 @@ TEST_F(SetupOnBox, ZvDJtagPartsReachTheSocketUnderTheBaseImage)
     EXPECT_EQ(box->Jtag().Route(), sim::JtagRoute::Programmer);
     EXPECT_TRUE(box->ProtocolErrors().empty());
 }
-
-// A byte-code run through the programmer link; its log lines without the closing time.
-class LinkHost final : public IStaplHost {
-public:
-    explicit LinkHost(std::vector<std::uint8_t> bytes)
-        : image(std::move(bytes))
-    {
-    }
-    std::string ProgramName() const override { return "cpld.jbc"; }
-    bool LoadImage(std::vector<std::uint8_t>& out, std::string&) override
-    {
-        out = image;
-        return true;
-    }
-    void Output(const std::string& line) override
-    {
-        if (line.rfind("Elapsed time", 0) != 0)
-            output.push_back(line);
-    }
-    void Console(const std::string&) override { }
-    IJtagPort& Port() override { return port; }
-    int SpeedLevel() override { return 5; }
-    std::stop_token Cancel() override { return {}; }
-
-    std::vector<std::uint8_t> image;
-    std::vector<std::string> output;
-    LinkJtagPort port;
-};
 
 TEST_F(SetupOnBox, ZvDByteCodeProgramsTheSocketsCpldAfterTheSetup)
 {
