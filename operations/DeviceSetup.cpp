@@ -49,10 +49,7 @@ int PicPackagePins(const std::string& package)
 // A language text; the built-in one while no table is loaded.
 std::string Text(int number)
 {
-    std::string text = g_Language.GetText(number);
-    if (text.empty() && number >= 0 && number < kLanguageTextCount)
-        text = g_LanguageDefaults[static_cast<std::size_t>(number)];
-    return text;
+    return g_Language.GetTextOrDefault(number);
 }
 
 bool IsBareName(const std::string& name)
