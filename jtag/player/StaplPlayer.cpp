@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -142,6 +143,20 @@ std::string StaplExitText(int version, int exitCode)
         return kPlayerJam11ExitTexts[static_cast<std::size_t>(exitCode)];
     }
     return kPlayerUnknownExit;
+}
+
+bool StaplFailureLine(std::string_view line)
+{
+    // The texts up to their first conversion.
+    const auto lead = [](std::string_view format) { return format.substr(0, format.find('%')); };
+    if (line.starts_with("Error") || line.starts_with(lead(kPlayerUnknownError)))
+        return true;
+    if (!line.starts_with(lead(kPlayerExitCode)))
+        return false;
+    line.remove_prefix(lead(kPlayerExitCode).size());
+    int exitCode = 0;
+    const auto [end, error] = std::from_chars(line.data(), line.data() + line.size(), exitCode);
+    return error == std::errc() && std::string_view(end, line.data() + line.size()).starts_with("...") && exitCode != 0;
 }
 
 IStaplInterpreter& DefaultStaplInterpreter()

@@ -108,5 +108,9 @@ PlayerOutcome RunStaplPlayer(
 std::string StaplErrorText(int result);
 std::string StaplExitText(int version, int exitCode);
 
+// Whether a line of a run's log tells of a failure: a line that starts with "Error", a result
+// code outside the table, or the exit-code line of a program that exited with other than 0.
+bool StaplFailureLine(std::string_view line);
+
 // Reads a whole file into `image` for the file host; false with the console line that says why.
 bool StaplLoadFile(const std::string& path, std::vector<std::uint8_t>& image, std::string& error);

@@ -3,6 +3,7 @@
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "jtag/JtagPort.h"
 #include "jtag/PlayerHosts.h"
+#include "jtag/player/StaplPlayer.h"
 #include "link/LinkLease.h"
 #include "operations/ui/TonrigView.h"
 #include "operations/ui/View2Header.h"
@@ -91,6 +92,7 @@ CJtagProgrammerDlg::CJtagProgrammerDlg(CTonrigView& view)
     layout->addLayout(buttons);
 
     SyncSpeedLevel();
+    ShowRunning();
     connect(m_speed, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (g_pView2Header)
             g_pView2Header->SetSpeedLevel(index + 1);
@@ -122,12 +124,12 @@ std::optional<StaplImage> CJtagProgrammerDlg::OpenFile(const std::string& path, 
 {
     std::string error;
     if (!StaplLoadFile(path, image, error)) {
-        AppendLine(error, false);
+        AppendRefusal(error);
         return std::nullopt;
     }
     auto view = StaplImage::Open(image);
     if (!view)
-        AppendLine(platform::Format(jtagdlg::kNotByteCode, path.c_str()), false);
+        AppendRefusal(platform::Format(jtagdlg::kNotByteCode, path.c_str()));
     return view;
 }
 
@@ -157,6 +159,7 @@ void CJtagProgrammerDlg::SetFile(const std::string& path, const std::string& pre
     m_actions->setCurrentIndex(m_fileActions.empty() ? -1 : 0);
     SelectAction(preferred);
     ShowProcedures();
+    ShowRunning();
 }
 
 void CJtagProgrammerDlg::SelectAction(const std::string& name)
@@ -224,12 +227,18 @@ bool CJtagProgrammerDlg::OnRun()
     return Start(Arguments(action), action);
 }
 
-bool CJtagProgrammerDlg::OnReadUserCode()
+const CJtagProgrammerDlg::Action* CJtagProgrammerDlg::UserCodeAction() const
 {
     for (const Action& a : m_fileActions)
         if (EqualNoCase(a.name, "READ_USERCODE"))
-            return Start({ "-a" + a.name }, a.name);
-    return false;
+            return &a;
+    return nullptr;
+}
+
+bool CJtagProgrammerDlg::OnReadUserCode()
+{
+    const Action* action = UserCodeAction();
+    return action && Start({ "-a" + action->name }, action->name);
 }
 
 bool CJtagProgrammerDlg::OnFileInformation()
@@ -260,7 +269,7 @@ bool CJtagProgrammerDlg::Start(std::vector<std::string> arguments, const std::st
     if (m_running)
         return false;
     if (m_file.empty()) {
-        AppendLine(jtagdlg::kNoFile, false);
+        AppendRefusal(jtagdlg::kNoFile);
         return false;
     }
     // The file may have gone or changed since it was chosen (a failed compile removes tmp.jbc).
@@ -284,7 +293,7 @@ bool CJtagProgrammerDlg::Start(std::vector<std::string> arguments, const std::st
               host.LinkStop(stop->get_token());
               std::string endLine;
               host.onLine = [self, &endLine](const std::string& line, bool console) {
-                  if (line.rfind("Exit code", 0) == 0 || line.rfind("Error", 0) == 0)
+                  if (line.rfind("Exit code", 0) == 0 || StaplFailureLine(line))
                       endLine = line;
                   platform::post([self, line, console] {
                       if (self)
@@ -311,19 +320,25 @@ bool CJtagProgrammerDlg::Start(std::vector<std::string> arguments, const std::st
 void CJtagProgrammerDlg::ShowRunning()
 {
     // The speed level stays open: the run reads it at every wait.
-    for (QWidget* w :
-        std::initializer_list<QWidget*> { m_run, m_readUserCode, m_info, m_browse, m_actions, m_procedures })
+    for (QWidget* w : std::initializer_list<QWidget*> { m_info, m_browse, m_actions, m_procedures })
         w->setEnabled(!m_running);
+    m_run->setEnabled(!m_running && !SelectedAction().empty());
+    m_readUserCode->setEnabled(!m_running && UserCodeAction() != nullptr);
     m_cancel->setEnabled(m_running);
     m_busy->setVisible(m_running);
 }
 
 void CJtagProgrammerDlg::AppendLine(const std::string& line, bool console)
 {
-    const COLORREF colour = console   ? kConsoleColour
-        : line.rfind("Error", 0) == 0 ? CTonrigView::kLogError
-                                      : CTonrigView::kLogText;
+    const COLORREF colour = StaplFailureLine(line) ? CTonrigView::kLogError
+        : console                                  ? kConsoleColour
+                                                   : CTonrigView::kLogText;
     m_log->AppendLine(line, colour);
+}
+
+void CJtagProgrammerDlg::AppendRefusal(const std::string& line)
+{
+    m_log->AppendLine(line, CTonrigView::kLogError);
 }
 
 void CJtagProgrammerDlg::Finished(const std::string& what, const std::string& endLine)
@@ -331,7 +346,7 @@ void CJtagProgrammerDlg::Finished(const std::string& what, const std::string& en
     m_running = false;
     ShowRunning();
     if (what != "-i" && !endLine.empty()) {
-        const bool error = endLine.rfind("Error", 0) == 0;
+        const bool error = StaplFailureLine(endLine);
         m_view.Log(platform::Format(jtagdlg::kMainLogLine, what.c_str(), m_file.c_str(), endLine.c_str()) + "\r\n",
             error ? CTonrigView::kLogError : CTonrigView::kLogText);
     }

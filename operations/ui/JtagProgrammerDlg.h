@@ -43,7 +43,8 @@ public:
     std::vector<std::string> Arguments(const std::string& action) const;
 
     // Run: the selected action. False when refused (no file, no action, the lease held, a run
-    // in progress).
+    // in progress). Run is enabled only with an action of a byte-code file, Read User Code only
+    // when the file has that action.
     bool OnRun();
     bool OnReadUserCode();
     bool OnFileInformation();
@@ -63,6 +64,7 @@ public:
     QComboBox* ActionBox() const { return m_actions; }
     QComboBox* SpeedBox() const { return m_speed; }
     QPushButton* RunButton() const { return m_run; }
+    QPushButton* ReadUserCodeButton() const { return m_readUserCode; }
     QPushButton* CancelButton() const { return m_cancel; }
     QProgressBar* BusyBar() const { return m_busy; }
     std::vector<QCheckBox*> ProcedureBoxes() const { return m_boxes; }
@@ -85,8 +87,14 @@ private:
     std::optional<StaplImage> OpenFile(const std::string& path, std::vector<std::uint8_t>& image);
     void ShowProcedures();
     // Run, the file and the action's choices off while a run goes on; Cancel and the busy bar on.
+    // Run and Read User Code also off while the file has no action for them.
     void ShowRunning();
+    // The file's READ_USERCODE action, if it has one.
+    const Action* UserCodeAction() const;
+    // Failure lines in the error colour, the player's other console lines grey, the rest black.
     void AppendLine(const std::string& line, bool console);
+    // A refusal's reason, in the error colour.
+    void AppendRefusal(const std::string& line);
     void Finished(const std::string& what, const std::string& endLine);
 
     CTonrigView& m_view;

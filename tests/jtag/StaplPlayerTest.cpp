@@ -5,6 +5,7 @@
 #include "jtag/Crc16.h"
 #include "jtag/JtagLayer.h"
 #include "jtag/builder/ImageBuilder.h"
+#include "jtag/player/PlayerTexts.h"
 #include "jtag/player/StaplImage.h"
 #include "platform/Clock.h"
 #include "platform/TextFormat.h"
@@ -454,6 +455,7 @@ TEST(StaplPlayer, TurnsResultsIntoTexts)
         EXPECT_EQ(run.outcome.exitCode, c.answer.exitCode) << c.name;
         EXPECT_EQ(run.outcome.status, 0) << c.name << ": a failed run is still a run";
         EXPECT_FALSE(run.outcome.Succeeded()) << c.name;
+        EXPECT_TRUE(StaplFailureLine(c.tail.front())) << c.name;
     }
 
     // Exit 0: the line comes 100 ms of clock after the run, and the elapsed time is the run's.
@@ -476,6 +478,26 @@ TEST(StaplPlayer, TurnsResultsIntoTexts)
     EXPECT_EQ(host.output.back(), "Elapsed time = 01:02:03");
     EXPECT_EQ(exitLine - runEnd, 100ms);
     EXPECT_EQ(host.port.sends, (std::vector<Image> { kPowerOn, kPowerOff }));
+}
+
+// The hosts log a failure line in the error colour: every exit code but 0, in both tables and
+// outside them, and the error lines; the other lines of a run are none.
+TEST(StaplPlayer, TellsFailureLines)
+{
+    for (const int version : { 1, 2 }) {
+        for (int exitCode = -2; exitCode <= 19; ++exitCode) {
+            const std::string line
+                = platform::Format(kPlayerExitCode, exitCode, StaplExitText(version, exitCode).c_str());
+            EXPECT_EQ(StaplFailureLine(line), exitCode != 0) << "Jam " << version << ": " << line;
+        }
+    }
+    for (const char* line : { "Error: can't open file \"x.jbc\"", "Error reading file \"x.jbc\"",
+             "Error: File format is not recognized.", "Error: can't allocate memory (17 Kbytes)" })
+        EXPECT_TRUE(StaplFailureLine(line)) << line;
+    for (const char* line : { "Exit code = 0... Success", "Elapsed time = 00:00:09", "CRC matched: CRC value = 1234",
+             "Jam STAPL ByteCode Player Version 2.2", "USERCODE code is 00000009", "Exit code = 9", "Exit code = ...",
+             "", "Exit code" })
+        EXPECT_FALSE(StaplFailureLine(line)) << line;
 }
 
 TEST(StaplPlayer, RefusesForeignImagesAndFailedLoads)

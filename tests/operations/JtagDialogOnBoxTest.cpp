@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 using namespace std::chrono_literals;
 using tonrig::test::Count;
@@ -84,10 +85,10 @@ protected:
         }
         return done();
     }
-    // The colour of the first line of the dialog's log that starts with `prefix`.
-    static QColor LineColour(CJtagProgrammerDlg* dlg, const std::string& prefix)
+    // The colour of the first line of `log` (the dialog's or the main one) that starts with `prefix`.
+    static QColor LineColour(CRichEditCtrlExtend& log, const std::string& prefix)
     {
-        for (QTextBlock b = dlg->Log().document()->begin(); b.isValid(); b = b.next())
+        for (QTextBlock b = log.document()->begin(); b.isValid(); b = b.next())
             if (b.text().toStdString().rfind(prefix, 0) == 0 && b.begin() != b.end())
                 return b.begin().fragment().charFormat().foreground().color();
         return {};
@@ -308,10 +309,12 @@ TEST_F(JtagDialogOnBox, AFailedCompileLeavesNothingToRun)
     // The compiler writes a whole image either way; a failing one says so after it.
     const std::string compiler = Write("compiler.sh",
         "#!/bin/sh\n"
-        "cp \"" + image + "\" \"$2\"\n"
-        "case \"$1\" in\n"
-        "  *bad*) echo 'syntax error at line 1' >&2; exit 1 ;;\n"
-        "esac\n");
+        "cp \""
+            + image
+            + "\" \"$2\"\n"
+              "case \"$1\" in\n"
+              "  *bad*) echo 'syntax error at line 1' >&2; exit 1 ;;\n"
+              "esac\n");
     QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     {
         CRegistryKey key;
@@ -370,8 +373,90 @@ TEST_F(JtagDialogOnBox, TheProcedureBoxesReachTheRun)
     EXPECT_EQ(cpld.Rows()[0], 0u) << "never erased";
 
     // The log's colours: the player's own lines grey, the program's black.
-    EXPECT_EQ(LineColour(dlg, "Jam STAPL ByteCode Player"), QColor(128, 128, 128));
-    EXPECT_EQ(LineColour(dlg, "Exit code = 0"), QColor(0, 0, 0));
+    EXPECT_EQ(LineColour(dlg->Log(), "Jam STAPL ByteCode Player"), QColor(128, 128, 128));
+    EXPECT_EQ(LineColour(dlg->Log(), "Exit code = 0"), QColor(0, 0, 0));
+}
+
+// A run that ends with an exit code other than 0 is a failure in the error colour, in the
+// dialog's log and in the main log's line; one that ends with 0 is not.
+TEST_F(JtagDialogOnBox, ANonZeroExitCodeIsLoggedInTheErrorColour)
+{
+    SetUpClass310();
+    bytecode::CpldProgramPlan plan;
+    plan.rows = bytecode::CpldPatternRows(5);
+    CJtagProgrammerDlg* dlg = OpenForWrite(WriteProgram(plan));
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(dlg->OnRun());
+    ASSERT_TRUE(RunToEnd(dlg));
+    const QColor black(0, 0, 0);
+    const QColor red(200, 0, 0);
+    const std::string programmed = "JTAG PROGRAM \"" + dlg->File() + "\": Exit code = 0... Success";
+    EXPECT_EQ(LineColour(dlg->Log(), "Exit code = 0... Success"), black) << DialogLog(dlg);
+    EXPECT_EQ(LineColour(view->MessageLog(), programmed), black) << Log();
+
+    // The CPLD now holds the rows: its blank check fails.
+    view->RunBlankCheckStep();
+    ASSERT_EQ(view->JtagDialog(), dlg);
+    ASSERT_EQ(dlg->SelectedAction(), "BLANKCHECK");
+    ASSERT_TRUE(dlg->OnRun());
+    ASSERT_TRUE(RunToEnd(dlg));
+    const std::string notBlank = "JTAG BLANKCHECK \"" + dlg->File() + "\": Exit code = 9... Device is not blank";
+    EXPECT_EQ(LineColour(dlg->Log(), "Exit code = 9... Device is not blank"), red) << DialogLog(dlg);
+    EXPECT_EQ(LineColour(view->MessageLog(), notBlank), red) << Log();
+    EXPECT_EQ(LineColour(dlg->Log(), "Elapsed time"), black) << "only the failure is red";
+    EXPECT_FALSE(Powered());
+    if (const char* folder = std::getenv("TONRIG_SCREENSHOTS"); folder && *folder) {
+        QDir().mkpath(folder);
+        dlg->grab().save(QString(folder) + "/jtag-dialog-not-blank.png");
+    }
+}
+
+// Run and Read User Code wait for a byte-code file with their actions; a file that is none says
+// so in the error colour, when it is chosen and when one has become none since.
+TEST_F(JtagDialogOnBox, RunAndReadUserCodeWaitForAByteCodeFile)
+{
+    SetUpClass310();
+    CJtagProgrammerDlg* dlg = OpenForWrite("");
+    ASSERT_NE(dlg, nullptr);
+    const QColor red(200, 0, 0);
+    const auto buttons
+        = [&] { return std::pair(dlg->RunButton()->isEnabled(), dlg->ReadUserCodeButton()->isEnabled()); };
+    EXPECT_EQ(buttons(), std::pair(false, false)) << "nothing in the File box";
+    EXPECT_FALSE(dlg->OnFileInformation());
+    EXPECT_EQ(LineColour(dlg->Log(), "No byte-code file is loaded."), red) << DialogLog(dlg);
+
+    const std::string notes = WriteImage({ 'n', 'o', 't', 'e', 's' }, "notes.jbc");
+    dlg->chooseFile = [&] { return notes; };
+    dlg->OnBrowse();
+    EXPECT_EQ(dlg->File(), notes);
+    EXPECT_EQ(buttons(), std::pair(false, false)) << "no byte-code file in the File box";
+    EXPECT_EQ(LineColour(dlg->Log(), "\"" + notes + "\" is not a byte-code file."), red) << DialogLog(dlg);
+
+    // A byte-code file: Run on; Read User Code only where the file has that action.
+    bytecode::ImageBuilder b(bytecode::Container::Stapl);
+    const bytecode::Label entry = b.NewLabel();
+    b.Bind(entry);
+    b.Emit("RETURN");
+    b.AddProcedure("ONLY_STEP", entry);
+    b.AddAction("CHECK", std::nullopt, { { "ONLY_STEP" } });
+    const std::string single = WriteImage(b.Build().image, "single.jbc");
+    dlg->chooseFile = [&] { return single; };
+    dlg->OnBrowse();
+    EXPECT_EQ(buttons(), std::pair(true, false));
+    const std::string program = WriteProgram({});
+    dlg->chooseFile = [&] { return program; };
+    dlg->OnBrowse();
+    EXPECT_EQ(buttons(), std::pair(true, true));
+
+    // The file has become none since it was chosen: Run says so and plays nothing.
+    WriteImage({ 't', 'e', 'x', 't' }, "dialog.jbc");
+    dlg->RunButton()->click();
+    EXPECT_FALSE(dlg->Running());
+    EXPECT_FALSE(g_LinkLease.IsHeld());
+    EXPECT_EQ(Count(DialogLog(dlg), "\"" + program + "\" is not a byte-code file."), 1u) << DialogLog(dlg);
+    EXPECT_EQ(LineColour(dlg->Log(), "\"" + program + "\" is not a byte-code file."), red);
+    EXPECT_EQ(Log().find("JTAG "), std::string::npos) << Log();
+    EXPECT_FALSE(Powered());
 }
 
 // The speed choice follows the header pane both ways; Browse changes the file and keeps the
@@ -455,7 +540,7 @@ TEST_F(JtagDialogOnBox, CancelDuringTheEraseWait)
     ASSERT_TRUE(RunToEnd(dlg));
 
     EXPECT_NE(DialogLog(dlg).find(": execution cancelled."), std::string::npos) << DialogLog(dlg);
-    EXPECT_EQ(LineColour(dlg, "Error at address"), QColor(200, 0, 0));
+    EXPECT_EQ(LineColour(dlg->Log(), "Error at address"), QColor(200, 0, 0));
     // One line in the main log for the run, the error line in it.
     const std::string mainLine = "JTAG PROGRAM \"" + dlg->File() + "\": Error at address ";
     EXPECT_EQ(Count(Log(), mainLine), 1u) << Log();
