@@ -138,6 +138,7 @@ SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& p
         result.needsConfirmation = true;
         return result;
     }
+    platform::RemoveSaveLeftovers(path);
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) {
         result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });

@@ -1,8 +1,31 @@
 #include "platform/FileSync.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace platform {
+
+namespace {
+
+// Set as the program is loaded, before any of its saves.
+const QDateTime g_runStart = QDateTime::currentDateTimeUtc();
+
+bool IsSaveTemporarySuffix(QStringView suffix)
+{
+    if (suffix.size() != 6)
+        return false;
+    for (QChar c : suffix)
+        if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')))
+            return false;
+    return true;
+}
+
+} // namespace
 
 void StartWriteback(int fd, std::int64_t offset, std::int64_t length)
 {
@@ -14,6 +37,28 @@ void StartWriteback(int fd, std::int64_t offset, std::int64_t length)
     (void)offset;
     (void)length;
 #endif
+}
+
+void RemoveSaveLeftovers(const std::string& target)
+{
+    const QFileInfo info(QString::fromStdString(target));
+    const QString prefix = info.fileName() + '.';
+    if (prefix.size() == 1)
+        return;
+    const QDir folder = info.absoluteDir();
+    // Listed whole: the target's name may hold the characters of a name filter.
+    const QFileInfoList entries
+        = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (!name.startsWith(prefix) || !IsSaveTemporarySuffix(QStringView(name).mid(prefix.size())))
+            continue;
+        if (entry.isSymLink() || entry.ownerId() != ::geteuid())
+            continue;
+        if (entry.lastModified() >= g_runStart)
+            continue;
+        QFile::remove(entry.absoluteFilePath());
+    }
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/FileSync.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
@@ -11,8 +13,14 @@
 #include <QSaveFile>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -203,6 +211,48 @@ QString AsideName(const QString& path)
     return name;
 }
 
+std::string SystemReason(int error)
+{
+    return std::generic_category().message(error);
+}
+
+std::string FolderReason(int error)
+{
+    return error == EACCES || error == EPERM ? "the folder is read-only" : SystemReason(error);
+}
+
+// Why no new file can take the place of `path`, as far as can be seen; empty when nothing stops it.
+std::string WhyNotWritable(const QString& path)
+{
+    struct stat st { };
+    const QByteArray file = QFile::encodeName(path);
+    if (::stat(file.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return SystemReason(EISDIR);
+    // The folder, or the nearest folder above it that exists when it could not be made.
+    QString folder = QFileInfo(path).absolutePath();
+    bool missing = false;
+    while (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+        const int error = errno;
+        const QString parent = QFileInfo(folder).absolutePath();
+        if (error != ENOENT || parent == folder)
+            return SystemReason(error);
+        folder = parent;
+        missing = true;
+    }
+    if (!S_ISDIR(st.st_mode))
+        return SystemReason(ENOTDIR);
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const int error = errno;
+        // A folder above the file's, where the file's could not be made, is not "the folder".
+        return missing ? SystemReason(error == EROFS ? EROFS : EACCES) : FolderReason(error);
+    }
+    if (missing)
+        return SystemReason(ENOENT);
+    if (::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        return SystemReason(errno);
+    return {};
+}
+
 int KeyDepth(const std::vector<std::string>& parts)
 {
     return static_cast<int>(parts.size());
@@ -239,6 +289,8 @@ void SettingsStore::Open(std::string filePath)
     m_path = std::move(filePath);
     m_root = std::make_unique<Node>();
     m_loadMessages.clear();
+    m_failure.reset();
+    m_failureGiven = false;
     Load();
 }
 
@@ -262,8 +314,27 @@ void SettingsStore::Log(const std::string& line) const
         qWarning("%s", line.c_str());
 }
 
+void SettingsStore::SetSaveFailureSink(std::function<void(const SaveFailure&)> sink)
+{
+    std::unique_lock lock(m_mutex);
+    m_failureSink = std::move(sink);
+    GiveFailure(lock);
+}
+
+void SettingsStore::GiveFailure(std::unique_lock<std::mutex>& lock)
+{
+    if (!m_failure || m_failureGiven || !m_failureSink)
+        return;
+    m_failureGiven = true;
+    const SaveFailure failure = *m_failure;
+    const auto sink = m_failureSink;
+    lock.unlock();
+    sink(failure);
+}
+
 void SettingsStore::Load()
 {
+    RemoveSaveLeftovers(m_path);
     QFile file(QString::fromStdString(m_path));
     if (!file.exists())
         return;
@@ -335,6 +406,12 @@ bool SettingsStore::Save()
     QLockFile lockFile(path + ".lock");
     lockFile.setStaleLockTime(10000);
     if (!lockFile.tryLock(2000)) {
+        // A folder that takes no files leaves no lock file either: that is no second copy.
+        const std::string why = WhyNotWritable(path);
+        if (!why.empty())
+            return Refused(why);
+        if (lockFile.error() != QLockFile::LockFailedError)
+            return Refused("its lock file cannot be made");
         Log("Settings file " + m_path + " is locked by another copy; the change is not saved.");
         return false;
     }
@@ -352,10 +429,26 @@ bool SettingsStore::Save()
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit()) {
-        Log("Settings file " + m_path + " cannot be written: " + file.errorString().toStdString());
-        return false;
+        const std::string why = WhyNotWritable(path);
+        return Refused(why.empty() ? file.errorString().toStdString() : why);
     }
     return true;
+}
+
+bool SettingsStore::Refused(const std::string& reason)
+{
+    Log("Settings file " + m_path + " cannot be written: " + reason);
+    if (!m_failure)
+        m_failure = SaveFailure { m_path, reason };
+    return false;
+}
+
+bool SettingsStore::SaveAndReport(std::unique_lock<std::mutex>& lock)
+{
+    if (Save())
+        return true;
+    GiveFailure(lock);
+    return false;
 }
 
 const SettingsStore::Node* SettingsStore::Find(const std::string& key) const
@@ -392,7 +485,7 @@ bool SettingsStore::KeyExists(const std::string& key) const
 
 bool SettingsStore::CreateKey(const std::string& key)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (SplitKey(key).empty())
         return true;
     if (KeyDepth(SplitKey(key)) > kMaxKeyDepth)
@@ -400,12 +493,12 @@ bool SettingsStore::CreateKey(const std::string& key)
     if (Find(key))
         return true;
     FindOrCreate(key);
-    return Save();
+    return SaveAndReport(lock);
 }
 
 bool SettingsStore::DeleteKey(const std::string& key)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     std::vector<std::string> parts = SplitKey(key);
     if (parts.empty())
         return false;
@@ -422,7 +515,7 @@ bool SettingsStore::DeleteKey(const std::string& key)
     if (it == parent->children.end() || !it->second->children.empty())
         return false;
     parent->children.erase(it);
-    return Save();
+    return SaveAndReport(lock);
 }
 
 std::vector<std::string> SettingsStore::SubKeyNames(const std::string& key) const
@@ -456,7 +549,7 @@ std::optional<SettingValue> SettingsStore::GetValue(const std::string& key, cons
 
 bool SettingsStore::SetValue(const std::string& key, const std::string& name, const SettingValue& value)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (KeyDepth(SplitKey(key)) > kMaxKeyDepth)
         return false;
     Node* node = FindOrCreate(key);
@@ -464,19 +557,19 @@ bool SettingsStore::SetValue(const std::string& key, const std::string& name, co
     if (entry.first.empty())
         entry.first = name;
     entry.second = value;
-    return Save();
+    return SaveAndReport(lock);
 }
 
 bool SettingsStore::DeleteValue(const std::string& key, const std::string& name)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     const Node* found = Find(key);
     if (!found)
         return false;
     Node* node = const_cast<Node*>(found);
     if (!node->values.erase(Lower(name)))
         return false;
-    return Save();
+    return SaveAndReport(lock);
 }
 
 std::vector<std::string> SettingsStore::ValueNames(const std::string& key) const

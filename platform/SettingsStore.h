@@ -3,7 +3,8 @@
 // binary values, names matched without regard to case and kept as first written. It lives in
 // one JSON file, $XDG_CONFIG_HOME/Ostrand/Zelvo USB Programmer/settings.json (TONRIG_SETTINGS
 // names another), rewritten through QSaveFile on every change under a lock file, so a second
-// running copy never interleaves its writes.
+// running copy never interleaves its writes. What a save killed before its rename left beside the
+// file is removed when the store is opened.
 //
 // Reading refuses whatever the writer would not write back the same. A file whose structure
 // cannot be read (not JSON, not this program's, nested too deep, too large) costs one log line:
@@ -38,6 +39,14 @@ struct SettingValue {
     static SettingValue Dword(std::uint32_t v) { return {ValueType::Dword, {}, v, {}}; }
     static SettingValue Binary(std::vector<std::uint8_t> b) { return {ValueType::Binary, {}, 0, std::move(b)}; }
     bool operator==(const SettingValue&) const = default;
+};
+
+// A save the file system refused: the file, and why in plain words ("Permission denied", "Is a
+// directory", "Read-only file system", "the folder is read-only", ...).
+struct SaveFailure {
+    std::string path;
+    std::string reason;
+    bool operator==(const SaveFailure&) const = default;
 };
 
 class SettingsStore {
@@ -79,6 +88,11 @@ public:
     // The lines the last load logged (damage, dropped values), each given once, for a window
     // that opens after the store was first read.
     std::vector<std::string> TakeLoadMessages();
+    // The first save of this run that the file system refuses goes to `sink`, once; one that came
+    // before the sink goes to it as it is set. A file locked by another copy is no such failure.
+    // Opening a file starts a new run. Called on the thread that writes or sets the sink, outside
+    // the store's lock.
+    void SetSaveFailureSink(std::function<void(const SaveFailure&)> sink);
 
     struct Node;
 
@@ -87,6 +101,11 @@ private:
     Node* FindOrCreate(const std::string& key);
     void Load();
     bool Save();
+    // Save(); a failure goes to the sink as GiveFailure gives it.
+    bool SaveAndReport(std::unique_lock<std::mutex>& lock);
+    bool Refused(const std::string& reason);
+    // The run's first failure to the sink, once, with `lock` released on the way.
+    void GiveFailure(std::unique_lock<std::mutex>& lock);
     void Log(const std::string& line) const;
     void LoadMessage(const std::string& line);
 
@@ -95,6 +114,9 @@ private:
     std::unique_ptr<Node> m_root;
     std::function<void(const std::string&)> m_log;
     std::vector<std::string> m_loadMessages;
+    std::function<void(const SaveFailure&)> m_failureSink;
+    std::optional<SaveFailure> m_failure; // the run's first
+    bool m_failureGiven = false;
 };
 
 } // namespace platform

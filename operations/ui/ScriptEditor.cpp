@@ -1,6 +1,7 @@
 #include "operations/ui/ScriptEditor.h"
 
 #include "controls/ui/RichEditCtrlExtend.h"
+#include "platform/FileSync.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 #include "shell/Language.h"
@@ -162,6 +163,7 @@ bool CScriptEditor::OpenFile(const std::string& path)
 
 bool CScriptEditor::WriteTo(const std::string& path)
 {
+    platform::RemoveSaveLeftovers(path);
     QSaveFile file(QString::fromStdString(path));
     const QByteArray text = m_pane->toPlainText().toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {

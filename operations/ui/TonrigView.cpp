@@ -197,6 +197,8 @@ CTonrigView::~CTonrigView()
     m_pPump.reset();
     m_pPumpPort.reset();
     SetDeviceListLogSink({});
+    if (m_bInitialised)
+        platform::SettingsStore::Instance().SetSaveFailureSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
 }
@@ -345,6 +347,8 @@ void CTonrigView::OnInitialUpdate()
     // Why settings are back to their defaults: the store was read before this log existed.
     for (const std::string& line : platform::SettingsStore::Instance().TakeLoadMessages())
         Log(line + "\r\n", kLogError);
+    // A settings file that takes no writes: said once, also when it refused one before the log existed.
+    WatchSettingsSaves();
 
     // 4, 5. The panes and buffers exist since construction; the status panes and device lists.
     WriteStatusPanes();

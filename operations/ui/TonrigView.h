@@ -567,6 +567,8 @@ private:
     void CreatePanes();
     void ReadStartupFlags(bool firstStart);
     void ReadPaneSettings();
+    // The first settings save of the run that fails: one line in the log, one box.
+    void WatchSettingsSaves();
     void ScanDriverConflicts();
     void StartLinkWatch();
     void WriteStatusPanes();

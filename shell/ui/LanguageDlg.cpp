@@ -1,6 +1,7 @@
 #include "shell/ui/LanguageDlg.h"
 
 #include "operations/ui/TonrigView.h"
+#include "platform/FileSync.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -200,6 +201,7 @@ bool CLanguageDlg::CreateLanguageFile(const std::string& requested)
     };
     if (!QDir().mkpath(QString::fromStdString(folder)))
         return failed();
+    platform::RemoveSaveLeftovers(target.toStdString());
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))
         return failed();

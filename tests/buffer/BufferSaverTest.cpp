@@ -7,6 +7,7 @@
 #include "BufferTestUtil.h"
 #include "support/TestEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -144,6 +145,25 @@ TEST_F(BufferSaverTest, AFailedSaveKeepsTheOldFile)
     EXPECT_EQ(r.boxes[0].text, "Error writing file");
     EXPECT_EQ(ScratchDir::Read(path), "old contents");
     EXPECT_EQ(QDir(QString::fromStdString(m_dir.Path(""))).entryList(QDir::Files).size(), 1) << "no temporary left";
+}
+
+TEST_F(BufferSaverTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtItsNextSave)
+{
+    const std::string path = m_dir.Write("image.hex", std::string("old contents"));
+    const auto put = [&](const std::string& name, int ageSeconds) {
+        QFile file(QString::fromStdString(m_dir.Write(name, std::string("half a save"))));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
+    };
+    put("image.hex.HxQzWv", 3600); // a save of an earlier run, killed before its rename
+    put("image.hex.KpLmNo", 0); // a save of this run
+    put("other.hex.HxQzWv", 3600);
+    m_model.Buffer(0) = Seq(16);
+    ASSERT_TRUE(SaveBuffer(m_model, 0, path, {}).saved);
+    EXPECT_EQ(QDir(QString::fromStdString(m_dir.Path(""))).entryList(QDir::Files),
+        QStringList({ "image.hex", "image.hex.KpLmNo", "other.hex.HxQzWv" }));
+    EXPECT_EQ(LoadBack(path), Seq(16));
 }
 
 TEST(ImageTransforms, SwapBufferBytesCompletePairsOnly)

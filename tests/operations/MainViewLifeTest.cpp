@@ -17,24 +17,32 @@
 #include "platform/usb/UsbProviders.h"
 #include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
+#include "shell/ui/OthersDlg.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/StatusBar.h"
 #include "shell/ui/TonrigApp.h"
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
+#include "support/Unprivileged.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 using tonrig::test::ProcessEventsUntil;
@@ -370,6 +378,120 @@ TEST_F(MainViewLife, SettingsThatCouldNotBeReadAreReportedInTheLogInTheErrorColo
     app.reset();
     Start();
     EXPECT_FALSE(Contains(Log(), "cannot be read")) << Log();
+}
+
+std::string SaveFailureLine(const std::string& path, const std::string& reason)
+{
+    return "Settings cannot be saved to " + path + ": " + reason
+        + ". Changes made now will be lost when the program ends.";
+}
+
+// The settings-failure lines in the log, each with whether it is in the error colour.
+std::vector<std::pair<std::string, bool>> SaveFailureLines(CTonrigView& view)
+{
+    std::vector<std::pair<std::string, bool>> lines;
+    const QString log = QString::fromStdString(view.MessageLog().GetText());
+    for (qsizetype at = log.indexOf("Settings cannot be saved"); at >= 0;
+         at = log.indexOf("Settings cannot be saved", at + 1)) {
+        QTextCursor cursor(view.MessageLog().document());
+        cursor.setPosition(static_cast<int>(at) + 1);
+        const qsizetype end = log.indexOf(QRegularExpression("[\r\n]"), at);
+        lines.emplace_back(log.mid(at, end < 0 ? -1 : end - at).toStdString(),
+            platform::FromQColor(cursor.charFormat().foreground().color()) == CTonrigView::kLogError);
+    }
+    return lines;
+}
+
+// The settings-failure boxes: text, caption, and whether they are error boxes with OK alone.
+std::vector<std::string> SaveFailureBoxes(const tonrig::test::RecordingMessageBox& boxes)
+{
+    std::vector<std::string> found;
+    for (const auto& box : boxes.Boxes())
+        if (box.text.find("Settings cannot be saved") != std::string::npos)
+            found.push_back(box.text + " | " + box.caption
+                + (box.type == (MB_OK | MB_ICONERROR) ? " | error, OK" : " | type " + std::to_string(box.type)));
+    return found;
+}
+
+TEST_F(MainViewLife, SettingsThatCannotBeSavedAreReportedOnceAndTheRunGoesOn)
+{
+    const QString file = QString::fromStdString(settings.Path());
+    const QString folder = QFileInfo(file).absolutePath();
+    const auto readOnly
+        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        const char* reason;
+    } cases[] = {
+        { "a read-only file",
+            [&] { QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther); },
+            "Permission denied" },
+        { "a folder in its place",
+            [&] {
+                QFile::remove(file);
+                QDir().mkdir(file);
+            },
+            "Is a directory" },
+        { "a read-only folder", [&] { QFile::setPermissions(folder, readOnly); }, "the folder is read-only" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+        QDir(file).removeRecursively();
+        QFile::remove(file);
+        WriteSetting("LoadLastDevice", 0);
+        platform::SettingsStore::Instance().Open(settings.Path()); // as a new run would
+        c.spoil();
+        const std::string before = tonrig::test::FileSnapshot(settings.Path());
+
+        EXPECT_EXIT(
+            {
+                const tonrig::test::UnprivilegedChild child(
+                    { tonrig::test::IsolatedEnvironment::Root(), folder.toStdString() });
+                Start();
+                view->SetOthersDialogRunner([](COthersDlg& dialog) {
+                    dialog.m_bLoadLastDevice = 1;
+                    return true;
+                });
+                view->OnOthers();
+                EXPECT_TRUE(ProcessEventsUntil([&] { return !SaveFailureBoxes(boxes).empty(); }));
+                view->OnOthers(); // a later failure of the run adds nothing
+                RunFor(200ms);
+                const std::string line = SaveFailureLine(settings.Path(), c.reason);
+                EXPECT_EQ(SaveFailureLines(*view), (std::vector<std::pair<std::string, bool>> { { line, true } }))
+                    << Log();
+                EXPECT_EQ(SaveFailureBoxes(boxes), std::vector<std::string> { line + " | Tonrig | error, OK" });
+                EXPECT_EQ(view->m_dwLoadLastDevice, 1u) << "the option holds for the run";
+                EXPECT_EQ(ReadSetting("LoadLastDevice"), 1u);
+                child.Exit();
+            },
+            testing::ExitedWithCode(0), "");
+        EXPECT_EQ(tonrig::test::FileSnapshot(settings.Path()), before);
+    }
+    QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+}
+
+TEST_F(MainViewLife, ASettingsSaveRefusedBeforeTheWindowExistsIsShownInItOnce)
+{
+    ASSERT_TRUE(QDir().mkdir(QString::fromStdString(settings.Path())));
+    WriteSetting("LoadLastDevice", 1);
+    Start();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !SaveFailureBoxes(boxes).empty(); }));
+    const std::string line = SaveFailureLine(settings.Path(), "Is a directory");
+    EXPECT_EQ(SaveFailureLines(*view), (std::vector<std::pair<std::string, bool>> { { line, true } })) << Log();
+    EXPECT_EQ(SaveFailureBoxes(boxes), std::vector<std::string> { line + " | Tonrig | error, OK" });
+
+    // A worker's write refused later in the run, and a second main window of it, add nothing.
+    std::thread([] { WriteSetting("LoadLastDevice", 0); }).join();
+    RunFor(200ms);
+    EXPECT_EQ(SaveFailureLines(*view).size(), 1u);
+    app.reset();
+    Start();
+    RunFor(200ms);
+    EXPECT_TRUE(SaveFailureLines(*view).empty()) << Log();
+    EXPECT_EQ(SaveFailureBoxes(boxes).size(), 1u);
+    EXPECT_EQ(ReadSetting("LoadLastDevice"), 0u) << "held for the run";
 }
 
 TEST_F(MainViewLife, AConflictedDriverOnOurDeviceIsDetachedAndReported)

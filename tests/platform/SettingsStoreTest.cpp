@@ -1,16 +1,22 @@
 #include "platform/SettingsStore.h"
 
+#include "support/TestEnvironment.h"
+#include "support/Unprivileged.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sys/stat.h>
+#include <functional>
 #include <thread>
+
 #include <unistd.h>
 
 using platform::SettingsStore;
@@ -276,19 +282,126 @@ TEST_F(SettingsStoreTest, TwoThreadsWritingLoseNothing)
     EXPECT_EQ(reopened.GetValue("Software\\Threads", "b49"), SettingValue::Dword(49));
 }
 
-TEST_F(SettingsStoreTest, AFailedSaveLeavesThePreviousFileIntact)
+TEST_F(SettingsStoreTest, ASaveTheFileSystemRefusesIsGivenOnceWithItsReasonAndTheFileIsKept)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+    const QString file = QString::fromStdString(Path());
+    const QString folder = QFileInfo(file).absolutePath();
+    const auto readOnly
+        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        const char* reason;
+    } cases[] = {
+        { "a read-only file",
+            [&] { QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther); },
+            "Permission denied" },
+        { "a folder in its place",
+            [&] {
+                QFile::remove(file);
+                QDir().mkdir(file);
+            },
+            "Is a directory" },
+        { "a read-only folder", [&] { QFile::setPermissions(folder, readOnly); }, "the folder is read-only" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(SettingsStore(Path()).SetValue("K", "V", SettingValue::String("first")));
+        c.spoil();
+        const std::string before = tonrig::test::FileSnapshot(Path());
+
+        EXPECT_EXIT(
+            {
+                const tonrig::test::UnprivilegedChild child({ m_dir.path().toStdString() });
+                SettingsStore store(Path());
+                Capture(store);
+                std::vector<platform::SaveFailure> given;
+                // Refused before anyone listens, as at start-up: given when the sink comes.
+                EXPECT_FALSE(store.SetValue("K", "V", SettingValue::String("second")));
+                store.SetSaveFailureSink([&](const platform::SaveFailure& failure) { given.push_back(failure); });
+                EXPECT_EQ(given, std::vector<platform::SaveFailure>({ { Path(), c.reason } }));
+                EXPECT_FALSE(store.SetValue("K", "W", SettingValue::Dword(1)));
+                EXPECT_EQ(given.size(), 1u) << "once a run";
+                EXPECT_EQ(store.GetValue("K", "V"), SettingValue::String("second")) << "held for the run";
+                for (const std::string& line : m_log)
+                    EXPECT_EQ(line.find("locked"), std::string::npos) << line;
+                child.Exit();
+            },
+            testing::ExitedWithCode(0), "");
+        EXPECT_EQ(tonrig::test::FileSnapshot(Path()), before);
+    }
+    QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+}
+
+// Makes `path` a file last written `ageSeconds` ago.
+void PutFile(const QString& path, int ageSeconds)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{}");
+    ASSERT_TRUE(file.flush());
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
+}
+
+TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextStart)
+{
+    const QString folder = m_dir.path() + "/nested";
+    QDir().mkpath(folder + "/sub");
+    QDir().mkpath(m_dir.path() + "/elsewhere");
+    constexpr int kHourAgo = 3600;
+    QStringList leftovers;
+    // Named as a save names its temporary file.
+    for (int i = 0; i < 3; ++i) {
+        QTemporaryFile temporary(folder + "/settings.json");
+        temporary.setAutoRemove(false);
+        ASSERT_TRUE(temporary.open());
+        leftovers << QFileInfo(temporary.fileName()).fileName();
+        temporary.close();
+        PutFile(temporary.fileName(), kHourAgo);
+    }
+    enum Kind { File, Folder, Link, OtherUser };
+    const struct {
+        const char* name;
+        int age;
+        Kind kind;
+    } others[] = {
+        { "settings.json.QwErTy", 0, File }, // written in this run: a save of this copy or of one started since
+        { "settings.json.QwErT", kHourAgo, File },
+        { "settings.json.QwErTyU", kHourAgo, File },
+        { "settings.json.Qw3rTy", kHourAgo, File },
+        { "settings.json.damaged-20240101-120000", kHourAgo, File },
+        { "devices.json.AsDfGh", kHourAgo, File }, // another file's
+        { "settings.json.FolDer", kHourAgo, Folder },
+        { "settings.json.LinKed", kHourAgo, Link },
+        { "settings.json.NobOdy", kHourAgo, OtherUser },
+    };
+    for (const auto& other : others) {
+        const QString path = folder + "/" + other.name;
+        if (other.kind == Folder) {
+            QDir().mkdir(path);
+        } else if (other.kind == Link) {
+            PutFile(m_dir.path() + "/elsewhere/old", other.age);
+            ASSERT_TRUE(QFile::link(m_dir.path() + "/elsewhere/old", path));
+        } else if (other.kind == File || geteuid() == 0) {
+            PutFile(path, other.age);
+            if (other.kind == OtherUser) {
+                ASSERT_EQ(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+            }
+        }
+    }
+    PutFile(folder + "/sub/settings.json.SubDir", kHourAgo);
+    const auto entries = [&] {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).join(' ').toStdString();
+    };
+    QStringList expected = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    for (const QString& name : leftovers)
+        ASSERT_TRUE(expected.removeOne(name));
+
     SettingsStore store(Path());
-    ASSERT_TRUE(store.SetValue("K", "V", SettingValue::String("first")));
-    const std::string folder = m_dir.path().toStdString() + "/nested";
-    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-    Capture(store);
-    EXPECT_FALSE(store.SetValue("K", "V", SettingValue::String("second")));
-    chmod(folder.c_str(), 0755);
-    EXPECT_EQ(m_log.size(), 1u);
-    EXPECT_EQ(SettingsStore(Path()).GetValue("K", "V")->text, "first");
+    EXPECT_EQ(entries(), expected.join(' ').toStdString());
+    EXPECT_TRUE(QFileInfo::exists(folder + "/sub/settings.json.SubDir")) << "its folder only";
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveIntoAFileInPlaceOfItsFolderLeavesNoFile)
@@ -298,9 +411,12 @@ TEST_F(SettingsStoreTest, AFailedSaveIntoAFileInPlaceOfItsFolderLeavesNoFile)
     QFile(QString::fromStdString(blocker)).open(QIODevice::WriteOnly);
     SettingsStore store(blocker + "/settings.json");
     Capture(store);
+    std::vector<platform::SaveFailure> given;
+    store.SetSaveFailureSink([&](const platform::SaveFailure& failure) { given.push_back(failure); });
     EXPECT_FALSE(store.SetValue("K", "V", SettingValue::Dword(1)));
     EXPECT_EQ(store.GetValue("K", "V"), SettingValue::Dword(1)); // still held for this run
     EXPECT_FALSE(m_log.empty());
+    EXPECT_EQ(given, std::vector<platform::SaveFailure>({ { blocker + "/settings.json", "Not a directory" } }));
 }
 
 } // namespace
@@ -314,10 +430,13 @@ TEST_F(SettingsStoreTest, AWriteWhileAnotherCopyHoldsTheLockIsRefusedAndTheFileK
     QLockFile other(QString::fromStdString(Path()) + ".lock");
     ASSERT_TRUE(other.tryLock(0));
     Capture(store);
+    bool given = false;
+    store.SetSaveFailureSink([&](const platform::SaveFailure&) { given = true; });
     EXPECT_FALSE(store.SetValue("K", "V", SettingValue::String("second")));
     other.unlock();
     ASSERT_EQ(m_log.size(), 1u);
     EXPECT_NE(m_log[0].find("locked"), std::string::npos);
+    EXPECT_FALSE(given) << "another copy is writing: nothing is lost";
     EXPECT_EQ(SettingsStore(Path()).GetValue("K", "V")->text, "first");
 }
 

@@ -3,7 +3,10 @@
 #include "platform/SettingsStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cstdlib>
@@ -58,6 +61,16 @@ bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::millisec
         QThread::msleep(1);
     }
     return true;
+}
+
+std::string FileSnapshot(const std::string& path)
+{
+    const QString name = QString::fromStdString(path);
+    if (QFileInfo(name).isDir())
+        return "a folder of " + std::to_string(QDir(name).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size())
+            + " entries";
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "nothing readable";
 }
 
 std::string SourcePath(const std::string& relative)

@@ -3,6 +3,7 @@
 #include "controls/ui/FontFromLogFont.h"
 #include "controls/ui/grid/GridInPlaceEdit.h"
 
+#include "platform/FileSync.h"
 #include "platform/MessageBox.h"
 #include "platform/Resources.h"
 #include "platform/TextFormat.h"
@@ -1613,6 +1614,7 @@ bool CGridCtrl::WriteText(QSaveFile& file, const QByteArray& bytes)
 
 BOOL CGridCtrl::Save(const QString& path, QChar separator)
 {
+    platform::RemoveSaveLeftovers(path.toStdString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         MessageBox(QString::fromLatin1(kCannotOpen).arg(path, file.errorString()).toStdString(), platform::kAppTitle,
