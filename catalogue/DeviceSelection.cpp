@@ -41,8 +41,8 @@ bool SelectDeviceEntry(const DeviceSelectEntry& entry)
 
 CurrentDeviceFacts GetCurrentDeviceFacts()
 {
-    return { g_CurrentDevice.m_strName, g_CurrentDevice.m_strManufacturer, g_CurrentDevice.m_strAdapter,
-        g_CurrentDevice.m_strPlatform };
+    return { g_CurrentDevice.m_strName, g_CurrentDevice.m_strManufacturer, g_CurrentDevice.m_strPackage,
+        g_CurrentDevice.m_strAdapter, g_CurrentDevice.m_strPlatform };
 }
 
 struct CurrentDeviceSnapshot::Devices {

@@ -21,6 +21,7 @@ bool SelectDeviceEntry(const DeviceSelectEntry& entry);
 struct CurrentDeviceFacts {
     std::string name;
     std::string manufacturer;
+    std::string package;
     std::string adapter;
     std::string platform;
 };

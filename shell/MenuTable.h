@@ -45,6 +45,9 @@ const std::vector<AcceleratorDef>& AcceleratorTable();
 // The toolbar's commands in order; 0 stands for a separator.
 const std::vector<UINT>& ToolbarTable();
 
+// The status prompt of a greyed command that nothing in the program handles.
+inline constexpr const char* kCommandNotAvailablePrompt = "Not available in this program";
+
 // The status prompt of a command (the part before "\n") and its tooltip (after), both empty
 // when the command has none.
 std::string CommandPrompt(UINT id);

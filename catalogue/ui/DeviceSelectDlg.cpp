@@ -495,7 +495,7 @@ void CDeviceSelectDlg::ShowSelection()
         return;
     const CurrentDeviceFacts facts = GetCurrentDeviceFacts();
     m_valuePackage->SetTextColor(kPackageColour, false);
-    m_valuePackage->setText("-");
+    m_valuePackage->setText(QString::fromStdString(facts.package.empty() ? "-" : facts.package));
     const std::pair<CXColorStatic*, std::string> values[] = {
         { m_valueManufacturer, facts.manufacturer },
         { m_valueDevice, facts.name },

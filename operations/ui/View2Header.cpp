@@ -227,23 +227,24 @@ void CView2Header::Refresh()
         m_shownVoltages = voltages;
         SetLabel(m_voltages, voltages);
     }
+    // The package and the adapter are the shown device's own, whether or not its setup got as
+    // far as the end: a setup that stops early must not leave the last device's lines.
+    const bool selected = g_nCurrentClass != kNoDeviceClass;
+    const std::string package = selected ? g_CurrentDevice.m_strPackage : std::string();
+    const std::string adapter = selected ? g_CurrentDevice.m_strAdapter : std::string();
+    if (package != m_packageName || adapter != m_adapterName) {
+        m_packageName = package;
+        m_adapterName = adapter;
+        UpdatePictureTexts();
+    }
 }
 
 void CView2Header::setJumperPicture(int classIndex)
 {
-    if (classIndex >= 0 && classIndex < kNoDeviceClass) {
-        m_adapterName = g_DeviceClassTable[static_cast<std::size_t>(classIndex)].m_strAdapter;
+    if (classIndex >= 0 && classIndex < kNoDeviceClass)
         m_pinPatternValue = g_DeviceClassTable[static_cast<std::size_t>(classIndex)].m_strCpldDip;
-    } else {
-        m_adapterName.clear();
+    else
         m_pinPatternValue.clear();
-    }
-    UpdatePictureTexts();
-}
-
-void CView2Header::setSocketPicture(const std::string& package)
-{
-    m_packageName = package;
     UpdatePictureTexts();
 }
 

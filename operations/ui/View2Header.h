@@ -68,11 +68,12 @@ public:
 
     // The pane takes part (its timer runs, its options count) while it is enabled.
     bool IsPaneEnabled() const { return isEnabled(); }
-    // Timer 120: the device name and the Vcc and Vpp texts, where they changed.
+    // Timer 120, and the end of a device setup: the current device's name, Vcc and Vpp, package
+    // and adapter, where they changed.
     void Refresh();
 
+    // The pin pattern of the class.
     void setJumperPicture(int classIndex);
-    void setSocketPicture(const std::string& package);
 
     // What the labels show, for tests.
     std::string DeviceText() const;
@@ -106,7 +107,7 @@ private:
 
     std::string m_shownDevice;
     std::string m_shownVoltages;
-    std::string m_adapterName; // of the class last shown; empty: none needed
+    std::string m_adapterName; // of the device shown; empty: none needed
     std::string m_packageName;
     std::string m_pinPatternValue;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);

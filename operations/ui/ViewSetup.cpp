@@ -104,9 +104,9 @@ CViewSetup::CViewSetup(CTonrigView& view, std::unique_ptr<ISetupLinkPort> port, 
                                return view.StartWorker(WorkerSlot::Setup, std::move(work));
                            },
         [&view] { view.StopWorker(WorkerSlot::Setup); } });
-    onSocketPicture = [](const CDeviceClass& device) {
+    onSocketPicture = [](const CDeviceClass&) {
         if (g_pView2Header)
-            g_pView2Header->setSocketPicture(device.m_strPackage);
+            g_pView2Header->Refresh();
     };
     onJumperPicture = [](const CDeviceClass&) {
         if (g_pView2Header)

@@ -5,7 +5,10 @@
 
 namespace platform {
 
-CommandTable::CommandTable(QObject* owner) : m_owner(owner) {}
+CommandTable::CommandTable(QObject* owner)
+    : m_owner(owner)
+{
+}
 
 QAction* CommandTable::Define(const CommandInfo& info)
 {
@@ -20,7 +23,7 @@ QAction* CommandTable::Define(const CommandInfo& info)
         text.truncate(tab);
     entry.action->setText(text);
     entry.action->setShortcut(QKeySequence(QString::fromStdString(info.shortcut)));
-    entry.action->setStatusTip(QString::fromStdString(info.statusTip));
+    entry.statusTip = info.statusTip;
     entry.action->setToolTip(QString::fromStdString(info.statusTip.empty() ? info.text : info.statusTip));
     if (!info.icon.isNull())
         entry.action->setIcon(info.icon);
@@ -64,6 +67,13 @@ void CommandTable::SetUpdate(UINT id, std::function<bool()> enabled)
     UpdateEnabled(entry);
 }
 
+void CommandTable::SetUnboundStatusTip(UINT id, std::string tip)
+{
+    Entry& entry = m_entries[id];
+    entry.unboundStatusTip = std::move(tip);
+    UpdateEnabled(entry);
+}
+
 void CommandTable::SetChecked(UINT id, bool checked)
 {
     if (QAction* action = Action(id)) {
@@ -74,8 +84,14 @@ void CommandTable::SetChecked(UINT id, bool checked)
 
 void CommandTable::UpdateEnabled(Entry& entry)
 {
-    if (entry.action)
-        entry.action->setEnabled(entry.handler && (!entry.update || entry.update()));
+    if (!entry.action)
+        return;
+    entry.action->setEnabled(entry.handler && (!entry.update || entry.update()));
+    const std::string& tip
+        = !entry.handler && !entry.unboundStatusTip.empty() ? entry.unboundStatusTip : entry.statusTip;
+    const QString text = QString::fromStdString(tip);
+    if (entry.action->statusTip() != text)
+        entry.action->setStatusTip(text);
 }
 
 void CommandTable::Refresh()

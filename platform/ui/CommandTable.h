@@ -2,7 +2,8 @@
 // One command table by numeric id: each command is one QAction (text, shortcut, status tip,
 // icon) that menu, toolbar and keyboard share. A command is enabled only while a handler is
 // bound to it, as the framework greys commands that nothing handles; an update function may
-// narrow that further.
+// narrow that further. While nothing handles it, a command can show a status tip of its own that
+// says so.
 
 #include "platform/WinTypes.h"
 
@@ -20,7 +21,7 @@ namespace platform {
 
 struct CommandInfo {
     UINT id = 0;
-    std::string text;     // menu text, '&' marks the mnemonic; a tab before the shortcut's label is dropped
+    std::string text; // menu text, '&' marks the mnemonic; a tab before the shortcut's label is dropped
     std::string shortcut; // QKeySequence text, e.g. "Ctrl+R"; empty for none
     std::string statusTip;
     QIcon icon;
@@ -40,6 +41,8 @@ public:
     bool IsBound(UINT id) const;
     // An extra condition for the enabled state, asked by Refresh().
     void SetUpdate(UINT id, std::function<bool()> enabled);
+    // The status tip the command shows in place of its own while no handler is bound.
+    void SetUnboundStatusTip(UINT id, std::string tip);
     void SetChecked(UINT id, bool checked);
 
     // Re-evaluates every command's enabled state (call before a menu shows).
@@ -54,6 +57,8 @@ private:
         QPointer<QAction> action;
         std::function<void()> handler;
         std::function<bool()> update;
+        std::string statusTip;
+        std::string unboundStatusTip;
     };
     void UpdateEnabled(Entry& entry);
 

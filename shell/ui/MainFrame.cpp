@@ -189,6 +189,9 @@ void CMainFrame::CreateCommands()
         if (std::find(toolbar.begin(), toolbar.end(), id) != toolbar.end())
             info.icon = ToolbarIcon(id);
         QAction* action = m_commands.Define(info);
+        // An empty recent-file slot is greyed for want of a file, not of a handler.
+        if (id < ID_FILE_MRU_FILE1 || id > ID_FILE_MRU_FILE9)
+            m_commands.SetUnboundStatusTip(id, kCommandNotAvailablePrompt);
         QList<QKeySequence> sequences;
         for (const std::string& key : keys)
             sequences.append(QKeySequence(QString::fromStdString(key)));

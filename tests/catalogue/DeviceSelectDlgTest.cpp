@@ -29,12 +29,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Five devices; 27C512 brings its own adapter and programmer.
+// Five devices; 27C512 brings its own package, adapter and programmer.
 const char* const kList[] = {
     R"(Name="27C256" ID="8F04" Class="27C256" Category="EPROM" MFG="AMD")",
     R"(Name="AM29F010" ID="0120" Class="MX28F1000P" Category="FLASH" MFG="AMD")",
     R"(Name="AT89C51" ID="1E51" Class="AT89C55WD" Category="MCU" MFG="ATMEL")",
-    R"(Name="27C512" ID="XXXX" Class="27C512" Category="EPROM" MFG="ATMEL" Adapter="PLCC32 to DIP32" Platform="ZV-D")",
+    R"(Name="27C512" ID="XXXX" Class="27C512" Category="EPROM" MFG="ATMEL" Package="PLCC32" Adapter="PLCC32 to DIP32" Platform="ZV-D")",
     R"(Name="24C02" ID="XXXX" Class="24C02" Category="SERIAL_EPROM" MFG="ATMEL")",
 };
 
@@ -146,7 +146,7 @@ TEST_F(DeviceSelectDlgTest, AUserHighlightMakesTheDeviceCurrentAndShowsItsFacts)
     EXPECT_EQ(g_PreviousDevice.m_strName, "24C00");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_DEVICE), "27C512");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_MANUFACTURER), "ATMEL");
-    EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_PACKAGE), "-");
+    EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_PACKAGE), "PLCC32");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_ADAPTER), "PLCC32 to DIP32");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_PROGRAMMER), "ZV-D");
     EXPECT_EQ(dlg.m_nSelectedClass, 131);
@@ -162,7 +162,9 @@ TEST_F(DeviceSelectDlgTest, AUserHighlightMakesTheDeviceCurrentAndShowsItsFacts)
     EXPECT_EQ(g_CurrentDevice.m_strName, "24C02");
     EXPECT_EQ(dlg.m_nSelectedClass, 44);
     EXPECT_EQ(g_PreviousDevice.m_strName, "27C512");
-    // Without an adapter or programmer of its own the device shows the defaults.
+    // Without a package, adapter or programmer of its own the device shows its class's package
+    // and the defaults.
+    EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_PACKAGE), "DIP8");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_ADAPTER), "-");
     EXPECT_EQ(Text(dlg, CDeviceSelectDlg::IDC_VALUE_PROGRAMMER), "ZV-CQ");
 }

@@ -1,6 +1,8 @@
+#include "catalogue/ChipPicture.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
+#include "catalogue/DeviceSelection.h"
 #include "link/ProgrammerModel.h"
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -99,6 +102,85 @@ TEST_F(ShippedDeviceListsTest, BothListsLoadCleanOnEveryModel)
     EXPECT_EQ(namesByModel[kModelZvC], namesByModel[kModelZvD]);
     EXPECT_EQ(namesByModel[kModelZvC], namesByModel[kModelZvCQ]);
     EXPECT_GT(namesByModel[kModelZvC].size(), 290u);
+}
+
+// What the header pane and the selection dialog show of each listed device: its class with its
+// own line laid over, as a selection makes it current.
+TEST_F(ShippedDeviceListsTest, EveryListedDeviceShowsItsRealPackage)
+{
+    tonrig::test::RecordingMessageBox boxes;
+    // A package name is a package form and its pin count; a class name or a socket layout is not.
+    const std::regex package("(DIP|SOIC|PLCC|TSOP|PSOP|SOP|SSOP|TQFP|TO)[0-9]+");
+    const std::regex namedByAdapter("((DIP|SOIC|PLCC|TSOP|PSOP|SOP|SSOP|TQFP)[0-9]+)( .*)?");
+    struct Expected {
+        const char* package;
+        const char* adapter;
+    };
+    const std::map<std::string, Expected> expected {
+        { "PIC12F508", { "DIP8", "" } },
+        { "PIC12F509", { "DIP8", "" } },
+        { "PIC18F2550", { "DIP28", "" } },
+        { "PIC18F4550", { "DIP40", "" } },
+        { "PIC18F97J60", { "TQFP100", "TQFP100 adapter" } },
+        { "PIC18F252", { "DIP28", "" } },
+        { "PIC18F452", { "DIP40", "" } },
+        { "PIC18F1220", { "DIP18", "" } },
+        { "PIC18F1320", { "DIP18", "" } },
+        { "PIC18F2431", { "DIP28", "" } },
+        { "EPM7064S", { "PLCC44", "PLCC44 adapter" } },
+        { "EPM7128S", { "PLCC84", "PLCC84 adapter" } },
+        { "XC9536", { "PLCC44", "PLCC44 adapter" } },
+        { "XC9572", { "PLCC44", "PLCC44 adapter" } },
+        { "SST25VF020", { "SOIC8", "SOIC8 to DIP8 adapter" } },
+        { "SST25VF040B", { "SOIC8", "SOIC8 to DIP8 adapter" } },
+        { "AT25DF041A", { "SOIC8", "SOIC8 to DIP8 adapter" } },
+        { "W25Q256FV", { "SOIC16", "SOIC16 adapter" } },
+        { "W25Q256FV(QUAD)", { "SOIC16", "SOIC16 adapter" } },
+        { "SST39VF512", { "PLCC32", "PLCC32 to DIP32 adapter" } },
+        { "SST39VF010", { "PLCC32", "PLCC32 to DIP32 adapter" } },
+        { "SST39VF020", { "PLCC32", "PLCC32 to DIP32 adapter" } },
+        { "SST39VF040", { "PLCC32", "PLCC32 to DIP32 adapter" } },
+        { "M29F080B", { "TSOP40", "TSOP40 adapter" } },
+        { "M27C800", { "DIP42", "DIP42 adapter" } },
+        { "AM29LV800B", { "TSOP48", "TSOP48 adapter" } },
+        { "CY14B101L", { "SOIC32", "SOIC32 adapter" } },
+    };
+    for (int model : { kModelZvC, kModelZvD }) {
+        SCOPED_TRACE(model);
+        g_nProgrammerModel = model;
+        LoadDeviceLists(true);
+        std::size_t checked = 0, namedPackages = 0;
+        for (const DeviceSelectEntry& entry : DeviceSelectEntriesFromRecords()) {
+            SCOPED_TRACE(entry.name);
+            ASSERT_TRUE(SelectDeviceEntry(entry));
+            const std::string& shown = g_CurrentDevice.m_strPackage;
+            const std::string& adapter = g_CurrentDevice.m_strAdapter;
+            EXPECT_TRUE(std::regex_match(shown, package)) << shown;
+            // A package the socket picture cannot show sits on an adapter (TO92 has the socket's
+            // own placement).
+            const int picture = chip_picture::ChooseChipPicture(
+                shown, g_CurrentDevice.m_pPicConfig != nullptr, entry.classIndex, adapter);
+            if (picture == chip_picture::kNone && shown != "TO92") {
+                EXPECT_FALSE(adapter.empty()) << shown;
+            }
+            // An adapter that names a package names the device's.
+            std::smatch named;
+            if (std::regex_match(adapter, named, namedByAdapter)) {
+                EXPECT_EQ(named[1].str(), shown) << adapter;
+                ++namedPackages;
+            }
+            if (const auto it = expected.find(entry.name); it != expected.end()) {
+                EXPECT_EQ(shown, it->second.package);
+                EXPECT_EQ(adapter, it->second.adapter);
+                ++checked;
+            }
+        }
+        EXPECT_EQ(checked, expected.size());
+        EXPECT_GT(namedPackages, 60u);
+    }
+    g_CurrentDevice = CDeviceClass();
+    g_PreviousDevice = CDeviceClass();
+    EXPECT_EQ(boxes.Count(), 0u);
 }
 
 TEST_F(ShippedDeviceListsTest, TheFilesKeepTheirForm)

@@ -242,7 +242,10 @@ TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)
     CView2Header header;
     EXPECT_EQ(g_pView2Header, &header);
     header.setJumperPicture(kNoDeviceClass);
-    header.setSocketPicture("PLCC32");
+    g_nCurrentClass = 239;
+    g_CurrentDevice = g_DeviceClassTable[239];
+    g_CurrentDevice.m_strPackage = "PLCC32";
+    header.Refresh();
     EXPECT_EQ(header.AdapterText(), "Adapter: No adapter required for DIP chip.");
     EXPECT_EQ(header.PackageText(), "Package: PLCC32");
     EXPECT_EQ(header.PinPatternText(), "DIP Setting: ");
@@ -253,8 +256,9 @@ TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)
     EXPECT_EQ(label("DeviceOffsetLabel"), "Device Offset(Hex)");
     EXPECT_EQ(label("DelayFactorLabel"), "Delay Factor");
 
+    g_CurrentDevice.m_strAdapter = "ADP-8";
+    header.Refresh();
     const CDeviceClass saved = g_DeviceClassTable[5];
-    g_DeviceClassTable[5].m_strAdapter = "ADP-8";
     g_DeviceClassTable[5].m_strCpldDip = "101010101010";
     header.setJumperPicture(5);
     g_DeviceClassTable[5] = saved;
@@ -276,6 +280,8 @@ TEST_F(MainView, HeaderPicturesAndCaptionsFollowTheLanguage)
     EXPECT_EQ(header.OptionBox(HeaderOption::IdCheck)->text(), "Controle ID");
     EXPECT_EQ(label("FileOffsetLabel"), "Decalage fichier(Hex)");
     InitLanguageForView();
+    g_nCurrentClass = kNoDeviceClass;
+    g_CurrentDevice = CDeviceClass();
 }
 
 TEST_F(MainView, HeaderPaneHasTheChipLocationButton)

@@ -11,7 +11,7 @@ TEST(CommandTable, OneActionPerIdEnabledOnlyWhileBound)
 {
     QWidget owner;
     platform::CommandTable table(&owner);
-    QAction* read = table.Define({32772, "&Read\tCtrl+R", "Ctrl+R", "Read the device", {}});
+    QAction* read = table.Define({ 32772, "&Read\tCtrl+R", "Ctrl+R", "Read the device", {} });
     EXPECT_EQ(read->text(), "&Read");
     EXPECT_EQ(read->shortcut(), QKeySequence("Ctrl+R"));
     EXPECT_EQ(read->statusTip(), "Read the device");
@@ -41,13 +41,35 @@ TEST(CommandTable, OneActionPerIdEnabledOnlyWhileBound)
     EXPECT_EQ(calls, 2);
 }
 
+TEST(CommandTable, AnUnboundCommandShowsItsUnboundTipUntilAHandlerComes)
+{
+    QWidget owner;
+    platform::CommandTable table(&owner);
+    QAction* print = table.Define({ 57607, "&Print...", "Ctrl+P", "Print the buffer", {} });
+    EXPECT_EQ(print->statusTip(), "Print the buffer") << "no unbound tip: its own";
+    table.SetUnboundStatusTip(57607, "Nothing prints");
+    EXPECT_FALSE(print->isEnabled());
+    EXPECT_EQ(print->statusTip(), "Nothing prints");
+    table.Define({ 57607, "&Drucken...", "Ctrl+P", "Den Puffer drucken", {} });
+    EXPECT_EQ(print->statusTip(), "Nothing prints") << "a new text of its own while still unbound";
+
+    table.Bind(57607, [] {});
+    EXPECT_EQ(print->statusTip(), "Den Puffer drucken");
+    // Greyed by its update, not for want of a handler: its own tip.
+    table.SetUpdate(57607, [] { return false; });
+    EXPECT_FALSE(print->isEnabled());
+    EXPECT_EQ(print->statusTip(), "Den Puffer drucken");
+    table.Unbind(57607);
+    EXPECT_EQ(print->statusTip(), "Nothing prints");
+}
+
 TEST(CommandTable, RedefiningKeepsTheActionAndItsHandler)
 {
     QWidget owner;
     platform::CommandTable table(&owner);
-    QAction* first = table.Define({57601, "&Open...", "Ctrl+O", "", {}});
+    QAction* first = table.Define({ 57601, "&Open...", "Ctrl+O", "", {} });
     table.Bind(57601, [] {});
-    QAction* second = table.Define({57601, "&Öffnen...", "Ctrl+O", "", {}});
+    QAction* second = table.Define({ 57601, "&Öffnen...", "Ctrl+O", "", {} });
     EXPECT_EQ(first, second);
     EXPECT_EQ(second->text(), "&Öffnen...");
     EXPECT_TRUE(second->isEnabled());

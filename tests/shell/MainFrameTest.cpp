@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
@@ -389,10 +390,58 @@ TEST_F(MainFrame, ToolbarHasNineteenButtonsWithTheirTips)
     QAction* read = frame->Commands().Action(32773);
     EXPECT_EQ(read->toolTip(), "Read");
     EXPECT_EQ(read->statusTip(), "Read data from device");
-    for (UINT silent : { 32977u, 32962u, 32963u, 32951u }) {
+    for (UINT silent : { 32977u, 32962u, 32963u, 32951u })
         EXPECT_TRUE(CommandTooltip(silent).empty()) << silent;
+    for (UINT silent : { 32962u, 32963u })
         EXPECT_TRUE(frame->Commands().Action(silent)->statusTip().isEmpty()) << silent;
+}
+
+// Every item of the menu and the toolbar either has a handler and is enabled, or is greyed and its
+// status tip says that the program does not have it; the README names the greyed ones.
+TEST_F(MainFrame, GreyedItemsSayTheyAreNotAvailable)
+{
+    std::set<UINT> shown(ToolbarTable().begin(), ToolbarTable().end());
+    for (const MenuPopupDef& popup : MainMenuTable())
+        for (const MenuItemDef& item : popup.items)
+            shown.insert(item.id);
+    shown.erase(0);
+    shown.erase(ID_FILE_MRU_FILE1); // greyed while the list is empty
+    shown.erase(57634); // Copy, Cut and Paste wait for something to take
+    shown.erase(57635);
+    shown.erase(57637);
+    platform::CommandTable& commands = frame->Commands();
+    commands.Refresh();
+    std::set<UINT> greyed;
+    for (UINT id : shown) {
+        SCOPED_TRACE(id);
+        QAction* action = commands.Action(id);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->isEnabled(), commands.IsBound(id));
+        if (!action->isEnabled()) {
+            greyed.insert(id);
+            EXPECT_EQ(action->statusTip().toStdString(), kCommandNotAvailablePrompt);
+        } else {
+            EXPECT_NE(action->statusTip().toStdString(), kCommandNotAvailablePrompt);
+        }
     }
+    // File: Load Extended Algorithm, Load CPLD, Split 16Bit Buffer To Files, Print, Print
+    // Preview; Commands: Read Data, Write Data; Tools: Detect Hardware, Test H/W; Setting: Font;
+    // Help: Help, Supported List; the 8/16-bit display button.
+    EXPECT_EQ(greyed,
+        (std::set<UINT> { 32824, 32979, 32960, 57607, 57609, 32896, 32978, 32949, 32826, 32969, 32951, 32950, 32977 }));
+    EXPECT_EQ(commands.Action(ID_FILE_MRU_FILE1)->statusTip(), "Open this file");
+
+    // Pointing at a greyed item of an open menu puts the tip into pane 0.
+    QApplication::setActiveWindow(frame);
+    QMenu* file = frame->menuBar()->actions().front()->menu();
+    file->popup(frame->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    QAction* print = commands.Action(57607);
+    QTest::mouseMove(file, file->actionGeometry(print).center());
+    EXPECT_TRUE(tonrig::test::ProcessEventsUntil([&] {
+        return g_pStatusBar->GetPaneText(0) == kCommandNotAvailablePrompt;
+    })) << g_pStatusBar->GetPaneText(0);
+    file->hide();
 }
 
 TEST_F(MainFrame, ViewBarsToggleAndTheirChecksFollow)
