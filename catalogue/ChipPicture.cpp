@@ -47,4 +47,9 @@ std::optional<ChipRows> RowsOfPicture(int picture)
     return it->second;
 }
 
+std::string PackageName(const std::string& package)
+{
+    return package == "PIC12F50X" ? "DIP8" : package;
+}
+
 } // namespace chip_picture

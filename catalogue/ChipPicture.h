@@ -36,4 +36,8 @@ struct ChipRows {
 };
 std::optional<ChipRows> RowsOfPicture(int picture);
 
+// The package as the user reads it. "PIC12F50X" only picks the socket picture of those PICs'
+// 8-pin DIP: it names a class, not a package.
+std::string PackageName(const std::string& package);
+
 } // namespace chip_picture

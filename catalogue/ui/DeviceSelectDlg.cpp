@@ -1,5 +1,6 @@
 #include "catalogue/ui/DeviceSelectDlg.h"
 
+#include "catalogue/ChipPicture.h"
 #include "catalogue/DeviceClass.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceOverlay.h"
@@ -495,7 +496,8 @@ void CDeviceSelectDlg::ShowSelection()
         return;
     const CurrentDeviceFacts facts = GetCurrentDeviceFacts();
     m_valuePackage->SetTextColor(kPackageColour, false);
-    m_valuePackage->setText(QString::fromStdString(facts.package.empty() ? "-" : facts.package));
+    m_valuePackage->setText(
+        QString::fromStdString(facts.package.empty() ? "-" : chip_picture::PackageName(facts.package)));
     const std::pair<CXColorStatic*, std::string> values[] = {
         { m_valueManufacturer, facts.manufacturer },
         { m_valueDevice, facts.name },

@@ -1,5 +1,6 @@
 #include "operations/ui/View2Header.h"
 
+#include "catalogue/ChipPicture.h"
 #include "catalogue/DeviceClass.h"
 #include "catalogue/ui/ChipLocationDlg.h"
 #include "link/VoltageCodes.h"
@@ -251,7 +252,7 @@ void CView2Header::setJumperPicture(int classIndex)
 void CView2Header::UpdatePictureTexts()
 {
     SetLabel(m_adapter, Caption(37, m_adapterName.empty() ? g_Language.GetText(43) : m_adapterName));
-    SetLabel(m_package, Caption(170, m_packageName));
+    SetLabel(m_package, Caption(170, chip_picture::PackageName(m_packageName)));
     SetLabel(m_pinPattern, Caption(39, m_pinPatternValue));
 }
 

@@ -183,6 +183,21 @@ TEST_F(ShippedDeviceListsTest, EveryListedDeviceShowsItsRealPackage)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
+// A user's own device takes its class's package when its line names none: what the pane shows
+// of it is a package too, never the class name some socket layouts go by.
+TEST(DeviceClassPackages, EveryClassShowsARealPackageName)
+{
+    InitDeviceClassTable();
+    const std::regex package("(DIP|SOIC|PLCC|TSOP|PSOP|SOP|SSOP|TQFP|TO)[0-9]+");
+    for (const CDeviceClass& cls : g_DeviceClassTable) {
+        if (cls.m_strName.empty())
+            continue;
+        SCOPED_TRACE(cls.m_strName);
+        EXPECT_TRUE(std::regex_match(chip_picture::PackageName(cls.m_strPackage), package)) << cls.m_strPackage;
+    }
+    EXPECT_EQ(chip_picture::PackageName("PIC12F50X"), "DIP8");
+}
+
 TEST_F(ShippedDeviceListsTest, TheFilesKeepTheirForm)
 {
     int platforms = 0;
