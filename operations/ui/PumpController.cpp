@@ -116,13 +116,10 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
     g_bCancelOperation = 0;
     m_buffer = m_port.Buffer(m_job.bufferIndex);
     m_bReadBufferReset = false;
-    if (operation == PumpOperation::Read) {
-        // A serial EEPROM may not answer at all, and its read must then leave the buffer as it
-        // was: its buffer is reset when the first bytes come.
-        if (!m_job.eepromAddress)
-            ResetReadBuffer();
-        m_port.SetTitle(kReadTitle);
-    }
+    // A serial EEPROM may not answer at all, and its read must then leave the buffer (and the
+    // title that names where it came from) as it was: its buffer is reset when the first bytes come.
+    if (operation == PumpOperation::Read && !m_job.eepromAddress)
+        ResetReadBuffer();
     m_port.ProgressStart(
         g_Language.GetText(CaptionText(operation)), operation == PumpOperation::Erase ? 0 : m_job.m_nEndPosition);
 
@@ -148,6 +145,7 @@ void CPumpController::ResetReadBuffer()
     m_port.ResetBuffer(m_job.bufferIndex, static_cast<std::size_t>(m_job.regionBytes));
     m_buffer = m_port.Buffer(m_job.bufferIndex);
     m_bReadBufferReset = true;
+    m_port.SetTitle(kReadTitle);
 }
 
 std::span<const std::uint8_t> CPumpController::buffer()

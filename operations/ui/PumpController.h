@@ -90,7 +90,8 @@ public:
     void complete(PumpResult result) override;
 
 private:
-    // A read's start: its buffer becomes a 0xFF block of the region's size (GUI thread).
+    // A read's start: its buffer becomes a 0xFF block of the region's size, the title says it is
+    // read from the device (GUI thread).
     void ResetReadBuffer();
 
     PumpViewPort& m_port;
