@@ -127,6 +127,11 @@ enum CProgrammerCommand : std::uint8_t {
 
 constexpr int P_TOTAL_COMMANDS = 121;
 
+// The status of a block read or the answer to a write block when a serial EEPROM did not
+// acknowledge its device address (sim/PROTOCOL.md, "No acknowledge"); firmware without it
+// answers as before.
+constexpr std::uint8_t kReplyNoAcknowledge = 3;
+
 // Names for tracing, indexed by code: 0..120 (unused codes as "P_UNUSED_%d") and 121.
 extern const std::array<const char*, 122> g_ProgrammerCommandNames;
 

@@ -97,7 +97,7 @@ ChipBits ChipBits::EepromAddress(int classIndex, std::uint8_t deviceAddress)
 {
     ChipBits bits;
     bits.m_kind = Kind::EepromAddress;
-    const std::uint8_t control = (deviceAddress & 0xF1) == 0xA0 ? deviceAddress : 0xA0;
+    const std::uint8_t control = TwoWireDeviceAddress(deviceAddress);
     const std::uint8_t pins = EepromAddressPins(classIndex);
     ChipBitValue value;
     value.name = "Address";

@@ -84,3 +84,16 @@ private:
 
 // The question a list of risks ends with.
 std::string RiskQuestion(ChipBits::Kind kind);
+
+// The serial EEPROM classes on the two-wire bus, 41 (24C00) to 55 (24AA1025), which device setup
+// gives a device address.
+constexpr bool IsTwoWireEepromClass(int classIndex)
+{
+    return classIndex >= 41 && classIndex <= 55;
+}
+// The device address such a chip is reached at: `deviceAddress` when it has the form
+// 1010 A2 A1 A0 0, else 0xA0 (a device that sets none).
+constexpr std::uint8_t TwoWireDeviceAddress(std::uint8_t deviceAddress)
+{
+    return (deviceAddress & 0xF1) == 0xA0 ? deviceAddress : std::uint8_t { 0xA0 };
+}

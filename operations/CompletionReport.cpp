@@ -121,6 +121,13 @@ CompletionReport MakeCompletionReport(const StepResult& result, const ReportCont
     }
     if (result.kind == StepKind::Refused)
         return report;
+    if (result.kind == StepKind::Failed && result.unansweredAddress) {
+        // No byte of it means anything: no address, no byte, no second line.
+        Add(report, NoAnswerText(result.unansweredAddress) + "\r\n", LineTone::Error);
+        // A read logs its elapsed line itself.
+        report.elapsedFirst = result.operation != StepOperation::Read;
+        return report;
+    }
     switch (result.operation) {
     case StepOperation::BlankCheck:
         BlankCheck(result, context, report);

@@ -3,6 +3,7 @@
 #include "link/LinkLease.h"
 #include "link/ProgrammerCommand.h"
 #include "link/ProgrammerModel.h"
+#include "operations/ChipBits.h"
 #include "operations/CommandChannel.h"
 #include "operations/OperationState.h"
 #include "platform/Clock.h"
@@ -24,8 +25,6 @@ std::atomic<int> g_bSetupIdle { 1 };
 namespace {
 
 constexpr int kTextReady = 51;
-constexpr int kFirstSerialEepromClass = 41;
-constexpr int kLastSerialEepromClass = 55;
 constexpr int kTextInitFailed = 52;
 constexpr int kTextChecking = 204;
 constexpr const char* kDipSwitchText = "DIP switch setting need to update.";
@@ -457,8 +456,8 @@ bool DeviceSetup::SetupDevice(SetupRequest& request, std::stop_token stop)
             }
         }
         // A serial EEPROM's bus address: the programmer forgets it at every boot.
-        if (index >= kFirstSerialEepromClass && index <= kLastSerialEepromClass) {
-            const std::uint8_t address = (device.m_nDeviceAddress & 0xF1) == 0xA0 ? device.m_nDeviceAddress : 0xA0;
+        if (IsTwoWireEepromClass(index)) {
+            const std::uint8_t address = TwoWireDeviceAddress(device.m_nDeviceAddress);
             const bool sent = SendPacket({ P_2051_Init_24C, address });
             std::uint8_t reply[1] = {};
             if (!sent || m_channel.ReadResponse(reply, 1) != 1 || reply[0] != 0)

@@ -40,6 +40,8 @@ struct StepResult {
     std::uint8_t bufferByte = 0; // expected there
     // Write failure: the address lies inside the written range, so there is a buffer byte to show.
     bool addressInBuffer = true;
+    // Failed: the serial EEPROM did not acknowledge this device address (0: not this failure).
+    std::uint8_t unansweredAddress = 0;
 };
 
 // The view's run state.

@@ -72,7 +72,7 @@ int OperationPump::Read(int size, Flow& flow)
     if (status == PumpChannel::Status::Gone) {
         End(PumpKind::LinkLost);
     } else if (CancelPending()) {
-        End(m_bMismatch ? PumpKind::Failed : PumpKind::Cancelled);
+        End(m_bMismatch || m_result.unansweredAddress ? PumpKind::Failed : PumpKind::Cancelled);
     } else if (++m_nSilent >= kMaxSilentReads) {
         Trace("Pump: %d reads in a row brought nothing\n", m_nSilent);
         End(PumpKind::LinkLost);
@@ -98,6 +98,8 @@ void OperationPump::Run(const PumpJob& job, std::stop_token stop)
     m_nOutstanding = 0;
     m_bStatusOwed = false;
     m_bMismatch = false;
+    m_bAnswered = !m_job.eepromAddress;
+    m_held.clear();
     m_nFailAddress = 0;
     m_nFailDeviceByte = 0;
     m_nFailBufferByte = 0;
@@ -115,6 +117,11 @@ void OperationPump::Run(const PumpJob& job, std::stop_token stop)
             break;
         }
     }
+
+    // A read that ended before a status said whether the chip answered keeps what came.
+    if (!m_held.empty() && !m_result.unansweredAddress)
+        m_host.deliver(static_cast<std::uint32_t>(m_nHeldAt), std::span<const std::uint8_t>(m_held));
+    m_held.clear();
 
     m_result.position = m_nPosition;
     if (m_bMismatch && m_result.kind == PumpKind::Failed && m_job.ReadsData()) {
@@ -217,6 +224,12 @@ bool OperationPump::TakeData(const std::uint8_t* data, int n)
 {
     switch (m_job.operation) {
     case PumpOperation::Read:
+        if (!m_bAnswered) {
+            if (m_held.empty())
+                m_nHeldAt = m_nPosition;
+            m_held.insert(m_held.end(), data, data + n);
+            return true;
+        }
         return m_host.deliver(
             static_cast<std::uint32_t>(m_nPosition), std::span<const std::uint8_t>(data, static_cast<std::size_t>(n)));
     case PumpOperation::Verify:
@@ -265,8 +278,25 @@ void OperationPump::RunReads()
             const int n = Read(kPacketSize, flow);
             if (flow == Flow::Ended)
                 break;
-            if (n == 1) // the block's status; a longer reply here is stray and ignored
-                m_bStatusOwed = false;
+            if (n != 1)
+                continue; // the block's status is one byte; a longer reply here is stray and ignored
+            m_bStatusOwed = false;
+            if (m_job.eepromAddress && m_reply[0] == kReplyNoAcknowledge) {
+                // Nothing answered: the block is 0xFF of a floating bus, and no result of it counts.
+                m_held.clear();
+                m_result.unansweredAddress = m_job.eepromAddress;
+                finishing = true;
+                finish = PumpKind::Failed;
+            } else if (!m_bAnswered) {
+                m_bAnswered = true;
+                const bool taken = m_held.empty()
+                    || m_host.deliver(static_cast<std::uint32_t>(m_nHeldAt), std::span<const std::uint8_t>(m_held));
+                m_held.clear();
+                if (!taken) {
+                    finishing = true;
+                    finish = PumpKind::Cancelled;
+                }
+            }
             continue;
         }
         if (m_nOutstanding > 0) {
@@ -367,6 +397,16 @@ void OperationPump::RunWrite()
             m_result.deviceByte = r[5];
             m_result.bufferByte = r[6];
             m_result.data = static_cast<std::uint16_t>((r[5] << 8) | r[6]);
+            End(PumpKind::Failed);
+            break;
+        }
+        if (n == 1 && m_job.eepromAddress && r[0] == kReplyNoAcknowledge) {
+            m_bStatusOwed = false;
+            if (CancelPending()) {
+                End(PumpKind::Cancelled);
+                break;
+            }
+            m_result.unansweredAddress = m_job.eepromAddress;
             End(PumpKind::Failed);
             break;
         }

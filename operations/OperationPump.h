@@ -6,7 +6,9 @@
 //
 // Replies are told apart by where the exchange stands, never by their length: while bytes of a
 // requested block are outstanding a reply is data; once a block is complete the programmer owes
-// one status byte for it (none on class 90), which is read before anything else.
+// one status byte for it (none on class 90), which is read before anything else. A serial
+// EEPROM's status may say that the chip did not acknowledge: a read then hands the host nothing,
+// so it holds its bytes until the first block's status says the chip answered.
 //
 // The pump reaches the world only through a PumpChannel, a PumpVoltageSetter, the platform clock
 // and its PumpHost, so it runs as well against a scripted channel as against the programmer.
@@ -116,6 +118,10 @@ private:
     int m_nOutstanding = 0; // bytes of the requested block still to come
     bool m_bStatusOwed = false;
     bool m_bMismatch = false;
+    // A block's status said the chip answered; set from the start where no status says otherwise.
+    bool m_bAnswered = true;
+    std::vector<std::uint8_t> m_held; // a read's bytes from m_nHeldAt until then
+    int m_nHeldAt = 0;
     std::uint32_t m_nFailAddress = 0;
     std::uint8_t m_nFailDeviceByte = 0;
     std::uint8_t m_nFailBufferByte = 0;

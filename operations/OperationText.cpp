@@ -18,6 +18,11 @@ std::string FormatByte(std::uint32_t value)
     return platform::Format("%02X", static_cast<unsigned>(value & 0xFF));
 }
 
+std::string NoAnswerText(std::uint8_t deviceAddress)
+{
+    return platform::Format("No answer from the chip at device address 0x%02X.", static_cast<unsigned>(deviceAddress));
+}
+
 std::string TimeLine(std::int64_t seconds)
 {
     if (seconds < 0)

@@ -47,6 +47,9 @@ std::string DeviceDetectedText(const std::string& name);
 inline constexpr const char* kDeviceDetectedCaption = "Detected";
 
 inline constexpr const char* kLinkLostLine = "USB connection lost!";
+// The failure of a read, write, verify or blank check that a serial EEPROM did not acknowledge:
+// "No answer from the chip at device address 0xA2." (the device address in use).
+std::string NoAnswerText(std::uint8_t deviceAddress);
 // Byte Swap's log line, with the number of 16-bit words swapped.
 inline constexpr const char* kByteSwapLine = "Buffer bytes swapped (%u words).\r\n";
 inline constexpr const char* kDeviceLockedText = "Device locked.";

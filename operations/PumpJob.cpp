@@ -1,6 +1,7 @@
 #include "operations/PumpJob.h"
 
 #include "link/ProgrammerCommand.h"
+#include "operations/ChipBits.h"
 #include "platform/TextFormat.h"
 
 #include <algorithm>
@@ -103,6 +104,8 @@ PumpPlan MakePumpJob(const PumpSnapshot& s)
     }
 
     const CDeviceClass& d = s.device;
+    if (IsTwoWireEepromClass(s.classIndex))
+        job.eepromAddress = TwoWireDeviceAddress(d.m_nDeviceAddress);
     const std::uint8_t readVpp = d.m_nReadVpp == 0xFF ? 0 : d.m_nReadVpp;
     job.voltages.vccSwitch = d.m_nVccSwitch;
     job.voltages.vppSwitch = d.m_nVppSwitch;
@@ -237,5 +240,6 @@ StepResult ToStepResult(const PumpResult& r)
     s.deviceByte = r.deviceByte;
     s.bufferByte = r.bufferByte;
     s.addressInBuffer = r.addressInBuffer;
+    s.unansweredAddress = r.unansweredAddress;
     return s;
 }

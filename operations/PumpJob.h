@@ -82,6 +82,10 @@ struct PumpJob {
     int maskCount = 0;
     std::array<std::uint8_t, 32> maskBytes {};
 
+    // A serial EEPROM's device address, which a missing acknowledge names; 0 on other classes,
+    // whose replies carry no such status.
+    std::uint8_t eepromAddress = 0;
+
     // Turning a failure address from the programmer into a device byte address.
     std::uint32_t forcedAddressBits = 0; // the DIP24/DIP28 line the channel sets
     bool wordMode = false;
@@ -123,6 +127,8 @@ struct PumpResult {
     std::uint16_t data = 0; // a write failure's reported data, read back then intended
     // A write failure's address lies in the written range, so bufferByte is the buffer's byte.
     bool addressInBuffer = true;
+    // Failed: the serial EEPROM did not acknowledge this device address (0: it did, or no such chip).
+    std::uint8_t unansweredAddress = 0;
     int position = 0; // bytes moved
     int endPosition = 0;
 };

@@ -15,6 +15,7 @@ constexpr std::size_t kReplySize = 64;
 constexpr std::uint32_t kMaxBlock = 32768;
 constexpr std::uint8_t kHoldUnpowered = 0x00; // what a chip without power drives onto the bus
 constexpr std::uint8_t kFloating = 0xFF; // an empty socket's data lines
+constexpr std::uint8_t kNoAcknowledge = 3; // the status of a read or write a serial EEPROM did not acknowledge
 
 std::uint32_t Be32(const std::uint8_t* p)
 {
@@ -238,18 +239,21 @@ std::uint8_t ChipCommands::DeviceAddress() const
     return m_deviceAddressBoot == m_box.Boots() ? m_deviceAddress : 0xA0;
 }
 
+bool ChipCommands::Unacknowledged() const
+{
+    const Chip* chip = m_socket.Get();
+    if (!chip || chip->Facts().category != ChipCategory::SerialEeprom)
+        return false;
+    const std::uint8_t decoded = chip->Facts().eepromDecoded & 7;
+    return ((DeviceAddress() >> 1) & decoded) != (chip->Facts().eepromStrap & decoded);
+}
+
 Chip* ChipCommands::Live(bool& driven)
 {
     Chip* chip = m_socket.Get();
     driven = true;
-    if (!chip)
+    if (!chip || Unacknowledged())
         return nullptr;
-    // A serial EEPROM addressed on other pins answers as no chip.
-    if (chip->Facts().category == ChipCategory::SerialEeprom) {
-        const std::uint8_t decoded = chip->Facts().eepromDecoded & 7;
-        if (((DeviceAddress() >> 1) & decoded) != (chip->Facts().eepromStrap & decoded))
-            return nullptr;
-    }
     const ChipConditions& c = chip->Facts().conditions;
     if (c.gateImage && m_box.RunningImage() != c.gateImage)
         driven = false;
@@ -362,7 +366,7 @@ void ChipCommands::Read(DispatchContext& ctx, const std::uint8_t* p, std::size_t
     const bool status = !chip || !chip->Facts().noReadStatus;
     Reply(at, std::move(unit));
     if (status)
-        Reply(at, { 0 });
+        Reply(at, { static_cast<std::uint8_t>(Unacknowledged() ? kNoAcknowledge : 0) });
 }
 
 void ChipCommands::CloseBlock()
@@ -392,6 +396,9 @@ void ChipCommands::Write(DispatchContext& ctx, const std::uint8_t* p, std::size_
     const std::size_t count = n - 5;
     bool driven = true;
     Chip* chip = Live(driven);
+    // Nothing on the bus took the device address: the block fails as a whole, writing nothing.
+    if (Unacknowledged() && !m_block.failure)
+        m_block.failure = std::vector<std::uint8_t> { kNoAcknowledge };
     const Target t = Map(memory, address);
     const bool vpp = chip && driven && !t.gated && t.size && VppReaches(*chip);
     Duration cost { 0 };

@@ -46,9 +46,13 @@ private:
     Target Map(ChipMemory memory, std::uint32_t address) const;
     // The byte offset of byte j of a transfer at `address`.
     static std::uint32_t Offset(const Target& t, std::uint32_t address, std::size_t j);
-    // The chip as the box drives it: null when the socket is empty; `driven` false when it is
-    // wrongly driven (the algorithm gate) and so reads 0x00 and takes no writes.
+    // The chip as the box drives it: null when the socket is empty or the chip does not
+    // acknowledge; `driven` false when it is wrongly driven (the algorithm gate) and so reads 0x00
+    // and takes no writes.
     Chip* Live(bool& driven);
+    // A serial EEPROM whose strapped address pins differ from the latched device address on the
+    // pins it decodes: it acknowledges nothing.
+    bool Unacknowledged() const;
     bool VppReaches(Chip& chip);
     void PowerSocket();
     // Takes `cost` of the chip's time after `from`; when it is done.

@@ -5,6 +5,7 @@
 #include "link/ProgrammerModel.h"
 #include "operations/LogColours.h"
 #include "operations/OperationState.h"
+#include "operations/OperationText.h"
 #include "platform/GuiThread.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
@@ -47,6 +48,8 @@ int CPumpController::CaptionText(PumpOperation operation)
 std::string CPumpController::ResultText(const PumpResult& r)
 {
     const char* name = PumpOperationName(r.operation);
+    if (r.kind == PumpKind::Failed && r.unansweredAddress)
+        return NoAnswerText(r.unansweredAddress);
     switch (r.kind) {
     case PumpKind::Done:
         return platform::Format("%c%s done.", name[0] - 'a' + 'A', name + 1);
@@ -111,11 +114,12 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
 
     g_nOperationState = static_cast<int>(operation);
     g_bCancelOperation = 0;
-    if (operation == PumpOperation::Read) {
-        m_port.ResetBuffer(m_job.bufferIndex, static_cast<std::size_t>(m_job.regionBytes));
-        m_port.SetTitle(kReadTitle);
-    }
     m_buffer = m_port.Buffer(m_job.bufferIndex);
+    m_bReadBufferReset = false;
+    // A serial EEPROM may not answer at all, and its read must then leave the buffer (and the
+    // title that names where it came from) as it was: its buffer is reset when the first bytes come.
+    if (operation == PumpOperation::Read && !m_job.eepromAddress)
+        ResetReadBuffer();
     m_port.ProgressStart(
         g_Language.GetText(CaptionText(operation)), operation == PumpOperation::Erase ? 0 : m_job.m_nEndPosition);
 
@@ -136,6 +140,14 @@ bool CPumpController::RunStep(PumpOperation operation, std::uint8_t eraseOption)
     return true;
 }
 
+void CPumpController::ResetReadBuffer()
+{
+    m_port.ResetBuffer(m_job.bufferIndex, static_cast<std::size_t>(m_job.regionBytes));
+    m_buffer = m_port.Buffer(m_job.bufferIndex);
+    m_bReadBufferReset = true;
+    m_port.SetTitle(kReadTitle);
+}
+
 std::span<const std::uint8_t> CPumpController::buffer()
 {
     return m_buffer;
@@ -145,6 +157,8 @@ bool CPumpController::deliver(std::uint32_t offset, std::span<const std::uint8_t
 {
     // The copy runs on the GUI thread, so the hex view never paints half a block.
     const auto result = platform::send([this, offset, bytes] {
+        if (!m_bReadBufferReset)
+            ResetReadBuffer();
         if (offset >= m_buffer.size())
             return;
         const std::size_t n = std::min(bytes.size(), m_buffer.size() - offset);
@@ -172,7 +186,11 @@ void CPumpController::OnCompletion(const PumpResult& r)
     m_port.JoinPumpWorker();
     m_bRunning = false;
     const bool linkLost = r.kind == PumpKind::LinkLost || m_port.LinkMarkedLost();
-    if (r.operation == PumpOperation::Read) {
+    // A read that ended before its first bytes came: unanswered, it leaves the buffer as it was;
+    // else it ends as every read does.
+    if (r.operation == PumpOperation::Read && !m_bReadBufferReset && !r.unansweredAddress)
+        ResetReadBuffer();
+    if (r.operation == PumpOperation::Read && m_bReadBufferReset) {
         const bool incomplete = r.kind != PumpKind::Done;
         m_port.SetBufferIncomplete(m_job.bufferIndex, incomplete);
         if (incomplete)

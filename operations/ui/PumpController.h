@@ -90,8 +90,13 @@ public:
     void complete(PumpResult result) override;
 
 private:
+    // A read's start: its buffer becomes a 0xFF block of the region's size, the title says it is
+    // read from the device (GUI thread).
+    void ResetReadBuffer();
+
     PumpViewPort& m_port;
     PumpJob m_job;
     std::span<std::uint8_t> m_buffer;
     bool m_bRunning = false;
+    bool m_bReadBufferReset = false; // GUI thread only
 };

@@ -125,8 +125,9 @@ void CTonrigView::OnReadDone(const StepResult& result)
     m_nEndPosition = 0;
     m_nBatchFill = 0;
     m_pSetup->Channel().BeginOperation();
-    // The buffer holds the chip's bytes now (or part of them), not the file's.
-    if (result.kind != StepKind::Refused)
+    // The buffer holds the chip's bytes now (or part of them), not the file's; a chip that did
+    // not answer left it as it was.
+    if (result.kind != StepKind::Refused && !result.unansweredAddress)
         m_pBufferCommands->ForgetSavedState();
     // A read that did not end well leaves the log in sight (ShowFailure).
     if (result.kind == StepKind::Done || result.kind == StepKind::Refused)

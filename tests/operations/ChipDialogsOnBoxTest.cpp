@@ -1,8 +1,9 @@
 // The Set CFG bits dialogs on the real bit grid, through the view against the virtual
 // programmer: a click flips a bit and its value, a dropped text or a read-only bit changes
 // nothing, Cancel sends nothing, risky writes ask first, and what OK writes reaches the chip (an
-// AVR's fuses, a PIC's configuration word, a serial EEPROM's bus address). Each dialog runs
-// through the view's runner hook, not modally; boxes go to the responder.
+// AVR's fuses, a PIC's configuration word, a serial EEPROM's bus address, and what the operations
+// say when no chip answers at that address). Each dialog runs through the view's runner hook, not
+// modally; boxes go to the responder.
 
 #include "operations/ui/TonrigView.h"
 
@@ -10,16 +11,25 @@
 #include "controls/ui/grid/GridCtrl.h"
 #include "operations/ConfigWords.h"
 #include "operations/DeviceSetup.h"
+#include "operations/ui/BufferCommands.h"
 #include "operations/ui/ChipBitsDlg.h"
+#include "platform/ui/QtServices.h"
+#include "shell/ui/MainFrame.h"
+#include "shell/ui/StatusBar.h"
 #include "sim/Box.h"
 #include "sim/Chip.h"
 
 #include "ViewOnBoxFixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -406,10 +416,12 @@ TEST_F(ChipDialogsOnBox, AnEepromStrappedElsewhereIsReachedOnceItsAddressIsSet)
         std::lock_guard lock(box->Mutex());
         box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = pattern;
     }
-    // At 0xA0 nothing answers: the read gives 0xFF.
+    // At 0xA0 nothing answers: the read fails and leaves the buffer as it was.
+    view->m_CodeBuffer = tonrig::test::Pattern(256, 9);
     view->OnDeviceRead();
     ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
-    EXPECT_EQ(view->m_CodeBuffer, std::vector<std::uint8_t>(256, 0xFF));
+    EXPECT_EQ(view->m_CodeBuffer, tonrig::test::Pattern(256, 9));
+    EXPECT_EQ(Count(Log(), "No answer from the chip at device address 0xA0.\n"), 1u) << Log();
 
     // Cancel changes nothing.
     boxes.Clear();
@@ -451,6 +463,88 @@ TEST_F(ChipDialogsOnBox, AnEepromStrappedElsewhereIsReachedOnceItsAddressIsSet)
         view->OnDeviceWrite();
         ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
         EXPECT_EQ(Chip(), tonrig::test::Pattern(256, seed)) << Log();
+    }
+}
+
+// A 24C02 on its default strap (0xA0) while the address in use is 0xA2: Read, Write, Verify and
+// Blank Check each fail with the one red line, the log in front and the line in status pane 0.
+// None of them passes on the floating bus's 0xFF, the buffer keeps what it held (the read's too)
+// and the chip what it held.
+TEST_F(ChipDialogsOnBox, AChipThatDoesNotAnswerAtTheAddressInUseFailsEveryOperation)
+{
+    const std::vector<std::uint8_t> chip = tonrig::test::Pattern(256, 3);
+    SelectAndInsert(k24C02);
+    {
+        std::lock_guard lock(box->Mutex());
+        box->ChipSocket().Get()->Contents(sim::ChipMemory::Main) = chip;
+    }
+    CStatusBar statusBar;
+    g_pStatusBar = g_hStatusBar = &statusBar;
+    struct StatusBarBack {
+        ~StatusBarBack() { g_pStatusBar = g_hStatusBar = nullptr; }
+    } statusBarBack;
+
+    // A0 set, OK, and No to reading the chip again.
+    boxes.QueueAnswer(IDNO);
+    SetCfgBits([&](CChipBitsDlg& dialog) {
+        Flip(dialog, 0, 2);
+        dialog.OkButton()->click();
+    });
+    ASSERT_EQ(g_CurrentDevice.m_nDeviceAddress, 0xA2);
+    ASSERT_EQ(LatchedAddress(), 0xA2);
+    // The buffer holds a file, which Save writes over while the buffer holds what it holds.
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("chip.bin").toStdString();
+    {
+        const std::vector<std::uint8_t> bytes = tonrig::test::Pattern(256, 7);
+        QFile out(QString::fromStdString(file));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    view->OpenFileByName(file);
+    ASSERT_EQ(view->m_CodeBuffer, tonrig::test::Pattern(256, 7));
+    ASSERT_TRUE(view->BufferCommands().SaveGoesToPath());
+
+    const std::string line = "No answer from the chip at device address 0xA2.";
+    const std::vector<std::string> successes = { g_Language.GetText(57), g_Language.GetText(84), g_Language.GetText(83),
+        g_Language.GetText(97), g_Language.GetText(71), "Buffer incomplete" };
+    const std::pair<const char*, std::function<void()>> operations[] = {
+        { "read", [&] { view->OnDeviceRead(); } },
+        { "write", [&] { view->OnDeviceWrite(); } },
+        { "verify", [&] { view->OnDeviceVerify(); } },
+        { "blank check", [&] { view->OnDeviceBlankCheck(); } },
+    };
+    for (const auto& [name, start] : operations) {
+        SCOPED_TRACE(name);
+        // A verify of a blank buffer would pass on the bus's bytes; the read's buffer must stay.
+        const std::vector<std::uint8_t> buffer
+            = std::string(name) == "verify" ? std::vector<std::uint8_t>(256, 0xFF) : tonrig::test::Pattern(256, 7);
+        view->m_CodeBuffer = buffer;
+        view->Buffers().SetModified(0, true);
+        view->ShowBufferTab(1);
+        boxes.Clear();
+        const std::size_t mark = Log().size();
+        start();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return Idle(); }, 60s)) << Log();
+
+        const std::string added = Log().substr(mark);
+        const std::size_t at = added.find(line + "\n");
+        ASSERT_NE(at, std::string::npos) << added;
+        EXPECT_EQ(Count(added, line), 1u) << added;
+        QTextCursor cursor(view->MessageLog().document());
+        cursor.setPosition(static_cast<int>(QString::fromStdString(Log().substr(0, mark + at)).size()) + 1);
+        EXPECT_EQ(platform::FromQColor(cursor.charFormat().foreground().color()), CTonrigView::kLogError);
+        for (const std::string& success : successes)
+            EXPECT_EQ(added.find(success), std::string::npos) << success << "\n" << added;
+        EXPECT_EQ(view->BufferCommands().Tabs()->currentIndex(), CBufferCommands::kLogTab);
+        EXPECT_EQ(statusBar.GetPaneText(0), line);
+        EXPECT_TRUE(boxes.Boxes().empty()) << BoxTextsOnly().front();
+        EXPECT_EQ(view->m_CodeBuffer, buffer);
+        EXPECT_TRUE(view->Buffers().IsModified(0));
+        EXPECT_FALSE(view->Buffers().IsIncomplete(0));
+        EXPECT_TRUE(view->BufferCommands().SaveGoesToPath());
+        EXPECT_EQ(Chip(), chip);
+        EXPECT_EQ(g_nOperationState, kStateIdle);
     }
 }
 

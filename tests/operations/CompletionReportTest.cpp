@@ -21,6 +21,15 @@ StepResult Result(StepOperation operation, StepKind kind, std::uint32_t address 
     return r;
 }
 
+// A failure a serial EEPROM did not acknowledge at `deviceAddress`; the other fields as a pump
+// leaves them after the floating bus's bytes.
+StepResult Unanswered(StepOperation operation, std::uint8_t deviceAddress)
+{
+    StepResult r = Result(operation, StepKind::Failed, 0, 0xFF, 0x00);
+    r.unansweredAddress = deviceAddress;
+    return r;
+}
+
 ReportContext Context(bool inWalk = false, bool walkEnded = false, bool secondPass = false)
 {
     ReportContext c;
@@ -78,6 +87,15 @@ TEST_F(CompletionReportTest, LinesAndBoxesOfEachResult)
             false },
         { "refused", Result(O::Write, K::Refused), Context(), {}, "", "", false },
         { "read is not reported here", Result(O::Read, K::Done), Context(), {}, "", "", false },
+        // A chip that did not answer: its one line, no address, no byte, no box.
+        { "read without an answer", Unanswered(O::Read, 0xA2), Context(),
+            { "No answer from the chip at device address 0xA2.\r\n" }, "", "", false },
+        { "write without an answer", Unanswered(O::Write, 0xA2), Context(),
+            { "No answer from the chip at device address 0xA2.\r\n" }, "", "", true },
+        { "verify without an answer", Unanswered(O::Verify, 0xAE), Context(true),
+            { "No answer from the chip at device address 0xAE.\r\n" }, "", "", true },
+        { "blank check without an answer", Unanswered(O::BlankCheck, 0xA0), Context(),
+            { "No answer from the chip at device address 0xA0.\r\n" }, "", "", true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

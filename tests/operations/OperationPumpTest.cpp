@@ -515,3 +515,63 @@ TEST_F(PumpTest, ARefusedDeliveryEndsAsCancelled)
 }
 
 } // namespace
+
+TEST_F(PumpTest, ASerialEepromThatDoesNotAcknowledgeFailsAndHandsNothingOver)
+{
+    constexpr int k24C02 = 44;
+    for (const PumpOperation op :
+        { PumpOperation::Read, PumpOperation::Write, PumpOperation::Verify, PumpOperation::BlankCheck }) {
+        SCOPED_TRACE(PumpOperationName(op));
+        channel = FakeChannel {};
+        host = RecordingHost {};
+        channel.noAcknowledge = true;
+        channel.chip = Pattern(1024, 2);
+        // A verify of a blank buffer, and a blank check, would pass on the floating bus's bytes.
+        host.data = op == PumpOperation::Verify ? std::vector<std::uint8_t>(1024, 0xFF) : Pattern(1024, 3);
+        const std::vector<std::uint8_t> before = host.data;
+        PumpJob job = Job(op, 1024, 256, k24C02);
+        EXPECT_EQ(job.eepromAddress, 0xA0);
+        job.eepromAddress = 0xA2;
+        const PumpResult r = Run(job);
+        EXPECT_EQ(r.kind, PumpKind::Failed);
+        EXPECT_EQ(r.unansweredAddress, 0xA2);
+        EXPECT_EQ(ToStepResult(r).unansweredAddress, 0xA2);
+        EXPECT_EQ(host.data, before) << "the buffer took bytes of a chip that did not answer";
+        EXPECT_EQ(channel.chip, Pattern(1024, 2));
+        EXPECT_TRUE(channel.queue.empty()) << "a reply left for the next command";
+        // Nothing is asked for after the first answer but the block already on its way.
+        EXPECT_LE(channel.CountSent(op == PumpOperation::Write ? P_WRITE_OK : P_READ), 2);
+    }
+
+    // A chip that answers, and firmware without the status: [0] reads as before, every block
+    // handed over (the first once its status came).
+    channel = FakeChannel {};
+    host = RecordingHost {};
+    channel.chip = Pattern(1024, 4);
+    host.data.assign(1024, 0xFF);
+    PumpResult r = Run(Job(PumpOperation::Read, 1024, 256, k24C02));
+    EXPECT_EQ(r.kind, PumpKind::Done);
+    EXPECT_EQ(r.unansweredAddress, 0);
+    EXPECT_EQ(host.data, channel.chip);
+
+    // A read whose first status never comes keeps what came, as any read does.
+    channel = FakeChannel {};
+    host = RecordingHost {};
+    channel.chip = Pattern(1024, 5);
+    host.data.assign(1024, 0xFF);
+    channel.silentFrom = 2;
+    r = Run(Job(PumpOperation::Read, 1024, 256, k24C02));
+    EXPECT_EQ(r.kind, PumpKind::LinkLost);
+    EXPECT_TRUE(std::equal(host.data.begin(), host.data.begin() + 256, channel.chip.begin()));
+    EXPECT_EQ(host.data[256], 0xFF);
+
+    // Status 3 is a serial EEPROM's only: on another class it is no answer of ours, as before.
+    channel = FakeChannel {};
+    host = RecordingHost {};
+    channel.noAcknowledge = true;
+    host.data = Pattern(1024, 6);
+    r = Run(Job(PumpOperation::Read, 1024, 256));
+    EXPECT_EQ(r.kind, PumpKind::Done);
+    EXPECT_EQ(r.unansweredAddress, 0);
+    EXPECT_EQ(host.data, std::vector<std::uint8_t>(1024, 0xFF));
+}

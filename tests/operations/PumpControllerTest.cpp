@@ -6,6 +6,7 @@
 #include "PumpFakes.h"
 #include "catalogue/DeviceClass.h"
 #include "link/LinkLease.h"
+#include "operations/LogColours.h"
 #include "operations/OperationState.h"
 #include "platform/Clock.h"
 #include "platform/GuiThread.h"
@@ -204,6 +205,43 @@ TEST_F(PumpControllerTest, VerifyFailureAndCancel)
     EXPECT_EQ(results[0].kind, StepKind::Failed);
     EXPECT_EQ(results[0].address, 0x123u);
     EXPECT_EQ(port.log.size(), logged) << "the operation control writes the result's lines";
+}
+
+// A serial EEPROM's read touches the buffer only once the chip is known to answer.
+TEST_F(PumpControllerTest, AnUnansweredReadLeavesTheBufferAndTheTitle)
+{
+    g_nCurrentClass = 44; // 24C02
+    g_CurrentDevice.m_nDeviceAddress = 0xA2;
+    port.channel.noAcknowledge = true;
+    port.buffers[0].assign(16, 0x5A);
+    port.title = "chip.bin";
+    ASSERT_TRUE(controller.RunStep(PumpOperation::Read));
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(port.buffers[0], std::vector<std::uint8_t>(16, 0x5A));
+    EXPECT_FALSE(port.incomplete[0]);
+    EXPECT_EQ(port.title, "chip.bin");
+    EXPECT_EQ(port.refreshes, 0);
+    ASSERT_EQ(port.log.size(), 1u) << "no line of an incomplete buffer";
+    EXPECT_EQ(port.log[0].first, "No answer from the chip at device address 0xA2.");
+    EXPECT_EQ(port.log[0].second, log_colours::kError);
+
+    // Answered: the buffer is the chip's and the title says so.
+    port.channel.noAcknowledge = false;
+    ASSERT_TRUE(controller.RunStep(PumpOperation::Read));
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(port.buffers[0], port.channel.chip);
+    EXPECT_EQ(port.title, CPumpController::kReadTitle);
+    EXPECT_EQ(port.log.back().first, "Read done.");
+
+    // Ended before anything came, for another reason: as every read, a 0xFF block marked incomplete.
+    port.buffers[0].assign(16, 0x5A);
+    port.channel.silentFrom = 1;
+    ASSERT_TRUE(controller.RunStep(PumpOperation::Read));
+    ASSERT_TRUE(WaitDone());
+    EXPECT_EQ(port.buffers[0], std::vector<std::uint8_t>(0x1000, 0xFF));
+    EXPECT_TRUE(port.incomplete[0]);
+    ASSERT_GE(port.log.size(), 2u);
+    EXPECT_EQ(port.log[port.log.size() - 2].first, "Buffer incomplete: 0x000000 of 0x001000 bytes read.");
 }
 
 TEST_F(PumpControllerTest, RefusalsShowTheirBoxAndChangeNothing)

@@ -1,7 +1,8 @@
 #pragma once
 // A small programmer behind the PumpChannel interface for the pump's loop rules: block reads
 // (data, then [0] unless class 90), write blocks acknowledged at the next *_OK packet or read,
-// scripted erase answers, and faults by read number. And a PumpHost that records.
+// scripted erase answers, a serial EEPROM that does not acknowledge, and faults by read number.
+// And a PumpHost that records.
 
 #include "link/ProgrammerCommand.h"
 #include "operations/OperationPump.h"
@@ -38,6 +39,8 @@ public:
     std::optional<std::uint32_t> failWriteAt; // the device address whose write fails
     std::uint8_t failReadBack = 0xAA;
     std::vector<std::uint8_t> eraseAnswers { 2, 2, 0 };
+    // Nothing acknowledges: reads bring 0xFF and the status [3], write blocks [3], nothing programs.
+    bool noAcknowledge = false;
     std::function<void(FakeChannel&, const std::uint8_t*, int)> onSend;
     std::function<void(FakeChannel&, int read)> onRead;
     Status sendStatus = Status::Ok;
@@ -77,10 +80,12 @@ public:
             EXPECT_LE(length, 32768u);
             Reply r;
             for (std::uint32_t j = 0; j < length; ++j)
-                r.bytes.push_back(((address + j) & ~forceBits) < chip.size() ? chip[(address + j) & ~forceBits] : 0xFF);
+                r.bytes.push_back(((address + j) & ~forceBits) < chip.size() && !noAcknowledge
+                        ? chip[(address + j) & ~forceBits]
+                        : 0xFF);
             queue.push_back(r);
             if (!class90)
-                queue.push_back(Reply { { 0 } });
+                queue.push_back(Reply { { noAcknowledge ? kReplyNoAcknowledge : std::uint8_t { 0 } } });
             break;
         }
         case P_WRITE_OK:
@@ -145,6 +150,10 @@ public:
 private:
     void Program(std::uint32_t address, const std::uint8_t* data, int n)
     {
+        if (noAcknowledge) {
+            m_failure = std::vector<std::uint8_t> { kReplyNoAcknowledge };
+            return;
+        }
         for (int j = 0; j < n; ++j) {
             const std::uint32_t a = address + static_cast<std::uint32_t>(j);
             if (failWriteAt && *failWriteAt == a && !m_failure) {

@@ -228,6 +228,33 @@ TEST(MakePumpJob, FailureAddressMapping)
     EXPECT_TRUE(job.wordMode);
 }
 
+// The device address a missing acknowledge names: the one device setup sends.
+TEST(MakePumpJob, ASerialEepromCarriesTheDeviceAddressInUse)
+{
+    struct Row {
+        int classIndex;
+        std::uint8_t deviceAddress;
+        std::uint8_t expected;
+    };
+    const Row rows[] = {
+        { 44, 0, 0xA0 }, // none set
+        { 44, 0xA2, 0xA2 },
+        { 44, 0x37, 0xA0 }, // not 1010xxx0
+        { 41, 0xAE, 0xAE },
+        { 55, 0xA8, 0xA8 },
+        { 56, 0xA2, 0 }, // not a serial EEPROM class
+        { 200, 0xA2, 0 },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.classIndex);
+        CDeviceClass d = Device(256);
+        d.m_nDeviceAddress = row.deviceAddress;
+        for (PumpOperation op :
+            { PumpOperation::Read, PumpOperation::Write, PumpOperation::Verify, PumpOperation::BlankCheck })
+            EXPECT_EQ(std::get<PumpJob>(MakePumpJob(Snap(op, d, 256, row.classIndex))).eepromAddress, row.expected);
+    }
+}
+
 } // namespace
 
 namespace {

@@ -695,9 +695,17 @@ TEST_F(ChipCommands, ASerialEepromAnswersOnlyAtItsStrappedAddress)
     eeprom.eepromStrap = 0b001;
     Insert(eeprom);
     EXPECT_EQ(box->EepromDeviceAddress(), 0xA0);
-    // Addressed on other pins: reads 0xFF, writes fail.
-    EXPECT_EQ(ReadBlock(4, 0, 2), (Bytes { 0xFF, 0xFF }));
-    EXPECT_NE(WriteBlock(7, 0, { 0x12 }), Bytes { 0 });
+    TheChip().Contents(ChipMemory::Main)[0] = 0x5A;
+    // Addressed on other pins nothing acknowledges: a read brings the floating bus and status 3,
+    // a write block's answer is 3 and nothing is written.
+    Bytes status;
+    EXPECT_EQ(ReadBlock(4, 0, 2, &status), (Bytes { 0xFF, 0xFF }));
+    EXPECT_EQ(status, Bytes { 3 });
+    EXPECT_EQ(WriteBlock(7, 0, Bytes(100, 0x12)), Bytes { 3 });
+    EXPECT_EQ(TheChip().Contents(ChipMemory::Main)[0], 0x5A);
+    // As for an empty socket otherwise.
+    Send({ 10 });
+    EXPECT_EQ(Read(), Bytes(64, 0xFF));
     // A byte not 1010xxx0 is refused and changes nothing.
     Send({ 37, 0xA3 });
     EXPECT_EQ(Read(), Bytes { 1 });
