@@ -488,8 +488,11 @@ void CTonrigView::OnRunScript()
     }
     if (!m_pScriptEditor->IsOpen() && !m_pScriptEditor->Open())
         return;
+    const bool edited = m_pScriptEditor->IsEdited();
     if (!m_pScriptEditor->Save())
         return;
+    if (edited)
+        Log("Script saved: " + m_pScriptEditor->FileName() + "\r\n");
     m_strScriptFile = m_pScriptEditor->FileName();
     m_strLastOpenedScriptFileName = m_strScriptFile;
     if (!m_strScriptFile.empty()) {
