@@ -356,8 +356,10 @@ LoadResult Commit(CBufferModel& model, StagedLoad& staged, bool incomplete)
         model.SetIncomplete(index, incomplete);
         model.SetModified(index, false);
     }
-    if (result.configWordChanged)
+    if (result.configWordChanged) {
         model.ConfigWord() = std::move(staged.buffers.ConfigWord());
+        model.SetModified(kConfigWord, false);
+    }
     model.SetFillByte(staged.buffers.FillByte());
     model.SetReadMode(staged.buffers.ReadMode());
     if (staged.entry) {

@@ -34,12 +34,12 @@ void CBufferModel::SetIncomplete(int index, bool incomplete)
 
 bool CBufferModel::IsModified(int index) const
 {
-    return index >= 0 && index < kBufferCount && m_modified[static_cast<std::size_t>(index)];
+    return index >= 0 && index <= kConfigWord && m_modified[static_cast<std::size_t>(index)];
 }
 
 void CBufferModel::SetModified(int index, bool modified)
 {
-    if (index >= 0 && index < kBufferCount)
+    if (index >= 0 && index <= kConfigWord)
         m_modified[static_cast<std::size_t>(index)] = modified;
 }
 

@@ -32,8 +32,8 @@ public:
     bool IsIncomplete(int index) const;
     void SetIncomplete(int index, bool incomplete);
 
-    // Set by an edit in the hex editor; cleared by a load into the buffer, a read of it and a
-    // save of it.
+    // Set by an edit of the buffer (index kConfigWord: of the configuration word); cleared by a
+    // load into it, a read of it and a save of it.
     bool IsModified(int index) const;
     void SetModified(int index, bool modified);
 
@@ -45,7 +45,7 @@ private:
     std::array<std::vector<std::uint8_t>, kBufferCount> m_buffers;
     std::vector<std::uint8_t> m_configWord;
     std::array<bool, kBufferCount> m_incomplete {};
-    std::array<bool, kBufferCount> m_modified {};
+    std::array<bool, kBufferCount + 1> m_modified {}; // the last: the configuration word
     std::uint8_t m_fill = 0xFF;
     int m_readMode = 0;
 };

@@ -153,6 +153,13 @@ SaveResult SaveBuffer(CBufferModel& model, int bufferIndex, const std::string& p
     }
     result.saved = true;
     model.SetModified(bufferIndex, false);
+    // A PIC's combined image holds its configuration word and data EEPROM as well.
+    if (result.format == FileFormat::IntelHex && device.pic && bufferIndex == kMainBuffer) {
+        if (device.configBytes > 0)
+            model.SetModified(kConfigWord, false);
+        if (device.dataSize > 0)
+            model.SetModified(kDataBuffer, false);
+    }
     result.log.push_back("Saved " + std::to_string(model.Buffer(bufferIndex).size()) + " bytes to " + path + " ("
         + SaveFormatName(result.format) + ").");
     return result;

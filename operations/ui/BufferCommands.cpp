@@ -228,6 +228,88 @@ void CBufferCommands::UpdateModifiedTitle()
     g_pMainFrame->setWindowTitle(title);
 }
 
+void CBufferCommands::MarkEdited(int index)
+{
+    m_model.SetModified(index, true);
+    UpdateModifiedTitle();
+}
+
+std::vector<int> CBufferCommands::EditedBuffers() const
+{
+    std::vector<int> edited;
+    if (m_model.IsModified(m_nBufferIndex))
+        edited.push_back(m_nBufferIndex);
+    for (int index = buffer::kMainBuffer; index <= buffer::kConfigWord; ++index)
+        if (index != m_nBufferIndex && m_model.IsModified(index))
+            edited.push_back(index);
+    return edited;
+}
+
+std::vector<int> CBufferCommands::BuffersALoadReplaces() const
+{
+    if (CurrentBufferDeviceParams().pic)
+        return { buffer::kMainBuffer, buffer::kDataBuffer, buffer::kConfigBuffer, buffer::kConfigWord };
+    if (m_nBufferIndex == buffer::kMainBuffer || m_nBufferIndex == buffer::kDataBuffer)
+        return { m_nBufferIndex };
+    return {}; // no file loads into the configuration buffer
+}
+
+void CBufferCommands::ShowBuffer(int index)
+{
+    m_view.m_nBufferIndex = index;
+    SetBufferIndex(index);
+    ShowBufferTab(1);
+}
+
+bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
+{
+    std::vector<int> edited;
+    for (int index : EditedBuffers())
+        if (std::find(buffers.begin(), buffers.end(), index) != buffers.end())
+            edited.push_back(index);
+    if (edited.empty())
+        return true;
+    const int answer = MessageBox(kEditsQuestion, platform::kAppTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDNO)
+        return true;
+    if (answer != IDYES)
+        return false;
+    const int current = m_nBufferIndex;
+    bool saved = true;
+    for (int index : edited) {
+        if (!m_model.IsModified(index))
+            continue; // the file saved before holds it (a PIC's combined image)
+        // The configuration word is saved in the main buffer's file.
+        const int target = index == buffer::kConfigWord ? buffer::kMainBuffer : index;
+        if (target != m_nBufferIndex)
+            ShowBuffer(target);
+        if (!SaveAs()) {
+            saved = false;
+            break;
+        }
+    }
+    if (m_nBufferIndex != current)
+        ShowBuffer(current);
+    return saved;
+}
+
+bool CBufferCommands::ConfirmLoad()
+{
+    if (m_bLoading || g_LinkLease.IsHeld() || !IsOperationIdle())
+        return true;
+    return AskSaveEdits(BuffersALoadReplaces());
+}
+
+bool CBufferCommands::LoadFileUnattended(const std::string& path, const std::string& pattern)
+{
+    const std::vector<int> edited = EditedBuffers();
+    const bool loaded = LoadFile(path, pattern, false);
+    // A replaced buffer is no longer marked.
+    if (std::any_of(edited.begin(), edited.end(), [this](int index) { return !m_model.IsModified(index); }))
+        m_view.Log(std::string(kEditsReplacedLine) + "\r\n", CTonrigView::kLogNote);
+    return loaded;
+}
+
 void CBufferCommands::ApplyLanguage()
 {
     if (m_tabs) {
@@ -542,6 +624,8 @@ bool CBufferCommands::CompileSource(const std::string& path)
 
 LRESULT CBufferCommands::OpenFileByName(const std::string& path)
 {
+    if (!path.empty() && !ConfirmLoad())
+        return 0;
     m_view.m_strFileName = path;
     if (!path.empty())
         LoadFile(path, buffer::GetFormatPattern(path));
@@ -553,6 +637,8 @@ void CBufferCommands::OnRecentFile()
     CTonrigApp* app = TheApp();
     CRecentFileList* list = app ? app->RecentFileList() : nullptr;
     const std::string name = list && list->GetCount() > 0 ? (*list)[0] : std::string();
+    if (!name.empty() && !ConfirmLoad())
+        return;
     m_view.m_strFileName = name;
     if (!name.empty())
         LoadFile(name, buffer::GetFormatPattern(name));
@@ -570,6 +656,8 @@ int CBufferCommands::OpenDroppedFiles(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return 0;
+    if (!ConfirmLoad())
+        return 1;
     for (const std::string& path : paths)
         LoadFile(path, buffer::GetFormatPattern(path));
     return 1;
@@ -629,7 +717,7 @@ void CBufferCommands::OnFileOpen()
         m_view.OnOpenScript();
         return;
     }
-    if (!BufferFree("Open"))
+    if (!BufferFree("Open") || !AskSaveEdits(BuffersALoadReplaces()))
         return;
     const std::string lastType = ReadSetting("LastOpenedFileType", "bin");
     const std::string lastName = ReadSetting("LastOpenedFileName", "");
@@ -708,8 +796,8 @@ void CBufferCommands::OnFillBufferFF()
     std::vector<std::uint8_t>& data = CurrentBuffer();
     if (!data.empty())
         buffer::FillRange(data, 0, data.size() - 1, { 0xFF });
-    m_model.SetModified(m_nBufferIndex, !data.empty() || m_model.IsModified(m_nBufferIndex));
-    UpdateModifiedTitle();
+    if (!data.empty())
+        MarkEdited(m_nBufferIndex);
     ShowBufferTab(1);
 }
 
@@ -919,12 +1007,17 @@ std::string CBufferCommands::SaveAsPattern(std::string& path, const std::string&
 
 void CBufferCommands::OnFileSaveAs()
 {
+    SaveAs();
+}
+
+bool CBufferCommands::SaveAs()
+{
     const FileChoice choice = m_chooseSave(SaveFilters(), m_strSavePath);
     if (choice.path.empty())
-        return;
+        return false;
     std::string path = choice.path;
     const std::string pattern = SaveAsPattern(path, choice.filter);
-    SaveTo(path, pattern);
+    return SaveTo(path, pattern);
 }
 
 bool CBufferCommands::SaveTo(const std::string& path, const std::string& pattern)

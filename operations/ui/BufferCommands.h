@@ -69,6 +69,32 @@ public:
     void WriteChecksumPane();
     // The main window's title ends with " *" while the current buffer is modified.
     void UpdateModifiedTitle();
+    // An edit outside the hex editor changed buffer `index` (0 to 2, or kConfigWord).
+    void MarkEdited(int index);
+    // Byte Swap, or a script's FILL or BYTESWAP, changed the model's Buffer(current index): with
+    // index 3 shown, that is the main buffer.
+    void MarkModelBufferEdited()
+    {
+        MarkEdited(m_nBufferIndex < buffer::kBufferCount ? m_nBufferIndex : buffer::kMainBuffer);
+    }
+
+    // Edited buffers are never replaced or dropped unasked.
+    static constexpr const char* kEditsQuestion = "The buffer data has been changed. Save it before it is replaced?";
+    static constexpr const char* kEditsReplacedLine = "Unsaved buffer changes were replaced.";
+    // The edited buffers, the current one first.
+    std::vector<int> EditedBuffers() const;
+    // The buffers a load into the current buffer may replace: a PIC's file fills all of them.
+    std::vector<int> BuffersALoadReplaces() const;
+    // Before edited buffers among `buffers` are replaced or dropped: kEditsQuestion, once, Yes,
+    // No or Cancel. Yes runs Save As for each of them in turn (shown while it runs; the
+    // configuration word goes with the main buffer). True to go on: No, or every Save As saved.
+    bool AskSaveEdits(const std::vector<int>& buffers);
+    // AskSaveEdits before a load by a person. A load that will be refused (the link held, an
+    // operation running) asks nothing: it says why itself.
+    bool ConfirmLoad();
+    // A load with no one to ask (a running script's LOAD, the last session): LoadFile without a
+    // person, and kEditsReplacedLine in the log when edited buffers were replaced.
+    bool LoadFileUnattended(const std::string& path, const std::string& pattern);
     // The buffers changed under the view (a device change, a swap): the hex view is pointed at
     // the current buffer again and repainted, and pane 1 written.
     void BuffersChanged();
@@ -160,6 +186,10 @@ protected:
 private:
     // False, with a log line, while the buffers must not change.
     bool BufferFree(const char* what);
+    // Save As of the current buffer; true when saved.
+    bool SaveAs();
+    // Makes buffer `index` the current one and shows it.
+    void ShowBuffer(int index);
     // True when the load went ahead: read, and for a JAM or STAPL source its compile started.
     bool ApplyLoadResult(const buffer::LoadResult& result);
     void ShowBoxes(const std::vector<buffer::BoxMessage>& boxes);

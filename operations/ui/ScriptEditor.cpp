@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTabBar>
+#include <QTextDocument>
 
 #include <fstream>
 #include <sstream>
@@ -35,6 +36,7 @@ CScriptEditor::CScriptEditor(QWidget* owner, QTabBar* tabs, CRichEditCtrlExtend*
 {
     // Scripts are plain text; a paste brings no formatting.
     m_pane->setAcceptRichText(false);
+    connect(m_pane->document(), &QTextDocument::modificationChanged, this, [this] { UpdateTabText(); });
     m_chooseOpen = [this](const std::string& caption, const std::string& lastPath) {
         return QFileDialog::getOpenFileName(
             m_owner, QString::fromStdString(caption), QString::fromStdString(lastPath), QString::fromLatin1(kFilter))
@@ -64,11 +66,21 @@ int CScriptEditor::TabIndex() const
     return m_tabs->count() - 1;
 }
 
+std::string CScriptEditor::DisplayName() const
+{
+    return m_strFile.empty() ? std::string("untitled")
+                             : QFileInfo(QString::fromStdString(m_strFile)).fileName().toStdString();
+}
+
 std::string CScriptEditor::TabText() const
 {
-    const std::string name = m_strFile.empty() ? std::string("untitled")
-                                               : QFileInfo(QString::fromStdString(m_strFile)).fileName().toStdString();
-    return kTabPrefix + name;
+    return kTabPrefix + DisplayName() + (IsEdited() ? " *" : "");
+}
+
+void CScriptEditor::UpdateTabText()
+{
+    if (m_bOpen && m_tabs)
+        m_tabs->setTabText(TabIndex(), QString::fromStdString(TabText()));
 }
 
 void CScriptEditor::ShowTab()
@@ -80,7 +92,7 @@ void CScriptEditor::ShowTab()
         m_tabs->addTab(QString::fromStdString(TabText()));
         emit tabsChanged();
     } else {
-        m_tabs->setTabText(TabIndex(), QString::fromStdString(TabText()));
+        UpdateTabText();
     }
 }
 
@@ -199,11 +211,25 @@ bool CScriptEditor::SaveAs()
     return WriteTo(path);
 }
 
+bool CScriptEditor::AskSaveEdits()
+{
+    if (!IsEdited())
+        return true;
+    const int answer = MessageBox(
+        platform::Format(kSaveQuestion, DisplayName().c_str()), platform::kAppTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES)
+        return Save();
+    return answer == IDNO;
+}
+
 bool CScriptEditor::Close()
 {
     if (!m_bOpen)
         return false;
-    if (!AskDropEdits())
+    const bool goOn = IsEdited()
+        ? AskSaveEdits()
+        : MessageBox(Text(184, "Close current ZelvoScrip?"), platform::kAppTitle, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (!goOn)
         return false;
     const int index = TabIndex();
     m_bOpen = false;

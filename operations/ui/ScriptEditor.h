@@ -1,8 +1,10 @@
 #pragma once
 // The script editor tab: the view's script pane (134) as the last tab of the tab bar (115),
-// "ZelvoScript - " plus the file's name ("untitled" before its first save). New, Open, Save,
-// Save As and Close Script; the file dialogs run through injectable choosers, and an edited
-// script is only dropped after text 184 is answered Yes.
+// "ZelvoScript - " plus the file's name ("untitled" before its first save), and " *" while the
+// text is edited. New, Open, Save, Save As and Close Script; the file dialogs run through
+// injectable choosers. New and Open drop an edited script only after text 184 is answered Yes;
+// Close asks text 184 of an unedited script, and of an edited one kSaveQuestion (Yes saves, No
+// drops, Cancel keeps it).
 
 #include <QObject>
 
@@ -19,6 +21,8 @@ public:
     static constexpr const char* kFilter = "ZelvoScript Files (*.zvs)";
     // The setting that remembers the script opened or saved last.
     static constexpr const char* kLastScriptValue = "LastOpenedScriptFileName";
+    // Closing an edited script (Close Script, the program's exit); %s is its file's name.
+    static constexpr const char* kSaveQuestion = "The script \"%s\" has been changed. Save it before it is closed?";
 
     CScriptEditor(QWidget* owner, QTabBar* tabs, CRichEditCtrlExtend* pane);
 
@@ -34,6 +38,9 @@ public:
     bool Save();
     bool SaveAs();
     bool Close();
+    // Before an edited script goes (the program's exit): kSaveQuestion; Yes saves (Save As when
+    // untitled). True to go on: not edited, No, or saved.
+    bool AskSaveEdits();
 
     bool IsOpen() const;
     // True when the text has changed since its last open or save.
@@ -51,8 +58,10 @@ private:
     bool AskDropEdits();
     bool WriteTo(const std::string& path);
     void ShowTab();
+    void UpdateTabText();
     void RememberFile(const std::string& path);
     std::string TabText() const;
+    std::string DisplayName() const; // the file's name, or "untitled"
 
     QWidget* m_owner;
     QTabBar* m_tabs;

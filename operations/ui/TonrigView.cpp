@@ -1170,6 +1170,8 @@ void CTonrigView::OnByteSwap()
         return;
     std::vector<BYTE>& data = m_Buffers.Buffer(m_pBufferCommands->GetBufferIndex());
     SwapBytePairs(data.data(), data.size());
+    if (data.size() >= 2)
+        m_pBufferCommands->MarkModelBufferEdited();
     ShowBufferTab(1);
     Log(platform::Format(kByteSwapLine, static_cast<unsigned>(data.size() / 2)));
 }

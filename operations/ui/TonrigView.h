@@ -142,6 +142,17 @@ public:
     void Shutdown();
     bool IsShutDown() const { return m_bShutDown; }
 
+    // --- closing the program (operations/ui/ViewClose.cpp)
+    // The main window's close asks here first; true when it may close now (then Shutdown). While
+    // an operation runs (a read, write, verify, erase, lock, JTAG run or script) kExitQuestion
+    // asks first: Yes cancels it as the progress window's Cancel does and answers false; once it
+    // has ended, `closeAgain` runs. Then the edited buffers' question and an edited script's, each
+    // Cancel answering false. A running script's EXIT APP closes without a question.
+    static constexpr const char* kExitQuestion = "An operation is running. Cancel it and exit?";
+    bool QueryClose(std::function<void()> closeAgain);
+    // A read, write, verify, erase, lock, JTAG run or script is under way.
+    bool OperationRunning() const;
+
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(UINT id) override;
 
@@ -638,6 +649,10 @@ private:
     bool m_bLostDuringIdentify = false;
     bool m_bInitialised = false;
     bool m_bShutDown = false;
+    bool m_bCloseUnattended = false; // a running script's EXIT APP
+    bool m_bCloseWaiting = false; // a close waits for the operation it cancelled
+    void CancelForClose();
+    void CloseWhenEnded(std::function<void()> closeAgain);
     // Last, so it goes first: its worker reaches the members above.
     std::unique_ptr<CViewSetup> m_pSetup;
 };

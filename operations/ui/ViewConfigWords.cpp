@@ -57,6 +57,7 @@ void CTonrigView::OnConfigGridPick()
         return;
     pic->m_bConfigSupplied = true;
     ShowConfigWords(*pic, m_ConfigWordBuffer);
+    m_pBufferCommands->MarkEdited(buffer::kConfigWord);
     m_pBufferCommands->BuffersChanged();
 }
 
@@ -114,6 +115,8 @@ void CTonrigView::FinishConfigWords(const ConfigWordsOutcome& outcome)
     if (outcome.action == ConfigWordsAction::Read && outcome.kind == StepKind::Done) {
         if (CPicConfigInfo* pic = g_CurrentDevice.m_pPicConfig.get()) {
             StoreReadConfigWords(*pic, outcome.bytes, m_ConfigWordBuffer);
+            m_Buffers.SetModified(buffer::kConfigWord, false);
+            m_pBufferCommands->UpdateModifiedTitle();
             RefillConfigGrid();
             if (m_nBufferIndex == 3 || GetBufferIndex() == 3)
                 ShowBufferTab(1);

@@ -287,6 +287,8 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
     case ScriptCommand::ByteSwap: {
         std::vector<BYTE>& data = m_Buffers.Buffer(GetBufferIndex());
         SwapBytePairs(data.data(), data.size());
+        if (data.size() >= 2)
+            m_pBufferCommands->MarkModelBufferEdited();
         ShowBufferTab(1);
         finish(true);
         return;
@@ -304,6 +306,7 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
             if (to < from)
                 to = from;
             std::fill(data.begin() + from, data.begin() + to + 1, p.fillByte);
+            m_pBufferCommands->MarkModelBufferEdited();
         }
         ShowBufferTab(1);
         finish(true);
@@ -316,9 +319,18 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     case ScriptCommand::Load: {
         const std::string path = ScriptPath(p.argument, source);
+        // A line typed in the command line asks about edited buffers as File Open does; a script
+        // runs unattended and goes on, and the log says so.
+        const bool typed = source == ScriptSource::Typed;
+        if (typed && !m_pBufferCommands->ConfirmLoad()) {
+            finish(false);
+            return;
+        }
         m_strFileName = path;
         // No one is there to answer a question about a damaged file: it is not loaded.
-        if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path), false)) {
+        const std::string pattern = buffer::GetFormatPattern(path);
+        if (!(typed ? m_pBufferCommands->LoadFile(path, pattern, false)
+                    : m_pBufferCommands->LoadFileUnattended(path, pattern))) {
             finish(false);
             return;
         }
@@ -392,6 +404,9 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     }
     case ScriptCommand::ExitApp: {
+        // A script's exit asks nothing: no one is there to answer.
+        if (source != ScriptSource::Typed)
+            m_bCloseUnattended = true;
         finish(true);
         QPointer<QWidget> frame = g_pMainFrame ? static_cast<QWidget*>(g_pMainFrame) : window();
         platform::post([frame] {
@@ -488,8 +503,11 @@ void CTonrigView::OnRunScript()
     }
     if (!m_pScriptEditor->IsOpen() && !m_pScriptEditor->Open())
         return;
+    const bool edited = m_pScriptEditor->IsEdited();
     if (!m_pScriptEditor->Save())
         return;
+    if (edited)
+        Log("Script saved: " + m_pScriptEditor->FileName() + "\r\n");
     m_strScriptFile = m_pScriptEditor->FileName();
     m_strLastOpenedScriptFileName = m_strScriptFile;
     if (!m_strScriptFile.empty()) {

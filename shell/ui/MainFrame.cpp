@@ -170,6 +170,10 @@ CMainFrame::~CMainFrame()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_view && !m_view->QueryClose([this] { close(); })) {
+        event->ignore();
+        return;
+    }
     if (m_view)
         m_view->Shutdown();
     QMainWindow::closeEvent(event);

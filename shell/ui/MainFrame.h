@@ -65,7 +65,8 @@ public:
     void SwitchView(int /*viewId*/, int /*show*/) { }
 
 protected:
-    // Closing the window stops the view's workers and link watch first.
+    // Closing the window (Exit, Alt+F4, the close button) asks the view first: a running
+    // operation, edited buffers and an edited script; then the view's workers and link watch stop.
     void closeEvent(QCloseEvent* event) override;
 
 private:

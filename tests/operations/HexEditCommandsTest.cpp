@@ -263,6 +263,7 @@ TEST_F(HexEditCommands, OneChecksumAfterABurstAndTheModifiedMark)
     EXPECT_EQ(app.MainFrame()->windowTitle().toStdString(), title);
     Type("1");
     EXPECT_EQ(app.MainFrame()->windowTitle().toStdString(), title + " *");
+    boxes.QueueAnswer(IDNO); // drop the edit
     view->OpenFileByName(path);
     EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
     EXPECT_EQ(app.MainFrame()->windowTitle().toStdString(), title);

@@ -638,7 +638,8 @@ TEST_F(MainViewClose, DuringARead)
     Plug();
     ASSERT_TRUE(WaitForState(kStateIdle));
     // A stand-in for the data pump: 512 KB in 8 KB blocks into the code buffer, each block handed
-    // to the GUI thread, stopping on the cancel flag.
+    // to the GUI thread, stopping on the cancel flag; its end frees the link and the state on the
+    // GUI thread, as the pump's completion does.
     constexpr std::size_t kBlock = 8192;
     std::atomic<std::size_t> blocks { 0 };
     ASSERT_TRUE(g_LinkLease.Take(LeaseHolder::Operation));
@@ -648,8 +649,13 @@ TEST_F(MainViewClose, DuringARead)
     ASSERT_TRUE(view->StartWorker(WorkerSlot::Pump, [target, &blocks](std::stop_token) {
         std::vector<BYTE> block(kBlock);
         for (std::size_t at = 0; at < CTonrigView::kCodeBufferSize; at += kBlock) {
-            if (g_bCancelOperation)
+            if (g_bCancelOperation) {
+                platform::post([] {
+                    g_LinkLease.Release(LeaseHolder::Operation);
+                    g_nOperationState = kStateIdle;
+                });
                 return;
+            }
             platform::GetClock().SleepFor(50ms); // the wire time of one block
             std::fill(block.begin(), block.end(), static_cast<BYTE>(at / kBlock));
             const auto result = platform::send([&] {
@@ -661,6 +667,13 @@ TEST_F(MainViewClose, DuringARead)
         }
     }));
     ASSERT_TRUE(ProcessEventsUntil([&] { return blocks >= 4; }));
+    // Asked first; Yes cancels the read, and the window closes once it has ended.
+    boxes.QueueAnswer(IDYES);
+    app->MainFrame()->close();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, CTonrigView::kExitQuestion);
+    EXPECT_FALSE(view->IsShutDown());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
     CloseAndCheck();
     EXPECT_LT(blocks.load(), CTonrigView::kCodeBufferSize / kBlock);
 }

@@ -368,17 +368,20 @@ TEST_F(ScriptOnView, TheEditorSavesAndRunsAndAsksBeforeDroppingEdits)
     EXPECT_TRUE(Pane(CTonrigView::IDC_MESSAGE_LOG).isVisibleTo(view.get()));
     tabs->setCurrentIndex(2);
 
-    // Edited again: Close asks first; No keeps the script.
+    // Edited again: the tab says so, and Close asks whether to save; Cancel keeps the script,
+    // No drops the edit.
     Pane(CTonrigView::IDC_SCRIPT_PANE).insertPlainText("LOG changed\n");
-    boxes.QueueAnswer(IDNO);
+    EXPECT_EQ(tabs->tabText(2).toStdString(), "ZelvoScript - edited.zvs *");
+    boxes.QueueAnswer(IDCANCEL);
     view->OnCloseScript();
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "Close current ZelvoScrip?");
-    EXPECT_EQ(boxes.Boxes()[0].type & MB_TYPEMASK, MB_YESNO);
+    EXPECT_EQ(boxes.Boxes()[0].text, "The script \"edited.zvs\" has been changed. Save it before it is closed?");
+    EXPECT_EQ(boxes.Boxes()[0].type & MB_TYPEMASK, MB_YESNOCANCEL);
     EXPECT_TRUE(editor.IsOpen());
-    boxes.QueueAnswer(IDYES);
+    boxes.QueueAnswer(IDNO);
     view->OnCloseScript();
     EXPECT_FALSE(editor.IsOpen());
+    EXPECT_EQ(ReadBytes(path).size(), std::string("LOG from the editor\n").size());
     EXPECT_EQ(tabs->count(), 2);
     EXPECT_FALSE(Pane(CTonrigView::IDC_SCRIPT_PANE).isVisibleTo(view.get()));
 }

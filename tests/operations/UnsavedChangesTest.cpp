@@ -1,0 +1,604 @@
+// Edits are never dropped unasked: an edited buffer before Open, a recent file, a LOAD and the
+// program's exit; an edited script tab before Close Script and the exit. The whole program without
+// a programmer, started afresh wherever a case closes it.
+
+#include "operations/ui/BufferCommands.h"
+
+#include "buffer/BufferModel.h"
+#include "buffer/ui/FileOptionsDlg.h"
+#include "buffer/ui/FillBufferDlg.h"
+#include "buffer/ui/HexEditBase.h"
+#include "catalogue/DeviceClassTable.h"
+#include "controls/ui/RichEditCtrlExtend.h"
+#include "link/LinkLease.h"
+#include "operations/OperationState.h"
+#include "operations/ScriptFlags.h"
+#include "operations/ui/ConfigGrid.h"
+#include "operations/ui/ScriptEditor.h"
+#include "operations/ui/TonrigView.h"
+#include "operations/ui/ViewSetup.h"
+#include "platform/Folders.h"
+#include "platform/GuiThread.h"
+#include "shell/MenuTable.h"
+#include "shell/ui/MainFrame.h"
+#include "shell/ui/TonrigApp.h"
+#include "support/RecordingMessageBox.h"
+#include "support/TestEnvironment.h"
+
+#include "ViewGlobalsReset.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTabBar>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using tonrig::test::ProcessEventsUntil;
+
+constexpr int k27C256 = 130; // 32 KB EPROM
+constexpr std::size_t kSize = 0x8000;
+constexpr UINT kRunScript = 32962;
+constexpr UINT kCloseScript = 32968;
+
+Bytes Image(unsigned seed)
+{
+    Bytes bytes(kSize);
+    for (std::size_t i = 0; i < kSize; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + seed * 13);
+    return bytes;
+}
+
+Bytes ReadAll(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return { bytes.begin(), bytes.end() };
+}
+
+void WriteAll(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+class UnsavedChanges : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        a = Path("a.bin");
+        b = Path("b.bin");
+        saved = Path("saved.bin");
+        for (const auto& [path, seed] : { std::pair { a, 1u }, std::pair { b, 2u } }) {
+            const Bytes image = Image(seed);
+            WriteAll(path, std::string(image.begin(), image.end()));
+        }
+    }
+    void TearDown() override
+    {
+        app.reset();
+        tonrig::test::ResetViewGlobals();
+    }
+
+    // The program afresh, 32 KB EPROM selected, a.bin loaded.
+    void Start()
+    {
+        app.reset();
+        platform::ResetShutdownForTest();
+        boxes.Clear();
+        app = std::make_unique<CTonrigApp>();
+        ASSERT_TRUE(app->InitInstance(false));
+        view = app->MainFrame()->MainView();
+        commands = &view->BufferCommands();
+        InitDeviceClassTable();
+        g_CurrentDevice = g_DeviceClassTable[k27C256];
+        g_nCurrentClass = k27C256;
+        commands->SetSaveFileChooser([this](const std::string&, const std::string&) {
+            ++saveAsRuns;
+            return CBufferCommands::FileChoice { saveAsAnswer, "" };
+        });
+        commands->SetOpenFileChooser([this](const std::string&, const std::string&) {
+            return CBufferCommands::FileChoice { b, "" };
+        });
+        commands->SetOptionsRunner([](CFileOptionsDlg& dialog) {
+            dialog.accept();
+            return true;
+        });
+        saveAsRuns = 0;
+        view->OpenFileByName(a);
+        ASSERT_EQ(Main(), Image(1));
+        ASSERT_EQ(boxes.Count(), 0u);
+    }
+    // Types "AB" over the first byte in the hex editor.
+    void TypeEdit()
+    {
+        commands->ShowBufferTab(1);
+        commands->HexView()->SetCursor(0);
+        for (char c : std::string("AB")) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar::fromLatin1(c)));
+            QApplication::sendEvent(commands->HexView(), &press);
+        }
+        ASSERT_EQ(Main()[0], 0xAB);
+    }
+    Bytes Edited() const
+    {
+        Bytes bytes = Image(1);
+        bytes[0] = 0xAB;
+        return bytes;
+    }
+
+    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
+    Bytes& Main() { return view->Buffers().Buffer(buffer::kMainBuffer); }
+    std::string Log() const { return view->MessageLog().GetText(); }
+    std::string Title() const { return app->MainFrame()->windowTitle().toStdString(); }
+    bool Execute(UINT id) { return app->MainFrame()->Commands().Execute(id); }
+    // The boxes that asked about edited buffers.
+    std::size_t Asked() const
+    {
+        std::size_t n = 0;
+        for (const auto& box : boxes.Boxes())
+            n += box.text == CBufferCommands::kEditsQuestion;
+        return n;
+    }
+
+    tonrig::test::ScopedSettingsFile settings;
+    tonrig::test::RecordingMessageBox boxes { IDOK };
+    QTemporaryDir dir;
+    std::string a, b, saved;
+    std::string saveAsAnswer; // what Save As is given: empty cancels it
+    int saveAsRuns = 0;
+    std::unique_ptr<CTonrigApp> app;
+    CTonrigView* view = nullptr;
+    CBufferCommands* commands = nullptr;
+};
+
+enum class Way { Open, RecentFile, LaterRecentFile, Exit, WindowClose };
+
+const char* Name(Way way)
+{
+    switch (way) {
+    case Way::Open:
+        return "File Open";
+    case Way::RecentFile:
+        return "the recent file";
+    case Way::LaterRecentFile:
+        return "a later recent file";
+    case Way::Exit:
+        return "File Exit";
+    case Way::WindowClose:
+        return "the window's close";
+    }
+    return "";
+}
+
+bool Closes(Way way)
+{
+    return way == Way::Exit || way == Way::WindowClose;
+}
+
+class UnsavedBuffer : public UnsavedChanges {
+protected:
+    // Goes the way: a load of b.bin, or the program's end.
+    void Go(Way way)
+    {
+        switch (way) {
+        case Way::Open:
+            ASSERT_TRUE(Execute(ID_FILE_OPEN));
+            break;
+        case Way::RecentFile:
+            app->AddToRecentFileList(b);
+            ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1));
+            break;
+        case Way::LaterRecentFile:
+            app->AddToRecentFileList(b);
+            app->AddToRecentFileList(Path("other.bin"));
+            ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1 + 1));
+            for (int i = 0; i < 3; ++i)
+                QCoreApplication::processEvents(); // the request is posted
+            break;
+        case Way::Exit:
+            ASSERT_TRUE(Execute(ID_APP_EXIT));
+            break;
+        case Way::WindowClose:
+            app->MainFrame()->close();
+            break;
+        }
+    }
+};
+
+TEST_F(UnsavedBuffer, EachWayAsksOnceAndYesSavesNoDropsCancelKeeps)
+{
+    struct Answer {
+        const char* name;
+        int answer;
+        std::string saveAs; // empty: Save As is cancelled
+        bool goesOn;
+    };
+    const Answer answers[] = {
+        { "Yes", IDYES, "saved.bin", true },
+        { "Yes, Save As cancelled", IDYES, "", false },
+        { "No", IDNO, "", true },
+        { "Cancel", IDCANCEL, "", false },
+    };
+    for (Way way : { Way::Open, Way::RecentFile, Way::LaterRecentFile, Way::Exit, Way::WindowClose }) {
+        for (const Answer& answer : answers) {
+            SCOPED_TRACE(std::string(Name(way)) + ": " + answer.name);
+            Start();
+            TypeEdit();
+            EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+            QFile::remove(QString::fromStdString(saved));
+            saveAsAnswer = answer.saveAs.empty() ? std::string() : Path(answer.saveAs.c_str());
+            boxes.QueueAnswer(answer.answer);
+            Go(way);
+
+            const auto shown = boxes.Boxes();
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, "The buffer data has been changed. Save it before it is replaced?");
+            EXPECT_EQ(shown[0].caption, "Tonrig");
+            EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+            EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
+            EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+            if (!answer.goesOn) {
+                EXPECT_FALSE(view->IsShutDown());
+                EXPECT_EQ(Main(), Edited());
+                EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+                EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+            } else if (Closes(way)) {
+                EXPECT_TRUE(view->IsShutDown());
+            } else {
+                EXPECT_EQ(Main(), Image(2));
+                EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
+            }
+        }
+    }
+}
+
+TEST_F(UnsavedBuffer, ALoadedOrSavedBufferAsksNothing)
+{
+    for (const bool savedFirst : { false, true }) {
+        for (Way way : { Way::Open, Way::RecentFile, Way::LaterRecentFile, Way::Exit, Way::WindowClose }) {
+            SCOPED_TRACE(std::string(Name(way)) + (savedFirst ? " after a save" : " after a load"));
+            Start();
+            if (savedFirst) {
+                TypeEdit();
+                ASSERT_TRUE(commands->SaveTo(saved, {}));
+                EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a);
+            }
+            Go(way);
+            EXPECT_EQ(boxes.Count(), 0u);
+            if (Closes(way))
+                EXPECT_TRUE(view->IsShutDown());
+            else
+                EXPECT_EQ(Main(), Image(2));
+        }
+    }
+}
+
+// Every kind of edit marks the title and is asked about before the program ends.
+TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
+{
+    struct Edit {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Edit edits[] = {
+        { "typing", [this] { TypeEdit(); } },
+        { "Paste",
+            [this] {
+                auto* mime = new QMimeData;
+                mime->setData(CBufferCommands::kBinaryMime, QByteArray("\x11\x22", 2));
+                QGuiApplication::clipboard()->setMimeData(mime);
+                commands->ShowBufferTab(1);
+                commands->HexView()->SetCursor(4);
+                view->setFocus();
+                commands->OnEditPaste();
+            } },
+        { "Cut",
+            [this] {
+                commands->ShowBufferTab(1);
+                commands->HexView()->Select(2, 3);
+                view->setFocus();
+                commands->OnEditCut();
+            } },
+        { "Fill buffer with 0xFF", [this] { view->OnFillBufferFF(); } },
+        { "Fill Buffer(Hex)",
+            [this] {
+                commands->SetFillRunner([](CFillBufferDlg& dialog) {
+                    dialog.FromEdit()->setText("10");
+                    dialog.ToEdit()->setText("1F");
+                    dialog.DataEdit()->setText("5A");
+                    dialog.accept();
+                    return dialog.result() == QDialog::Accepted;
+                });
+                view->OnFillBufferHex();
+            } },
+        { "Byte Swap", [this] { view->OnByteSwap(); } },
+    };
+    for (const Edit& edit : edits) {
+        SCOPED_TRACE(edit.name);
+        Start();
+        edit.run();
+        EXPECT_NE(Main(), Image(1));
+        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+        boxes.QueueAnswer(IDCANCEL);
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_FALSE(view->IsShutDown());
+    }
+}
+
+// A pick in the configuration grid edits the configuration word (buffer 3): the title says so,
+// the exit asks, and Yes saves it in the main buffer's file, a PIC's combined HEX image.
+TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
+{
+    Start();
+    const QString devices = QString::fromStdString(GetAppDataFolder() + "/devices");
+    QDir().mkpath(devices);
+    QFile file(devices + "/GRIDTEST.dev");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("cfgmem (region=0x300000-0x30000D)\n"
+               "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
+               "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
+               "setting (req=0xF value=0x2 desc=\"HS\")\n"
+               "setting (req=0xF value=0x7 desc=\"RC\")\n");
+    file.close();
+    g_nCurrentClass = 321;
+    g_CurrentDevice = g_DeviceClassTable[321];
+    g_CurrentDevice.m_strName = "GRIDTEST";
+    ASSERT_NE(g_CurrentDevice.m_pPicConfig, nullptr);
+    view->DeviceSetupOwner().LoadDeviceFile();
+    view->DeviceSetupOwner().FillGrid();
+    view->m_nBufferIndex = buffer::kConfigWord;
+    commands->SetBufferIndex(buffer::kConfigWord);
+    commands->ShowBufferTab(1);
+    ASSERT_TRUE(view->ConfigGridShown());
+    const Bytes before = view->Buffers().ConfigWord();
+
+    CConfigGrid& grid = view->ConfigGrid();
+    grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
+    grid.OnGridClick(1); // RC
+    ASSERT_NE(view->Buffers().ConfigWord(), before);
+    EXPECT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
+    EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+
+    const Bytes picked = view->Buffers().ConfigWord();
+    const std::string hex = Path("saved.hex");
+    saveAsAnswer = hex;
+    boxes.QueueAnswer(IDYES);
+    ASSERT_TRUE(Execute(ID_APP_EXIT));
+    EXPECT_EQ(Asked(), 1u);
+    EXPECT_EQ(saveAsRuns, 1);
+    EXPECT_TRUE(view->IsShutDown());
+
+    // The saved image loads back with the picked word, and asks nothing.
+    Start();
+    g_nCurrentClass = 321;
+    g_CurrentDevice = g_DeviceClassTable[321];
+    g_CurrentDevice.m_strName = "GRIDTEST";
+    view->OpenFileByName(hex);
+    EXPECT_EQ(Asked(), 0u);
+    EXPECT_EQ(view->Buffers().ConfigWord(), picked);
+    EXPECT_FALSE(view->Buffers().IsModified(buffer::kConfigWord));
+    ASSERT_TRUE(Execute(ID_APP_EXIT));
+    EXPECT_EQ(Asked(), 0u);
+    EXPECT_TRUE(view->IsShutDown());
+}
+
+// A LOAD typed in the command line asks as File Open does; a running script's LOAD never asks,
+// goes on and says so once; its EXIT APP ends the program without a question.
+TEST_F(UnsavedBuffer, ATypedLoadAsksAScriptLoadGoesOnAndSaysSo)
+{
+    const std::string replaced = CBufferCommands::kEditsReplacedLine;
+    {
+        SCOPED_TRACE("typed, Cancel");
+        Start();
+        TypeEdit();
+        boxes.QueueAnswer(IDCANCEL);
+        view->OnRunScriptText("LOAD " + b);
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(Main(), Edited());
+    }
+    {
+        SCOPED_TRACE("typed, No");
+        boxes.Clear();
+        boxes.QueueAnswer(IDNO);
+        view->OnRunScriptText("LOAD " + b);
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(Main(), Image(2));
+        EXPECT_EQ(Count(Log(), replaced), 0u) << Log();
+    }
+    const auto runScript = [&](const std::string& text) {
+        const std::string script = Path("s.zvs");
+        WriteAll(script, text);
+        view->StartScriptThread(script, {});
+        ASSERT_TRUE(ProcessEventsUntil(
+            [&] { return view->IsShutDown() || (!view->WorkerRunning(WorkerSlot::Script) && !g_bScriptRunning); }));
+        QCoreApplication::processEvents();
+    };
+    for (const bool edited : { true, false }) {
+        SCOPED_TRACE(edited ? "a script, edited" : "a script, unedited");
+        Start();
+        if (edited)
+            TypeEdit();
+        runScript("LOAD " + b + "\nLOAD " + a + "\nLOG end\n");
+        EXPECT_EQ(boxes.Count(), 0u);
+        EXPECT_EQ(Main(), Image(1));
+        EXPECT_EQ(Count(Log(), replaced), edited ? 1u : 0u) << Log();
+        EXPECT_EQ(Count(Log(), "end\n"), 1u) << Log();
+    }
+    {
+        SCOPED_TRACE("a script's EXIT APP");
+        Start();
+        TypeEdit();
+        runScript("EXIT APP\n");
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
+        EXPECT_EQ(boxes.Count(), 0u);
+    }
+    {
+        SCOPED_TRACE("a typed EXIT APP");
+        Start();
+        TypeEdit();
+        boxes.QueueAnswer(IDCANCEL);
+        view->OnRunScriptText("EXIT APP");
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_FALSE(view->IsShutDown());
+    }
+}
+
+// Closing the window while a script runs asks first; No lets it run on, Yes stops it and the
+// program ends once its thread has.
+TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
+{
+    for (const int answer : { IDNO, IDYES }) {
+        SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
+        Start();
+        const std::string script = Path("long.zvs");
+        WriteAll(script, "WAIT 60\nLOG never\n");
+        view->StartScriptThread(script, {});
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+        boxes.QueueAnswer(answer);
+        app->MainFrame()->close();
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, "An operation is running. Cancel it and exit?");
+        EXPECT_EQ(boxes.Boxes()[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+        if (answer == IDNO) {
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::processEvents();
+            EXPECT_TRUE(g_bScriptRunning);
+            EXPECT_FALSE(view->IsShutDown());
+            view->OnStopScript();
+            ASSERT_TRUE(ProcessEventsUntil([&] { return !view->WorkerRunning(WorkerSlot::Script); }));
+            continue;
+        }
+        EXPECT_FALSE(g_bScriptRunning);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
+        EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
+        EXPECT_EQ(Count(Log(), "never"), 0u) << Log();
+    }
+}
+
+class UnsavedScript : public UnsavedChanges {
+protected:
+    void OpenScript(const std::string& text)
+    {
+        script = Path("edit.zvs");
+        WriteAll(script, text);
+        ASSERT_TRUE(view->ScriptEditor().OpenFile(script));
+    }
+    CRichEditCtrlExtend& Pane() const
+    {
+        return *static_cast<CRichEditCtrlExtend*>(view->GetDlgItem(CTonrigView::IDC_SCRIPT_PANE));
+    }
+    std::string TabText() const
+    {
+        const QTabBar* tabs = view->BufferCommands().Tabs();
+        return tabs->tabText(tabs->count() - 1).toStdString();
+    }
+    std::string FileText() const
+    {
+        const Bytes bytes = ReadAll(script);
+        return { bytes.begin(), bytes.end() };
+    }
+    std::string script;
+};
+
+TEST_F(UnsavedScript, AnEditedTabIsMarkedAndAsksOnCloseScriptAndOnExit)
+{
+    const std::string question = "The script \"edit.zvs\" has been changed. Save it before it is closed?";
+    for (const bool exitProgram : { false, true }) {
+        for (const int answer : { IDCANCEL, IDNO, IDYES }) {
+            SCOPED_TRACE(std::string(exitProgram ? "Exit" : "Close Script") + " "
+                + (answer == IDYES       ? "Yes"
+                        : answer == IDNO ? "No"
+                                         : "Cancel"));
+            Start();
+            OpenScript("LOG one\n");
+            EXPECT_EQ(TabText(), "ZelvoScript - edit.zvs");
+            Pane().moveCursor(QTextCursor::End);
+            Pane().insertPlainText("LOG two\n");
+            EXPECT_EQ(TabText(), "ZelvoScript - edit.zvs *");
+            boxes.QueueAnswer(answer);
+            ASSERT_TRUE(Execute(exitProgram ? ID_APP_EXIT : kCloseScript));
+            const auto shown = boxes.Boxes();
+            ASSERT_EQ(shown.size(), 1u);
+            EXPECT_EQ(shown[0].text, question);
+            EXPECT_EQ(shown[0].caption, "Tonrig");
+            EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+            EXPECT_EQ(FileText(), answer == IDYES ? "LOG one\nLOG two\n" : "LOG one\n");
+            if (answer == IDCANCEL) {
+                EXPECT_TRUE(view->ScriptEditor().IsOpen());
+                EXPECT_FALSE(view->IsShutDown());
+                EXPECT_EQ(TabText(), "ZelvoScript - edit.zvs *");
+            } else if (exitProgram) {
+                EXPECT_TRUE(view->IsShutDown());
+            } else {
+                EXPECT_FALSE(view->ScriptEditor().IsOpen());
+            }
+        }
+    }
+}
+
+TEST_F(UnsavedScript, AnUneditedTabAsksThePartsQuestionOnCloseAndNothingOnExit)
+{
+    Start();
+    OpenScript("LOG one\n");
+    boxes.QueueAnswer(IDNO);
+    ASSERT_TRUE(Execute(kCloseScript));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text, "Close current ZelvoScrip?");
+    EXPECT_EQ(boxes.Boxes()[0].type & MB_TYPEMASK, MB_YESNO);
+    EXPECT_TRUE(view->ScriptEditor().IsOpen());
+    boxes.QueueAnswer(IDYES);
+    ASSERT_TRUE(Execute(kCloseScript));
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_FALSE(view->ScriptEditor().IsOpen());
+
+    OpenScript("LOG one\n");
+    ASSERT_TRUE(Execute(ID_APP_EXIT));
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_TRUE(view->IsShutDown());
+}
+
+TEST_F(UnsavedScript, RunScriptSavesAnEditedTabAndSaysSo)
+{
+    Start();
+    OpenScript("LOG one\n");
+    ASSERT_TRUE(Execute(kRunScript));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Log().find("one\n") != std::string::npos && !g_bScriptRunning; }));
+    EXPECT_EQ(Count(Log(), "Script saved: "), 0u) << Log();
+
+    Pane().moveCursor(QTextCursor::End);
+    Pane().insertPlainText("LOG two\n");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !view->WorkerRunning(WorkerSlot::Script); }));
+    ASSERT_TRUE(Execute(kRunScript));
+    EXPECT_EQ(FileText(), "LOG one\nLOG two\n");
+    EXPECT_EQ(Count(Log(), "Script saved: " + script + "\n"), 1u) << Log();
+    EXPECT_EQ(TabText(), "ZelvoScript - edit.zvs");
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Log().find("two\n") != std::string::npos && !g_bScriptRunning; }));
+}
+
+} // namespace
