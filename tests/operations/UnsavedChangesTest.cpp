@@ -20,6 +20,7 @@
 #include "platform/Folders.h"
 #include "platform/GuiThread.h"
 #include "shell/MenuTable.h"
+#include "shell/RegistryKey.h"
 #include "shell/ui/MainFrame.h"
 #include "shell/ui/TonrigApp.h"
 #include "support/RecordingMessageBox.h"
@@ -88,6 +89,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        // No programmer here, and none is looked for: the installer's question would otherwise come
+        // whenever its timer gets there first and take a test's answer.
+        CRegistryKey key;
+        ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings"));
+        ASSERT_TRUE(key.WriteDword("USBDriverOK", 1));
         a = Path("a.bin");
         b = Path("b.bin");
         saved = Path("saved.bin");
