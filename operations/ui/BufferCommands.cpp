@@ -811,8 +811,17 @@ bool CBufferCommands::CanCopy() const
     return m_hexView && m_hexView->HasSelection();
 }
 
+bool CBufferCommands::CanCut() const
+{
+    if (QWidget* pane = FocusedTextPane(); pane && pane->property("readOnly").toBool())
+        return false;
+    return CanCopy();
+}
+
 bool CBufferCommands::CanPaste() const
 {
+    if (QWidget* pane = FocusedTextPane(); pane && pane->property("readOnly").toBool())
+        return false;
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     return mime && (mime->hasFormat(kBinaryMime) || mime->hasText());
 }
