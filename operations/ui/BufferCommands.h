@@ -178,6 +178,8 @@ private:
     const std::vector<std::uint8_t>& CurrentBuffer() const;
     void Search(bool newSearch);
     void OnTabChanged(int index);
+    // Shows one of the tab's panes (log, hex view, grid, script) in place of the others.
+    void ShowPane(QWidget* shown);
 
     CTonrigView& m_view;
     buffer::CBufferModel& m_model;

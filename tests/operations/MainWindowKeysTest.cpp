@@ -1,19 +1,28 @@
-// The keyboard in the shown main window: the message log takes no typing.
+// The keyboard in the shown main window: the message log takes no typing, and the focus comes
+// back where it was after a modal dialog, to the pane shown in place of the one that had it.
 
+#include "buffer/ui/HexEditBase.h"
 #include "controls/ui/RichEditCtrlExtend.h"
+#include "operations/ui/View2Header.h"
 
 #include "AppViewFixture.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 class MainWindowKeys : public tonrig::test::AppViewFixture {
 protected:
@@ -25,14 +34,31 @@ protected:
         Activate();
     }
 
+    // The window manager gives the main window the keyboard again once a dialog has gone.
     void Activate()
     {
         CMainFrame& frame = *app.MainFrame();
         frame.show();
         frame.activateWindow();
+        // The frame counts as active while a hidden dialog of its own still has the keyboard.
         ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == frame.windowHandle(); }));
     }
+    // A modal dialog over the view; `meanwhile` runs while it has the keyboard, then it closes.
+    void RunModalDialog(const std::function<void()>& meanwhile)
+    {
+        QDialog dialog(view);
+        QTimer::singleShot(0, &dialog, [&] {
+            EXPECT_EQ(QApplication::activeModalWidget(), &dialog);
+            meanwhile();
+            dialog.reject();
+        });
+        dialog.exec();
+        Activate();
+    }
+
+    CHexEditBase& Hex() { return *commands->HexView(); }
     CRichEditCtrlExtend& LogPane() { return view->MessageLog(); }
+    QWidget* CommandLine() { return view->GetDlgItem(CTonrigView::IDC_COMMAND_LINE); }
     static QWidget* Focus() { return QApplication::focusWidget(); }
 };
 
@@ -80,6 +106,52 @@ TEST_F(MainWindowKeys, TheMessageLogTakesNoTypingAndStillSelectsCopiesAndClears)
     EXPECT_EQ(Log(), before + "Erasing...\n");
     item[ID_LOG_CLEAR_ALL]->trigger();
     EXPECT_EQ(Log(), "");
+}
+
+TEST_F(MainWindowKeys, AfterAModalDialogTheFocusIsWhereItWasOrOnThePaneInItsPlace)
+{
+    ASSERT_NE(g_pView2Header, nullptr);
+    QWidget* fileOffset = g_pView2Header->FileOffsetEdit();
+    const auto hex = [this]() -> QWidget* { return &Hex(); };
+    const auto log = [this]() -> QWidget* { return &LogPane(); };
+    const auto failure = [this] { view->ShowFailure(); }; // an operation failed under a box
+    const auto load = [this] { commands->ShowBufferTab(1); }; // a file was loaded from a dialog
+    const struct Case {
+        const char* name;
+        bool bufferTab; // the tab shown when the dialog opens
+        std::function<QWidget*()> focused;
+        std::function<void()> meanwhile;
+        std::function<QWidget*()> expected;
+    } cases[] = {
+        { "the hex view", true, hex, [] {}, hex },
+        { "the hex view, the log shown meanwhile", true, hex, failure, log },
+        { "the log, the buffer shown meanwhile", false, log, load, hex },
+        { "the header's field", true, [=] { return fileOffset; }, failure, [=] { return fileOffset; } },
+        { "the command line", false, [this] { return CommandLine(); }, load, [this] { return CommandLine(); } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.bufferTab)
+            commands->ShowBufferTab(1);
+        else
+            commands->ShowLogTab();
+        c.focused()->setFocus();
+        ASSERT_EQ(Focus(), c.focused());
+        RunModalDialog(c.meanwhile);
+        EXPECT_EQ(Focus(), c.expected());
+    }
+
+    // Without a dialog the same: keys typed after a failure showed the log do not edit the
+    // hidden buffer.
+    Main() = Bytes(16, 0xFF);
+    commands->ShowBufferTab(1);
+    Hex().setFocus();
+    Hex().SetCursor(0);
+    view->ShowFailure();
+    EXPECT_EQ(Focus(), &LogPane());
+    if (Focus())
+        QTest::keyClicks(Focus(), "12");
+    EXPECT_EQ(Main(), Bytes(16, 0xFF));
 }
 
 } // namespace
