@@ -30,7 +30,6 @@
 #include <QMimeData>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -205,53 +204,6 @@ TEST_F(HexEditCommands, ClipboardRoundTripsAndRefusals)
     app.MainFrame()->Commands().Refresh();
     EXPECT_FALSE(app.MainFrame()->Commands().Action(57637)->isEnabled());
     EXPECT_FALSE(app.MainFrame()->Commands().Action(57634)->isEnabled());
-}
-
-// The keys of the Edit menu's commands work as soon as bytes are selected, without a menu shown
-// first.
-TEST_F(HexEditCommands, EditShortcutsWorkWithoutAMenuShownFirst)
-{
-    CMainFrame& frame = *app.MainFrame();
-    frame.show();
-    frame.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    const struct Case {
-        const char* name;
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        std::size_t first, last; // the selection; first == last: the cursor only
-        const char* clipboardBefore;
-        const char* clipboardAfter;
-        std::vector<std::pair<std::size_t, std::uint8_t>> changed;
-    } cases[] = {
-        { "Ctrl+C", Qt::Key_C, Qt::ControlModifier, 2, 4, "", "02 03 04", {} },
-        { "Ctrl+Insert", Qt::Key_Insert, Qt::ControlModifier, 6, 7, "", "06 07", {} },
-        { "Ctrl+X", Qt::Key_X, Qt::ControlModifier, 1, 2, "", "01 02", { { 1, 0xFF }, { 2, 0xFF } } },
-        { "Shift+Delete", Qt::Key_Delete, Qt::ShiftModifier, 9, 10, "", "09 0A", { { 9, 0xFF }, { 10, 0xFF } } },
-        { "Ctrl+V", Qt::Key_V, Qt::ControlModifier, 3, 3, "AA BB", "AA BB", { { 3, 0xAA }, { 4, 0xBB } } },
-        { "Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier, 12, 12, "CC", "CC", { { 12, 0xCC } } },
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Main() = Seq(16);
-        commands->ShowBufferTab(1);
-        Editor().setFocus();
-        if (*c.clipboardBefore)
-            clipboard->setText(c.clipboardBefore);
-        else
-            clipboard->clear();
-        if (c.first == c.last)
-            Editor().SetCursor(c.first);
-        else
-            Editor().Select(c.first, c.last);
-        QTest::keyClick(&Editor(), c.key, c.modifiers);
-        EXPECT_EQ(clipboard->text().toStdString(), c.clipboardAfter);
-        Bytes want = Seq(16);
-        for (const auto& [at, value] : c.changed)
-            want[at] = value;
-        EXPECT_EQ(Main(), want);
-    }
 }
 
 TEST_F(HexEditCommands, NothingChangesWhileTheBuffersAreBusy)

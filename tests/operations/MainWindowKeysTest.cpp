@@ -1,5 +1,6 @@
-// The keyboard in the shown main window: the message log takes no typing, and the focus comes
-// back where it was after a modal dialog, to the pane shown in place of the one that had it.
+// The keyboard in the shown main window: the Edit menu's keys in the hex view, the message log
+// that takes no typing, and the focus that comes back where it was after a modal dialog, or to
+// the pane shown in place of the one that had it.
 
 #include "buffer/ui/HexEditBase.h"
 #include "controls/ui/RichEditCtrlExtend.h"
@@ -23,6 +24,14 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+Bytes Seq(std::size_t n)
+{
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::uint8_t>(i);
+    return b;
+}
 
 class MainWindowKeys : public tonrig::test::AppViewFixture {
 protected:
@@ -61,6 +70,49 @@ protected:
     QWidget* CommandLine() { return view->GetDlgItem(CTonrigView::IDC_COMMAND_LINE); }
     static QWidget* Focus() { return QApplication::focusWidget(); }
 };
+
+// The keys of the Edit menu's commands work as soon as bytes are selected, without a menu shown
+// first.
+TEST_F(MainWindowKeys, EditShortcutsWorkWithoutAMenuShownFirst)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const struct Case {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        std::size_t first, last; // the selection; first == last: the cursor only
+        const char* clipboardBefore;
+        const char* clipboardAfter;
+        std::vector<std::pair<std::size_t, std::uint8_t>> changed;
+    } cases[] = {
+        { "Ctrl+C", Qt::Key_C, Qt::ControlModifier, 2, 4, "", "02 03 04", {} },
+        { "Ctrl+Insert", Qt::Key_Insert, Qt::ControlModifier, 6, 7, "", "06 07", {} },
+        { "Ctrl+X", Qt::Key_X, Qt::ControlModifier, 1, 2, "", "01 02", { { 1, 0xFF }, { 2, 0xFF } } },
+        { "Shift+Delete", Qt::Key_Delete, Qt::ShiftModifier, 9, 10, "", "09 0A", { { 9, 0xFF }, { 10, 0xFF } } },
+        { "Ctrl+V", Qt::Key_V, Qt::ControlModifier, 3, 3, "AA BB", "AA BB", { { 3, 0xAA }, { 4, 0xBB } } },
+        { "Shift+Insert", Qt::Key_Insert, Qt::ShiftModifier, 12, 12, "CC", "CC", { { 12, 0xCC } } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Main() = Seq(16);
+        commands->ShowBufferTab(1);
+        Hex().setFocus();
+        if (*c.clipboardBefore)
+            clipboard->setText(c.clipboardBefore);
+        else
+            clipboard->clear();
+        if (c.first == c.last)
+            Hex().SetCursor(c.first);
+        else
+            Hex().Select(c.first, c.last);
+        QTest::keyClick(&Hex(), c.key, c.modifiers);
+        EXPECT_EQ(clipboard->text().toStdString(), c.clipboardAfter);
+        Bytes want = Seq(16);
+        for (const auto& [at, value] : c.changed)
+            want[at] = value;
+        EXPECT_EQ(Main(), want);
+    }
+}
 
 TEST_F(MainWindowKeys, TheMessageLogTakesNoTypingAndStillSelectsCopiesAndClears)
 {
