@@ -353,10 +353,11 @@ std::unique_ptr<QMenu> CRichEditCtrlExtend::CreateContextMenu()
         QAction* action = menu->addAction(QString::fromUtf8(text));
         action->setData(id);
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
     add("Copy", ID_LOG_COPY, &CRichEditCtrlExtend::OnContextCopy);
     menu->addSeparator();
-    add("Paste", ID_LOG_PASTE, &CRichEditCtrlExtend::OnContextPaste);
+    add("Paste", ID_LOG_PASTE, &CRichEditCtrlExtend::OnContextPaste)->setEnabled(!isReadOnly());
     menu->addSeparator();
     add("Select All", ID_LOG_SELECT_ALL, &CRichEditCtrlExtend::OnSelectAll);
     menu->addSeparator();

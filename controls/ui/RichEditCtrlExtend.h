@@ -94,7 +94,8 @@ public:
     void OnContextPaste() { paste(); }
     void OnSelectAll() { selectAll(); }
     void OnClearAll();
-    // The context menu as the right button shows it (commands carry their ids as data).
+    // The context menu as the right button shows it (commands carry their ids as data); a
+    // read-only control greys Paste.
     std::unique_ptr<QMenu> CreateContextMenu();
 
     // 1: a carriage return hands the whole text over by lineEntered and clears the control.

@@ -40,6 +40,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace {
@@ -343,29 +344,38 @@ void CBufferCommands::BuffersChanged()
     WriteChecksumPane();
 }
 
+void CBufferCommands::ShowPane(QWidget* shown)
+{
+    // The pane with the window's focus hands it to the one shown in its place, also while a
+    // dialog has the keyboard: a hidden pane would keep it, or the window would give it to the
+    // next control in the tab order, the command line, when it is active again.
+    QWidget* focus = m_view.window()->focusWidget();
+    bool hadFocus = false;
+    const std::array<QWidget*, 4> panes { m_log, m_hexView, m_grid, m_script };
+    for (QWidget* pane : panes) {
+        if (!pane || pane == shown)
+            continue;
+        hadFocus = hadFocus || (focus && (focus == pane || pane->isAncestorOf(focus)));
+        pane->hide();
+    }
+    if (!shown)
+        return;
+    shown->show();
+    if (hadFocus)
+        shown->setFocus();
+}
+
 void CBufferCommands::ShowBufferTab(int flag)
 {
     if (m_tabs && m_tabs->currentIndex() != kBufferTab) {
         const QSignalBlocker block(m_tabs);
         m_tabs->setCurrentIndex(kBufferTab);
     }
-    if (m_log)
-        m_log->hide();
-    if (m_script)
-        m_script->hide();
     AttachHexView();
-    if (m_grid && m_view.ConfigGridShown()) {
-        if (m_hexView)
-            m_hexView->hide();
-        m_grid->show();
-    } else {
-        if (m_grid)
-            m_grid->hide();
-        if (m_hexView) {
-            m_hexView->show();
-            m_hexView->Refresh();
-        }
-    }
+    const bool grid = m_grid && m_view.ConfigGridShown();
+    ShowPane(grid ? m_grid : m_hexView);
+    if (!grid && m_hexView)
+        m_hexView->Refresh();
     if (flag == 1)
         WriteChecksumPane();
 }
@@ -376,31 +386,17 @@ void CBufferCommands::ShowLogTab()
         const QSignalBlocker block(m_tabs);
         m_tabs->setCurrentIndex(kLogTab);
     }
-    if (m_hexView)
-        m_hexView->hide();
-    if (m_grid)
-        m_grid->hide();
-    if (m_script)
-        m_script->hide();
-    if (m_log)
-        m_log->show();
+    ShowPane(m_log);
 }
 
 void CBufferCommands::OnTabChanged(int index)
 {
-    if (index == kBufferTab) {
+    if (index == kBufferTab)
         ShowBufferTab(1);
-    } else if (ScriptTabActive() && m_script) {
-        if (m_hexView)
-            m_hexView->hide();
-        if (m_grid)
-            m_grid->hide();
-        if (m_log)
-            m_log->hide();
-        m_script->show();
-    } else {
+    else if (ScriptTabActive() && m_script)
+        ShowPane(m_script);
+    else
         ShowLogTab();
-    }
 }
 
 std::string CBufferCommands::FileOffsetText() const
@@ -899,8 +895,17 @@ bool CBufferCommands::CanCopy() const
     return m_hexView && m_hexView->HasSelection();
 }
 
+bool CBufferCommands::CanCut() const
+{
+    if (QWidget* pane = FocusedTextPane(); pane && pane->property("readOnly").toBool())
+        return false;
+    return CanCopy();
+}
+
 bool CBufferCommands::CanPaste() const
 {
+    if (QWidget* pane = FocusedTextPane(); pane && pane->property("readOnly").toBool())
+        return false;
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     return mime && (mime->hasFormat(kBinaryMime) || mime->hasText());
 }

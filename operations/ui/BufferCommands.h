@@ -132,7 +132,10 @@ public:
     // repeats the last search from the cursor, or opens the dialog when there was none.
     void OnFind();
     void OnFindNext();
+    // Copy needs a selection; Cut one that may change, and Paste a pane that may change (a
+    // read-only text pane such as the message log takes neither).
     bool CanCopy() const;
+    bool CanCut() const;
     bool CanPaste() const;
     // The clipboard format of raw bytes.
     static constexpr const char* kBinaryMime = "application/x-binarydata";
@@ -205,6 +208,8 @@ private:
     const std::vector<std::uint8_t>& CurrentBuffer() const;
     void Search(bool newSearch);
     void OnTabChanged(int index);
+    // Shows one of the tab's panes (log, hex view, grid, script) in place of the others.
+    void ShowPane(QWidget* shown);
 
     CTonrigView& m_view;
     buffer::CBufferModel& m_model;

@@ -249,6 +249,9 @@ void CTonrigView::CreatePanes()
     m_MessageLog = MakeRichEdit(this, IDC_MESSAGE_LOG);
     m_MessageLog->SetFaceName("Fixedsys");
     m_MessageLog->SetFontSize(7);
+    // The program's own output: the user reads, selects and copies it, and types nothing into it.
+    m_MessageLog->setReadOnly(true);
+    m_MessageLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layout->addWidget(m_MessageLog, 4);
 
     // The hex view takes the log's place when the Buffer tab is chosen (the buffer commands
@@ -280,7 +283,6 @@ void CTonrigView::CreatePanes()
     m_CommandLine->setAcceptRichText(false);
     m_CommandLine->setMaximumHeight(m_CommandLine->fontMetrics().height() * 3);
     layout->addWidget(m_CommandLine, 0);
-
 
     auto* fields = new QHBoxLayout;
     // A coloured caption: an image button without bitmaps that takes no mouse and no focus.

@@ -1,5 +1,7 @@
 #include "platform/ui/CommandTable.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QObject>
 
@@ -98,6 +100,55 @@ void CommandTable::Refresh()
 {
     for (auto& [id, entry] : m_entries)
         UpdateEnabled(entry);
+}
+
+void CommandTable::RefreshShortcuts()
+{
+    for (auto& [id, entry] : m_entries)
+        if (entry.update && entry.action && !entry.action->shortcuts().isEmpty())
+            UpdateEnabled(entry);
+}
+
+namespace {
+
+// Every key press reaches the focus widget as a ShortcutOverride before the shortcut map is
+// asked; plain typing (a printable character without Ctrl, Alt or Meta) is never a shortcut
+// here and asks nothing.
+class ShortcutKeyWatch final : public QObject {
+public:
+    explicit ShortcutKeyWatch(std::function<void()> refresh)
+        : m_refresh(std::move(refresh))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            const QString text = key->text();
+            const bool typing = !text.isEmpty() && text.front().isPrint()
+                && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+            if (!typing)
+                m_refresh();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_refresh;
+};
+
+} // namespace
+
+std::unique_ptr<QObject> CommandTable::WatchShortcutKeys()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return nullptr;
+    auto watch = std::make_unique<ShortcutKeyWatch>([this] { RefreshShortcuts(); });
+    app->installEventFilter(watch.get()); // deleting the filter takes it off again
+    return watch;
 }
 
 bool CommandTable::Execute(UINT id)

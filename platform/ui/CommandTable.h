@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class QObject;
@@ -30,6 +31,8 @@ struct CommandInfo {
 class CommandTable {
 public:
     explicit CommandTable(QObject* owner);
+    CommandTable(const CommandTable&) = delete;
+    CommandTable& operator=(const CommandTable&) = delete;
 
     // Creates the action for the id, or updates the one there.
     QAction* Define(const CommandInfo& info);
@@ -61,10 +64,17 @@ private:
         std::string unboundStatusTip;
     };
     void UpdateEnabled(Entry& entry);
+    // Qt fires no shortcut of a disabled action, and Refresh runs only as a menu shows: the
+    // commands with a shortcut and an update function are re-evaluated before a key press that
+    // may be their shortcut is matched.
+    void RefreshShortcuts();
+    // The application's event filter that calls RefreshShortcuts.
+    std::unique_ptr<QObject> WatchShortcutKeys();
 
     QObject* m_owner;
     std::map<UINT, Entry> m_entries;
     std::function<void(UINT)> m_beforeExecute;
+    std::unique_ptr<QObject> m_keyWatch = WatchShortcutKeys();
 };
 
 } // namespace platform

@@ -127,9 +127,10 @@ void CTonrigApp::BindCommands()
                 (g_pMainView->*handler)();
         });
     }
-    // Copy and Cut need a selection, Paste something the buffer can take.
+    // Copy and Cut need a selection, Paste something the buffer can take; a read-only pane takes
+    // neither Cut nor Paste.
     commands.SetUpdate(57634, [] { return g_pMainView && g_pMainView->BufferCommands().CanCopy(); });
-    commands.SetUpdate(57635, [] { return g_pMainView && g_pMainView->BufferCommands().CanCopy(); });
+    commands.SetUpdate(57635, [] { return g_pMainView && g_pMainView->BufferCommands().CanCut(); });
     commands.SetUpdate(57637, [] { return g_pMainView && g_pMainView->BufferCommands().CanPaste(); });
     commands.Bind(ID_APP_ABOUT, [this] { OnAppAbout(); });
     commands.Bind(ID_FILE_NEW, [this] { OnFileNew(); });

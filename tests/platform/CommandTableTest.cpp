@@ -1,9 +1,12 @@
 #include "platform/ui/CommandTable.h"
 
 #include <QMenu>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -73,6 +76,49 @@ TEST(CommandTable, RedefiningKeepsTheActionAndItsHandler)
     EXPECT_EQ(first, second);
     EXPECT_EQ(second->text(), "&Öffnen...");
     EXPECT_TRUE(second->isEnabled());
+}
+
+// A shortcut works as soon as its command may run, without a menu shown first to refresh it.
+TEST(CommandTable, AShortcutFiresOnceItsUpdateAllowsItWithoutARefresh)
+{
+    QWidget owner;
+    auto* pane = new QWidget(&owner); // takes no key for itself, as the hex view takes none of these
+    pane->setFocusPolicy(Qt::StrongFocus);
+    platform::CommandTable table(&owner);
+    const struct Case {
+        UINT id;
+        const char* shortcut;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } cases[] = {
+        { 57634, "Ctrl+Ins", Qt::Key_Insert, Qt::ControlModifier },
+        { 57637, "Shift+Ins", Qt::Key_Insert, Qt::ShiftModifier },
+        { 32948, "F3", Qt::Key_F3, Qt::NoModifier },
+        { 32803, "Ctrl+R", Qt::Key_R, Qt::ControlModifier },
+    };
+    bool allowed = false;
+    std::vector<UINT> ran;
+    for (const Case& c : cases) {
+        owner.addAction(table.Define({ c.id, "", c.shortcut, "", {} }));
+        table.Bind(c.id, [&ran, id = c.id] { ran.push_back(id); });
+        table.SetUpdate(c.id, [&] { return allowed; });
+    }
+    owner.show();
+    owner.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
+    pane->setFocus();
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shortcut);
+        allowed = false;
+        ran.clear();
+        QTest::keyClick(pane, c.key, c.modifiers);
+        EXPECT_TRUE(ran.empty()) << "refused while its update says no";
+        allowed = true;
+        QTest::keyClick(pane, c.key, c.modifiers);
+        EXPECT_EQ(ran, std::vector<UINT> { c.id });
+        EXPECT_TRUE(table.Action(c.id)->isEnabled());
+    }
 }
 
 } // namespace
