@@ -292,6 +292,9 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     }
     case ScriptCommand::Stop:
+        // A script's own STOP is its end, as asked; typed, it stops the running script as Esc does.
+        if (source == ScriptSource::Script)
+            StopRunningScript();
         OnStopScript();
         finish(true);
         return;
@@ -319,6 +322,10 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         m_strFileName = path;
         // No one is there to answer a question about a damaged file: it is not loaded.
         if (!m_pBufferCommands->LoadFile(path, buffer::GetFormatPattern(path), false)) {
+            // A file that cannot be read (a folder too): its box named it, and the log says so.
+            const QFileInfo file(QString::fromStdString(path));
+            if (!file.isFile() || !file.isReadable())
+                Log(FileOpenErrorText(path) + "\r\n", kLogError);
             finish(false);
             return;
         }
@@ -502,7 +509,7 @@ void CTonrigView::OnRunScript()
 
 void CTonrigView::OnStopScript()
 {
-    StopRunningScript();
+    InterruptRunningScript();
     for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart })
         KillTimer(id);
     // A WAIT ends at once; its line's end has nobody waiting for it now.

@@ -347,8 +347,10 @@ TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)
     RunScript("DEVICE SST27SF512\nLOG a\nSTOP\nLOG b\n");
     EXPECT_TRUE(InOrder(Log(), { "a\n", "STOP\n" }));
     EXPECT_EQ(Log().find("b\n"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
 
-    // Esc during a write: the write runs to its end, nothing after it runs.
+    // Esc during a write: the write runs to its end, nothing after it runs, and the log names the
+    // line the script was on.
     view->MessageLog().clear();
     const std::vector<std::uint8_t> data = Pattern(0x10000, 4);
     Write("data.hex", HexText(data));
@@ -357,7 +359,8 @@ TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)
     EXPECT_NE(Log().find("Device write completed"), std::string::npos) << Log();
     EXPECT_TRUE(Chip() == data);
     EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
-    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
+    EXPECT_EQ(Count(Log(), "Script stopped"), 1u) << Log();
+    EXPECT_EQ(LineColour("Script stopped at line 2."), CTonrigView::kLogError) << Log();
 }
 
 TEST_F(ScriptDevicesOnBox, AWalkEndsItsLineAfterTheConfigurationWords)
