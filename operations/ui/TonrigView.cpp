@@ -197,6 +197,7 @@ CTonrigView::~CTonrigView()
     m_pPump.reset();
     m_pPumpPort.reset();
     SetDeviceListLogSink({});
+    CLanguageLoader::SetLogSink({});
     if (g_pMainView == this)
         g_pMainView = nullptr;
 }
@@ -338,7 +339,9 @@ void CTonrigView::OnInitialUpdate()
     // 2. A foreign driver bound to the programmer keeps us from claiming it.
     ScanDriverConflicts();
 
-    // 3. Texts and pane settings.
+    // 3. Texts and pane settings. A language file's warnings go to the log, in the colour of
+    // the device lists' warnings.
+    CLanguageLoader::SetLogSink([this](const std::string& text) { Log(text + "\r\n", RGB(192, 96, 0)); });
     InitLanguageForView();
     ApplyLanguage();
     ReadPaneSettings();
