@@ -40,6 +40,12 @@ std::string FileName(const std::string& path)
     return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
 }
 
+// "Error opening file", naming the file on the line below.
+BoxMessage OpenErrorBox(const QFile& file)
+{
+    return { std::string(kTextOpenError) + "\n" + file.fileName().toStdString(), MB_OK | MB_ICONERROR };
+}
+
 // A box that ends a load, and the same text in the log.
 void Refuse(LoadResult& result, const std::string& text)
 {
@@ -51,7 +57,7 @@ void Refuse(LoadResult& result, const std::string& text)
 bool Open(QFile& file, const std::string& name, LoadResult& result)
 {
     if (!file.open(QIODevice::ReadOnly)) {
-        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        result.boxes.push_back(OpenErrorBox(file));
         return false;
     }
     if (file.size() > kMaxFileSize) {
@@ -169,7 +175,7 @@ TextRead ReadSRecordImage(QFile& file, const std::string& name, std::vector<std:
     reader.Image().ReserveForText(static_cast<std::uint64_t>(file.size()));
     reader.SetProgress(progress, static_cast<std::uint64_t>(file.size()));
     if (!ReadBlocks(file, reader)) {
-        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        result.boxes.push_back(OpenErrorBox(file));
         return {};
     }
     if (reader.LineAfterEnd() > 0)
@@ -189,7 +195,7 @@ TextRead ReadHexImage(QFile& file, const std::string& name, std::vector<std::uin
     reader.Image().ReserveForText(static_cast<std::uint64_t>(file.size()));
     reader.SetProgress(progress, static_cast<std::uint64_t>(file.size()));
     if (!ReadBlocks(file, reader)) {
-        result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+        result.boxes.push_back(OpenErrorBox(file));
         return {};
     }
     if (reader.Done()) {
@@ -239,7 +245,7 @@ LoadResult StageMain(
         image.assign(size, fill);
         const qint64 want = static_cast<qint64>(std::min(size, length));
         if (file.read(reinterpret_cast<char*>(image.data()), want) != want) {
-            result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+            result.boxes.push_back(OpenErrorBox(file));
             return result;
         }
     } else {
@@ -313,7 +319,7 @@ LoadResult StageData(
         image.assign(size, 0xFF);
         const qint64 want = static_cast<qint64>(std::min(size, length));
         if (file.read(reinterpret_cast<char*>(image.data()), want) != want) {
-            result.boxes.push_back({ kTextOpenError, MB_OK | MB_ICONERROR });
+            result.boxes.push_back(OpenErrorBox(file));
             return result;
         }
     } else {

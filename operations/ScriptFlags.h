@@ -15,6 +15,8 @@ extern std::atomic<bool> g_bScriptMessageOpen;
 // Set when the running script was ended by a failure (a failing line, a failed or refused
 // operation, an unknown command) rather than by STOP, Stop Script or the shut-down.
 extern std::atomic<bool> g_bScriptFailed;
+// Set when Stop Script (the menu, Esc) or a typed STOP ended the running script.
+extern std::atomic<bool> g_bScriptInterrupted;
 
 // The line the script thread hands to the GUI thread, with its line number in the file.
 class ScriptLineSlot {
@@ -46,5 +48,7 @@ extern ScriptLineSlot g_strScriptLine;
 // A failure, cancel, lost link or refused step ends a running script: it stops, and the line
 // waiting on its command is released. Nothing changes when no script runs.
 void FailRunningScript();
-// STOP and Stop Script: the running script ends, as asked.
+// STOP: the running script ends, as asked.
 void StopRunningScript();
+// Stop Script: as STOP, and a running script's end names the line it was on.
+void InterruptRunningScript();

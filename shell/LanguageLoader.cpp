@@ -3,6 +3,7 @@
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
+#include "platform/Trace.h"
 #include "shell/Language.h"
 #include "shell/RegistryKey.h"
 #include "shell/UnicodeStdioFile.h"
@@ -74,24 +75,49 @@ size_t CharCount(const std::string& utf8)
     return ToChars(utf8).size();
 }
 
+// Loads run on the GUI thread only, as the sink is set.
+CLanguageLoader::LogSink g_sink;
+
+void LanguageLog(const std::string& text)
+{
+    if (g_sink)
+        g_sink(text);
+    else
+        TraceText(text + "\n");
+}
+
 } // namespace
+
+void CLanguageLoader::SetLogSink(LogSink sink)
+{
+    g_sink = std::move(sink);
+}
 
 void CLanguageFileParser::AddLine(std::string_view bytes)
 {
+    ++m_lines;
+    if (m_faultLine == 0 && bytes.find('\0') != std::string_view::npos) {
+        m_faultLine = m_lines;
+        m_fault = "the line holds a NUL byte";
+    }
     std::u32string line = ToChars(bytes);
     if (m_firstLine && !line.empty() && line.front() == U'\uFEFF')
         line.erase(0, 1);
     m_firstLine = false;
 
+    // Only a text line that ends in its closing characters is whole.
+    m_lastLineComplete = true;
     if (!line.empty() && (line.front() == U';' || line.front() == U'/'))
         return;
     const std::u32string_view trimmed = Trim(line);
+    m_lastLineComplete = trimmed.empty() || trimmed.ends_with(U"\";");
     if (trimmed.size() < 5)
         return;
 
     std::u32string named(TrimLeft(line));
     ReplaceAll(named, kNameKeySpaced, kNameKey);
     if (named.starts_with(kNameKey)) {
+        m_lastLineComplete = true;
         m_hasName = true;
         m_name = ToUtf8(std::u32string_view(named).substr(kNameKey.size()));
         return;
@@ -109,6 +135,14 @@ void CLanguageFileParser::AddLine(std::string_view bytes)
     m_texts.push_back(ToUtf8(text));
 }
 
+void CLanguageFileParser::EndFile(bool lastLineEnded)
+{
+    if (m_faultLine == 0 && !lastLineEnded && !m_lastLineComplete) {
+        m_faultLine = m_lines;
+        m_fault = "the last line is cut short";
+    }
+}
+
 bool CLanguageLoader::ParseFile(const std::string& path, CLanguageFileParser& parser)
 {
     // Only 8-bit files come here (UTF-16 ones are refused first), and the 8-bit reader returns
@@ -119,6 +153,17 @@ bool CLanguageLoader::ParseFile(const std::string& path, CLanguageFileParser& pa
     std::string line;
     while (file.ReadString(line))
         parser.AddLine(line);
+    file.Close();
+    // The reader drops line ends; the file's last byte tells whether its last line had one.
+    bool ended = true;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        if (std::fseek(f, -1, SEEK_END) == 0) {
+            const int last = std::fgetc(f);
+            ended = last == '\n' || last == '\r';
+        }
+        std::fclose(f);
+    }
+    parser.EndFile(ended);
     return true;
 }
 
@@ -178,11 +223,13 @@ bool CLanguageLoader::LoadLanguageFile(const std::string& path)
         return false;
     }
 
-    g_Language.Reset();
-    g_Language.SetTexts(g_LanguageDefaults.data(), kLanguageTextCount);
+    LoadBuiltInTexts();
     const auto& texts = parser.Texts();
     for (size_t i = 0; i < texts.size(); ++i)
         g_LanguageTexts[i] = texts[i];
+    if (parser.FaultLine() > 0)
+        LanguageLog(
+            platform::Format("#WARNING# %s, line %d: %s", path.c_str(), parser.FaultLine(), parser.Fault().c_str()));
     return true;
 }
 
@@ -233,9 +280,14 @@ std::string CLanguageLoader::FormatLanguageFile(const std::string& name, const s
     return out;
 }
 
-void InitLanguageForView()
+void CLanguageLoader::LoadBuiltInTexts()
 {
     g_Language.Reset();
     g_Language.SetTexts(g_LanguageDefaults.data(), kLanguageTextCount);
+}
+
+void InitLanguageForView()
+{
+    CLanguageLoader::LoadBuiltInTexts();
     CLanguageLoader::LoadSavedLanguage();
 }

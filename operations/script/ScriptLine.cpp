@@ -490,3 +490,8 @@ const std::vector<std::string>& ScriptHelpLines()
     };
     return lines;
 }
+
+std::string FileOpenErrorText(const std::string& path)
+{
+    return "file open error: " + path;
+}

@@ -129,3 +129,6 @@ ScriptParse ParseScriptLine(std::string_view text);
 
 // The help the HELP and "?" lines print, a line each.
 const std::vector<std::string>& ScriptHelpLines();
+
+// "file open error: " and the path: the line of a script, or a LOAD's file, that cannot be read.
+std::string FileOpenErrorText(const std::string& path);

@@ -8,6 +8,7 @@
 #include "platform/Trace.h"
 
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -47,13 +48,19 @@ void SkipRestOfLine(ScriptStream& stream)
 int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_token stop)
 {
     std::ifstream in(start.file, std::ios::binary);
-    if (!in) {
+    // A folder opens here but reads as an empty script.
+    std::error_code error;
+    if (!in || std::filesystem::is_directory(start.file, error)) {
+        const std::string text = FileOpenErrorText(start.file);
+        if (host.log)
+            host.log(text + "\r\n");
         if (host.box)
-            host.box(platform::Format("file open error: %s", start.file.c_str()));
+            host.box(text);
         TraceText("Script task ended.\n");
         return 0;
     }
     g_bScriptFailed = false;
+    g_bScriptInterrupted = false;
     g_bScriptRunning = true;
 
     ScriptStream stream(in);
@@ -100,7 +107,7 @@ int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_
         line = start.gotoLine;
         FailRunningScript();
     }
-    if (g_bScriptFailed && !stop.stop_requested() && host.log)
+    if ((g_bScriptFailed || g_bScriptInterrupted) && !stop.stop_requested() && host.log)
         host.log(platform::Format("Script stopped at line %d.\r\n", line));
     g_bScriptRunning = false;
     TraceText("Script task ended.\n");

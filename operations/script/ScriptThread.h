@@ -28,5 +28,7 @@ struct ScriptThreadHost {
 
 // Runs the script; returns 0. Sets g_bScriptRunning while it runs and clears it at its end. When
 // the script ended by a failure (g_bScriptFailed: a failing line, a failed or refused operation,
-// an unknown command, an over-long line, a missing label) it logs "Script stopped at line %d.".
+// an unknown command, an over-long line, a missing label) or by Stop Script
+// (g_bScriptInterrupted) it logs "Script stopped at line %d.". A file it cannot read (a folder
+// too) gets "file open error: %s" in a box and in the log, and nothing runs.
 int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_token stop);

@@ -91,6 +91,12 @@ void WriteSetting(const char* name, const std::string& value)
     key.WriteString(name, value);
 }
 
+// The file the next start opens with the last session: the one last loaded with success.
+void RememberLoadedFile(const std::string& path)
+{
+    WriteSetting("LastOpenedFileName", QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString());
+}
+
 std::string LanguageText(int number, const std::string& fallback)
 {
     if (number < 0)
@@ -518,6 +524,8 @@ bool CBufferCommands::ApplyLoadResult(const buffer::LoadResult& result)
         WriteChecksumPane();
     if (result.readOk && result.compileSource)
         return CompileSource(result.path);
+    if (result.readOk && !result.path.empty())
+        RememberLoadedFile(result.path);
     return result.readOk;
 }
 
@@ -591,7 +599,7 @@ bool CBufferCommands::CompileSource(const std::string& path)
     }
     m_view.Log(platform::Format(" %s %s.\r\n", source.c_str(), output.c_str()));
     m_compile = platform::AsyncProcess::Start(program, { source, output }, folder, kCompileTimeout,
-        [this, program, output](const platform::ProcessResult& run) {
+        [this, path, program, output](const platform::ProcessResult& run) {
             m_compile.reset();
             std::string error;
             if (!run.started)
@@ -605,6 +613,7 @@ bool CBufferCommands::CompileSource(const std::string& path)
                 error = "The compiler wrote no output.";
             if (error.empty()) {
                 m_model.m_strLoadedFileName = output;
+                RememberLoadedFile(path);
             } else {
                 // A failed compile may have written part of a file; none is left to be played.
                 QFile::remove(QString::fromStdString(output));
@@ -741,7 +750,6 @@ void CBufferCommands::OnFileOpen()
     if (pattern.empty())
         pattern = IsHexName(choice.path) ? "Hex Files (*.hex)" : "Binary Files (*.bin)";
     WriteSetting("LastOpenedFileType", QFileInfo(QString::fromStdString(choice.path)).suffix().toStdString());
-    WriteSetting("LastOpenedFileName", choice.path);
 
     m_view.m_strFileName = choice.path;
     LoadFile(choice.path, pattern);

@@ -197,6 +197,7 @@ CTonrigView::~CTonrigView()
     m_pPump.reset();
     m_pPumpPort.reset();
     SetDeviceListLogSink({});
+    CLanguageLoader::SetLogSink({});
     if (m_bInitialised)
         platform::SettingsStore::Instance().SetSaveFailureSink({});
     if (g_pMainView == this)
@@ -342,7 +343,9 @@ void CTonrigView::OnInitialUpdate()
     // 2. A foreign driver bound to the programmer keeps us from claiming it.
     ScanDriverConflicts();
 
-    // 3. Texts and pane settings.
+    // 3. Texts and pane settings. A language file's warnings go to the log, in the colour of
+    // the device lists' warnings.
+    CLanguageLoader::SetLogSink([this](const std::string& text) { Log(text + "\r\n", RGB(192, 96, 0)); });
     InitLanguageForView();
     ApplyLanguage();
     ReadPaneSettings();

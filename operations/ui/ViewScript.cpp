@@ -294,6 +294,9 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     }
     case ScriptCommand::Stop:
+        // A script's own STOP is its end, as asked; typed, it stops the running script as Esc does.
+        if (source == ScriptSource::Script)
+            StopRunningScript();
         OnStopScript();
         finish(true);
         return;
@@ -331,6 +334,10 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         const std::string pattern = buffer::GetFormatPattern(path);
         if (!(typed ? m_pBufferCommands->LoadFile(path, pattern, false)
                     : m_pBufferCommands->LoadFileUnattended(path, pattern))) {
+            // A file that cannot be read (a folder too): its box named it, and the log says so.
+            const QFileInfo file(QString::fromStdString(path));
+            if (!file.isFile() || !file.isReadable())
+                Log(FileOpenErrorText(path) + "\r\n", kLogError);
             finish(false);
             return;
         }
@@ -520,7 +527,7 @@ void CTonrigView::OnRunScript()
 
 void CTonrigView::OnStopScript()
 {
-    StopRunningScript();
+    InterruptRunningScript();
     for (UINT id : { kTimerScriptLine, kTimerScriptGoto, kTimerScriptStart })
         KillTimer(id);
     // A WAIT ends at once; its line's end has nobody waiting for it now.

@@ -126,6 +126,9 @@ void CLanguageDlg::FillList()
         if (!name.empty())
             names.push_back(QString::fromStdString(name));
     }
+    // English is built in: it is offered without a file too.
+    if (!names.contains(CLanguageLoader::kBuiltInName))
+        names.push_back(CLanguageLoader::kBuiltInName);
     std::stable_sort(names.begin(), names.end(),
         [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     m_list->addItems(names);
@@ -156,6 +159,15 @@ void CLanguageDlg::accept()
     }
     const std::string name = SelectedName();
     const std::string path = FindLanguageFile(name);
+    if (path.empty() && name == CLanguageLoader::kBuiltInName) {
+        // The built-in texts; no stored choice starts with them too.
+        CLanguageLoader::LoadBuiltInTexts();
+        SaveLanguageSetting({});
+        if (g_pMainView)
+            g_pMainView->ApplyLanguage();
+        QDialog::accept();
+        return;
+    }
     const bool loaded = path.empty()
         ? (MessageBox(platform::Format("%s Language file open error.", name.c_str())), false)
         : LoadLanguageFile(path);
@@ -250,9 +262,16 @@ void CLanguageDlg::OnEdit()
     if (name.empty())
         return;
     const std::string path = FindLanguageFile(name);
-    if (path.empty())
+    if (path.empty()) {
+        if (name == CLanguageLoader::kBuiltInName)
+            MessageBox("English is built into the program and has no file to edit. Add makes a language file from "
+                       "it.",
+                platform::kAppTitle, MB_OK);
         return;
+    }
     const std::string url = QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString();
     if (!platform::OpenWithDesktop(url).ok)
-        MessageBox("Couldn't create process", platform::kAppTitle, MB_OK);
+        MessageBox(
+            platform::Format("Couldn't create process\r\nThe desktop's text editor did not open %s.", path.c_str()),
+            platform::kAppTitle, MB_OK);
 }

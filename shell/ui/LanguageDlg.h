@@ -1,8 +1,9 @@
 #pragma once
 // The Language Selection dialog: the languages of the language folder, one entry per file (two
-// files naming one language give two equal entries), a new language made from the English
-// template (Add), a file opened in the desktop's text editor (Edit), and OK, which loads the
-// chosen language, stores it and puts its texts on the main window.
+// files naming one language give two equal entries) and English, the built-in texts, while no file
+// names it; a new language made from the English template (Add), a file opened in the desktop's
+// text editor (Edit), and OK, which loads the chosen language, stores it and puts its texts on
+// the main window.
 
 #include "shell/ui/ShellDialog.h"
 
@@ -42,7 +43,8 @@ public:
     // then, and no file is left behind.
     static bool CreateLanguageFile(const std::string& name);
 
-    // Fills the list from the language folder (boxes for the files it cannot read).
+    // Fills the list from the language folder (boxes for the files it cannot read), with English
+    // among them.
     void FillList();
     // The selected entry's text; empty when nothing is selected.
     std::string SelectedName() const;

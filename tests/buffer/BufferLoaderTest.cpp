@@ -204,7 +204,7 @@ TEST_F(BufferLoaderTest, FailuresLeaveTheBufferAsItWas)
     EXPECT_FALSE(r.readOk);
     EXPECT_FALSE(r.AnyChanged());
     ASSERT_EQ(r.boxes.size(), 1u);
-    EXPECT_EQ(r.boxes[0].text, "Error opening file");
+    EXPECT_EQ(r.boxes[0].text, "Error opening file\n" + m_dir.Path("missing.bin"));
     EXPECT_TRUE(r.title.empty());
     EXPECT_FALSE(r.addToRecent);
     EXPECT_EQ(m_model.Buffer(0), Seq(10));

@@ -289,7 +289,7 @@ TEST_F(BufferCommands, AFileThatCannotBeOpenedLeavesBufferTitleAndRecentList)
     EXPECT_EQ(RecentFirst(), good);
     bool reported = false;
     for (const auto& box : boxes.Boxes())
-        reported |= box.text == "Error opening file";
+        reported |= box.text == "Error opening file\n" + Path("missing.hex");
     EXPECT_TRUE(reported);
     EXPECT_EQ(commands->HexView()->Data(), Main().data()); // never left pointing at a freed block
 }

@@ -5,6 +5,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "app/VirtualSocket.h"
+#include "buffer/ui/FileOptionsDlg.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceLists.h"
@@ -347,8 +348,10 @@ TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)
     RunScript("DEVICE SST27SF512\nLOG a\nSTOP\nLOG b\n");
     EXPECT_TRUE(InOrder(Log(), { "a\n", "STOP\n" }));
     EXPECT_EQ(Log().find("b\n"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
 
-    // Esc during a write: the write runs to its end, nothing after it runs.
+    // Esc during a write: the write runs to its end, nothing after it runs, and the log names the
+    // line the script was on.
     view->MessageLog().clear();
     const std::vector<std::uint8_t> data = Pattern(0x10000, 4);
     Write("data.hex", HexText(data));
@@ -357,7 +360,8 @@ TEST_F(ScriptDevicesOnBox, StopAndStopScriptDuringAWrite)
     EXPECT_NE(Log().find("Device write completed"), std::string::npos) << Log();
     EXPECT_TRUE(Chip() == data);
     EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
-    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
+    EXPECT_EQ(Count(Log(), "Script stopped"), 1u) << Log();
+    EXPECT_EQ(LineColour("Script stopped at line 2."), CTonrigView::kLogError) << Log();
 }
 
 TEST_F(ScriptDevicesOnBox, AWalkEndsItsLineAfterTheConfigurationWords)
@@ -503,6 +507,79 @@ TEST_F(LastSessionOnBox, TheStoredDeviceIsSetUpThenItsFileLoads)
     EXPECT_EQ(Count(log, "Load " + file + "\n"), 1u) << log;
     EXPECT_TRUE(InOrder(log, { "DEVICE sst27sf512\n", "Load " + file + "\n" }));
     EXPECT_EQ(log.find("Unknown command."), std::string::npos);
+}
+
+// The next start takes the device last set up, by a DEVICE line as by any other path, and the
+// file last loaded with success, by File Open or by a script's LOAD: a file that was refused (a JAM
+// source without its compile, a file that is not there) is not remembered.
+TEST_F(LastSessionOnBox, TheNextStartTakesTheLastDeviceAndTheLastFileLoadedWithSuccess)
+{
+    Store("", "");
+    const std::vector<std::uint8_t> data = Pattern(0x8000, 21);
+    const std::string good = Write("good.hex", HexText(data));
+    const std::string jam = Write("chip.jam", "ACTION;");
+    const std::string compiler = Write("compiler.sh", "#!/bin/sh\necho 'syntax error at line 1' >&2\nexit 1\n");
+    QFile::setPermissions(QString::fromStdString(compiler), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const auto setCompiler = [](const std::string& program) {
+        CRegistryKey key;
+        key.Open(HKEY_CURRENT_USER, "Software\\Zelvo USB Programmer\\Settings");
+        key.WriteString(CBufferCommands::kCompilerValue, program);
+    };
+    std::string chosen;
+    view->BufferCommands().SetOpenFileChooser([&](const std::string&, const std::string&) {
+        return CBufferCommands::FileChoice { chosen, {} };
+    });
+    view->BufferCommands().SetOptionsRunner([](CFileOptionsDlg& dialog) {
+        dialog.accept();
+        return true;
+    });
+    const auto fileOpen = [&](const std::string& file) {
+        chosen = file;
+        view->OnFileOpen();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !view->BufferCommands().CompileRunning(); }));
+    };
+    // The next start, with another device current and other bytes in the buffer.
+    const auto nextStart = [&](const std::string& file, const std::vector<std::uint8_t>& bytes) {
+        SelectDeviceByName(kFlash);
+        std::fill(view->m_CodeBuffer.begin(), view->m_CodeBuffer.end(), 0x00);
+        view->MessageLog().clear();
+        RunLastSession();
+        const std::string log = Log();
+        EXPECT_TRUE(InOrder(log,
+            { std::string("DEVICE ") + kEprom + "\n", std::string("Device: ") + kEprom + "\n",
+                "Load " + file + "\n" }));
+        EXPECT_EQ(Count(log, "Load "), 1u) << log;
+        EXPECT_EQ(g_CurrentDevice.m_strName, kEprom);
+        EXPECT_TRUE(view->m_CodeBuffer == bytes) << log;
+    };
+
+    ASSERT_TRUE(RunLine(std::string("DEVICE ") + kFlash));
+    RunScript(std::string("DEVICE ") + kEprom + "\n");
+    fileOpen(good);
+    ASSERT_TRUE(view->m_CodeBuffer == data) << Log();
+    const struct {
+        const char* name;
+        std::string file;
+        std::string compiler;
+        const char* said;
+    } refusals[] = {
+        { "a JAM source without a compiler", jam, "", "No JAM/STAPL compiler is configured" },
+        { "a JAM source whose compile fails", jam, compiler, "The compiler ended with code 1:" },
+        { "a file that is not there", Path("gone.bin"), "", "" },
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.name);
+        setCompiler(r.compiler);
+        view->MessageLog().clear();
+        fileOpen(r.file);
+        ASSERT_NE(Log().find(r.said), std::string::npos) << Log();
+        nextStart(good, data);
+    }
+
+    const std::vector<std::uint8_t> other = Pattern(0x8000, 22);
+    const std::string second = Write("second.hex", HexText(other));
+    RunScript("LOAD second.hex\n");
+    nextStart(second, other);
 }
 
 TEST_F(LastSessionOnBox, UnknownDeviceFileAloneAndNothingStored)

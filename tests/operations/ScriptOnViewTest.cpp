@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -204,27 +205,38 @@ TEST_F(ScriptOnView, AFailingLineEndsTheScriptNamingItsLine)
     }
 }
 
-TEST_F(ScriptOnView, StopAndStopScriptEndWithoutTheStopLine)
+TEST_F(ScriptOnView, StopEndsAScriptAsAskedAndStopScriptNamesItsLine)
 {
     RunScript(Write("stop.zvs", "LOG one\nSTOP\nLOG two\n"));
     EXPECT_NE(Log().find("one\nSTOP\n"), std::string::npos) << Log();
     EXPECT_EQ(Log().find("two"), std::string::npos);
+    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << "the script's own end\n" << Log();
 
-    view->MessageLog().clear();
-    view->StartScriptThread(Write("wait.zvs", "LOG one\nWAIT 60\nLOG two\n"), {});
-    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
-    // Esc: a posted task still runs while the script waits, and Stop Script ends the wait at once.
-    bool ran = false;
-    platform::post([&] { ran = true; });
-    ASSERT_TRUE(ProcessEventsUntil([&] { return ran; }));
-    QElapsedTimer timer;
-    timer.start();
-    view->OnStopScript();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return ScriptEnded(); }, 5s));
-    EXPECT_LT(timer.elapsed(), 2000);
-    EXPECT_FALSE(view->IsTimerArmed(CTonrigView::kTimerScriptWait));
-    EXPECT_EQ(Log().find("two"), std::string::npos);
-    EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
+    // The user's stop while the script waits on line 2: Stop Script (the menu, Esc) and a typed STOP.
+    const std::pair<const char*, std::function<void()>> stops[] = {
+        { "Stop Script", [&] { view->OnStopScript(); } },
+        { "a typed STOP", [&] { view->ExecuteScriptLine("STOP", CTonrigView::ScriptSource::Typed); } },
+    };
+    for (const auto& [name, stop] : stops) {
+        SCOPED_TRACE(name);
+        view->MessageLog().clear();
+        view->StartScriptThread(Write("wait.zvs", "LOG one\nWAIT 60\nLOG two\n"), {});
+        ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+        // A posted task still runs while the script waits, and the stop ends the wait at once.
+        bool ran = false;
+        platform::post([&] { ran = true; });
+        ASSERT_TRUE(ProcessEventsUntil([&] { return ran; }));
+        QElapsedTimer timer;
+        timer.start();
+        stop();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return ScriptEnded(); }, 5s));
+        Flush();
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_FALSE(view->IsTimerArmed(CTonrigView::kTimerScriptWait));
+        EXPECT_EQ(Log().find("two"), std::string::npos);
+        EXPECT_EQ(Count(Log(), "Script stopped"), 1u) << Log();
+        EXPECT_EQ(LineColour("Script stopped at line 2."), CTonrigView::kLogError) << Log();
+    }
 }
 
 TEST_F(ScriptOnView, MessageShowsOneBoxAndTheNextLineWaitsForIt)
@@ -269,13 +281,56 @@ TEST_F(ScriptOnView, GotoSkipsToItsLabelAndScriptRunsAnotherFile)
     EXPECT_EQ(Log().find("Script stopped"), std::string::npos);
 }
 
-TEST_F(ScriptOnView, AScriptThatCannotBeOpenedShowsItsBox)
+TEST_F(ScriptOnView, AScriptThatCannotBeOpenedShowsItsBoxAndLine)
 {
-    const std::string path = Path("none.zvs");
-    RunScript(path);
-    ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "file open error: " + path);
-    EXPECT_EQ(view->m_strScriptFile, "");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("afolder"))));
+    const std::string missing = Path("none.zvs");
+    const std::string folder = Path("afolder");
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        std::string path;
+    } cases[] = {
+        { "a missing file", [&] { RunScript(missing); }, missing },
+        { "a folder", [&] { RunScript(folder); }, folder },
+        { "SCRIPT of a folder", [&] { RunScript(Write("a.zvs", "LOG a1\nSCRIPT afolder\nLOG a2\n")); }, folder },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view->MessageLog().clear();
+        boxes.Clear();
+        c.run();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return ScriptEnded(); }, 5s));
+        Flush();
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, "file open error: " + c.path);
+        EXPECT_EQ(LineColour("file open error: " + c.path), CTonrigView::kLogError) << Log();
+        EXPECT_EQ(Count(Log(), "file open error"), 1u) << Log();
+        EXPECT_EQ(Log().find("a2"), std::string::npos);
+        EXPECT_EQ(Log().find("Script stopped"), std::string::npos) << Log();
+    }
+}
+
+// LOAD of a folder fails as that of a missing file: its box and the log name the path.
+TEST_F(ScriptOnView, ALoadThatCannotOpenItsFileNamesThePath)
+{
+    Select(200, 16);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("afolder"))));
+    for (const char* name : { "afolder", "missing.bin" }) {
+        SCOPED_TRACE(name);
+        view->MessageLog().clear();
+        boxes.Clear();
+        const std::vector<std::uint8_t> before = view->m_CodeBuffer;
+        RunScript(Write("load.zvs", std::string("LOAD ") + name + "\nLOG after\n"));
+        const std::string path = Path(name);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, "Error opening file\n" + path);
+        EXPECT_EQ(boxes.Boxes()[0].caption, platform::kAppTitle);
+        EXPECT_EQ(LineColour("file open error: " + path), CTonrigView::kLogError) << Log();
+        EXPECT_EQ(LineColour("Script stopped at line 1."), CTonrigView::kLogError) << Log();
+        EXPECT_EQ(Log().find("after"), std::string::npos) << Log();
+        EXPECT_EQ(view->m_CodeBuffer, before);
+    }
 }
 
 TEST_F(ScriptOnView, ExitAppClosesTheWindowWithACleanJoin)

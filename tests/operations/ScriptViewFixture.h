@@ -4,11 +4,14 @@
 
 #include "operations/ScriptFlags.h"
 #include "operations/ui/TonrigView.h"
+#include "platform/ui/QtServices.h"
 
 #include "ViewOnBoxFixture.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <fstream>
 #include <string>
@@ -37,6 +40,14 @@ protected:
     {
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
+    }
+    // The colour of the first log line that reads `text`; -1 when there is none.
+    long long LineColour(const std::string& text) const
+    {
+        for (QTextBlock b = view->MessageLog().document()->begin(); b.isValid(); b = b.next())
+            if (b.text().toStdString() == text && b.begin() != b.end())
+                return platform::FromQColor(b.begin().fragment().charFormat().foreground().color());
+        return -1;
     }
 
     QTemporaryDir dir;

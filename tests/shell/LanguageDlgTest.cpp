@@ -21,13 +21,15 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <cstdlib>
@@ -167,7 +169,7 @@ TEST_F(LanguageDialog, ListsEachLanguageFileOnceInNameOrderAndSaysWhatItCannotRe
 
     CLanguageDlg dialog;
     dialog.show();
-    EXPECT_EQ(Entries(dialog), (std::vector<std::string> { "alpha", "alpha", "Deutsch" }));
+    EXPECT_EQ(Entries(dialog), (std::vector<std::string> { "alpha", "alpha", "Deutsch", "English" }));
     EXPECT_EQ(dialog.SelectedName(), "alpha");
     const std::string folder = Folder().toStdString();
     EXPECT_EQ(BoxTexts(),
@@ -233,7 +235,7 @@ TEST_F(LanguageDialog, OkPutsTheLanguageOnTheWholeWindowAndItStaysAfterARestart)
     checkTexts(restarted);
 }
 
-TEST_F(LanguageDialog, AFailedLoadKeepsTextsChoiceAndDialogAndAnEmptyFolderClosesStoringNothing)
+TEST_F(LanguageDialog, AFailedLoadKeepsTextsChoiceAndDialogAndOkWithNothingSelectedStoresNothing)
 {
     const QString path = AddLanguage("Deutsch.dic.txt", "Deutsch", "T");
     CTonrigApp app;
@@ -254,7 +256,7 @@ TEST_F(LanguageDialog, AFailedLoadKeepsTextsChoiceAndDialogAndAnEmptyFolderClose
     });
     g_pMainView->OnLanguage();
     EXPECT_TRUE(stillOpen);
-    EXPECT_TRUE(listed.empty()) << "the list is filled again";
+    EXPECT_EQ(listed, (std::vector<std::string> { "English" })) << "the list is filled again";
     EXPECT_EQ(BoxTexts(), (std::vector<std::string> { "Deutsch Language file open error." }));
     EXPECT_EQ(g_Language.GetText(8), "Open...");
     EXPECT_EQ(Stored(), "/earlier/choice.dic.txt");
@@ -276,12 +278,12 @@ TEST_F(LanguageDialog, AFailedLoadKeepsTextsChoiceAndDialogAndAnEmptyFolderClose
     EXPECT_FALSE(BoxTexts().empty());
     EXPECT_EQ(Stored(), "/earlier/choice.dic.txt");
 
-    // An empty folder: OK closes and stores nothing.
+    // Nothing selected: OK closes and stores nothing.
     QFile::remove(broken);
     boxes.Clear();
     g_pMainView->SetLanguageDialogRunner([&](CLanguageDlg& dialog) {
         dialog.show();
-        EXPECT_EQ(dialog.List()->count(), 0);
+        dialog.List()->setCurrentRow(-1);
         dialog.accept();
         stillOpen = dialog.isVisible();
     });
@@ -298,6 +300,89 @@ TEST_F(LanguageDialog, AFailedLoadKeepsTextsChoiceAndDialogAndAnEmptyFolderClose
     });
     g_pMainView->OnLanguage();
     EXPECT_EQ(g_pView2Header->OptionBox(HeaderOption::Read)->text(), "Lesen");
+}
+
+// English, the built-in language, is offered with no language file at all; chosen, the built-in
+// texts come back and stay after a restart. A file that names English stands in its place.
+TEST_F(LanguageDialog, EnglishIsOfferedWithoutAFileAndTakesTheBuiltInTexts)
+{
+    CLanguageLoader::SaveLanguageSetting("");
+    std::vector<std::string> listed;
+    const auto choose = [&](const std::string& name) {
+        g_pMainView->SetLanguageDialogRunner([&](CLanguageDlg& dialog) {
+            dialog.show();
+            listed = Entries(dialog);
+            SelectEntry(dialog, name);
+            Button(dialog, CLanguageDlg::IDC_OK)->click();
+        });
+        g_pMainView->OnLanguage();
+    };
+    const auto menuText
+        = [](CTonrigApp& app) { return app.MainFrame()->Commands().Action(57601)->text().toStdString(); };
+    {
+        CTonrigApp app;
+        ASSERT_TRUE(app.InitInstance(false));
+        ASSERT_FALSE(QFileInfo::exists(Folder()));
+        CLanguageDlg dialog;
+        dialog.show();
+        EXPECT_EQ(Entries(dialog), (std::vector<std::string> { "English" }));
+        EXPECT_EQ(dialog.SelectedName(), "English");
+        // Edit has no file to open, and says so.
+        Button(dialog, CLanguageDlg::IDC_EDIT)->click();
+        EXPECT_TRUE(opened.empty());
+        EXPECT_EQ(BoxTexts(),
+            (std::vector<std::string> {
+                "English is built into the program and has no file to edit. Add makes a language file from it." }));
+        dialog.reject();
+        boxes.Clear();
+
+        AddLanguage("Deutsch.dic.txt", "Deutsch", "T");
+        choose("Deutsch");
+        EXPECT_EQ(menuText(app), "T008\tCtl+O");
+        choose("English");
+        EXPECT_EQ(listed, (std::vector<std::string> { "Deutsch", "English" }));
+        EXPECT_EQ(menuText(app), "Open...\tCtl+O");
+        EXPECT_EQ(g_Language.GetText(8), "Open...");
+        EXPECT_EQ(Stored(), "");
+    }
+    g_Language.Reset();
+    g_DeviceLibrary.FreeAll();
+    CTonrigApp restarted;
+    ASSERT_TRUE(restarted.InitInstance(false));
+    EXPECT_EQ(menuText(restarted), "Open...\tCtl+O");
+
+    const QString mine = AddLanguage("Mine.dic.txt", "English", "M");
+    choose("English");
+    EXPECT_EQ(listed, (std::vector<std::string> { "Deutsch", "English" }));
+    EXPECT_EQ(g_Language.GetText(8), "M008");
+    EXPECT_EQ(Stored(), mine.toStdString());
+    EXPECT_EQ(boxes.Count(), 0u) << testing::PrintToString(BoxTexts());
+}
+
+// A stored language file that loads with a fault: the main window's log names the file and line.
+TEST_F(LanguageDialog, AStoredFileWithAFaultIsLoggedAtTheStart)
+{
+    // The file ends inside its last text.
+    const QString path = Folder() + "Cut.dic.txt";
+    std::string text = LanguageText("Cut", "C");
+    text.resize(text.size() - 4);
+    WriteFile(path, QByteArray::fromStdString(text));
+    CLanguageLoader::SaveLanguageSetting(path.toStdString());
+    CTonrigApp app;
+    ASSERT_TRUE(app.InitInstance(false));
+    EXPECT_EQ(g_Language.GetText(8), "C008");
+    const std::string warning = "#WARNING# " + path.toStdString() + ", line " + std::to_string(kLanguageTextCount + 2)
+        + ": the last line is cut short";
+    QTextDocument* log = g_pMainView->MessageLog().document();
+    int found = 0;
+    for (QTextBlock b = log->begin(); b.isValid(); b = b.next()) {
+        if (b.text().toStdString() != warning)
+            continue;
+        ++found;
+        EXPECT_EQ(b.begin().fragment().charFormat().foreground().color(), QColor(192, 96, 0));
+    }
+    EXPECT_EQ(found, 1) << g_pMainView->MessageLog().GetText();
+    EXPECT_EQ(boxes.Count(), 0u) << testing::PrintToString(BoxTexts());
 }
 
 TEST_F(LanguageDialog, AddMakesANewFileFromTheTemplateOrSaysWhyNot)
@@ -385,8 +470,8 @@ TEST_F(LanguageDialog, AddMakesANewFileFromTheTemplateOrSaysWhyNot)
             EXPECT_EQ(dialog.SelectedName(), "Klingon");
             const bool folderWasMissing = std::string(c.name) == "a missing folder is made";
             const std::vector<std::string> entries = folderWasMissing
-                ? std::vector<std::string> { "Klingon" }
-                : std::vector<std::string> { "Deutsch", "Klingon" };
+                ? std::vector<std::string> { "English", "Klingon" }
+                : std::vector<std::string> { "Deutsch", "English", "Klingon" };
             EXPECT_EQ(Entries(dialog), entries);
         } else if (std::string(c.name) == "an existing language") {
             EXPECT_EQ(ReadFile(made), existing);
@@ -408,10 +493,12 @@ TEST_F(LanguageDialog, EditOpensTheSelectedFileWithTheDesktop)
     EXPECT_EQ(opened, (std::vector<std::string> { QUrl::fromLocalFile(path).toString().toStdString() }));
     EXPECT_EQ(boxes.Count(), 0u);
 
+    // Without an editor the box names the editor tried and the file.
     openerWorks = false;
     dialog.OnEdit();
     ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, "Couldn't create process");
+    EXPECT_EQ(boxes.Boxes()[0].text,
+        "Couldn't create process\r\nThe desktop's text editor did not open " + path.toStdString() + ".");
     EXPECT_EQ(boxes.Boxes()[0].caption, "Tonrig");
 
     opened.clear();

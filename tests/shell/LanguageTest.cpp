@@ -297,6 +297,47 @@ TEST_F(LanguageFileTest, WrittenTextsReadBackEqual)
     EXPECT_EQ(first.Texts(), (std::vector<std::string> { "A" })) << "a mark on a later line is part of that line";
 }
 
+// A file that loads with a fault logs one warning naming it and the line; a whole file, with or
+// without its last line end, logs nothing.
+TEST_F(LanguageFileTest, AFaultyFileLoadsWithOneWarningNamingItsLine)
+{
+    std::vector<std::string> logged;
+    CLanguageLoader::SetLogSink([&](const std::string& text) { logged.push_back(text); });
+    // Past the first 80 bytes, where a NUL byte would make the file look like UTF-16.
+    const std::string head = "LanguageName=X\n; " + std::string(80, '-') + "\n0000=\"A\";\n";
+    const std::string nul(1, '\0');
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* fault; // empty: no warning
+    } cases[] = {
+        { "a whole file", head + "0001=\"B\";\n", "" },
+        { "a whole last line without its line end", head + "0001=\"B\";", "" },
+        { "a comment last", head + "; the end", "" },
+        { "blanks last", head + "0001=\"B\";\n  ", "" },
+        { "a last line cut in its text", head + "0001=\"Bea", "line 4: the last line is cut short" },
+        { "a last line cut in its key", head + "00", "line 4: the last line is cut short" },
+        { "a NUL byte", head + "0001=\"B" + nul + "\";\n0002=\"C\";\n", "line 4: the line holds a NUL byte" },
+        { "NUL bytes and a cut last line, the first named",
+            head + "0001=\"B" + nul + "\";\n0002=\"" + nul + "\";\n0003=\"C", "line 4: the line holds a NUL byte" },
+    };
+    RecordingMessageBox boxes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        logged.clear();
+        FillMarkedTable();
+        const std::string path = Write("fault.dic.txt", c.bytes);
+        ASSERT_TRUE(CLanguageLoader::LoadLanguageFile(path));
+        EXPECT_EQ(g_Language.GetText(0), "A") << "the file is loaded";
+        if (std::string(c.fault).empty())
+            EXPECT_TRUE(logged.empty()) << testing::PrintToString(logged);
+        else
+            EXPECT_EQ(logged, (std::vector<std::string> { "#WARNING# " + path + ", " + c.fault }));
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+    CLanguageLoader::SetLogSink({});
+}
+
 TEST_F(LanguageFileTest, StoredChoiceIsLoadedAtTheViewsStart)
 {
     tonrig::test::ScopedSettingsFile settings;
