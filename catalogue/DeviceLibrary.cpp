@@ -92,8 +92,10 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
     int deviceLines = 0;
     int otherLines = 0;
     int firstOther = 0;
-    const std::vector<std::string> lines = devicelist::ReadLines(bytes);
-    const bool cutAtTheEnd = !devicelist::EndsWithLineEnd(bytes);
+    const std::string text
+        = platform::DecodeTextFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const std::vector<std::string> lines = devicelist::SplitLines(text);
+    const bool cutAtTheEnd = !devicelist::EndsWithLineEnd(text);
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string_view line = devicelist::TrimLeft(lines[index]);
         if (line.size() > devicelist::kMaxLineBytes) {

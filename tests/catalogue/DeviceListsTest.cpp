@@ -4,6 +4,7 @@
 #include "link/ProgrammerModel.h"
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TextEncodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,18 +163,16 @@ TEST_F(DeviceListsTest, LineEndingsAndEncodings)
 {
     const QByteArray plain
         = "Name=\"A\" ID=\"1\" Class=\"27C256\" MFG=\"M\xC2\xB5\"\nName=\"B\" ID=\"2\" Class=\"27C512\"";
-    QByteArray utf16("\xFF\xFE", 2);
-    for (QChar c : QString::fromUtf8(plain)) {
-        utf16.append(static_cast<char>(c.unicode() & 0xFF));
-        utf16.append(static_cast<char>(c.unicode() >> 8));
-    }
     QByteArray crlf = plain;
     crlf.replace("\n", "\r\n");
     QByteArray cr = plain;
     cr.replace("\n", "\r");
     QByteArray latin1 = plain;
     latin1.replace("\xC2\xB5", "\xB5");
-    const QByteArray inputs[] = { plain, plain + "\n", crlf + "\r\n", cr, "\xEF\xBB\xBF" + plain, utf16, latin1 };
+    std::vector<QByteArray> inputs = { plain, plain + "\n", crlf + "\r\n", cr, latin1 };
+    for (tonrig::test::TextEncoding encoding : tonrig::test::kTextEncodings)
+        for (const QByteArray& text : { plain, crlf })
+            inputs.push_back(tonrig::test::Encode(text.toStdString(), encoding));
     for (const QByteArray& input : inputs) {
         SCOPED_TRACE(input.toStdString());
         g_DeviceLibrary.FreeAll();
@@ -339,6 +338,8 @@ struct DamagedList {
 
 std::vector<DamagedList> DamagedLists()
 {
+    using tonrig::test::Encode;
+    using tonrig::test::TextEncoding;
     const std::string fallback = "devices.txt holds no devices; the program's own list is used.";
     return {
         { "an empty file", "", { "SHIPPED" }, { fallback } },
@@ -362,6 +363,10 @@ std::vector<DamagedList> DamagedLists()
             { "2 lines of devices.txt are not device lines, the first at line 1.", fallback } },
         { "a whole last line without its line end", kTwoDevices + "Name=\"LAST\" ID=\"1\" Class=\"27C512\"",
             { "AM27C256", "AT24C16", "LAST" }, {} },
+        { "UTF-16LE without a mark", Encode(kTwoDevices.toStdString(), TextEncoding::Utf16Le),
+            { "AM27C256", "AT24C16" }, {} },
+        { "UTF-16BE without a mark", Encode(kTwoDevices.toStdString(), TextEncoding::Utf16Be),
+            { "AM27C256", "AT24C16" }, {} },
     };
 }
 

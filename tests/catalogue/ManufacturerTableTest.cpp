@@ -10,6 +10,7 @@
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TextEncodings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -281,6 +282,20 @@ TEST_F(SignatureTest, TenBadLinesGiveThreeBoxesAClosingBoxAndTenLogLines)
     ASSERT_EQ(m_log.size(), 10u);
     for (COLORREF colour : m_colours)
         EXPECT_EQ(colour, 0u);
+}
+
+TEST_F(SignatureTest, EveryEncodingOfTheListImportsTheSameSignatures)
+{
+    RecordingMessageBox boxes;
+    const CDeviceIdDecoder plain = Imported(kSignatures);
+    for (tonrig::test::TextEncoding encoding : tonrig::test::kTextEncodings) {
+        SCOPED_TRACE(tonrig::test::TextEncodingName(encoding));
+        const CDeviceIdDecoder decoder = Imported(tonrig::test::Encode(kSignatures.toStdString(), encoding));
+        for (const char* code : { "7F7F9D", "1F", "29", "1E", "01" })
+            EXPECT_EQ(Signatures(decoder, code), Signatures(plain, code)) << code;
+    }
+    EXPECT_EQ(Signatures(plain, "29").size(), 1u);
+    EXPECT_EQ(boxes.Count(), 0u);
 }
 
 TEST_F(SignatureTest, AMissingFileIsBoxedAndLeavesTheTableWithoutSignatures)
