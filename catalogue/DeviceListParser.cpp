@@ -199,6 +199,11 @@ bool EndsWithLineEnd(std::string_view text)
     return text.empty() || text.back() == '\r' || text.back() == '\n';
 }
 
+bool HoldsNul(std::string_view line)
+{
+    return line.find('\0') != std::string_view::npos;
+}
+
 bool HasUnterminatedValue(std::string_view line)
 {
     return std::count(line.begin(), line.end(), '"') % 2 != 0;

@@ -30,6 +30,10 @@ std::vector<std::string> SplitLines(std::string_view text);
 // True when decoded text ends with CR or LF, or is empty.
 bool EndsWithLineEnd(std::string_view text);
 
+// A NUL byte in a line: a device line with one is a bad line to the catalogue, and the chip-ID
+// import skips it, so that neither keeps a name or ID the other reads otherwise.
+bool HoldsNul(std::string_view line);
+
 // An odd number of quotes: the last value has no closing quote.
 bool HasUnterminatedValue(std::string_view line);
 // Anything but blanks after the last closing quote (a key without its value).
