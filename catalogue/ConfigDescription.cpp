@@ -232,6 +232,28 @@ bool CConfigDescription::LoadDeviceFile(CDeviceClass& device)
     return true;
 }
 
+bool CConfigDescription::LoadBuiltInDeviceFile(CDeviceClass& device)
+{
+    ResetRecords();
+    const std::string& name = device.m_strDeviceFile;
+    const std::string path = ResolveFileCaseInsensitive(":/devices/descriptions", name);
+    QFile file(QString::fromStdString(path));
+    if (path.empty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    LoadDeviceText(device, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), name);
+    return true;
+}
+
+void CConfigDescription::TakeFileValues(const CDeviceClass& from, CDeviceClass& to)
+{
+    to.m_nCodeSize = from.m_nCodeSize;
+    to.m_nDataSize = from.m_nDataSize;
+    to.m_strId = from.m_strId;
+    if (from.m_pPicConfig && to.m_pPicConfig)
+        *to.m_pPicConfig = *from.m_pPicConfig;
+}
+
 void CConfigDescription::LoadDeviceText(CDeviceClass& device, std::string_view bytes, const std::string& fileName)
 {
     m_nWordsRead = 0;

@@ -64,12 +64,18 @@ public:
     // "File open error: %s device file", when it cannot be opened or the name is not a plain file
     // name; the records are then reset.
     bool LoadDeviceFile(CDeviceClass& device);
+    // The same from the program's own description of that name (in any letter case), without a
+    // box; false, the records reset, when the program has none.
+    bool LoadBuiltInDeviceFile(CDeviceClass& device);
     // The same for a file's bytes already read (decoded by platform::DecodeTextFile); `fileName`
     // names it in warnings.
     void LoadDeviceText(CDeviceClass& device, std::string_view bytes, const std::string& fileName);
 
     // The full path of a description file, or empty when `name` is not a plain file name.
     static std::string DeviceFilePath(const std::string& name);
+    // What a load sets, from the device it was read into to another: the code and data sizes,
+    // the ID text and the PIC descriptor (copied in place).
+    static void TakeFileValues(const CDeviceClass& from, CDeviceClass& to);
 
     // One line of `text` from `position`: it ends at CR, LF or the end, neither of which is part of
     // it (CR LF thus gives the line and then an empty one). False at the end of the text. A line

@@ -513,14 +513,19 @@ bool DeviceSetup::Tail(SetupRequest& request, std::stop_token stop)
     const CDeviceClass& device = request.device;
     const bool live = request.operationState != kStateDisconnected;
     if (request.reload == 1) {
+        std::string refused;
         Gui([&] {
-            m_view.LoadDeviceFile();
+            refused = m_view.LoadDeviceFile();
             m_view.FillGrid();
             // The description file may have changed the device's sizes and configuration words:
             // what follows sends and sizes by them.
-            if (g_CurrentDevice.m_strName == request.device.m_strName)
+            if (refused.empty() && g_CurrentDevice.m_strName == request.device.m_strName)
                 request.device = g_CurrentDevice;
         });
+        // Without a description the device is not sized, switched or remembered; operations
+        // refuse with the line until another setup.
+        if (!refused.empty())
+            return EndWith(refused, false);
     }
     if (live && device.m_pPicConfig) {
         SendPacket({ P_PIC_INFO, device.m_pPicConfig->m_nCoreBits,

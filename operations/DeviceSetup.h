@@ -56,7 +56,9 @@ public:
     virtual void ProgressStart(const std::string& caption, int range) = 0;
     virtual void ProgressHide() = 0;
     virtual void ClearGridLoaded() = 0;
-    virtual void LoadDeviceFile() = 0;
+    // The current device's description file; empty, or the line (already logged) that says why
+    // the device is not set up.
+    virtual std::string LoadDeviceFile() = 0;
     virtual void FillGrid() = 0;
     // Code and data buffers to these sizes, filled with 0xFF (a PIC's words within its core
     // width, and buffer 3 its class's configuration words).
