@@ -174,7 +174,15 @@ private:
     std::function<void()> m_whenDone;
     std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
 
-    mutable std::mutex m_mutex; // m_notReady, m_lastPinPattern
+    mutable std::mutex m_mutex; // m_notReady, m_lastPinPattern, m_refused
     std::string m_notReady;
     std::optional<std::string> m_lastPinPattern;
+    // The device whose description file refused it, and the line: a setup that reads no file
+    // (after a replug) refuses it again.
+    struct Refused {
+        int classIndex = kNoDeviceClass;
+        std::string name;
+        std::string line;
+    };
+    Refused m_refused;
 };

@@ -429,6 +429,12 @@ TEST_F(ShippedDeviceFileOnBox, WithoutABuiltInDescriptionTheSetupEndsAndOperatio
     RunToEnd();
     EXPECT_EQ(BoxTexts(), (std::vector<std::string> { line + " | Tonrig" }));
     EXPECT_EQ(Count(Log(), "Write Completed"), 0u) << Log();
+
+    // The setup again after a replug reads no file: the device stays refused all the same.
+    view->StartDeviceSetup(kPic14, 1, 1, 0);
+    RunToEnd();
+    EXPECT_EQ(view->DeviceSetupOwner().Setup().NotReadyReason(), line);
+    EXPECT_EQ(view->m_CodeBuffer, code);
 }
 
 } // namespace
