@@ -25,7 +25,7 @@ struct QuietView final : ISetupView {
     void ProgressStart(const std::string&, int) override { }
     void ProgressHide() override { }
     void ClearGridLoaded() override { }
-    void LoadDeviceFile() override { }
+    std::string LoadDeviceFile() override { return {}; }
     void FillGrid() override { }
     void ResetBuffers(int, int) override { }
     void SetSocketPicture(const CDeviceClass&) override { }

@@ -212,8 +212,8 @@ const std::string& CConfigDescription::ExtractValue(const std::string& key, cons
 
 void CConfigDescription::Warn(const std::string& fileName, int lineNumber, const std::string& what)
 {
-    DeviceListLog(platform::Format("#WARNING# %s, line %d: %s", fileName.c_str(), lineNumber, what.c_str()),
-        kWarningColour);
+    DeviceListLog(
+        platform::Format("#WARNING# %s, line %d: %s", fileName.c_str(), lineNumber, what.c_str()), kWarningColour);
 }
 
 bool CConfigDescription::LoadDeviceFile(CDeviceClass& device)
@@ -222,23 +222,47 @@ bool CConfigDescription::LoadDeviceFile(CDeviceClass& device)
     const std::string path = DeviceFilePath(device.m_strDeviceFile);
     QFile file(QString::fromStdString(path));
     if (path.empty() || !file.open(QIODevice::ReadOnly)) {
-        const std::string shown
-            = path.empty() ? GetAppDataFolder() + "/devices/" + device.m_strDeviceFile : path;
+        const std::string shown = path.empty() ? GetAppDataFolder() + "/devices/" + device.m_strDeviceFile : path;
         MessageBox(platform::Format("File open error: %s device file", shown.c_str()), platform::kAppTitle, MB_OK);
         return false;
     }
     const QByteArray text = file.readAll();
-    LoadDeviceText(device, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-        device.m_strDeviceFile);
+    LoadDeviceText(
+        device, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), device.m_strDeviceFile);
     return true;
 }
 
-void CConfigDescription::LoadDeviceText(CDeviceClass& device, std::string_view text, const std::string& fileName)
+bool CConfigDescription::LoadBuiltInDeviceFile(CDeviceClass& device)
+{
+    ResetRecords();
+    const std::string& name = device.m_strDeviceFile;
+    const std::string path = ResolveFileCaseInsensitive(":/devices/descriptions", name);
+    QFile file(QString::fromStdString(path));
+    if (path.empty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    LoadDeviceText(device, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), name);
+    return true;
+}
+
+void CConfigDescription::TakeFileValues(const CDeviceClass& from, CDeviceClass& to)
+{
+    to.m_nCodeSize = from.m_nCodeSize;
+    to.m_nDataSize = from.m_nDataSize;
+    to.m_strId = from.m_strId;
+    if (from.m_pPicConfig && to.m_pPicConfig)
+        *to.m_pPicConfig = *from.m_pPicConfig;
+}
+
+void CConfigDescription::LoadDeviceText(CDeviceClass& device, std::string_view bytes, const std::string& fileName)
 {
     m_nWordsRead = 0;
     m_nCurrentField = -1;
     m_bDataSizeSeen = false;
     m_bWordLimitWarned = m_bFieldLimitWarned = m_bSettingLimitWarned = false;
+    m_nNulLines = 0;
+    m_nFirstNulLine = 0;
+    const std::string text = platform::DecodeTextFile(bytes);
 
     std::size_t position = 0;
     std::string line;
@@ -261,8 +285,19 @@ void CConfigDescription::LoadDeviceText(CDeviceClass& device, std::string_view t
         line.erase(0, first);
         if (line.size() < 8 || line[0] == ';' || line[0] == '/' || line[0] == '#')
             continue;
+        // The text is not what was written there: neither its keys nor its values are trusted.
+        if (line.find('\0') != std::string::npos) {
+            if (m_nNulLines++ == 0)
+                m_nFirstNulLine = number;
+            continue;
+        }
         ProcessLine(device, line, fileName, number);
     }
+    if (m_nNulLines == 1)
+        Warn(fileName, m_nFirstNulLine, "line holding a NUL byte skipped");
+    else if (m_nNulLines > 1)
+        Warn(fileName, m_nFirstNulLine,
+            platform::Format("%d lines holding NUL bytes skipped, this the first", m_nNulLines));
     // The last word read carries its unused bits as set.
     if (m_nWordsRead > 0 && m_nWordsRead <= kMaxWords) {
         CFG_WORD_DESC& last = m_Words[static_cast<std::size_t>(m_nWordsRead - 1)];
@@ -304,8 +339,9 @@ void CConfigDescription::ProcessLine(
         }
         std::int64_t length = core >= 16 ? end - start + 1 : 2 * (end - start) + 2;
         if (end < start || length > 32) {
-            Warn(fileName, lineNumber, end < start ? "configuration memory ends below its start; length set to 0"
-                                                   : "configuration memory longer than 32 bytes; length set to 32");
+            Warn(fileName, lineNumber,
+                end < start ? "configuration memory ends below its start; length set to 0"
+                            : "configuration memory longer than 32 bytes; length set to 32");
             length = end < start ? 0 : 32;
         }
         info->m_nConfigBytes = static_cast<std::int32_t>(std::clamp<std::int64_t>(length, 0, 32));
@@ -410,7 +446,8 @@ void CConfigDescription::LoadFromDevice(const CDeviceClass& device)
     const int words = WordCount();
     if (info->m_nCoreBits < 16) {
         for (int k = 0; k < words && 2 * k + 1 < length; ++k)
-            m_Words[static_cast<std::size_t>(k)].m_nValue = info->m_ConfigValue[2 * k + 1] * 256 + info->m_ConfigValue[2 * k];
+            m_Words[static_cast<std::size_t>(k)].m_nValue
+                = info->m_ConfigValue[2 * k + 1] * 256 + info->m_ConfigValue[2 * k];
         return;
     }
     for (int i = 0; i < length; ++i) {

@@ -64,17 +64,24 @@ public:
     // "File open error: %s device file", when it cannot be opened or the name is not a plain file
     // name; the records are then reset.
     bool LoadDeviceFile(CDeviceClass& device);
-    // The same for a file's text already read; `fileName` names it in warnings.
-    void LoadDeviceText(CDeviceClass& device, std::string_view text, const std::string& fileName);
+    // The same from the program's own description of that name (in any letter case), without a
+    // box; false, the records reset, when the program has none.
+    bool LoadBuiltInDeviceFile(CDeviceClass& device);
+    // The same for a file's bytes already read (decoded by platform::DecodeTextFile); `fileName`
+    // names it in warnings.
+    void LoadDeviceText(CDeviceClass& device, std::string_view bytes, const std::string& fileName);
 
     // The full path of a description file, or empty when `name` is not a plain file name.
     static std::string DeviceFilePath(const std::string& name);
+    // What a load sets, from the device it was read into to another: the code and data sizes,
+    // the ID text and the PIC descriptor (copied in place).
+    static void TakeFileValues(const CDeviceClass& from, CDeviceClass& to);
 
     // One line of `text` from `position`: it ends at CR, LF or the end, neither of which is part of
     // it (CR LF thus gives the line and then an empty one). False at the end of the text. A line
     // longer than `length` characters comes back empty with `tooLong` set.
-    static bool ReadTextLine(std::string_view text, std::size_t& position, std::string& line, std::size_t length,
-        bool& tooLong);
+    static bool ReadTextLine(
+        std::string_view text, std::size_t& position, std::string& line, std::size_t length, bool& tooLong);
 
     // The text after the first `key` of the line, outside quoted text, up to the next
     // `delimiter` or the end; empty when the key is not there. Also left in the scratch string.
@@ -140,4 +147,6 @@ private:
     bool m_bWordLimitWarned = false;
     bool m_bFieldLimitWarned = false;
     bool m_bSettingLimitWarned = false;
+    int m_nNulLines = 0;
+    int m_nFirstNulLine = 0;
 };

@@ -96,11 +96,13 @@ void CDeviceIdDecoder::ImportDeviceSignatures(const QByteArray& bytes)
                 kErrorColour);
             continue;
         }
-        // Name= and ID= by key, so their order on the line does not matter.
+        // Name= and ID= by key, so their order on the line does not matter; a line with a NUL
+        // byte is one the catalogue refuses too.
         std::string name;
         std::string id;
-        if (!devicelist::IsDeviceLine(line) || !devicelist::GetKeyValue(line, "Name=", name)
-            || !devicelist::GetKeyValue(line, "ID=", id) || id == "XXXX")
+        if (!devicelist::IsDeviceLine(line) || devicelist::HoldsNul(line)
+            || !devicelist::GetKeyValue(line, "Name=", name) || !devicelist::GetKeyValue(line, "ID=", id)
+            || id == "XXXX")
             continue;
         const IdSplit split = SplitDeviceId(id, true);
         CManufacturerEntry* row = FindManufacturerRow(split.manufacturer);

@@ -23,6 +23,41 @@ DeviceListLogSink g_sink;
 constexpr COLORREF kErrorColour = 0;
 constexpr COLORREF kWarningColour = RGB(192, 96, 0);
 
+// A device line that gives no record whatever its keys say: a last value without its closing
+// quote, a last line that stops inside a key (the missing values would silently fall back to
+// the class's), or a NUL byte.
+bool IsBrokenLine(std::string_view line, bool lastOfCutText)
+{
+    return devicelist::HasUnterminatedValue(line) || (lastOfCutText && devicelist::HasTextAfterLastValue(line))
+        || devicelist::HoldsNul(line);
+}
+
+bool GivesADevice(
+    const std::vector<std::string>& lines, bool cutAtTheEnd, int model, const devicelist::ClassNameIndex& classes)
+{
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string_view line = devicelist::TrimLeft(lines[index]);
+        if (line.size() <= devicelist::kMaxLineBytes && devicelist::IsDeviceLine(line)
+            && !IsBrokenLine(line, cutAtTheEnd && index + 1 == lines.size())
+            && devicelist::ParseDeviceLine(line, model, classes).record)
+            return true;
+    }
+    return false;
+}
+
+// The line as the log shows it: a NUL byte would end the text there.
+std::string Shown(std::string_view line)
+{
+    std::string shown;
+    for (char c : line) {
+        if (c == '\0')
+            shown += "<NUL>";
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 } // namespace
 
 void SetDeviceListLogSink(DeviceListLogSink sink)
@@ -68,7 +103,7 @@ void LineErrorBoxes::Finish()
     m_heldBack = false;
 }
 
-bool CDeviceLibrary::LoadDeviceList(const std::string& path, int* deviceLines)
+bool CDeviceLibrary::LoadDeviceList(const std::string& path, DeviceListLoad* load)
 {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -77,23 +112,30 @@ bool CDeviceLibrary::LoadDeviceList(const std::string& path, int* deviceLines)
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const int lines = LoadDeviceListText(bytes, QFileInfo(file).fileName().toStdString());
-    if (deviceLines)
-        *deviceLines = lines;
+    const DeviceListLoad result = LoadDeviceListText(bytes, QFileInfo(file).fileName().toStdString());
+    if (load)
+        *load = result;
     return true;
 }
 
-int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::string& fileName)
+DeviceListLoad CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::string& fileName)
 {
     Sync();
     const int model = g_nProgrammerModel.load();
     const devicelist::ClassNameIndex classes;
+    DeviceListLoad load;
+    const std::string text
+        = platform::DecodeTextFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const std::vector<std::string> lines = devicelist::SplitLines(text);
+    const bool cutAtTheEnd = !devicelist::EndsWithLineEnd(text);
+    // What is still NUL bytes once decoded is no list: its lines are not worth a log line each.
+    if (platform::IsMostlyNul(text) && !GivesADevice(lines, cutAtTheEnd, model, classes)) {
+        load.notText = true;
+        return load;
+    }
     LineErrorBoxes boxes(fileName, "Parse Error");
-    int deviceLines = 0;
     int otherLines = 0;
     int firstOther = 0;
-    const std::vector<std::string> lines = devicelist::ReadLines(bytes);
-    const bool cutAtTheEnd = !devicelist::EndsWithLineEnd(bytes);
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string_view line = devicelist::TrimLeft(lines[index]);
         if (line.size() > devicelist::kMaxLineBytes) {
@@ -107,19 +149,14 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
                 firstOther = static_cast<int>(index) + 1;
             continue;
         }
-        ++deviceLines;
-        // A line whose last value lacks its closing quote, or a last line that stops inside a
-        // key, was cut short: its missing values would silently fall back to the class's.
-        const bool cut = devicelist::HasUnterminatedValue(line)
-            || (cutAtTheEnd && index + 1 == lines.size() && devicelist::HasTextAfterLastValue(line));
+        ++load.deviceLines;
         devicelist::LineOutcome outcome;
-        if (!cut)
+        if (!IsBrokenLine(line, cutAtTheEnd && index + 1 == lines.size()))
             outcome = devicelist::ParseDeviceLine(line, model, classes);
         if (!outcome.record) {
             if (!outcome.box.empty())
                 boxes.Show(outcome.box);
-            DeviceListLog(
-                platform::Format("#ERROR# Line syntax error: \"%s\"", std::string(line).c_str()), kErrorColour);
+            DeviceListLog(platform::Format("#ERROR# Line syntax error: \"%s\"", Shown(line).c_str()), kErrorColour);
             continue;
         }
         const std::string& name = outcome.record->m_strName;
@@ -139,7 +176,7 @@ int CDeviceLibrary::LoadDeviceListText(const QByteArray& bytes, const std::strin
                           fileName.c_str(), firstOther),
             kWarningColour);
     boxes.Finish();
-    return deviceLines;
+    return load;
 }
 
 void CDeviceLibrary::Sync() const

@@ -39,17 +39,23 @@ private:
     bool m_heldBack = false;
 };
 
+// What one device list gave.
+struct DeviceListLoad {
+    int deviceLines = 0; // device lines, good or bad
+    // The text is mostly NUL bytes even once decoded and no line of it gives a device: nothing
+    // was taken or logged line by line, and the caller says so once.
+    bool notText = false;
+};
+
 class CDeviceLibrary {
 public:
     // Reads one device list file and appends its accepted lines to g_DeviceRecords. False when
     // the file cannot be opened (after a message box). Bad lines are logged and dropped; the
     // first three that have a message get their box, further ones one closing box.
-    // `deviceLines`, when given, receives the number of device lines the file holds, good or bad.
-    bool LoadDeviceList(const std::string& path, int* deviceLines = nullptr);
+    bool LoadDeviceList(const std::string& path, DeviceListLoad* load = nullptr);
     // The same for a list's bytes; `fileName` names it in the log and boxes. Lines that are
-    // neither device lines, comments nor blank are counted in one log line. Returns the number
-    // of device lines.
-    int LoadDeviceListText(const QByteArray& bytes, const std::string& fileName);
+    // neither device lines, comments nor blank are counted in one log line.
+    DeviceListLoad LoadDeviceListText(const QByteArray& bytes, const std::string& fileName);
 
     // The record with exactly this name (names are stored upper-cased), or nullptr.
     CDeviceRecord* FindDevice(const std::string& name) const;

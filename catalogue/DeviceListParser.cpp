@@ -1,9 +1,8 @@
 #include "catalogue/DeviceListParser.h"
 
 #include "link/ProgrammerModel.h"
+#include "platform/TextFormat.h"
 #include "shell/HexParse.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <array>
@@ -13,72 +12,6 @@
 namespace devicelist {
 
 namespace {
-
-bool IsValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int follow = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            follow = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            follow = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            follow = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(follow) >= s.size())
-            return false;
-        for (int k = 1; k <= follow; ++k) {
-            const auto d = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((d & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((follow == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (follow == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += static_cast<std::size_t>(follow) + 1;
-    }
-    return true;
-}
-
-std::string Latin1ToUtf8(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
-    for (char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out.push_back(ch);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-std::string Utf16ToUtf8(const QByteArray& bytes, bool bigEndian)
-{
-    std::u16string units;
-    units.reserve(static_cast<std::size_t>(bytes.size()) / 2);
-    for (qsizetype i = 2; i + 1 < bytes.size(); i += 2) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        units.push_back(static_cast<char16_t>(bigEndian ? (a << 8) | b : (b << 8) | a));
-    }
-    return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size())).toStdString();
-}
 
 bool IsWordChar(char c)
 {
@@ -247,50 +180,28 @@ const std::string kEnding = "\r\nParse \"Devices.txt\" error on device ";
 
 std::vector<std::string> ReadLines(const QByteArray& bytes)
 {
-    std::string text;
-    bool decoded = false;
-    if (bytes.size() >= 2) {
-        const auto b0 = static_cast<unsigned char>(bytes[0]);
-        const auto b1 = static_cast<unsigned char>(bytes[1]);
-        if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) {
-            text = Utf16ToUtf8(bytes, b0 == 0xFE);
-            decoded = true;
-        }
-    }
-    if (!decoded) {
-        std::size_t skip = 0;
-        if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF
-            && static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-            skip = 3;
-        text.assign(bytes.constData() + skip, static_cast<std::size_t>(bytes.size()) - skip);
-    }
+    return SplitLines(
+        platform::DecodeTextFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))));
+}
 
+std::vector<std::string> SplitLines(std::string_view text)
+{
     std::vector<std::string> lines;
     std::size_t position = 0;
     std::string_view line;
-    while (ReadLine(text, position, line)) {
-        if (decoded || IsValidUtf8(line))
-            lines.emplace_back(line);
-        else
-            lines.push_back(Latin1ToUtf8(line));
-    }
+    while (ReadLine(text, position, line))
+        lines.emplace_back(line);
     return lines;
 }
 
-bool EndsWithLineEnd(const QByteArray& bytes)
+bool EndsWithLineEnd(std::string_view text)
 {
-    if (bytes.isEmpty())
-        return true;
-    const auto at = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
-    const qsizetype n = bytes.size();
-    if (n >= 2 && ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
-        if (n < 4)
-            return true; // the mark alone: no line at all
-        const bool bigEndian = at(0) == 0xFE;
-        const unsigned unit = bigEndian ? (at(n - 2) << 8 | at(n - 1)) : (at(n - 1) << 8 | at(n - 2));
-        return unit == '\r' || unit == '\n';
-    }
-    return at(n - 1) == '\r' || at(n - 1) == '\n';
+    return text.empty() || text.back() == '\r' || text.back() == '\n';
+}
+
+bool HoldsNul(std::string_view line)
+{
+    return line.find('\0') != std::string_view::npos;
 }
 
 bool HasUnterminatedValue(std::string_view line)

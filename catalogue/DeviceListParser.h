@@ -20,13 +20,19 @@ inline constexpr std::size_t kMaxLineBytes = std::size_t { 1 } << 20;
 // Code and data sizes above this are line errors.
 inline constexpr std::int64_t kMaxMemoryBytes = std::int64_t { 256 } << 20;
 
-// The file's lines as UTF-8: UTF-16 with a byte-order mark, UTF-8 with or without one, and any
-// line that is not valid UTF-8 read as Latin-1. Lines end at CR, LF or CR LF; a final line end
-// adds no empty line.
+// The file's lines as UTF-8, decoded by platform::DecodeTextFile (UTF-16 with or without a
+// byte-order mark, UTF-8 with or without one, a line that is not valid UTF-8 read as Latin-1).
+// Lines end at CR, LF or CR LF; a final line end adds no empty line.
 std::vector<std::string> ReadLines(const QByteArray& bytes);
+// The same for text already decoded.
+std::vector<std::string> SplitLines(std::string_view text);
 
-// True when the bytes end with CR or LF (in UTF-16 too), or are empty.
-bool EndsWithLineEnd(const QByteArray& bytes);
+// True when decoded text ends with CR or LF, or is empty.
+bool EndsWithLineEnd(std::string_view text);
+
+// A NUL byte in a line: a device line with one is a bad line to the catalogue, and the chip-ID
+// import skips it, so that neither keeps a name or ID the other reads otherwise.
+bool HoldsNul(std::string_view line);
 
 // An odd number of quotes: the last value has no closing quote.
 bool HasUnterminatedValue(std::string_view line);

@@ -31,6 +31,9 @@ std::vector<ShippedDeviceList> ResourceLists()
 }
 
 constexpr COLORREF kNoticeColour = RGB(192, 96, 0);
+constexpr COLORREF kErrorColour = RGB(192, 0, 0);
+// A list that is NUL bytes where its text should be: the path, and what is done instead.
+constexpr const char* kNotTextLine = "#ERROR# %s is not a text file (it is full of NUL bytes); %s.";
 
 std::vector<ShippedDeviceList> ShippedLists()
 {
@@ -43,11 +46,17 @@ void LoadNow(bool freeFirst)
     if (freeFirst)
         g_DeviceLibrary.FreeAll();
     const char* main = g_nProgrammerModel.load() == kModelZvD ? "devicesQ8U.txt" : "devices.txt";
-    int deviceLines = 0;
-    if (g_DeviceLibrary.LoadDeviceList(folder + "/" + main, &deviceLines) && deviceLines == 0) {
-        // Emptied or cut to nothing (a crash while it was written): the shipped list stands in
-        // for this run, and the user's file is left as it is.
-        DeviceListLog(platform::Format("%s holds no devices; the program's own list is used.", main), kNoticeColour);
+    const std::string mainPath = folder + "/" + main;
+    DeviceListLoad load;
+    if (g_DeviceLibrary.LoadDeviceList(mainPath, &load) && load.deviceLines == 0) {
+        // Emptied, cut to nothing or left as NUL bytes (a crash while it was written): the
+        // shipped list stands in for this run, and the user's file is left as it is.
+        if (load.notText)
+            DeviceListLog(
+                platform::Format(kNotTextLine, mainPath.c_str(), "the program's own list is used"), kErrorColour);
+        else
+            DeviceListLog(
+                platform::Format("%s holds no devices; the program's own list is used.", main), kNoticeColour);
         for (const ShippedDeviceList& list : ShippedLists())
             if (list.fileName == main)
                 g_DeviceLibrary.LoadDeviceListText(list.contents, main);
@@ -57,18 +66,21 @@ void LoadNow(bool freeFirst)
     if (!QFileInfo::exists(custom)) {
         QFile file(custom);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            DeviceListLog(platform::Format("#ERROR# Cannot create %s", custom.toStdString().c_str()), RGB(192, 0, 0));
+            DeviceListLog(platform::Format("#ERROR# Cannot create %s", custom.toStdString().c_str()), kErrorColour);
         return;
     }
     QFile probe(custom);
     if (!probe.open(QIODevice::ReadOnly)) {
         DeviceListLog(
             platform::Format("#ERROR# Cannot read %s; the file is left as it is", custom.toStdString().c_str()),
-            RGB(192, 0, 0));
+            kErrorColour);
         return;
     }
     probe.close();
-    g_DeviceLibrary.LoadDeviceList(custom.toStdString());
+    DeviceListLoad customLoad;
+    if (g_DeviceLibrary.LoadDeviceList(custom.toStdString(), &customLoad) && customLoad.notText)
+        DeviceListLog(
+            platform::Format(kNotTextLine, custom.toStdString().c_str(), "no device is taken from it"), kErrorColour);
 }
 
 void RunPending()
@@ -97,8 +109,8 @@ void InstallShippedDeviceDescriptions(const QString& folder)
         QFile file(devices + "/" + name);
         if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
             || file.write(source.readAll()) != source.size())
-            DeviceListLog(platform::Format("#ERROR# Cannot install %s", file.fileName().toStdString().c_str()),
-                RGB(192, 0, 0));
+            DeviceListLog(
+                platform::Format("#ERROR# Cannot install %s", file.fileName().toStdString().c_str()), kErrorColour);
     }
 }
 
@@ -123,7 +135,7 @@ void InstallShippedDeviceLists()
         QFile file(path);
         // NewOnly: never overwrite, even a file that appeared since the check.
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(list.contents) != list.contents.size())
-            DeviceListLog(platform::Format("#ERROR# Cannot install %s", path.toStdString().c_str()), RGB(192, 0, 0));
+            DeviceListLog(platform::Format("#ERROR# Cannot install %s", path.toStdString().c_str()), kErrorColour);
     }
 }
 

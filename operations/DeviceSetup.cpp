@@ -511,16 +511,28 @@ bool DeviceSetup::Tail(SetupRequest& request, std::stop_token stop)
 {
     const CDeviceClass& device = request.device;
     const bool live = request.operationState != kStateDisconnected;
+    std::string refused;
     if (request.reload == 1) {
-        Gui([&] {
-            m_view.LoadDeviceFile();
+        const bool read = Gui([&] {
+            refused = m_view.LoadDeviceFile();
             m_view.FillGrid();
             // The description file may have changed the device's sizes and configuration words:
             // what follows sends and sizes by them.
-            if (g_CurrentDevice.m_strName == request.device.m_strName)
+            if (refused.empty() && g_CurrentDevice.m_strName == request.device.m_strName)
                 request.device = g_CurrentDevice;
         });
+        std::lock_guard lock(m_mutex);
+        if (read)
+            m_refused = { request.classIndex, device.m_strName, refused };
+    } else {
+        std::lock_guard lock(m_mutex);
+        if (m_refused.classIndex == request.classIndex && m_refused.name == device.m_strName)
+            refused = m_refused.line;
     }
+    // Without a description the device is not sized, switched or remembered; operations refuse
+    // with the line until another setup.
+    if (!refused.empty())
+        return EndWith(refused, false);
     if (live && device.m_pPicConfig) {
         SendPacket({ P_PIC_INFO, device.m_pPicConfig->m_nCoreBits,
             static_cast<std::uint8_t>(device.m_pPicConfig->m_nConfigBytes) });

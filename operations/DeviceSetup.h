@@ -56,7 +56,9 @@ public:
     virtual void ProgressStart(const std::string& caption, int range) = 0;
     virtual void ProgressHide() = 0;
     virtual void ClearGridLoaded() = 0;
-    virtual void LoadDeviceFile() = 0;
+    // The current device's description file; empty, or the line (already logged) that says why
+    // the device is not set up.
+    virtual std::string LoadDeviceFile() = 0;
     virtual void FillGrid() = 0;
     // Code and data buffers to these sizes, filled with 0xFF (a PIC's words within its core
     // width, and buffer 3 its class's configuration words).
@@ -172,7 +174,15 @@ private:
     std::function<void()> m_whenDone;
     std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
 
-    mutable std::mutex m_mutex; // m_notReady, m_lastPinPattern
+    mutable std::mutex m_mutex; // m_notReady, m_lastPinPattern, m_refused
     std::string m_notReady;
     std::optional<std::string> m_lastPinPattern;
+    // The device whose description file refused it, and the line: a setup that reads no file
+    // (after a replug) refuses it again.
+    struct Refused {
+        int classIndex = kNoDeviceClass;
+        std::string name;
+        std::string line;
+    };
+    Refused m_refused;
 };

@@ -279,8 +279,11 @@ public:
     void OnDeviceButton();
     // Reads the current PIC's description file (operations/ui/ViewDeviceFile.cpp): its words,
     // fields and settings into the configuration grid's records, its sizes, ID and configuration
-    // defaults into g_CurrentDevice. True when records came from a file.
-    bool LoadDeviceFile();
+    // defaults into g_CurrentDevice. True when records came from a file. A file that gives no
+    // configuration word to a class that has them is logged and the program's own description
+    // of that name read instead; without one nothing of the device changes, and `refusal` (when
+    // given) receives the line that says the device is not set up.
+    bool LoadDeviceFile(std::string* refusal = nullptr);
     CConfigGrid& ConfigGrid() { return *m_ConfigGrid; }
     // The words changed outside the grid (a read, a file): its records and cells follow the
     // current device's bytes.

@@ -13,6 +13,19 @@
 
 namespace {
 
+constexpr const char* kBuiltInUsedLine
+    = "Description file %s is empty or unreadable; the built-in description is used.";
+constexpr const char* kNotSetUpLine
+    = "Description file %s is empty or unreadable and %s has no built-in description; the device is not set up.";
+
+bool ClassHasConfigWords(int index)
+{
+    if (index < 0 || index >= kNoDeviceClass)
+        return false;
+    const CPicConfigInfo* info = g_DeviceClassTable[static_cast<std::size_t>(index)].m_pPicConfig.get();
+    return info && info->m_nConfigBytes > 0;
+}
+
 // The name a device's description file has when its record names none: the device name up to
 // its first "*" or blank, and ".dev".
 std::string DerivedDeviceFileName(const std::string& deviceName)
@@ -22,7 +35,7 @@ std::string DerivedDeviceFileName(const std::string& deviceName)
 
 } // namespace
 
-bool CTonrigView::LoadDeviceFile()
+bool CTonrigView::LoadDeviceFile(std::string* refusal)
 {
     CDeviceClass& device = g_CurrentDevice;
     CPicConfigInfo* info = device.m_pPicConfig.get();
@@ -47,8 +60,25 @@ bool CTonrigView::LoadDeviceFile()
 
     bool loaded = false;
     if (!device.m_strDeviceFile.empty()) {
-        loaded = m_ConfigGrid->LoadDeviceFile(device);
+        CConfigDescription& description = m_ConfigGrid->Description();
+        // What the file sets reaches the device only once the file is taken.
+        CDeviceClass read = device;
+        loaded = description.LoadDeviceFile(read);
+        if (loaded && description.WordCount() == 0 && ClassHasConfigWords(g_nCurrentClass)) {
+            const std::string path = CConfigDescription::DeviceFilePath(device.m_strDeviceFile);
+            read = device;
+            if (!description.LoadBuiltInDeviceFile(read) || description.WordCount() == 0) {
+                description.ResetRecords();
+                const std::string line = platform::Format(kNotSetUpLine, path.c_str(), device.m_strName.c_str());
+                Log(line + "\r\n", kLogError);
+                if (refusal)
+                    *refusal = line;
+                return false;
+            }
+            Log(platform::Format(kBuiltInUsedLine, path.c_str()) + "\r\n", kLogError);
+        }
         if (loaded) {
+            CConfigDescription::TakeFileValues(read, device);
             if (info->m_bConfigSupplied) {
                 // Words someone gave (a file, a read, the grid) stay; the records follow them.
                 m_ConfigGrid->Description().LoadFromDevice(device);

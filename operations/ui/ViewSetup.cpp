@@ -177,9 +177,11 @@ void CViewSetup::ProgressHide()
     m_view.ProgressDlg().Show(false);
 }
 
-void CViewSetup::LoadDeviceFile()
+std::string CViewSetup::LoadDeviceFile()
 {
-    m_bGridLoaded = m_view.LoadDeviceFile();
+    std::string refusal;
+    m_bGridLoaded = m_view.LoadDeviceFile(&refusal);
+    return refusal;
 }
 
 void CViewSetup::FillGrid()

@@ -52,7 +52,7 @@ public:
     void ProgressStart(const std::string& caption, int range) override;
     void ProgressHide() override;
     void ClearGridLoaded() override { m_bGridLoaded = false; }
-    void LoadDeviceFile() override;
+    std::string LoadDeviceFile() override;
     void FillGrid() override;
     void ResetBuffers(int codeSize, int dataSize) override;
     void SetSocketPicture(const CDeviceClass& device) override;

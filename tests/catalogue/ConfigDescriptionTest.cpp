@@ -5,6 +5,7 @@
 #include "catalogue/DeviceOverlay.h"
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TextEncodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,7 +88,8 @@ TEST_F(ConfigDescriptionTest, FragmentsGiveTheirRecordsAndValues)
                 EXPECT_EQ(d.m_pPicConfig->m_nConfigBytes, 32);
                 EXPECT_EQ(w.size(), 1u);
             } },
-        { "eedata", "eedata (region=0x0-0xFF)\n", kPic14, [](auto&, auto& d, auto&) { EXPECT_EQ(d.m_nDataSize, 256); } },
+        { "eedata", "eedata (region=0x0-0xFF)\n", kPic14,
+            [](auto&, auto& d, auto&) { EXPECT_EQ(d.m_nDataSize, 256); } },
         { "no eedata: no data memory", "pgmmem (region=0x0-0x7FF)\n", kPic14,
             [](auto&, auto& d, auto&) { EXPECT_EQ(d.m_nDataSize, 0); } },
         { "devid", "devid (idmask=0x3FE0 id=0x1060)\n", kPic14,
@@ -137,8 +139,9 @@ TEST_F(ConfigDescriptionTest, FragmentsGiveTheirRecordsAndValues)
             "# devid (idmask=0x3FE0 id=0x1060)\n   devid \n",
             kPic14, [](auto&, auto& d, auto&) { EXPECT_EQ(d.m_strId, "XXXXX"); } },
         { "keywords inside a description are text",
-            kWord + "field (key=F mask=0x3 desc=\"F\")\n"
-                    "setting (req=0x3 value=0x1 desc=\"holds field and req=0x9 and cfgbits \")\n",
+            kWord
+                + "field (key=F mask=0x3 desc=\"F\")\n"
+                  "setting (req=0x3 value=0x1 desc=\"holds field and req=0x9 and cfgbits \")\n",
             kPic14,
             [](auto& r, auto&, auto& w) {
                 ASSERT_EQ(r.WordCount(), 1);
@@ -411,8 +414,8 @@ TEST_F(ConfigDescriptionTest, AFileThatIsNotThereOrNotAPlainNameIsAnOpenError)
         device.m_strDeviceFile = name;
         EXPECT_FALSE(records->LoadDeviceFile(device));
         ASSERT_EQ(boxes.Count(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text,
-            "File open error: " + GetAppDataFolder() + "/devices/" + name + " device file");
+        EXPECT_EQ(
+            boxes.Boxes()[0].text, "File open error: " + GetAppDataFolder() + "/devices/" + name + " device file");
         EXPECT_EQ(records->WordCount(), 0);
     }
 }
@@ -431,12 +434,14 @@ std::vector<std::int64_t> Numbers(const CConfigDescription& r)
     std::vector<std::int64_t> out;
     for (int w = 0; w < r.WordCount(); ++w) {
         const CFG_WORD_DESC& word = r.Word(w);
-        out.insert(out.end(), { word.m_nAddress, word.m_nValue, word.m_nMask, word.m_nUnused,
-                                  static_cast<std::int64_t>(std::hash<std::string>()(word.m_strName)) });
+        out.insert(out.end(),
+            { word.m_nAddress, word.m_nValue, word.m_nMask, word.m_nUnused,
+                static_cast<std::int64_t>(std::hash<std::string>()(word.m_strName)) });
         for (int f = 0; f < CConfigDescription::FieldCount(word); ++f) {
             const CFG_FIELD_DESC& field = word.m_Fields[f];
-            out.insert(out.end(), { -1, field.m_nMask, field.m_nInit,
-                                      static_cast<std::int64_t>(std::hash<std::string>()(field.m_strKey)) });
+            out.insert(out.end(),
+                { -1, field.m_nMask, field.m_nInit,
+                    static_cast<std::int64_t>(std::hash<std::string>()(field.m_strKey)) });
             for (int s = 0; s < CConfigDescription::SettingCount(field); ++s)
                 out.insert(out.end(), { -2, field.m_Settings[s].m_nReq, field.m_Settings[s].m_nValue });
         }
@@ -465,6 +470,86 @@ TEST_F(ConfigDescriptionTest, KeywordsMovedIntoDescriptionsChangeNoRecord)
         EXPECT_EQ(device.m_nCodeSize, plain.m_nCodeSize);
         EXPECT_EQ(device.m_pPicConfig->m_nConfigBytes, plain.m_pPicConfig->m_nConfigBytes);
         EXPECT_TRUE(warnings.empty());
+    }
+}
+
+TEST_F(ConfigDescriptionTest, EveryEncodingReadsAsThePlainFile)
+{
+    using tonrig::test::TextEncoding;
+    for (const char* name : { "PIC16F628A.dev", "PIC18F452.dev" }) {
+        const std::string text = ShippedText(name);
+        ASSERT_FALSE(text.empty());
+        const int index = std::string(name).find("PIC18") == 0 ? kPic16 : kPic14;
+        const CDeviceClass plain = Load(text, index);
+        const std::vector<std::int64_t> expected = Numbers(*records);
+        ASSERT_FALSE(expected.empty());
+        const std::string firstField = records->Word(0).m_Fields[0].m_strDesc;
+        std::string crlf = text;
+        for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
+            crlf.insert(at, 1, '\r');
+        for (const std::string* lines : std::initializer_list<const std::string*> { &text, &crlf }) {
+            for (TextEncoding encoding : tonrig::test::kTextEncodings) {
+                SCOPED_TRACE(std::string(name) + ", " + tonrig::test::TextEncodingName(encoding)
+                    + (lines == &crlf ? ", CR LF" : ""));
+                warnings.clear();
+                const CDeviceClass device = Load(tonrig::test::Encode(*lines, encoding).toStdString(), index);
+                EXPECT_EQ(Numbers(*records), expected);
+                EXPECT_EQ(records->Word(0).m_Fields[0].m_strDesc, firstField);
+                EXPECT_EQ(device.m_nCodeSize, plain.m_nCodeSize);
+                EXPECT_EQ(device.m_nDataSize, plain.m_nDataSize);
+                EXPECT_EQ(device.m_strId, plain.m_strId);
+                EXPECT_EQ(device.m_pPicConfig->m_nConfigBytes, plain.m_pPicConfig->m_nConfigBytes);
+                EXPECT_TRUE(warnings.empty()) << warnings.front();
+            }
+        }
+    }
+}
+
+// A literal's bytes, NULs included.
+template <std::size_t N> std::string Bytes(const char (&text)[N])
+{
+    return std::string(text, N - 1);
+}
+
+TEST_F(ConfigDescriptionTest, LinesHoldingNulBytesAreSkippedWithOneWarning)
+{
+    const std::string field = "field (key=FOSC mask=0x3 desc=\"Oscillator\")\n";
+    const std::string setting = "setting (req=0x3 value=0x1 desc=\"XT\")\n";
+    std::string utf32;
+    for (char c : kWord + field + setting)
+        utf32 += std::string(1, c) + std::string(3, '\0');
+    struct Row {
+        const char* name;
+        std::string text;
+        int words;
+        int settings;
+        std::string warning; // empty: none
+    };
+    const Row rows[] = {
+        { "a NUL in a setting's text", kWord + field + Bytes("setting (req=0x3 value=0x2 desc=\"H\0S\")\n") + setting,
+            1, 1, "#WARNING# t.dev, line 3: line holding a NUL byte skipped" },
+        { "a NUL in a word's key and one in a field's",
+            Bytes("cfgbits (key=CON\0FIG addr=0x2007 unused=0x0)\n") + kWord
+                + Bytes("field (key=FOSC mask=0x3\0 desc=\"Oscillator\")\n") + field + setting,
+            1, 1, "#WARNING# t.dev, line 1: 2 lines holding NUL bytes skipped, this the first" },
+        { "nothing but NUL bytes", std::string(512, '\0'), 0, 0,
+            "#WARNING# t.dev, line 1: line holding a NUL byte skipped" },
+        { "NUL bytes between the characters, not UTF-16", utf32, 0, 0,
+            "#WARNING# t.dev, line 1: 3 lines holding NUL bytes skipped, this the first" },
+        { "empty", "", 0, 0, "" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        warnings.clear();
+        Load(row.text);
+        ASSERT_EQ(records->WordCount(), row.words);
+        if (row.words > 0) {
+            ASSERT_EQ(CConfigDescription::FieldCount(records->Word(0)), 1);
+            EXPECT_EQ(CConfigDescription::SettingCount(records->Word(0).m_Fields[0]), row.settings);
+            EXPECT_EQ(records->Word(0).m_strName, "CONFIG");
+        }
+        EXPECT_EQ(
+            warnings, row.warning.empty() ? std::vector<std::string> {} : std::vector<std::string> { row.warning });
     }
 }
 

@@ -258,4 +258,9 @@ TEST(DeviceListHelpers, LinesFromEveryEncoding)
     for (char c : std::string("ab\ncd"))
         be.append('\0').append(c);
     EXPECT_EQ(ReadLines(be), (Lines { "ab", "cd" }));
+    // Without a mark: UTF-16 by its NULs, half a character at the end kept as a replacement.
+    EXPECT_EQ(ReadLines(QByteArray("a\0b\0\n\0c\0d", 9)), (Lines { "ab", "c\xEF\xBF\xBD" }));
+    EXPECT_EQ(ReadLines(QByteArray("\0a\0b\0\r\0\n\0c", 10)), (Lines { "ab", "c" }));
+    // A NUL here and there is no UTF-16: it stays in its line.
+    EXPECT_EQ(ReadLines(QByteArray("ab\0cd\ne\0", 8)), (Lines { std::string("ab\0cd", 5), std::string("e\0", 2) }));
 }

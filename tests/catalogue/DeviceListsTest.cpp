@@ -4,6 +4,7 @@
 #include "link/ProgrammerModel.h"
 #include "platform/Folders.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TextEncodings.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,18 +163,16 @@ TEST_F(DeviceListsTest, LineEndingsAndEncodings)
 {
     const QByteArray plain
         = "Name=\"A\" ID=\"1\" Class=\"27C256\" MFG=\"M\xC2\xB5\"\nName=\"B\" ID=\"2\" Class=\"27C512\"";
-    QByteArray utf16("\xFF\xFE", 2);
-    for (QChar c : QString::fromUtf8(plain)) {
-        utf16.append(static_cast<char>(c.unicode() & 0xFF));
-        utf16.append(static_cast<char>(c.unicode() >> 8));
-    }
     QByteArray crlf = plain;
     crlf.replace("\n", "\r\n");
     QByteArray cr = plain;
     cr.replace("\n", "\r");
     QByteArray latin1 = plain;
     latin1.replace("\xC2\xB5", "\xB5");
-    const QByteArray inputs[] = { plain, plain + "\n", crlf + "\r\n", cr, "\xEF\xBB\xBF" + plain, utf16, latin1 };
+    std::vector<QByteArray> inputs = { plain, plain + "\n", crlf + "\r\n", cr, latin1 };
+    for (tonrig::test::TextEncoding encoding : tonrig::test::kTextEncodings)
+        for (const QByteArray& text : { plain, crlf })
+            inputs.push_back(tonrig::test::Encode(text.toStdString(), encoding));
     for (const QByteArray& input : inputs) {
         SCOPED_TRACE(input.toStdString());
         g_DeviceLibrary.FreeAll();
@@ -337,9 +336,16 @@ struct DamagedList {
     std::vector<std::string> log; // every log line, in order
 };
 
-std::vector<DamagedList> DamagedLists()
+std::vector<DamagedList> DamagedLists(const std::string& folder)
 {
+    using tonrig::test::Encode;
+    using tonrig::test::TextEncoding;
     const std::string fallback = "devices.txt holds no devices; the program's own list is used.";
+    const std::string notText = "#ERROR# " + folder
+        + "/devices.txt is not a text file (it is full of NUL bytes); the program's own list is used.";
+    QByteArray utf32;
+    for (char c : kTwoDevices)
+        utf32.append(c).append(QByteArray(3, '\0'));
     return {
         { "an empty file", "", { "SHIPPED" }, { fallback } },
         { "comments and blank lines only", "; one\r\n\r\n   \r\n/ two\r\n\t; three", { "SHIPPED" }, { fallback } },
@@ -362,6 +368,17 @@ std::vector<DamagedList> DamagedLists()
             { "2 lines of devices.txt are not device lines, the first at line 1.", fallback } },
         { "a whole last line without its line end", kTwoDevices + "Name=\"LAST\" ID=\"1\" Class=\"27C512\"",
             { "AM27C256", "AT24C16", "LAST" }, {} },
+        { "UTF-16LE without a mark", Encode(kTwoDevices.toStdString(), TextEncoding::Utf16Le),
+            { "AM27C256", "AT24C16" }, {} },
+        { "UTF-16BE without a mark", Encode(kTwoDevices.toStdString(), TextEncoding::Utf16Be),
+            { "AM27C256", "AT24C16" }, {} },
+        { "nothing but NUL bytes", QByteArray(512, '\0'), { "SHIPPED" }, { notText } },
+        { "NUL bytes between the characters, not UTF-16", utf32, { "SHIPPED" }, { notText } },
+        { "NUL bytes before the devices", QByteArray(600, '\0') + "\r\n" + kTwoDevices, { "AM27C256", "AT24C16" },
+            { "1 line of devices.txt is not a device line, at line 1." } },
+        { "a NUL byte in a device line", kTwoDevices + QByteArray("Name=\"NUL\0X\" ID=\"1\" Class=\"27C256\"\r\n", 35),
+            { "AM27C256", "AT24C16" },
+            { "#ERROR# Line syntax error: \"Name=\"NUL<NUL>X\" ID=\"1\" Class=\"27C256\"\"" } },
     };
 }
 
@@ -373,7 +390,7 @@ TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToThe
         return std::vector<ShippedDeviceList> { { "devices.txt", kShipped }, { "devicesQ8U.txt", kShipped } };
     });
     RecordingMessageBox boxes;
-    for (const DamagedList& c : DamagedLists()) {
+    for (const DamagedList& c : DamagedLists(m_folder)) {
         SCOPED_TRACE(c.name);
         g_DeviceLibrary.FreeAll();
         Write("devices.txt", c.bytes);
@@ -385,6 +402,11 @@ TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToThe
         for (const LogLine& l : m_log)
             log.push_back(l.text);
         EXPECT_EQ(log, c.log);
+        for (const LogLine& l : m_log) {
+            if (l.text.find("is not a text file") != std::string::npos) {
+                EXPECT_EQ(l.colour, RGB(192, 0, 0));
+            }
+        }
         QFile file(QString::fromStdString(Path("devices.txt")));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_EQ(file.readAll(), c.bytes) << "the user's file is left as it was";
@@ -400,4 +422,19 @@ TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToThe
     EXPECT_EQ(Names(), (std::vector<std::string> { "SHIPPED" }));
     ASSERT_EQ(m_log.size(), 1u);
     EXPECT_EQ(m_log[0].text, "devicesQ8U.txt holds no devices; the program's own list is used.");
+
+    // The user's list has no stand-in: it is named, and gives nothing.
+    g_nProgrammerModel = kModelZvC;
+    g_DeviceLibrary.FreeAll();
+    Write("devices.txt", kTwoDevices);
+    Write("customdevices.txt", QByteArray(512, '\0'));
+    m_log.clear();
+    LoadDeviceLists(false);
+    EXPECT_EQ(Names(), (std::vector<std::string> { "AM27C256", "AT24C16" }));
+    ASSERT_EQ(m_log.size(), 1u);
+    EXPECT_EQ(m_log[0].text,
+        "#ERROR# " + Path("customdevices.txt")
+            + " is not a text file (it is full of NUL bytes); no device is taken from it.");
+    EXPECT_EQ(m_log[0].colour, RGB(192, 0, 0));
+    EXPECT_EQ(boxes.Count(), 0u);
 }

@@ -5,11 +5,13 @@
 #include "catalogue/DeviceIdDecoder.h"
 
 #include "catalogue/DeviceClass.h"
+#include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLibrary.h"
 #include "catalogue/DeviceListParser.h"
 #include "shell/Language.h"
 #include "shell/LanguageLoader.h"
 #include "support/RecordingMessageBox.h"
+#include "support/TextEncodings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -281,6 +283,59 @@ TEST_F(SignatureTest, TenBadLinesGiveThreeBoxesAClosingBoxAndTenLogLines)
     ASSERT_EQ(m_log.size(), 10u);
     for (COLORREF colour : m_colours)
         EXPECT_EQ(colour, 0u);
+}
+
+TEST_F(SignatureTest, EveryEncodingOfTheListImportsTheSameSignatures)
+{
+    RecordingMessageBox boxes;
+    const CDeviceIdDecoder plain = Imported(kSignatures);
+    for (tonrig::test::TextEncoding encoding : tonrig::test::kTextEncodings) {
+        SCOPED_TRACE(tonrig::test::TextEncodingName(encoding));
+        const CDeviceIdDecoder decoder = Imported(tonrig::test::Encode(kSignatures.toStdString(), encoding));
+        for (const char* code : { "7F7F9D", "1F", "29", "1E", "01" })
+            EXPECT_EQ(Signatures(decoder, code), Signatures(plain, code)) << code;
+    }
+    EXPECT_EQ(Signatures(plain, "29").size(), 1u);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(SignatureTest, ALineHoldingANulIsTakenByNeitherTheCatalogueNorTheImport)
+{
+    InitDeviceClassTable();
+    const std::string kept = "Name=\"AT29C512\" ID=\"1F5D\" Class=\"27C512\"\r\n";
+    struct Row {
+        const char* where;
+        std::string line;
+    };
+    const auto bytes = [](const char* text, std::size_t nul) {
+        std::string line(text);
+        return line.insert(nul, 1, '\0');
+    };
+    const char* line = "Name=\"AT29C256\" ID=\"1FDC\" Class=\"27C256\"";
+    const Row rows[] = {
+        { "in the name", bytes(line, 11) },
+        { "in the maker's byte", bytes(line, 21) },
+        { "in the device code", bytes(line, 23) },
+        { "between two values", bytes(line, 15) },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.where);
+        const QByteArray text = QByteArray::fromStdString(row.line + "\r\n" + kept);
+        RecordingMessageBox boxes;
+        m_log.clear();
+        g_DeviceLibrary.FreeAll();
+        g_DeviceLibrary.LoadDeviceListText(text, "devices.txt");
+        ASSERT_EQ(g_DeviceRecords.size(), 1u);
+        EXPECT_EQ(g_DeviceRecords[0]->m_strName, "AT29C512");
+        std::string shown = row.line;
+        shown.replace(shown.find('\0'), 1, "<NUL>");
+        EXPECT_EQ(m_log, std::vector<std::string> { "#ERROR# Line syntax error: \"" + shown + "\"" });
+
+        const CDeviceIdDecoder decoder = Imported(text);
+        EXPECT_EQ(Signatures(decoder, "1F"), (std::vector<CDeviceSignature> { { "AT29C512", "5D" } }));
+        EXPECT_EQ(boxes.Count(), 0u) << boxes.Boxes()[0].text;
+    }
+    g_DeviceLibrary.FreeAll();
 }
 
 TEST_F(SignatureTest, AMissingFileIsBoxedAndLeavesTheTableWithoutSignatures)

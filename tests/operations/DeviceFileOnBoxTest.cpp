@@ -7,18 +7,23 @@
 #include "app/VirtualSocket.h"
 #include "catalogue/DeviceClassTable.h"
 #include "catalogue/DeviceLists.h"
+#include "controls/ui/RichEditCtrlExtend.h"
 #include "operations/DeviceSetup.h"
 #include "operations/ui/BufferCommands.h"
 #include "operations/ui/ConfigGrid.h"
 #include "operations/ui/ViewSetup.h"
 #include "platform/Folders.h"
+#include "platform/ui/QtServices.h"
 #include "sim/Box.h"
+#include "support/TextEncodings.h"
 
 #include "ViewOnBoxFixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +67,14 @@ protected:
         ViewOnBoxFixture::TearDown();
     }
     bool Idle() const override { return ViewOnBoxFixture::Idle() && g_bSetupIdle.load() == 1; }
+    // The colour of the log line that reads `text`, or white when there is none.
+    COLORREF LineColour(const std::string& text) const
+    {
+        for (QTextBlock b = view->MessageLog().document()->begin(); b.isValid(); b = b.next())
+            if (b.text().toStdString() == text && b.begin() != b.end())
+                return platform::FromQColor(b.begin().fragment().charFormat().foreground().color());
+        return RGB(255, 255, 255);
+    }
 
     void WriteDevice(const QString& name, const std::string& text)
     {
@@ -125,7 +138,8 @@ TEST_F(DeviceFileOnBox, AFileThatCannotBeReadIsABoxAndLoadsNothing)
         g_CurrentDevice.m_strDeviceFile = row.deviceFile;
         const std::string idBefore = g_CurrentDevice.m_strId;
         EXPECT_FALSE(view->LoadDeviceFile());
-        ASSERT_EQ(BoxTexts(), (std::vector<std::string> { "File open error: " + row.shownPath + " device file | Tonrig" }));
+        ASSERT_EQ(
+            BoxTexts(), (std::vector<std::string> { "File open error: " + row.shownPath + " device file | Tonrig" }));
         EXPECT_EQ(g_CurrentDevice.m_strDeviceFile, row.nameAfter);
         EXPECT_EQ(g_CurrentDevice.m_strId, idBefore);
         EXPECT_FALSE(Pic().m_bConfigSupplied);
@@ -158,12 +172,13 @@ TEST_F(DeviceFileOnBox, NarrowCoresKeepTheirClassLatchesAndOddCodeSizes)
     EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 1000);
 
     // A PIC18 class keeps what the file gives.
-    WriteDevice("TEST18.dev", "pgmmem (region=0x0-0x3FFF)\nlatches(pgm=16 eedata=2 cfg=3)\n"
-                              "cfgmem (region=0x300000-0x30000D)\n"
-                              "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
-                              "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
-                              "cfgbits (key=CONFIG2H addr=0x300003 unused=0xE0)\n"
-                              "field (key=WDT mask=0x1F desc=\"Watchdog\")\n");
+    WriteDevice("TEST18.dev",
+        "pgmmem (region=0x0-0x3FFF)\nlatches(pgm=16 eedata=2 cfg=3)\n"
+        "cfgmem (region=0x300000-0x30000D)\n"
+        "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
+        "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
+        "cfgbits (key=CONFIG2H addr=0x300003 unused=0xE0)\n"
+        "field (key=WDT mask=0x1F desc=\"Watchdog\")\n");
     Current(kPic18, "TEST18");
     g_CurrentDevice.m_nCodeSize = 1000;
     ASSERT_TRUE(view->LoadDeviceFile());
@@ -195,12 +210,84 @@ TEST_F(DeviceFileOnBox, TheFilesWordsBecomeTheDevicesUnlessSomeoneSuppliedOthers
     ASSERT_TRUE(view->LoadDeviceFile());
     EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0x42, 0x3F }));
     EXPECT_EQ(view->ConfigGrid().Description().Word(0).m_nValue, 0x3F42);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
 
-    // A file without words supplies none.
-    WriteDevice("NOWORDS.dev", "pgmmem (region=0x0-0x3FF)\ncfgmem (region=0x2007-0x2007)\n");
-    Current(kPic14, "NOWORDS");
-    ASSERT_TRUE(view->LoadDeviceFile());
-    EXPECT_FALSE(Pic().m_bConfigSupplied);
+TEST_F(DeviceFileOnBox, AFileThatGivesNoWordIsNamedAndTheBuiltInOneTakesItsPlace)
+{
+    using tonrig::test::Encode;
+    using tonrig::test::TextEncoding;
+    std::string utf32;
+    for (char c : std::string(kFourteenBit))
+        utf32 += std::string(1, c) + std::string(3, '\0');
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool read; // the file's own words, else the built-in description's
+    };
+    const Row rows[] = {
+        { "UTF-16LE", Encode(kFourteenBit, TextEncoding::Utf16Le), true },
+        { "UTF-16BE", Encode(kFourteenBit, TextEncoding::Utf16Be), true },
+        { "UTF-16LE with a mark", Encode(kFourteenBit, TextEncoding::Utf16LeMarked), true },
+        { "UTF-16BE with a mark", Encode(kFourteenBit, TextEncoding::Utf16BeMarked), true },
+        { "UTF-8 with a mark", Encode(kFourteenBit, TextEncoding::Utf8Marked), true },
+        { "empty", "", false },
+        { "NUL bytes", QByteArray(512, '\0'), false },
+        { "NUL bytes between the characters", QByteArray::fromStdString(utf32), false },
+        { "no configuration word", "pgmmem (region=0x0-0x3FF)\ncfgmem (region=0x2007-0x2007)\n", false },
+    };
+    const std::string path = GetAppDataFolder() + "/devices/PIC16F628A.dev";
+    const std::string builtIn
+        = "Description file " + path + " is empty or unreadable; the built-in description is used.";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        view->MessageLog().clear();
+        WriteDevice("PIC16F628A.dev", row.bytes.toStdString());
+        Current(kPic14, "PIC16F628A");
+        ASSERT_TRUE(view->LoadDeviceFile());
+        EXPECT_EQ(g_CurrentDevice.m_strId, row.read ? "1234" : "1060");
+        EXPECT_EQ(g_CurrentDevice.m_nDataSize, row.read ? 64 : 128);
+        EXPECT_EQ(DescriptorWords(),
+            row.read ? (std::vector<std::uint8_t> { 0xC1, 0x3F }) : (std::vector<std::uint8_t> { 0xFF, 0x3F }));
+        EXPECT_TRUE(Pic().m_bConfigSupplied);
+        EXPECT_GT(view->ConfigGrid().Description().WordCount(), 0);
+        if (row.read) {
+            EXPECT_EQ(Count(Log(), "Description file"), 0u) << Log();
+        } else {
+            EXPECT_EQ(Count(Log(), builtIn), 1u) << Log();
+            EXPECT_EQ(LineColour(builtIn), CTonrigView::kLogError);
+        }
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(DeviceFileOnBox, WithoutABuiltInDescriptionNothingOfTheDeviceChanges)
+{
+    for (const char* text :
+        { "", "pgmmem (region=0x0-0x3FF)\needata (region=0x0-0x7F)\ndevid (idmask=0x3FE0 id=0x1234)\n" }) {
+        SCOPED_TRACE(text);
+        view->MessageLog().clear();
+        WriteDevice("TESTPIC.dev", text);
+        Current(kPic14, "TESTPIC");
+        g_CurrentDevice.m_nCodeSize = 4096;
+        g_CurrentDevice.m_nDataSize = 128;
+        const std::string idBefore = g_CurrentDevice.m_strId;
+        const std::vector<std::uint8_t> wordsBefore = DescriptorWords();
+        std::string refusal;
+        EXPECT_FALSE(view->LoadDeviceFile(&refusal));
+        const std::string line = "Description file " + GetAppDataFolder()
+            + "/devices/TESTPIC.dev is empty or unreadable and TESTPIC has no built-in description; the device is not "
+              "set up.";
+        EXPECT_EQ(refusal, line);
+        EXPECT_EQ(Count(Log(), line), 1u) << Log();
+        EXPECT_EQ(LineColour(line), CTonrigView::kLogError);
+        EXPECT_EQ(g_CurrentDevice.m_nCodeSize, 4096);
+        EXPECT_EQ(g_CurrentDevice.m_nDataSize, 128);
+        EXPECT_EQ(g_CurrentDevice.m_strId, idBefore);
+        EXPECT_EQ(DescriptorWords(), wordsBefore);
+        EXPECT_FALSE(Pic().m_bConfigSupplied);
+        EXPECT_EQ(view->ConfigGrid().Description().WordCount(), 0);
+    }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -245,7 +332,8 @@ TEST_F(ShippedDeviceFileOnBox, APic18TakesItsSizesIdAndDefaultsFromItsFile)
     EXPECT_TRUE(Pic().m_bConfigSupplied);
     // The datasheet's unprogrammed values; the bytes that are not implemented stay 0.
     EXPECT_EQ(DescriptorWords(),
-        (std::vector<std::uint8_t> { 0x00, 0x27, 0x0F, 0x0F, 0x00, 0x01, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0xFF }));
+        (std::vector<std::uint8_t> {
+            0x00, 0x27, 0x0F, 0x0F, 0x00, 0x01, 0x85, 0x00, 0x0F, 0xC0, 0x0F, 0xE0, 0x0F, 0xFF }));
     EXPECT_EQ(view->m_CodeBuffer.size(), 32768u);
     EXPECT_EQ(view->m_DataBuffer.size(), 256u);
     EXPECT_TRUE(view->DeviceSetupOwner().GridLoaded());
@@ -294,6 +382,59 @@ TEST_F(ShippedDeviceFileOnBox, ABinFileWrittenToA14BitPicProgramsTheFilesConfigu
     RunToEnd();
     EXPECT_EQ(Count(Log(), "Device is verified"), 1u) << Log();
     EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
+TEST_F(ShippedDeviceFileOnBox, AnEmptyFileSetsThePicUpFromTheBuiltInDescription)
+{
+    WriteDevice("PIC16F628A.dev", "");
+    SetUpDevice(kPic14, "PIC16F628A", 4096, 128);
+    const std::string line = "Description file " + GetAppDataFolder()
+        + "/devices/PIC16F628A.dev is empty or unreadable; the built-in description is used.";
+    EXPECT_EQ(Count(Log(), line), 1u) << Log();
+    EXPECT_EQ(LineColour(line), CTonrigView::kLogError);
+    EXPECT_EQ(g_CurrentDevice.m_nDataSize, 128);
+    EXPECT_EQ(DescriptorWords(), (std::vector<std::uint8_t> { 0xFF, 0x3F }));
+    EXPECT_TRUE(Pic().m_bConfigSupplied);
+    EXPECT_EQ(view->m_DataBuffer.size(), 128u);
+    EXPECT_TRUE(view->DeviceSetupOwner().GridLoaded());
+    EXPECT_TRUE(view->DeviceSetupOwner().Setup().NotReadyReason().empty());
+    // The file is the user's: it stays as it is.
+    EXPECT_EQ(QFileInfo(m_devices + "/PIC16F628A.dev").size(), 0);
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+}
+
+TEST_F(ShippedDeviceFileOnBox, WithoutABuiltInDescriptionTheSetupEndsAndOperationsSayWhy)
+{
+    SetUpDevice(323, "PIC18F452", 32768, 256);
+    const std::vector<std::uint8_t> code = view->m_CodeBuffer;
+    WriteDevice("TESTPIC.dev", "");
+    SetUpDevice(kPic14, "TESTPIC", 4096, 128);
+    const std::string line = "Description file " + GetAppDataFolder()
+        + "/devices/TESTPIC.dev is empty or unreadable and TESTPIC has no built-in description; the device is not set "
+          "up.";
+    EXPECT_EQ(Count(Log(), "Device: TESTPIC"), 1u) << Log();
+    EXPECT_EQ(Count(Log(), line), 1u) << Log();
+    EXPECT_EQ(LineColour(line), CTonrigView::kLogError);
+    EXPECT_EQ(view->DeviceSetupOwner().Setup().NotReadyReason(), line);
+    EXPECT_EQ(view->DeviceSetupOwner().FieldText(kFieldStatus), line);
+    // Nothing is sized for the device: the buffers are the last device's.
+    EXPECT_EQ(view->m_CodeBuffer, code);
+    EXPECT_EQ(view->m_DataBuffer.size(), 256u);
+    EXPECT_FALSE(view->DeviceSetupOwner().GridLoaded());
+    EXPECT_EQ(view->ConfigGrid().Description().WordCount(), 0);
+    EXPECT_FALSE(Pic().m_bConfigSupplied);
+    EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+
+    view->OnDeviceWrite();
+    RunToEnd();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string> { line + " | Tonrig" }));
+    EXPECT_EQ(Count(Log(), "Write Completed"), 0u) << Log();
+
+    // The setup again after a replug reads no file: the device stays refused all the same.
+    view->StartDeviceSetup(kPic14, 1, 1, 0);
+    RunToEnd();
+    EXPECT_EQ(view->DeviceSetupOwner().Setup().NotReadyReason(), line);
+    EXPECT_EQ(view->m_CodeBuffer, code);
 }
 
 } // namespace

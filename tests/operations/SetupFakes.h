@@ -147,7 +147,12 @@ struct FakeView : ISetupView {
         ++progressHides;
     }
     void ClearGridLoaded() override { Check(), ++gridCleared; }
-    void LoadDeviceFile() override { Check(), ++deviceFileLoads; }
+    std::string LoadDeviceFile() override
+    {
+        Check();
+        ++deviceFileLoads;
+        return {};
+    }
     void FillGrid() override { Check(), ++gridFills; }
     void ResetBuffers(int code, int data) override
     {
