@@ -417,27 +417,9 @@ TEST_F(MainViewLife, SettingsThatCannotBeSavedAreReportedOnceAndTheRunGoesOn)
 {
     const QString file = QString::fromStdString(settings.Path());
     const QString folder = QFileInfo(file).absolutePath();
-    const auto readOnly
-        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    const struct {
-        const char* name;
-        std::function<void()> spoil;
-        const char* reason;
-    } cases[] = {
-        { "a read-only file",
-            [&] { QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther); },
-            "Permission denied" },
-        { "a folder in its place",
-            [&] {
-                QFile::remove(file);
-                QDir().mkdir(file);
-            },
-            "Is a directory" },
-        { "a read-only folder", [&] { QFile::setPermissions(folder, readOnly); }, "the folder is read-only" },
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : tonrig::test::WaysAFileRefusesWrites(file)) {
         SCOPED_TRACE(c.name);
-        QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+        tonrig::test::RestoreWritableFolder(file);
         QDir(file).removeRecursively();
         QFile::remove(file);
         WriteSetting("LoadLastDevice", 0);
@@ -469,7 +451,7 @@ TEST_F(MainViewLife, SettingsThatCannotBeSavedAreReportedOnceAndTheRunGoesOn)
             testing::ExitedWithCode(0), "");
         EXPECT_EQ(tonrig::test::FileSnapshot(settings.Path()), before);
     }
-    QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+    tonrig::test::RestoreWritableFolder(file);
 }
 
 TEST_F(MainViewLife, ASettingsSaveRefusedBeforeTheWindowExistsIsShownInItOnce)

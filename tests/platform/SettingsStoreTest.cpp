@@ -84,8 +84,8 @@ TEST_F(SettingsStoreTest, NamesMatchAcrossCaseAndKeepTheirFirstSpelling)
     SettingsStore store(Path());
     store.SetValue("Software\\MixedCase", "LastDevice", SettingValue::String("a"));
     store.SetValue("SOFTWARE\\mixedcase", "LASTDEVICE", SettingValue::String("b"));
-    EXPECT_EQ(store.SubKeyNames("software"), std::vector<std::string>{"MixedCase"});
-    EXPECT_EQ(store.ValueNames("Software\\MixedCase"), std::vector<std::string>{"LastDevice"});
+    EXPECT_EQ(store.SubKeyNames("software"), std::vector<std::string> { "MixedCase" });
+    EXPECT_EQ(store.ValueNames("Software\\MixedCase"), std::vector<std::string> { "LastDevice" });
     EXPECT_EQ(store.GetValue("software\\MIXEDCASE", "lastdevice")->text, "b");
 }
 
@@ -271,7 +271,8 @@ TEST_F(SettingsStoreTest, TwoThreadsWritingLoseNothing)
     SettingsStore store(Path());
     auto writer = [&](const std::string& prefix) {
         for (int i = 0; i < 50; ++i)
-            store.SetValue("Software\\Threads", prefix + std::to_string(i), SettingValue::Dword(static_cast<std::uint32_t>(i)));
+            store.SetValue(
+                "Software\\Threads", prefix + std::to_string(i), SettingValue::Dword(static_cast<std::uint32_t>(i)));
     };
     std::thread a(writer, "a");
     std::thread b(writer, "b");
@@ -286,27 +287,9 @@ TEST_F(SettingsStoreTest, ASaveTheFileSystemRefusesIsGivenOnceWithItsReasonAndTh
 {
     const QString file = QString::fromStdString(Path());
     const QString folder = QFileInfo(file).absolutePath();
-    const auto readOnly
-        = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-    const struct {
-        const char* name;
-        std::function<void()> spoil;
-        const char* reason;
-    } cases[] = {
-        { "a read-only file",
-            [&] { QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther); },
-            "Permission denied" },
-        { "a folder in its place",
-            [&] {
-                QFile::remove(file);
-                QDir().mkdir(file);
-            },
-            "Is a directory" },
-        { "a read-only folder", [&] { QFile::setPermissions(folder, readOnly); }, "the folder is read-only" },
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : tonrig::test::WaysAFileRefusesWrites(file)) {
         SCOPED_TRACE(c.name);
-        QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+        tonrig::test::RestoreWritableFolder(file);
         QDir(folder).removeRecursively();
         ASSERT_TRUE(SettingsStore(Path()).SetValue("K", "V", SettingValue::String("first")));
         c.spoil();
@@ -332,7 +315,7 @@ TEST_F(SettingsStoreTest, ASaveTheFileSystemRefusesIsGivenOnceWithItsReasonAndTh
             testing::ExitedWithCode(0), "");
         EXPECT_EQ(tonrig::test::FileSnapshot(Path()), before);
     }
-    QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+    tonrig::test::RestoreWritableFolder(file);
 }
 
 // Makes `path` a file last written `ageSeconds` ago.

@@ -1,7 +1,9 @@
 #include "support/Unprivileged.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,36 @@ void UnprivilegedChild::Exit() const
     }
     std::fflush(nullptr);
     std::_Exit(failed ? 1 : 0);
+}
+
+namespace {
+
+constexpr QFile::Permissions kReadOnlyFolder
+    = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+
+} // namespace
+
+std::vector<UnwritableFile> WaysAFileRefusesWrites(const QString& file)
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    return {
+        { "a read-only file",
+            [file] { QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther); },
+            "Permission denied" },
+        { "a folder in its place",
+            [file] {
+                QFile::remove(file);
+                QDir().mkdir(file);
+            },
+            "Is a directory" },
+        { "a read-only folder", [folder] { QFile::setPermissions(folder, kReadOnlyFolder); },
+            "the folder is read-only" },
+    };
+}
+
+void RestoreWritableFolder(const QString& file)
+{
+    QFile::setPermissions(QFileInfo(file).absolutePath(), kReadOnlyFolder | QFile::WriteOwner);
 }
 
 } // namespace tonrig::test

@@ -9,6 +9,9 @@
 //         child.Exit();
 //     }, testing::ExitedWithCode(0), "");
 
+#include <QString>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,5 +30,15 @@ public:
 private:
     int m_partsBefore; // the test's results inherited from the parent
 };
+
+// The ways a settings file stops taking writes, each with the reason the store gives for it. Each
+// spoils `file` (or its folder) from a writable start; RestoreWritableFolder undoes the folder's.
+struct UnwritableFile {
+    const char* name;
+    std::function<void()> spoil;
+    const char* reason;
+};
+std::vector<UnwritableFile> WaysAFileRefusesWrites(const QString& file);
+void RestoreWritableFolder(const QString& file);
 
 } // namespace tonrig::test
