@@ -15,6 +15,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "OneFieldPic.h"
 #include "ViewGlobalsReset.h"
 
 #include <QApplication>
@@ -40,21 +41,9 @@ TEST(ConfigGridFrame, EscInAnOpenSettingListEndsTheEditAndNeverStopsAScript)
         CTonrigView* view = frame->MainView();
         QCoreApplication::processEvents();
 
-        const QString devices = QString::fromStdString(GetAppDataFolder() + "/devices");
-        QDir().mkpath(devices);
-        QFile file(devices + "/ESCTEST.dev");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("cfgmem (region=0x300000-0x30000D)\n"
-                   "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
-                   "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
-                   "setting (req=0xF value=0x2 desc=\"HS\")\n"
-                   "setting (req=0xF value=0x7 desc=\"RC\")\n");
-        file.close();
-        g_nCurrentClass = 321;
-        g_CurrentDevice = g_DeviceClassTable[321];
-        g_CurrentDevice.m_strName = "ESCTEST";
-        view->DeviceSetupOwner().LoadDeviceFile();
-        view->DeviceSetupOwner().FillGrid();
+        tonrig::test::SetUpOneFieldPic(*view, "ESCTEST");
+        if (HasFatalFailure())
+            return;
         view->BufferCommands().SetBufferIndex(3);
         view->BufferCommands().ShowBufferTab(1);
 
@@ -83,7 +72,7 @@ TEST(ConfigGridFrame, EscInAnOpenSettingListEndsTheEditAndNeverStopsAScript)
         QTest::keyClick(&grid, Qt::Key_Escape);
         EXPECT_EQ(stops, 1);
 
-        QFile::remove(devices + "/ESCTEST.dev");
+        QFile::remove(QString::fromStdString(GetAppDataFolder() + "/devices/ESCTEST.dev"));
         g_nOperationState = kStateIdle;
     }
     tonrig::test::ResetViewGlobals();

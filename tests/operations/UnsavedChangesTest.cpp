@@ -26,6 +26,7 @@
 #include "support/RecordingMessageBox.h"
 #include "support/TestEnvironment.h"
 
+#include "OneFieldPic.h"
 #include "ViewGlobalsReset.h"
 
 #include <QApplication>
@@ -360,22 +361,9 @@ TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
 TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
 {
     Start();
-    const QString devices = QString::fromStdString(GetAppDataFolder() + "/devices");
-    QDir().mkpath(devices);
-    QFile file(devices + "/GRIDTEST.dev");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("cfgmem (region=0x300000-0x30000D)\n"
-               "cfgbits (key=CONFIG1H addr=0x300001 unused=0x0)\n"
-               "field (key=FOSC mask=0xF desc=\"Oscillator\" init=0x2)\n"
-               "setting (req=0xF value=0x2 desc=\"HS\")\n"
-               "setting (req=0xF value=0x7 desc=\"RC\")\n");
-    file.close();
-    g_nCurrentClass = 321;
-    g_CurrentDevice = g_DeviceClassTable[321];
-    g_CurrentDevice.m_strName = "GRIDTEST";
-    ASSERT_NE(g_CurrentDevice.m_pPicConfig, nullptr);
-    view->DeviceSetupOwner().LoadDeviceFile();
-    view->DeviceSetupOwner().FillGrid();
+    tonrig::test::SetUpOneFieldPic(*view, "GRIDTEST");
+    if (HasFatalFailure())
+        return;
     view->m_nBufferIndex = buffer::kConfigWord;
     commands->SetBufferIndex(buffer::kConfigWord);
     commands->ShowBufferTab(1);
