@@ -9,6 +9,7 @@
 #include "buffer/ui/FindDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClass.h"
+#include "catalogue/DeviceSelection.h"
 #include "link/LinkLease.h"
 #include "operations/BufferDeviceParams.h"
 #include "operations/OperationState.h"
@@ -311,10 +312,43 @@ bool CBufferCommands::LoadFileUnattended(const std::string& path, const std::str
 {
     const std::vector<int> edited = EditedBuffers();
     const bool loaded = LoadFile(path, pattern, false);
+    LogReplacedEdits(edited);
+    return loaded;
+}
+
+void CBufferCommands::LogReplacedEdits(const std::vector<int>& edited)
+{
     // A replaced buffer is no longer marked.
     if (std::any_of(edited.begin(), edited.end(), [this](int index) { return !m_model.IsModified(index); }))
         m_view.Log(std::string(kEditsReplacedLine) + "\r\n", CTonrigView::kLogNote);
-    return loaded;
+}
+
+std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device)
+{
+    if (classIndex == g_nCurrentClass)
+        return {};
+    std::vector<int> blanked;
+    if (device.m_nCodeSize > 0)
+        blanked.push_back(buffer::kMainBuffer);
+    blanked.push_back(buffer::kDataBuffer);
+    if (device.m_pPicConfig)
+        blanked.push_back(buffer::kConfigWord);
+    return blanked;
+}
+
+bool CBufferCommands::ConfirmDeviceChange(int classIndex, const CurrentDeviceSnapshot& before)
+{
+    const std::vector<int> blanked = BuffersADeviceChangeBlanks(classIndex, g_CurrentDevice);
+    const std::vector<int> edited = EditedBuffers();
+    if (std::none_of(edited.begin(), edited.end(),
+            [&](int index) { return std::find(blanked.begin(), blanked.end(), index) != blanked.end(); }))
+        return true;
+    const CurrentDeviceSnapshot chosen;
+    before.Restore();
+    if (!AskSaveEdits(blanked))
+        return false;
+    chosen.Restore();
+    return true;
 }
 
 void CBufferCommands::ApplyLanguage()

@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+class CDeviceClass;
 class CFileOptionsDlg;
 class CFillBufferDlg;
 class CFindDlg;
 class CHexEditBase;
 class CTonrigView;
+class CurrentDeviceSnapshot;
 class QFileDialog;
 class QMimeData;
 class QTabBar;
@@ -95,6 +97,18 @@ public:
     // A load with no one to ask (a running script's LOAD, the last session): LoadFile without a
     // person, and kEditsReplacedLine in the log when edited buffers were replaced.
     bool LoadFileUnattended(const std::string& path, const std::string& pattern);
+    // kEditsReplacedLine in the log when any of `edited` (EditedBuffers() taken before buffers
+    // were replaced with no one to ask) is no longer marked.
+    void LogReplacedEdits(const std::vector<int>& edited);
+    // The buffers a setup for class `classIndex` of `device` blanks: none for the class set up
+    // now, which keeps them; else the code buffer (of a device that has one), the data buffer
+    // and a PIC's configuration words.
+    static std::vector<int> BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device);
+    // AskSaveEdits before a person's choice of class `classIndex` blanks the buffers. The choice
+    // has made its device current; `before` holds the devices as they were, which are current
+    // while the question and Save As run (the edits are theirs). False, with them current again,
+    // when the choice is not to go ahead.
+    bool ConfirmDeviceChange(int classIndex, const CurrentDeviceSnapshot& before);
     // The buffers changed under the view (a device change, a swap): the hex view is pointed at
     // the current buffer again and repainted, and pane 1 written.
     void BuffersChanged();

@@ -5,6 +5,7 @@
 #include "operations/ui/TonrigView.h"
 
 #include "buffer/FileFormat.h"
+#include "catalogue/DeviceSelection.h"
 #include "link/LinkLease.h"
 #include "operations/ByteSwap.h"
 #include "operations/LastSession.h"
@@ -451,18 +452,28 @@ void CTonrigView::RunDeviceCommand(const ScriptParse& p, ScriptSource source, st
 {
     if (p.command == ScriptCommand::Device) {
         // Never under a running operation or setup: the line runs only when the view is not busy.
+        const CurrentDeviceSnapshot before;
         const int classIndex = SelectDeviceByName(p.argument);
         if (classIndex < 0) {
             Log("Device not found!\r\n", kLogError);
             FinishScriptLine(source, done, false);
             return;
         }
+        // A typed line asks about edited buffers a change of class blanks, as the selection
+        // dialog does; a script goes on, and the log says so.
+        const bool typed = source == ScriptSource::Typed;
+        if (typed && !m_pBufferCommands->ConfirmDeviceChange(classIndex, before)) {
+            FinishScriptLine(source, done, false);
+            return;
+        }
+        const std::vector<int> edited = typed ? std::vector<int>() : m_pBufferCommands->EditedBuffers();
         FinishOpenLine(m_deviceLine, false);
         m_deviceLine = OpenLine { source, std::move(done), true };
         StartDeviceSetup(classIndex, 1, 1, 1);
         // After a pending request too. At start-up the file follows a setup that failed as well:
         // it lands in buffers sized for the device.
-        m_pSetup->Setup().WhenDone([this, source] {
+        m_pSetup->Setup().WhenDone([this, source, edited] {
+            m_pBufferCommands->LogReplacedEdits(edited);
             const bool ready = m_pSetup->Setup().NotReadyReason().empty();
             FinishOpenLine(m_deviceLine, ready || source == ScriptSource::LastSession);
         });

@@ -192,10 +192,15 @@ void CViewSetup::FillGrid()
 
 void CViewSetup::ResetBuffers(int codeSize, int dataSize)
 {
-    // Each buffer's size is the device's.
-    if (codeSize > 0)
+    // Each buffer's size is the device's. What is blanked holds no edits any more (a person was
+    // asked before the device was chosen).
+    buffer::CBufferModel& buffers = m_view.Buffers();
+    if (codeSize > 0) {
         m_view.m_CodeBuffer.assign(static_cast<std::size_t>(codeSize), 0xFF);
+        buffers.SetModified(buffer::kMainBuffer, false);
+    }
     m_view.m_DataBuffer.assign(static_cast<std::size_t>(std::max(0, dataSize)), 0xFF);
+    buffers.SetModified(buffer::kDataBuffer, false);
     // A PIC's blank word holds only the core's bits, as the chip reads it, and buffer 3 shows
     // the new class's configuration words rather than the last device's.
     const buffer::CBufferDeviceParams device = CurrentBufferDeviceParams();
@@ -203,9 +208,11 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         buffer::MaskBuffer(m_view.Buffers(), 0, device);
         buffer::MaskBuffer(m_view.Buffers(), 2, device);
         ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
+        buffers.SetModified(buffer::kConfigWord, false);
     }
     m_view.BufferCommands().ForgetSavedState();
     m_view.BufferCommands().BuffersChanged();
+    m_view.BufferCommands().UpdateModifiedTitle();
 }
 
 void CViewSetup::SetSocketPicture(const CDeviceClass& device)

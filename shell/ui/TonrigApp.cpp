@@ -239,6 +239,8 @@ void CTonrigApp::OnDeviceList()
 {
     if (!IsOperationIdle() || (g_pMainView && !g_pMainView->CheckLinkFree("Device selection")))
         return;
+    // The dialog makes a highlighted device current at once.
+    const CurrentDeviceSnapshot before;
     DeviceChoice choice;
     if (m_selectDevice) {
         choice = m_selectDevice();
@@ -249,6 +251,7 @@ void CTonrigApp::OnDeviceList()
     }
     if (choice.cancelled || choice.selectedClass < 0 || choice.selectedClass >= kNoDeviceClass)
         return;
-    if (g_pMainView)
-        g_pMainView->StartDeviceSetup(choice.selectedClass, 1, 1, 1);
+    if (!g_pMainView || !g_pMainView->BufferCommands().ConfirmDeviceChange(choice.selectedClass, before))
+        return;
+    g_pMainView->StartDeviceSetup(choice.selectedClass, 1, 1, 1);
 }

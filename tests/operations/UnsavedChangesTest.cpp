@@ -9,6 +9,8 @@
 #include "buffer/ui/FillBufferDlg.h"
 #include "buffer/ui/HexEditBase.h"
 #include "catalogue/DeviceClassTable.h"
+#include "catalogue/DeviceLibrary.h"
+#include "catalogue/ui/DeviceSelectDlg.h"
 #include "controls/ui/RichEditCtrlExtend.h"
 #include "link/LinkLease.h"
 #include "operations/OperationState.h"
@@ -35,9 +37,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QMimeData>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +56,7 @@ using Bytes = std::vector<std::uint8_t>;
 using tonrig::test::ProcessEventsUntil;
 
 constexpr int k27C256 = 130; // 32 KB EPROM
+constexpr int kPic16F628A = 313;
 constexpr std::size_t kSize = 0x8000;
 constexpr UINT kRunScript = 32962;
 constexpr UINT kCloseScript = 32968;
@@ -492,6 +498,220 @@ TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
         ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
         EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
         EXPECT_EQ(Count(Log(), "never"), 0u) << Log();
+    }
+}
+
+// A device of another class blanks the buffers: a person's choice asks first, a script's goes on
+// and says so; a device of the class set up keeps them and asks nothing. The devices are the
+// program's own list: M27C512 is of another class than the 27C256 set up, AM27C256 of the same.
+class UnsavedBufferDevice : public UnsavedBuffer {
+protected:
+    void TearDown() override
+    {
+        UnsavedBuffer::TearDown();
+        g_DeviceLibrary.FreeAll();
+        g_PreviousDevice = CDeviceClass();
+    }
+
+    enum class Choice { SelectCommand, DeviceButton, TypedLine };
+    static const char* Name(Choice way)
+    {
+        switch (way) {
+        case Choice::SelectCommand:
+            return "the Select Device command";
+        case Choice::DeviceButton:
+            return "the Device button";
+        case Choice::TypedLine:
+            return "a typed DEVICE line";
+        }
+        return "";
+    }
+    // Chooses the device as a person does (the two commands through the selection dialog), and
+    // waits for its setup.
+    void Choose(Choice way, const std::string& name)
+    {
+        bool ran = way == Choice::TypedLine;
+        if (!ran) {
+            // In the dialog: the search, a click on the device (which makes it current), Select.
+            QTimer::singleShot(0, [&] {
+                auto* dlg = qobject_cast<CDeviceSelectDlg*>(QApplication::activeModalWidget());
+                ASSERT_NE(dlg, nullptr);
+                ran = true;
+                QTest::keyClicks(static_cast<QLineEdit*>(dlg->GetDlgItem(CDeviceSelectDlg::IDC_SEARCH)), name.c_str());
+                auto* devices = static_cast<QListView*>(dlg->GetDlgItem(CDeviceSelectDlg::IDC_DEVICES));
+                int row = -1;
+                for (int r = 0; r < devices->model()->rowCount(); ++r)
+                    if (devices->model()->index(r, 0).data().toString().toStdString() == name)
+                        row = r;
+                if (row < 0)
+                    dlg->reject();
+                ASSERT_GE(row, 0);
+                const QModelIndex index = devices->model()->index(row, 0);
+                devices->scrollTo(index);
+                QTest::mouseClick(devices->viewport(), Qt::LeftButton, {}, devices->visualRect(index).center());
+                EXPECT_EQ(g_CurrentDevice.m_strName, name); // the click made it current
+                QTest::mouseClick(dlg->GetDlgItem(CDeviceSelectDlg::IDC_OK), Qt::LeftButton);
+            });
+        }
+        switch (way) {
+        case Choice::SelectCommand:
+            ASSERT_TRUE(Execute(ID_SELECT_DEVICE));
+            break;
+        case Choice::DeviceButton:
+            view->OnDeviceButton();
+            break;
+        case Choice::TypedLine:
+            view->OnRunScriptText("DEVICE " + name);
+            break;
+        }
+        EXPECT_TRUE(ran);
+        WaitForSetup();
+    }
+    void WaitForSetup()
+    {
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !view->DeviceSetupOwner().Setup().Busy() && g_bSetupIdle == 1; }));
+        QCoreApplication::processEvents();
+    }
+    std::size_t DeviceLines() const { return Count(Log(), "Device: "); }
+};
+
+TEST_F(UnsavedBufferDevice, AnotherClassAsksOnceAndYesSavesNoDropsCancelKeepsTheDevice)
+{
+    struct Answer {
+        const char* name;
+        int answer;
+        std::string saveAs; // empty: Save As is cancelled
+        bool goesOn;
+    };
+    const Answer answers[] = {
+        { "Yes", IDYES, "saved.bin", true },
+        { "Yes, Save As cancelled", IDYES, "", false },
+        { "No", IDNO, "", true },
+        { "Cancel", IDCANCEL, "", false },
+    };
+    for (Choice way : { Choice::SelectCommand, Choice::DeviceButton, Choice::TypedLine }) {
+        for (const Answer& answer : answers) {
+            SCOPED_TRACE(std::string(Name(way)) + ": " + answer.name);
+            Start();
+            g_PreviousDevice = CDeviceClass();
+            const std::string previous = g_CurrentDevice.m_strName;
+            TypeEdit();
+            EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+            QFile::remove(QString::fromStdString(saved));
+            saveAsAnswer = answer.saveAs.empty() ? std::string() : Path(answer.saveAs.c_str());
+            boxes.QueueAnswer(answer.answer);
+            Choose(way, "M27C512");
+
+            ASSERT_EQ(Asked(), 1u);
+            const auto question = boxes.Boxes()[0];
+            EXPECT_EQ(question.text, "The buffer data has been changed. Save it before it is replaced?");
+            EXPECT_EQ(question.caption, "Tonrig");
+            EXPECT_EQ(question.type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+            EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
+            EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+            EXPECT_EQ(Count(Log(), CBufferCommands::kEditsReplacedLine), 0u) << Log();
+            if (answer.goesOn) {
+                EXPECT_EQ(g_CurrentDevice.m_strName, "M27C512");
+                EXPECT_EQ(DeviceLines(), 1u) << Log();
+                EXPECT_EQ(Main(), Bytes(0x10000, 0xFF));
+                EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
+                EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a);
+                // Save writes the blank buffer over no file unasked: it asks for a name.
+                saveAsAnswer.clear();
+                const int runs = saveAsRuns;
+                ASSERT_TRUE(Execute(ID_FILE_SAVE));
+                EXPECT_EQ(saveAsRuns, runs + 1);
+                EXPECT_EQ(ReadAll(a), Image(1));
+                EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+            } else {
+                EXPECT_EQ(g_nCurrentClass, k27C256);
+                EXPECT_EQ(g_CurrentDevice.m_strName, previous);
+                EXPECT_EQ(g_PreviousDevice.m_strName, "");
+                EXPECT_EQ(DeviceLines(), 0u) << Log();
+                EXPECT_EQ(Main(), Edited());
+                EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+                EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+            }
+        }
+    }
+}
+
+// Only edited buffers that will be blanked ask: a device of the class set up keeps the buffers,
+// and an unedited buffer has nothing to lose.
+TEST_F(UnsavedBufferDevice, OnlyEditsTheChoiceBlanksAsk)
+{
+    struct Case {
+        const char* device;
+        bool edited;
+        bool blanked;
+    };
+    const Case cases[] = {
+        { "27C256", true, false },
+        { "AM27C256", true, false },
+        { "M27C512", false, true },
+        { "M27C512", true, true },
+    };
+    for (Choice way : { Choice::SelectCommand, Choice::TypedLine }) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(Name(way)) + ": " + c.device + (c.edited ? ", edited" : ", unedited"));
+            Start();
+            if (c.edited)
+                TypeEdit();
+            boxes.QueueAnswer(IDNO);
+            Choose(way, c.device);
+            EXPECT_EQ(Asked(), c.edited && c.blanked ? 1u : 0u);
+            EXPECT_EQ(g_CurrentDevice.m_strName, c.device);
+            EXPECT_EQ(DeviceLines(), 1u) << Log();
+            EXPECT_EQ(Main(), c.blanked ? Bytes(0x10000, 0xFF) : c.edited ? Edited() : Image(1));
+            const bool kept = c.edited && !c.blanked;
+            EXPECT_EQ(view->Buffers().IsModified(buffer::kMainBuffer), kept);
+            EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + (kept ? " *" : ""));
+        }
+    }
+}
+
+// Yes saves the edits as the device they were made for: from a PIC, its combined HEX image with
+// the configuration word, though the device chosen is an EPROM.
+TEST_F(UnsavedBufferDevice, YesSavesAsTheDeviceTheEditsWereMadeFor)
+{
+    Start();
+    Choose(Choice::TypedLine, "PIC16F628A");
+    ASSERT_EQ(g_nCurrentClass, kPic16F628A);
+    ASSERT_EQ(Asked(), 0u);
+    TypeEdit();
+    const std::string hex = Path("saved.hex");
+    saveAsAnswer = hex;
+    boxes.QueueAnswer(IDYES);
+    Choose(Choice::TypedLine, "M27C512");
+    EXPECT_EQ(Asked(), 1u);
+    EXPECT_EQ(saveAsRuns, 1);
+    EXPECT_EQ(g_CurrentDevice.m_strName, "M27C512");
+    const Bytes text = ReadAll(hex);
+    const std::string image(text.begin(), text.end());
+    EXPECT_NE(image.find(":10000000FFAB"), std::string::npos) << image; // the edit
+    EXPECT_NE(image.find(":02400E00"), std::string::npos) << image; // the configuration word
+}
+
+// A running script's DEVICE never asks: it goes on, and the log says once that edits went.
+TEST_F(UnsavedBufferDevice, AScriptDeviceGoesOnAndSaysSo)
+{
+    for (const bool edited : { true, false }) {
+        SCOPED_TRACE(edited ? "edited" : "unedited");
+        Start();
+        if (edited)
+            TypeEdit();
+        const std::string script = Path("s.zvs");
+        WriteAll(script, "DEVICE M27C512\nDEVICE 27C256\nLOG end\n");
+        view->StartScriptThread(script, {});
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !view->WorkerRunning(WorkerSlot::Script) && !g_bScriptRunning; }));
+        WaitForSetup();
+        EXPECT_EQ(Asked(), 0u);
+        EXPECT_EQ(DeviceLines(), 2u) << Log();
+        EXPECT_EQ(Count(Log(), CBufferCommands::kEditsReplacedLine), edited ? 1u : 0u) << Log();
+        EXPECT_EQ(Count(Log(), "end\n"), 1u) << Log();
+        EXPECT_EQ(Main(), Bytes(kSize, 0xFF));
+        EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
+        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a);
     }
 }
 
