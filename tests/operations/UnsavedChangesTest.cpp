@@ -776,7 +776,7 @@ TEST_F(UnsavedScript, AnEditedTabIsMarkedAndAsksOnCloseScriptAndOnExit)
     }
 }
 
-TEST_F(UnsavedScript, AnUneditedTabAsksThePartsQuestionOnCloseAndNothingOnExit)
+TEST_F(UnsavedScript, AnUneditedTabAsksWhetherToCloseAndNothingOnExit)
 {
     Start();
     OpenScript("LOG one\n");
