@@ -327,7 +327,7 @@ void PutFile(const QString& path, int ageSeconds)
     ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
 }
 
-TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextStart)
+TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextSave)
 {
     const QString folder = m_dir.path() + "/nested";
     QDir().mkpath(folder + "/sub");
@@ -384,11 +384,24 @@ TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextSta
     QStringList expected = list();
     for (const QString& name : leftovers)
         ASSERT_TRUE(expected.removeOne(name));
+    expected << "settings.json";
+    expected.sort();
     const auto entries = [&] { return list().join(' ').toStdString(); };
 
+    {
+        // Another copy between writing its temporary file and renaming it holds the lock.
+        QLockFile otherCopy(QString::fromStdString(Path()) + ".lock");
+        ASSERT_TRUE(otherCopy.lock());
+        SettingsStore store(Path());
+        for (const QString& name : leftovers)
+            EXPECT_TRUE(QFileInfo::exists(folder + "/" + name)) << name.toStdString() << " taken at start";
+    }
     SettingsStore store(Path());
+    Capture(store);
+    EXPECT_TRUE(store.SetValue("K", "V", SettingValue::Dword(1)));
     EXPECT_EQ(entries(), expected.join(' ').toStdString());
     EXPECT_TRUE(QFileInfo::exists(folder + "/sub/settings.json.SuBdIr")) << "its folder only";
+    EXPECT_TRUE(m_log.empty()) << m_log[0];
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveIntoAFileInPlaceOfItsFolderLeavesNoFile)
