@@ -405,6 +405,8 @@ TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToThe
         m_log.clear();
         LoadDeviceLists(false);
         EXPECT_EQ(Names(), c.names);
+        // The chip-ID import reads what the catalogue read.
+        EXPECT_EQ(StandInDeviceList("devices.txt"), c.names == std::vector<std::string> { "SHIPPED" } ? kShipped : "");
         std::vector<std::string> log;
         for (const LogLine& l : m_log)
             log.push_back(l.text);
