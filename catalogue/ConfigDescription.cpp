@@ -221,12 +221,13 @@ bool CConfigDescription::LoadDeviceFile(CDeviceClass& device)
     ResetRecords();
     const std::string path = DeviceFilePath(device.m_strDeviceFile);
     QFile file(QString::fromStdString(path));
-    if (path.empty() || !file.open(QIODevice::ReadOnly)) {
+    if (path.empty() || !file.exists()) {
         const std::string shown = path.empty() ? GetAppDataFolder() + "/devices/" + device.m_strDeviceFile : path;
         MessageBox(platform::Format("File open error: %s device file", shown.c_str()), platform::kAppTitle, MB_OK);
         return false;
     }
-    const QByteArray text = file.readAll();
+    // One that is there but cannot be opened (no permission, a folder in its place) reads as empty.
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     LoadDeviceText(
         device, std::string_view(text.constData(), static_cast<std::size_t>(text.size())), device.m_strDeviceFile);
     return true;

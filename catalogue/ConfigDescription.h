@@ -61,8 +61,8 @@ public:
 
     // Reads the file that `device.m_strDeviceFile` names below "<appdata>/devices/" (found in any
     // letter case) into the records and the device's sizes, latches and ID. False, after the box
-    // "File open error: %s device file", when it cannot be opened or the name is not a plain file
-    // name; the records are then reset.
+    // "File open error: %s device file", when there is no such file or the name is not a plain file
+    // name; the records are then reset. A file there that cannot be opened reads as an empty one.
     bool LoadDeviceFile(CDeviceClass& device);
     // The same from the program's own description of that name (in any letter case), without a
     // box; false, the records reset, when the program has none.

@@ -18,6 +18,7 @@ bool g_loading = false;
 int g_deferrals = 0;
 bool g_pending = false;
 bool g_pendingFree = false;
+ShippedDeviceList g_standIn; // for the main list of the last load, when one stood in
 
 std::vector<ShippedDeviceList> ResourceLists()
 {
@@ -47,6 +48,7 @@ void LoadNow(bool freeFirst)
         g_DeviceLibrary.FreeAll();
     const char* main = g_nProgrammerModel.load() == kModelZvD ? "devicesQ8U.txt" : "devices.txt";
     const std::string mainPath = folder + "/" + main;
+    g_standIn = {};
     DeviceListLoad load;
     if (g_DeviceLibrary.LoadDeviceList(mainPath, &load) && load.deviceLines == 0) {
         // Emptied, cut to nothing or left as NUL bytes (a crash while it was written): the
@@ -57,9 +59,12 @@ void LoadNow(bool freeFirst)
         else
             DeviceListLog(
                 platform::Format("%s holds no devices; the program's own list is used.", main), kNoticeColour);
-        for (const ShippedDeviceList& list : ShippedLists())
-            if (list.fileName == main)
+        for (const ShippedDeviceList& list : ShippedLists()) {
+            if (list.fileName == main) {
                 g_DeviceLibrary.LoadDeviceListText(list.contents, main);
+                g_standIn = list;
+            }
+        }
     }
 
     const QString custom = QString::fromStdString(folder + "/customdevices.txt");
@@ -151,6 +156,11 @@ void LoadDeviceLists(bool freeFirst)
     LoadNow(freeFirst);
     g_loading = false;
     RunPending();
+}
+
+QByteArray StandInDeviceList(const std::string& fileName)
+{
+    return g_standIn.fileName == fileName ? g_standIn.contents : QByteArray();
 }
 
 DeferDeviceListReloads::DeferDeviceListReloads()

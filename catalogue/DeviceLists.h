@@ -26,6 +26,10 @@ void InstallShippedDeviceLists();
 // (from a message box's event loop) or while reloads are deferred runs once afterwards.
 void LoadDeviceLists(bool freeFirst);
 
+// The program's own list that stood in for the main list `fileName` at the last load, the user's
+// file holding no devices; empty when that file was read, or another main list loaded.
+QByteArray StandInDeviceList(const std::string& fileName);
+
 // Holds reloads back while it lives (the device selection dialog); the last one to end runs a
 // reload that was asked for meanwhile.
 class DeferDeviceListReloads {

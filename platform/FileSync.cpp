@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,6 +16,10 @@ namespace {
 // Set as the program is loaded, before any of its saves.
 const QDateTime g_runStart = QDateTime::currentDateTimeUtc();
 
+// A save's temporary file ends in six random letters of either case. A user's file beside the target
+// (a backup, a signed or a golden copy) has a suffix of one or two words, each in lower case, upper
+// case or capitalised: "backup", "BACKUP", "Backup", "myCopy", "OldBAK". Such a suffix is never taken
+// for a save's, at the price of leaving about a third of the real ones in place.
 bool IsSaveTemporarySuffix(QStringView suffix)
 {
     if (suffix.size() != 6)
@@ -22,7 +27,8 @@ bool IsSaveTemporarySuffix(QStringView suffix)
     for (QChar c : suffix)
         if (!((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')))
             return false;
-    return true;
+    static const QRegularExpression kOneOrTwoWords(QStringLiteral("^(?:[a-z]+|[A-Z][a-z]*|[A-Z]+){1,2}$"));
+    return !kOneOrTwoWords.match(suffix.toString()).hasMatch();
 }
 
 } // namespace

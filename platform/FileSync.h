@@ -15,7 +15,8 @@ void StartWriteback(int fd, std::int64_t offset, std::int64_t length);
 // A safe save (QSaveFile) of `target` writes "<name>.XXXXXX" beside it, six random ASCII letters,
 // and renames that over the target; killed before the rename, the temporary file stays. Removes
 // such files of the target's own name in its folder that are ours and last written before this
-// run began: a save of this run, or of a copy started since, is never touched. Call before a save.
+// run began: a save of this run, or of a copy started since, is never touched, nor a file whose
+// suffix reads as one or two words ("<name>.backup", "<name>.OldBAK"). Call before a save.
 void RemoveSaveLeftovers(const std::string& target);
 
 } // namespace platform

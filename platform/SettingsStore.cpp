@@ -334,7 +334,6 @@ void SettingsStore::GiveFailure(std::unique_lock<std::mutex>& lock)
 
 void SettingsStore::Load()
 {
-    RemoveSaveLeftovers(m_path);
     QFile file(QString::fromStdString(m_path));
     if (!file.exists())
         return;
@@ -415,6 +414,8 @@ bool SettingsStore::Save()
         Log("Settings file " + m_path + " is locked by another copy; the change is not saved.");
         return false;
     }
+    // Only under the lock: another copy between writing its temporary file and renaming it holds it.
+    RemoveSaveLeftovers(m_path);
     QJsonObject top;
     top["format"] = kFormat;
     top["version"] = kVersion;

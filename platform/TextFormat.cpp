@@ -55,7 +55,9 @@ constexpr std::size_t kPrefix = 1024;
 
 enum class Utf16 { No, LittleEndian, BigEndian };
 
-// UTF-16 without a mark: most byte pairs of the prefix hold one NUL, all on the same side.
+// UTF-16 without a mark: the byte pairs of the prefix that hold one NUL hold it mostly on one
+// side. Latin text gives such a pair for each character; other scripts give one for each line end
+// or Latin character, and a few on the other side (U+4E00 is one); 8-bit text gives none.
 Utf16 UnmarkedUtf16(std::string_view bytes)
 {
     const std::size_t pairs = std::min(bytes.size(), kPrefix) / 2;
@@ -69,9 +71,12 @@ Utf16 UnmarkedUtf16(std::string_view bytes)
         else if (first && !second)
             ++highFirst;
     }
-    if (2 * lowFirst > pairs)
+    // Eight such pairs, or most pairs of a short file.
+    const std::size_t enough = std::min<std::size_t>(8, pairs / 2 + 1);
+    const auto decides = [&](std::size_t side, std::size_t other) { return side >= enough && side >= 2 * other; };
+    if (decides(lowFirst, highFirst))
         return Utf16::LittleEndian;
-    if (2 * highFirst > pairs)
+    if (decides(highFirst, lowFirst))
         return Utf16::BigEndian;
     return Utf16::No;
 }

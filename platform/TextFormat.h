@@ -16,10 +16,11 @@ std::string DecodeEightBitText(std::string_view bytes);
 
 // A text file's bytes as UTF-8, the one decoding of the readers of the device lists and the
 // description files. A byte-order mark names UTF-8, or UTF-16 in either byte order, and is
-// dropped. Without one, bytes whose first kilobyte has a NUL on the same side of more than half
-// of its byte pairs are UTF-16 in that order (Latin text in UTF-16 has a zero byte in each
-// character). Anything else is 8-bit text, each line (up to CR or LF) read as DecodeEightBitText
-// reads it. Line ends stay as they were; so do NULs, as characters.
+// dropped. Without one, bytes are UTF-16 when the byte pairs of their first kilobyte that hold one
+// NUL hold it on one side, at least two in three of them and eight or most pairs of a short file:
+// the side gives the order (Latin text in UTF-16 has a zero byte in each character; a line end has
+// one in any script). Anything else is 8-bit text, each line (up to CR or LF) read as
+// DecodeEightBitText reads it. Line ends stay as they were; so do NULs, as characters.
 std::string DecodeTextFile(std::string_view bytes);
 
 // A quarter or more of the text's first kilobyte is NUL: what is left of a file that is not text,

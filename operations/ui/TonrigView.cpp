@@ -365,13 +365,15 @@ void CTonrigView::OnInitialUpdate()
                 self->Log(text, colour);
         });
     });
+    LoadDeviceLists(false);
     // The chip-ID dialog's manufacturer table and signatures, once, from the main list as the
-    // first start installs it.
-    InstallShippedDeviceLists();
+    // first start installs it, or from the program's own list where the catalogue took that.
     CDeviceIdDlg& ids = DeviceIdDlg();
     ids.FillManufacturerTable();
-    ids.LoadDeviceSignatures(GetAppDataFolder() + "/devices.txt");
-    LoadDeviceLists(false);
+    if (const QByteArray standIn = StandInDeviceList("devices.txt"); !standIn.isEmpty())
+        ids.ImportDeviceSignatures(standIn);
+    else
+        ids.LoadDeviceSignatures(GetAppDataFolder() + "/devices.txt");
 
     // 6, 7. The connection monitor and the link watch.
     StartLinkWatch();

@@ -9,7 +9,7 @@
 #include "platform/MessageBox.h"
 #include "platform/TextFormat.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -45,8 +45,8 @@ bool CTonrigView::LoadDeviceFile(std::string* refusal)
     if (device.m_strDeviceFile.empty()) {
         device.m_strDeviceFile = DerivedDeviceFileName(device.m_strName);
         const std::string path = CConfigDescription::DeviceFilePath(device.m_strDeviceFile);
-        QFile file(QString::fromStdString(path));
-        if (path.empty() || !file.open(QIODevice::ReadOnly)) {
+        // One there that cannot be opened is read as an empty one: the built-in description stands in.
+        if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) {
             const std::string shown = path.empty() ? GetAppDataFolder() + "/devices/" + device.m_strDeviceFile : path;
             MessageBox(platform::Format("File open error: %s device file", shown.c_str()), platform::kAppTitle, MB_OK);
             device.m_strDeviceFile.clear();

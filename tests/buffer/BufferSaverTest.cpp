@@ -159,10 +159,19 @@ TEST_F(BufferSaverTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtItsNextSave)
     put("image.hex.HxQzWv", 3600); // a save of an earlier run, killed before its rename
     put("image.hex.KpLmNo", 0); // a save of this run
     put("other.hex.HxQzWv", 3600);
+    // A user's own copies beside it: one or two words, in any case.
+    const QStringList kept = { "image.hex.BACKUP", "image.hex.Backup", "image.hex.OldBAK", "image.hex.OldRev",
+        "image.hex.backup", "image.hex.golden", "image.hex.myCopy", "image.hex.signed" };
+    for (const QString& name : kept)
+        put(name.toStdString(), 3600);
     m_model.Buffer(0) = Seq(16);
     ASSERT_TRUE(SaveBuffer(m_model, 0, path, {}).saved);
-    EXPECT_EQ(QDir(QString::fromStdString(m_dir.Path(""))).entryList(QDir::Files),
-        QStringList({ "image.hex", "image.hex.KpLmNo", "other.hex.HxQzWv" }));
+    QStringList expected = kept;
+    expected.append({ "image.hex", "image.hex.KpLmNo", "other.hex.HxQzWv" });
+    expected.sort();
+    QStringList files = QDir(QString::fromStdString(m_dir.Path(""))).entryList(QDir::Files);
+    files.sort();
+    EXPECT_EQ(files.join(' ').toStdString(), expected.join(' ').toStdString());
     EXPECT_EQ(LoadBack(path), Seq(16));
 }
 

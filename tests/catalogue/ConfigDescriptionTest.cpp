@@ -487,10 +487,19 @@ TEST_F(ConfigDescriptionTest, EveryEncodingReadsAsThePlainFile)
         std::string crlf = text;
         for (std::size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
             crlf.insert(at, 1, '\r');
-        for (const std::string* lines : std::initializer_list<const std::string*> { &text, &crlf }) {
+        // Its first kilobyte Chinese comments, whose characters hold no NUL in UTF-16, or one ahead (U+4E00).
+        std::string chinese;
+        for (int i = 0; i < 30; ++i)
+            chinese += "; \xE8\xAF\xB4\xE6\x98\x8E\xEF\xBC\x9A\xE4\xB8\x80\xE4\xB8\xAA\xE9\x85\x8D"
+                       "\xE7\xBD\xAE\xE5\xAD\x97\xE7\x9A\x84\xE6\xAF\x8F\xE4\xB8\xAA\xE5\xAD\x97\xE6\xAE\xB5"
+                       "\xE4\xB8\x8E\xE5\x85\xB6\xE8\xAE\xBE\xE7\xBD\xAE\xE3\x80\x82\n";
+        chinese += text;
+        for (const std::string* lines : std::initializer_list<const std::string*> { &text, &crlf, &chinese }) {
             for (TextEncoding encoding : tonrig::test::kTextEncodings) {
                 SCOPED_TRACE(std::string(name) + ", " + tonrig::test::TextEncodingName(encoding)
-                    + (lines == &crlf ? ", CR LF" : ""));
+                    + (lines == &crlf           ? ", CR LF"
+                            : lines == &chinese ? ", Chinese comments"
+                                                : ""));
                 warnings.clear();
                 const CDeviceClass device = Load(tonrig::test::Encode(*lines, encoding).toStdString(), index);
                 EXPECT_EQ(Numbers(*records), expected);

@@ -169,9 +169,16 @@ TEST_F(DeviceListsTest, LineEndingsAndEncodings)
     cr.replace("\n", "\r");
     QByteArray latin1 = plain;
     latin1.replace("\xC2\xB5", "\xB5");
+    // Its first kilobyte Chinese comments, whose characters hold no NUL in UTF-16, or one ahead (U+4E00).
+    QByteArray chinese;
+    for (int i = 0; i < 30; ++i)
+        chinese += "; \xE5\x99\xA8\xE4\xBB\xB6\xE5\x88\x97\xE8\xA1\xA8\xEF\xBC\x9A\xE4\xB8\x80\xE5\x8F\xB0"
+                   "\xE7\xBC\x96\xE7\xA8\x8B\xE5\x99\xA8\xE6\x94\xAF\xE6\x8C\x81\xE7\x9A\x84\xE8\x8A\xAF"
+                   "\xE7\x89\x87\xE5\x9E\x8B\xE5\x8F\xB7\xE3\x80\x82\r\n";
+    chinese += crlf;
     std::vector<QByteArray> inputs = { plain, plain + "\n", crlf + "\r\n", cr, latin1 };
     for (tonrig::test::TextEncoding encoding : tonrig::test::kTextEncodings)
-        for (const QByteArray& text : { plain, crlf })
+        for (const QByteArray& text : { plain, crlf, chinese })
             inputs.push_back(tonrig::test::Encode(text.toStdString(), encoding));
     for (const QByteArray& input : inputs) {
         SCOPED_TRACE(input.toStdString());
@@ -398,6 +405,8 @@ TEST_F(DeviceListsTest, ADamagedListSaysWhatItSkippedAndAnEmptyOneFallsBackToThe
         m_log.clear();
         LoadDeviceLists(false);
         EXPECT_EQ(Names(), c.names);
+        // The chip-ID import reads what the catalogue read.
+        EXPECT_EQ(StandInDeviceList("devices.txt"), c.names == std::vector<std::string> { "SHIPPED" } ? kShipped : "");
         std::vector<std::string> log;
         for (const LogLine& l : m_log)
             log.push_back(l.text);

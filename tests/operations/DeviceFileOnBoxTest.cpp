@@ -15,7 +15,9 @@
 #include "platform/Folders.h"
 #include "platform/ui/QtServices.h"
 #include "sim/Box.h"
+#include "support/TestEnvironment.h"
 #include "support/TextEncodings.h"
+#include "support/Unprivileged.h"
 
 #include "ViewOnBoxFixture.h"
 
@@ -220,10 +222,13 @@ TEST_F(DeviceFileOnBox, AFileThatGivesNoWordIsNamedAndTheBuiltInOneTakesItsPlace
     std::string utf32;
     for (char c : std::string(kFourteenBit))
         utf32 += std::string(1, c) + std::string(3, '\0');
+    enum Kind { Written, Folder, NoPermission };
     struct Row {
         const char* name;
         QByteArray bytes;
         bool read; // the file's own words, else the built-in description's
+        Kind kind = Written;
+        const char* recordsFile = ""; // else named after the device
     };
     const Row rows[] = {
         { "UTF-16LE", Encode(kFourteenBit, TextEncoding::Utf16Le), true },
@@ -235,15 +240,17 @@ TEST_F(DeviceFileOnBox, AFileThatGivesNoWordIsNamedAndTheBuiltInOneTakesItsPlace
         { "NUL bytes", QByteArray(512, '\0'), false },
         { "NUL bytes between the characters", QByteArray::fromStdString(utf32), false },
         { "no configuration word", "pgmmem (region=0x0-0x3FF)\ncfgmem (region=0x2007-0x2007)\n", false },
+        { "a folder in its place", "", false, Folder },
+        { "a folder in its place, named by the record", "", false, Folder, "PIC16F628A.dev" },
+        // Last: the child gives the test's folders away.
+        { "not to be read by the user", kFourteenBit, false, NoPermission },
     };
     const std::string path = GetAppDataFolder() + "/devices/PIC16F628A.dev";
     const std::string builtIn
         = "Description file " + path + " is empty or unreadable; the built-in description is used.";
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        view->MessageLog().clear();
-        WriteDevice("PIC16F628A.dev", row.bytes.toStdString());
+    const auto check = [&](const Row& row) {
         Current(kPic14, "PIC16F628A");
+        g_CurrentDevice.m_strDeviceFile = row.recordsFile;
         ASSERT_TRUE(view->LoadDeviceFile());
         EXPECT_EQ(g_CurrentDevice.m_strId, row.read ? "1234" : "1060");
         EXPECT_EQ(g_CurrentDevice.m_nDataSize, row.read ? 64 : 128);
@@ -257,17 +264,49 @@ TEST_F(DeviceFileOnBox, AFileThatGivesNoWordIsNamedAndTheBuiltInOneTakesItsPlace
             EXPECT_EQ(Count(Log(), builtIn), 1u) << Log();
             EXPECT_EQ(LineColour(builtIn), CTonrigView::kLogError);
         }
+        EXPECT_TRUE(boxes.Boxes().empty()) << ::testing::PrintToString(BoxTexts());
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        view->MessageLog().clear();
+        const QString file = QString::fromStdString(path);
+        QFile::remove(file);
+        QDir(file).removeRecursively();
+        if (row.kind == Folder) {
+            ASSERT_TRUE(QDir().mkdir(file));
+        } else {
+            WriteDevice("PIC16F628A.dev", row.bytes.toStdString());
+        }
+        if (row.kind != NoPermission) {
+            check(row);
+            continue;
+        }
+        ASSERT_TRUE(QFile::setPermissions(file, {}));
+        EXPECT_EXIT(
+            {
+                const tonrig::test::UnprivilegedChild child({ tonrig::test::IsolatedEnvironment::Root() });
+                EXPECT_FALSE(QFile(file).open(QIODevice::ReadOnly));
+                check(row);
+                child.Exit();
+            },
+            testing::ExitedWithCode(0), "");
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(DeviceFileOnBox, WithoutABuiltInDescriptionNothingOfTheDeviceChanges)
 {
+    // Null: a folder in the file's place.
     for (const char* text :
-        { "", "pgmmem (region=0x0-0x3FF)\needata (region=0x0-0x7F)\ndevid (idmask=0x3FE0 id=0x1234)\n" }) {
-        SCOPED_TRACE(text);
+        { "", "pgmmem (region=0x0-0x3FF)\needata (region=0x0-0x7F)\ndevid (idmask=0x3FE0 id=0x1234)\n",
+            static_cast<const char*>(nullptr) }) {
+        SCOPED_TRACE(text ? text : "a folder");
         view->MessageLog().clear();
-        WriteDevice("TESTPIC.dev", text);
+        if (text) {
+            WriteDevice("TESTPIC.dev", text);
+        } else {
+            QFile::remove(m_devices + "/TESTPIC.dev");
+            ASSERT_TRUE(QDir().mkdir(m_devices + "/TESTPIC.dev"));
+        }
         Current(kPic14, "TESTPIC");
         g_CurrentDevice.m_nCodeSize = 4096;
         g_CurrentDevice.m_nDataSize = 128;

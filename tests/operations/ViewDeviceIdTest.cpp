@@ -34,6 +34,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -150,11 +151,30 @@ TEST_F(ViewDeviceIdOnBox, GetIdShowsTheChipInTheDialog)
     EXPECT_TRUE(box->ProtocolErrors().empty());
 }
 
-TEST_F(ViewDeviceIdOnBox, AfterTheStartGetIdNamesTheChipFromTheShippedListsSignatures)
+// A start, by what devices.txt holds then.
+struct StartList {
+    const char* name;
+    std::optional<QByteArray> bytes; // none: no file, the first start on an empty folder
+};
+
+void PrintTo(const StartList& list, std::ostream* out)
 {
-    // A first start on an empty application-data folder: the lists installed, then imported.
+    *out << list.name;
+}
+
+class ViewDeviceIdAtStart : public ViewDeviceIdOnBox, public testing::WithParamInterface<StartList> { };
+
+TEST_P(ViewDeviceIdAtStart, GetIdNamesTheChipFromTheShippedListsSignatures)
+{
+    // The lists installed where there are none, then imported; a devices.txt that holds no
+    // devices gives way to the shipped list for the signatures as for the catalogue.
     for (const char* name : { "devices.txt", "devicesQ8U.txt", "customdevices.txt" })
         QFile::remove(QString::fromStdString(GetAppDataFolder() + "/" + name));
+    if (GetParam().bytes) {
+        QFile file(QString::fromStdString(GetAppDataFolder() + "/devices.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(*GetParam().bytes), GetParam().bytes->size());
+    }
     view->OnInitialUpdate();
     ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] {
         return g_nOperationState == kStateIdle && !g_LinkLease.IsHeld();
@@ -196,6 +216,11 @@ TEST_F(ViewDeviceIdOnBox, AfterTheStartGetIdNamesTheChipFromTheShippedListsSigna
     }
     EXPECT_EQ(boxes.Count(), 0u) << ::testing::PrintToString(BoxTexts());
 }
+
+INSTANTIATE_TEST_SUITE_P(DevicesTxt, ViewDeviceIdAtStart,
+    testing::Values(StartList { "Absent", std::nullopt }, StartList { "Empty", QByteArray() },
+        StartList { "NulBytes", QByteArray(4096, '\0') }),
+    [](const testing::TestParamInfo<StartList>& info) { return std::string(info.param.name); });
 
 TEST_F(ViewDeviceIdOnBox, GetIdRefusalsAndTheEpromWarning)
 {

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
@@ -328,22 +327,16 @@ void PutFile(const QString& path, int ageSeconds)
     ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
 }
 
-TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextStart)
+TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextSave)
 {
     const QString folder = m_dir.path() + "/nested";
     QDir().mkpath(folder + "/sub");
     QDir().mkpath(m_dir.path() + "/elsewhere");
     constexpr int kHourAgo = 3600;
-    QStringList leftovers;
-    // Named as a save names its temporary file.
-    for (int i = 0; i < 3; ++i) {
-        QTemporaryFile temporary(folder + "/settings.json");
-        temporary.setAutoRemove(false);
-        ASSERT_TRUE(temporary.open());
-        leftovers << QFileInfo(temporary.fileName()).fileName();
-        temporary.close();
-        PutFile(temporary.fileName(), kHourAgo);
-    }
+    // Names a save gave its temporary file.
+    const QStringList leftovers = { "settings.json.uYrWnP", "settings.json.rBharF", "settings.json.HxQzWv" };
+    for (const QString& name : leftovers)
+        PutFile(folder + "/" + name, kHourAgo);
     enum Kind { File, Folder, Link, OtherUser };
     const struct {
         const char* name;
@@ -355,10 +348,18 @@ TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextSta
         { "settings.json.QwErTyU", kHourAgo, File },
         { "settings.json.Qw3rTy", kHourAgo, File },
         { "settings.json.damaged-20240101-120000", kHourAgo, File },
+        // A user's own copies: one or two words, in any case.
+        { "settings.json.backup", kHourAgo, File },
+        { "settings.json.BACKUP", kHourAgo, File },
+        { "settings.json.Backup", kHourAgo, File },
+        { "settings.json.golden", kHourAgo, File },
+        { "settings.json.myCopy", kHourAgo, File },
+        { "settings.json.OldRev", kHourAgo, File },
+        { "settings.json.OldBAK", kHourAgo, File },
         { "devices.json.AsDfGh", kHourAgo, File }, // another file's
-        { "settings.json.FolDer", kHourAgo, Folder },
-        { "settings.json.LinKed", kHourAgo, Link },
-        { "settings.json.NobOdy", kHourAgo, OtherUser },
+        { "settings.json.FoLdEr", kHourAgo, Folder },
+        { "settings.json.LiNkEd", kHourAgo, Link },
+        { "settings.json.NoBoDy", kHourAgo, OtherUser },
     };
     for (const auto& other : others) {
         const QString path = folder + "/" + other.name;
@@ -374,17 +375,33 @@ TEST_F(SettingsStoreTest, WhatAnInterruptedSaveLeftBesideTheFileGoesAtTheNextSta
             }
         }
     }
-    PutFile(folder + "/sub/settings.json.SubDir", kHourAgo);
-    const auto entries = [&] {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).join(' ').toStdString();
+    PutFile(folder + "/sub/settings.json.SuBdIr", kHourAgo);
+    const auto list = [&] {
+        QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        names.sort();
+        return names;
     };
-    QStringList expected = QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    QStringList expected = list();
     for (const QString& name : leftovers)
         ASSERT_TRUE(expected.removeOne(name));
+    expected << "settings.json";
+    expected.sort();
+    const auto entries = [&] { return list().join(' ').toStdString(); };
 
+    {
+        // Another copy between writing its temporary file and renaming it holds the lock.
+        QLockFile otherCopy(QString::fromStdString(Path()) + ".lock");
+        ASSERT_TRUE(otherCopy.lock());
+        SettingsStore store(Path());
+        for (const QString& name : leftovers)
+            EXPECT_TRUE(QFileInfo::exists(folder + "/" + name)) << name.toStdString() << " taken at start";
+    }
     SettingsStore store(Path());
+    Capture(store);
+    EXPECT_TRUE(store.SetValue("K", "V", SettingValue::Dword(1)));
     EXPECT_EQ(entries(), expected.join(' ').toStdString());
-    EXPECT_TRUE(QFileInfo::exists(folder + "/sub/settings.json.SubDir")) << "its folder only";
+    EXPECT_TRUE(QFileInfo::exists(folder + "/sub/settings.json.SuBdIr")) << "its folder only";
+    EXPECT_TRUE(m_log.empty()) << m_log[0];
 }
 
 TEST_F(SettingsStoreTest, AFailedSaveIntoAFileInPlaceOfItsFolderLeavesNoFile)
