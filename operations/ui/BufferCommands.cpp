@@ -283,6 +283,7 @@ bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
     if (answer != IDYES)
         return false;
     const int current = m_nBufferIndex;
+    const bool wordEdited = std::find(edited.begin(), edited.end(), buffer::kConfigWord) != edited.end();
     bool saved = true;
     for (int index : edited) {
         if (!m_model.IsModified(index))
@@ -295,9 +296,17 @@ bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
             saved = false;
             break;
         }
+        // Only a combined HEX image holds the word: saved in another format it is still edited,
+        // and nothing may replace it.
+        if (target == buffer::kMainBuffer && wordEdited && m_model.IsModified(buffer::kConfigWord)) {
+            m_view.Log(std::string(kConfigWordNotSavedLine) + "\r\n", CTonrigView::kLogError);
+            saved = false;
+            break;
+        }
     }
     if (m_nBufferIndex != current)
         ShowBuffer(current);
+    UpdateModifiedTitle();
     return saved;
 }
 

@@ -83,13 +83,16 @@ public:
     // Edited buffers are never replaced or dropped unasked.
     static constexpr const char* kEditsQuestion = "The buffer data has been changed. Save it before it is replaced?";
     static constexpr const char* kEditsReplacedLine = "Unsaved buffer changes were replaced.";
+    static constexpr const char* kConfigWordNotSavedLine
+        = "The configuration word was not saved: only an Intel HEX file holds it.";
     // The edited buffers, the current one first.
     std::vector<int> EditedBuffers() const;
     // The buffers a load into the current buffer may replace: a PIC's file fills all of them.
     std::vector<int> BuffersALoadReplaces() const;
     // Before edited buffers among `buffers` are replaced or dropped: kEditsQuestion, once, Yes,
     // No or Cancel. Yes runs Save As for each of them in turn (shown while it runs; the
-    // configuration word goes with the main buffer). True to go on: No, or every Save As saved.
+    // configuration word goes with the main buffer, and a Save As that left it unsaved ends the
+    // answer, with kConfigWordNotSavedLine). True to go on: No, or every Save As saved all.
     bool AskSaveEdits(const std::vector<int>& buffers);
     // AskSaveEdits before a load by a person. A load that will be refused (the link held, an
     // operation running) asks nothing: it says why itself.

@@ -155,6 +155,13 @@ protected:
         }
         ASSERT_EQ(Main()[0], 0xAB);
     }
+    // Makes buffer `index` the current one and shows it, as a click on its option does.
+    void Show(int index)
+    {
+        view->m_nBufferIndex = index;
+        commands->SetBufferIndex(index);
+        commands->ShowBufferTab(1);
+    }
     Bytes Edited() const
     {
         Bytes bytes = Image(1);
@@ -404,6 +411,63 @@ TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
     ASSERT_TRUE(Execute(ID_APP_EXIT));
     EXPECT_EQ(Asked(), 0u);
     EXPECT_TRUE(view->IsShutDown());
+}
+
+// Only a PIC's combined HEX image holds the configuration word: Yes whose Save As picks another
+// format saves what that file holds, says the word was not saved, and goes no further (one
+// Save As for the main buffer, edited too or not). Saved as HEX after, the word is in the file.
+TEST_F(UnsavedBuffer, AConfigurationWordSavedInAnotherFormatIsNotDone)
+{
+    for (const bool mainEdited : { false, true }) {
+        SCOPED_TRACE(mainEdited ? "the word and the main buffer edited" : "the word edited");
+        Start();
+        tonrig::test::SetUpOneFieldPic(*view, "GRIDTEST");
+        if (HasFatalFailure())
+            return;
+        if (mainEdited)
+            TypeEdit();
+        Show(buffer::kConfigWord);
+        ASSERT_TRUE(view->ConfigGridShown());
+        CConfigGrid& grid = view->ConfigGrid();
+        grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
+        grid.OnGridClick(1); // RC
+        ASSERT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
+        const Bytes picked = view->Buffers().ConfigWord();
+        // On view when the question comes: the main buffer when it is edited too, else the word.
+        Show(mainEdited ? buffer::kMainBuffer : buffer::kConfigWord);
+        const Bytes image = Main();
+
+        saveAsAnswer = saved;
+        boxes.QueueAnswer(IDYES);
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(saveAsRuns, 1);
+        EXPECT_FALSE(view->IsShutDown());
+        EXPECT_EQ(ReadAll(saved), image);
+        EXPECT_EQ(Count(Log(), "The configuration word was not saved: only an Intel HEX file holds it.\n"), 1u)
+            << Log();
+        EXPECT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
+        EXPECT_EQ(view->Buffers().ConfigWord(), picked);
+        if (!mainEdited) {
+            EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+        }
+
+        const std::string hex = Path("saved.hex");
+        saveAsAnswer = hex;
+        boxes.QueueAnswer(IDYES);
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(Asked(), 2u);
+        EXPECT_EQ(saveAsRuns, 2);
+        EXPECT_TRUE(view->IsShutDown());
+
+        Start();
+        g_nCurrentClass = 321;
+        g_CurrentDevice = g_DeviceClassTable[321];
+        g_CurrentDevice.m_strName = "GRIDTEST";
+        view->OpenFileByName(hex);
+        EXPECT_EQ(view->Buffers().ConfigWord(), picked);
+        EXPECT_EQ(Main()[0], mainEdited ? 0xAB : Image(1)[0]);
+    }
 }
 
 // A LOAD typed in the command line asks as File Open does; a running script's LOAD never asks,
