@@ -332,7 +332,8 @@ void CBufferCommands::LogReplacedEdits(const std::vector<int>& edited)
         m_view.Log(std::string(kEditsReplacedLine) + "\r\n", CTonrigView::kLogNote);
 }
 
-std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device)
+std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(
+    int classIndex, const CDeviceClass& device, const CDeviceClass& previous)
 {
     if (classIndex == g_nCurrentClass)
         return {};
@@ -340,21 +341,22 @@ std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(int classIndex, con
     if (device.m_nCodeSize > 0)
         blanked.push_back(buffer::kMainBuffer);
     blanked.push_back(buffer::kDataBuffer);
-    if (device.m_pPicConfig)
+    // A new PIC's word is blank; a device of another kind has none, and the PIC's goes with it.
+    if (device.m_pPicConfig || previous.m_pPicConfig)
         blanked.push_back(buffer::kConfigWord);
     return blanked;
 }
 
 bool CBufferCommands::ConfirmDeviceChange(int classIndex, const CurrentDeviceSnapshot& before)
 {
-    const std::vector<int> blanked = BuffersADeviceChangeBlanks(classIndex, g_CurrentDevice);
-    const std::vector<int> edited = EditedBuffers();
-    if (std::none_of(edited.begin(), edited.end(),
-            [&](int index) { return std::find(blanked.begin(), blanked.end(), index) != blanked.end(); }))
-        return true;
     const CurrentDeviceSnapshot chosen;
+    const CDeviceClass device = g_CurrentDevice;
     before.Restore();
-    if (!AskSaveEdits(blanked))
+    const std::vector<int> blanked = BuffersADeviceChangeBlanks(classIndex, device, g_CurrentDevice);
+    const std::vector<int> edited = EditedBuffers();
+    const bool asks = std::any_of(edited.begin(), edited.end(),
+        [&](int index) { return std::find(blanked.begin(), blanked.end(), index) != blanked.end(); });
+    if (asks && !AskSaveEdits(blanked))
         return false;
     chosen.Restore();
     return true;

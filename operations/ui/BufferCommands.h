@@ -103,10 +103,11 @@ public:
     // kEditsReplacedLine in the log when any of `edited` (EditedBuffers() taken before buffers
     // were replaced with no one to ask) is no longer marked.
     void LogReplacedEdits(const std::vector<int>& edited);
-    // The buffers a setup for class `classIndex` of `device` blanks: none for the class set up
-    // now, which keeps them; else the code buffer (of a device that has one), the data buffer
-    // and a PIC's configuration words.
-    static std::vector<int> BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device);
+    // The buffers a setup for class `classIndex` of `device` blanks, `previous` set up now: none
+    // for the class set up now, which keeps them; else the code buffer (of a device that has
+    // one), the data buffer and, from or to a PIC, the configuration words.
+    static std::vector<int> BuffersADeviceChangeBlanks(
+        int classIndex, const CDeviceClass& device, const CDeviceClass& previous);
     // AskSaveEdits before a person's choice of class `classIndex` blanks the buffers. The choice
     // has made its device current; `before` holds the devices as they were, which are current
     // while the question and Save As run (the edits are theirs). False, with them current again,

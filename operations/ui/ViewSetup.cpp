@@ -208,8 +208,9 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         buffer::MaskBuffer(m_view.Buffers(), 0, device);
         buffer::MaskBuffer(m_view.Buffers(), 2, device);
         ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
-        buffers.SetModified(buffer::kConfigWord, false);
     }
+    // Whatever the new device, the last PIC's word is gone.
+    buffers.SetModified(buffer::kConfigWord, false);
     m_view.BufferCommands().ForgetSavedState();
     m_view.BufferCommands().BuffersChanged();
     m_view.BufferCommands().UpdateModifiedTitle();

@@ -756,6 +756,44 @@ TEST_F(UnsavedBufferDevice, YesSavesAsTheDeviceTheEditsWereMadeFor)
     EXPECT_NE(image.find(":02400E00"), std::string::npos) << image; // the configuration word
 }
 
+// From a PIC to a device of another kind the configuration word goes too: an edited word is
+// asked about at the choice (Yes saves it in the PIC's HEX image), and not again at the exit.
+TEST_F(UnsavedBufferDevice, AnEditedConfigurationWordIsAskedAboutLeavingThePic)
+{
+    struct Answer {
+        const char* name;
+        int answer;
+        bool goesOn;
+    };
+    const Answer answers[] = { { "Yes", IDYES, true }, { "No", IDNO, true }, { "Cancel", IDCANCEL, false } };
+    for (const Answer& answer : answers) {
+        SCOPED_TRACE(answer.name);
+        Start();
+        Choose(Choice::TypedLine, "PIC16F628A");
+        ASSERT_EQ(g_nCurrentClass, kPic16F628A);
+        Show(buffer::kConfigWord);
+        commands->MarkEdited(buffer::kConfigWord); // as a pick in the grid does
+        Show(buffer::kMainBuffer);
+        const std::string hex = Path("saved.hex");
+        QFile::remove(QString::fromStdString(hex));
+        saveAsAnswer = hex;
+        boxes.QueueAnswer(answer.answer);
+        Choose(Choice::TypedLine, "M27C512");
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
+        const Bytes text = ReadAll(hex);
+        EXPECT_EQ(std::string(text.begin(), text.end()).find(":02400E00") != std::string::npos, answer.answer == IDYES);
+        EXPECT_EQ(g_CurrentDevice.m_strName, answer.goesOn ? "M27C512" : "PIC16F628A");
+        EXPECT_EQ(view->Buffers().IsModified(buffer::kConfigWord), !answer.goesOn);
+        if (!answer.goesOn)
+            continue;
+        boxes.Clear();
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(boxes.Count(), 0u);
+        EXPECT_TRUE(view->IsShutDown());
+    }
+}
+
 // A running script's DEVICE never asks: it goes on, and the log says once that edits went.
 TEST_F(UnsavedBufferDevice, AScriptDeviceGoesOnAndSaysSo)
 {
