@@ -412,14 +412,20 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     }
     case ScriptCommand::ExitApp: {
-        // A script's exit asks nothing: no one is there to answer.
-        if (source != ScriptSource::Typed)
-            m_bCloseUnattended = true;
+        // A script's exit asks nothing: no one is there to answer. That holds for its own close
+        // only: when that close does not happen (a close is asking already), the next one asks.
+        const bool unattended = source != ScriptSource::Typed;
         finish(true);
         QPointer<QWidget> frame = g_pMainFrame ? static_cast<QWidget*>(g_pMainFrame) : window();
-        platform::post([frame] {
-            if (frame)
-                frame->close();
+        QPointer<CTonrigView> self(this);
+        platform::post([frame, self, unattended] {
+            if (!frame)
+                return;
+            if (self)
+                self->m_bCloseUnattended = unattended;
+            frame->close();
+            if (self && !self->m_bShutDown)
+                self->m_bCloseUnattended = false;
         });
         return;
     }

@@ -565,6 +565,46 @@ TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
     }
 }
 
+// A script's EXIT APP that lands while the person is asked whether to cancel it ends nothing
+// (its close comes during that one) and leaves later closes asking.
+TEST_F(UnsavedBuffer, AScriptsExitDuringTheExitQuestionLeavesTheNextCloseAsking)
+{
+    Start();
+    TypeEdit();
+    std::vector<std::string> asked;
+    platform::SetMessageBoxService([&](const std::string& text, const std::string&, UINT) {
+        asked.push_back(text);
+        if (text != CTonrigView::kExitQuestion)
+            return IDCANCEL;
+        // A box runs an event loop: the script goes on to its end meanwhile.
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !g_bScriptRunning && !view->WorkerRunning(WorkerSlot::Script); }));
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        return IDNO;
+    });
+    const std::string script = Path("s.zvs");
+    WriteAll(script, "WAIT 1\nEXIT APP\n");
+    view->StartScriptThread(script, {});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+    app->MainFrame()->close();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(asked, std::vector<std::string> { CTonrigView::kExitQuestion });
+    EXPECT_FALSE(view->IsShutDown());
+
+    for (const bool exitCommand : { true, false }) {
+        SCOPED_TRACE(exitCommand ? "File Exit" : "the window's close");
+        asked.clear();
+        if (exitCommand)
+            ASSERT_TRUE(Execute(ID_APP_EXIT));
+        else
+            app->MainFrame()->close();
+        EXPECT_EQ(asked, std::vector<std::string> { CBufferCommands::kEditsQuestion });
+        EXPECT_FALSE(view->IsShutDown());
+    }
+    platform::SetMessageBoxService({});
+}
+
 // A device of another class blanks the buffers: a person's choice asks first, a script's goes on
 // and says so; a device of the class set up keeps them and asks nothing. The devices are the
 // program's own list: M27C512 is of another class than the 27C256 set up, AM27C256 of the same.
