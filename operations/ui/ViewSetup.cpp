@@ -133,6 +133,13 @@ void CViewSetup::LoadLastSession()
 {
     LastSessionHost host;
     host.runLine = [this](const std::string& line, std::function<void(bool)> done) {
+        // A programmer plugged in late finds the user's work in the buffers: it is kept.
+        if (!m_view.BufferCommands().EditedBuffers().empty()) {
+            m_view.Log(std::string(kLastSessionSkippedLine) + "\r\n", CTonrigView::kLogNote);
+            if (done)
+                done(false);
+            return;
+        }
         m_view.ExecuteScriptLine(line, CTonrigView::ScriptSource::LastSession, std::move(done));
     };
     ::LoadLastSession(host);
