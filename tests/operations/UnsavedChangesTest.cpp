@@ -33,6 +33,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -563,6 +564,43 @@ TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
         EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
         EXPECT_EQ(Count(Log(), "never"), 0u) << Log();
     }
+}
+
+// A box the ending operation opens is answered before the close goes on: the program does not
+// end under it, and the question about edits comes after it.
+TEST_F(UnsavedBuffer, TheCloseAfterACancelWaitsForABoxTheOperationOpened)
+{
+    Start();
+    TypeEdit();
+    const std::string script = Path("long.zvs");
+    WriteAll(script, "WAIT 60\n");
+    view->StartScriptThread(script, {});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+
+    bool boxShown = false;
+    bool shutDownUnderBox = false;
+    std::size_t askedUnderBox = 0;
+    boxes.QueueAnswer(IDYES); // cancel it and exit
+    boxes.QueueAnswer(IDNO); // the edits
+    // As the operation's end would, a box opens as the cancel goes through; it stays a while,
+    // longer than the close looks for the operation's end.
+    QTimer::singleShot(0, [&] {
+        QDialog box(app->MainFrame());
+        QTimer::singleShot(500, &box, [&] {
+            shutDownUnderBox = view->IsShutDown();
+            askedUnderBox = Asked();
+            box.accept();
+        });
+        boxShown = true;
+        box.exec();
+    });
+    app->MainFrame()->close();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
+    EXPECT_TRUE(boxShown);
+    EXPECT_FALSE(shutDownUnderBox);
+    EXPECT_EQ(askedUnderBox, 0u);
+    EXPECT_EQ(Asked(), 1u);
+    EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
 }
 
 // A script's EXIT APP that lands while the person is asked whether to cancel it ends nothing
