@@ -178,6 +178,12 @@ void CTonrigView::StartScriptThread(std::string file, std::string label)
         });
     };
     host.box = [](const std::string& text) { MessageBox(text, platform::kAppTitle, MB_OK | MB_ICONERROR); };
+    if (m_bShutDown || WorkerRunning(WorkerSlot::Script))
+        return;
+    // Running from here, not from when the thread gets going: a stop in between ends it.
+    g_bScriptFailed = false;
+    g_bScriptInterrupted = false;
+    g_bScriptRunning = true;
     StartWorker(WorkerSlot::Script, [start = std::move(start), host = std::move(host)](std::stop_token stop) mutable {
         ScriptThreadProc(std::move(start), host, stop);
     });
