@@ -836,6 +836,8 @@ void CBufferCommands::OnCombineFiles()
         m_hexView->ScrollToOffset(0);
     if (g_pMainFrame)
         g_pMainFrame->setWindowTitle(QString::fromStdString("Zelvo USB Programmer - " + choice.path));
+    // No file holds the combined buffer.
+    MarkEdited(buffer::kMainBuffer);
 }
 
 void CBufferCommands::OnFillBufferFF()

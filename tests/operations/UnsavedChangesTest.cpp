@@ -323,6 +323,7 @@ TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
     struct Edit {
         const char* name;
         std::function<void()> run;
+        std::string file = {}; // the title's file when not a.bin
     };
     const Edit edits[] = {
         { "typing", [this] { TypeEdit(); } },
@@ -356,13 +357,20 @@ TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
                 view->OnFillBufferHex();
             } },
         { "Byte Swap", [this] { view->OnByteSwap(); } },
+        { "Combine Files To Buffer",
+            [this] {
+                g_nCurrentClass = kNoDeviceClass; // the command is for no device selected
+                g_CurrentDevice = CDeviceClass();
+                view->OnCombineFiles();
+            },
+            b },
     };
     for (const Edit& edit : edits) {
         SCOPED_TRACE(edit.name);
         Start();
         edit.run();
         EXPECT_NE(Main(), Image(1));
-        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + (edit.file.empty() ? a : edit.file) + " *");
         boxes.QueueAnswer(IDCANCEL);
         ASSERT_TRUE(Execute(ID_APP_EXIT));
         EXPECT_EQ(Asked(), 1u);
