@@ -310,10 +310,15 @@ bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
     return saved;
 }
 
-bool CBufferCommands::ConfirmLoad()
+bool CBufferCommands::ConfirmLoad(const std::string& path)
 {
     if (m_bLoading || g_LinkLease.IsHeld() || !IsOperationIdle())
         return true;
+    if (!path.empty()) {
+        const QFileInfo file(QString::fromStdString(path));
+        if (!file.isFile() || !file.isReadable())
+            return true;
+    }
     return AskSaveEdits(BuffersALoadReplaces());
 }
 
@@ -674,7 +679,7 @@ bool CBufferCommands::CompileSource(const std::string& path)
 
 LRESULT CBufferCommands::OpenFileByName(const std::string& path)
 {
-    if (!path.empty() && !ConfirmLoad())
+    if (!path.empty() && !ConfirmLoad(path))
         return 0;
     m_view.m_strFileName = path;
     if (!path.empty())
@@ -687,7 +692,7 @@ void CBufferCommands::OnRecentFile()
     CTonrigApp* app = TheApp();
     CRecentFileList* list = app ? app->RecentFileList() : nullptr;
     const std::string name = list && list->GetCount() > 0 ? (*list)[0] : std::string();
-    if (!name.empty() && !ConfirmLoad())
+    if (!name.empty() && !ConfirmLoad(name))
         return;
     m_view.m_strFileName = name;
     if (!name.empty())

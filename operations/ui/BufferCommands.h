@@ -94,9 +94,10 @@ public:
     // configuration word goes with the main buffer, and a Save As that left it unsaved ends the
     // answer, with kConfigWordNotSavedLine). True to go on: No, or every Save As saved all.
     bool AskSaveEdits(const std::vector<int>& buffers);
-    // AskSaveEdits before a load by a person. A load that will be refused (the link held, an
-    // operation running) asks nothing: it says why itself.
-    bool ConfirmLoad();
+    // AskSaveEdits before a load by a person (of `path`, when known). A load that will be refused
+    // (the link held, an operation running, a path that is no readable file) asks nothing: it
+    // says why itself.
+    bool ConfirmLoad(const std::string& path = {});
     // A load with no one to ask (a running script's LOAD, the last session): LoadFile without a
     // person, and kEditsReplacedLine in the log when edited buffers were replaced.
     bool LoadFileUnattended(const std::string& path, const std::string& pattern);

@@ -332,7 +332,7 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         // A line typed in the command line asks about edited buffers as File Open does; a script
         // runs unattended and goes on, and the log says so.
         const bool typed = source == ScriptSource::Typed;
-        if (typed && !m_pBufferCommands->ConfirmLoad()) {
+        if (typed && !m_pBufferCommands->ConfirmLoad(path)) {
             finish(false);
             return;
         }

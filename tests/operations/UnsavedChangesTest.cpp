@@ -542,6 +542,41 @@ TEST_F(UnsavedBuffer, ATypedLoadAsksAScriptLoadGoesOnAndSaysSo)
     }
 }
 
+// A typed LOAD or a recent file whose file is not there (or is a folder) asks nothing: the load
+// fails with its own box, and the edits stay.
+TEST_F(UnsavedBuffer, ALoadOfNoReadableFileAsksNothing)
+{
+    const std::string folder = Path("afolder");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (const std::string& path : { Path("gone.bin"), folder }) {
+        for (const char* way : { "typed LOAD", "the recent file", "a later recent file" }) {
+            SCOPED_TRACE(path + ", " + way);
+            Start();
+            TypeEdit();
+            const std::string w = way;
+            if (w == "typed LOAD") {
+                view->OnRunScriptText("LOAD " + path);
+            } else {
+                app->AddToRecentFileList(path);
+                if (w == "the recent file") {
+                    ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1));
+                } else {
+                    app->AddToRecentFileList(Path("other.bin"));
+                    ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1 + 1));
+                }
+            }
+            for (int i = 0; i < 3; ++i)
+                QCoreApplication::processEvents();
+            EXPECT_EQ(Asked(), 0u);
+            EXPECT_EQ(saveAsRuns, 0);
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text, "Error opening file\n" + path);
+            EXPECT_EQ(Main(), Edited());
+            EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+        }
+    }
+}
+
 // Closing the window while a script runs asks first; No lets it run on, Yes stops it and the
 // program ends once its thread has.
 TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
