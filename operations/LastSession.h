@@ -8,6 +8,8 @@
 #include <string>
 
 constexpr const char* kLastSessionKey = "Software\\Zelvo USB Programmer\\Settings";
+// In place of the last session's lines when the buffers hold edits.
+constexpr const char* kLastSessionSkippedLine = "The last session was not loaded: the buffers hold unsaved changes.";
 
 struct LastSessionHost {
     // Runs a line through the script engine; `done(ok)` once it has ended (false for a DEVICE

@@ -56,12 +56,10 @@ int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_
             host.log(text + "\r\n");
         if (host.box)
             host.box(text);
+        g_bScriptRunning = false;
         TraceText("Script task ended.\n");
         return 0;
     }
-    g_bScriptFailed = false;
-    g_bScriptInterrupted = false;
-    g_bScriptRunning = true;
 
     ScriptStream stream(in);
     stream.SkipByteOrderMark();

@@ -26,9 +26,11 @@ struct ScriptThreadHost {
     std::function<void(const std::string&)> box;
 };
 
-// Runs the script; returns 0. Sets g_bScriptRunning while it runs and clears it at its end. When
-// the script ended by a failure (g_bScriptFailed: a failing line, a failed or refused operation,
-// an unknown command, an over-long line, a missing label) or by Stop Script
-// (g_bScriptInterrupted) it logs "Script stopped at line %d.". A file it cannot read (a folder
-// too) gets "file open error: %s" in a box and in the log, and nothing runs.
+// Runs the script; returns 0. The starter sets g_bScriptRunning, and clears g_bScriptFailed and
+// g_bScriptInterrupted, before the thread starts, so that a stop before the first line holds; the
+// script runs while the flag is set, and the flag is cleared at its end. When the script ended by
+// a failure (g_bScriptFailed: a failing line, a failed or refused operation, an unknown command,
+// an over-long line, a missing label) or by Stop Script (g_bScriptInterrupted) it logs
+// "Script stopped at line %d.". A file it cannot read (a folder too) gets "file open error: %s"
+// in a box and in the log, and nothing runs.
 int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_token stop);

@@ -283,6 +283,7 @@ bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
     if (answer != IDYES)
         return false;
     const int current = m_nBufferIndex;
+    const bool wordEdited = std::find(edited.begin(), edited.end(), buffer::kConfigWord) != edited.end();
     bool saved = true;
     for (int index : edited) {
         if (!m_model.IsModified(index))
@@ -295,16 +296,29 @@ bool CBufferCommands::AskSaveEdits(const std::vector<int>& buffers)
             saved = false;
             break;
         }
+        // Only a combined HEX image holds the word: saved in another format it is still edited,
+        // and nothing may replace it.
+        if (target == buffer::kMainBuffer && wordEdited && m_model.IsModified(buffer::kConfigWord)) {
+            m_view.Log(std::string(kConfigWordNotSavedLine) + "\r\n", CTonrigView::kLogError);
+            saved = false;
+            break;
+        }
     }
     if (m_nBufferIndex != current)
         ShowBuffer(current);
+    UpdateModifiedTitle();
     return saved;
 }
 
-bool CBufferCommands::ConfirmLoad()
+bool CBufferCommands::ConfirmLoad(const std::string& path)
 {
     if (m_bLoading || g_LinkLease.IsHeld() || !IsOperationIdle())
         return true;
+    if (!path.empty()) {
+        const QFileInfo file(QString::fromStdString(path));
+        if (!file.isFile() || !file.isReadable())
+            return true;
+    }
     return AskSaveEdits(BuffersALoadReplaces());
 }
 
@@ -323,7 +337,8 @@ void CBufferCommands::LogReplacedEdits(const std::vector<int>& edited)
         m_view.Log(std::string(kEditsReplacedLine) + "\r\n", CTonrigView::kLogNote);
 }
 
-std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device)
+std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(
+    int classIndex, const CDeviceClass& device, const CDeviceClass& previous)
 {
     if (classIndex == g_nCurrentClass)
         return {};
@@ -331,21 +346,22 @@ std::vector<int> CBufferCommands::BuffersADeviceChangeBlanks(int classIndex, con
     if (device.m_nCodeSize > 0)
         blanked.push_back(buffer::kMainBuffer);
     blanked.push_back(buffer::kDataBuffer);
-    if (device.m_pPicConfig)
+    // A new PIC's word is blank; a device of another kind has none, and the PIC's goes with it.
+    if (device.m_pPicConfig || previous.m_pPicConfig)
         blanked.push_back(buffer::kConfigWord);
     return blanked;
 }
 
 bool CBufferCommands::ConfirmDeviceChange(int classIndex, const CurrentDeviceSnapshot& before)
 {
-    const std::vector<int> blanked = BuffersADeviceChangeBlanks(classIndex, g_CurrentDevice);
-    const std::vector<int> edited = EditedBuffers();
-    if (std::none_of(edited.begin(), edited.end(),
-            [&](int index) { return std::find(blanked.begin(), blanked.end(), index) != blanked.end(); }))
-        return true;
     const CurrentDeviceSnapshot chosen;
+    const CDeviceClass device = g_CurrentDevice;
     before.Restore();
-    if (!AskSaveEdits(blanked))
+    const std::vector<int> blanked = BuffersADeviceChangeBlanks(classIndex, device, g_CurrentDevice);
+    const std::vector<int> edited = EditedBuffers();
+    const bool asks = std::any_of(edited.begin(), edited.end(),
+        [&](int index) { return std::find(blanked.begin(), blanked.end(), index) != blanked.end(); });
+    if (asks && !AskSaveEdits(blanked))
         return false;
     chosen.Restore();
     return true;
@@ -663,7 +679,7 @@ bool CBufferCommands::CompileSource(const std::string& path)
 
 LRESULT CBufferCommands::OpenFileByName(const std::string& path)
 {
-    if (!path.empty() && !ConfirmLoad())
+    if (!path.empty() && !ConfirmLoad(path))
         return 0;
     m_view.m_strFileName = path;
     if (!path.empty())
@@ -676,7 +692,7 @@ void CBufferCommands::OnRecentFile()
     CTonrigApp* app = TheApp();
     CRecentFileList* list = app ? app->RecentFileList() : nullptr;
     const std::string name = list && list->GetCount() > 0 ? (*list)[0] : std::string();
-    if (!name.empty() && !ConfirmLoad())
+    if (!name.empty() && !ConfirmLoad(name))
         return;
     m_view.m_strFileName = name;
     if (!name.empty())
@@ -825,6 +841,8 @@ void CBufferCommands::OnCombineFiles()
         m_hexView->ScrollToOffset(0);
     if (g_pMainFrame)
         g_pMainFrame->setWindowTitle(QString::fromStdString("Zelvo USB Programmer - " + choice.path));
+    // No file holds the combined buffer.
+    MarkEdited(buffer::kMainBuffer);
 }
 
 void CBufferCommands::OnFillBufferFF()

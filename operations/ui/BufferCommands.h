@@ -83,27 +83,32 @@ public:
     // Edited buffers are never replaced or dropped unasked.
     static constexpr const char* kEditsQuestion = "The buffer data has been changed. Save it before it is replaced?";
     static constexpr const char* kEditsReplacedLine = "Unsaved buffer changes were replaced.";
+    static constexpr const char* kConfigWordNotSavedLine
+        = "The configuration word was not saved: only an Intel HEX file holds it.";
     // The edited buffers, the current one first.
     std::vector<int> EditedBuffers() const;
     // The buffers a load into the current buffer may replace: a PIC's file fills all of them.
     std::vector<int> BuffersALoadReplaces() const;
     // Before edited buffers among `buffers` are replaced or dropped: kEditsQuestion, once, Yes,
     // No or Cancel. Yes runs Save As for each of them in turn (shown while it runs; the
-    // configuration word goes with the main buffer). True to go on: No, or every Save As saved.
+    // configuration word goes with the main buffer, and a Save As that left it unsaved ends the
+    // answer, with kConfigWordNotSavedLine). True to go on: No, or every Save As saved all.
     bool AskSaveEdits(const std::vector<int>& buffers);
-    // AskSaveEdits before a load by a person. A load that will be refused (the link held, an
-    // operation running) asks nothing: it says why itself.
-    bool ConfirmLoad();
+    // AskSaveEdits before a load by a person (of `path`, when known). A load that will be refused
+    // (the link held, an operation running, a path that is no readable file) asks nothing: it
+    // says why itself.
+    bool ConfirmLoad(const std::string& path = {});
     // A load with no one to ask (a running script's LOAD, the last session): LoadFile without a
     // person, and kEditsReplacedLine in the log when edited buffers were replaced.
     bool LoadFileUnattended(const std::string& path, const std::string& pattern);
     // kEditsReplacedLine in the log when any of `edited` (EditedBuffers() taken before buffers
     // were replaced with no one to ask) is no longer marked.
     void LogReplacedEdits(const std::vector<int>& edited);
-    // The buffers a setup for class `classIndex` of `device` blanks: none for the class set up
-    // now, which keeps them; else the code buffer (of a device that has one), the data buffer
-    // and a PIC's configuration words.
-    static std::vector<int> BuffersADeviceChangeBlanks(int classIndex, const CDeviceClass& device);
+    // The buffers a setup for class `classIndex` of `device` blanks, `previous` set up now: none
+    // for the class set up now, which keeps them; else the code buffer (of a device that has
+    // one), the data buffer and, from or to a PIC, the configuration words.
+    static std::vector<int> BuffersADeviceChangeBlanks(
+        int classIndex, const CDeviceClass& device, const CDeviceClass& previous);
     // AskSaveEdits before a person's choice of class `classIndex` blanks the buffers. The choice
     // has made its device current; `before` holds the devices as they were, which are current
     // while the question and Save As run (the edits are theirs). False, with them current again,

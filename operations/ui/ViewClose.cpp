@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "shell/ui/ProgressDlg.h"
 
+#include <QApplication>
 #include <QTimer>
 
 namespace {
@@ -55,7 +56,9 @@ void CTonrigView::CloseWhenEnded(std::function<void()> closeAgain)
     QTimer::singleShot(kCloseWaitMs, this, [this, closeAgain = std::move(closeAgain)] {
         if (m_bShutDown)
             return;
-        if (OperationRunning()) {
+        // A box the ending operation opened is answered first: the close must not end the
+        // program under it, nor ask its own questions over it.
+        if (OperationRunning() || QApplication::activeModalWidget()) {
             CloseWhenEnded(closeAgain);
             return;
         }

@@ -178,6 +178,12 @@ void CTonrigView::StartScriptThread(std::string file, std::string label)
         });
     };
     host.box = [](const std::string& text) { MessageBox(text, platform::kAppTitle, MB_OK | MB_ICONERROR); };
+    if (m_bShutDown || WorkerRunning(WorkerSlot::Script))
+        return;
+    // Running from here, not from when the thread gets going: a stop in between ends it.
+    g_bScriptFailed = false;
+    g_bScriptInterrupted = false;
+    g_bScriptRunning = true;
     StartWorker(WorkerSlot::Script, [start = std::move(start), host = std::move(host)](std::stop_token stop) mutable {
         ScriptThreadProc(std::move(start), host, stop);
     });
@@ -326,7 +332,7 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         // A line typed in the command line asks about edited buffers as File Open does; a script
         // runs unattended and goes on, and the log says so.
         const bool typed = source == ScriptSource::Typed;
-        if (typed && !m_pBufferCommands->ConfirmLoad()) {
+        if (typed && !m_pBufferCommands->ConfirmLoad(path)) {
             finish(false);
             return;
         }
@@ -412,14 +418,20 @@ void CTonrigView::RunScriptCommand(const ScriptParse& p, ScriptSource source, st
         return;
     }
     case ScriptCommand::ExitApp: {
-        // A script's exit asks nothing: no one is there to answer.
-        if (source != ScriptSource::Typed)
-            m_bCloseUnattended = true;
+        // A script's exit asks nothing: no one is there to answer. That holds for its own close
+        // only: when that close does not happen (a close is asking already), the next one asks.
+        const bool unattended = source != ScriptSource::Typed;
         finish(true);
         QPointer<QWidget> frame = g_pMainFrame ? static_cast<QWidget*>(g_pMainFrame) : window();
-        platform::post([frame] {
-            if (frame)
-                frame->close();
+        QPointer<CTonrigView> self(this);
+        platform::post([frame, self, unattended] {
+            if (!frame)
+                return;
+            if (self)
+                self->m_bCloseUnattended = unattended;
+            frame->close();
+            if (self && !self->m_bShutDown)
+                self->m_bCloseUnattended = false;
         });
         return;
     }

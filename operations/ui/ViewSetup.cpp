@@ -133,6 +133,13 @@ void CViewSetup::LoadLastSession()
 {
     LastSessionHost host;
     host.runLine = [this](const std::string& line, std::function<void(bool)> done) {
+        // A programmer plugged in late finds the user's work in the buffers: it is kept.
+        if (!m_view.BufferCommands().EditedBuffers().empty()) {
+            m_view.Log(std::string(kLastSessionSkippedLine) + "\r\n", CTonrigView::kLogNote);
+            if (done)
+                done(false);
+            return;
+        }
         m_view.ExecuteScriptLine(line, CTonrigView::ScriptSource::LastSession, std::move(done));
     };
     ::LoadLastSession(host);
@@ -208,8 +215,9 @@ void CViewSetup::ResetBuffers(int codeSize, int dataSize)
         buffer::MaskBuffer(m_view.Buffers(), 0, device);
         buffer::MaskBuffer(m_view.Buffers(), 2, device);
         ShowConfigWords(*g_CurrentDevice.m_pPicConfig, m_view.m_ConfigWordBuffer);
-        buffers.SetModified(buffer::kConfigWord, false);
     }
+    // Whatever the new device, the last PIC's word is gone.
+    buffers.SetModified(buffer::kConfigWord, false);
     m_view.BufferCommands().ForgetSavedState();
     m_view.BufferCommands().BuffersChanged();
     m_view.BufferCommands().UpdateModifiedTitle();

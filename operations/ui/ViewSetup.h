@@ -31,7 +31,8 @@ public:
 
     // A setup for the current device, with the programmer's version text the view holds.
     void Start(int classIndex, std::uint8_t mode, std::uint8_t probe, std::uint8_t reload);
-    // The view's timer 0 at start-up: the last device set up, then the last file opened.
+    // The view's timer 0 after the first identification: the last device set up, then the last
+    // file opened; neither over edited buffers (kLastSessionSkippedLine in the log instead).
     void LoadLastSession();
     // The programmer was identified. After the first time (a replug) the box has lost its image:
     // a selected device is set up again.

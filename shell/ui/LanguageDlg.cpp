@@ -127,7 +127,7 @@ void CLanguageDlg::FillList()
             names.push_back(QString::fromStdString(name));
     }
     // English is built in: it is offered without a file too.
-    if (!names.contains(CLanguageLoader::kBuiltInName))
+    if (!names.contains(CLanguageLoader::kBuiltInName, Qt::CaseInsensitive))
         names.push_back(CLanguageLoader::kBuiltInName);
     std::stable_sort(names.begin(), names.end(),
         [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });

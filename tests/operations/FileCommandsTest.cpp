@@ -366,6 +366,7 @@ TEST_F(FileCommands, CombinePlacesAFileIntoTheCodeBufferAtItsOffset)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Main() = c.before();
+        view->Buffers().SetModified(buffer::kMainBuffer, false);
         const Bytes before = Main();
         app.MainFrame()->setWindowTitle("before");
         boxes.Clear();
@@ -378,6 +379,7 @@ TEST_F(FileCommands, CombinePlacesAFileIntoTheCodeBufferAtItsOffset)
         if (!c.after) {
             EXPECT_EQ(Main(), before);
             EXPECT_EQ(Title(), "before");
+            EXPECT_FALSE(view->Buffers().IsModified(buffer::kMainBuffer));
             ASSERT_EQ(boxes.Count(), 1u);
             EXPECT_EQ(boxes.Boxes()[0].text, c.box);
             EXPECT_EQ(boxes.Boxes()[0].caption, c.caption);
@@ -385,7 +387,9 @@ TEST_F(FileCommands, CombinePlacesAFileIntoTheCodeBufferAtItsOffset)
         }
         EXPECT_EQ(boxes.Count(), 0u);
         EXPECT_EQ(Main(), *c.after);
-        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + chosen);
+        // No file holds what the buffer holds now: it is an edit.
+        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + chosen + " *");
+        EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
         EXPECT_EQ(commands->Tabs()->currentIndex(), CBufferCommands::kBufferTab);
         EXPECT_EQ(commands->HexView()->Data(), Main().data());
         EXPECT_EQ(commands->HexView()->Size(), Main().size());

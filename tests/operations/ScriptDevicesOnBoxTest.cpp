@@ -582,6 +582,30 @@ TEST_F(LastSessionOnBox, TheNextStartTakesTheLastDeviceAndTheLastFileLoadedWithS
     nextStart(second, other);
 }
 
+// A programmer plugged in after the user has edited the buffers: the last session would replace
+// them unasked, so it does not run, and the log says so once.
+TEST_F(LastSessionOnBox, EditedBuffersAreKeptAndTheLogSaysWhy)
+{
+    ASSERT_TRUE(RunLine(std::string("DEVICE ") + kEprom));
+    const std::string file = Write("LAST.HEX", HexText(Pattern(0x10000, 13)));
+    view->m_strFileName.clear();
+    ASSERT_TRUE(RunLine("FILL 5A"));
+    ASSERT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+    const std::vector<std::uint8_t> edited = view->m_CodeBuffer;
+    for (const char* device : { "sst27sf512", "" }) {
+        SCOPED_TRACE(*device ? "a device and a file" : "a file alone");
+        Store(device, file);
+        view->MessageLog().clear();
+        RunLastSession();
+        EXPECT_EQ(Log(), std::string(kLastSessionSkippedLine) + "\n");
+        EXPECT_EQ(LineColour(kLastSessionSkippedLine), CTonrigView::kLogNote);
+        EXPECT_EQ(g_CurrentDevice.m_strName, kEprom);
+        EXPECT_TRUE(view->m_CodeBuffer == edited);
+        EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+        EXPECT_TRUE(view->m_strFileName.empty());
+    }
+}
+
 TEST_F(LastSessionOnBox, UnknownDeviceFileAloneAndNothingStored)
 {
     const std::string file = Write("only.bin", std::string(16, '\x5A'));

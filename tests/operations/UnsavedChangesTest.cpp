@@ -33,6 +33,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -154,6 +155,13 @@ protected:
             QApplication::sendEvent(commands->HexView(), &press);
         }
         ASSERT_EQ(Main()[0], 0xAB);
+    }
+    // Makes buffer `index` the current one and shows it, as a click on its option does.
+    void Show(int index)
+    {
+        view->m_nBufferIndex = index;
+        commands->SetBufferIndex(index);
+        commands->ShowBufferTab(1);
     }
     Bytes Edited() const
     {
@@ -315,6 +323,7 @@ TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
     struct Edit {
         const char* name;
         std::function<void()> run;
+        std::string file = {}; // the title's file when not a.bin
     };
     const Edit edits[] = {
         { "typing", [this] { TypeEdit(); } },
@@ -348,13 +357,20 @@ TEST_F(UnsavedBuffer, EveryEditMarksTheTitleAndExitAsks)
                 view->OnFillBufferHex();
             } },
         { "Byte Swap", [this] { view->OnByteSwap(); } },
+        { "Combine Files To Buffer",
+            [this] {
+                g_nCurrentClass = kNoDeviceClass; // the command is for no device selected
+                g_CurrentDevice = CDeviceClass();
+                view->OnCombineFiles();
+            },
+            b },
     };
     for (const Edit& edit : edits) {
         SCOPED_TRACE(edit.name);
         Start();
         edit.run();
         EXPECT_NE(Main(), Image(1));
-        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+        EXPECT_EQ(Title(), "Zelvo USB Programmer - " + (edit.file.empty() ? a : edit.file) + " *");
         boxes.QueueAnswer(IDCANCEL);
         ASSERT_TRUE(Execute(ID_APP_EXIT));
         EXPECT_EQ(Asked(), 1u);
@@ -404,6 +420,63 @@ TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
     ASSERT_TRUE(Execute(ID_APP_EXIT));
     EXPECT_EQ(Asked(), 0u);
     EXPECT_TRUE(view->IsShutDown());
+}
+
+// Only a PIC's combined HEX image holds the configuration word: Yes whose Save As picks another
+// format saves what that file holds, says the word was not saved, and goes no further (one
+// Save As for the main buffer, edited too or not). Saved as HEX after, the word is in the file.
+TEST_F(UnsavedBuffer, AConfigurationWordSavedInAnotherFormatIsNotDone)
+{
+    for (const bool mainEdited : { false, true }) {
+        SCOPED_TRACE(mainEdited ? "the word and the main buffer edited" : "the word edited");
+        Start();
+        tonrig::test::SetUpOneFieldPic(*view, "GRIDTEST");
+        if (HasFatalFailure())
+            return;
+        if (mainEdited)
+            TypeEdit();
+        Show(buffer::kConfigWord);
+        ASSERT_TRUE(view->ConfigGridShown());
+        CConfigGrid& grid = view->ConfigGrid();
+        grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
+        grid.OnGridClick(1); // RC
+        ASSERT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
+        const Bytes picked = view->Buffers().ConfigWord();
+        // On view when the question comes: the main buffer when it is edited too, else the word.
+        Show(mainEdited ? buffer::kMainBuffer : buffer::kConfigWord);
+        const Bytes image = Main();
+
+        saveAsAnswer = saved;
+        boxes.QueueAnswer(IDYES);
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(saveAsRuns, 1);
+        EXPECT_FALSE(view->IsShutDown());
+        EXPECT_EQ(ReadAll(saved), image);
+        EXPECT_EQ(Count(Log(), "The configuration word was not saved: only an Intel HEX file holds it.\n"), 1u)
+            << Log();
+        EXPECT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
+        EXPECT_EQ(view->Buffers().ConfigWord(), picked);
+        if (!mainEdited) {
+            EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
+        }
+
+        const std::string hex = Path("saved.hex");
+        saveAsAnswer = hex;
+        boxes.QueueAnswer(IDYES);
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(Asked(), 2u);
+        EXPECT_EQ(saveAsRuns, 2);
+        EXPECT_TRUE(view->IsShutDown());
+
+        Start();
+        g_nCurrentClass = 321;
+        g_CurrentDevice = g_DeviceClassTable[321];
+        g_CurrentDevice.m_strName = "GRIDTEST";
+        view->OpenFileByName(hex);
+        EXPECT_EQ(view->Buffers().ConfigWord(), picked);
+        EXPECT_EQ(Main()[0], mainEdited ? 0xAB : Image(1)[0]);
+    }
 }
 
 // A LOAD typed in the command line asks as File Open does; a running script's LOAD never asks,
@@ -469,6 +542,41 @@ TEST_F(UnsavedBuffer, ATypedLoadAsksAScriptLoadGoesOnAndSaysSo)
     }
 }
 
+// A typed LOAD or a recent file whose file is not there (or is a folder) asks nothing: the load
+// fails with its own box, and the edits stay.
+TEST_F(UnsavedBuffer, ALoadOfNoReadableFileAsksNothing)
+{
+    const std::string folder = Path("afolder");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (const std::string& path : { Path("gone.bin"), folder }) {
+        for (const char* way : { "typed LOAD", "the recent file", "a later recent file" }) {
+            SCOPED_TRACE(path + ", " + way);
+            Start();
+            TypeEdit();
+            const std::string w = way;
+            if (w == "typed LOAD") {
+                view->OnRunScriptText("LOAD " + path);
+            } else {
+                app->AddToRecentFileList(path);
+                if (w == "the recent file") {
+                    ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1));
+                } else {
+                    app->AddToRecentFileList(Path("other.bin"));
+                    ASSERT_TRUE(Execute(ID_FILE_MRU_FILE1 + 1));
+                }
+            }
+            for (int i = 0; i < 3; ++i)
+                QCoreApplication::processEvents();
+            EXPECT_EQ(Asked(), 0u);
+            EXPECT_EQ(saveAsRuns, 0);
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.Boxes()[0].text, "Error opening file\n" + path);
+            EXPECT_EQ(Main(), Edited());
+            EXPECT_TRUE(view->Buffers().IsModified(buffer::kMainBuffer));
+        }
+    }
+}
+
 // Closing the window while a script runs asks first; No lets it run on, Yes stops it and the
 // program ends once its thread has.
 TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
@@ -499,6 +607,83 @@ TEST_F(UnsavedBuffer, ClosingDuringAScriptAsksAndYesStopsItFirst)
         EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
         EXPECT_EQ(Count(Log(), "never"), 0u) << Log();
     }
+}
+
+// A box the ending operation opens is answered before the close goes on: the program does not
+// end under it, and the question about edits comes after it.
+TEST_F(UnsavedBuffer, TheCloseAfterACancelWaitsForABoxTheOperationOpened)
+{
+    Start();
+    TypeEdit();
+    const std::string script = Path("long.zvs");
+    WriteAll(script, "WAIT 60\n");
+    view->StartScriptThread(script, {});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+
+    bool boxShown = false;
+    bool shutDownUnderBox = false;
+    std::size_t askedUnderBox = 0;
+    boxes.QueueAnswer(IDYES); // cancel it and exit
+    boxes.QueueAnswer(IDNO); // the edits
+    // As the operation's end would, a box opens as the cancel goes through; it stays a while,
+    // longer than the close looks for the operation's end.
+    QTimer::singleShot(0, [&] {
+        QDialog box(app->MainFrame());
+        QTimer::singleShot(500, &box, [&] {
+            shutDownUnderBox = view->IsShutDown();
+            askedUnderBox = Asked();
+            box.accept();
+        });
+        boxShown = true;
+        box.exec();
+    });
+    app->MainFrame()->close();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsShutDown(); }));
+    EXPECT_TRUE(boxShown);
+    EXPECT_FALSE(shutDownUnderBox);
+    EXPECT_EQ(askedUnderBox, 0u);
+    EXPECT_EQ(Asked(), 1u);
+    EXPECT_FALSE(view->WorkerRunning(WorkerSlot::Script));
+}
+
+// A script's EXIT APP that lands while the person is asked whether to cancel it ends nothing
+// (its close comes during that one) and leaves later closes asking.
+TEST_F(UnsavedBuffer, AScriptsExitDuringTheExitQuestionLeavesTheNextCloseAsking)
+{
+    Start();
+    TypeEdit();
+    std::vector<std::string> asked;
+    platform::SetMessageBoxService([&](const std::string& text, const std::string&, UINT) {
+        asked.push_back(text);
+        if (text != CTonrigView::kExitQuestion)
+            return IDCANCEL;
+        // A box runs an event loop: the script goes on to its end meanwhile.
+        EXPECT_TRUE(ProcessEventsUntil([&] { return !g_bScriptRunning && !view->WorkerRunning(WorkerSlot::Script); }));
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+        return IDNO;
+    });
+    const std::string script = Path("s.zvs");
+    WriteAll(script, "WAIT 1\nEXIT APP\n");
+    view->StartScriptThread(script, {});
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view->IsTimerArmed(CTonrigView::kTimerScriptWait); }));
+    app->MainFrame()->close();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(asked, std::vector<std::string> { CTonrigView::kExitQuestion });
+    EXPECT_FALSE(view->IsShutDown());
+
+    for (const bool exitCommand : { true, false }) {
+        SCOPED_TRACE(exitCommand ? "File Exit" : "the window's close");
+        asked.clear();
+        if (exitCommand)
+            ASSERT_TRUE(Execute(ID_APP_EXIT));
+        else
+            app->MainFrame()->close();
+        EXPECT_EQ(asked, std::vector<std::string> { CBufferCommands::kEditsQuestion });
+        EXPECT_FALSE(view->IsShutDown());
+    }
+    platform::SetMessageBoxService({});
 }
 
 // A device of another class blanks the buffers: a person's choice asks first, a script's goes on
@@ -690,6 +875,44 @@ TEST_F(UnsavedBufferDevice, YesSavesAsTheDeviceTheEditsWereMadeFor)
     const std::string image(text.begin(), text.end());
     EXPECT_NE(image.find(":10000000FFAB"), std::string::npos) << image; // the edit
     EXPECT_NE(image.find(":02400E00"), std::string::npos) << image; // the configuration word
+}
+
+// From a PIC to a device of another kind the configuration word goes too: an edited word is
+// asked about at the choice (Yes saves it in the PIC's HEX image), and not again at the exit.
+TEST_F(UnsavedBufferDevice, AnEditedConfigurationWordIsAskedAboutLeavingThePic)
+{
+    struct Answer {
+        const char* name;
+        int answer;
+        bool goesOn;
+    };
+    const Answer answers[] = { { "Yes", IDYES, true }, { "No", IDNO, true }, { "Cancel", IDCANCEL, false } };
+    for (const Answer& answer : answers) {
+        SCOPED_TRACE(answer.name);
+        Start();
+        Choose(Choice::TypedLine, "PIC16F628A");
+        ASSERT_EQ(g_nCurrentClass, kPic16F628A);
+        Show(buffer::kConfigWord);
+        commands->MarkEdited(buffer::kConfigWord); // as a pick in the grid does
+        Show(buffer::kMainBuffer);
+        const std::string hex = Path("saved.hex");
+        QFile::remove(QString::fromStdString(hex));
+        saveAsAnswer = hex;
+        boxes.QueueAnswer(answer.answer);
+        Choose(Choice::TypedLine, "M27C512");
+        EXPECT_EQ(Asked(), 1u);
+        EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
+        const Bytes text = ReadAll(hex);
+        EXPECT_EQ(std::string(text.begin(), text.end()).find(":02400E00") != std::string::npos, answer.answer == IDYES);
+        EXPECT_EQ(g_CurrentDevice.m_strName, answer.goesOn ? "M27C512" : "PIC16F628A");
+        EXPECT_EQ(view->Buffers().IsModified(buffer::kConfigWord), !answer.goesOn);
+        if (!answer.goesOn)
+            continue;
+        boxes.Clear();
+        ASSERT_TRUE(Execute(ID_APP_EXIT));
+        EXPECT_EQ(boxes.Count(), 0u);
+        EXPECT_TRUE(view->IsShutDown());
+    }
 }
 
 // A running script's DEVICE never asks: it goes on, and the log says once that edits went.

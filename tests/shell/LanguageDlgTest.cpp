@@ -357,6 +357,15 @@ TEST_F(LanguageDialog, EnglishIsOfferedWithoutAFileAndTakesTheBuiltInTexts)
     EXPECT_EQ(g_Language.GetText(8), "M008");
     EXPECT_EQ(Stored(), mine.toStdString());
     EXPECT_EQ(boxes.Count(), 0u) << testing::PrintToString(BoxTexts());
+
+    // The name in another case stands in its place as well.
+    QFile::remove(mine);
+    const QString lower = AddLanguage("Lower.dic.txt", "english", "L");
+    choose("english");
+    EXPECT_EQ(listed, (std::vector<std::string> { "Deutsch", "english" }));
+    EXPECT_EQ(g_Language.GetText(8), "L008");
+    EXPECT_EQ(Stored(), lower.toStdString());
+    EXPECT_EQ(boxes.Count(), 0u) << testing::PrintToString(BoxTexts());
 }
 
 // A stored language file that loads with a fault: the main window's log names the file and line.
