@@ -7,6 +7,7 @@
 #include "platform/TextFormat.h"
 #include "platform/Trace.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -105,8 +106,10 @@ int ScriptThreadProc(ScriptStart start, const ScriptThreadHost& host, std::stop_
         line = start.gotoLine;
         FailRunningScript();
     }
-    if ((g_bScriptFailed || g_bScriptInterrupted) && !stop.stop_requested() && host.log)
-        host.log(platform::Format("Script stopped at line %d.\r\n", line));
+    if ((g_bScriptFailed || g_bScriptInterrupted) && !stop.stop_requested() && host.log) {
+        // Stopped before it read a line, it stopped at its first.
+        host.log(platform::Format("Script stopped at line %d.\r\n", std::max(line, 1)));
+    }
     g_bScriptRunning = false;
     TraceText("Script task ended.\n");
     return 0;

@@ -261,6 +261,7 @@ TEST_F(ScriptOnView, AStopBeforeTheThreadGetsGoingHolds)
     Flush();
     EXPECT_EQ(Log().find("never"), std::string::npos) << Log();
     EXPECT_EQ(Log().find("nor this"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("Script stopped at line 1.\n"), std::string::npos) << Log();
 }
 
 TEST_F(ScriptOnView, MessageShowsOneBoxAndTheNextLineWaitsForIt)
