@@ -163,6 +163,24 @@ protected:
         commands->SetBufferIndex(index);
         commands->ShowBufferTab(1);
     }
+    // Picks RC for the one field of the GRIDTEST PIC in the configuration grid.
+    void PickRc()
+    {
+        Show(buffer::kConfigWord);
+        ASSERT_TRUE(view->ConfigGridShown());
+        CConfigGrid& grid = view->ConfigGrid();
+        grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
+        grid.OnGridClick(1);
+    }
+    // The program afresh with the GRIDTEST PIC current and `file` opened.
+    void ReopenOnGridPic(const std::string& file)
+    {
+        Start();
+        g_nCurrentClass = 321;
+        g_CurrentDevice = g_DeviceClassTable[321];
+        g_CurrentDevice.m_strName = "GRIDTEST";
+        view->OpenFileByName(file);
+    }
     Bytes Edited() const
     {
         Bytes bytes = Image(1);
@@ -386,15 +404,10 @@ TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
     tonrig::test::SetUpOneFieldPic(*view, "GRIDTEST");
     if (HasFatalFailure())
         return;
-    view->m_nBufferIndex = buffer::kConfigWord;
-    commands->SetBufferIndex(buffer::kConfigWord);
-    commands->ShowBufferTab(1);
-    ASSERT_TRUE(view->ConfigGridShown());
     const Bytes before = view->Buffers().ConfigWord();
-
-    CConfigGrid& grid = view->ConfigGrid();
-    grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
-    grid.OnGridClick(1); // RC
+    PickRc();
+    if (HasFatalFailure())
+        return;
     ASSERT_NE(view->Buffers().ConfigWord(), before);
     EXPECT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
     EXPECT_EQ(Title(), "Zelvo USB Programmer - " + a + " *");
@@ -409,11 +422,7 @@ TEST_F(UnsavedBuffer, AConfigurationGridPickIsAnEditSavedWithTheMainBuffer)
     EXPECT_TRUE(view->IsShutDown());
 
     // The saved image loads back with the picked word, and asks nothing.
-    Start();
-    g_nCurrentClass = 321;
-    g_CurrentDevice = g_DeviceClassTable[321];
-    g_CurrentDevice.m_strName = "GRIDTEST";
-    view->OpenFileByName(hex);
+    ReopenOnGridPic(hex);
     EXPECT_EQ(Asked(), 0u);
     EXPECT_EQ(view->Buffers().ConfigWord(), picked);
     EXPECT_FALSE(view->Buffers().IsModified(buffer::kConfigWord));
@@ -435,11 +444,9 @@ TEST_F(UnsavedBuffer, AConfigurationWordSavedInAnotherFormatIsNotDone)
             return;
         if (mainEdited)
             TypeEdit();
-        Show(buffer::kConfigWord);
-        ASSERT_TRUE(view->ConfigGridShown());
-        CConfigGrid& grid = view->ConfigGrid();
-        grid.SetFocusCell(1, CConfigGrid::kSettingColumn);
-        grid.OnGridClick(1); // RC
+        PickRc();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
         const Bytes picked = view->Buffers().ConfigWord();
         // On view when the question comes: the main buffer when it is edited too, else the word.
@@ -469,11 +476,7 @@ TEST_F(UnsavedBuffer, AConfigurationWordSavedInAnotherFormatIsNotDone)
         EXPECT_EQ(saveAsRuns, 2);
         EXPECT_TRUE(view->IsShutDown());
 
-        Start();
-        g_nCurrentClass = 321;
-        g_CurrentDevice = g_DeviceClassTable[321];
-        g_CurrentDevice.m_strName = "GRIDTEST";
-        view->OpenFileByName(hex);
+        ReopenOnGridPic(hex);
         EXPECT_EQ(view->Buffers().ConfigWord(), picked);
         EXPECT_EQ(Main()[0], mainEdited ? 0xAB : Image(1)[0]);
     }
