@@ -70,6 +70,17 @@ protected:
         out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
         return path;
     }
+    // A byte-code file whose one action, CHECK, runs one required procedure that does nothing.
+    static std::string WriteSingleActionImage()
+    {
+        bytecode::ImageBuilder b(bytecode::Container::Stapl);
+        const bytecode::Label entry = b.NewLabel();
+        b.Bind(entry);
+        b.Emit("RETURN");
+        b.AddProcedure("ONLY_STEP", entry);
+        b.AddAction("CHECK", std::nullopt, { { "ONLY_STEP" } });
+        return WriteImage(b.Build().image, "single.jbc");
+    }
     sim::ModelCpld& SocketCpld()
     {
         std::lock_guard lock(box->Mutex());
@@ -433,13 +444,7 @@ TEST_F(JtagDialogOnBox, RunAndReadUserCodeWaitForAByteCodeFile)
     EXPECT_EQ(LineColour(dlg->Log(), "\"" + notes + "\" is not a byte-code file."), red) << DialogLog(dlg);
 
     // A byte-code file: Run on; Read User Code only where the file has that action.
-    bytecode::ImageBuilder b(bytecode::Container::Stapl);
-    const bytecode::Label entry = b.NewLabel();
-    b.Bind(entry);
-    b.Emit("RETURN");
-    b.AddProcedure("ONLY_STEP", entry);
-    b.AddAction("CHECK", std::nullopt, { { "ONLY_STEP" } });
-    const std::string single = WriteImage(b.Build().image, "single.jbc");
+    const std::string single = WriteSingleActionImage();
     dlg->chooseFile = [&] { return single; };
     dlg->OnBrowse();
     EXPECT_EQ(buttons(), std::pair(true, false));
@@ -485,13 +490,7 @@ TEST_F(JtagDialogOnBox, SpeedLevelAndBrowse)
     EXPECT_EQ(dlg->SelectedAction(), "VERIFY");
 
     // A file without that action: its first one.
-    bytecode::ImageBuilder b(bytecode::Container::Stapl);
-    const bytecode::Label entry = b.NewLabel();
-    b.Bind(entry);
-    b.Emit("RETURN");
-    b.AddProcedure("ONLY_STEP", entry);
-    b.AddAction("CHECK", std::nullopt, { { "ONLY_STEP" } });
-    const std::string single = WriteImage(b.Build().image, "single.jbc");
+    const std::string single = WriteSingleActionImage();
     dlg->chooseFile = [&] { return single; };
     dlg->OnBrowse();
     EXPECT_EQ(dlg->SelectedAction(), "CHECK");
