@@ -61,15 +61,6 @@ std::vector<std::uint8_t> RandomImage(std::size_t size, unsigned seed)
     return image;
 }
 
-std::vector<std::uint8_t> ReadAll(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return { bytes.begin(), bytes.end() };
-}
-
 void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
     QFile file(QString::fromStdString(path));
@@ -135,9 +126,9 @@ TEST_F(BufferCommands, LoadShowsTheBufferWithItsChecksumAndEverySaveFormatLoadsB
         EXPECT_EQ(ChecksumPane(), buffer::ChecksumText(image));
         EXPECT_EQ(Title(), "Zelvo USB Programmer - " + target);
     }
-    EXPECT_EQ(ReadAll(Path("copy.bin")), image);
-    EXPECT_EQ(ReadAll(Path("copy.hex")).front(), ':');
-    EXPECT_EQ(ReadAll(Path("copy.s")).front(), 'S');
+    EXPECT_EQ(tonrig::test::ReadFileBytes(Path("copy.bin")), image);
+    EXPECT_EQ(tonrig::test::ReadFileBytes(Path("copy.hex")).front(), ':');
+    EXPECT_EQ(tonrig::test::ReadFileBytes(Path("copy.s")).front(), 'S');
     EXPECT_EQ(boxes.Count(), 0u);
 
     // Save writes where the last load or save was, in that file's format.
@@ -187,7 +178,7 @@ TEST_F(BufferCommands, SaveAsTakesTheChosenFilterAndItsExtension)
             return CBufferCommands::FileChoice { Path(c.name), c.filter };
         });
         view->OnFileSaveAs();
-        const std::vector<std::uint8_t> written = ReadAll(Path(c.written));
+        const std::vector<std::uint8_t> written = tonrig::test::ReadFileBytes(Path(c.written));
         ASSERT_FALSE(written.empty());
         EXPECT_EQ(static_cast<char>(written.front()), c.first);
     }
@@ -318,8 +309,8 @@ TEST_F(BufferCommands, JamAndStaplNeedAConfiguredCompiler)
     ASSERT_TRUE(tonrig::test::ProcessEventsUntil([&] { return !commands->CompileRunning(); }));
     const std::string output = GetAppDataFolder() + "/tmp.jbc";
     EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
-    EXPECT_EQ(ReadAll(output), (std::vector<std::uint8_t> { 'A', 'C', 'T', 'I', 'O', 'N' }));
-    EXPECT_EQ(Main(), ReadAll(stapl)); // read as a binary image too
+    EXPECT_EQ(tonrig::test::ReadFileBytes(output), (std::vector<std::uint8_t> { 'A', 'C', 'T', 'I', 'O', 'N' }));
+    EXPECT_EQ(Main(), tonrig::test::ReadFileBytes(stapl)); // read as a binary image too
     EXPECT_NE(Log().find(" " + stapl + " " + output + "."), std::string::npos);
     EXPECT_EQ(RecentFirst(), stapl);
 }
@@ -362,14 +353,14 @@ TEST_F(BufferCommands, TheCompileStepNamesOnlyAFreshOutput)
     const std::string ok = compile("my chip ok.jam");
     ASSERT_TRUE(finished());
     EXPECT_EQ(view->Buffers().m_strLoadedFileName, output);
-    EXPECT_EQ(ReadAll(output), image);
+    EXPECT_EQ(tonrig::test::ReadFileBytes(output), image);
     EXPECT_NE(Log().find(" " + ok + " " + output + ".\n"), std::string::npos) << Log();
     // The compiler runs in its output's folder.
-    const std::vector<std::uint8_t> cwd = ReadAll(folder + "/cwd");
+    const std::vector<std::uint8_t> cwd = tonrig::test::ReadFileBytes(folder + "/cwd");
     EXPECT_EQ(std::string(cwd.begin(), cwd.end()),
         QDir(QString::fromStdString(GetAppDataFolder())).canonicalPath().toStdString() + "\n");
     const auto compiledSource = [&] {
-        const std::vector<std::uint8_t> bytes = ReadAll(folder + "/source");
+        const std::vector<std::uint8_t> bytes = tonrig::test::ReadFileBytes(folder + "/source");
         return std::string(bytes.begin(), bytes.end());
     };
     EXPECT_EQ(compiledSource(), ok);
@@ -493,7 +484,7 @@ TEST_F(BufferCommands, AnIncompleteBufferIsSavedOnlyAfterYes)
 
     boxes.QueueAnswer(IDYES);
     EXPECT_TRUE(commands->SaveTo(target, {}));
-    EXPECT_EQ(ReadAll(target), Main());
+    EXPECT_EQ(tonrig::test::ReadFileBytes(target), Main());
 
     view->Buffers().SetIncomplete(buffer::kMainBuffer, false);
     boxes.Clear();
@@ -658,7 +649,7 @@ TEST_F(BufferCommands, APicFileLoadsIntoTheDeviceAndSavesBackByteIdentical)
 
         const std::string target = Path("pic-out.hex");
         ASSERT_TRUE(commands->SaveTo(target, {}));
-        const std::vector<std::uint8_t> written = ReadAll(target);
+        const std::vector<std::uint8_t> written = tonrig::test::ReadFileBytes(target);
         EXPECT_EQ(std::string(written.begin(), written.end()), text);
     }
 }

@@ -22,6 +22,7 @@
 #include "shell/ui/MainFrame.h"
 #include "shell/ui/ProgressDlg.h"
 #include "shell/ui/StatusBar.h"
+#include "support/TestEnvironment.h"
 
 #include "TapChannel.h"
 #include "ViewOnBoxFixture.h"
@@ -44,15 +45,6 @@ using tonrig::test::ProcessEventsUntil;
 using tonrig::test::TapChannel;
 
 namespace {
-
-std::vector<std::uint8_t> ReadAll(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return { bytes.begin(), bytes.end() };
-}
 
 void WriteAll(const std::string& path, const std::string& text)
 {
@@ -379,7 +371,7 @@ TEST_F(MainWindowOnBox, SaveWritesOnlyOverTheFileTheBufferCameFrom)
         ASSERT_TRUE(buffer::LoadFile(model, opened, "Hex Files (*.hex)", request).readOk);
         EXPECT_TRUE(model.Buffer(0) == view->m_CodeBuffer);
     }
-    const std::vector<std::uint8_t> before = ReadAll(opened);
+    const std::vector<std::uint8_t> before = tonrig::test::ReadFileBytes(opened);
 
     // After a read the buffer is the chip's: Save asks, preset with the opened file.
     view->OnDeviceRead();
@@ -389,14 +381,14 @@ TEST_F(MainWindowOnBox, SaveWritesOnlyOverTheFileTheBufferCameFrom)
     view->OnFileSave();
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(preset, opened);
-    EXPECT_EQ(ReadAll(opened), before) << "a cancelled Save As leaves the opened file alone";
+    EXPECT_EQ(tonrig::test::ReadFileBytes(opened), before) << "a cancelled Save As leaves the opened file alone";
 
     const std::string dump = Path("dump.bin");
     answer = { dump, "Binary Files (*.bin)" };
     view->OnFileSave();
     EXPECT_EQ(asked, 2);
-    EXPECT_TRUE(ReadAll(dump) == view->m_CodeBuffer);
-    EXPECT_EQ(ReadAll(opened), before);
+    EXPECT_TRUE(tonrig::test::ReadFileBytes(dump) == view->m_CodeBuffer);
+    EXPECT_EQ(tonrig::test::ReadFileBytes(opened), before);
     // Saved there, Save goes there from now on.
     view->OnFileSave();
     EXPECT_EQ(asked, 2);
@@ -435,7 +427,7 @@ TEST_F(MainWindowOnBox, TheNameTypedInSaveAsDecidesTheFormat)
         view->MessageLog().OnClearAll();
         view->OnFileSaveAs();
         const std::string written = Path(c.written);
-        const std::vector<std::uint8_t> bytes = ReadAll(written);
+        const std::vector<std::uint8_t> bytes = tonrig::test::ReadFileBytes(written);
         ASSERT_FALSE(bytes.empty());
         buffer::CBufferModel model;
         model.Buffer(0).assign(0x8000, 0xFF);
@@ -458,7 +450,7 @@ TEST_F(MainWindowOnBox, TheNameTypedInSaveAsDecidesTheFormat)
     // What a script's SAVE asks for: binary, whatever the name.
     const std::string scripted = Path("script.hex");
     ASSERT_TRUE(commands.SaveTo(scripted, "Binary Files (*.bin)"));
-    EXPECT_TRUE(ReadAll(scripted) == view->m_CodeBuffer);
+    EXPECT_TRUE(tonrig::test::ReadFileBytes(scripted) == view->m_CodeBuffer);
 }
 
 TEST_F(MainWindowOnBox, ByteSwapRedisplaysTheBufferAtOnce)

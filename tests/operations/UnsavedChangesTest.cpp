@@ -70,15 +70,6 @@ Bytes Image(unsigned seed)
     return bytes;
 }
 
-Bytes ReadAll(const std::string& path)
-{
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    return { bytes.begin(), bytes.end() };
-}
-
 void WriteAll(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
@@ -298,7 +289,7 @@ TEST_F(UnsavedBuffer, EachWayAsksOnceAndYesSavesNoDropsCancelKeeps)
             EXPECT_EQ(shown[0].caption, "Tonrig");
             EXPECT_EQ(shown[0].type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
             EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
-            EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+            EXPECT_EQ(tonrig::test::ReadFileBytes(saved), answer.saveAs.empty() ? Bytes {} : Edited());
             if (!answer.goesOn) {
                 EXPECT_FALSE(view->IsShutDown());
                 EXPECT_EQ(Main(), Edited());
@@ -459,7 +450,7 @@ TEST_F(UnsavedBuffer, AConfigurationWordSavedInAnotherFormatIsNotDone)
         EXPECT_EQ(Asked(), 1u);
         EXPECT_EQ(saveAsRuns, 1);
         EXPECT_FALSE(view->IsShutDown());
-        EXPECT_EQ(ReadAll(saved), image);
+        EXPECT_EQ(tonrig::test::ReadFileBytes(saved), image);
         EXPECT_EQ(Count(Log(), "The configuration word was not saved: only an Intel HEX file holds it.\n"), 1u)
             << Log();
         EXPECT_TRUE(view->Buffers().IsModified(buffer::kConfigWord));
@@ -796,7 +787,7 @@ TEST_F(UnsavedBufferDevice, AnotherClassAsksOnceAndYesSavesNoDropsCancelKeepsThe
             EXPECT_EQ(question.caption, "Tonrig");
             EXPECT_EQ(question.type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
             EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
-            EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+            EXPECT_EQ(tonrig::test::ReadFileBytes(saved), answer.saveAs.empty() ? Bytes {} : Edited());
             EXPECT_EQ(Count(Log(), CBufferCommands::kEditsReplacedLine), 0u) << Log();
             if (answer.goesOn) {
                 EXPECT_EQ(g_CurrentDevice.m_strName, "M27C512");
@@ -809,8 +800,8 @@ TEST_F(UnsavedBufferDevice, AnotherClassAsksOnceAndYesSavesNoDropsCancelKeepsThe
                 const int runs = saveAsRuns;
                 ASSERT_TRUE(Execute(ID_FILE_SAVE));
                 EXPECT_EQ(saveAsRuns, runs + 1);
-                EXPECT_EQ(ReadAll(a), Image(1));
-                EXPECT_EQ(ReadAll(saved), answer.saveAs.empty() ? Bytes {} : Edited());
+                EXPECT_EQ(tonrig::test::ReadFileBytes(a), Image(1));
+                EXPECT_EQ(tonrig::test::ReadFileBytes(saved), answer.saveAs.empty() ? Bytes {} : Edited());
             } else {
                 EXPECT_EQ(g_nCurrentClass, k27C256);
                 EXPECT_EQ(g_CurrentDevice.m_strName, previous);
@@ -874,7 +865,7 @@ TEST_F(UnsavedBufferDevice, YesSavesAsTheDeviceTheEditsWereMadeFor)
     EXPECT_EQ(Asked(), 1u);
     EXPECT_EQ(saveAsRuns, 1);
     EXPECT_EQ(g_CurrentDevice.m_strName, "M27C512");
-    const Bytes text = ReadAll(hex);
+    const Bytes text = tonrig::test::ReadFileBytes(hex);
     const std::string image(text.begin(), text.end());
     EXPECT_NE(image.find(":10000000FFAB"), std::string::npos) << image; // the edit
     EXPECT_NE(image.find(":02400E00"), std::string::npos) << image; // the configuration word
@@ -905,7 +896,7 @@ TEST_F(UnsavedBufferDevice, AnEditedConfigurationWordIsAskedAboutLeavingThePic)
         Choose(Choice::TypedLine, "M27C512");
         EXPECT_EQ(Asked(), 1u);
         EXPECT_EQ(saveAsRuns, answer.answer == IDYES ? 1 : 0);
-        const Bytes text = ReadAll(hex);
+        const Bytes text = tonrig::test::ReadFileBytes(hex);
         EXPECT_EQ(std::string(text.begin(), text.end()).find(":02400E00") != std::string::npos, answer.answer == IDYES);
         EXPECT_EQ(g_CurrentDevice.m_strName, answer.goesOn ? "M27C512" : "PIC16F628A");
         EXPECT_EQ(view->Buffers().IsModified(buffer::kConfigWord), !answer.goesOn);
@@ -960,7 +951,7 @@ protected:
     }
     std::string FileText() const
     {
-        const Bytes bytes = ReadAll(script);
+        const Bytes bytes = tonrig::test::ReadFileBytes(script);
         return { bytes.begin(), bytes.end() };
     }
     std::string script;

@@ -39,7 +39,8 @@ std::string IsolatedEnvironment::Root()
 }
 
 ScopedSettingsFile::ScopedSettingsFile()
-    : m_path(m_dir.path().toStdString() + "/settings.json"), m_previous(platform::SettingsStore::Instance().FilePath())
+    : m_path(m_dir.path().toStdString() + "/settings.json")
+    , m_previous(platform::SettingsStore::Instance().FilePath())
 {
     platform::SettingsStore::Instance().Open(m_path);
 }
@@ -71,6 +72,15 @@ std::string FileSnapshot(const std::string& path)
             + " entries";
     QFile file(name);
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "nothing readable";
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return { bytes.begin(), bytes.end() };
 }
 
 std::string SourcePath(const std::string& relative)

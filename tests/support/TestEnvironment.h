@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tonrig::test {
 
@@ -38,10 +40,14 @@ private:
 };
 
 // Processes GUI events until `done` holds or `timeout` of real time passes. True when done.
-bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool ProcessEventsUntil(
+    const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // What `path` holds as a test compares it: the file's bytes, or that a folder stands there.
 std::string FileSnapshot(const std::string& path);
+
+// The bytes of the file at `path`; none when it cannot be read.
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
 // The folder of test fixtures in the source tree (tests/<folder>/data/...).
 std::string SourcePath(const std::string& relative);
